@@ -1,0 +1,119 @@
+#include "frame.h"
+
+namespace modbus {
+
+namespace {
+
+bool fieldInRange(int value) { return value >= 0 && value <= kMaxRegisterField; }
+
+constexpr int kTcpHeaderLength = 6;
+
+} // namespace
+
+void FrameCodec::appendField(std::uint16_t value)
+{
+    TxFrame.push_back(static_cast<std::uint8_t>(value >> 8));
+    TxFrame.push_back(static_cast<std::uint8_t>(value & 0xFFu));
+}
+
+void FrameCodec::appendCrc()
+{
+    if (!crc_.tablesReady())
+        crc_.CrcTableSetup();
+    crc_.compute(TxFrame);
+    TxFrame.push_back(crc_.CrcLo);
+    TxFrame.push_back(crc_.CrcHi);
+}
+
+bool FrameCodec::buildReadRequest(std::uint8_t address, std::uint8_t function, int start,
+                                  int count, bool rtu)
+{
+    if (!fieldInRange(start) || !fieldInRange(count))
+        return false;
+    TxFrame.clear();
+    if (!rtu)
+        TxFrame.insert(TxFrame.end(), {0, 0, 0, 0, 0, 6});
+    TxFrame.push_back(address);
+    TxFrame.push_back(function);
+    appendField(static_cast<std::uint16_t>(start));
+    appendField(static_cast<std::uint16_t>(count));
+    if (rtu) {
+        appendCrc();
+        ExpectedLength = static_cast<std::int16_t>(5 + 2 * count);
+    } else {
+        ExpectedLength = static_cast<std::int16_t>(9 + 2 * count);
+    }
+    return true;
+}
+
+bool FrameCodec::buildWriteRequest(std::uint8_t address, int start,
+                                   std::span<const std::uint16_t> values, bool rtu)
+{
+    const int count = static_cast<int>(values.size());
+    const int limit = rtu ? kMaxRtuWriteRegisters : kMaxTcpWriteRegisters;
+    if (!fieldInRange(start) || count < 1 || count > limit)
+        return false;
+    TxFrame.clear();
+    if (!rtu)
+        TxFrame.insert(TxFrame.end(), {0, 0, 0, 0, 0, static_cast<std::uint8_t>(7 + 2 * count)});
+    TxFrame.push_back(address);
+    TxFrame.push_back(16);
+    appendField(static_cast<std::uint16_t>(start));
+    appendField(static_cast<std::uint16_t>(count));
+    TxFrame.push_back(static_cast<std::uint8_t>(2 * count));
+    for (std::uint16_t value : values)
+        appendField(value);
+    if (rtu) {
+        appendCrc();
+        ExpectedLength = 8;
+    } else {
+        ExpectedLength = 12;
+    }
+    return true;
+}
+
+void FrameCodec::restoreRtuReadAddress(std::uint8_t address)
+{
+    if (TxFrame.size() != 8 || TxFrame[0] == address)
+        return;
+    TxFrame[0] = address;
+    TxFrame.resize(6);
+    appendCrc();
+}
+
+AnswerCheck FrameCodec::checkRtuAnswer(std::span<const std::uint8_t> r, int slaveAddress)
+{
+    const std::size_t expected = static_cast<std::size_t>(ExpectedLength);
+    if (ExpectedLength < 3 || r.size() < expected)
+        return AnswerCheck::TooShort;
+    if (r[0] != slaveAddress)
+        return AnswerCheck::AddressError;
+    if (!crc_.tablesReady())
+        crc_.CrcTableSetup();
+    crc_.compute(r.first(expected - 2));
+    if (r[expected - 1] != crc_.CrcHi || r[expected - 2] != crc_.CrcLo)
+        return AnswerCheck::CrcError;
+    return AnswerCheck::Valid;
+}
+
+AnswerCheck FrameCodec::checkTcpAnswer(std::span<const std::uint8_t> r) const
+{
+    if (ExpectedLength < 0 || r.size() < static_cast<std::size_t>(ExpectedLength))
+        return AnswerCheck::TooShort;
+    return AnswerCheck::Valid;
+}
+
+bool FrameCodec::extractReadData(std::span<const std::uint8_t> r, int registerCount, bool rtu,
+                                 RxData &rx)
+{
+    if (registerCount < 1)
+        return false;
+    const std::size_t first = rtu ? 3 : kTcpHeaderLength + 3;
+    const std::size_t length = 2 * static_cast<std::size_t>(registerCount);
+    if (r.size() < first + length)
+        return false;
+    rx.append(r.subspan(first, length));
+    return true;
+}
+
+} // namespace modbus

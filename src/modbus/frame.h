@@ -1,0 +1,65 @@
+#pragma once
+
+#include "crc.h"
+#include "rx_data.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace modbus {
+
+enum class AnswerCheck {
+    Valid,
+    AddressError, // first byte is not the slave address
+    CrcError,     // CRC over the expected length does not match
+    TooShort,     // fewer bytes than expected (the transaction never checks those)
+};
+
+// Limits of the requests this codec builds: start register and count are
+// 15-bit values; the count must also fit the one-byte byte-count field of a
+// write and, over TCP, the one-byte MBAP length.
+inline constexpr int kMaxRegisterField = 32767;
+inline constexpr int kMaxRtuWriteRegisters = 127;
+inline constexpr int kMaxTcpWriteRegisters = 124;
+
+// The request in flight, its expected answer length and the CRC register.
+// Requests use transaction identifier 0 over TCP and carry no checksum there.
+class FrameCodec {
+public:
+    // Read with the caller's function code (3 or 4). Returns false, and builds
+    // nothing, for a start or count outside the limits above.
+    bool buildReadRequest(std::uint8_t address, std::uint8_t function, int start, int count,
+                          bool rtu);
+    // Function 16, value i to register start + i, each high byte first.
+    bool buildWriteRequest(std::uint8_t address, int start, std::span<const std::uint16_t> values,
+                           bool rtu);
+    // RTU read only: puts the address back into byte 0 and recomputes the CRC
+    // if another request overwrote it.
+    void restoreRtuReadAddress(std::uint8_t address);
+
+    // RTU answer check over the first ExpectedLength bytes of r. Nothing beyond
+    // the address and the CRC is compared; trailing bytes are ignored.
+    AnswerCheck checkRtuAnswer(std::span<const std::uint8_t> r, int slaveAddress);
+    // A TCP answer is valid whenever it is long enough; nothing is compared.
+    AnswerCheck checkTcpAnswer(std::span<const std::uint8_t> r) const;
+
+    // Appends the 2n data bytes of a read answer r (already checked) to rx.
+    // Returns false, appending nothing, when r is shorter than the layout.
+    static bool extractReadData(std::span<const std::uint8_t> r, int registerCount, bool rtu,
+                                RxData &rx);
+
+    const std::vector<std::uint8_t> &txFrame() const { return TxFrame; }
+    int expectedLength() const { return ExpectedLength; }
+    Crc16 &crc() { return crc_; }
+
+private:
+    void appendField(std::uint16_t value);
+    void appendCrc();
+
+    std::vector<std::uint8_t> TxFrame;
+    std::int16_t ExpectedLength = 0;
+    Crc16 crc_;
+};
+
+} // namespace modbus

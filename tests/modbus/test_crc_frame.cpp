@@ -1,0 +1,257 @@
+#include "modbus/crc.h"
+#include "modbus/frame.h"
+
+#include <QTest>
+
+#include <vector>
+
+using modbus::AnswerCheck;
+using modbus::FrameCodec;
+using Bytes = std::vector<std::uint8_t>;
+
+Q_DECLARE_METATYPE(Bytes)
+
+namespace {
+
+Bytes hex(const char *text)
+{
+    const QByteArray raw = QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+    return Bytes(raw.begin(), raw.end());
+}
+
+QByteArray toHex(const Bytes &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()))
+        .toHex(' ')
+        .toUpper();
+}
+
+// Answer of `count` registers 0x0101, 0x0202... from `address`, with its CRC.
+Bytes rtuReadAnswer(std::uint8_t address, int count)
+{
+    Bytes answer{address, 3, static_cast<std::uint8_t>(2 * count)};
+    for (int i = 1; i <= count; ++i) {
+        answer.push_back(static_cast<std::uint8_t>(i));
+        answer.push_back(static_cast<std::uint8_t>(i));
+    }
+    modbus::Crc16 crc;
+    crc.CrcTableSetup();
+    crc.compute(answer);
+    answer.push_back(crc.CrcLo);
+    answer.push_back(crc.CrcHi);
+    return answer;
+}
+
+} // namespace
+
+class TestCrcFrame : public QObject {
+    Q_OBJECT
+private slots:
+    void crcCheckValues_data();
+    void crcCheckValues();
+    void crcTables();
+    void requests_data();
+    void requests();
+    void requestsOutsideLimitsAreRefused();
+    void restoreAddressRecomputesCrc();
+    void rtuAnswerCheck_data();
+    void rtuAnswerCheck();
+    void tcpAnswerNeedsOnlyLength();
+    void extractionAppendsBlocks();
+    void extractionRefusesShortAnswer();
+};
+
+void TestCrcFrame::crcCheckValues_data()
+{
+    QTest::addColumn<Bytes>("input");
+    QTest::addColumn<int>("lo");
+    QTest::addColumn<int>("hi");
+    const char *digits = "123456789";
+    QTest::newRow("ascii 123456789") << Bytes(digits, digits + 9) << 0x37 << 0x4B;
+    QTest::newRow("read request") << hex("01 03 00 00 00 0A") << 0xC5 << 0xCD;
+    QTest::newRow("empty") << Bytes{} << 0xFF << 0xFF;
+}
+
+void TestCrcFrame::crcCheckValues()
+{
+    QFETCH(Bytes, input);
+    QFETCH(int, lo);
+    QFETCH(int, hi);
+    modbus::Crc16 crc;
+    crc.CrcTableSetup();
+    crc.compute(input);
+    QCOMPARE(int(crc.CrcLo), lo);
+    QCOMPARE(int(crc.CrcHi), hi);
+}
+
+void TestCrcFrame::crcTables()
+{
+    modbus::Crc16 crc;
+    crc.CrcTableSetup();
+    const Bytes aStart{0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41};
+    const Bytes bStart{0x00, 0xC0, 0xC1, 0x01, 0xC3, 0x03, 0x02, 0xC2};
+    const Bytes bEnd{0x41, 0x81, 0x80, 0x40};
+    QCOMPARE(Bytes(crc.CrcTableA.begin(), crc.CrcTableA.begin() + 8), aStart);
+    QCOMPARE(Bytes(crc.CrcTableB.begin(), crc.CrcTableB.begin() + 8), bStart);
+    QCOMPARE(Bytes(crc.CrcTableB.end() - 4, crc.CrcTableB.end()), bEnd);
+    QCOMPARE(int(crc.CrcLo), 0xFF);
+    QCOMPARE(int(crc.CrcHi), 0xFF);
+}
+
+void TestCrcFrame::requests_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("function");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QList<int>>("valuesOrCount");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("expectedLength");
+
+    QTest::newRow("rtu read 10 at 0") << true << false << 1 << 3 << 0 << QList<int>{10}
+                                      << QByteArray("01 03 00 00 00 0A C5 CD") << 25;
+    QTest::newRow("tcp read 10 at 0") << false << false << 1 << 3 << 0 << QList<int>{10}
+                                      << QByteArray("00 00 00 00 00 06 01 03 00 00 00 0A") << 29;
+    QTest::newRow("tcp read input block") << false << false << 15 << 4 << 0x1080 << QList<int>{90}
+                                          << QByteArray("00 00 00 00 00 06 0F 04 10 80 00 5A")
+                                          << 189;
+    QTest::newRow("tcp write 2 registers")
+        << false << true << 15 << 16 << 0x1040 << QList<int>{0x0000, 0x3F00}
+        << QByteArray("00 00 00 00 00 0B 0F 10 10 40 00 02 04 00 00 3F 00") << 12;
+    QTest::newRow("tcp write 0xFFFF") << false << true << 1 << 16 << 0x1000 << QList<int>{0xFFFF}
+                                      << QByteArray("00 00 00 00 00 09 01 10 10 00 00 01 02 FF FF")
+                                      << 12;
+    // CRC of 01 10 00 01 00 01 02 00 0A, checked against an independent bitwise CRC.
+    QTest::newRow("rtu write 1 register") << true << true << 1 << 16 << 1 << QList<int>{10}
+                                          << QByteArray("01 10 00 01 00 01 02 00 0A 27 86") << 8;
+}
+
+void TestCrcFrame::requests()
+{
+    QFETCH(bool, rtu);
+    QFETCH(bool, write);
+    QFETCH(int, address);
+    QFETCH(int, function);
+    QFETCH(int, start);
+    QFETCH(QList<int>, valuesOrCount);
+    QFETCH(QByteArray, frame);
+    QFETCH(int, expectedLength);
+
+    FrameCodec codec;
+    if (write) {
+        std::vector<std::uint16_t> values;
+        for (int v : valuesOrCount)
+            values.push_back(static_cast<std::uint16_t>(v));
+        QVERIFY(codec.buildWriteRequest(std::uint8_t(address), start, values, rtu));
+    } else {
+        QVERIFY(codec.buildReadRequest(std::uint8_t(address), std::uint8_t(function), start,
+                                       valuesOrCount.front(), rtu));
+    }
+    QCOMPARE(toHex(codec.txFrame()), frame);
+    QCOMPARE(codec.expectedLength(), expectedLength);
+}
+
+void TestCrcFrame::requestsOutsideLimitsAreRefused()
+{
+    FrameCodec codec;
+    QVERIFY(codec.buildReadRequest(1, 3, 0, 10, true));
+    QVERIFY(!codec.buildReadRequest(1, 3, 32768, 1, true));
+    QVERIFY(!codec.buildReadRequest(1, 3, 0, -1, false));
+    const std::vector<std::uint16_t> tooMany(125, 0);
+    QVERIFY(!codec.buildWriteRequest(1, 0, tooMany, false));
+    QVERIFY(codec.buildWriteRequest(1, 0, std::span(tooMany).first(124), false));
+    QCOMPARE(int(codec.txFrame()[5]), 255);
+    QVERIFY(!codec.buildWriteRequest(1, 0, {}, true));
+}
+
+void TestCrcFrame::restoreAddressRecomputesCrc()
+{
+    FrameCodec codec;
+    QVERIFY(codec.buildReadRequest(7, 3, 0, 10, true));
+    codec.restoreRtuReadAddress(1);
+    QCOMPARE(toHex(codec.txFrame()), QByteArray("01 03 00 00 00 0A C5 CD"));
+}
+
+void TestCrcFrame::rtuAnswerCheck_data()
+{
+    QTest::addColumn<Bytes>("answer");
+    QTest::addColumn<int>("slave");
+    QTest::addColumn<int>("outcome");
+
+    const Bytes good = rtuReadAnswer(1, 10);
+    QTest::newRow("valid") << good << 1 << int(AnswerCheck::Valid);
+
+    Bytes trailing = good;
+    trailing.insert(trailing.end(), {0xDE, 0xAD});
+    QTest::newRow("trailing garbage ignored") << trailing << 1 << int(AnswerCheck::Valid);
+
+    Bytes swapped = good;
+    std::swap(swapped[23], swapped[24]);
+    QTest::newRow("crc bytes swapped") << swapped << 1 << int(AnswerCheck::CrcError);
+
+    QTest::newRow("other address, right crc") << rtuReadAnswer(2, 10) << 1
+                                              << int(AnswerCheck::AddressError);
+
+    Bytes otherFunction = rtuReadAnswer(1, 10);
+    // A different function code with a matching CRC is not looked at.
+    otherFunction[1] = 4;
+    modbus::Crc16 crc;
+    crc.CrcTableSetup();
+    crc.compute(std::span(otherFunction).first(23));
+    otherFunction[23] = crc.CrcLo;
+    otherFunction[24] = crc.CrcHi;
+    QTest::newRow("function code not compared") << otherFunction << 1 << int(AnswerCheck::Valid);
+
+    QTest::newRow("short") << Bytes(good.begin(), good.end() - 1) << 1
+                           << int(AnswerCheck::TooShort);
+}
+
+void TestCrcFrame::rtuAnswerCheck()
+{
+    QFETCH(Bytes, answer);
+    QFETCH(int, slave);
+    QFETCH(int, outcome);
+    FrameCodec codec;
+    QVERIFY(codec.buildReadRequest(1, 3, 0, 10, true));
+    QCOMPARE(int(codec.checkRtuAnswer(answer, slave)), outcome);
+}
+
+void TestCrcFrame::tcpAnswerNeedsOnlyLength()
+{
+    FrameCodec codec;
+    QVERIFY(codec.buildReadRequest(1, 3, 0, 2, false));
+    QCOMPARE(codec.expectedLength(), 13);
+    const Bytes nonsense(13, 0xEE);
+    QCOMPARE(codec.checkTcpAnswer(nonsense), AnswerCheck::Valid);
+    QCOMPARE(codec.checkTcpAnswer(std::span(nonsense).first(12)), AnswerCheck::TooShort);
+}
+
+void TestCrcFrame::extractionAppendsBlocks()
+{
+    modbus::RxData rx;
+    QVERIFY(rx.isEmptyState());
+    const Bytes first = rtuReadAnswer(1, 2);
+    const Bytes second = rtuReadAnswer(1, 3);
+    QVERIFY(FrameCodec::extractReadData(first, 2, true, rx));
+    QVERIFY(FrameCodec::extractReadData(second, 3, true, rx));
+    const Bytes expected{1, 1, 2, 2, 1, 1, 2, 2, 3, 3};
+    QCOMPARE(Bytes(rx.bytes().begin(), rx.bytes().end()), expected);
+
+    Bytes tcp{0, 0, 0, 0, 0, 7, 1, 3, 4, 9, 8, 7, 6};
+    rx.reset();
+    QVERIFY(FrameCodec::extractReadData(tcp, 2, false, rx));
+    QCOMPARE(Bytes(rx.bytes().begin(), rx.bytes().end()), (Bytes{9, 8, 7, 6}));
+}
+
+void TestCrcFrame::extractionRefusesShortAnswer()
+{
+    modbus::RxData rx;
+    const Bytes answer = rtuReadAnswer(1, 2);
+    QVERIFY(!FrameCodec::extractReadData(std::span(answer).first(6), 2, true, rx));
+    QVERIFY(rx.isEmptyState());
+}
+
+QTEST_GUILESS_MAIN(TestCrcFrame)
+#include "test_crc_frame.moc"
