@@ -1,0 +1,41 @@
+#pragma once
+
+#include "modbus/link_io.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// The serial port of the main window: a port number (1 to 16, see port_map.h),
+// a settings text such as "19200,n,8,1", open and close, the receive count,
+// the whole receive buffer at once, and output. Received data are raw bytes.
+class SerialLink : public QObject, public modbus::SerialIo {
+    Q_OBJECT
+public:
+    explicit SerialLink(QObject *parent = nullptr);
+
+    // Fails (with a reason) for a number outside 1..16 or while the port is open.
+    bool setPortNumber(int number, QString *error = nullptr);
+    int portNumber() const { return portNumber_; }
+    QString deviceName() const;
+
+    // "baud,parity,data bits,stop bits"; parity n, e, o. Applied at once when
+    // the port is open. Fails for a text of another form.
+    bool setSettings(const QString &settings, QString *error = nullptr);
+    QString settings() const { return settings_; }
+
+    bool open(QString *error = nullptr);
+    void close();
+
+    bool isOpen() const override;
+    int inBufferCount() override;
+    std::vector<std::uint8_t> takeInput() override;
+    void output(std::span<const std::uint8_t> bytes) override;
+
+private:
+    bool applySettings(QString *error);
+
+    QSerialPort port_;
+    int portNumber_ = 1;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "modbus/frame.h"
+#include "modbus/link_io.h"
+#include "modbus/rx_data.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace modbus {
+
+// What a transaction needs of the window around it.
+class TransactionHost {
+public:
+    virtual ~TransactionHost() = default;
+    virtual bool linkOnline() const = 0;
+    // The meter address every RTU answer is compared with.
+    virtual int slaveAddress() const = 0;
+    // The one-line status text of the main window.
+    virtual void setStatusText(const std::string &text) = 0;
+    // Takes a failed link offline, as the connect button does.
+    virtual void takeLinkOffline() = 0;
+};
+
+// Waiting that keeps the window alive: events are processed while waiting.
+class Waits {
+public:
+    virtual ~Waits() = default;
+    // Monotonic milliseconds.
+    virtual std::int64_t nowMs() = 0;
+    // Returns once more than ms have passed since start, or the link is offline.
+    virtual void WaitGapSince(std::int64_t start, int ms) = 0;
+    // Returns once more than ms have passed, or earlier when the link goes offline.
+    virtual void WaitWhileOnline(int ms) = 0;
+    // Returns after the given time.
+    virtual void subDelay(double seconds) = 0;
+};
+
+// One Modbus request with its answer: waiting, checking, three attempts, and
+// taking a dead link offline. Every exchange with the meter goes through here.
+class Transactions {
+public:
+    static constexpr int kAttempts = 3;
+    static constexpr int kGapMs = 12;
+    static constexpr int kAnswerPolls = 100;
+    static constexpr int kAnswerPollMs = 10;
+
+    Transactions(TransactionHost &host, Waits &waits, SerialIo &serial, TcpIo &tcp);
+
+    void ModbusReadRegisters(int slaveAddress, std::uint8_t function, int start, int count,
+                             bool rtuMode);
+    void ModbusWriteRegisters(int slaveAddress, int start, int count,
+                              std::span<const std::uint16_t> values, bool rtuMode);
+    void ModbusWriteBytes(int slaveAddress, int start, int byteCount,
+                          std::span<const std::uint8_t> data, bool rtuMode);
+
+    // Rebuilds the CRC tables and resets the CRC register.
+    void CrcTableSetup();
+
+    // The socket's data-arrival event: the total of unread bytes.
+    void Winsock_DataArrival(std::int64_t totalBytes);
+
+    bool CommBusy = false;
+    bool LastTransOK = false;
+    std::int64_t LastRxTime = 0;
+    RxData RxData;
+    std::int16_t TcpBytesPending = 0;
+
+private:
+    TransactionHost &host_;
+    Waits &waits_;
+    SerialIo &serial_;
+    TcpIo &tcp_;
+    FrameCodec codec_;
+};
+
+} // namespace modbus
