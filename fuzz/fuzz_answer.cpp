@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int count = 1 + data[2] % 125;
     const std::span<const std::uint8_t> answer(data + 3, size - 3);
 
-    modbus::FrameCodec codec;
+    modbus::Crc16 crc;
+    modbus::FrameCodec codec(crc);
     if (write) {
         const std::uint16_t values[2] = {data[2], data[1]};
         if (!codec.buildWriteRequest(address, 0x1000, values, rtu))

@@ -72,15 +72,6 @@ bool FrameCodec::buildWriteRequest(std::uint8_t address, int start,
     return true;
 }
 
-void FrameCodec::restoreRtuReadAddress(std::uint8_t address)
-{
-    if (TxFrame.size() != 8 || TxFrame[0] == address)
-        return;
-    TxFrame[0] = address;
-    TxFrame.resize(6);
-    appendCrc();
-}
-
 AnswerCheck FrameCodec::checkRtuAnswer(std::span<const std::uint8_t> r, int slaveAddress)
 {
     const std::size_t expected = static_cast<std::size_t>(ExpectedLength);

@@ -23,10 +23,14 @@ inline constexpr int kMaxRegisterField = 32767;
 inline constexpr int kMaxRtuWriteRegisters = 127;
 inline constexpr int kMaxTcpWriteRegisters = 124;
 
-// The request in flight, its expected answer length and the CRC register.
-// Requests use transaction identifier 0 over TCP and carry no checksum there.
+// One request, its expected answer length, and the checks of its answer. The
+// CRC register is shared by all requests of a link, as it is one register of
+// the window. Requests use transaction identifier 0 over TCP and carry no
+// checksum there.
 class FrameCodec {
 public:
+    explicit FrameCodec(Crc16 &crc) : crc_(crc) {}
+
     // Read with the caller's function code (3 or 4). Returns false, and builds
     // nothing, for a start or count outside the limits above.
     bool buildReadRequest(std::uint8_t address, std::uint8_t function, int start, int count,
@@ -34,10 +38,6 @@ public:
     // Function 16, value i to register start + i, each high byte first.
     bool buildWriteRequest(std::uint8_t address, int start, std::span<const std::uint16_t> values,
                            bool rtu);
-    // RTU read only: puts the address back into byte 0 and recomputes the CRC
-    // if another request overwrote it.
-    void restoreRtuReadAddress(std::uint8_t address);
-
     // RTU answer check over the first ExpectedLength bytes of r. Nothing beyond
     // the address and the CRC is compared; trailing bytes are ignored.
     AnswerCheck checkRtuAnswer(std::span<const std::uint8_t> r, int slaveAddress);
@@ -51,7 +51,6 @@ public:
 
     const std::vector<std::uint8_t> &txFrame() const { return TxFrame; }
     int expectedLength() const { return ExpectedLength; }
-    Crc16 &crc() { return crc_; }
 
 private:
     void appendField(std::uint16_t value);
@@ -59,7 +58,7 @@ private:
 
     std::vector<std::uint8_t> TxFrame;
     std::int16_t ExpectedLength = 0;
-    Crc16 crc_;
+    Crc16 &crc_;
 };
 
 } // namespace modbus

@@ -68,11 +68,22 @@ public:
     std::int16_t TcpBytesPending = 0;
 
 private:
+    enum class PollOutcome { Success, Failed, Abandoned, LinkLost };
+
+    void run(FrameCodec &request, int readCount, bool rtuMode);
+    PollOutcome pollForAnswer(FrameCodec &request, int readCount, bool rtuMode);
+    bool linkReady(bool rtuMode) const;
+    bool answerComplete(int expectedLength, bool rtuMode);
+    void discardStaleInput(bool rtuMode, bool forgetAnnounced);
+    void linkLost();
+    void refuse();
+
     TransactionHost &host_;
     Waits &waits_;
     SerialIo &serial_;
     TcpIo &tcp_;
-    FrameCodec codec_;
+    // The CRC register and its tables, shared by every request of the link.
+    Crc16 crc_;
 };
 
 } // namespace modbus

@@ -1,0 +1,50 @@
+#include "modbus/event_loop_waits.h"
+
+#include "link/link_state.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <cmath>
+
+std::int64_t EventLoopWaits::nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void EventLoopWaits::waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline)
+{
+    for (;;) {
+        if (endWhenOffline && !link_.LinkOnline())
+            return;
+        const std::int64_t remaining = start + ms + 1 - nowMs();
+        if (remaining <= 0)
+            return;
+
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (endWhenOffline) {
+            QObject::connect(&link_, &LinkState::linkOnlineChanged, &loop, [&loop](bool online) {
+                if (!online)
+                    loop.quit();
+            });
+        }
+        timer.start(static_cast<int>(remaining));
+        loop.exec();
+    }
+}
+
+void EventLoopWaits::WaitGapSince(std::int64_t start, int ms) { waitUntilPast(start, ms, true); }
+
+void EventLoopWaits::WaitWhileOnline(int ms) { waitUntilPast(nowMs(), ms, true); }
+
+void EventLoopWaits::subDelay(double seconds)
+{
+    // "More than" the time, like the other waits: round up to whole milliseconds.
+    waitUntilPast(nowMs(), static_cast<std::int64_t>(std::ceil(seconds * 1000.0)) - 1, false);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "modbus/transactions.h"
+
+class LinkState;
+
+// Waits of the transactions as nested event loops ended by a single-shot
+// timer, and by the link going offline where the wait says so. The window
+// stays live and a waiting program uses no CPU.
+class EventLoopWaits : public modbus::Waits {
+public:
+    explicit EventLoopWaits(const LinkState &link) : link_(link) {}
+
+    std::int64_t nowMs() override;
+    void WaitGapSince(std::int64_t start, int ms) override;
+    void WaitWhileOnline(int ms) override;
+    void subDelay(double seconds) override;
+
+private:
+    // Waits until more than ms have passed since start.
+    void waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline);
+
+    const LinkState &link_;
+};

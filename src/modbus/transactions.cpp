@@ -1,0 +1,201 @@
+#include "modbus/transactions.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace modbus {
+
+namespace {
+
+constexpr char kAddressError[] = "Address Error";
+constexpr char kCrcError[] = "CRC Error";
+
+std::string communicationError()
+{
+    return "Communication Error! Retry " + std::to_string(Transactions::kAttempts) + " times!";
+}
+
+} // namespace
+
+Transactions::Transactions(TransactionHost &host, Waits &waits, SerialIo &serial, TcpIo &tcp)
+    : host_(host), waits_(waits), serial_(serial), tcp_(tcp)
+{
+}
+
+void Transactions::CrcTableSetup() { crc_.CrcTableSetup(); }
+
+void Transactions::Winsock_DataArrival(std::int64_t totalBytes)
+{
+    // The count is kept in 16 bits; a larger total is held at the largest value.
+    TcpBytesPending = static_cast<std::int16_t>(
+        std::clamp<std::int64_t>(totalBytes, 0, std::numeric_limits<std::int16_t>::max()));
+}
+
+void Transactions::ModbusReadRegisters(int slaveAddress, std::uint8_t function, int start,
+                                       int count, bool rtuMode)
+{
+    if (!host_.linkOnline())
+        return;
+    CommBusy = true;
+    FrameCodec request(crc_);
+    if (!request.buildReadRequest(static_cast<std::uint8_t>(slaveAddress), function, start, count,
+                                  rtuMode)) {
+        refuse();
+        return;
+    }
+    run(request, count, rtuMode);
+}
+
+void Transactions::ModbusWriteRegisters(int slaveAddress, int start, int count,
+                                        std::span<const std::uint16_t> values, bool rtuMode)
+{
+    if (!host_.linkOnline())
+        return;
+    CommBusy = true;
+    LastTransOK = true;
+    FrameCodec request(crc_);
+    if (count < 0 || values.size() < static_cast<std::size_t>(count)
+        || !request.buildWriteRequest(static_cast<std::uint8_t>(slaveAddress), start,
+                                      values.first(static_cast<std::size_t>(count)), rtuMode)) {
+        refuse();
+        return;
+    }
+    run(request, 0, rtuMode);
+}
+
+void Transactions::ModbusWriteBytes(int slaveAddress, int start, int byteCount,
+                                    std::span<const std::uint8_t> data, bool rtuMode)
+{
+    if (!host_.linkOnline())
+        return;
+    CommBusy = true;
+    LastTransOK = true;
+    if (byteCount <= 0 || byteCount % 2 != 0 || data.size() < static_cast<std::size_t>(byteCount)) {
+        refuse();
+        return;
+    }
+    const int count = byteCount / 2;
+    std::vector<std::uint16_t> values(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        values[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(
+            data[static_cast<std::size_t>(2 * i)] << 8 | data[static_cast<std::size_t>(2 * i + 1)]);
+    ModbusWriteRegisters(slaveAddress, start, count, values, rtuMode);
+}
+
+void Transactions::refuse()
+{
+    CommBusy = false;
+    LastTransOK = false;
+}
+
+bool Transactions::linkReady(bool rtuMode) const
+{
+    return host_.linkOnline() && (rtuMode ? serial_.isOpen() : tcp_.isConnected());
+}
+
+void Transactions::linkLost()
+{
+    // The link went away under the transaction (the user went offline, the
+    // port closed, the socket is not connected): no message, but the caller
+    // must not take the missing answer for a success, and the busy flag must
+    // not stay raised, or nothing would ever talk to the meter again.
+    CommBusy = false;
+    LastTransOK = false;
+}
+
+void Transactions::discardStaleInput(bool rtuMode, bool forgetAnnounced)
+{
+    if (rtuMode) {
+        serial_.takeInput();
+        return;
+    }
+    if (TcpBytesPending > 0)
+        tcp_.getData(TcpBytesPending);
+    if (forgetAnnounced)
+        TcpBytesPending = 0;
+}
+
+bool Transactions::answerComplete(int expectedLength, bool rtuMode)
+{
+    return rtuMode ? serial_.inBufferCount() >= expectedLength
+                   : TcpBytesPending >= expectedLength;
+}
+
+void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
+{
+    const bool isRead = readCount > 0;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        // A transaction that ran to its end inside this one's waits cleared
+        // the busy flag; this attempt sends again and owns the link once more.
+        CommBusy = true;
+        waits_.WaitGapSince(LastRxTime, kGapMs);
+        if (!linkReady(rtuMode))
+            return linkLost();
+        discardStaleInput(rtuMode, true);
+        if (rtuMode)
+            serial_.output(request.txFrame());
+        else
+            tcp_.sendData(request.txFrame());
+        if (!rtuMode)
+            waits_.subDelay(isRead ? 0.2 : 0.5);
+
+        switch (pollForAnswer(request, readCount, rtuMode)) {
+        case PollOutcome::Success:
+            CommBusy = false;
+            return;
+        case PollOutcome::LinkLost:
+            return linkLost();
+        case PollOutcome::Abandoned:
+            if (attempt == kAttempts)
+                return;
+            continue;
+        case PollOutcome::Failed:
+            break;
+        }
+
+        if (!linkReady(rtuMode))
+            return linkLost();
+        discardStaleInput(rtuMode, false);
+    }
+
+    host_.setStatusText(communicationError());
+    CommBusy = false;
+    LastTransOK = false;
+    host_.takeLinkOffline();
+}
+
+Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int readCount,
+                                                      bool rtuMode)
+{
+    const int expected = request.expectedLength();
+    for (int polls = 0;;) {
+        if (!CommBusy)
+            return PollOutcome::Abandoned;
+        if (answerComplete(expected, rtuMode)) {
+            if (!linkReady(rtuMode))
+                return PollOutcome::LinkLost;
+            const std::vector<std::uint8_t> answer =
+                rtuMode ? serial_.takeInput() : tcp_.getData(TcpBytesPending);
+            LastRxTime = waits_.nowMs();
+            const AnswerCheck outcome =
+                rtuMode ? request.checkRtuAnswer(answer, host_.slaveAddress())
+                        : request.checkTcpAnswer(answer);
+            if (outcome == AnswerCheck::Valid) {
+                if (readCount > 0)
+                    FrameCodec::extractReadData(answer, readCount, rtuMode, RxData);
+                return PollOutcome::Success;
+            }
+            if (outcome == AnswerCheck::AddressError)
+                host_.setStatusText(kAddressError);
+            else if (outcome == AnswerCheck::CrcError)
+                host_.setStatusText(kCrcError);
+            return PollOutcome::Failed;
+        }
+        if (++polls > kAnswerPolls)
+            return PollOutcome::Failed;
+        waits_.WaitWhileOnline(kAnswerPollMs);
+    }
+}
+
+} // namespace modbus

@@ -1,0 +1,278 @@
+#include "fake_link.h"
+
+#include <QTest>
+
+using fake::Bytes;
+using fake::Reply;
+using fake::Rig;
+
+namespace {
+
+const std::string kCommError = "Communication Error! Retry 3 times!";
+
+Bytes corruptCrc(Bytes b)
+{
+    b.back() ^= 0xFF;
+    return b;
+}
+
+Bytes bytesOf(const modbus::RxData &rx) { return Bytes(rx.bytes().begin(), rx.bytes().end()); }
+
+} // namespace
+
+class TestTransactions : public QObject {
+    Q_OBJECT
+private slots:
+    void answerInSecondAttempt_data();
+    void answerInSecondAttempt();
+    void trailingGarbageAfterGoodRtuAnswerIsAccepted();
+    void staleInputIsDroppedBeforeSending();
+    void threeFailuresTakeTheLinkOffline_data();
+    void threeFailuresTakeTheLinkOffline();
+    void writeBytesPacksPairsIntoRegisters();
+    void writeBytesRefusesTooFewBytes();
+    void offlineAtTheCallSendsNothing();
+    void goingOfflineMidWaitReturnsSilently_data();
+    void goingOfflineMidWaitReturnsSilently();
+    void dataArrivalKeepsTheLatestTotal();
+    void interFrameGapFollowsTheLastAnswer();
+    void tcpReadsWaitTheFixedPause();
+    void nestedTransactionMakesTheOuterOneSendAgain();
+};
+
+void TestTransactions::answerInSecondAttempt_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::addColumn<Bytes>("firstReply");
+    QTest::addColumn<QString>("firstMessage");
+    QTest::newRow("rtu, silent first attempt") << true << Bytes{} << QString();
+    QTest::newRow("rtu, crc error first") << true << corruptCrc(fake::rtuReadAnswer(1, 4))
+                                          << QStringLiteral("CRC Error");
+    QTest::newRow("rtu, other address first") << true << fake::rtuReadAnswer(2, 4)
+                                              << QStringLiteral("Address Error");
+    QTest::newRow("tcp, silent first attempt") << false << Bytes{} << QString();
+    QTest::newRow("tcp, short first answer") << false << Bytes{0, 0, 0, 0, 0, 3, 1, 0x83, 2}
+                                             << QString();
+}
+
+void TestTransactions::answerInSecondAttempt()
+{
+    QFETCH(bool, rtu);
+    QFETCH(Bytes, firstReply);
+    QFETCH(QString, firstMessage);
+    Rig rig;
+    const Bytes good = rtu ? fake::rtuReadAnswer(1, 4) : fake::tcpReadAnswer(1, 4);
+    (rtu ? rig.serial.replies : rig.tcp.replies) = {Reply{firstReply}, Reply{good}};
+    rig.tx.LastTransOK = false; // a read leaves it as it was
+    rig.tx.RxData.reset();
+
+    rig.tx.ModbusReadRegisters(1, 3, 0x1000, 4, rtu);
+
+    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+    QVERIFY(!rig.tx.CommBusy);
+    QVERIFY(!rig.tx.LastTransOK);
+    QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(2));
+    QCOMPARE(rig.host.offlineCalls, 0);
+    if (firstMessage.isEmpty())
+        QVERIFY(rig.host.statusTexts.empty());
+    else
+        QCOMPARE(rig.host.statusTexts, std::vector<std::string>{firstMessage.toStdString()});
+}
+
+void TestTransactions::trailingGarbageAfterGoodRtuAnswerIsAccepted()
+{
+    Rig rig;
+    Bytes answer = fake::rtuReadAnswer(1, 2);
+    answer.insert(answer.end(), {0x55, 0xAA, 0x00});
+    rig.serial.replies = {Reply{answer}};
+    rig.tx.ModbusReadRegisters(1, 4, 0x107E, 2, true);
+    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
+    QCOMPARE(rig.serial.sent.size(), std::size_t(1));
+}
+
+void TestTransactions::staleInputIsDroppedBeforeSending()
+{
+    Rig rig;
+    // Bytes left over from an earlier exchange look like a complete answer.
+    rig.serial.buffer = fake::rtuReadAnswer(1, 2);
+    Bytes fresh = fake::rtuReadAnswer(1, 2);
+    fresh[3] = 0x77;
+    modbus::Crc16 crc;
+    crc.CrcTableSetup();
+    crc.compute(std::span(fresh).first(fresh.size() - 2));
+    fresh[fresh.size() - 2] = crc.CrcLo;
+    fresh[fresh.size() - 1] = crc.CrcHi;
+    rig.serial.replies = {Reply{fresh}};
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{0x77, 2, 3, 4}));
+}
+
+void TestTransactions::threeFailuresTakeTheLinkOffline_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<Bytes>("reply");
+    QTest::addColumn<int>("minMs");
+    QTest::addColumn<int>("maxMs");
+    // 100 waits of more than 10 ms each per attempt, plus the TCP pause.
+    QTest::newRow("rtu read, no answer") << true << false << Bytes{} << 3 * 1100 << 3 * 1120;
+    QTest::newRow("rtu read, exception answer")
+        << true << false << Bytes{1, 0x83, 2, 0xC0, 0xF1} << 3 * 1100 << 3 * 1120;
+    QTest::newRow("rtu write, crc errors") << true << true << corruptCrc(fake::rtuWriteAnswer(1, 0x1021, 1))
+                                           << 90 << 300;
+    QTest::newRow("tcp read, short answer") << false << false << Bytes{0, 0, 0, 0, 0, 3, 1, 0x83, 2}
+                                            << 3 * 1300 << 3 * 1320;
+    QTest::newRow("tcp write, no answer") << false << true << Bytes{} << 3 * 1600 << 3 * 1620;
+}
+
+void TestTransactions::threeFailuresTakeTheLinkOffline()
+{
+    QFETCH(bool, rtu);
+    QFETCH(bool, write);
+    QFETCH(Bytes, reply);
+    QFETCH(int, minMs);
+    QFETCH(int, maxMs);
+    Rig rig;
+    (rtu ? rig.serial.replies : rig.tcp.replies) = {Reply{reply}, Reply{reply}, Reply{reply}};
+    rig.tx.LastTransOK = true;
+    const std::int64_t start = rig.clock.now;
+
+    if (write) {
+        const std::uint16_t value = 1234;
+        rig.tx.ModbusWriteRegisters(1, 0x1021, 1, std::span(&value, 1), rtu);
+    } else {
+        rig.tx.ModbusReadRegisters(1, 3, 0x1000, 4, rtu);
+    }
+
+    QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(3));
+    QCOMPARE(rig.host.offlineCalls, 1);
+    QVERIFY(!rig.tx.LastTransOK);
+    QVERIFY(!rig.tx.CommBusy);
+    QCOMPARE(rig.host.statusTexts.back(), kCommError);
+    QVERIFY(rig.tx.RxData.isEmptyState());
+    const std::int64_t elapsed = rig.clock.now - start;
+    QVERIFY2(elapsed >= minMs && elapsed <= maxMs, qPrintable(QString::number(elapsed)));
+}
+
+void TestTransactions::writeBytesPacksPairsIntoRegisters()
+{
+    Rig rig;
+    rig.tcp.replies = {Reply{Bytes(12, 0)}};
+    const std::uint8_t data[5] = {0x00, 0x00, 0x3F, 0x00, 0x99};
+    rig.tx.ModbusWriteBytes(15, 0x1040, 4, data, false);
+    QCOMPARE(rig.tcp.sent.size(), std::size_t(1));
+    QCOMPARE(rig.tcp.sent[0],
+             (Bytes{0, 0, 0, 0, 0, 11, 15, 16, 0x10, 0x40, 0, 2, 4, 0x00, 0x00, 0x3F, 0x00}));
+    QVERIFY(rig.tx.LastTransOK);
+    QVERIFY(!rig.tx.CommBusy);
+}
+
+void TestTransactions::writeBytesRefusesTooFewBytes()
+{
+    Rig rig;
+    const std::uint8_t data[3] = {1, 2, 3};
+    rig.tx.ModbusWriteBytes(15, 0x1040, 4, data, true);
+    QVERIFY(rig.serial.sent.empty());
+    QVERIFY(!rig.tx.LastTransOK);
+    QVERIFY(!rig.tx.CommBusy);
+}
+
+void TestTransactions::offlineAtTheCallSendsNothing()
+{
+    Rig rig;
+    rig.host.online = false;
+    rig.tx.LastTransOK = true;
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    const std::uint16_t v = 1;
+    rig.tx.ModbusWriteRegisters(1, 0, 1, std::span(&v, 1), false);
+    QVERIFY(rig.serial.sent.empty());
+    QVERIFY(rig.tcp.sent.empty());
+    QVERIFY(rig.tx.LastTransOK);
+    QVERIFY(!rig.tx.CommBusy);
+}
+
+void TestTransactions::goingOfflineMidWaitReturnsSilently_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::newRow("rtu") << true;
+    QTest::newRow("tcp") << false;
+}
+
+void TestTransactions::goingOfflineMidWaitReturnsSilently()
+{
+    QFETCH(bool, rtu);
+    Rig rig;
+    rig.tx.LastTransOK = true;
+    const std::int64_t start = rig.clock.now;
+    // The user presses the connect button 300 ms into the wait.
+    rig.clock.after(300, [&] {
+        rig.host.online = false;
+        rig.serial.open = false;
+        rig.tcp.connected = false;
+    });
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, rtu);
+
+    QVERIFY(rig.host.statusTexts.empty());
+    QCOMPARE(rig.host.offlineCalls, 0);
+    QVERIFY(rig.clock.now - start < 400);
+    // The missing answer is not a success, and the link is free for the next transaction.
+    QVERIFY(!rig.tx.LastTransOK);
+    QVERIFY(!rig.tx.CommBusy);
+}
+
+void TestTransactions::dataArrivalKeepsTheLatestTotal()
+{
+    Rig rig;
+    rig.tx.Winsock_DataArrival(5);
+    rig.tx.Winsock_DataArrival(12);
+    QCOMPARE(rig.tx.TcpBytesPending, std::int16_t(12));
+    rig.tx.Winsock_DataArrival(100000);
+    QCOMPARE(rig.tx.TcpBytesPending, std::int16_t(32767));
+}
+
+void TestTransactions::interFrameGapFollowsTheLastAnswer()
+{
+    Rig rig;
+    rig.serial.replies = {Reply{fake::rtuReadAnswer(1, 2), 5}, Reply{fake::rtuReadAnswer(1, 2), 5}};
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    const std::int64_t answered = rig.tx.LastRxTime;
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    QCOMPARE(rig.serial.sentAt.size(), std::size_t(2));
+    QVERIFY(rig.serial.sentAt[1] - answered > 12);
+    QVERIFY(rig.serial.sentAt[1] - answered < 20);
+}
+
+void TestTransactions::tcpReadsWaitTheFixedPause()
+{
+    Rig rig;
+    rig.tcp.replies = {Reply{fake::tcpReadAnswer(1, 2), 5}};
+    const std::int64_t start = rig.clock.now;
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, false);
+    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
+    QVERIFY(rig.clock.now - start >= 200);
+    QVERIFY(rig.clock.now - start < 220);
+}
+
+void TestTransactions::nestedTransactionMakesTheOuterOneSendAgain()
+{
+    Rig rig;
+    // The outer read gets no answer to its first request; meanwhile another
+    // transaction runs to its end inside the outer one's wait.
+    rig.serial.replies = {Reply{}, Reply{fake::rtuWriteAnswer(1, 0x1021, 1), 5},
+                          Reply{fake::rtuReadAnswer(1, 2), 5}};
+    rig.clock.after(100, [&] {
+        const std::uint16_t v = 25;
+        rig.tx.ModbusWriteRegisters(1, 0x1021, 1, std::span(&v, 1), true);
+    });
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+
+    QCOMPARE(rig.serial.sent.size(), std::size_t(3));
+    // The outer request goes out again unchanged, not the inner one's frame.
+    QCOMPARE(rig.serial.sent[2], rig.serial.sent[0]);
+    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
+    QVERIFY(!rig.tx.CommBusy);
+    QCOMPARE(rig.host.offlineCalls, 0);
+}
+
+QTEST_GUILESS_MAIN(TestTransactions)
+#include "test_transactions.moc"
