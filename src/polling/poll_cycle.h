@@ -1,26 +1,81 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
+#include <array>
+#include <functional>
+#include <vector>
+
+class LinkState;
+class PollView;
+namespace modbus {
+class Transactions;
+}
+
 // The poll cycle: while the link is online, Timer1Sec reads the meter's
-// measurement blocks one after the other and then serves pending requests.
+// measurement blocks one after the other, hands each to its decoder, and then
+// serves pending requests in a fixed order. One variant per measurement
+// panel: PollPanel0 (DisplayBase 0) and PollPanel1 (DisplayBase 100).
 class PollCycle : public QObject {
     Q_OBJECT
 public:
     static constexpr int kIntervalMs = 201;
 
-    explicit PollCycle(QObject *parent = nullptr) : QObject(parent)
-    {
-        Timer1Sec.setObjectName(QStringLiteral("Timer1Sec"));
-        Timer1Sec.setInterval(kIntervalMs);
-    }
+    PollCycle(modbus::Transactions &transactions, LinkState &link, PollView &view,
+              QObject *parent = nullptr);
 
     // Run once by the main window's start-up: every request flag lowered,
     // the display-item list to be rebuilt.
-    void initialise() {}
+    void initialise();
+
+    void Timer1Sec_Timer();
+    void PollPanel0();
+    void PollPanel1();
+    void ApplyFirmwareLayout();
+    void ApplyRLayout();
+
+    // A pending request: its flag and the write that serves it. Rows are
+    // served in the order they were added, each only while the last
+    // transaction succeeded; the flag is lowered before the write runs.
+    struct RequestRow {
+        bool *flag;
+        std::function<void()> write;
+    };
+    void addRequestRow(RequestRow row) { requestRows_.push_back(std::move(row)); }
+
+    // Text of the status caption at each tick (language key online_Status2).
+    std::function<QString()> onlineStatusText = [] { return QString(); };
 
     QTimer Timer1Sec;
-    // Raised when the link goes online: the next tick reads the firmware first.
     bool FirmwareReadPending = false;
+    int FirmwareNumber = 0;
+    int DisplayBase = 0;
+    bool DisplayItemsDirty = true;
+    bool PhasorRequested = false;
+    bool LPReadByDate = false;
+
+    std::array<double, 24> thdTable{};
+    std::array<double, 32> harmonicTable{};
+
+signals:
+    // The end of a cycle found the phasor window requested.
+    void phasorWindowDue();
+
+private:
+    void pollPanel(bool panel0);
+    void readFirmware();
+    void read(std::uint8_t function, int start, int count);
+    bool ok() const;
+    bool online() const;
+    std::size_t received() const;
+    void blankCO2();
+    void serveRequests();
+
+    modbus::Transactions &tx_;
+    LinkState &link_;
+    PollView &view_;
+    std::vector<RequestRow> requestRows_;
+    bool tickRunning_ = false;
 };

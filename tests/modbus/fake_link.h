@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <utility>
 #include <string>
 #include <vector>
@@ -93,6 +94,8 @@ public:
     std::vector<Bytes> sent;
     std::vector<std::int64_t> sentAt;
     std::deque<Reply> replies;
+    // When set, answers every request instead of the scripted replies.
+    std::function<std::optional<Reply>(const Bytes &request)> responder;
 
     bool isOpen() const override { return open; }
     int inBufferCount() override { return open ? int(buffer.size()) : 0; }
@@ -101,10 +104,18 @@ public:
     {
         sent.emplace_back(bytes.begin(), bytes.end());
         sentAt.push_back(clock_.now);
-        if (replies.empty())
-            return;
-        Reply reply = replies.front();
-        replies.pop_front();
+        Reply reply;
+        if (responder) {
+            const std::optional<Reply> answer = responder(sent.back());
+            if (!answer)
+                return;
+            reply = *answer;
+        } else {
+            if (replies.empty())
+                return;
+            reply = replies.front();
+            replies.pop_front();
+        }
         if (!reply.bytes.empty())
             clock_.after(reply.delayMs, [this, bytes = reply.bytes] {
                 buffer.insert(buffer.end(), bytes.begin(), bytes.end());

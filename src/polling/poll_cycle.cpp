@@ -1,0 +1,278 @@
+#include "polling/poll_cycle.h"
+
+#include "link/link_state.h"
+#include "modbus/transactions.h"
+#include "polling/firmware_layout.h"
+#include "polling/measurement_decoders.h"
+#include "polling/poll_view.h"
+
+namespace {
+
+constexpr std::uint8_t kHolding = 3;
+constexpr std::uint8_t kInput = 4;
+
+// Blocks of the meter's register map, in poll order.
+struct Block {
+    std::uint8_t function;
+    int start;
+    int count;
+};
+constexpr Block kFirmware{kInput, 0x1018, 4};
+constexpr Block kMainBlocks[] = {{kHolding, 0x1000, 100}, {kHolding, 0x1064, 50},
+                                 {kInput, 0x1000, 20}, {kInput, 0x1080, 90}};
+constexpr Block kValidCounts{kInput, 0x1190, 4};
+constexpr Block kDemand{kInput, 0x11A1, 5};
+constexpr Block kFrequency{kInput, 0x107E, 2};
+constexpr Block kPhaseEnergy{kInput, 0x10D4, 30};
+constexpr Block kRatios{kHolding, 0x1021, 2};
+constexpr Block kThd{kInput, 0x1400, 48};
+constexpr int kHarmonicStart = 0x1430;
+constexpr int kHarmonicStride = 0x40;
+constexpr int kHarmonicCount = 64;
+constexpr int kHarmonicChannels = 6;
+constexpr Block kCO2{kInput, 0x044C, 8};
+constexpr Block kFloatRatios{kHolding, 0x0000, 4};
+
+// Holds the next tick back while one is still waiting inside a transaction.
+class TickGuard {
+public:
+    explicit TickGuard(bool &running) : running_(running) { running_ = true; }
+    ~TickGuard() { running_ = false; }
+    TickGuard(const TickGuard &) = delete;
+    TickGuard &operator=(const TickGuard &) = delete;
+
+private:
+    bool &running_;
+};
+
+} // namespace
+
+PollCycle::PollCycle(modbus::Transactions &transactions, LinkState &link, PollView &view,
+                     QObject *parent)
+    : QObject(parent), tx_(transactions), link_(link), view_(view)
+{
+    Timer1Sec.setObjectName(QStringLiteral("Timer1Sec"));
+    Timer1Sec.setInterval(kIntervalMs);
+    connect(&Timer1Sec, &QTimer::timeout, this, &PollCycle::Timer1Sec_Timer);
+}
+
+void PollCycle::initialise()
+{
+    for (RequestRow &row : requestRows_)
+        *row.flag = false;
+    DisplayItemsDirty = true;
+}
+
+void PollCycle::read(std::uint8_t function, int start, int count)
+{
+    tx_.ModbusReadRegisters(link_.SlaveAddress, function, start, count, link_.RtuMode);
+}
+
+bool PollCycle::ok() const { return tx_.LastTransOK; }
+bool PollCycle::online() const { return link_.LinkOnline(); }
+std::size_t PollCycle::received() const { return tx_.RxData.isEmptyState() ? 0 : tx_.RxData.size(); }
+
+void PollCycle::Timer1Sec_Timer()
+{
+    if (tickRunning_)
+        return;
+    TickGuard guard(tickRunning_);
+
+    view_.setText(QStringLiteral("txt_Online"), -1, onlineStatusText());
+    tx_.LastTransOK = true;
+    if (FirmwareReadPending)
+        readFirmware();
+    // A firmware read that took the link offline ends the tick here, so that
+    // its message stays in the status line.
+    if (online()) {
+        if (DisplayBase == 100)
+            PollPanel1();
+        else
+            PollPanel0();
+        if (!LPReadByDate && PhasorRequested)
+            emit phasorWindowDue();
+    }
+    // The pause between cycles counts from the end of this one.
+    if (Timer1Sec.isActive())
+        Timer1Sec.start();
+}
+
+void PollCycle::readFirmware()
+{
+    tx_.RxData.reset();
+    read(kFirmware.function, kFirmware.start, kFirmware.count);
+    if (ok() && online() && received() == 8) {
+        const polling::FirmwareInfo info = polling::decodeFirmware(tx_.RxData.bytes());
+        view_.setText(QStringLiteral("txtFWver"), -1, info.text);
+        FirmwareNumber = info.number;
+        FirmwareReadPending = false;
+    }
+    // Whatever the read gave: a failed read leaves a single zero byte.
+    if (tx_.RxData[0] == 'R')
+        ApplyRLayout();
+    else
+        ApplyFirmwareLayout();
+}
+
+namespace {
+
+void applyPanel(PollView &view, const polling::PanelChoice &choice)
+{
+    view.setVisible(QStringLiteral("SSTab2"), 0, choice.displayBase == 0);
+    view.setVisible(QStringLiteral("SSTab2"), 1, choice.displayBase == 100);
+    if (choice.thdPages) {
+        view.setVisible(QStringLiteral("Command9"), 2, *choice.thdPages);
+        view.setVisible(QStringLiteral("Command9"), 3, *choice.thdPages);
+    }
+    if (choice.profilePages) {
+        for (int tab = 1; tab <= 3; ++tab)
+            view.setTabEnabled(QStringLiteral("SSTab1"), -1, tab, *choice.profilePages);
+        for (int button = 2; button <= 4; ++button)
+            view.setVisible(QStringLiteral("Command10"), button, *choice.profilePages);
+    }
+}
+
+} // namespace
+
+void PollCycle::ApplyFirmwareLayout()
+{
+    const polling::PanelChoice choice = polling::firmwarePanel(FirmwareNumber);
+    DisplayBase = choice.displayBase;
+    applyPanel(view_, choice);
+}
+
+void PollCycle::ApplyRLayout()
+{
+    const polling::PanelChoice choice = polling::rFirmwarePanel();
+    DisplayBase = choice.displayBase;
+    applyPanel(view_, choice);
+}
+
+void PollCycle::PollPanel0() { pollPanel(true); }
+void PollCycle::PollPanel1() { pollPanel(false); }
+
+void PollCycle::blankCO2()
+{
+    view_.setText(QStringLiteral("txtCO2"), -1, QString());
+    view_.setText(QStringLiteral("txtCO2_out"), -1, QString());
+    view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, false);
+}
+
+void PollCycle::pollPanel(bool panel0)
+{
+    const bool olderFirmware = FirmwareNumber < polling::kFirstFirmwareWithoutHarmonics;
+    const auto stopAfterFailure = [&] {
+        if (panel0)
+            blankCO2();
+    };
+
+    // The main block: four reads appended to one buffer.
+    tx_.RxData.reset();
+    tx_.LastTransOK = true;
+    for (const Block &block : kMainBlocks) {
+        read(block.function, block.start, block.count);
+        if (!ok())
+            return stopAfterFailure();
+    }
+    if (online() && received() == polling::kMainBlockBytes)
+        view_.apply(polling::DecodeMainBlock(tx_.RxData.bytes(), DisplayBase));
+
+    if (olderFirmware) {
+        tx_.RxData.reset();
+        read(kValidCounts.function, kValidCounts.start, kValidCounts.count);
+        if (!ok())
+            return stopAfterFailure();
+    }
+
+    tx_.RxData.reset();
+    read(kDemand.function, kDemand.start, kDemand.count);
+    if (!ok())
+        return stopAfterFailure();
+    if (online() && received() == 10)
+        view_.apply(polling::decodeDemand(tx_.RxData.bytes()));
+
+    tx_.RxData.reset();
+    read(kFrequency.function, kFrequency.start, kFrequency.count);
+    if (ok() && online() && (panel0 || received() == 4))
+        view_.apply(polling::decodeFrequency(tx_.RxData.bytes(), DisplayBase));
+    if (!ok())
+        return stopAfterFailure();
+
+    tx_.RxData.reset();
+    read(kPhaseEnergy.function, kPhaseEnergy.start, kPhaseEnergy.count);
+    if (ok() && online() && (panel0 || received() == 60)) {
+        std::array<QString, 5> totals;
+        for (int i = 0; i < 5; ++i)
+            totals[std::size_t(i)] = view_.text(QStringLiteral("txt_kWh"), DisplayBase + i);
+        view_.apply(polling::DecodePhaseEnergy(tx_.RxData.bytes(), DisplayBase, totals));
+    }
+    // Messages of earlier attempts go once the cycle got this far; the
+    // message of a final failure stays.
+    if (ok())
+        view_.setText(QStringLiteral("Text6"), -1, QString());
+    if (ok()) {
+        tx_.RxData.reset();
+        read(kRatios.function, kRatios.start, kRatios.count);
+        if (ok() && online() && (panel0 || received() == 4))
+            view_.apply(polling::decodeRatios(tx_.RxData.bytes()));
+    }
+
+    if (panel0) {
+        if (olderFirmware) {
+            if (ok()) {
+                tx_.RxData.reset();
+                read(kThd.function, kThd.start, kThd.count);
+                if (ok() && online())
+                    view_.apply(polling::DecodeTHD(tx_.RxData.bytes(), thdTable));
+            }
+            for (int k = 0; k < kHarmonicChannels; ++k) {
+                if (!ok() || !view_.isChecked(QStringLiteral("optHarmonic"), k))
+                    continue;
+                tx_.RxData.reset();
+                read(kInput, kHarmonicStart + kHarmonicStride * k, kHarmonicCount);
+                if (ok() && online()) {
+                    const bool stillSelected = view_.isChecked(QStringLiteral("optHarmonic"), k);
+                    view_.apply(polling::DecodeHarmonic(tx_.RxData.bytes(), stillSelected,
+                                                        harmonicTable));
+                }
+            }
+        }
+        if (!ok())
+            return blankCO2();
+
+        if (polling::firmwareHasCO2(FirmwareNumber)) {
+            view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, true);
+            tx_.RxData.reset();
+            read(kCO2.function, kCO2.start, kCO2.count);
+            if (!ok())
+                return;
+            if (online())
+                view_.apply(polling::DecodeCO2(tx_.RxData.bytes()));
+        } else {
+            blankCO2();
+        }
+    } else if (!ok()) {
+        return;
+    }
+
+    tx_.RxData.reset();
+    read(kFloatRatios.function, kFloatRatios.start, kFloatRatios.count);
+    if (!ok())
+        return;
+    if (online() && (panel0 || received() == 8))
+        view_.apply(polling::decodeFloatRatios(tx_.RxData.bytes()));
+
+    serveRequests();
+}
+
+void PollCycle::serveRequests()
+{
+    for (RequestRow &row : requestRows_) {
+        if (!ok())
+            return;
+        if (!*row.flag)
+            continue;
+        *row.flag = false;
+        row.write();
+    }
+}

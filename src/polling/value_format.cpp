@@ -1,0 +1,43 @@
+#include "polling/value_format.h"
+
+#include "modbus/float_codec.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace polling {
+
+QString formatFixed(double value, int decimals)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const double scale = std::pow(10.0, decimals);
+    if (std::isfinite(value) && std::fabs(value) * scale < 0.5)
+        value = 0.0; // no "-0.00" for a value that rounds to zero
+    return locale.toString(value, 'f', decimals);
+}
+
+QString meterText(std::span<const std::uint8_t> bytes)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (std::uint8_t b : bytes) {
+        if (b == 0)
+            continue;
+        text.append(b >= 0x20 && b < 0x7F ? QChar(b) : QChar(u'?'));
+    }
+    return text;
+}
+
+double floatAt(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return modbus::Trans_4Bytes_to_Float(bytes.subspan(offset).first<4>());
+}
+
+unsigned u16At(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<unsigned>(bytes[offset]) * 256u + bytes[offset + 1];
+}
+
+} // namespace polling

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace polling {
+
+// A value with a fixed number of decimals, at least one digit before the
+// decimal separator of the user's locale, no thousands separator. A value
+// that rounds to zero shows without a minus sign.
+QString formatFixed(double value, int decimals);
+
+// Meter text: one character per byte. Printable ASCII shows as itself, a zero
+// byte (padding) shows as nothing, any other byte as '?'.
+QString meterText(std::span<const std::uint8_t> bytes);
+
+// The float32 at offset..offset+3 in received order. The caller has checked the length.
+double floatAt(std::span<const std::uint8_t> bytes, std::size_t offset);
+// High byte * 256 + low byte at offset, offset+1.
+unsigned u16At(std::span<const std::uint8_t> bytes, std::size_t offset);
+
+} // namespace polling

@@ -1,0 +1,299 @@
+#include "polling/firmware_layout.h"
+#include "polling/measurement_decoders.h"
+#include "polling/value_format.h"
+
+#include <QLocale>
+#include <QTest>
+
+#include <bit>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+using polling::TextUpdate;
+using polling::TextUpdates;
+
+Q_DECLARE_METATYPE(polling::PanelChoice)
+
+namespace {
+
+void putFloat(Bytes &b, std::size_t offset, float value)
+{
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+    b[offset] = std::uint8_t(bits >> 8);
+    b[offset + 1] = std::uint8_t(bits);
+    b[offset + 2] = std::uint8_t(bits >> 24);
+    b[offset + 3] = std::uint8_t(bits >> 16);
+}
+
+QString find(const TextUpdates &updates, const char *control, int index)
+{
+    for (const TextUpdate &u : updates)
+        if (u.control == QLatin1String(control) && u.index == index)
+            return u.text;
+    return QStringLiteral("<absent>");
+}
+
+Bytes mainBlock()
+{
+    Bytes b(polling::kMainBlockBytes, 0);
+    putFloat(b, 340, 230.0f);   // Va
+    putFloat(b, 352, 229.5f);   // V average
+    putFloat(b, 356, 398.4f);   // Vab
+    putFloat(b, 372, 5.25f);    // Ia
+    putFloat(b, 388, 0.5f);     // kW a
+    putFloat(b, 400, -1.5f);    // kW total
+    putFloat(b, 436, 0.866f);   // PF a
+    putFloat(b, 456, 240.0f);   // angle Vb
+    putFloat(b, 472, 90.0f);    // angle Ic
+    putFloat(b, 496, 12345.678f); // kVAh
+    b[71] = 24; b[73] = 3; b[75] = 5; b[77] = 9; b[79] = 5; b[81] = 3;
+    const char serial[] = "AWMETER012345678";
+    for (int i = 0; i < 16; ++i)
+        b[std::size_t(324 + i)] = std::uint8_t(serial[i]);
+    b[477] = 5;
+    b[479] = 2;
+    return b;
+}
+
+} // namespace
+
+class TestDecoders : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+    void formatting_data();
+    void formatting();
+    void mainBlockFillsEveryRowAtItsIndexes_data();
+    void mainBlockFillsEveryRowAtItsIndexes();
+    void mainBlockIdentityTexts();
+    void wiringAndPhaseCodes_data();
+    void wiringAndPhaseCodes();
+    void shortBlocksAreNotDecoded();
+    void phaseEnergyIndexesAndTotalsCopy();
+    void smallBlocks();
+    void thdShowsSixOfEachGroup();
+    void firmwareNumber_data();
+    void firmwareNumber();
+    void panelChoice_data();
+    void panelChoice();
+    void co2Gate();
+};
+
+void TestDecoders::formatting_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("kW") << "C" << 0.5 << 7 << "0.5000000";
+    QTest::newRow("voltage") << "C" << 230.0 << 5 << "230.00000";
+    QTest::newRow("frequency rounds up") << "C" << double(59.996f) << 2 << "60.00";
+    QTest::newRow("PT tenths") << "C" << 123.4 << 1 << "123.4";
+    QTest::newRow("no thousands separator") << "en_US" << 12345.678 << 1 << "12345.7";
+    QTest::newRow("locale decimal comma") << "de_DE" << 230.0 << 5 << "230,00000";
+    QTest::newRow("negative") << "C" << -1.5 << 2 << "-1.50";
+    QTest::newRow("negative zero") << "C" << -0.0 << 4 << "0.0000";
+    QTest::newRow("tiny negative rounds to zero") << "C" << -0.00001 << 2 << "0.00";
+    QTest::newRow("largest single") << "C" << 3.4028234663852886e38 << 0
+                                    << "340282346638528859811704183484516925440";
+}
+
+void TestDecoders::formatting()
+{
+    QFETCH(QString, locale);
+    QFETCH(double, value);
+    QFETCH(int, decimals);
+    QFETCH(QString, text);
+    QLocale::setDefault(QLocale(locale));
+    QCOMPARE(polling::formatFixed(value, decimals), text);
+}
+
+void TestDecoders::mainBlockFillsEveryRowAtItsIndexes_data()
+{
+    QTest::addColumn<int>("base");
+    QTest::newRow("panel 0") << 0;
+    QTest::newRow("panel 1") << 100;
+}
+
+void TestDecoders::mainBlockFillsEveryRowAtItsIndexes()
+{
+    QFETCH(int, base);
+    const TextUpdates u = polling::DecodeMainBlock(mainBlock(), base);
+    QCOMPARE(find(u, "txt_V_N", base), QStringLiteral("230.00000"));
+    QCOMPARE(find(u, "txt_V_N", base + 3), QStringLiteral("229.50000"));
+    QCOMPARE(find(u, "txt_V_B", base), QStringLiteral("398.39999"));
+    QCOMPARE(find(u, "txt_I_Result", base), QStringLiteral("5.25000"));
+    QCOMPARE(find(u, "txt_W_Result", base), QStringLiteral("0.5000000"));
+    QCOMPARE(find(u, "txt_W_Result", base + 3), QStringLiteral("-1.5000000"));
+    QCOMPARE(find(u, "txt_PF_Result", base), QStringLiteral("0.86600"));
+    QCOMPARE(find(u, "txt_V_Angle", base + 1), QStringLiteral("240.00000"));
+    QCOMPARE(find(u, "txt_V_Angle", base + 3), QStringLiteral("<absent>"));
+    QCOMPARE(find(u, "txt_I_Angle", base + 2), QStringLiteral("90.00000"));
+    QCOMPARE(find(u, "txt_kWh", base + 4), QStringLiteral("12345.6777"));
+    QCOMPARE(find(u, "txt_kWh", base + 5), QStringLiteral("<absent>"));
+    // 4 x 7 rows of four, two angle rows of three, five energy totals, clock,
+    // serial, wiring, phase sequence.
+    QCOMPARE(u.size(), std::size_t(7 * 4 + 2 * 3 + 5 + 4));
+}
+
+void TestDecoders::mainBlockIdentityTexts()
+{
+    const TextUpdates u = polling::DecodeMainBlock(mainBlock(), 0);
+    QCOMPARE(find(u, "Text5", -1), QStringLiteral("2024/3/5  9:5:3"));
+    QCOMPARE(find(u, "txtMeterSerial", -1), QStringLiteral("AWMETER012345678"));
+    QCOMPARE(find(u, "txt_Wiring", -1), QStringLiteral("3P4W"));
+    QCOMPARE(find(u, "txt_Phasor", -1), QStringLiteral("CBA"));
+
+    Bytes b = mainBlock();
+    b[324] = 0x01;
+    b[339] = 0;
+    QCOMPARE(find(polling::DecodeMainBlock(b, 0), "txtMeterSerial", -1),
+             QStringLiteral("?WMETER01234567"));
+}
+
+void TestDecoders::wiringAndPhaseCodes_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("wiring");
+    QTest::addColumn<QString>("phase");
+    QTest::newRow("0") << 0 << "none" << "none";
+    QTest::newRow("1") << 1 << "1P2W" << "ABC";
+    QTest::newRow("2") << 2 << "1P3W" << "CBA";
+    QTest::newRow("3") << 3 << "3P3W  2CT" << "error";
+    QTest::newRow("4") << 4 << "3P3W  3CT" << "error";
+    QTest::newRow("7") << 7 << "<absent>" << "error";
+}
+
+void TestDecoders::wiringAndPhaseCodes()
+{
+    QFETCH(int, code);
+    QFETCH(QString, wiring);
+    QFETCH(QString, phase);
+    Bytes b = mainBlock();
+    b[477] = std::uint8_t(code);
+    b[479] = std::uint8_t(code);
+    const TextUpdates u = polling::DecodeMainBlock(b, 0);
+    QCOMPARE(find(u, "txt_Wiring", -1), wiring);
+    QCOMPARE(find(u, "txt_Phasor", -1), phase);
+}
+
+void TestDecoders::shortBlocksAreNotDecoded()
+{
+    const Bytes b = mainBlock();
+    QVERIFY(polling::DecodeMainBlock(std::span(b).first(519), 0).empty());
+    QVERIFY(polling::DecodePhaseEnergy(std::span(b).first(59), 0, {}).empty());
+    QVERIFY(polling::decodeDemand(std::span(b).first(9)).empty());
+    QVERIFY(polling::decodeFrequency(std::span(b).first(3), 0).empty());
+    QVERIFY(polling::decodeRatios(std::span(b).first(1)).empty());
+    QVERIFY(polling::decodeFloatRatios(std::span(b).first(7)).empty());
+    QVERIFY(polling::DecodeCO2(std::span(b).first(15)).empty());
+}
+
+void TestDecoders::phaseEnergyIndexesAndTotalsCopy()
+{
+    Bytes b(60, 0);
+    putFloat(b, 12 * 1 + 4 * 2, 7.5f);  // kWh received, phase c
+    putFloat(b, 12 * 4 + 4 * 0, 1.25f); // kVAh, phase a
+    const std::array<QString, 5> totals{"1", "2", "3", "4", "5"};
+    const TextUpdates u = polling::DecodePhaseEnergy(b, 100, totals);
+    QCOMPARE(find(u, "txt_kWh", 100 + 5 + 5 * 2 + 1), QStringLiteral("7.5000"));
+    QCOMPARE(find(u, "txt_kWh", 100 + 5 + 5 * 0 + 4), QStringLiteral("1.2500"));
+    QCOMPARE(find(u, "txt_kWh", 120), QStringLiteral("1"));
+    QCOMPARE(find(u, "txt_kWh", 124), QStringLiteral("5"));
+    QCOMPARE(u.size(), std::size_t(20));
+}
+
+void TestDecoders::smallBlocks()
+{
+    Bytes demand(10, 0);
+    demand[0] = 0x01;
+    demand[1] = 0x02;
+    putFloat(demand, 2, 12.5f);
+    putFloat(demand, 6, -3.0f);
+    const TextUpdates d = polling::decodeDemand(demand);
+    QCOMPARE(find(d, "txt_Dmd", 6), QStringLiteral("258"));
+    QCOMPARE(find(d, "txt_Dmd", 0), QStringLiteral("12.50000"));
+    QCOMPARE(find(d, "txt_Dmd", 1), QStringLiteral("-3.00000"));
+
+    const Bytes ratios{0x04, 0xD2, 0xFF, 0xFF};
+    const TextUpdates r = polling::decodeRatios(ratios);
+    QCOMPARE(find(r, "txt_PTRatio", -1), QStringLiteral("123.4"));
+    QCOMPARE(find(r, "txt_CTRatio", -1), QStringLiteral("65535.0"));
+
+    Bytes co2(16, 0);
+    putFloat(co2, 4, 0.5f);
+    putFloat(co2, 12, 0.000123f);
+    const TextUpdates c = polling::DecodeCO2(co2);
+    QCOMPARE(find(c, "txtCO2_out", -1), QStringLiteral("0.5000"));
+    QCOMPARE(find(c, "txtCO2", -1), QStringLiteral("0.000123"));
+}
+
+void TestDecoders::thdShowsSixOfEachGroup()
+{
+    Bytes b(96, 0);
+    putFloat(b, 4 * 8, 3.5f);  // first value of the second group
+    putFloat(b, 4 * 6, 9.0f);  // not shown
+    std::array<double, 24> table{};
+    const TextUpdates u = polling::DecodeTHD(b, table);
+    QCOMPARE(u.size(), std::size_t(18));
+    QCOMPARE(find(u, "txtTHD", 6), QStringLiteral("3.50000"));
+    QCOMPARE(table[6], 9.0);
+}
+
+void TestDecoders::firmwareNumber_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<bool>("rLayout");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("2605") << QByteArray("V2605A01") << 2605 << false << "V2605A01";
+    QTest::newRow("R layout") << QByteArray("R2650B00") << 2650 << true << "R2650B00";
+    QTest::newRow("letters") << QByteArray("Vab12C00") << 0 << false << "Vab12C00";
+    QTest::newRow("blanks around") << QByteArray("V 260 X0") << 260 << false << "V 260 X0";
+    QTest::newRow("half rounds to even") << QByteArray("V 2.5 00") << 2 << false << "V 2.5 00";
+    QTest::newRow("too large for 16 bits") << QByteArray("V9e99000") << 0 << false << "V9e99000";
+    QTest::newRow("zero bytes") << QByteArray::fromHex("5600000000303030") << 0 << false << "V000";
+}
+
+void TestDecoders::firmwareNumber()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, number);
+    QFETCH(bool, rLayout);
+    QFETCH(QString, shown);
+    const Bytes bytes(text.begin(), text.end());
+    const polling::FirmwareInfo info = polling::decodeFirmware(bytes);
+    QCOMPARE(info.number, number);
+    QCOMPARE(info.rLayout, rLayout);
+    QCOMPARE(info.text, shown);
+}
+
+void TestDecoders::panelChoice_data()
+{
+    QTest::addColumn<int>("firmware");
+    QTest::addColumn<polling::PanelChoice>("choice");
+    QTest::newRow("0") << 0 << polling::PanelChoice{100, false, std::nullopt};
+    QTest::newRow("2600") << 2600 << polling::PanelChoice{100, false, std::nullopt};
+    QTest::newRow("2601") << 2601 << polling::PanelChoice{0, true, true};
+    QTest::newRow("5899") << 5899 << polling::PanelChoice{0, true, true};
+    QTest::newRow("5900") << 5900 << polling::PanelChoice{0, false, false};
+}
+
+void TestDecoders::panelChoice()
+{
+    QFETCH(int, firmware);
+    QFETCH(polling::PanelChoice, choice);
+    QCOMPARE(polling::firmwarePanel(firmware), choice);
+}
+
+void TestDecoders::co2Gate()
+{
+    const std::vector<std::pair<int, bool>> cases{{2603, false}, {2604, true}, {2999, true},
+                                                  {3000, false}, {3603, false}, {3604, true},
+                                                  {3999, true},  {4000, false}};
+    for (const auto &[firmware, co2] : cases)
+        QVERIFY2(polling::firmwareHasCO2(firmware) == co2, qPrintable(QString::number(firmware)));
+}
+
+QTEST_GUILESS_MAIN(TestDecoders)
+#include "test_decoders.moc"
