@@ -1,11 +1,23 @@
 #include "polling/measurement_panel.h"
 
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
+
+QString indexed(const char *name, int index)
+{
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
 
 QWidget *addPage(QTabWidget *panel, const QString &caption)
 {
@@ -14,25 +26,245 @@ QWidget *addPage(QTabWidget *panel, const QString &caption)
     return page;
 }
 
+// A read-only display of one value, right-aligned like a meter's readout.
+QLineEdit *display(QWidget *parent, const QString &name, int minimumChars = 11)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setReadOnly(true);
+    edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    edit->setFocusPolicy(Qt::ClickFocus);
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * minimumChars);
+    return edit;
+}
+
+QLabel *caption(QWidget *parent, const QString &name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+// Column headers are flat buttons, as the language files label them like buttons.
+QPushButton *header(QWidget *parent, int index, const QString &text)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(indexed("Command7", index));
+    button->setFlat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+struct Row {
+    const char *label;
+    const char *control;
+    const char *caption;
+    int values;
+};
+
+// Rows of the real-time page: phases a, b, c and the total or average side by side.
+constexpr Row kRealTimeRows[] = {
+    {"lblVoltageN", "txt_V_N", "Voltage L-N (V)", 4},
+    {"lblVoltageB", "txt_V_B", "Voltage L-L (V)", 4},
+    {"lblCurrent", "txt_I_Result", "Current (A)", 4},
+    {"lblkW", "txt_W_Result", "Active power (kW)", 4},
+    {"lblkvar", "txt_Var_Result", "Reactive power (kvar)", 4},
+    {"lblkVA", "txt_VA_Result", "Apparent power (kVA)", 4},
+    {"lblPF", "txt_PF_Result", "Power factor", 4},
+    {"lblAngleV", "txt_V_Angle", "Voltage angle (°)", 3},
+    {"lblAngleI", "txt_I_Angle", "Current angle (°)", 3},
+};
+
+constexpr const char *kEnergyNames[] = {"kWh delivered", "kWh received", "kvarh lagging",
+                                        "kvarh leading", "kVAh"};
+
+void buildRealTimePage(QWidget *page, int panelIndex)
+{
+    const int base = panelIndex == 0 ? 0 : 100;
+    // Header buttons of the two panels carry fixed indexes of their own.
+    const int headers[2][5] = {{48, 1, 49, 0, 59}, {210, 207, 209, 208, 211}};
+    const char *headerTexts[] = {"Item", "Phase A", "Phase B", "Phase C", "Total / Avg"};
+
+    auto *grid = new QGridLayout;
+    for (int c = 0; c < 5; ++c)
+        grid->addWidget(header(page, headers[panelIndex][c], QString::fromUtf8(headerTexts[c])), 0, c);
+    int row = 1;
+    for (const Row &r : kRealTimeRows) {
+        grid->addWidget(caption(page, indexed(r.label, panelIndex), QString::fromUtf8(r.caption)),
+                        row, 0);
+        for (int i = 0; i < r.values; ++i)
+            grid->addWidget(display(page, indexed(r.control, base + i)), row, 1 + i);
+        ++row;
+    }
+    grid->addWidget(caption(page, indexed("lblFreq", panelIndex), QStringLiteral("Frequency (Hz)")),
+                    row, 0);
+    grid->addWidget(display(page, indexed("txtFrequency", base)), row, 1);
+
+    // The energy totals again, so that the first page shows them too.
+    auto *energy = new QGroupBox(QStringLiteral("Energy totals"), page);
+    auto *energyGrid = new QGridLayout(energy);
+    for (int q = 0; q < 5; ++q) {
+        energyGrid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), energy), 0, q);
+        energyGrid->addWidget(display(energy, indexed("txt_kWh", base + 20 + q), 13), 1, q);
+    }
+
+    auto *phasor = new QPushButton(QStringLiteral("Phasor"), page);
+    phasor->setObjectName(indexed("cmdPhaseShow", panelIndex));
+
+    auto *layout = new QVBoxLayout(page);
+    layout->addLayout(grid);
+    layout->addWidget(energy);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(phasor);
+    layout->addLayout(buttons);
+    layout->addStretch();
+}
+
+void buildEnergyPage(QWidget *page, int panelIndex)
+{
+    const int base = panelIndex == 0 ? 0 : 100;
+    auto *grid = new QGridLayout(page);
+    const char *columns[] = {"Total", "Phase A", "Phase B", "Phase C"};
+    for (int c = 0; c < 4; ++c)
+        grid->addWidget(new QLabel(QString::fromLatin1(columns[c]), page), 0, c + 1);
+    for (int q = 0; q < 5; ++q) {
+        grid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), page), q + 1, 0);
+        grid->addWidget(display(page, indexed("txt_kWh", base + q), 13), q + 1, 1);
+        for (int p = 0; p < 3; ++p)
+            grid->addWidget(display(page, indexed("txt_kWh", base + 5 + 5 * p + q), 13), q + 1,
+                            p + 2);
+    }
+    grid->setRowStretch(6, 1);
+}
+
+void buildThdPage(QWidget *page)
+{
+    auto *grid = new QGridLayout(page);
+    for (int k = 0; k < 6; ++k)
+        grid->addWidget(new QLabel(QString::number(k + 1), page), 0, k + 1, Qt::AlignCenter);
+    for (int g = 0; g < 3; ++g) {
+        grid->addWidget(new QLabel(QStringLiteral("Group %1").arg(g + 1), page), g + 1, 0);
+        for (int k = 0; k < 6; ++k)
+            grid->addWidget(display(page, indexed("txtTHD", 6 * g + k), 9), g + 1, k + 1);
+    }
+    grid->setRowStretch(4, 1);
+}
+
+void buildHarmonicPage(QWidget *page)
+{
+    auto *channels = new QHBoxLayout;
+    auto *group = new QButtonGroup(page);
+    const char *names[] = {"Va", "Vb", "Vc", "Ia", "Ib", "Ic", "none"};
+    for (int k = 0; k < 7; ++k) {
+        auto *option = new QRadioButton(QString::fromLatin1(names[k]), page);
+        option->setObjectName(indexed("optHarmonic", k));
+        group->addButton(option, k);
+        channels->addWidget(option);
+    }
+    group->button(6)->setChecked(true);
+    channels->addStretch();
+
+    auto *grid = new QGridLayout;
+    for (int h = 0; h < 32; ++h) {
+        const int column = 2 * (h / 8);
+        grid->addWidget(new QLabel(QString::number(h + 1), page), h % 8, column, Qt::AlignRight);
+        grid->addWidget(display(page, indexed("txtHarmonic", h), 9), h % 8, column + 1);
+    }
+    auto *layout = new QVBoxLayout(page);
+    layout->addLayout(channels);
+    layout->addLayout(grid);
+    layout->addStretch();
+}
+
+QGridLayout *formGrid(QGroupBox *box) { return new QGridLayout(box); }
+
+void addField(QGridLayout *grid, QWidget *parent, const QString &labelName, const QString &text,
+              const QString &displayName)
+{
+    const int row = grid->rowCount();
+    grid->addWidget(caption(parent, labelName, text), row, 0);
+    grid->addWidget(display(parent, displayName), row, 1);
+}
+
 } // namespace
 
 void buildMeasurementPanel(QTabWidget *panel, int panelIndex)
 {
-    QWidget *realTime = addPage(panel, QStringLiteral("Real time Data"));
-    addPage(panel, QStringLiteral("Total kWh"));
+    buildRealTimePage(addPage(panel, QStringLiteral("Real time Data")), panelIndex);
+    buildEnergyPage(addPage(panel, QStringLiteral("Total kWh")), panelIndex);
     if (panelIndex == 0) {
-        addPage(panel, QStringLiteral("THD"));
-        addPage(panel, QStringLiteral("Harmonic"));
+        buildThdPage(addPage(panel, QStringLiteral("THD")));
+        buildHarmonicPage(addPage(panel, QStringLiteral("Harmonic")));
     }
-    auto *layout = new QVBoxLayout(realTime);
-    auto *phasor = new QPushButton(QStringLiteral("Phasor"), realTime);
-    phasor->setObjectName(QStringLiteral("cmdPhaseShow(%1)").arg(panelIndex));
-    layout->addWidget(phasor);
-    layout->addStretch();
 }
 
 void buildBasicDataPanel(QTabWidget *panel)
 {
-    addPage(panel, QStringLiteral("Basic Data"));
-    addPage(panel, QStringLiteral("Display Item"));
+    QWidget *page = addPage(panel, QStringLiteral("Basic Data"));
+
+    auto *meter = new QGroupBox(QStringLiteral("Meter"), page);
+    QGridLayout *meterGrid = formGrid(meter);
+    addField(meterGrid, meter, QStringLiteral("lblFWVer"), QStringLiteral("Firmware"),
+             QStringLiteral("txtFWver"));
+    addField(meterGrid, meter, QStringLiteral("lblWiring"), QStringLiteral("Wiring"),
+             QStringLiteral("txt_Wiring"));
+    addField(meterGrid, meter, QStringLiteral("lblPhase"), QStringLiteral("Phase sequence"),
+             QStringLiteral("txt_Phasor"));
+
+    auto *ratios = new QGroupBox(QStringLiteral("Ratios"), page);
+    QGridLayout *ratioGrid = formGrid(ratios);
+    // The integer ratios (older firmware) and the float ratios share the box;
+    // the firmware decides which pair is shown.
+    const int first = ratioGrid->rowCount();
+    auto *pt = new QPushButton(QStringLiteral("PT Ratio"), ratios);
+    pt->setObjectName(QStringLiteral("Command3(2)"));
+    pt->setFlat(true);
+    ratioGrid->addWidget(pt, first, 0);
+    ratioGrid->addWidget(display(ratios, QStringLiteral("txt_PTRatio")), first, 1);
+    ratioGrid->addWidget(caption(ratios, QStringLiteral("Label2(2)"), QString()), first, 2);
+    auto *ct = new QPushButton(QStringLiteral("CT Ratio"), ratios);
+    ct->setObjectName(QStringLiteral("Command3(3)"));
+    ct->setFlat(true);
+    ratioGrid->addWidget(ct, first + 1, 0);
+    ratioGrid->addWidget(display(ratios, QStringLiteral("txt_CTRatio")), first + 1, 1);
+    ratioGrid->addWidget(caption(ratios, QStringLiteral("Label2(3)"), QString()), first + 1, 2);
+    addField(ratioGrid, ratios, QStringLiteral("lblPTRatio2"), QStringLiteral("PT Ratio"),
+             QStringLiteral("txtPTRatio2"));
+    addField(ratioGrid, ratios, QStringLiteral("lblCTRatio2"), QStringLiteral("CT Ratio"),
+             QStringLiteral("txtCTRatio2"));
+
+    auto *demand = new QGroupBox(QStringLiteral("Demand"), page);
+    QGridLayout *demandGrid = formGrid(demand);
+    addField(demandGrid, demand, QStringLiteral("lblDemand(6)"), QStringLiteral("Demand 0"),
+             QStringLiteral("txt_Dmd(6)"));
+    addField(demandGrid, demand, QStringLiteral("lblDemand(0)"), QStringLiteral("Demand 1"),
+             QStringLiteral("txt_Dmd(0)"));
+    addField(demandGrid, demand, QStringLiteral("lblDemand(1)"), QStringLiteral("Demand 2"),
+             QStringLiteral("txt_Dmd(1)"));
+
+    auto *co2 = new QGroupBox(QStringLiteral("CO2"), page);
+    auto *co2Grid = formGrid(co2);
+    co2Grid->addWidget(caption(co2, QStringLiteral("Labelco2(0)"), QStringLiteral("CO2")), 0, 0);
+    auto *co2Out = caption(co2, QStringLiteral("txtCO2_out"), QString());
+    co2Out->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    co2Grid->addWidget(co2Out, 0, 1);
+    co2Grid->addWidget(caption(co2, QStringLiteral("Labelco2(1)"), QStringLiteral("CO2")), 1, 0);
+    auto *co2Value = caption(co2, QStringLiteral("txtCO2"), QString());
+    co2Value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    co2Grid->addWidget(co2Value, 1, 1);
+
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(meter);
+    layout->addWidget(ratios);
+    layout->addWidget(demand);
+    layout->addWidget(co2);
+    layout->addStretch();
+
+    QWidget *items = addPage(panel, QStringLiteral("Display Item"));
+    auto *itemsLayout = new QVBoxLayout(items);
+    auto *list = new QPlainTextEdit(items);
+    list->setObjectName(QStringLiteral("txt_Display_Item"));
+    list->setReadOnly(true);
+    itemsLayout->addWidget(list);
 }

@@ -1,0 +1,90 @@
+#include "polling/measurement_decoders.h"
+#include "polling/measurement_panel.h"
+#include "polling/widget_poll_view.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+#include <QVBoxLayout>
+
+using Bytes = std::vector<std::uint8_t>;
+
+class TestMeasurementPanel : public QObject {
+    Q_OBJECT
+private slots:
+    void everyDecodedControlExists_data();
+    void everyDecodedControlExists();
+    void harmonicOptionIsReadBack();
+};
+
+void TestMeasurementPanel::everyDecodedControlExists_data()
+{
+    QTest::addColumn<int>("base");
+    QTest::newRow("panel 0") << 0;
+    QTest::newRow("panel 1") << 100;
+}
+
+void TestMeasurementPanel::everyDecodedControlExists()
+{
+    QFETCH(int, base);
+    QWidget root;
+    auto *layout = new QVBoxLayout(&root);
+    for (int panel = 0; panel < 2; ++panel) {
+        auto *tabs = new QTabWidget(&root);
+        tabs->setObjectName(QStringLiteral("SSTab2(%1)").arg(panel));
+        buildMeasurementPanel(tabs, panel);
+        layout->addWidget(tabs);
+    }
+    auto *basic = new QTabWidget(&root);
+    buildBasicDataPanel(basic);
+    layout->addWidget(basic);
+    // The meter clock and serial number are shown in the connection row.
+    for (const char *topRow : {"Text5", "txtMeterSerial"})
+        (new QLineEdit(&root))->setObjectName(QString::fromLatin1(topRow));
+
+    WidgetPollView view(&root);
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("No control named")));
+
+    Bytes block(polling::kMainBlockBytes, 0x41);
+    view.apply(polling::DecodeMainBlock(block, base));
+    std::array<QString, 5> totals;
+    view.apply(polling::DecodePhaseEnergy(std::span(block).first(60), base, totals));
+    view.apply(polling::decodeDemand(std::span(block).first(10)));
+    view.apply(polling::decodeFrequency(std::span(block).first(4), base));
+    view.apply(polling::decodeRatios(std::span(block).first(4)));
+    view.apply(polling::decodeFloatRatios(std::span(block).first(8)));
+    view.apply(polling::DecodeCO2(std::span(block).first(16)));
+    if (base == 0) {
+        std::array<double, 24> thd{};
+        std::array<double, 32> harmonics{};
+        view.apply(polling::DecodeTHD(std::span(block).first(96), thd));
+        view.apply(polling::DecodeHarmonic(std::span(block).first(128), true, harmonics));
+    }
+    for (const char *name : {"cmdPhaseShow(0)", "cmdPhaseShow(1)", "txtFWver", "Command7(48)",
+                             "Command7(211)", "lblFreq(1)", "txt_kWh(124)", "txt_Display_Item"})
+        QVERIFY2(view.find(QString::fromLatin1(name), -1), name);
+
+    // The decoded text lands in the display of that name and index.
+    const auto *va = root.findChild<QLineEdit *>(QStringLiteral("txt_V_N(%1)").arg(base));
+    QVERIFY(va);
+    QCOMPARE(va->text(), view.text(QStringLiteral("txt_V_N"), base));
+    QVERIFY(!va->text().isEmpty());
+    QVERIFY(va->isReadOnly());
+}
+
+void TestMeasurementPanel::harmonicOptionIsReadBack()
+{
+    QTabWidget tabs;
+    buildMeasurementPanel(&tabs, 0);
+    WidgetPollView view(&tabs);
+    QVERIFY(view.isChecked(QStringLiteral("optHarmonic"), 6));
+    QVERIFY(!view.isChecked(QStringLiteral("optHarmonic"), 2));
+    qobject_cast<QAbstractButton *>(view.find(QStringLiteral("optHarmonic"), 2))->click();
+    QVERIFY(view.isChecked(QStringLiteral("optHarmonic"), 2));
+    QVERIFY(!view.isChecked(QStringLiteral("optHarmonic"), 6));
+}
+
+QTEST_MAIN(TestMeasurementPanel)
+#include "test_measurement_panel.moc"
