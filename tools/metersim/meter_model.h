@@ -1,0 +1,53 @@
+#pragma once
+
+#include "load_profile.h"
+#include "meter_clock.h"
+#include "meter_config.h"
+#include "register_bank.h"
+
+#include <QList>
+#include <QString>
+
+#include <vector>
+
+namespace metersim {
+
+// The meter behind the wire: its registers and what reads and writes do to
+// them. Most registers are stored; the clock, the CO2 values and the
+// load-profile record windows are computed when read.
+class MeterModel {
+public:
+    enum class Outcome { Ok, IllegalAddress, IllegalValue };
+
+    explicit MeterModel(const MeterConfig &config);
+
+    quint8 unitAddress() const;
+    quint16 baudCode() const;
+
+    Outcome read(RegisterKind kind, quint16 start, quint16 count, QList<quint16> &values) const;
+    // Function 16: all values are checked first; a rejected write changes nothing.
+    Outcome write(quint16 start, const QList<quint16> &values);
+
+    // Plants a value from the command line or the console. Stored registers
+    // take it as it is, without the effects of a write; a clock register sets
+    // that field of the clock; a computed input register keeps the planted
+    // value from then on.
+    bool plant(RegisterKind kind, quint16 reg, quint16 value, QString *error);
+    bool plantFloat(RegisterKind kind, quint16 reg, float value, QString *error);
+
+private:
+    static bool isClockRegister(quint16 reg);
+    static bool isComputedInput(quint16 reg);
+    quint16 valueOf(RegisterKind kind, quint16 reg, const LoadProfileGroup *groups) const;
+    quint16 co2Register(quint16 reg) const;
+    LoadProfileGroup group(int g) const;
+    void clearEnergy();
+    void clearRecords(int g);
+
+    RegisterBank bank_;
+    MeterClock clock_;
+    QDateTime lpStart_;
+    std::vector<bool> pinnedInput_;
+};
+
+} // namespace metersim

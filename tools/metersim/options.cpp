@@ -1,0 +1,309 @@
+#include "options.h"
+
+#include "number_text.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+
+namespace metersim {
+
+namespace {
+
+const char *const kNotes = R"(
+Fault rules (--fault, or a line on stdin): KIND@SELECTOR[,times=K]
+  KIND      drop            no answer; the request is not carried out
+            close           TCP: close the connection instead of answering
+                            (RTU: no answer); the request is not carried out
+            exception:CODE  answer with that exception code; not carried out
+            crc             RTU: answer with both CRC bytes inverted (TCP: no effect)
+            address         answer from unit + 1 (RTU: with a correct CRC)
+            delay:MS        answer MS milliseconds late
+            short:N         send only the first N bytes of the answer
+            split:BYTES:MS  send the answer in chunks of BYTES, MS apart
+            garbage:N       append N extra bytes after a correct answer
+  SELECTOR  nth=N           the N-th request to this unit (1-based, all transports)
+            every=N         every N-th request
+            reg=FC:START    requests with function FC (3, 4 or 16) and that start register
+            all             every request
+  times=K   apply the rule at most K times.
+  Example:  --fault drop@reg=3:0x1064,times=3
+  Faults of several matching rules add up.
+
+Commands on stdin, one per line; each answers OK or ERR <reason> on stdout:
+  a fault rule        clear-faults
+  set KIND:REG=VALUE  (16-bit value)      setf KIND:REG=VALUE  (float)
+  A planted value is stored as it is, without the effects of a Modbus write;
+  a planted clock register sets that field of the clock; a planted CO2 or
+  record-window register keeps its value instead of the computed one.
+
+Register behaviour:
+  Holding 0x1000 (unit address, 1..250) takes effect after the write is answered
+  from the old address. 0x1001 (1 = 9600, 2 = 19200) switches the emulated rate
+  after the answer when --baud is given. 0x1012 = 0x0055 zeroes every energy
+  counter; 0x1033 = 51 / 0x1042 = 51 clears the records of group 1 / 2; these
+  three command registers always read 0. 0x1023..0x1029 is the clock (year-2000,
+  month, day, hour, minute, second, weekday 0 = Sunday); it keeps ticking from
+  the value written; an impossible date or time is refused with exception 03.
+  Writing any setting of a load-profile group (0x1034..0x103F, 0x1043..0x104C)
+  restarts its profile: the group's valid record count becomes 0, as on the meter.
+  0x1040..0x1041 hold the CO2 factor (float, default 0.5) and are also channel
+  codes 11 and 12 of group 1; a write just stores them.
+  CO2 input registers 0x044C..0x0453: the factor; kWh delivered x factor;
+  kWh received x factor; (kWh delivered x factor) / 1000.
+  Load-profile record windows: input 0x2000 (group 1) and 0x2100 (group 2), up
+  to 125 registers, start at record number = holding 0x104D. A record is 3 + 2N
+  registers: bytes year-2000, month, day, hour, minute, second, then N floats
+  (low-order word first). Record i is stamped start + (i-1) x interval; channel
+  j holds the float (channel code + 0.25 x i). Records outside 1..count read 0.
+  Floats everywhere occupy two registers, low-order 16 bits first.
+
+On start metersim prints "TCP <addr>:<port>" and/or "PTY <device>", then
+"READY". Every write carried out is printed as
+  WRITE start=0x1021 count=1 values=0x04D2
+and appended to the --write-log file. SIGTERM or SIGINT ends it cleanly.
+)";
+
+bool fail(QString *message, const QString &text)
+{
+    *message = text;
+    return false;
+}
+
+bool isAscii(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; });
+}
+
+// G=VALUE with G = 1 or 2.
+bool splitGroup(const QString &text, int *group, QString *value, QString *message)
+{
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    const auto g = eq > 0 ? parseNumber(text.left(eq), 1, 2) : std::nullopt;
+    if (!g)
+        return fail(message, QStringLiteral("'%1': expected G=... with group 1 or 2").arg(text));
+    *group = static_cast<int>(*g) - 1;
+    *value = text.mid(eq + 1);
+    return true;
+}
+
+bool parseTcp(const QString &text, Options &o, QString *message)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    const auto port = colon > 0 ? parseNumber(text.mid(colon + 1), 0, 65535) : std::nullopt;
+    if (!port || !o.tcpAddress.setAddress(host))
+        return fail(message, QStringLiteral("--tcp '%1': expected ADDRESS:PORT").arg(text));
+    o.tcpPort = static_cast<quint16>(*port);
+    return true;
+}
+
+bool parseDouble(const QString &text, const QString &name, double *out, QString *message)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok)
+        return fail(message, QStringLiteral("%1 '%2' is not a number").arg(name, text));
+    *out = v;
+    return true;
+}
+
+bool parseLoadProfile(const QCommandLineParser &p, Options &o, QString *message)
+{
+    for (const QString &text : p.values(QStringLiteral("lp-count"))) {
+        int g = 0;
+        QString value;
+        if (!splitGroup(text, &g, &value, message))
+            return false;
+        const auto n = parseNumber(value, 0, 65535);
+        if (!n)
+            return fail(message, QStringLiteral("--lp-count '%1': count 0 to 65535").arg(text));
+        o.meter.groups[g].validCount = static_cast<int>(*n);
+    }
+    for (const QString &text : p.values(QStringLiteral("lp-interval"))) {
+        int g = 0;
+        QString value;
+        if (!splitGroup(text, &g, &value, message))
+            return false;
+        const auto n = parseNumber(value, 1, 65535);
+        if (!n)
+            return fail(message, QStringLiteral("--lp-interval '%1': minutes, or 230 for 30 s").arg(text));
+        o.meter.groups[g].interval = static_cast<quint16>(*n);
+    }
+    for (const QString &text : p.values(QStringLiteral("lp-channels"))) {
+        int g = 0;
+        QString value;
+        if (!splitGroup(text, &g, &value, message))
+            return false;
+        const QStringList codes = value.split(QLatin1Char(','));
+        const int max = g == 0 ? 12 : 8;
+        if (codes.size() > max)
+            return fail(message, QStringLiteral("--lp-channels: group %1 has at most %2 channels").arg(g + 1).arg(max));
+        QList<quint16> parsed;
+        for (const QString &code : codes) {
+            const auto c = parseNumber(code, 0, 65535);
+            if (!c)
+                return fail(message, QStringLiteral("--lp-channels: bad code '%1'").arg(code));
+            parsed.append(static_cast<quint16>(*c));
+        }
+        o.meter.groups[g].channelCodes = parsed;
+    }
+    if (p.isSet(QStringLiteral("lp-start"))) {
+        const QString text = p.value(QStringLiteral("lp-start"));
+        QDateTime start = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+        if (!start.isValid() || start.date().year() < 2000 || start.date().year() > 2255)
+            return fail(message, QStringLiteral("--lp-start '%1': expected YYYY-MM-DD HH:MM").arg(text));
+        o.meter.lpStart = QDateTime(start.date(), start.time(), Qt::UTC);
+    }
+    return true;
+}
+
+bool parseMeter(const QCommandLineParser &p, Options &o, QString *message)
+{
+    if (p.isSet(QStringLiteral("unit"))) {
+        const auto unit = parseNumber(p.value(QStringLiteral("unit")), 1, 250);
+        if (!unit)
+            return fail(message, QStringLiteral("--unit must be 1 to 250"));
+        o.meter.unit = static_cast<quint8>(*unit);
+    }
+    if (p.isSet(QStringLiteral("firmware"))) {
+        const QString text = p.value(QStringLiteral("firmware"));
+        if (text.size() != 8 || !isAscii(text))
+            return fail(message, QStringLiteral("--firmware must be exactly 8 ASCII characters"));
+        o.meter.firmware = text.toLatin1();
+    }
+    if (p.isSet(QStringLiteral("serial"))) {
+        const QString text = p.value(QStringLiteral("serial"));
+        if (text.size() != 16 || !isAscii(text))
+            return fail(message, QStringLiteral("--serial must be exactly 16 ASCII characters"));
+        o.meter.serial = text.toLatin1();
+    }
+    struct NumberOption { const char *name; double *target; };
+    const NumberOption numbers[] = {{"voltage", &o.meter.phaseVoltage},
+                                    {"current", &o.meter.current},
+                                    {"frequency", &o.meter.frequency},
+                                    {"pf-angle", &o.meter.pfAngleDegrees}};
+    for (const NumberOption &n : numbers) {
+        const QString name = QString::fromLatin1(n.name);
+        if (p.isSet(name) && !parseDouble(p.value(name), QStringLiteral("--") + name, n.target, message))
+            return false;
+    }
+    return parseLoadProfile(p, o, message);
+}
+
+bool parseRest(const QCommandLineParser &p, Options &o, QString *message)
+{
+    if (p.isSet(QStringLiteral("no-tcp")) && p.isSet(QStringLiteral("tcp")))
+        return fail(message, QStringLiteral("--tcp and --no-tcp exclude each other"));
+    o.tcp = !p.isSet(QStringLiteral("no-tcp"));
+    if (p.isSet(QStringLiteral("tcp")) && !parseTcp(p.value(QStringLiteral("tcp")), o, message))
+        return false;
+    o.ptyLink = p.value(QStringLiteral("pty-link"));
+    o.pty = p.isSet(QStringLiteral("pty")) || !o.ptyLink.isEmpty();
+    if (!o.tcp && !o.pty)
+        return fail(message, QStringLiteral("--no-tcp without --pty leaves nothing to serve"));
+    if (p.isSet(QStringLiteral("baud"))) {
+        const auto baud = parseNumber(p.value(QStringLiteral("baud")), 300, 1'000'000);
+        if (!baud)
+            return fail(message, QStringLiteral("--baud must be 300 to 1000000"));
+        o.baud = static_cast<int>(*baud);
+        // The baud-rate register shows the emulated rate when it has a code.
+        if (o.baud == 9600 || o.baud == 19200)
+            o.meter.baudCode = o.baud == 9600 ? 1 : 2;
+    }
+    o.writeLogPath = p.value(QStringLiteral("write-log"));
+    for (const QString &text : p.values(QStringLiteral("fault"))) {
+        QString error;
+        const auto rule = FaultRule::parse(text, &error);
+        if (!rule)
+            return fail(message, QStringLiteral("--fault %1: %2").arg(text, error));
+        o.faults.append(*rule);
+    }
+    return true;
+}
+
+// Planted values keep their command-line order, --u16 and --float mixed, so
+// that a later one wins.
+bool parseAssignments(const QStringList &arguments, Options &o, QString *message)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        for (const QString &option : {QStringLiteral("--u16"), QStringLiteral("--float")}) {
+            QString text;
+            if (arguments[i] == option && i + 1 < arguments.size())
+                text = arguments[++i];
+            else if (arguments[i].startsWith(option + QLatin1Char('=')))
+                text = arguments[i].mid(option.size() + 1);
+            else
+                continue;
+            QString error;
+            const auto a = RegisterAssignment::parse(text, option == QLatin1String("--float"), &error);
+            if (!a)
+                return fail(message, QStringLiteral("%1: %2").arg(option, error));
+            o.assignments.append(*a);
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+ParseOutcome parseOptions(const QStringList &arguments, Options &options, QString *message)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Simulated three-phase electricity meter: Modbus RTU on a pseudo-terminal and Modbus TCP."));
+    const auto add = [&p](const char *name, const char *description, const char *valueName = nullptr,
+                          const char *defaultValue = nullptr) {
+        QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(description));
+        if (valueName)
+            option.setValueName(QString::fromLatin1(valueName));
+        if (defaultValue)
+            option.setDefaultValue(QString::fromLatin1(defaultValue));
+        p.addOption(option);
+    };
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    p.addOption(help);
+    add("tcp", "Serve Modbus TCP on ADDRESS:PORT (default 127.0.0.1:502; port 0 picks a free one).", "addr:port");
+    add("no-tcp", "Do not serve Modbus TCP.");
+    add("pty", "Serve Modbus RTU on a new pseudo-terminal.");
+    add("pty-link", "Also create a symbolic link PATH to the pseudo-terminal (implies --pty; removed at exit).", "path");
+    add("unit", "Modbus unit address, 1 to 250 (default 15).", "n");
+    add("firmware", "Firmware text, exactly 8 characters (default V3705A00; characters 2-5 are the version, a leading R selects the R layout).", "text");
+    add("serial", "Serial number, exactly 16 characters (default AWMETER012345678).", "text");
+    add("voltage", "Phase voltage in V (default 230); line voltages are sqrt(3) times it.", "V");
+    add("current", "Phase current in A (default 5).", "A");
+    add("frequency", "Frequency in Hz (default 50).", "Hz");
+    add("pf-angle", "Angle by which the currents lag their voltages, degrees (default 30). Voltage angles are 0/240/120.", "deg");
+    add("float", "Plant a float after the defaults: KIND:REG=VALUE, KIND holding|input, REG decimal or 0x hex (repeatable).", "kind:reg=value");
+    add("u16", "Plant a 16-bit value after the defaults: KIND:REG=VALUE (repeatable).", "kind:reg=value");
+    add("lp-count", "Valid records of load-profile group G (1 or 2): G=N (defaults 100 and 50).", "G=N");
+    add("lp-interval", "Interval of group G in minutes, 230 = 30 s: G=MIN (default 15).", "G=MIN");
+    add("lp-channels", "Channel codes of group G, which also sets its channel count: G=c1,c2,... (defaults 1,2,3,4,5,7,9,11 and 6,12,13,14).", "G=codes");
+    add("lp-start", "Time stamp of record 1 of both groups (default 2024-03-01 00:00).", "YYYY-MM-DD HH:MM");
+    add("baud", "Emulate the wire time of RTU at N baud (answers on TCP too): no answer before the request would have arrived, 10 bit times per answer byte.", "N");
+    add("write-log", "Write every write carried out to FILE, one line each (started afresh).", "file");
+    add("fault", "Fault rule KIND@SELECTOR[,times=K] (repeatable; see below).", "rule");
+
+    if (!p.parse(arguments)) {
+        *message = p.errorText();
+        return ParseOutcome::Error;
+    }
+    if (p.isSet(help)) {
+        *message = p.helpText() + QString::fromLatin1(kNotes);
+        return ParseOutcome::Help;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        *message = QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first());
+        return ParseOutcome::Error;
+    }
+    if (!parseMeter(p, options, message) || !parseRest(p, options, message)
+        || !parseAssignments(arguments, options, message))
+        return ParseOutcome::Error;
+    return ParseOutcome::Run;
+}
+
+} // namespace metersim
