@@ -128,7 +128,7 @@ void TestMetersimBehaviour::faultRules()
     QStringList seen;
     for (int i = 0; i < outcomes.size(); ++i) {
         if (i > 0 && seen.last() == QLatin1String("timeout"))
-            QTest::qWait(400); // let a late or partial answer pass before the next request
+            QTest::qWait(600); // let a late or partial answer pass before the next request
         const auto values = peer.readHolding(0x1021, 2);
         seen << outcome(peer, values);
         if (values)

@@ -35,6 +35,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     std::signal(SIGPIPE, SIG_IGN); // a closed stdout or socket must not end the meter
+    std::signal(SIGTTIN, SIG_IGN); // started in the background of a shell: stdin reads fail, no stop
 
     Options options;
     QString message;
