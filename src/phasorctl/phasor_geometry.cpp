@@ -1,0 +1,138 @@
+#include "phasorctl/phasor_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace gyroscribe {
+
+namespace {
+
+double checkedCoordinate(double value)
+{
+    if (!(std::fabs(value) <= MaxCoordinate))
+        throw OverflowError();
+    return value;
+}
+
+template <typename Better>
+float walk(std::initializer_list<float> values, Better better)
+{
+    if (values.size() == 0)
+        return 0.0f;
+    float current = *values.begin();
+    for (const float v : values)
+        if (better(v, current))
+            current = v;
+    return current;
+}
+
+} // namespace
+
+float NormalizeAngle(float degrees)
+{
+    const double a = degrees;
+    const double turns = std::floor(std::fabs(a) / 360.0);
+    // Also false for NaN.
+    if (!(turns <= double(std::numeric_limits<std::int16_t>::max())))
+        throw OverflowError();
+    const double c = turns * 360.0;
+    const double normalised = a >= 0.0 ? a - c : c + (a + 360.0);
+    return static_cast<float>(normalised);
+}
+
+float MinOfValues(std::initializer_list<float> values)
+{
+    return walk(values, [](float v, float current) { return v < current; });
+}
+
+float MaxOfValues(std::initializer_list<float> values)
+{
+    return walk(values, [](float v, float current) { return v > current; });
+}
+
+BackgroundMetrics backgroundMetrics(double innerWidth, double innerHeight)
+{
+    BackgroundMetrics m;
+    m.innerWidth = innerWidth;
+    m.innerHeight = innerHeight;
+    const double s = std::nearbyint(MaxOfValues({float(innerHeight), float(innerWidth)}));
+    m.axisHalfLength = s / 2.0 - 240.0;
+    // A control too small for the circle gets none, and zero-length vectors.
+    m.circleRadius = std::max(0.0, s / 2.0 - 440.0);
+    m.plotRadius = static_cast<int>(std::nearbyint(m.circleRadius));
+    return m;
+}
+
+std::array<QPointF, 4> degreeMarkPositions(double axisHalfLength,
+                                           const std::array<QSizeF, 4> &markSizes)
+{
+    const double a = axisHalfLength;
+    const double zeroWidth = markSizes[0].width();
+    return {
+        QPointF(a, -markSizes[0].height() / 2.0),
+        QPointF(-zeroWidth / 2.0, -(a + markSizes[1].height())),
+        QPointF(-(a + markSizes[2].width() + 20.0), -markSizes[2].height() / 2.0),
+        QPointF(-zeroWidth / 2.0, a + 20.0),
+    };
+}
+
+float referenceMagnitude(float a, float b, float c)
+{
+    const float smallest = MinOfValues({a, b, c});
+    return smallest == 0.0f ? 1.0f : smallest;
+}
+
+float vectorLength(int plotRadius, float magnitude, float reference)
+{
+    const double length = double(plotRadius) * double(magnitude) / double(reference);
+    if (!(std::fabs(length) <= double(std::numeric_limits<float>::max())))
+        throw OverflowError();
+    return static_cast<float>(length);
+}
+
+QPointF vectorEnd(float length, float angleDegrees)
+{
+    const double radians = double(angleDegrees) * Pi / 180.0;
+    const double x = checkedCoordinate(double(length) * std::cos(radians));
+    const double y = checkedCoordinate(-double(length) * std::sin(radians));
+    return {x, y};
+}
+
+QPointF vectorLabelTopLeft(float length, QPointF end, QSizeF labelSize)
+{
+    const double d = length == 0.0f ? 1.0 : double(length);
+    const double reach = double(length) + 200.0;
+    const double left = checkedCoordinate(reach * end.x() / d - labelSize.width() / 2.0);
+    const double top = checkedCoordinate(reach * end.y() / d - labelSize.height() / 2.0);
+    return {left, top};
+}
+
+std::optional<QLineF> clipSegment(const QLineF &segment, const QRectF &clip)
+{
+    const double dx = segment.dx();
+    const double dy = segment.dy();
+    double enter = 0.0;
+    double leave = 1.0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {segment.x1() - clip.left(), clip.right() - segment.x1(),
+                         segment.y1() - clip.top(), clip.bottom() - segment.y1()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return std::nullopt; // parallel to this edge and outside it
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0)
+            enter = std::max(enter, t);
+        else
+            leave = std::min(leave, t);
+        if (enter > leave)
+            return std::nullopt;
+    }
+    return QLineF(segment.pointAt(enter), segment.pointAt(leave));
+}
+
+} // namespace gyroscribe

@@ -1,0 +1,80 @@
+#pragma once
+
+// The arithmetic of the phasor diagram, free of widgets so that it can be
+// checked on its own. Coordinates are twips with the origin in the centre of
+// the control, x to the right and y downwards; angles are degrees counted
+// counter-clockwise from the positive x axis.
+
+#include <QLineF>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+#include <array>
+#include <initializer_list>
+#include <optional>
+#include <stdexcept>
+
+namespace gyroscribe {
+
+inline constexpr double TwipsPerPixel = 15.0;
+inline constexpr double Pi = 3.14159265358979;
+// The farthest an element of the diagram may be placed from the origin, in
+// twips; anything beyond is an overflow.
+inline constexpr double MaxCoordinate = 2147483647.0;
+
+// The error of a value that the diagram cannot represent; its description is
+// what the user sees.
+class OverflowError : public std::overflow_error {
+public:
+    OverflowError() : std::overflow_error("Overflow") {}
+};
+
+// Brings an angle into 0 ... 360: c = Int(|a| / 360) * 360 with Int taken as a
+// 16-bit integer; a >= 0 gives a - c, a < 0 gives c + (a + 360). So -30 gives
+// 330, 370 gives 10, -360 gives 360 and 360 gives 0. Throws OverflowError when
+// Int(|a| / 360) does not fit 16 bits (|a| >= 32768 * 360) or a is NaN.
+float NormalizeAngle(float degrees);
+
+// The first element, replaced only by a strictly smaller (larger) one; an
+// empty list gives 0.
+float MinOfValues(std::initializer_list<float> values);
+float MaxOfValues(std::initializer_list<float> values);
+
+// The sizes the background drawing derives from the control's inner size.
+struct BackgroundMetrics {
+    double innerWidth = 0.0;     // twips
+    double innerHeight = 0.0;    // twips
+    double axisHalfLength = 0.0; // larger side / 2 - 240
+    double circleRadius = 0.0;   // larger side / 2 - 440, at least 0
+    int plotRadius = 0;          // circleRadius rounded half to even
+};
+
+BackgroundMetrics backgroundMetrics(double innerWidth, double innerHeight);
+
+// Top-left corners of the angle marks "0", "90", "180", "270" around axes of
+// the given half length; sizes in the same order.
+std::array<QPointF, 4> degreeMarkPositions(double axisHalfLength,
+                                           const std::array<QSizeF, 4> &markSizes);
+
+// The magnitude that reaches the reference circle: the smallest of the three,
+// with 0 replaced by 1.
+float referenceMagnitude(float a, float b, float c);
+
+// plotRadius * magnitude / reference as a Single. Throws OverflowError when the
+// result is not a finite Single.
+float vectorLength(int plotRadius, float magnitude, float reference);
+
+// Far end of a vector of the given length and normalised angle. Throws
+// OverflowError when it lies beyond MaxCoordinate.
+QPointF vectorEnd(float length, float angleDegrees);
+
+// Top-left corner of a label centred 200 twips beyond the tip of the vector
+// (length, end) on its line; a zero vector's label is centred on the origin.
+// Throws OverflowError when it lies beyond MaxCoordinate.
+QPointF vectorLabelTopLeft(float length, QPointF end, QSizeF labelSize);
+
+// The part of a segment inside a rectangle (Liang-Barsky), or nothing.
+std::optional<QLineF> clipSegment(const QLineF &segment, const QRectF &clip);
+
+} // namespace gyroscribe
