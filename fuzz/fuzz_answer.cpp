@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         __builtin_trap();
 
     if (outcome == modbus::AnswerCheck::Valid && !write) {
-        modbus::RxData rx;
+        modbus::RxBuffer rx;
         rx.append(std::span<const std::uint8_t>(data, 2)); // a block already there
         if (!modbus::FrameCodec::extractReadData(answer, count, rtu, rx))
             __builtin_trap();

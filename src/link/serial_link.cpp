@@ -56,7 +56,10 @@ void setError(QString *error, const QString &text)
 
 } // namespace
 
-SerialLink::SerialLink(QObject *parent) : QObject(parent) {}
+SerialLink::SerialLink(QObject *parent) : QObject(parent)
+{
+    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::inputArrived);
+}
 
 bool SerialLink::setPortNumber(int number, QString *error)
 {

@@ -32,6 +32,10 @@ public:
     std::vector<std::uint8_t> takeInput() override;
     void output(std::span<const std::uint8_t> bytes) override;
 
+signals:
+    // New bytes are in the receive buffer.
+    void inputArrived();
+
 private:
     bool applySettings(QString *error);
 

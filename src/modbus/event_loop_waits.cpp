@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <cmath>
 
 std::int64_t EventLoopWaits::nowMs()
@@ -14,14 +15,19 @@ std::int64_t EventLoopWaits::nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void EventLoopWaits::waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline)
+EventLoopWaits::End EventLoopWaits::waitUntilPast(std::int64_t start, std::int64_t ms,
+                                                  bool endWhenOffline,
+                                                  const std::function<bool()> *inputEnds)
 {
+    bool inputArrived = false;
     for (;;) {
         if (endWhenOffline && !link_.LinkOnline())
-            return;
+            return End::Offline;
+        if (inputArrived)
+            return End::Input;
         const std::int64_t remaining = start + ms + 1 - nowMs();
         if (remaining <= 0)
-            return;
+            return End::Time;
 
         QEventLoop loop;
         QTimer timer;
@@ -34,6 +40,16 @@ void EventLoopWaits::waitUntilPast(std::int64_t start, std::int64_t ms, bool end
                     loop.quit();
             });
         }
+        if (inputEnds) {
+            const auto arrived = [&] {
+                if (!(*inputEnds)())
+                    return;
+                inputArrived = true;
+                loop.quit();
+            };
+            QObject::connect(&link_.serial, &SerialLink::inputArrived, &loop, arrived);
+            QObject::connect(&link_.tcp, &TcpLink::dataArrival, &loop, arrived);
+        }
         timer.start(static_cast<int>(remaining));
         loop.exec();
     }
@@ -42,6 +58,12 @@ void EventLoopWaits::waitUntilPast(std::int64_t start, std::int64_t ms, bool end
 void EventLoopWaits::WaitGapSince(std::int64_t start, int ms) { waitUntilPast(start, ms, true); }
 
 void EventLoopWaits::WaitWhileOnline(int ms) { waitUntilPast(nowMs(), ms, true); }
+
+bool EventLoopWaits::WaitForAnswerWhileOnline(int ms,
+                                              const std::function<bool()> &answerComplete)
+{
+    return waitUntilPast(nowMs(), ms, true, &answerComplete) != End::Input;
+}
 
 void EventLoopWaits::subDelay(double seconds)
 {

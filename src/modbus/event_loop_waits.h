@@ -14,11 +14,15 @@ public:
     std::int64_t nowMs() override;
     void WaitGapSince(std::int64_t start, int ms) override;
     void WaitWhileOnline(int ms) override;
+    bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) override;
     void subDelay(double seconds) override;
 
 private:
-    // Waits until more than ms have passed since start.
-    void waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline);
+    enum class End { Time, Offline, Input };
+    // Waits until more than ms have passed since start, or an end condition
+    // that the wait watches for holds.
+    End waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline,
+                      const std::function<bool()> *inputEnds = nullptr);
 
     const LinkState &link_;
 };

@@ -95,7 +95,7 @@ AnswerCheck FrameCodec::checkTcpAnswer(std::span<const std::uint8_t> r) const
 }
 
 bool FrameCodec::extractReadData(std::span<const std::uint8_t> r, int registerCount, bool rtu,
-                                 RxData &rx)
+                                 RxBuffer &rx)
 {
     if (registerCount < 1)
         return false;

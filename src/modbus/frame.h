@@ -1,7 +1,7 @@
 #pragma once
 
 #include "crc.h"
-#include "rx_data.h"
+#include "rx_buffer.h"
 
 #include <cstdint>
 #include <span>
@@ -47,7 +47,7 @@ public:
     // Appends the 2n data bytes of a read answer r (already checked) to rx.
     // Returns false, appending nothing, when r is shorter than the layout.
     static bool extractReadData(std::span<const std::uint8_t> r, int registerCount, bool rtu,
-                                RxData &rx);
+                                RxBuffer &rx);
 
     const std::vector<std::uint8_t> &txFrame() const { return TxFrame; }
     int expectedLength() const { return ExpectedLength; }

@@ -1,8 +1,8 @@
-#include "rx_data.h"
+#include "rx_buffer.h"
 
 namespace modbus {
 
-void RxData::append(std::span<const std::uint8_t> data)
+void RxBuffer::append(std::span<const std::uint8_t> data)
 {
     if (data.empty())
         return;

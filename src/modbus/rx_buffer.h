@@ -10,9 +10,9 @@ namespace modbus {
 // Accumulator of the data bytes of register reads. A single element is the
 // empty state: the next read replaces it instead of appending, so a filled
 // accumulator always holds an even number of bytes.
-class RxData {
+class RxBuffer {
 public:
-    RxData() : bytes_(1, 0) {}
+    RxBuffer() : bytes_(1, 0) {}
 
     // Back to the empty state (one zero byte).
     void reset() { bytes_.assign(1, 0); }

@@ -169,6 +169,9 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
                                                       bool rtuMode)
 {
     const int expected = request.expectedLength();
+    // The answer gets kAnswerPolls waits of more than kAnswerPollMs; a wait
+    // cut short by the answer's last bytes does not count, so the answer is
+    // taken as soon as it is complete while a silent meter gets its full time.
     for (int polls = 0;;) {
         if (!CommBusy)
             return PollOutcome::Abandoned;
@@ -192,9 +195,11 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
                 host_.setStatusText(kCrcError);
             return PollOutcome::Failed;
         }
-        if (++polls > kAnswerPolls)
+        if (polls >= kAnswerPolls)
             return PollOutcome::Failed;
-        waits_.WaitWhileOnline(kAnswerPollMs);
+        if (waits_.WaitForAnswerWhileOnline(kAnswerPollMs,
+                                            [&] { return answerComplete(expected, rtuMode); }))
+            ++polls;
     }
 }
 

@@ -2,9 +2,10 @@
 
 #include "modbus/frame.h"
 #include "modbus/link_io.h"
-#include "modbus/rx_data.h"
+#include "modbus/rx_buffer.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -33,6 +34,9 @@ public:
     virtual void WaitGapSince(std::int64_t start, int ms) = 0;
     // Returns once more than ms have passed, or earlier when the link goes offline.
     virtual void WaitWhileOnline(int ms) = 0;
+    // As WaitWhileOnline, and also returns as soon as input arriving from the
+    // meter makes answerComplete() true. False only when that ended the wait.
+    virtual bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) = 0;
     // Returns after the given time.
     virtual void subDelay(double seconds) = 0;
 };
@@ -64,7 +68,7 @@ public:
     bool CommBusy = false;
     bool LastTransOK = false;
     std::int64_t LastRxTime = 0;
-    RxData RxData;
+    RxBuffer RxData;
     std::int16_t TcpBytesPending = 0;
 
 private:

@@ -39,11 +39,25 @@ public:
         while (online() && now < end)
             advanceTo(end, true);
     }
+    bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) override
+    {
+        const std::int64_t end = now + ms + 1;
+        bool complete = false;
+        while (online() && now < end && !complete) {
+            inputArrived_ = false;
+            advanceTo(end, true, true);
+            complete = inputArrived_ && answerComplete();
+        }
+        return !complete;
+    }
     void subDelay(double seconds) override { advanceTo(now + std::int64_t(seconds * 1000), false); }
+    // Called by events that bring bytes from the meter.
+    void inputArrived() { inputArrived_ = true; }
 
 private:
-    // Runs the events due up to target; stops early after an event that took the link offline.
-    void advanceTo(std::int64_t target, bool stopWhenOffline)
+    // Runs the events due up to target; stops early after an event that took
+    // the link offline, or brought input when the wait watches for it.
+    void advanceTo(std::int64_t target, bool stopWhenOffline, bool stopOnInput = false)
     {
         while (!events_.empty() && events_.begin()->first <= target) {
             auto first = events_.begin();
@@ -51,12 +65,13 @@ private:
             auto event = std::move(first->second);
             events_.erase(first);
             event();
-            if (stopWhenOffline && !online())
+            if ((stopWhenOffline && !online()) || (stopOnInput && inputArrived_))
                 return;
         }
         now = std::max(now, target);
     }
 
+    bool inputArrived_ = false;
     std::multimap<std::int64_t, std::function<void()>> events_;
 };
 
@@ -119,6 +134,7 @@ public:
         if (!reply.bytes.empty())
             clock_.after(reply.delayMs, [this, bytes = reply.bytes] {
                 buffer.insert(buffer.end(), bytes.begin(), bytes.end());
+                clock_.inputArrived();
             });
     }
 
@@ -157,6 +173,7 @@ public:
     {
         socketBuffer.insert(socketBuffer.end(), bytes.begin(), bytes.end());
         tx_->Winsock_DataArrival(std::int64_t(socketBuffer.size()));
+        clock_.inputArrived();
     }
 
 private:

@@ -225,7 +225,7 @@ void TestCrcFrame::tcpAnswerNeedsOnlyLength()
 
 void TestCrcFrame::extractionAppendsBlocks()
 {
-    modbus::RxData rx;
+    modbus::RxBuffer rx;
     QVERIFY(rx.isEmptyState());
     const Bytes first = rtuReadAnswer(1, 2);
     const Bytes second = rtuReadAnswer(1, 3);
@@ -242,7 +242,7 @@ void TestCrcFrame::extractionAppendsBlocks()
 
 void TestCrcFrame::extractionRefusesShortAnswer()
 {
-    modbus::RxData rx;
+    modbus::RxBuffer rx;
     const Bytes answer = rtuReadAnswer(1, 2);
     QVERIFY(!FrameCodec::extractReadData(std::span(answer).first(6), 2, true, rx));
     QVERIFY(rx.isEmptyState());

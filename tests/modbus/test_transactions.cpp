@@ -16,7 +16,7 @@ Bytes corruptCrc(Bytes b)
     return b;
 }
 
-Bytes bytesOf(const modbus::RxData &rx) { return Bytes(rx.bytes().begin(), rx.bytes().end()); }
+Bytes bytesOf(const modbus::RxBuffer &rx) { return Bytes(rx.bytes().begin(), rx.bytes().end()); }
 
 } // namespace
 
@@ -37,6 +37,8 @@ private slots:
     void dataArrivalKeepsTheLatestTotal();
     void interFrameGapFollowsTheLastAnswer();
     void tcpReadsWaitTheFixedPause();
+    void answerIsTakenAsSoonAsItIsComplete_data();
+    void answerIsTakenAsSoonAsItIsComplete();
     void nestedTransactionMakesTheOuterOneSendAgain();
 };
 
@@ -115,9 +117,9 @@ void TestTransactions::threeFailuresTakeTheLinkOffline_data()
     QTest::addColumn<int>("minMs");
     QTest::addColumn<int>("maxMs");
     // 100 waits of more than 10 ms each per attempt, plus the TCP pause.
-    QTest::newRow("rtu read, no answer") << true << false << Bytes{} << 3 * 1100 << 3 * 1120;
+    QTest::newRow("rtu read, no answer") << true << false << Bytes{} << 3 * 1100 << 3 * 1150;
     QTest::newRow("rtu read, exception answer")
-        << true << false << Bytes{1, 0x83, 2, 0xC0, 0xF1} << 3 * 1100 << 3 * 1120;
+        << true << false << Bytes{1, 0x83, 2, 0xC0, 0xF1} << 3 * 1100 << 3 * 1150;
     QTest::newRow("rtu write, crc errors") << true << true << corruptCrc(fake::rtuWriteAnswer(1, 0x1021, 1))
                                            << 90 << 300;
     QTest::newRow("tcp read, short answer") << false << false << Bytes{0, 0, 0, 0, 0, 3, 1, 0x83, 2}
@@ -251,6 +253,38 @@ void TestTransactions::tcpReadsWaitTheFixedPause()
     QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
     QVERIFY(rig.clock.now - start >= 200);
     QVERIFY(rig.clock.now - start < 220);
+}
+
+void TestTransactions::answerIsTakenAsSoonAsItIsComplete_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<bool>("split");
+    QTest::newRow("3 ms") << 3 << false;
+    QTest::newRow("57 ms") << 57 << false;
+    QTest::newRow("arriving in two parts") << 40 << true;
+}
+
+void TestTransactions::answerIsTakenAsSoonAsItIsComplete()
+{
+    QFETCH(int, delayMs);
+    QFETCH(bool, split);
+    Rig rig;
+    const Bytes answer = fake::rtuReadAnswer(1, 2);
+    if (split) {
+        // Half the answer early; the rest at delayMs.
+        rig.serial.replies = {Reply{Bytes(answer.begin(), answer.begin() + 4), 5}};
+        rig.clock.after(delayMs, [&] {
+            rig.serial.buffer.insert(rig.serial.buffer.end(), answer.begin() + 4, answer.end());
+            rig.clock.inputArrived();
+        });
+    } else {
+        rig.serial.replies = {Reply{answer, delayMs}};
+    }
+    const std::int64_t start = rig.clock.now;
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
+    QCOMPARE(rig.clock.now - start, std::int64_t(delayMs));
+    QCOMPARE(rig.tx.LastRxTime, start + delayMs);
 }
 
 void TestTransactions::nestedTransactionMakesTheOuterOneSendAgain()

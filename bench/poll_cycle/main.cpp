@@ -1,0 +1,220 @@
+// Polls the simulated meter over a pseudo-terminal with wire-time emulation
+// and prints, measured in the same run:
+//  - mean cycle time / (wire time of the cycle's bytes + the mandated gaps),
+//  - the program's CPU time / wall time while polling,
+//  - its resident memory after one minute and at the end of the run.
+//
+//   bench_poll_cycle [--minutes N]      (default 5)
+
+#include "counting_serial.h"
+#include "link/link_state.h"
+#include "metersim_process.h"
+#include "modbus/event_loop_waits.h"
+#include "modbus/transactions.h"
+#include "polling/measurement_panel.h"
+#include "polling/poll_cycle.h"
+#include "polling/widget_poll_view.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kGapMs = modbus::Transactions::kGapMs;
+
+class BenchHost : public modbus::TransactionHost {
+public:
+    explicit BenchHost(LinkState &link) : link_(link) {}
+    bool linkOnline() const override { return link_.LinkOnline(); }
+    int slaveAddress() const override { return link_.SlaveAddress; }
+    void setStatusText(const std::string &text) override { lastStatus = text; }
+    void takeLinkOffline() override { link_.setLinkOnline(false); }
+    std::string lastStatus;
+
+private:
+    LinkState &link_;
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The panels the poll cycle writes into, as in the main window.
+struct Panels {
+    QWidget root;
+    Panels()
+    {
+        auto *layout = new QVBoxLayout(&root);
+        for (int panel = 0; panel < 2; ++panel) {
+            auto *tabs = new QTabWidget(&root);
+            tabs->setObjectName(QStringLiteral("SSTab2(%1)").arg(panel));
+            buildMeasurementPanel(tabs, panel);
+            layout->addWidget(tabs);
+        }
+        auto *basic = new QTabWidget(&root);
+        basic->setObjectName(QStringLiteral("SSTab3"));
+        buildBasicDataPanel(basic);
+        layout->addWidget(basic);
+        for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "cmdSetCO2",
+                                 "SSTab1", "Command9(2)", "Command9(3)", "Command10(2)",
+                                 "Command10(3)", "Command10(4)"}) {
+            auto *edit = new QLineEdit(&root);
+            edit->setObjectName(QString::fromLatin1(name));
+            layout->addWidget(edit);
+        }
+    }
+};
+
+struct RunResult {
+    int cycles = 0;
+    double meanCycleMs = 0;
+    double meanWireAndGapsMs = 0;
+    double cpuShare = 0;
+    double rssAfterOneMinute = 0;
+    double rssAtEnd = 0;
+    bool failed = false;
+};
+
+RunResult pollFor(int baud, double seconds, const QString &comDir)
+{
+    RunResult result;
+    testsupport::MeterSim sim;
+    if (!sim.start({QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"), comDir + "/COM1",
+                    QStringLiteral("--baud"), QString::number(baud)})) {
+        std::fprintf(stderr, "metersim did not start: %s\n", qPrintable(sim.errorString()));
+        result.failed = true;
+        return result;
+    }
+
+    LinkState link;
+    link.RtuMode = true;
+    link.SlaveAddress = 15;
+    QString error;
+    if (!link.serial.setPortNumber(1, &error)
+        || !link.serial.setSettings(QStringLiteral("%1,n,8,1").arg(baud), &error)
+        || !link.serial.open(&error)) {
+        std::fprintf(stderr, "serial port: %s\n", qPrintable(error));
+        result.failed = true;
+        return result;
+    }
+    link.setLinkOnline(true);
+
+    CountingSerial serial(link.serial);
+    BenchHost host(link);
+    EventLoopWaits waits(link);
+    modbus::Transactions tx(host, waits, serial, link.tcp);
+    Panels panels;
+    WidgetPollView view(&panels.root);
+    PollCycle poll(tx, link, view);
+    poll.FirmwareReadPending = true;
+    poll.Timer1Sec_Timer(); // the firmware read and the choice of panel
+    if (!link.LinkOnline()) {
+        std::fprintf(stderr, "polling failed: %s\n", host.lastStatus.c_str());
+        result.failed = true;
+        return result;
+    }
+
+    double cycleMs = 0;
+    double wireMs = 0;
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuStart = cpuSeconds();
+    bool measuredMinute = false;
+    while (wall.elapsed() < seconds * 1000 && link.LinkOnline()) {
+        const long long out = serial.bytesOut, in = serial.bytesIn, requests = serial.requests;
+        QElapsedTimer tick;
+        tick.start();
+        poll.Timer1Sec_Timer();
+        cycleMs += double(tick.nsecsElapsed()) / 1e6;
+        const long long bytes = serial.bytesOut - out + serial.bytesIn - in;
+        wireMs += double(bytes) * 10.0 * 1000.0 / baud + double(serial.requests - requests) * kGapMs;
+        ++result.cycles;
+        pause(PollCycle::kIntervalMs);
+        if (!measuredMinute && wall.elapsed() >= 60'000) {
+            result.rssAfterOneMinute = residentMiB();
+            measuredMinute = true;
+        }
+    }
+    result.failed = !link.LinkOnline();
+    result.cpuShare = (cpuSeconds() - cpuStart) / (double(wall.elapsed()) / 1000.0);
+    result.rssAtEnd = residentMiB();
+    result.meanCycleMs = cycleMs / result.cycles;
+    result.meanWireAndGapsMs = wireMs / result.cycles;
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    double minutes = 5;
+    const QStringList args = app.arguments();
+    const qsizetype at = args.indexOf(QStringLiteral("--minutes"));
+    if (at >= 0 && at + 1 < args.size())
+        minutes = args[at + 1].toDouble();
+
+    QTemporaryDir comDir;
+    qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
+
+    bool ok = true;
+    for (int baud : {9600, 19200}) {
+        // The long run (memory over time) at the faster rate; a shorter one at 9600.
+        const double seconds = baud == 19200 ? minutes * 60 : 40;
+        const RunResult r = pollFor(baud, seconds, comDir.path());
+        if (r.failed) {
+            std::printf("%5d baud: polling failed after %d cycles\n", baud, r.cycles);
+            ok = false;
+            continue;
+        }
+        std::printf("%5d baud: %d cycles, mean cycle %.1f ms, wire time + gaps %.1f ms, "
+                    "ratio %.3f (target <= 1.15)\n",
+                    baud, r.cycles, r.meanCycleMs, r.meanWireAndGapsMs,
+                    r.meanCycleMs / r.meanWireAndGapsMs);
+        std::printf("%5d baud: CPU time / wall time while polling %.2f %% of one core "
+                    "(target < 3 %%)\n",
+                    baud, 100.0 * r.cpuShare);
+        if (baud == 19200)
+            std::printf("%5d baud: resident memory after 1 min %.1f MiB, after %.0f min %.1f MiB "
+                        "(growth %.2f MiB)\n",
+                        baud, r.rssAfterOneMinute, minutes, r.rssAtEnd,
+                        r.rssAtEnd - r.rssAfterOneMinute);
+        std::fflush(stdout);
+    }
+    return ok ? 0 : 1;
+}
