@@ -1,0 +1,53 @@
+#pragma once
+
+#include "i18n/language_files.h"
+#include "i18n/language_texts.h"
+
+#include <QObject>
+
+#include <array>
+
+class ControlMap;
+class LinkState;
+
+namespace i18n {
+
+// The language of the main window: applies a language file (message texts,
+// language code, captions, the language list) and serves the language button.
+class LanguageController : public QObject {
+    Q_OBJECT
+public:
+    LanguageController(const LanguageFiles &files, const ControlMap &controls,
+                       const LinkState &link, QObject *parent = nullptr);
+
+    // The message texts of the applied file. The reference stays valid; its
+    // contents change when another file is applied.
+    const LanguageTexts &texts() const { return texts_; }
+    Language language() const { return language_; }
+
+    // Applies the file of a language to the window.
+    void applyLanguage(Language language);
+
+    // The language button: applies the language picked in Combo_Languages.
+    void langCheck_Click();
+
+    // Row of each language in Combo_Languages (English, Chinese, Japanese);
+    // -1 for a language that is not offered.
+    std::array<int, kLanguageCount> LanguageRows{-1, -1, -1};
+
+signals:
+    // The language button applied a language.
+    void languageChosen(i18n::Language language);
+
+private:
+    void applyCaptions(const IniFile &file);
+    void fillLanguageList(const IniFile &file, Language applied);
+
+    const LanguageFiles &files_;
+    const ControlMap &controls_;
+    const LinkState &link_;
+    LanguageTexts texts_;
+    Language language_ = Language::English;
+};
+
+} // namespace i18n

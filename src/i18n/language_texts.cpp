@@ -1,0 +1,75 @@
+#include "i18n/language_texts.h"
+
+#include <iterator>
+
+namespace i18n {
+
+namespace {
+
+struct Slot {
+    const char *section;
+    const char *key;
+    QString LanguageTexts::*member;
+};
+
+#define AMPWRIGHT_SLOT(section, key) Slot{section, #key, &LanguageTexts::key}
+
+// In the order the keys are read from the file.
+const Slot kSlots[] = {
+    AMPWRIGHT_SLOT("Login", strMsgBoxerr),
+    AMPWRIGHT_SLOT("Login", strMsgBoxW),
+    AMPWRIGHT_SLOT("onlineini", online_Status2),
+    AMPWRIGHT_SLOT("onlineini", online_CheckIP1),
+    AMPWRIGHT_SLOT("onlineini", online_CheckIP2),
+    AMPWRIGHT_SLOT("onlineini", online_ON),
+    AMPWRIGHT_SLOT("onlineini", online_OFF),
+    AMPWRIGHT_SLOT("LPFini", dataItem1),
+    AMPWRIGHT_SLOT("LPFini", dataItem2),
+    AMPWRIGHT_SLOT("LPFini", dataItem3),
+    AMPWRIGHT_SLOT("LPFini", dataItem4),
+    AMPWRIGHT_SLOT("LPFini", stopLPFread),
+    AMPWRIGHT_SLOT("LPFini", LPFClick),
+    AMPWRIGHT_SLOT("LPFini", LPF_war),
+    AMPWRIGHT_SLOT("Saveini", Set_Time_OK),
+    AMPWRIGHT_SLOT("Saveini", Set_Time_NO),
+    AMPWRIGHT_SLOT("Saveini", Set_Time),
+    AMPWRIGHT_SLOT("modbusini", change_modbus1),
+    AMPWRIGHT_SLOT("modbusini", change_modbus2),
+    AMPWRIGHT_SLOT("modbusini", change_modbus3),
+    AMPWRIGHT_SLOT("modbusini", change_modbus4),
+    AMPWRIGHT_SLOT("modbusini", change_modbus5),
+    AMPWRIGHT_SLOT("modbusini", change_modbus6),
+    AMPWRIGHT_SLOT("Phaserini", Phaser_La7),
+    AMPWRIGHT_SLOT("Phaserini", Phaser_La51),
+    AMPWRIGHT_SLOT("Phaserini", Phaser_La52),
+    AMPWRIGHT_SLOT("Phaserini", Phaser_La2_5),
+    AMPWRIGHT_SLOT("Phaserini", Phaser_La2_54),
+    AMPWRIGHT_SLOT("Phaserini", Phaser_End),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box1),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box2),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box3),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box4),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box5),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box6),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box7),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box8),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box9),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box10),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box11),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box12),
+};
+
+#undef AMPWRIGHT_SLOT
+
+} // namespace
+
+LanguageTexts LanguageTexts::read(const IniFile &file)
+{
+    LanguageTexts texts;
+    texts.LanguageCode = file.integer(QStringLiteral("Login"), QStringLiteral("lang"));
+    for (const Slot &slot : kSlots)
+        texts.*slot.member = file.text(QLatin1String(slot.section), QLatin1String(slot.key));
+    return texts;
+}
+
+} // namespace i18n

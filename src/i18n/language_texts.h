@@ -1,0 +1,39 @@
+#pragma once
+
+#include "i18n/ini_file.h"
+
+#include <QString>
+
+namespace i18n {
+
+// The message texts of the applied language file and its language code.
+// Each member is named by its key; the texts keep the values of the last
+// applied file until another one is applied.
+struct LanguageTexts {
+    // Key "lang" of section Login: 2 Chinese, 3 Japanese, anything else English.
+    int LanguageCode = 0;
+
+    // [Login]
+    QString strMsgBoxerr, strMsgBoxW;
+    // [onlineini]
+    QString online_Status2, online_CheckIP1, online_CheckIP2, online_ON, online_OFF;
+    // [LPFini]
+    QString dataItem1, dataItem2, dataItem3, dataItem4, stopLPFread, LPFClick, LPF_war;
+    // [Saveini]
+    QString Set_Time_OK, Set_Time_NO, Set_Time;
+    // [modbusini]
+    QString change_modbus1, change_modbus2, change_modbus3, change_modbus4, change_modbus5,
+        change_modbus6;
+    // [Phaserini]
+    QString Phaser_La7, Phaser_La51, Phaser_La52, Phaser_La2_5, Phaser_La2_54, Phaser_End;
+    // [strmsgboxini]
+    QString rightdown_Box1, rightdown_Box2, rightdown_Box3, rightdown_Box4, rightdown_Box5,
+        rightdown_Box6, rightdown_Box7, rightdown_Box8, rightdown_Box9, rightdown_Box10,
+        rightdown_Box11, rightdown_Box12;
+
+    // Every slot from its key (the language code included); a missing key
+    // gives the text "0", a missing language code 0.
+    static LanguageTexts read(const IniFile &file);
+};
+
+} // namespace i18n
