@@ -6,9 +6,10 @@
 // for one device, chosen by a fixed table that reaches USB adapters first
 // (the usual RS-485 converters), then USB modems, then built-in ports:
 //   1-8 -> /dev/ttyUSB0-7, 9-12 -> /dev/ttyACM0-3, 13-16 -> /dev/ttyS0-3.
-// When the environment variable AMPWRIGHT_COM_DIR names a folder that holds
-// an entry COM<n> (a link to a pseudo-terminal, say), number n stands for
-// that entry instead. Tests and the demo use this to reach the simulated meter.
+// When the environment variable AMPWRIGHT_COM_DIR names a folder, number n
+// stands for the entry COM<n> of that folder instead (a link to a
+// pseudo-terminal, say), whether it exists or not: the folder is then the
+// whole table. Tests and the demo use this to reach the simulated meter.
 namespace portmap {
 
 inline constexpr int kFirstPort = 1;

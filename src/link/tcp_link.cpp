@@ -2,11 +2,15 @@
 
 TcpLink::TcpLink(QObject *parent) : QObject(parent)
 {
+    connect(&socket_, &QTcpSocket::connected, this, &TcpLink::connected);
     connect(&socket_, &QTcpSocket::readyRead, this,
             [this] { emit dataArrival(socket_.bytesAvailable()); });
     connect(&socket_, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
-                emit socketError(static_cast<int>(error), socket_.errorString());
+                // A peer that closes the connection is not an error here: the
+                // transactions find the socket unconnected and stop asking.
+                if (error != QAbstractSocket::RemoteHostClosedError)
+                    emit socketError(static_cast<int>(error), socket_.errorString());
             });
 }
 

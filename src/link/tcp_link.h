@@ -31,6 +31,8 @@ public:
     void sendData(std::span<const std::uint8_t> bytes) override;
 
 signals:
+    // A connection started by connectToMeter has been established.
+    void connected();
     // Total number of unread bytes after new data arrived.
     void dataArrival(qint64 totalBytes);
     void socketError(int number, const QString &description);

@@ -1,0 +1,339 @@
+#include "link/connection_panel.h"
+
+#include "app/back_color.h"
+#include "app/caption.h"
+#include "app/control_map.h"
+#include "app/lockable_combo_box.h"
+#include "app/messages.h"
+#include "i18n/language_texts.h"
+#include "link/connection_row.h"
+#include "link/ip_address.h"
+#include "link/link_state.h"
+#include "loadprofile/download_state.h"
+#include "polling/poll_cycle.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const QColor kOnlineColor(0x80, 0xFF, 0x80);
+const QColor kOfflineColor(0xFF, 0xC0, 0xC0);
+const QColor kInterruptedDownloadColor(0xFF, 0x80, 0x80);
+
+// The meter-setting and load-profile controls: usable only while online.
+const char *const kLinkControls[] = {
+    "cmdModbusAddSet", "cmdBaudRateSet",      "cmdPTRatio1Set",      "cmdCTRatio1Set",
+    "cmdDisplayItemSet", "cmdScrollTimeSet",  "cmdTimeSet",          "Command8",
+    "cmdStopLPRead",   "cmdLoadProfileG1Set", "cmdLoadProfileG2Set", "Comm_Clr_G1_Data",
+    "Comm_Clr_G2_Data", "cmbLPReadGroupSel1", "cmdClrkWh",           "cmdStopBitSet",
+    "cmdWiringSet",    "cmdPTRatio2Set",      "cmdCTRatio2Set",      "cmdReadLP2",
+    "cmdPhaseShow(0)", "cmdPhaseShow(1)",
+};
+
+// Connection settings that cannot change while online, and the language
+// choice, which cannot either.
+const char *const kOfflineOnlyControls[] = {
+    "Combo_Languages", "langCheck",      "Combo_CommPort", "Combo_Modbus_add_sel",
+    "Combo_BaudRate_Sel", "Combo_StopBit", "CommModbusModeChange",
+    // The port scan would probe the open port, and the TCP settings only
+    // take effect at the next connect.
+    "cmdScanComPort", "IPAddress",        "Combo_Port_Sel",
+};
+
+const char *const kSerialControls[] = {"lblComPort", "Combo_CommPort", "cmdScanComPort",
+                                       "Combo_BaudRate_Sel", "Combo_StopBit"};
+const char *const kTcpControls[] = {"IPAddress", "Combo_Port_Sel"};
+
+bool readInteger(const QString &text, int &value)
+{
+    bool ok = false;
+    const int parsed = text.trimmed().toInt(&ok);
+    if (ok)
+        value = parsed;
+    return ok;
+}
+
+} // namespace
+
+ConnectionPanel::ConnectionPanel(LinkState &link, DownloadState &download,
+                                 const i18n::LanguageTexts &texts, Messages &messages,
+                                 const ControlMap &controls, QObject *parent)
+    : QObject(parent), link_(link), download_(download), texts_(texts),
+      messages_(messages), controls_(controls),
+      frame_(controls.require<QWidget>(QStringLiteral("Frame9(1)"))),
+      commPort_(controls.require<LockableComboBox>(QStringLiteral("Combo_CommPort"))),
+      baudRate_(controls.require<LockableComboBox>(QStringLiteral("Combo_BaudRate_Sel"))),
+      stopBit_(controls.require<QComboBox>(QStringLiteral("Combo_StopBit"))),
+      tcpPort_(controls.require<QComboBox>(QStringLiteral("Combo_Port_Sel"))),
+      address_(controls.require<QComboBox>(QStringLiteral("Combo_Modbus_add_sel"))),
+      ipAddress_(controls.require<QLineEdit>(QStringLiteral("IPAddress"))),
+      scan_(controls.require<QPushButton>(QStringLiteral("cmdScanComPort"))),
+      modeSwitch_(controls.require<QPushButton>(QStringLiteral("CommModbusModeChange"))),
+      online_(controls.require<QPushButton>(QStringLiteral("cmdOnLine"))),
+      onlineText_(controls.require<QLabel>(QStringLiteral("txt_Online"))),
+      onlineLamp_(controls.require<QLabel>(QStringLiteral("txt_Online_c"))),
+      statusLine_(controls.require<QLineEdit>(QStringLiteral("Text6")))
+{
+    // Every control the link switches must exist before the first switch.
+    for (const char *name : kLinkControls)
+        controls_.require<QWidget>(QLatin1String(name));
+    for (const char *name : kOfflineOnlyControls)
+        controls_.require<QWidget>(QLatin1String(name));
+    controls_.require<QWidget>(QStringLiteral("cmdSetCO2"));
+
+    auto selected = [](QComboBox *list, void (ConnectionPanel::*handler)(), ConnectionPanel *self) {
+        connect(list, &QComboBox::currentIndexChanged, self, [self, handler](int index) {
+            // Emptying a list selects nothing; that is no choice.
+            if (index >= 0)
+                (self->*handler)();
+        });
+    };
+    selected(commPort_, &ConnectionPanel::Combo_CommPort_Click, this);
+    selected(baudRate_, &ConnectionPanel::Combo_BaudRate_Sel_Click, this);
+    selected(stopBit_, &ConnectionPanel::Combo_StopBit_Click, this);
+    selected(address_, &ConnectionPanel::Combo_Modbus_add_sel_Click, this);
+    connect(modeSwitch_, &QPushButton::clicked, this, &ConnectionPanel::CommModbusModeChange_Click);
+    connect(online_, &QPushButton::clicked, this, &ConnectionPanel::cmdOnLine_Click);
+
+    tcpConnectTimer_.setSingleShot(true);
+    tcpConnectTimer_.setInterval(kTcpConnectTimeoutMs);
+    connect(&tcpConnectTimer_, &QTimer::timeout, this, &ConnectionPanel::onTcpFailed);
+    connect(&link_.tcp, &TcpLink::connected, this, &ConnectionPanel::onTcpConnected);
+    // Queued: a failure reported inside the connect call itself is handled
+    // once the connect button's handler has finished.
+    connect(&link_.tcp, &TcpLink::socketError, this, &ConnectionPanel::onTcpFailed,
+            Qt::QueuedConnection);
+}
+
+void ConnectionPanel::showModeControls(bool rtuMode)
+{
+    for (const char *name : kSerialControls)
+        controls_.require<QWidget>(QLatin1String(name))->setVisible(rtuMode);
+    for (const char *name : kTcpControls)
+        controls_.require<QWidget>(QLatin1String(name))->setVisible(!rtuMode);
+    placeBaudRateLabel(frame_, rtuMode);
+}
+
+void ConnectionPanel::showInitialState() { showOfflineAppearance(); }
+
+void ConnectionPanel::Combo_CommPort_Click()
+{
+    int number = 0;
+    // A text that is no port number is reported when the user connects.
+    if (readInteger(commPort_->currentText(), number))
+        link_.serial.setPortNumber(number);
+}
+
+void ConnectionPanel::Combo_BaudRate_Sel_Click()
+{
+    link_.serial.setSettings(baudRate_->currentText() + QStringLiteral(",n,8,")
+                             + stopBit_->currentText());
+}
+
+void ConnectionPanel::Combo_StopBit_Click() { Combo_BaudRate_Sel_Click(); }
+
+void ConnectionPanel::Combo_Modbus_add_sel_Click()
+{
+    int address = 0;
+    if (readInteger(address_->currentText(), address))
+        link_.SlaveAddress = address;
+}
+
+void ConnectionPanel::CommModbusModeChange_Click()
+{
+    // The mode cannot change under an open connection.
+    if (link_.LinkOnline())
+        return;
+    auto *baudLabel = controls_.require<QWidget>(QStringLiteral("lblBaudRate"));
+    auto *stopLabel = controls_.require<QWidget>(QStringLiteral("lblStopBit"));
+    const bool toTcp = link_.RtuMode;
+    if (toTcp) {
+        setCaption(modeSwitch_, texts_.change_modbus4);
+        setCaption(baudLabel, texts_.change_modbus5);
+        setCaption(stopLabel, texts_.change_modbus6);
+    } else {
+        setCaption(modeSwitch_, texts_.change_modbus1);
+        setCaption(baudLabel, texts_.change_modbus2);
+        setCaption(stopLabel, texts_.change_modbus3);
+    }
+    showModeControls(!toTcp);
+    link_.RtuMode = !link_.RtuMode;
+}
+
+void ConnectionPanel::cmdOnLine_Click()
+{
+    if (address_->currentText().isEmpty()) {
+        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_Box1);
+        return;
+    }
+    showDownloadStartButton();
+    if (link_.LinkOnline()) {
+        closeLinkAndGoOffline();
+        return;
+    }
+
+    if (!link_.RtuMode && !isIpAddressText(ipAddress_->text())) {
+        messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW,
+                       texts_.online_CheckIP1 + QLatin1Char('\n') + texts_.online_CheckIP2);
+        return;
+    }
+    controls_.require<QWidget>(QStringLiteral("langCheck"))->setEnabled(false);
+    controls_.require<QWidget>(QStringLiteral("Combo_Languages"))->setEnabled(false);
+    if (!goOnline())
+        errorPath();
+}
+
+bool ConnectionPanel::goOnline()
+{
+    if (link_.RtuMode) {
+        int number = 0;
+        if (!readInteger(commPort_->currentText(), number))
+            return false;
+        // The port number of an open port cannot change; the port is opened
+        // afresh below in any case.
+        link_.serial.close();
+        if (!link_.serial.setPortNumber(number))
+            return false;
+    } else {
+        int port = 0;
+        if (!readInteger(tcpPort_->currentText(), port) || !link_.tcp.setRemotePort(port))
+            return false;
+        link_.tcp.setRemoteHost(ipAddress_->text());
+    }
+
+    link_.setLinkOnline(true);
+    setCaption(online_, texts_.online_OFF);
+
+    if (link_.RtuMode) {
+        if (!link_.serial.open())
+            return false;
+    } else if (!link_.tcp.isConnected()) {
+        // The connection completes later; transactions meanwhile find the
+        // socket not connected and return at once.
+        tcpConnecting_ = true;
+        tcpConnectTimer_.start();
+        link_.tcp.connectToMeter();
+    }
+
+    setCaption(onlineText_, texts_.online_ON);
+    controls_.require<QWidget>(QStringLiteral("cmdSetCO2"))->setEnabled(false);
+    if (link_.RtuMode) {
+        link_.serial.takeInput();
+        if (transactions_)
+            transactions_->CrcTableSetup();
+    }
+    if (poll_)
+        poll_->Timer1Sec.start();
+    setBackColor(onlineLamp_, kOnlineColor);
+    SetLinkControls(true);
+    if (poll_)
+        poll_->FirmwareReadPending = true;
+    for (const char *name : kOfflineOnlyControls)
+        controls_.require<QWidget>(QLatin1String(name))->setEnabled(false);
+    return true;
+}
+
+void ConnectionPanel::showDownloadStartButton()
+{
+    controls_.require<QWidget>(QStringLiteral("cmdStopLPRead"))->hide();
+    controls_.require<QWidget>(QStringLiteral("Command8"))->show();
+}
+
+void ConnectionPanel::closeLinkAndGoOffline()
+{
+    if (link_.RtuMode)
+        link_.serial.close();
+    else
+        link_.tcp.close();
+    offlineTail();
+}
+
+void ConnectionPanel::errorPath()
+{
+    messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
+                   link_.RtuMode ? texts_.rightdown_Box9 : texts_.rightdown_Box12);
+    offlineTail();
+}
+
+void ConnectionPanel::offlineTail()
+{
+    tcpConnecting_ = false;
+    tcpConnectTimer_.stop();
+    link_.setLinkOnline(false);
+    if (link_.RtuMode)
+        resetSerialReceive();
+    if (poll_)
+        poll_->Timer1Sec.stop();
+    if (download_.Timer_RS_Lpf.isActive()) {
+        download_.Timer_RS_Lpf.stop();
+        if (download_.hasRecordsLeft())
+            setBackColor(controls_.require<QWidget>(QStringLiteral("Command8")),
+                         kInterruptedDownloadColor);
+    }
+    showOfflineAppearance();
+}
+
+void ConnectionPanel::showOfflineAppearance()
+{
+    setCaption(online_, texts_.online_ON);
+    setCaption(onlineText_, texts_.online_OFF);
+    setBackColor(onlineLamp_, kOfflineColor);
+    SetLinkControls(false);
+    for (const char *name : kOfflineOnlyControls)
+        controls_.require<QWidget>(QLatin1String(name))->setEnabled(true);
+    controls_.require<QWidget>(QStringLiteral("cmdSetCO2"))->setEnabled(false);
+}
+
+void ConnectionPanel::resetSerialReceive()
+{
+    link_.serial.takeInput();
+    if (transactions_)
+        transactions_->CrcTableSetup();
+}
+
+void ConnectionPanel::SetLinkControls(bool e)
+{
+    commPort_->setLocked(e);
+    baudRate_->setLocked(e);
+    for (const char *name : kLinkControls)
+        controls_.require<QWidget>(QLatin1String(name))->setEnabled(e);
+}
+
+void ConnectionPanel::onTcpConnected()
+{
+    tcpConnecting_ = false;
+    tcpConnectTimer_.stop();
+}
+
+void ConnectionPanel::onTcpFailed()
+{
+    // Only the connection the connect button started is handled here; what
+    // happens to an established connection is the socket's own business.
+    if (!tcpConnecting_ || !link_.LinkOnline() || link_.RtuMode)
+        return;
+    tcpConnecting_ = false;
+    tcpConnectTimer_.stop();
+    link_.tcp.close();
+    errorPath();
+}
+
+bool ConnectionPanel::linkOnline() const { return link_.LinkOnline(); }
+
+int ConnectionPanel::slaveAddress() const { return link_.SlaveAddress; }
+
+void ConnectionPanel::setStatusText(const std::string &text)
+{
+    statusLine_->setText(QString::fromStdString(text));
+}
+
+void ConnectionPanel::takeLinkOffline()
+{
+    // Only an online link can be taken offline: the connect button's handler
+    // would otherwise start a new connection.
+    if (!link_.LinkOnline())
+        return;
+    showDownloadStartButton();
+    closeLinkAndGoOffline();
+}

@@ -1,0 +1,12 @@
+#include "link/ip_address.h"
+
+#include <QRegularExpression>
+
+bool isIpAddressText(const QString &text)
+{
+    // Anchored at both ends of the whole text: a plain "$" would also match
+    // before a final line break.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("(?:[0-9]{1,3}\\.){3}[0-9]{1,3}")));
+    return pattern.match(text).hasMatch();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/main_form.h"
+#include "i18n/language_controller.h"
+#include "link/connection_panel.h"
+#include "link/port_scan.h"
+#include "polling/poll_cycle.h"
+#include "recording_messages.h"
+#include "start_form_answer.h"
+#include "test_paths.h"
+
+#include <memory>
+
+// Starts the main window as the program does, answering the start form.
+struct StartedMainForm {
+    testsupport::RecordingMessages messages;
+    std::unique_ptr<MainForm> window;
+    bool loaded = false;
+
+    explicit StartedMainForm(const testsupport::StartFormAnswer &answer = {},
+                             const QString &programDir = testsupport::binDir())
+        : window(std::make_unique<MainForm>(messages, programDir))
+    {
+        testsupport::answerStartFormWhenShown(answer);
+        loaded = window->Form_Load();
+    }
+
+    template <class T>
+    T *control(const QString &name) const
+    {
+        return window->controls().require<T>(name);
+    }
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/back_color.h"
+#include "app/caption.h"
+#include "app/control_map.h"
+#include "app/lockable_combo_box.h"
+
+#include <QStringList>
+#include <QWidget>
+
+namespace testsupport {
+
+// What a technician sees of the link state, one "control: state" line per
+// control, so that two appearances compare line by line.
+inline QStringList linkAppearance(const ControlMap &controls)
+{
+    static const char *const kNames[] = {
+        "cmdOnLine", "txt_Online", "txt_Online_c", "Command8", "cmdStopLPRead",
+        "Combo_CommPort", "Combo_BaudRate_Sel", "Combo_StopBit", "Combo_Modbus_add_sel",
+        "IPAddress", "Combo_Port_Sel", "CommModbusModeChange", "cmdScanComPort",
+        "Combo_Languages", "langCheck", "cmdSetCO2", "cmdModbusAddSet", "cmdBaudRateSet",
+        "cmdPTRatio1Set", "cmdCTRatio1Set", "cmdDisplayItemSet", "cmdScrollTimeSet",
+        "cmdTimeSet", "cmdLoadProfileG1Set", "cmdLoadProfileG2Set", "Comm_Clr_G1_Data",
+        "Comm_Clr_G2_Data", "cmbLPReadGroupSel1", "cmdClrkWh", "cmdStopBitSet", "cmdWiringSet",
+        "cmdPTRatio2Set", "cmdCTRatio2Set", "cmdReadLP2", "cmdPhaseShow(0)", "cmdPhaseShow(1)",
+    };
+    QStringList lines;
+    for (const char *name : kNames) {
+        const QWidget *control = controls.find(QLatin1String(name));
+        if (!control) {
+            lines << QStringLiteral("%1: missing").arg(QLatin1String(name));
+            continue;
+        }
+        QString line = QStringLiteral("%1: caption=%2 colour=%3 enabled=%4 hidden=%5")
+                           .arg(QLatin1String(name), caption(control),
+                                backColor(control).name(), QString::number(control->isEnabled()),
+                                QString::number(control->isHidden()));
+        if (auto *list = qobject_cast<const LockableComboBox *>(control))
+            line += QStringLiteral(" locked=%1").arg(list->isLocked());
+        lines << line;
+    }
+    return lines;
+}
+
+} // namespace testsupport
