@@ -1,11 +1,20 @@
 #include "app/main_form.h"
+#include "app/message_boxes.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    MainForm window;
+    QApplication::setApplicationName(QStringLiteral("Ampwright"));
+
+    MessageBoxes messages;
+    MainForm window(messages, QCoreApplication::applicationDirPath());
+    messages.setParent(&window);
+    if (!window.Form_Load())
+        return 0;
+    QObject::connect(&window, &MainForm::unloaded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     window.show();
-    return app.exec();
+    return QApplication::exec();
 }

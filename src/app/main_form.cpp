@@ -1,7 +1,202 @@
-#include "main_form.h"
+#include "app/main_form.h"
 
-MainForm::MainForm(QWidget *parent) : QMainWindow(parent)
+#include "app/language_sel_form.h"
+#include "app/main_page.h"
+#include "app/messages.h"
+#include "app/startup_lists.h"
+#include "i18n/language_controller.h"
+#include "link/connection_panel.h"
+#include "link/port_scan.h"
+#include "link/socket_events.h"
+#include "modbus/event_loop_waits.h"
+#include "modbus/transactions.h"
+#include "polling/phasor_window.h"
+#include "polling/poll_cycle.h"
+#include "polling/widget_poll_view.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabWidget>
+
+MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *parent)
+    : QMainWindow(parent), messages_(messages), programDir_(programDir)
 {
     setObjectName(QStringLiteral("MainForm"));
-    resize(1024, 768);
+    // The base font of every caption; the language files set some sizes.
+    QFont base = font();
+    base.setFamily(QStringLiteral("Arial"));
+    base.setPointSize(10);
+    setFont(base);
+
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("pageScroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto *page = new QWidget(scroll);
+    page->setObjectName(QStringLiteral("page"));
+    buildMainPage(page);
+    scroll->setWidget(page);
+    setCentralWidget(scroll);
+
+    auto *status = new QLineEdit(this);
+    status->setObjectName(QStringLiteral("Text6"));
+    status->setReadOnly(true);
+    status->setFrame(false);
+    statusBar()->addWidget(status, 1);
+
+    pollView_ = std::make_unique<WidgetPollView>(this);
+    waits_ = std::make_unique<EventLoopWaits>(link_);
+    language_ = std::make_unique<i18n::LanguageController>(files_, controls_, link_);
+    connection_ = std::make_unique<ConnectionPanel>(link_, download_, language_->texts(),
+                                                    messages_, controls_);
+    transactions_ = std::make_unique<modbus::Transactions>(*connection_, *waits_, link_.serial,
+                                                           link_.tcp);
+    poll_ = std::make_unique<PollCycle>(*transactions_, link_, *pollView_);
+    connection_->attachPolling(*transactions_, *poll_);
+    portScan_ = std::make_unique<PortScan>(
+        link_, *controls_.require<QComboBox>(QStringLiteral("Combo_CommPort")), language_->texts(),
+        messages_);
+
+    poll_->onlineStatusText = [this] { return language_->texts().online_Status2; };
+    socketEvents_ = std::make_unique<SocketEvents>(link_.tcp, *transactions_, messages_,
+                                                   [this] { return connection_->tcpConnecting(); });
+
+    phasor_ = std::make_unique<PhasorLauncher>(*poll_, *pollView_, messages_,
+                                               [this] { return phaserCaptions(); }, this);
+
+    connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),
+            &QPushButton::clicked, portScan_.get(), &PortScan::cmdScanComPort_Click);
+    connect(controls_.require<QPushButton>(QStringLiteral("langCheck")), &QPushButton::clicked,
+            language_.get(), &i18n::LanguageController::langCheck_Click);
+    connect(language_.get(), &i18n::LanguageController::languageChosen, this,
+            [this](i18n::Language language) { setWindowTitle(titles_.forLanguage(language)); });
+    wirePageButtons();
+
+    resize(1180, 860);
+}
+
+MainForm::~MainForm()
+{
+    // The poll timer must not fire into half-destroyed subsystems.
+    poll_->Timer1Sec.stop();
+    download_.Timer_RS_Lpf.stop();
+}
+
+bool MainForm::Form_Load()
+{
+    LanguageSelForm start(files_, messages_, programDir_, this);
+    start.Form_Load();
+    start.exec();
+    if (start.ConnectChoice == LanguageSelForm::kLeave)
+        return false;
+
+    link_.RtuMode = start.ConnectChoice == 0;
+    connection_->showModeControls(link_.RtuMode);
+
+    const int languageIndex = start.LangChoice;
+    language_->applyLanguage(languageIndex >= 0 && languageIndex < i18n::kLanguageCount
+                                 ? static_cast<i18n::Language>(languageIndex)
+                                 : i18n::Language::English);
+
+    // The serial ports are scanned in either mode, twice in serial mode; a
+    // machine without ports is told so only once.
+    bool noPortReported = false;
+    if (link_.RtuMode)
+        noPortReported = portScan_->scan(true);
+    portScan_->scan(!noPortReported);
+
+    OpenTextFileTest();
+
+    poll_->Timer1Sec.stop();
+    download_.Timer_RS_Lpf.stop();
+    link_.setLinkOnline(false);
+
+    fillStartupLists(controls_);
+    poll_->initialise();
+    connection_->showInitialState();
+    return true;
+}
+
+void MainForm::OpenTextFileTest()
+{
+    titles_ = WindowTitles::read(programDir_);
+    setWindowTitle(titles_.forLanguageCode(language_->texts().LanguageCode));
+}
+
+PhaserCaptions MainForm::phaserCaptions() const
+{
+    const i18n::LanguageTexts &t = language_->texts();
+    return {t.Phaser_La7,    t.Phaser_La51,   t.Phaser_La52, t.Phaser_La2_5,
+            t.Phaser_La2_54, t.Phaser_End,    t.LanguageCode};
+}
+
+void MainForm::Command9_Click(int index)
+{
+    auto *panel0 = controls_.require<QTabWidget>(QStringLiteral("SSTab2(0)"));
+    auto *panel1 = controls_.require<QTabWidget>(QStringLiteral("SSTab2(1)"));
+    if (index == 0 || index == 1)
+        panel1->setCurrentIndex(index);
+    if (index >= 0)
+        panel0->setCurrentIndex(index);
+}
+
+void MainForm::Command10_Click(int index)
+{
+    const int tab = sstab1TabOfCommand10(index);
+    if (tab >= 0)
+        controls_.require<QTabWidget>(QStringLiteral("SSTab1"))->setCurrentIndex(tab);
+}
+
+void MainForm::Command11_Click(int index)
+{
+    if (index >= 0)
+        controls_.require<QTabWidget>(QStringLiteral("SSTab3"))->setCurrentIndex(index);
+}
+
+void MainForm::wirePageButtons()
+{
+    auto group = [this](const char *name) {
+        return findChild<QButtonGroup *>(QLatin1String(name) + QStringLiteral("Group"));
+    };
+    // The pressed page button follows the tab shown, however it was chosen.
+    auto follow = [](QButtonGroup *buttons, QTabWidget *tabs, auto buttonOfTab) {
+        auto show = [buttons, buttonOfTab](int tab) {
+            if (QAbstractButton *button = buttons->button(buttonOfTab(tab)))
+                button->setChecked(true);
+        };
+        QObject::connect(tabs, &QTabWidget::currentChanged, buttons, show);
+        show(tabs->currentIndex());
+    };
+    auto same = [](int tab) { return tab; };
+
+    QButtonGroup *command9 = group("Command9");
+    QButtonGroup *command10 = group("Command10");
+    QButtonGroup *command11 = group("Command11");
+    connect(command9, &QButtonGroup::idClicked, this, &MainForm::Command9_Click);
+    connect(command10, &QButtonGroup::idClicked, this, &MainForm::Command10_Click);
+    connect(command11, &QButtonGroup::idClicked, this, &MainForm::Command11_Click);
+    follow(command9, controls_.require<QTabWidget>(QStringLiteral("SSTab2(0)")), same);
+    follow(command9, controls_.require<QTabWidget>(QStringLiteral("SSTab2(1)")), same);
+    follow(command11, controls_.require<QTabWidget>(QStringLiteral("SSTab3")), same);
+    follow(command10, controls_.require<QTabWidget>(QStringLiteral("SSTab1")),
+           command10OfSstab1Tab);
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    poll_->Timer1Sec.stop();
+    download_.Timer_RS_Lpf.stop();
+    phasor_->Timer1.stop();
+    // A transaction still waiting returns at once once the link is offline.
+    link_.setLinkOnline(false);
+    link_.serial.close();
+    link_.tcp.close();
+    event->accept();
+    emit unloaded();
 }

@@ -1,10 +1,93 @@
 #pragma once
 
+#include "app/control_map.h"
+#include "app/window_titles.h"
+#include "i18n/language_files.h"
+#include "link/link_state.h"
+#include "loadprofile/download_state.h"
+
 #include <QMainWindow>
 
-// The main window. Its content is built up subsystem by subsystem.
+#include <memory>
+
+class ConnectionPanel;
+class EventLoopWaits;
+class Messages;
+class PollCycle;
+class PhasorLauncher;
+struct PhaserCaptions;
+class PortScan;
+class SocketEvents;
+class WidgetPollView;
+namespace i18n {
+class LanguageController;
+}
+namespace modbus {
+class Transactions;
+}
+
+// The main window. It builds the page, owns the state of each subsystem
+// (link, transactions, poll cycle, load-profile download, language) and
+// wires them together.
 class MainForm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainForm(QWidget *parent = nullptr);
+    // programDir is where the language and title files are looked for.
+    MainForm(Messages &messages, const QString &programDir, QWidget *parent = nullptr);
+    ~MainForm() override;
+
+    // The start-up: asks for mode and language, then prepares the window.
+    // Returns false when the user left at the start form; the window is
+    // then not to be shown and the program ends.
+    bool Form_Load();
+
+    // Reads the three window titles and sets the caption of the applied language.
+    void OpenTextFileTest();
+
+    // Page buttons.
+    void Command9_Click(int index);
+    void Command10_Click(int index);
+    void Command11_Click(int index);
+
+    const ControlMap &controls() const { return controls_; }
+    LinkState &link() { return link_; }
+    DownloadState &download() { return download_; }
+    PollCycle &poll() { return *poll_; }
+    modbus::Transactions &transactions() { return *transactions_; }
+    ConnectionPanel &connection() { return *connection_; }
+    PortScan &portScan() { return *portScan_; }
+    PhasorLauncher &phasor() { return *phasor_; }
+    i18n::LanguageController &language() { return *language_; }
+    const i18n::LanguageFiles &languageFiles() const { return files_; }
+    const WindowTitles &titles() const { return titles_; }
+
+signals:
+    // The window has been closed: the program ends.
+    void unloaded();
+
+protected:
+    // Form_Unload.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void wirePageButtons();
+    PhaserCaptions phaserCaptions() const;
+
+    Messages &messages_;
+    QString programDir_;
+    LinkState link_;
+    DownloadState download_;
+    i18n::LanguageFiles files_;
+    ControlMap controls_{this};
+    WindowTitles titles_;
+
+    std::unique_ptr<WidgetPollView> pollView_;
+    std::unique_ptr<EventLoopWaits> waits_;
+    std::unique_ptr<i18n::LanguageController> language_;
+    std::unique_ptr<ConnectionPanel> connection_;
+    std::unique_ptr<modbus::Transactions> transactions_;
+    std::unique_ptr<PollCycle> poll_;
+    std::unique_ptr<PortScan> portScan_;
+    std::unique_ptr<SocketEvents> socketEvents_;
+    std::unique_ptr<PhasorLauncher> phasor_;
 };

@@ -14,7 +14,18 @@ QWidget *WidgetPollView::find(const QString &control, int index) const
     auto it = cache_.constFind(name);
     if (it != cache_.constEnd() && *it)
         return *it;
-    QWidget *widget = root_->objectName() == name ? root_ : root_->findChild<QWidget *>(name);
+    // Only controls of the root's own window: a dialog owned by the window
+    // (the phasor window, say) may use the same names for its copies.
+    QWidget *widget = root_->objectName() == name ? root_ : nullptr;
+    if (!widget) {
+        const QList<QWidget *> found = root_->findChildren<QWidget *>(name);
+        for (QWidget *candidate : found) {
+            if (candidate->window() == root_->window()) {
+                widget = candidate;
+                break;
+            }
+        }
+    }
     if (widget)
         cache_.insert(name, widget);
     else

@@ -64,7 +64,9 @@ void TestTransactions::answerInSecondAttempt()
     QFETCH(QString, firstMessage);
     Rig rig;
     const Bytes good = rtu ? fake::rtuReadAnswer(1, 4) : fake::tcpReadAnswer(1, 4);
-    (rtu ? rig.serial.replies : rig.tcp.replies) = {Reply{firstReply}, Reply{good}};
+    std::deque<Reply> &replies = rtu ? rig.serial.replies : rig.tcp.replies;
+    replies.push_back(Reply{firstReply});
+    replies.push_back(Reply{good});
     rig.tx.LastTransOK = false; // a read leaves it as it was
     rig.tx.RxData.reset();
 

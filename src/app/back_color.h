@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QColor>
+
+class QWidget;
+
+// The background colour of a control (a coloured box, or a button's face).
+void setBackColor(QWidget *control, const QColor &color);
+QColor backColor(const QWidget *control);

@@ -1,0 +1,33 @@
+#include "app/caption.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+void setCaption(QWidget *control, const QString &text)
+{
+    if (auto *label = qobject_cast<QLabel *>(control))
+        label->setText(text);
+    else if (auto *button = qobject_cast<QAbstractButton *>(control))
+        button->setText(text);
+    else if (auto *frame = qobject_cast<QGroupBox *>(control))
+        frame->setTitle(text);
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        edit->setText(text);
+    else if (control)
+        control->setWindowTitle(text);
+}
+
+QString caption(const QWidget *control)
+{
+    if (auto *label = qobject_cast<const QLabel *>(control))
+        return label->text();
+    if (auto *button = qobject_cast<const QAbstractButton *>(control))
+        return button->text();
+    if (auto *frame = qobject_cast<const QGroupBox *>(control))
+        return frame->title();
+    if (auto *edit = qobject_cast<const QLineEdit *>(control))
+        return edit->text();
+    return control ? control->windowTitle() : QString();
+}

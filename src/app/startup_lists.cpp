@@ -1,0 +1,104 @@
+#include "app/startup_lists.h"
+
+#include "app/control_map.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QStringList>
+
+namespace {
+
+constexpr int kDateFields = 5;
+
+QStringList numbers(int first, int last)
+{
+    QStringList items;
+    for (int n = first; n <= last; ++n)
+        items << QString::number(n);
+    return items;
+}
+
+// Replaces a list's entries and selects one so that its selection handler
+// runs once, as a user's choice would.
+void fillList(const ControlMap &controls, const QString &name, const QStringList &items,
+              int selected)
+{
+    auto *list = controls.require<QComboBox>(name);
+    {
+        const QSignalBlocker quiet(list);
+        list->clear();
+        list->addItems(items);
+        list->setCurrentIndex(-1);
+    }
+    list->setCurrentIndex(selected);
+}
+
+const char *const kDisplayItemDescription[] = {
+    "1 : Meter ID 1", "2 : Meter ID 2", "3 : Date", "4 : Time", "5 : Modbus Slave Address",
+    "6 : Modbus BaudRate", "7 : PT Ratio * CT Ratio", "8 : PT Ratio", "9 : CT Ratio",
+    "10 : Kt", "12 : Modbus Stop Bit", "101 : Vln_a", "102 : Vln_b", "103 : Vln_c",
+    "104 : Vln_avg", "105 : Vll_ab", "106 : Vll_bc", "107 : Vll_ca", "108 : Vll_avg",
+    "109 : I_a", "110 : I_b", "111 : I_c", "112 : I_avg", "113 : kW_a", "114 : kW_b",
+    "115 : kW_c", "116 : kW_total", "117 : kvar_a", "118 : kvar_b", "119 : kvar_c",
+    "120 : kvar_total", "121 : kVA_a", "122 : kVA_b", "123 : kVA_c", "124 : kVA_total",
+    "125 : PF_a", "126 : PF_b", "127 : PF_c", "128 : PF_avg", "129 : PhaseAngle_V_a",
+    "130 : PhaseAngle_V_b", "131 : PhaseAngle_V_c", "132 : PhaseAngle_I_a",
+    "133 : PhaseAngle_I_b", "134 : PhaseAngle_I_c", "135 : kWh_deliver", "136 : kWh_receiver",
+    "137 : kvarh_lagging", "138 : kvarh_leading", "139 : kVAh",
+};
+
+void fillDateSelector(const ControlMap &controls, const QString &name)
+{
+    // Year as two digits (2011 to 2030, "12" shown), month, day, hour, minute.
+    const QStringList items[kDateFields] = {numbers(11, 30), numbers(1, 12), numbers(1, 31),
+                                            numbers(0, 23), numbers(0, 59)};
+    for (int field = 0; field < kDateFields; ++field)
+        fillList(controls, ControlMap::elementName(name, field), items[field],
+                 field == 0 ? items[0].indexOf(QStringLiteral("12")) : 0);
+}
+
+} // namespace
+
+void fillStartupLists(const ControlMap &controls)
+{
+    const QStringList addresses = numbers(1, 247);
+    const int address15 = addresses.indexOf(QStringLiteral("15"));
+
+    fillList(controls, QStringLiteral("Combo_Modbus_BaudRate"),
+             {QStringLiteral("9600"), QStringLiteral("19200")}, 1);
+    fillList(controls, QStringLiteral("Combo_Modbus_add"), addresses, address15);
+    fillList(controls, QStringLiteral("Combo_Modbus_add_sel"), addresses, address15);
+    fillList(controls, QStringLiteral("Combo_BaudRate_Sel"),
+             {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")}, 1);
+
+    QStringList displayItems = numbers(0, 10);
+    displayItems << QStringLiteral("12") << numbers(101, 140);
+    fillList(controls, QStringLiteral("Combo_Display_Item_sel"), displayItems,
+             displayItems.indexOf(QStringLiteral("1")));
+
+    fillList(controls, QStringLiteral("Combo_PT_Ratio"),
+             {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("10")},
+             0);
+    fillList(controls, QStringLiteral("Combo_CT_Ratio"),
+             {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("100"),
+              QStringLiteral("200")},
+             0);
+    fillList(controls, QStringLiteral("Combo1"), numbers(3, 15), 0);
+    fillList(controls, QStringLiteral("Combo_Display_Ser_sel"), numbers(1, 50), 0);
+    fillList(controls, QStringLiteral("Combo_SetStopBit"), numbers(1, 2), 0);
+    fillList(controls, QStringLiteral("Combo_StopBit"), numbers(1, 2), 0);
+    fillList(controls, QStringLiteral("Combo_SetWiring"),
+             {QStringLiteral("Auto"), QStringLiteral("1P2W"), QStringLiteral("1P3W"),
+              QStringLiteral("3P3W 2CT"), QStringLiteral("3P3W 3CT"), QStringLiteral("3P4W")},
+             0);
+
+    QString description;
+    for (const char *line : kDisplayItemDescription)
+        description += QLatin1String(line) + QStringLiteral("\r\n");
+    controls.require<QPlainTextEdit>(QStringLiteral("txtDisplayIndex"))->setPlainText(description);
+
+    fillList(controls, QStringLiteral("Combo_Port_Sel"),
+             {QStringLiteral("502"), QStringLiteral("503")}, 0);
+    fillDateSelector(controls, QStringLiteral("cmbLPReadBeginTime"));
+    fillDateSelector(controls, QStringLiteral("cmbLPReadEndTime"));
+}

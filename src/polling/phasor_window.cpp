@@ -1,0 +1,299 @@
+#include "polling/phasor_window.h"
+
+#include "app/messages.h"
+#include "phasorctl/gyroscribe_typelib.h"
+#include "phasorctl/hosting/control_host.h"
+#include "phasorctl/phaser_calls.h"
+#include "polling/poll_cycle.h"
+#include "polling/poll_view.h"
+
+#include <QAbstractButton>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+// Size of the diagram control in the window (its persisted extent).
+constexpr int kDiagramWidth = 433;
+constexpr int kDiagramHeight = 401;
+
+QString indexed(const char *name, int index)
+{
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+QLabel *label(QWidget *parent, const QString &name, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QLineEdit *display(QWidget *parent, const QString &name)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setReadOnly(true);
+    edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 11);
+    return edit;
+}
+
+void setPointSize(QWidget *widget, int points)
+{
+    QFont font = widget->font();
+    font.setPointSize(points);
+    widget->setFont(font);
+}
+
+} // namespace
+
+// Shows the control's own messages through the program's message seam.
+class PhaserForm::SiteAdapter : public hosting::IControlSite {
+public:
+    explicit SiteAdapter(Messages &messages) : messages_(messages) {}
+    void showMessage(hosting::MessageIcon icon, const QString &title, const QString &text) override
+    {
+        messages_.show(icon == hosting::MessageIcon::Critical ? MessageKind::Critical
+                                                              : MessageKind::Exclamation,
+                       title, text);
+    }
+
+private:
+    Messages &messages_;
+};
+
+PhaserForm::PhaserForm(PollView &mainWindow, std::function<int()> displayBase,
+                       Messages &messages, QWidget *parent)
+    : QDialog(parent), main_(mainWindow), displayBase_(std::move(displayBase)),
+      messages_(messages), site_(std::make_unique<SiteAdapter>(messages))
+{
+    setObjectName(QStringLiteral("Phaser"));
+    setWindowTitle(QStringLiteral("Phaser Diagram"));
+    Timer1s.setObjectName(QStringLiteral("Timer1s"));
+    Timer1s.setInterval(kRefreshMs);
+    connect(&Timer1s, &QTimer::timeout, this, &PhaserForm::Timer1s_Timer);
+    buildLayout();
+}
+
+PhaserForm::~PhaserForm()
+{
+    // The control outlives this body (it is a child widget); it must not
+    // call back into a site that is gone.
+    if (Phaser1)
+        Phaser1->setSite(nullptr);
+}
+
+void PhaserForm::buildLayout()
+{
+    // Identity: fixed English titles, language captions beside them.
+    auto *identity = new QGroupBox(this);
+    auto *idGrid = new QGridLayout(identity);
+    const char *fixed[] = {"Meter Serial", "Wiring", "Phase"};
+    const char *fixedNames[] = {"Label7_c", "Label51_c", "Label52_c"};
+    const char *captions[] = {"Label7", "Label51", "Label52"};
+    const char *copies[] = {"txtMeterSerial", "txt_Wiring", "txt_Phasor"};
+    for (int row = 0; row < 3; ++row) {
+        idGrid->addWidget(label(identity, QString::fromLatin1(fixedNames[row]),
+                                QString::fromLatin1(fixed[row])),
+                          row, 0);
+        idGrid->addWidget(label(identity, QString::fromLatin1(captions[row]), QString()), row, 1);
+        idGrid->addWidget(display(identity, QString::fromLatin1(copies[row])), row, 2);
+    }
+
+    // Table: rows are the phases; voltage, current, their angles, power factor.
+    auto *table = new QGroupBox(this);
+    auto *grid = new QGridLayout(table);
+    auto *voltageHeader = new QPushButton(QStringLiteral("Voltage"), table);
+    voltageHeader->setObjectName(indexed("Command7", 5));
+    voltageHeader->setFlat(true);
+    voltageHeader->setFocusPolicy(Qt::NoFocus);
+    auto *currentHeader = new QPushButton(QStringLiteral("Current"), table);
+    currentHeader->setObjectName(indexed("Command7", 54));
+    currentHeader->setFlat(true);
+    currentHeader->setFocusPolicy(Qt::NoFocus);
+    grid->addWidget(voltageHeader, 0, 1, 1, 2);
+    grid->addWidget(currentHeader, 0, 3, 1, 2);
+    grid->addWidget(label(table, indexed("Label2", 9), QStringLiteral("Angle")), 1, 2);
+    grid->addWidget(label(table, indexed("Label2", 10), QStringLiteral("Angle")), 1, 4);
+    const char *rowTitles[3][3] = {{"Van", "Ia", "PFa"}, {"Vbn", "Ib", "PFb"}, {"Vcn", "Ic", "PFc"}};
+    for (int phase = 0; phase < 3; ++phase) {
+        const int row = phase + 2;
+        grid->addWidget(label(table, indexed("Label2", phase), QString::fromLatin1(rowTitles[phase][0])),
+                        row, 0);
+        grid->addWidget(label(table, indexed("Label2", 3 + phase),
+                              QString::fromLatin1(rowTitles[phase][1])),
+                        row, 5);
+        grid->addWidget(label(table, indexed("Label2", 6 + phase),
+                              QString::fromLatin1(rowTitles[phase][2])),
+                        row, 6);
+        // Columns: voltage, voltage angle, current, current angle, power factor.
+        const int elements[5] = {phase, 6 + phase, 3 + phase, 9 + phase, 12 + phase};
+        const int columns[5] = {1, 2, 3, 4, 7};
+        for (int c = 0; c < 5; ++c) {
+            QLineEdit *edit = display(table, indexed("txtResult1", elements[c]));
+            txtResult1_[std::size_t(elements[c])] = edit;
+            grid->addWidget(edit, row, columns[c]);
+        }
+    }
+
+    diagramArea_ = new QWidget(this);
+    diagramArea_->setObjectName(QStringLiteral("PhaserArea"));
+    diagramArea_->setMinimumSize(kDiagramWidth, kDiagramHeight);
+
+    auto *end = new QPushButton(QStringLiteral("Close"), this);
+    end->setObjectName(QStringLiteral("cmdPhaserEnd"));
+    connect(end, &QPushButton::clicked, this, &PhaserForm::cmdPhaserEnd_Click);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(identity);
+    left->addWidget(table);
+    left->addStretch();
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(end);
+    left->addLayout(buttons);
+    auto *layout = new QHBoxLayout(this);
+    layout->addLayout(left);
+    layout->addWidget(diagramArea_, 1);
+}
+
+void PhaserForm::applyCaptions(const PhaserCaptions &c)
+{
+    const auto set = [this](const char *name, const QString &text) {
+        if (auto *w = findChild<QWidget *>(QString::fromLatin1(name))) {
+            if (auto *l = qobject_cast<QLabel *>(w))
+                l->setText(text);
+            else if (auto *b = qobject_cast<QAbstractButton *>(w))
+                b->setText(text);
+        }
+    };
+    set("Label7", c.Phaser_La7);
+    set("Label51", c.Phaser_La51);
+    set("Label52", c.Phaser_La52);
+    set("Command7(5)", c.Phaser_La2_5);
+    set("Command7(54)", c.Phaser_La2_54);
+    set("cmdPhaserEnd", c.Phaser_End);
+    setPointSize(findChild<QWidget *>(QStringLiteral("Label51")), 11);
+    setPointSize(findChild<QWidget *>(QStringLiteral("Label52")), 11);
+    setPointSize(findChild<QWidget *>(QStringLiteral("Label7")), c.languageCode == 2 ? 11 : 9);
+}
+
+void PhaserForm::Form_Load()
+{
+    const hosting::ControlCreation created =
+        hosting::createControl(QString::fromLatin1(gyroscribe::PhaserProgId), diagramArea_);
+    if (created.control) {
+        Phaser1 = created.control;
+        Phaser1->setSite(site_.get());
+        Phaser1->initProperties();
+        Phaser1->widget()->setObjectName(QStringLiteral("Phaser1"));
+        // Placed by position, not by a layout: a double click resizes it.
+        Phaser1->widget()->setGeometry(0, 0, kDiagramWidth, kDiagramHeight);
+        Phaser1->widget()->show();
+    } else {
+        messages_.show(MessageKind::Critical, QStringLiteral("Error"),
+                       tr("The phasor diagram cannot be shown: %1").arg(created.error));
+        auto *note = new QLabel(tr("Phasor diagram not available:\n%1").arg(created.error),
+                                diagramArea_);
+        note->setWordWrap(true);
+        note->setGeometry(0, 0, kDiagramWidth, kDiagramHeight);
+    }
+    Timer1s.start();
+    Timer1s_Timer();
+}
+
+float PhaserForm::valueOf(int index) const
+{
+    // Texts are written in the user's locale; anything that is not a number
+    // (empty before the first poll, say) draws as a zero-length vector.
+    const QString text = txtResult1_[std::size_t(index)]->text().trimmed();
+    bool ok = false;
+    double value = QLocale().toDouble(text, &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text, &ok);
+    return ok && std::isfinite(value) ? static_cast<float>(value) : 0.0f;
+}
+
+void PhaserForm::Timer1s_Timer()
+{
+    const auto copy = [this](const char *name) {
+        if (auto *edit = findChild<QLineEdit *>(QString::fromLatin1(name)))
+            edit->setText(main_.text(QString::fromLatin1(name), -1));
+    };
+    copy("txtMeterSerial");
+    copy("txt_Wiring");
+    copy("txt_Phasor");
+
+    const int base = displayBase_();
+    const char *sources[5] = {"txt_V_N", "txt_I_Result", "txt_V_Angle", "txt_I_Angle",
+                              "txt_PF_Result"};
+    for (int group = 0; group < 5; ++group)
+        for (int phase = 0; phase < 3; ++phase)
+            txtResult1_[std::size_t(3 * group + phase)]->setText(
+                main_.text(QString::fromLatin1(sources[group]), base + phase));
+
+    if (!Phaser1)
+        return;
+    float s[12];
+    for (int i = 0; i < 12; ++i)
+        s[i] = valueOf(i);
+    gyroscribe::PwrData data{s[0], s[1], s[2], s[6], s[7], s[8],
+                             s[3], s[4], s[5], s[9], s[10], s[11]};
+    gyroscribe::callSetPwrData(*Phaser1, data, &lastDrawn);
+}
+
+void PhaserForm::cmdPhaserEnd_Click() { close(); }
+
+void PhaserForm::done(int result)
+{
+    // Every way of closing ends here: the button, the close box, Escape.
+    Timer1s.stop();
+    QDialog::done(result);
+    emit closedByUser();
+}
+
+PhasorLauncher::PhasorLauncher(PollCycle &poll, PollView &mainWindow, Messages &messages,
+                               std::function<PhaserCaptions()> captions, QWidget *window)
+    : QObject(window), poll_(poll), main_(mainWindow), messages_(messages),
+      captions_(std::move(captions)), window_(window)
+{
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setInterval(kOpenDelayMs);
+    connect(&Timer1, &QTimer::timeout, this, &PhasorLauncher::Timer1_Timer);
+    connect(&poll_, &PollCycle::phasorWindowDue, &Timer1, qOverload<>(&QTimer::start));
+    for (int panel = 0; panel < 2; ++panel)
+        if (auto *button = window->findChild<QAbstractButton *>(indexed("cmdPhaseShow", panel)))
+            connect(button, &QAbstractButton::clicked, this, &PhasorLauncher::cmdPhaseShow_Click);
+}
+
+void PhasorLauncher::cmdPhaseShow_Click() { poll_.PhasorRequested = true; }
+
+void PhasorLauncher::Timer1_Timer()
+{
+    // One window at a time: the poll cycle keeps asking while it is open.
+    Timer1.stop();
+    if (form_)
+        return;
+    form_ = new PhaserForm(main_, [this] { return poll_.DisplayBase; }, messages_, window_);
+    form_->setAttribute(Qt::WA_DeleteOnClose);
+    form_->applyCaptions(captions_());
+    connect(form_, &PhaserForm::closedByUser, this, &PhasorLauncher::closed);
+    // Modal to the main window without a nested event loop, so that a poll
+    // tick waiting for the meter is never held up by the open window.
+    form_->setWindowModality(Qt::WindowModal);
+    form_->Form_Load();
+    form_->open();
+}
+
+void PhasorLauncher::closed()
+{
+    form_ = nullptr;
+    poll_.PhasorRequested = false;
+    Timer1.stop();
+}

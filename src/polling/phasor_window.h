@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class Messages;
+class PollCycle;
+class PollView;
+namespace hosting {
+class IControl;
+}
+
+// Language texts of the phasor window, and the language code that sizes one
+// of its captions.
+struct PhaserCaptions {
+    QString Phaser_La7, Phaser_La51, Phaser_La52, Phaser_La2_5, Phaser_La2_54, Phaser_End;
+    int languageCode = 0;
+};
+
+// The phasor window (form Phaser): the meter's identity, a table of the three
+// phase voltages, currents, their angles and power factors, and the phasor
+// diagram control Phaser1. Every 500 ms it copies these values from the main
+// window and hands twelve of them to the control.
+class PhaserForm : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshMs = 500;
+
+    // mainWindow: the main window's controls; displayBase: the index base of
+    // the measurement panel in use, read anew at every refresh.
+    PhaserForm(PollView &mainWindow, std::function<int()> displayBase, Messages &messages,
+               QWidget *parent);
+    ~PhaserForm() override;
+
+    void applyCaptions(const PhaserCaptions &captions);
+    // Creates the diagram control, starts the refresh and refreshes once.
+    void Form_Load();
+    void Timer1s_Timer();
+    void cmdPhaserEnd_Click();
+
+    QTimer Timer1s;
+    // The diagram, or null when the control could not be created.
+    hosting::IControl *Phaser1 = nullptr;
+    // Result of the last SetPwrData call.
+    bool lastDrawn = false;
+
+signals:
+    void closedByUser();
+
+public slots:
+    void done(int result) override;
+
+private:
+    void buildLayout();
+    float valueOf(int index) const;
+
+    PollView &main_;
+    std::function<int()> displayBase_;
+    Messages &messages_;
+    std::array<QLineEdit *, 15> txtResult1_{};
+    QWidget *diagramArea_ = nullptr;
+    class SiteAdapter;
+    std::unique_ptr<SiteAdapter> site_;
+};
+
+// The main window's part: the phasor button raises the request, the poll
+// cycle starts Timer1 at the end of a cycle, and Timer1 opens the window,
+// modal to the main window while the main window's timers keep running.
+class PhasorLauncher : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kOpenDelayMs = 100;
+
+    PhasorLauncher(PollCycle &poll, PollView &mainWindow, Messages &messages,
+                   std::function<PhaserCaptions()> captions, QWidget *window);
+
+    void cmdPhaseShow_Click();
+    void Timer1_Timer();
+
+    QTimer Timer1;
+    // The open phasor window, if any.
+    PhaserForm *form() const { return form_; }
+
+private:
+    void closed();
+
+    PollCycle &poll_;
+    PollView &main_;
+    Messages &messages_;
+    std::function<PhaserCaptions()> captions_;
+    QWidget *window_;
+    PhaserForm *form_ = nullptr;
+};

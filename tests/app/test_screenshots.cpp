@@ -1,0 +1,115 @@
+// Pictures of the start form and of the main window offline and online (over
+// TCP to the simulated meter), written to <build>/screenshots for review.
+#include "app/caption.h"
+#include "link/connection_panel.h"
+#include "main_form_starter.h"
+#include "metersim_process.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// The simulated meter listens on its own loopback address at port 502, which
+// the TCP port list offers.
+const QString kMeterAddress = QStringLiteral("127.0.0.23");
+
+QString screenshotPath(const QString &name)
+{
+    const QDir dir(testsupport::buildDir());
+    dir.mkpath(QStringLiteral("screenshots"));
+    return dir.filePath(QStringLiteral("screenshots/%1.png").arg(name));
+}
+
+// The whole page, not only the part the window shows.
+bool savePage(MainForm &window, const QString &name)
+{
+    auto *page = window.findChild<QWidget *>(QStringLiteral("page"));
+    return window.grab().save(screenshotPath(name))
+           && page->grab().save(screenshotPath(name + QStringLiteral("_page")));
+}
+
+} // namespace
+
+class TestScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void startForm();
+    void mainWindowOfflineAndOnline_data();
+    void mainWindowOfflineAndOnline();
+
+private:
+    QTemporaryDir comDir_;
+};
+
+void TestScreenshots::initTestCase()
+{
+    QVERIFY(comDir_.isValid());
+    qputenv("AMPWRIGHT_COM_DIR", comDir_.path().toLocal8Bit());
+}
+
+void TestScreenshots::startForm()
+{
+    testsupport::RecordingMessages messages;
+    MainForm window(messages, testsupport::binDir());
+    bool saved = false;
+    QTimer::singleShot(50, [&] {
+        QWidget *form = QApplication::activeModalWidget();
+        saved = form && form->grab().save(screenshotPath(QStringLiteral("start_form")));
+        if (form)
+            form->findChild<QPushButton *>(QStringLiteral("CommLeave"))->click();
+    });
+    QVERIFY(!window.Form_Load());
+    QVERIFY(saved);
+}
+
+void TestScreenshots::mainWindowOfflineAndOnline_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("english") << "English" << "";
+    QTest::newRow("chinese") << "中文" << "_chinese";
+    QTest::newRow("japanese") << "日本語" << "_japanese";
+}
+
+void TestScreenshots::mainWindowOfflineAndOnline()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, suffix);
+
+    testsupport::MeterSim meter;
+    QVERIFY2(meter.start({QStringLiteral("--tcp"), kMeterAddress + QStringLiteral(":502")}),
+             qPrintable(meter.errorString()));
+
+    StartedMainForm started({QStringLiteral("Ethernet(TCP)"), language});
+    QVERIFY(started.loaded);
+    MainForm &window = *started.window;
+    window.resize(1280, 1000);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(savePage(window, QStringLiteral("main_offline") + suffix));
+
+    started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(kMeterAddress);
+    started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    QVERIFY(window.link().LinkOnline());
+    QTRY_VERIFY_WITH_TIMEOUT(window.link().tcp.isConnected(), 5000);
+    // Values decoded by the poll cycle show the link carries data.
+    auto *firmware = started.control<QWidget>(QStringLiteral("txtFWver"));
+    QTRY_VERIFY_WITH_TIMEOUT(!caption(firmware).isEmpty(), 10000);
+    QTest::qWait(1500);
+    QVERIFY(window.link().LinkOnline());
+    QVERIFY(savePage(window, QStringLiteral("main_online") + suffix));
+
+    started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    QVERIFY(!window.link().LinkOnline());
+    QVERIFY2(started.messages.shown.size() <= 1, "only the no-serial-port message is expected");
+}
+
+QTEST_MAIN(TestScreenshots)
+#include "test_screenshots.moc"
