@@ -83,11 +83,19 @@ void buildRealTimePage(QWidget *page, int panelIndex)
     const int base = panelIndex == 0 ? 0 : 100;
     // Header buttons of the two panels carry fixed indexes of their own.
     const int headers[2][5] = {{48, 1, 49, 0, 59}, {210, 207, 209, 208, 211}};
-    const char *headerTexts[] = {"Item", "Phase A", "Phase B", "Phase C", "Total / Avg"};
+    const char *headerTexts[] = {"Phase A", "Phase B", "Phase C", "Total / Avg", "Demand"};
 
     auto *grid = new QGridLayout;
-    for (int c = 0; c < 5; ++c)
-        grid->addWidget(header(page, headers[panelIndex][c], QString::fromUtf8(headerTexts[c])), 0, c);
+    // Phases a, b, c and the total over the value columns; column 0 holds the
+    // row captions. The demand values are shown once, in the basic-data panel
+    // both panels share, so the demand header of this page stays hidden.
+    for (int c = 0; c < 5; ++c) {
+        QPushButton *title = header(page, headers[panelIndex][c], QString::fromUtf8(headerTexts[c]));
+        if (c < 4)
+            grid->addWidget(title, 0, c + 1);
+        else
+            title->hide();
+    }
     int row = 1;
     for (const Row &r : kRealTimeRows) {
         grid->addWidget(caption(page, indexed(r.label, panelIndex), QString::fromUtf8(r.caption)),
@@ -205,6 +213,10 @@ void buildBasicDataPanel(QTabWidget *panel)
 
     auto *meter = new QGroupBox(QStringLiteral("Meter"), page);
     QGridLayout *meterGrid = formGrid(meter);
+    addField(meterGrid, meter, QStringLiteral("lbl_Serial"), QStringLiteral("Serial Number"),
+             QStringLiteral("txtMeterSerial"));
+    addField(meterGrid, meter, QStringLiteral("lblMeterTime"), QStringLiteral("Meter Time"),
+             QStringLiteral("Text5"));
     addField(meterGrid, meter, QStringLiteral("lblFWVer"), QStringLiteral("Firmware"),
              QStringLiteral("txtFWver"));
     addField(meterGrid, meter, QStringLiteral("lblWiring"), QStringLiteral("Wiring"),
@@ -236,9 +248,9 @@ void buildBasicDataPanel(QTabWidget *panel)
 
     auto *demand = new QGroupBox(QStringLiteral("Demand"), page);
     QGridLayout *demandGrid = formGrid(demand);
-    addField(demandGrid, demand, QStringLiteral("lblDemand(6)"), QStringLiteral("Demand 0"),
+    addField(demandGrid, demand, QStringLiteral("lblDemand(6)"), QStringLiteral("Time left (s)"),
              QStringLiteral("txt_Dmd(6)"));
-    addField(demandGrid, demand, QStringLiteral("lblDemand(0)"), QStringLiteral("Demand 1"),
+    addField(demandGrid, demand, QStringLiteral("lblDemand(0)"), QStringLiteral("Demand (kW)"),
              QStringLiteral("txt_Dmd(0)"));
     addField(demandGrid, demand, QStringLiteral("lblDemand(1)"), QStringLiteral("Demand 2"),
              QStringLiteral("txt_Dmd(1)"));

@@ -40,9 +40,6 @@ void TestMeasurementPanel::everyDecodedControlExists()
     auto *basic = new QTabWidget(&root);
     buildBasicDataPanel(basic);
     layout->addWidget(basic);
-    // The meter clock and serial number are shown in the connection row.
-    for (const char *topRow : {"Text5", "txtMeterSerial"})
-        (new QLineEdit(&root))->setObjectName(QString::fromLatin1(topRow));
 
     WidgetPollView view(&root);
     QTest::failOnWarning(QRegularExpression(QStringLiteral("No control named")));
