@@ -1,5 +1,6 @@
 #include "app/language_sel_form.h"
 
+#include "app/named_controls.h"
 #include "app/messages.h"
 
 #include <QComboBox>
@@ -10,21 +11,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template <class T>
-T *make(QWidget *parent, const char *name)
-{
-    auto *control = new T(parent);
-    control->setObjectName(QLatin1String(name));
-    return control;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
-{
-    auto *label = make<QLabel>(parent, name);
-    label->setText(text);
-    return label;
-}
 
 // The position of text among names; -1 when no name equals it.
 template <std::size_t N>
@@ -46,22 +32,22 @@ LanguageSelForm::LanguageSelForm(i18n::LanguageFiles &files, Messages &messages,
     setObjectName(QStringLiteral("LanguageSelForm"));
     setWindowTitle(QStringLiteral("Initial Setting"));
 
-    connectList_ = make<QComboBox>(this, "Combo_Connect");
-    languageList_ = make<QComboBox>(this, "Combo_Lang");
-    auto *ok = make<QPushButton>(this, "CommOK");
+    connectList_ = makeNamed<QComboBox>(this, "Combo_Connect");
+    languageList_ = makeNamed<QComboBox>(this, "Combo_Lang");
+    auto *ok = makeNamed<QPushButton>(this, "CommOK");
     ok->setText(QStringLiteral("Enter"));
     ok->setDefault(true);
-    auto *leave = make<QPushButton>(this, "CommLeave");
+    auto *leave = makeNamed<QPushButton>(this, "CommLeave");
     leave->setText(QStringLiteral("Close"));
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(makeLabel(this, "CommunicationMode", QStringLiteral("請選擇通訊模式")));
+    layout->addWidget(makeNamedLabel(this, "CommunicationMode", QStringLiteral("請選擇通訊模式")));
     layout->addWidget(
-        makeLabel(this, "Label1", QStringLiteral("Please select your communication mode")));
+        makeNamedLabel(this, "Label1", QStringLiteral("Please select your communication mode")));
     layout->addWidget(connectList_);
     layout->addSpacing(12);
-    layout->addWidget(makeLabel(this, "ChiExp", QStringLiteral("請選擇語言版本")));
-    layout->addWidget(makeLabel(this, "EngExp", QStringLiteral("Please select your language")));
+    layout->addWidget(makeNamedLabel(this, "ChiExp", QStringLiteral("請選擇語言版本")));
+    layout->addWidget(makeNamedLabel(this, "EngExp", QStringLiteral("Please select your language")));
     layout->addWidget(languageList_);
     layout->addSpacing(12);
     auto *buttons = new QHBoxLayout;

@@ -1,5 +1,7 @@
 #include "app/main_page.h"
 
+#include "app/named_controls.h"
+
 #include "config/setting_pages.h"
 #include "link/connection_row.h"
 #include "loadprofile/load_profile_pages.h"
@@ -20,23 +22,15 @@ namespace {
 // Tabs of SSTab1 in the order of the page buttons Command10(0..4).
 constexpr int kSstab1Tabs[] = {0, 4, 1, 2, 3};
 
-template <class T>
-T *make(QWidget *parent, const QString &name)
-{
-    auto *control = new T(parent);
-    control->setObjectName(name);
-    return control;
-}
-
 QFrame *makeFrame(QWidget *parent, int index)
 {
-    auto *frame = make<QFrame>(parent, QStringLiteral("Frame9(%1)").arg(index));
+    auto *frame = makeNamed<QFrame>(parent, QStringLiteral("Frame9(%1)").arg(index));
     return frame;
 }
 
 QTabWidget *makeTabs(QWidget *parent, const QString &name)
 {
-    auto *tabs = make<QTabWidget>(parent, name);
+    auto *tabs = makeNamed<QTabWidget>(parent, name);
     tabs->tabBar()->hide();
     tabs->setDocumentMode(false);
     return tabs;
@@ -52,7 +46,7 @@ QHBoxLayout *pageButtons(QWidget *parent, const char *name, std::initializer_lis
     group->setExclusive(true);
     int index = 0;
     for (const char *caption : captions) {
-        auto *button = make<QPushButton>(
+        auto *button = makeNamed<QPushButton>(
             parent, QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index));
         button->setText(QString::fromUtf8(caption));
         button->setCheckable(true);
@@ -63,13 +57,6 @@ QHBoxLayout *pageButtons(QWidget *parent, const char *name, std::initializer_lis
     }
     row->addStretch();
     return row;
-}
-
-QWidget *addPage(QTabWidget *tabs, const QString &caption)
-{
-    auto *page = new QWidget(tabs);
-    tabs->addTab(page, caption);
-    return page;
 }
 
 void buildMeasurementColumn(QWidget *page, QHBoxLayout *middle)
@@ -111,11 +98,11 @@ void buildSettingPages(QWidget *page, QVBoxLayout *layout)
                                   {"電表設定", "LoadProfile setting", "LoadProfile records",
                                    "LoadProfile Data Read", "Display Setting"}));
     QTabWidget *tabs = makeTabs(page, QStringLiteral("SSTab1"));
-    buildMeterSettingsPage(addPage(tabs, QStringLiteral("Meter Setting")));
-    buildLoadProfileRecordsPage(addPage(tabs, QStringLiteral("LoadProfile records")));
-    buildLoadProfileReadPage(addPage(tabs, QStringLiteral("LoadProfile Data Read")));
-    buildDisplaySettingsPage(addPage(tabs, QStringLiteral("Display Setting")));
-    buildLoadProfileSettingPage(addPage(tabs, QStringLiteral("LoadProfile setting")));
+    buildMeterSettingsPage(addTabPage(tabs, QStringLiteral("Meter Setting")));
+    buildLoadProfileRecordsPage(addTabPage(tabs, QStringLiteral("LoadProfile records")));
+    buildLoadProfileReadPage(addTabPage(tabs, QStringLiteral("LoadProfile Data Read")));
+    buildDisplaySettingsPage(addTabPage(tabs, QStringLiteral("Display Setting")));
+    buildLoadProfileSettingPage(addTabPage(tabs, QStringLiteral("LoadProfile setting")));
     layout->addWidget(tabs);
 }
 
@@ -124,13 +111,13 @@ void buildLanguageRow(QWidget *page, QVBoxLayout *layout)
     QFrame *frame = makeFrame(page, 2);
     auto *row = new QHBoxLayout(frame);
     row->setContentsMargins(0, 0, 0, 0);
-    auto *language = make<QGroupBox>(frame, QStringLiteral("Frame8"));
+    auto *language = makeNamed<QGroupBox>(frame, QStringLiteral("Frame8"));
     language->setTitle(QStringLiteral("Language"));
     auto *choice = new QHBoxLayout(language);
-    auto *list = make<QComboBox>(language, QStringLiteral("Combo_Languages"));
+    auto *list = makeNamed<QComboBox>(language, QStringLiteral("Combo_Languages"));
     list->setMinimumContentsLength(10);
     choice->addWidget(list);
-    auto *apply = make<QPushButton>(language, QStringLiteral("langCheck"));
+    auto *apply = makeNamed<QPushButton>(language, QStringLiteral("langCheck"));
     apply->setText(QStringLiteral("Change"));
     choice->addWidget(apply);
     row->addWidget(language);

@@ -1,5 +1,7 @@
 #include "config/setting_pages.h"
 
+#include "app/named_controls.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,35 +14,9 @@
 
 namespace {
 
-template <class T>
-T *make(QWidget *parent, const QString &name)
-{
-    auto *control = new T(parent);
-    control->setObjectName(name);
-    return control;
-}
-
-QComboBox *makeList(QWidget *parent, const char *name, bool editable)
-{
-    auto *list = make<QComboBox>(parent, QLatin1String(name));
-    list->setEditable(editable);
-    list->setInsertPolicy(QComboBox::NoInsert);
-    list->setMinimumContentsLength(8);
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    return list;
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const char *caption)
-{
-    auto *button = make<QPushButton>(parent, QLatin1String(name));
-    button->setText(QLatin1String(caption));
-    button->setMinimumWidth(150);
-    return button;
-}
-
 QLineEdit *makeText(QWidget *parent, const char *name, const char *text)
 {
-    auto *edit = make<QLineEdit>(parent, QLatin1String(name));
+    auto *edit = makeNamed<QLineEdit>(parent, name);
     edit->setText(QLatin1String(text));
     edit->setMaximumWidth(90);
     return edit;
@@ -74,41 +50,41 @@ void buildMeterSettingsPage(QWidget *page)
     auto *columns = new QHBoxLayout(page);
 
     auto *communication = new QGridLayout;
-    addSettingRow(communication, makeList(page, "Combo_Modbus_add", true),
-                  makeButton(page, "cmdModbusAddSet", "Modbus Address Set"));
-    addSettingRow(communication, makeList(page, "Combo_Modbus_BaudRate", false),
-                  makeButton(page, "cmdBaudRateSet", "BaudRate Set"));
-    addSettingRow(communication, makeList(page, "Combo_SetStopBit", false),
-                  makeButton(page, "cmdStopBitSet", "Stop Bit Set"));
-    addSettingRow(communication, makeList(page, "Combo_SetWiring", false),
-                  makeButton(page, "cmdWiringSet", "Wiring Set"));
+    addSettingRow(communication, makeNamedList(page, QStringLiteral("Combo_Modbus_add"), 8, true),
+                  makeCommandButton(page, "cmdModbusAddSet", "Modbus Address Set"));
+    addSettingRow(communication, makeNamedList(page, QStringLiteral("Combo_Modbus_BaudRate"), 8, false),
+                  makeCommandButton(page, "cmdBaudRateSet", "BaudRate Set"));
+    addSettingRow(communication, makeNamedList(page, QStringLiteral("Combo_SetStopBit"), 8, false),
+                  makeCommandButton(page, "cmdStopBitSet", "Stop Bit Set"));
+    addSettingRow(communication, makeNamedList(page, QStringLiteral("Combo_SetWiring"), 8, false),
+                  makeCommandButton(page, "cmdWiringSet", "Wiring Set"));
     communication->setRowStretch(communication->rowCount(), 1);
 
     auto *ratios = new QVBoxLayout;
     auto *wholeRatios = new QGridLayout;
-    addSettingRow(wholeRatios, makeList(page, "Combo_PT_Ratio", true),
-                  makeButton(page, "cmdPTRatio1Set", "PT Ratio Set"));
-    addSettingRow(wholeRatios, makeList(page, "Combo_CT_Ratio", true),
-                  makeButton(page, "cmdCTRatio1Set", "CT Ratio Set"));
-    auto *floatFrame = make<QGroupBox>(page, QStringLiteral("frmCTPTSetting"));
+    addSettingRow(wholeRatios, makeNamedList(page, QStringLiteral("Combo_PT_Ratio"), 8, true),
+                  makeCommandButton(page, "cmdPTRatio1Set", "PT Ratio Set"));
+    addSettingRow(wholeRatios, makeNamedList(page, QStringLiteral("Combo_CT_Ratio"), 8, true),
+                  makeCommandButton(page, "cmdCTRatio1Set", "CT Ratio Set"));
+    auto *floatFrame = makeNamed<QGroupBox>(page, QStringLiteral("frmCTPTSetting"));
     floatFrame->setTitle(QStringLiteral("PT / CT Ratio (primary / secondary)"));
     auto *floatRatios = new QGridLayout(floatFrame);
     addFloatRatioRow(floatRatios, makeText(floatFrame, "txtPT1", "110"),
                      makeText(floatFrame, "txtPT2", "110"),
-                     makeButton(floatFrame, "cmdPTRatio2Set", "PT Ratio Set"));
+                     makeCommandButton(floatFrame, "cmdPTRatio2Set", "PT Ratio Set"));
     addFloatRatioRow(floatRatios, makeText(floatFrame, "txtCT1", "5"),
                      makeText(floatFrame, "txtCT2", "5"),
-                     makeButton(floatFrame, "cmdCTRatio2Set", "CT Ratio Set"));
+                     makeCommandButton(floatFrame, "cmdCTRatio2Set", "CT Ratio Set"));
     ratios->addLayout(wholeRatios);
     ratios->addWidget(floatFrame);
     ratios->addStretch();
 
     auto *meter = new QGridLayout;
-    meter->addWidget(makeButton(page, "cmdTimeSet", "Sync Meter Clock to PC"), 0, 0, 1, 2);
-    meter->addWidget(makeButton(page, "cmdClrkWh", "Clear Energy (kWh)"), 1, 0, 1, 2);
-    auto *co2 = make<QLineEdit>(page, QStringLiteral("txt_set_CO2"));
+    meter->addWidget(makeCommandButton(page, "cmdTimeSet", "Sync Meter Clock to PC"), 0, 0, 1, 2);
+    meter->addWidget(makeCommandButton(page, "cmdClrkWh", "Clear Energy (kWh)"), 1, 0, 1, 2);
+    auto *co2 = makeNamed<QLineEdit>(page, QStringLiteral("txt_set_CO2"));
     co2->setMaximumWidth(90);
-    addSettingRow(meter, co2, makeButton(page, "cmdSetCO2", "CO2 Factor Set"));
+    addSettingRow(meter, co2, makeCommandButton(page, "cmdSetCO2", "CO2 Factor Set"));
     meter->setRowStretch(meter->rowCount(), 1);
 
     columns->addLayout(communication);
@@ -122,29 +98,29 @@ void buildMeterSettingsPage(QWidget *page)
 void buildDisplaySettingsPage(QWidget *page)
 {
     auto *layout = new QHBoxLayout(page);
-    auto *frame = make<QGroupBox>(page, QStringLiteral("Frame5"));
+    auto *frame = makeNamed<QGroupBox>(page, QStringLiteral("Frame5"));
     frame->setTitle(QStringLiteral("Display Setting"));
     auto *grid = new QGridLayout(frame);
 
-    auto *sequenceLabel = make<QLabel>(frame, QStringLiteral("lblSequency"));
+    auto *sequenceLabel = makeNamed<QLabel>(frame, QStringLiteral("lblSequency"));
     sequenceLabel->setText(QStringLiteral("Sequence"));
-    auto *itemLabel = make<QLabel>(frame, QStringLiteral("lblItem"));
+    auto *itemLabel = makeNamed<QLabel>(frame, QStringLiteral("lblItem"));
     itemLabel->setText(QStringLiteral("Item"));
     grid->addWidget(sequenceLabel, 0, 0);
-    grid->addWidget(makeList(frame, "Combo_Display_Ser_sel", false), 0, 1);
+    grid->addWidget(makeNamedList(frame, QStringLiteral("Combo_Display_Ser_sel"), 8, false), 0, 1);
     grid->addWidget(itemLabel, 0, 2);
-    grid->addWidget(makeList(frame, "Combo_Display_Item_sel", false), 0, 3);
-    grid->addWidget(makeButton(frame, "cmdDisplayItemSet", "Display Item Set"), 0, 4);
+    grid->addWidget(makeNamedList(frame, QStringLiteral("Combo_Display_Item_sel"), 8, false), 0, 3);
+    grid->addWidget(makeCommandButton(frame, "cmdDisplayItemSet", "Display Item Set"), 0, 4);
 
-    auto *scrollLabel = make<QLabel>(frame, QStringLiteral("lblScrollTime"));
+    auto *scrollLabel = makeNamed<QLabel>(frame, QStringLiteral("lblScrollTime"));
     scrollLabel->setText(QStringLiteral("Scroll Time (s)"));
     grid->addWidget(scrollLabel, 1, 0);
-    grid->addWidget(makeList(frame, "Combo1", false), 1, 1);
-    grid->addWidget(makeButton(frame, "cmdScrollTimeSet", "Scroll Time Set"), 1, 4);
-    grid->addWidget(makeButton(frame, "cmdDisplayindex", "Item List"), 2, 4);
+    grid->addWidget(makeNamedList(frame, QStringLiteral("Combo1"), 8, false), 1, 1);
+    grid->addWidget(makeCommandButton(frame, "cmdScrollTimeSet", "Scroll Time Set"), 1, 4);
+    grid->addWidget(makeCommandButton(frame, "cmdDisplayindex", "Item List"), 2, 4);
     grid->setRowStretch(3, 1);
 
-    auto *description = make<QPlainTextEdit>(page, QStringLiteral("txtDisplayIndex"));
+    auto *description = makeNamed<QPlainTextEdit>(page, QStringLiteral("txtDisplayIndex"));
     description->setReadOnly(true);
     description->setMinimumWidth(220);
     description->hide();

@@ -1,5 +1,6 @@
 #include "link/connection_row.h"
 
+#include "app/named_controls.h"
 #include "app/lockable_combo_box.h"
 
 #include <QComboBox>
@@ -16,32 +17,6 @@ namespace {
 constexpr int kPortRow = 0;
 constexpr int kBaudRow = 1;
 
-template <class T>
-T *make(QWidget *parent, const char *name)
-{
-    auto *control = new T(parent);
-    control->setObjectName(QLatin1String(name));
-    return control;
-}
-
-QComboBox *makeList(QWidget *parent, const char *name, bool editable, int minimumChars)
-{
-    auto *list = make<LockableComboBox>(parent, name);
-    list->setEditable(editable);
-    // Typed text is read as it stands; it never becomes a new entry.
-    list->setInsertPolicy(QComboBox::NoInsert);
-    list->setMinimumContentsLength(minimumChars);
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    return list;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const char *text)
-{
-    auto *label = make<QLabel>(parent, name);
-    label->setText(QLatin1String(text));
-    return label;
-}
-
 } // namespace
 
 void buildConnectionRow(QWidget *frame)
@@ -49,28 +24,28 @@ void buildConnectionRow(QWidget *frame)
     auto *outer = new QHBoxLayout(frame);
     outer->setContentsMargins(0, 0, 0, 0);
 
-    auto *settings = make<QGroupBox>(frame, "Frame11");
+    auto *settings = makeNamed<QGroupBox>(frame, "Frame11");
     settings->setTitle(QStringLiteral("Communication Setting"));
     auto *grid = new QGridLayout(settings);
     grid->setObjectName(QStringLiteral("connectionGrid"));
     grid->setHorizontalSpacing(8);
 
-    QLabel *comPortLabel = makeLabel(settings, "lblComPort", "COM Port");
-    QComboBox *comPort = makeList(settings, "Combo_CommPort", true, 4);
-    auto *scan = make<QPushButton>(settings, "cmdScanComPort");
+    QLabel *comPortLabel = makeNamedLabel(settings, "lblComPort", QStringLiteral("COM Port"));
+    QComboBox *comPort = makeNamedList<LockableComboBox>(settings, QStringLiteral("Combo_CommPort"), 4, true);
+    auto *scan = makeNamed<QPushButton>(settings, "cmdScanComPort");
     scan->setText(QStringLiteral("Scan"));
-    QLineEdit *ipAddress = make<QLineEdit>(settings, "IPAddress");
+    QLineEdit *ipAddress = makeNamed<QLineEdit>(settings, "IPAddress");
     ipAddress->setText(QStringLiteral("192.168.1.250"));
     ipAddress->setMinimumWidth(ipAddress->fontMetrics().horizontalAdvance(
                                    QStringLiteral("000.000.000.000"))
                                + 16);
-    makeLabel(settings, "lblBaudRate", "Baud Rate");
-    QComboBox *baud = makeList(settings, "Combo_BaudRate_Sel", false, 6);
-    QLabel *stopLabel = makeLabel(settings, "lblStopBit", "Stop Bit");
-    QComboBox *stop = makeList(settings, "Combo_StopBit", false, 3);
-    QComboBox *tcpPort = makeList(settings, "Combo_Port_Sel", false, 4);
-    QLabel *addressLabel = makeLabel(settings, "lblModbusAdd", "Modbus Address");
-    QComboBox *address = makeList(settings, "Combo_Modbus_add_sel", true, 4);
+    makeNamedLabel(settings, "lblBaudRate", QStringLiteral("Baud Rate"));
+    QComboBox *baud = makeNamedList<LockableComboBox>(settings, QStringLiteral("Combo_BaudRate_Sel"), 6, false);
+    QLabel *stopLabel = makeNamedLabel(settings, "lblStopBit", QStringLiteral("Stop Bit"));
+    QComboBox *stop = makeNamedList<LockableComboBox>(settings, QStringLiteral("Combo_StopBit"), 3, false);
+    QComboBox *tcpPort = makeNamedList<LockableComboBox>(settings, QStringLiteral("Combo_Port_Sel"), 4, false);
+    QLabel *addressLabel = makeNamedLabel(settings, "lblModbusAdd", QStringLiteral("Modbus Address"));
+    QComboBox *address = makeNamedList<LockableComboBox>(settings, QStringLiteral("Combo_Modbus_add_sel"), 4, true);
 
     grid->addWidget(comPortLabel, kPortRow, 0);
     grid->addWidget(comPort, kPortRow, 1);
@@ -86,24 +61,24 @@ void buildConnectionRow(QWidget *frame)
     grid->setColumnMinimumWidth(3, 16);
     grid->setColumnStretch(6, 1);
 
-    auto *modeSwitch = make<QPushButton>(settings, "CommModbusModeChange");
+    auto *modeSwitch = makeNamed<QPushButton>(settings, "CommModbusModeChange");
     modeSwitch->setText(QStringLiteral("Change to Modbus TCP"));
     grid->addWidget(modeSwitch, kPortRow, 7, 2, 1);
     placeBaudRateLabel(frame, true);
 
-    auto *state = make<QGroupBox>(frame, "frmOnline");
+    auto *state = makeNamed<QGroupBox>(frame, "frmOnline");
     auto *stateLayout = new QVBoxLayout(state);
-    auto *online = make<QPushButton>(state, "cmdOnLine");
+    auto *online = makeNamed<QPushButton>(state, "cmdOnLine");
     online->setText(QStringLiteral("Online"));
     online->setMinimumSize(140, 36);
     QFont onlineFont = online->font();
     onlineFont.setBold(true);
     online->setFont(onlineFont);
     auto *stateRow = new QHBoxLayout;
-    auto *lamp = make<QLabel>(state, "txt_Online_c");
+    auto *lamp = makeNamed<QLabel>(state, "txt_Online_c");
     lamp->setFixedSize(18, 18);
     lamp->setFrameShape(QFrame::Box);
-    auto *stateText = make<QLabel>(state, "txt_Online");
+    auto *stateText = makeNamed<QLabel>(state, "txt_Online");
     stateText->setText(QStringLiteral("Offline"));
     stateText->setMinimumWidth(120);
     stateRow->addWidget(lamp);

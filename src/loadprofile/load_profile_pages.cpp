@@ -1,5 +1,7 @@
 #include "loadprofile/load_profile_pages.h"
 
+#include "app/named_controls.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,30 +14,6 @@
 namespace {
 
 constexpr int kDateFields = 5; // year, month, day, hour, minute
-
-template <class T>
-T *make(QWidget *parent, const QString &name)
-{
-    auto *control = new T(parent);
-    control->setObjectName(name);
-    return control;
-}
-
-QComboBox *makeList(QWidget *parent, const QString &name, int minimumChars)
-{
-    auto *list = make<QComboBox>(parent, name);
-    list->setMinimumContentsLength(minimumChars);
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    return list;
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const char *caption)
-{
-    auto *button = make<QPushButton>(parent, QLatin1String(name));
-    button->setText(QLatin1String(caption));
-    button->setMinimumWidth(150);
-    return button;
-}
 
 QGroupBox *groupFrame(QWidget *parent, int group)
 {
@@ -51,7 +29,7 @@ QHBoxLayout *dateSelector(QWidget *parent, const char *name)
     auto *row = new QHBoxLayout;
     for (int field = 0; field < kDateFields; ++field) {
         row->addWidget(new QLabel(QLatin1String(kSeparators[field]), parent));
-        row->addWidget(makeList(parent, QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(field), 2));
+        row->addWidget(makeNamedList(parent, QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(field), 2));
     }
     row->addStretch();
     return row;
@@ -63,9 +41,9 @@ void buildLoadProfileRecordsPage(QWidget *page)
 {
     auto *layout = new QHBoxLayout(page);
     QGroupBox *group1 = groupFrame(page, 1);
-    group1->layout()->addWidget(makeButton(group1, "Comm_Clr_G1_Data", "Clear Group1 Data"));
+    group1->layout()->addWidget(makeCommandButton(group1, "Comm_Clr_G1_Data", "Clear Group1 Data"));
     QGroupBox *group2 = groupFrame(page, 2);
-    group2->layout()->addWidget(makeButton(group2, "Comm_Clr_G2_Data", "Clear Group2 Data"));
+    group2->layout()->addWidget(makeCommandButton(group2, "Comm_Clr_G2_Data", "Clear Group2 Data"));
     layout->addWidget(group1);
     layout->addWidget(group2);
     layout->addStretch();
@@ -78,13 +56,13 @@ void buildLoadProfileReadPage(QWidget *page)
     auto *byNumber = new QGroupBox(QStringLiteral("By record number"), page);
     auto *numberGrid = new QGridLayout(byNumber);
     numberGrid->addWidget(new QLabel(QStringLiteral("Group"), byNumber), 0, 0);
-    numberGrid->addWidget(makeList(byNumber, QStringLiteral("cmbLPReadGroupSel"), 2), 0, 1);
+    numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("cmbLPReadGroupSel"), 2), 0, 1);
     numberGrid->addWidget(new QLabel(QStringLiteral("Start no"), byNumber), 1, 0);
-    numberGrid->addWidget(makeList(byNumber, QStringLiteral("Combo_LP_Start_No"), 6), 1, 1);
+    numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Start_No"), 6), 1, 1);
     numberGrid->addWidget(new QLabel(QStringLiteral("Stop no"), byNumber), 2, 0);
-    numberGrid->addWidget(makeList(byNumber, QStringLiteral("Combo_LP_Stop_No"), 6), 2, 1);
-    auto *start = makeButton(byNumber, "Command8", "Read And Save");
-    auto *stop = makeButton(byNumber, "cmdStopLPRead", "Stop");
+    numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Stop_No"), 6), 2, 1);
+    auto *start = makeCommandButton(byNumber, "Command8", "Read And Save");
+    auto *stop = makeCommandButton(byNumber, "cmdStopLPRead", "Stop");
     stop->hide();
     numberGrid->addWidget(start, 3, 0, 1, 2);
     numberGrid->addWidget(stop, 3, 0, 1, 2);
@@ -94,8 +72,8 @@ void buildLoadProfileReadPage(QWidget *page)
     auto *dateGrid = new QGridLayout(byDate);
     dateGrid->addWidget(new QLabel(QStringLiteral("Group"), byDate), 0, 0);
     auto *groupRow = new QHBoxLayout;
-    groupRow->addWidget(makeList(byDate, QStringLiteral("cmbLPReadGroupSel1"), 2));
-    auto *newest = make<QLineEdit>(byDate, QStringLiteral("txtLPLastDataTime"));
+    groupRow->addWidget(makeNamedList(byDate, QStringLiteral("cmbLPReadGroupSel1"), 2));
+    auto *newest = makeNamed<QLineEdit>(byDate, QStringLiteral("txtLPLastDataTime"));
     newest->setReadOnly(true);
     groupRow->addWidget(newest, 1);
     dateGrid->addLayout(groupRow, 0, 1);
@@ -103,7 +81,7 @@ void buildLoadProfileReadPage(QWidget *page)
     dateGrid->addLayout(dateSelector(byDate, "cmbLPReadBeginTime"), 1, 1);
     dateGrid->addWidget(new QLabel(QStringLiteral("To"), byDate), 2, 0);
     dateGrid->addLayout(dateSelector(byDate, "cmbLPReadEndTime"), 2, 1);
-    dateGrid->addWidget(makeButton(byDate, "cmdReadLP2", "Read And Save by Date"), 3, 1,
+    dateGrid->addWidget(makeCommandButton(byDate, "cmdReadLP2", "Read And Save by Date"), 3, 1,
                         Qt::AlignLeft);
     dateGrid->setRowStretch(4, 1);
 
@@ -116,9 +94,9 @@ void buildLoadProfileSettingPage(QWidget *page)
 {
     auto *layout = new QHBoxLayout(page);
     QGroupBox *group1 = groupFrame(page, 1);
-    group1->layout()->addWidget(makeButton(group1, "cmdLoadProfileG1Set", "Group1 Setting"));
+    group1->layout()->addWidget(makeCommandButton(group1, "cmdLoadProfileG1Set", "Group1 Setting"));
     QGroupBox *group2 = groupFrame(page, 2);
-    group2->layout()->addWidget(makeButton(group2, "cmdLoadProfileG2Set", "Group2 Setting"));
+    group2->layout()->addWidget(makeCommandButton(group2, "cmdLoadProfileG2Set", "Group2 Setting"));
     layout->addWidget(group1);
     layout->addWidget(group2);
     layout->addStretch();

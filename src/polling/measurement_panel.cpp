@@ -1,5 +1,7 @@
 #include "polling/measurement_panel.h"
 
+#include "app/named_controls.h"
+
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,30 +16,6 @@
 
 namespace {
 
-QString indexed(const char *name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
-QWidget *addPage(QTabWidget *panel, const QString &caption)
-{
-    auto *page = new QWidget(panel);
-    panel->addTab(page, caption);
-    return page;
-}
-
-// A read-only display of one value, right-aligned like a meter's readout.
-QLineEdit *display(QWidget *parent, const QString &name, int minimumChars = 11)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setReadOnly(true);
-    edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    edit->setFocusPolicy(Qt::ClickFocus);
-    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * minimumChars);
-    return edit;
-}
-
 QLabel *caption(QWidget *parent, const QString &name, const QString &text)
 {
     auto *label = new QLabel(text, parent);
@@ -49,7 +27,7 @@ QLabel *caption(QWidget *parent, const QString &name, const QString &text)
 QPushButton *header(QWidget *parent, int index, const QString &text)
 {
     auto *button = new QPushButton(text, parent);
-    button->setObjectName(indexed("Command7", index));
+    button->setObjectName(indexedName("Command7", index));
     button->setFlat(true);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
@@ -98,26 +76,26 @@ void buildRealTimePage(QWidget *page, int panelIndex)
     }
     int row = 1;
     for (const Row &r : kRealTimeRows) {
-        grid->addWidget(caption(page, indexed(r.label, panelIndex), QString::fromUtf8(r.caption)),
+        grid->addWidget(caption(page, indexedName(r.label, panelIndex), QString::fromUtf8(r.caption)),
                         row, 0);
         for (int i = 0; i < r.values; ++i)
-            grid->addWidget(display(page, indexed(r.control, base + i)), row, 1 + i);
+            grid->addWidget(makeValueDisplay(page, indexedName(r.control, base + i)), row, 1 + i);
         ++row;
     }
-    grid->addWidget(caption(page, indexed("lblFreq", panelIndex), QStringLiteral("Frequency (Hz)")),
+    grid->addWidget(caption(page, indexedName("lblFreq", panelIndex), QStringLiteral("Frequency (Hz)")),
                     row, 0);
-    grid->addWidget(display(page, indexed("txtFrequency", base)), row, 1);
+    grid->addWidget(makeValueDisplay(page, indexedName("txtFrequency", base)), row, 1);
 
     // The energy totals again, so that the first page shows them too.
     auto *energy = new QGroupBox(QStringLiteral("Energy totals"), page);
     auto *energyGrid = new QGridLayout(energy);
     for (int q = 0; q < 5; ++q) {
         energyGrid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), energy), 0, q);
-        energyGrid->addWidget(display(energy, indexed("txt_kWh", base + 20 + q), 13), 1, q);
+        energyGrid->addWidget(makeValueDisplay(energy, indexedName("txt_kWh", base + 20 + q), 13), 1, q);
     }
 
     auto *phasor = new QPushButton(QStringLiteral("Phasor"), page);
-    phasor->setObjectName(indexed("cmdPhaseShow", panelIndex));
+    phasor->setObjectName(indexedName("cmdPhaseShow", panelIndex));
 
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(grid);
@@ -138,9 +116,9 @@ void buildEnergyPage(QWidget *page, int panelIndex)
         grid->addWidget(new QLabel(QString::fromLatin1(columns[c]), page), 0, c + 1);
     for (int q = 0; q < 5; ++q) {
         grid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), page), q + 1, 0);
-        grid->addWidget(display(page, indexed("txt_kWh", base + q), 13), q + 1, 1);
+        grid->addWidget(makeValueDisplay(page, indexedName("txt_kWh", base + q), 13), q + 1, 1);
         for (int p = 0; p < 3; ++p)
-            grid->addWidget(display(page, indexed("txt_kWh", base + 5 + 5 * p + q), 13), q + 1,
+            grid->addWidget(makeValueDisplay(page, indexedName("txt_kWh", base + 5 + 5 * p + q), 13), q + 1,
                             p + 2);
     }
     grid->setRowStretch(6, 1);
@@ -154,7 +132,7 @@ void buildThdPage(QWidget *page)
     for (int g = 0; g < 3; ++g) {
         grid->addWidget(new QLabel(QStringLiteral("Group %1").arg(g + 1), page), g + 1, 0);
         for (int k = 0; k < 6; ++k)
-            grid->addWidget(display(page, indexed("txtTHD", 6 * g + k), 9), g + 1, k + 1);
+            grid->addWidget(makeValueDisplay(page, indexedName("txtTHD", 6 * g + k), 9), g + 1, k + 1);
     }
     grid->setRowStretch(4, 1);
 }
@@ -166,7 +144,7 @@ void buildHarmonicPage(QWidget *page)
     const char *names[] = {"Va", "Vb", "Vc", "Ia", "Ib", "Ic", "none"};
     for (int k = 0; k < 7; ++k) {
         auto *option = new QRadioButton(QString::fromLatin1(names[k]), page);
-        option->setObjectName(indexed("optHarmonic", k));
+        option->setObjectName(indexedName("optHarmonic", k));
         group->addButton(option, k);
         channels->addWidget(option);
     }
@@ -177,7 +155,7 @@ void buildHarmonicPage(QWidget *page)
     for (int h = 0; h < 32; ++h) {
         const int column = 2 * (h / 8);
         grid->addWidget(new QLabel(QString::number(h + 1), page), h % 8, column, Qt::AlignRight);
-        grid->addWidget(display(page, indexed("txtHarmonic", h), 9), h % 8, column + 1);
+        grid->addWidget(makeValueDisplay(page, indexedName("txtHarmonic", h), 9), h % 8, column + 1);
     }
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(channels);
@@ -192,24 +170,24 @@ void addField(QGridLayout *grid, QWidget *parent, const QString &labelName, cons
 {
     const int row = grid->rowCount();
     grid->addWidget(caption(parent, labelName, text), row, 0);
-    grid->addWidget(display(parent, displayName), row, 1);
+    grid->addWidget(makeValueDisplay(parent, displayName), row, 1);
 }
 
 } // namespace
 
 void buildMeasurementPanel(QTabWidget *panel, int panelIndex)
 {
-    buildRealTimePage(addPage(panel, QStringLiteral("Real time Data")), panelIndex);
-    buildEnergyPage(addPage(panel, QStringLiteral("Total kWh")), panelIndex);
+    buildRealTimePage(addTabPage(panel, QStringLiteral("Real time Data")), panelIndex);
+    buildEnergyPage(addTabPage(panel, QStringLiteral("Total kWh")), panelIndex);
     if (panelIndex == 0) {
-        buildThdPage(addPage(panel, QStringLiteral("THD")));
-        buildHarmonicPage(addPage(panel, QStringLiteral("Harmonic")));
+        buildThdPage(addTabPage(panel, QStringLiteral("THD")));
+        buildHarmonicPage(addTabPage(panel, QStringLiteral("Harmonic")));
     }
 }
 
 void buildBasicDataPanel(QTabWidget *panel)
 {
-    QWidget *page = addPage(panel, QStringLiteral("Basic Data"));
+    QWidget *page = addTabPage(panel, QStringLiteral("Basic Data"));
 
     auto *meter = new QGroupBox(QStringLiteral("Meter"), page);
     QGridLayout *meterGrid = formGrid(meter);
@@ -233,13 +211,13 @@ void buildBasicDataPanel(QTabWidget *panel)
     pt->setObjectName(QStringLiteral("Command3(2)"));
     pt->setFlat(true);
     ratioGrid->addWidget(pt, first, 0);
-    ratioGrid->addWidget(display(ratios, QStringLiteral("txt_PTRatio")), first, 1);
+    ratioGrid->addWidget(makeValueDisplay(ratios, QStringLiteral("txt_PTRatio")), first, 1);
     ratioGrid->addWidget(caption(ratios, QStringLiteral("Label2(2)"), QString()), first, 2);
     auto *ct = new QPushButton(QStringLiteral("CT Ratio"), ratios);
     ct->setObjectName(QStringLiteral("Command3(3)"));
     ct->setFlat(true);
     ratioGrid->addWidget(ct, first + 1, 0);
-    ratioGrid->addWidget(display(ratios, QStringLiteral("txt_CTRatio")), first + 1, 1);
+    ratioGrid->addWidget(makeValueDisplay(ratios, QStringLiteral("txt_CTRatio")), first + 1, 1);
     ratioGrid->addWidget(caption(ratios, QStringLiteral("Label2(3)"), QString()), first + 1, 2);
     addField(ratioGrid, ratios, QStringLiteral("lblPTRatio2"), QStringLiteral("PT Ratio"),
              QStringLiteral("txtPTRatio2"));
@@ -273,7 +251,7 @@ void buildBasicDataPanel(QTabWidget *panel)
     layout->addWidget(co2);
     layout->addStretch();
 
-    QWidget *items = addPage(panel, QStringLiteral("Display Item"));
+    QWidget *items = addTabPage(panel, QStringLiteral("Display Item"));
     auto *itemsLayout = new QVBoxLayout(items);
     auto *list = new QPlainTextEdit(items);
     list->setObjectName(QStringLiteral("txt_Display_Item"));
