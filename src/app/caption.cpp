@@ -1,9 +1,11 @@
 #include "app/caption.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 
 void setCaption(QWidget *control, const QString &text)
 {
@@ -15,6 +17,10 @@ void setCaption(QWidget *control, const QString &text)
         frame->setTitle(text);
     else if (auto *edit = qobject_cast<QLineEdit *>(control))
         edit->setText(text);
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(control))
+        plain->setPlainText(text);
+    else if (auto *list = qobject_cast<QComboBox *>(control))
+        list->setCurrentText(text);
     else if (control)
         control->setWindowTitle(text);
 }
@@ -29,5 +35,9 @@ QString caption(const QWidget *control)
         return frame->title();
     if (auto *edit = qobject_cast<const QLineEdit *>(control))
         return edit->text();
+    if (auto *plain = qobject_cast<const QPlainTextEdit *>(control))
+        return plain->toPlainText();
+    if (auto *list = qobject_cast<const QComboBox *>(control))
+        return list->currentText();
     return control ? control->windowTitle() : QString();
 }

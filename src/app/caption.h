@@ -4,6 +4,6 @@
 
 class QWidget;
 
-// The visible caption of a label, button, frame or window.
+// The visible text of a label, button, frame, text box, list or window.
 void setCaption(QWidget *control, const QString &text);
 QString caption(const QWidget *control);

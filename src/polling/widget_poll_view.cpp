@@ -1,5 +1,7 @@
 #include "polling/widget_poll_view.h"
 
+#include "app/caption.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
@@ -35,33 +37,14 @@ QWidget *WidgetPollView::find(const QString &control, int index) const
 
 void WidgetPollView::setText(const QString &control, int index, const QString &text)
 {
-    QWidget *w = find(control, index);
-    if (auto *edit = qobject_cast<QLineEdit *>(w))
-        edit->setText(text);
-    else if (auto *label = qobject_cast<QLabel *>(w))
-        label->setText(text);
-    else if (auto *plain = qobject_cast<QPlainTextEdit *>(w))
-        plain->setPlainText(text);
-    else if (auto *button = qobject_cast<QAbstractButton *>(w))
-        button->setText(text);
-    else if (auto *combo = qobject_cast<QComboBox *>(w))
-        combo->setCurrentText(text);
+    if (QWidget *w = find(control, index))
+        setCaption(w, text);
 }
 
 QString WidgetPollView::text(const QString &control, int index) const
 {
     QWidget *w = find(control, index);
-    if (auto *edit = qobject_cast<QLineEdit *>(w))
-        return edit->text();
-    if (auto *label = qobject_cast<QLabel *>(w))
-        return label->text();
-    if (auto *plain = qobject_cast<QPlainTextEdit *>(w))
-        return plain->toPlainText();
-    if (auto *button = qobject_cast<QAbstractButton *>(w))
-        return button->text();
-    if (auto *combo = qobject_cast<QComboBox *>(w))
-        return combo->currentText();
-    return {};
+    return w ? caption(w) : QString();
 }
 
 void WidgetPollView::setEnabled(const QString &control, int index, bool enabled)

@@ -2,6 +2,8 @@
 
 #include "app/back_color.h"
 #include "app/caption.h"
+
+#include <QComboBox>
 #include "app/control_map.h"
 #include "app/lockable_combo_box.h"
 
@@ -31,8 +33,10 @@ inline QStringList linkAppearance(const ControlMap &controls)
             lines << QStringLiteral("%1: missing").arg(QLatin1String(name));
             continue;
         }
+        // A list's text is the user's choice, not part of the appearance.
+        const bool isList = qobject_cast<const QComboBox *>(control) != nullptr;
         QString line = QStringLiteral("%1: caption=%2 colour=%3 enabled=%4 hidden=%5")
-                           .arg(QLatin1String(name), caption(control),
+                           .arg(QLatin1String(name), isList ? QString() : caption(control),
                                 backColor(control).name(), QString::number(control->isEnabled()),
                                 QString::number(control->isHidden()));
         if (auto *list = qobject_cast<const LockableComboBox *>(control))
