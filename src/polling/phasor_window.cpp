@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -54,7 +55,7 @@ void setPointSize(QWidget *widget, int points)
 } // namespace
 
 // Shows the control's own messages through the program's message seam.
-class PhaserForm::SiteAdapter : public hosting::IControlSite {
+class PhaserForm::SiteAdapter final : public hosting::IControlSite {
 public:
     explicit SiteAdapter(Messages &messages) : messages_(messages) {}
     void showMessage(hosting::MessageIcon icon, const QString &title, const QString &text) override
@@ -103,43 +104,54 @@ void PhaserForm::buildLayout()
                                 QString::fromLatin1(fixed[row])),
                           row, 0);
         idGrid->addWidget(label(identity, QString::fromLatin1(captions[row]), QString()), row, 1);
-        idGrid->addWidget(display(identity, QString::fromLatin1(copies[row])), row, 2);
+        QLineEdit *copy = display(identity, QString::fromLatin1(copies[row]));
+        copy->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        // Room for a whole serial number (16 characters) in the widest letters.
+        copy->setMinimumWidth(copy->fontMetrics().horizontalAdvance(QString(17, QLatin1Char('W'))));
+        idGrid->addWidget(copy, row, 2);
     }
 
-    // Table: rows are the phases; voltage, current, their angles, power factor.
+    // Table: a row for each phase voltage and each phase current, with its
+    // magnitude and angle; the power factors beside the voltage rows.
     auto *table = new QGroupBox(this);
     auto *grid = new QGridLayout(table);
-    auto *voltageHeader = new QPushButton(QStringLiteral("Voltage"), table);
-    voltageHeader->setObjectName(indexed("Command7", 5));
-    voltageHeader->setFlat(true);
-    voltageHeader->setFocusPolicy(Qt::NoFocus);
-    auto *currentHeader = new QPushButton(QStringLiteral("Current"), table);
-    currentHeader->setObjectName(indexed("Command7", 54));
-    currentHeader->setFlat(true);
-    currentHeader->setFocusPolicy(Qt::NoFocus);
-    grid->addWidget(voltageHeader, 0, 1, 1, 2);
-    grid->addWidget(currentHeader, 0, 3, 1, 2);
-    grid->addWidget(label(table, indexed("Label2", 9), QStringLiteral("Angle")), 1, 2);
-    grid->addWidget(label(table, indexed("Label2", 10), QStringLiteral("Angle")), 1, 4);
+    const auto header = [table](int index, const char *text) {
+        auto *button = new QPushButton(QString::fromLatin1(text), table);
+        button->setObjectName(indexed("Command7", index));
+        button->setFlat(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        return button;
+    };
+    grid->addWidget(header(5, "Magnitude"), 0, 1);
+    grid->addWidget(label(table, indexed("Label2", 9), QStringLiteral("Angle")), 0, 2,
+                    Qt::AlignCenter);
+    grid->addWidget(header(54, "Power Factor"), 0, 3, 1, 2);
+    constexpr int kFirstVoltageRow = 1;
+    constexpr int kFirstCurrentRow = 5; // a gap row between the two groups
+    grid->setRowMinimumHeight(kFirstCurrentRow - 1, 6);
     const char *rowTitles[3][3] = {{"Van", "Ia", "PFa"}, {"Vbn", "Ib", "PFb"}, {"Vcn", "Ic", "PFc"}};
+    const auto addValue = [this, table, grid](int element, int row, int column) {
+        QLineEdit *edit = display(table, indexed("txtResult1", element));
+        txtResult1_[std::size_t(element)] = edit;
+        grid->addWidget(edit, row, column);
+    };
     for (int phase = 0; phase < 3; ++phase) {
-        const int row = phase + 2;
-        grid->addWidget(label(table, indexed("Label2", phase), QString::fromLatin1(rowTitles[phase][0])),
-                        row, 0);
-        grid->addWidget(label(table, indexed("Label2", 3 + phase),
-                              QString::fromLatin1(rowTitles[phase][1])),
-                        row, 5);
+        const int voltageRow = kFirstVoltageRow + phase;
+        const int currentRow = kFirstCurrentRow + phase;
+        grid->addWidget(label(table, indexed("Label2", phase),
+                              QString::fromLatin1(rowTitles[phase][0])),
+                        voltageRow, 0);
+        addValue(phase, voltageRow, 1);
+        addValue(6 + phase, voltageRow, 2);
         grid->addWidget(label(table, indexed("Label2", 6 + phase),
                               QString::fromLatin1(rowTitles[phase][2])),
-                        row, 6);
-        // Columns: voltage, voltage angle, current, current angle, power factor.
-        const int elements[5] = {phase, 6 + phase, 3 + phase, 9 + phase, 12 + phase};
-        const int columns[5] = {1, 2, 3, 4, 7};
-        for (int c = 0; c < 5; ++c) {
-            QLineEdit *edit = display(table, indexed("txtResult1", elements[c]));
-            txtResult1_[std::size_t(elements[c])] = edit;
-            grid->addWidget(edit, row, columns[c]);
-        }
+                        voltageRow, 3, Qt::AlignRight);
+        addValue(12 + phase, voltageRow, 4);
+        grid->addWidget(label(table, indexed("Label2", 3 + phase),
+                              QString::fromLatin1(rowTitles[phase][1])),
+                        currentRow, 0);
+        addValue(3 + phase, currentRow, 1);
+        addValue(9 + phase, currentRow, 2);
     }
 
     diagramArea_ = new QWidget(this);
@@ -210,14 +222,17 @@ void PhaserForm::Form_Load()
 
 float PhaserForm::valueOf(int index) const
 {
-    // Texts are written in the user's locale; anything that is not a number
-    // (empty before the first poll, say) draws as a zero-length vector.
+    // Texts are written in the user's locale. Anything that is not a number
+    // (empty before the first poll, say) or lies beyond a Single's range
+    // draws as a zero-length vector.
     const QString text = txtResult1_[std::size_t(index)]->text().trimmed();
     bool ok = false;
     double value = QLocale().toDouble(text, &ok);
     if (!ok)
         value = QLocale::c().toDouble(text, &ok);
-    return ok && std::isfinite(value) ? static_cast<float>(value) : 0.0f;
+    const bool fitsSingle =
+        std::isfinite(value) && std::fabs(value) <= double(std::numeric_limits<float>::max());
+    return ok && fitsSingle ? static_cast<float>(value) : 0.0f;
 }
 
 void PhaserForm::Timer1s_Timer()

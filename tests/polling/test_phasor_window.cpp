@@ -1,0 +1,602 @@
+// The phasor window: what it copies from the main window and hands to the
+// diagram control, how it copes with a control that cannot be created, how
+// the main window opens and closes it, and the window drawn from a simulated
+// meter's values.
+//
+// Most cases register a recording stand-in of the diagram control
+// (recording_phaser_library) in a control registry of their own, so that the
+// twelve SetPwrData arguments can be compared; the real control is created
+// from the build's registry where its own behaviour matters.
+
+#include "app/caption.h"
+#include "fake_meter.h"
+#include "i18n/ini_file.h"
+#include "i18n/language_files.h"
+#include "main_form_starter.h"
+#include "metersim_process.h"
+#include "phasorctl/gyroscribe_typelib.h"
+#include "phasorctl/hosting/control_registry.h"
+#include "polling/phasor_window.h"
+#include "recording_phaser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <array>
+#include <memory>
+
+using testsupport::RecordingMessages;
+using testsupport::StartFormAnswer;
+
+namespace {
+
+const QString kProgId = QString::fromLatin1(gyroscribe::PhaserProgId);
+const QString kRecordingLibrary = QStringLiteral(RECORDING_PHASER_LIBRARY_FILE);
+const QString kMeterAddress = QStringLiteral("127.0.0.26");
+
+// Main-window controls the window copies, in txtResult1 order (three each).
+const char *const kSources[5] = {"txt_V_N", "txt_I_Result", "txt_V_Angle", "txt_I_Angle",
+                                 "txt_PF_Result"};
+
+// Fifteen value texts, voltages first as in txtResult1. Every value is exact
+// in a Single, so the control's arguments compare exactly.
+using Values = std::array<double, 15>;
+const Values kPanel0 = {229.5, 231.25, 230.75, 5.5,   4.25,  6.125, 0.0,   240.5,
+                        119.5, 330.25, 210.75, 90.5,  0.875, 0.75,  0.625};
+const Values kPanel1 = {115.5, 116.25, 114.75, 1.5,   2.25,  3.125, 10.0,  250.5,
+                        129.5, 340.25, 220.75, 100.5, 0.5,   0.375, 0.25};
+
+// A value as the main window writes it: in the user's locale, no grouping.
+QString textOf(double value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', 10);
+}
+
+void fillPanel(fake::View &view, int base, const Values &values)
+{
+    for (int group = 0; group < 5; ++group)
+        for (int phase = 0; phase < 3; ++phase)
+            view.setText(QLatin1String(kSources[group]), base + phase,
+                         textOf(values[std::size_t(3 * group + phase)]));
+}
+
+// SetPwrData's order: voltages, voltage angles, currents, current angles.
+QList<double> pwrArguments(const Values &v)
+{
+    return {v[0], v[1], v[2], v[6], v[7], v[8], v[3], v[4], v[5], v[9], v[10], v[11]};
+}
+
+QString resultText(const QWidget &form, int index)
+{
+    const auto *edit = form.findChild<QLineEdit *>(QStringLiteral("txtResult1(%1)").arg(index));
+    return edit ? edit->text() : QStringLiteral("<missing txtResult1(%1)>").arg(index);
+}
+
+QString lineText(const QWidget &form, const char *name)
+{
+    const auto *edit = form.findChild<QLineEdit *>(QLatin1String(name));
+    return edit ? edit->text() : QStringLiteral("<missing %1>").arg(QLatin1String(name));
+}
+
+QList<QList<double>> callsOf(const PhaserForm &form)
+{
+    return recordedPwrCalls(form.Phaser1 ? form.Phaser1->widget() : nullptr);
+}
+
+void useRegistry(const QString &file) { qputenv("CONTROL_REGISTRY", QFile::encodeName(file)); }
+
+void registerControl(const QString &library, const QUuid &classId = gyroscribe::CLSID_Phaser,
+                     const QString &progId = kProgId)
+{
+    QCOMPARE(hosting::writeRegistration(
+                 {classId, progId, library, gyroscribe::LIBID_GyroscribeLib}),
+             hosting::Status::Ok);
+}
+
+QString languageText(i18n::Language language, const char *key)
+{
+    const QString path =
+        i18n::findFileInFolder(testsupport::binDir(), i18n::languageFileName(language));
+    return i18n::IniFile::load(path, i18n::codePageOf(language))
+        .text(QStringLiteral("Phaserini"), QLatin1String(key));
+}
+
+int pointSizeOf(const QWidget &form, const char *name)
+{
+    const auto *widget = form.findChild<QWidget *>(QLatin1String(name));
+    return widget ? widget->font().pointSize() : -1;
+}
+
+enum class CloseBy { EndButton, CloseBox, Escape };
+enum class Failure { NoRegistry, NoEntry, LibraryMissing, NotALibrary, WrongClass };
+
+} // namespace
+
+class TestPhasorWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void copiesTheTextsAndFeedsTheControl_data();
+    void copiesTheTextsAndFeedsTheControl();
+    void valueTextsAsDrawn_data();
+    void valueTextsAsDrawn();
+    void realControlDrawsWithoutMessages_data();
+    void realControlDrawsWithoutMessages();
+    void missingControlGivesOneMessage_data();
+    void missingControlGivesOneMessage();
+
+    void phaseShowButtonsRaiseTheRequest_data();
+    void phaseShowButtonsRaiseTheRequest();
+    void launcherOpensOneModalWindow_data();
+    void launcherOpensOneModalWindow();
+    void captionsFollowTheLanguage_data();
+    void captionsFollowTheLanguage();
+
+    void drawsTheMeterPolledOverTcp();
+
+private:
+    QString registryFile() const { return dir_->filePath(QStringLiteral("registry.ini")); }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestPhasorWindow::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    // The serial-port scan of the main window's start-up looks here.
+    qputenv("AMPWRIGHT_COM_DIR", QFile::encodeName(dir_->path()));
+    useRegistry(registryFile());
+    registerControl(kRecordingLibrary);
+}
+
+void TestPhasorWindow::cleanup()
+{
+    qunsetenv("CONTROL_REGISTRY");
+    qunsetenv("AMPWRIGHT_COM_DIR");
+    dir_.reset();
+}
+
+void TestPhasorWindow::copiesTheTextsAndFeedsTheControl_data()
+{
+    QTest::addColumn<int>("firstBase");
+    QTest::addColumn<int>("laterBase");
+    QTest::newRow("panel 0") << 0 << 0;
+    QTest::newRow("panel 1") << 100 << 100;
+    QTest::newRow("panel 0, then panel 1") << 0 << 100;
+    QTest::newRow("panel 1, then panel 0") << 100 << 0;
+}
+
+void TestPhasorWindow::copiesTheTextsAndFeedsTheControl()
+{
+    QFETCH(int, firstBase);
+    QFETCH(int, laterBase);
+    fake::View view;
+    fillPanel(view, 0, kPanel0);
+    fillPanel(view, 100, kPanel1);
+    view.setText(QStringLiteral("txtMeterSerial"), -1, QStringLiteral("A1B2C3D4E5F60708"));
+    view.setText(QStringLiteral("txt_Wiring"), -1, QStringLiteral("3P4W"));
+    view.setText(QStringLiteral("txt_Phasor"), -1, QStringLiteral("ABC"));
+    const auto valuesAt = [](int base) { return base == 0 ? kPanel0 : kPanel1; };
+
+    RecordingMessages messages;
+    int base = firstBase;
+    PhaserForm form(view, [&base] { return base; }, messages, nullptr);
+    form.Form_Load();
+    QVERIFY(form.Phaser1);
+    QVERIFY(form.Timer1s.isActive());
+
+    // Form_Load refreshes at once.
+    for (int i = 0; i < 15; ++i)
+        QCOMPARE(resultText(form, i), textOf(valuesAt(firstBase)[std::size_t(i)]));
+    QCOMPARE(lineText(form, "txtMeterSerial"), QStringLiteral("A1B2C3D4E5F60708"));
+    QCOMPARE(lineText(form, "txt_Wiring"), QStringLiteral("3P4W"));
+    QCOMPARE(lineText(form, "txt_Phasor"), QStringLiteral("ABC"));
+    QCOMPARE(callsOf(form), QList<QList<double>>{pwrArguments(valuesAt(firstBase))});
+
+    // The base is read anew at every refresh, and so are the texts.
+    base = laterBase;
+    view.setText(QStringLiteral("txt_Phasor"), -1, QStringLiteral("ACB"));
+    form.Timer1s_Timer();
+    for (int i = 0; i < 15; ++i)
+        QCOMPARE(resultText(form, i), textOf(valuesAt(laterBase)[std::size_t(i)]));
+    QCOMPARE(lineText(form, "txt_Phasor"), QStringLiteral("ACB"));
+    QCOMPARE(callsOf(form).size(), 2);
+    QCOMPARE(callsOf(form).last(), pwrArguments(valuesAt(laterBase)));
+    QVERIFY(form.lastDrawn);
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void TestPhasorWindow::valueTextsAsDrawn_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("drawnAs");
+    const QString c = QStringLiteral("C");
+    const QString german = QStringLiteral("de_DE");
+    QTest::newRow("empty, before the first poll") << c << QString() << 0.0;
+    QTest::newRow("blanks") << c << QStringLiteral("   ") << 0.0;
+    QTest::newRow("letters") << c << QStringLiteral("abc") << 0.0;
+    QTest::newRow("dashes") << c << QStringLiteral("-----") << 0.0;
+    QTest::newRow("not a number") << c << QStringLiteral("nan") << 0.0;
+    QTest::newRow("infinity") << c << QStringLiteral("inf") << 0.0;
+    QTest::newRow("beyond a double") << c << QStringLiteral("1e400") << 0.0;
+    QTest::newRow("beyond a Single") << c << QStringLiteral("1e39") << 0.0;
+    QTest::newRow("below a Single") << c << QStringLiteral("-1e39") << 0.0;
+    QTest::newRow("number with a unit") << c << QStringLiteral("230 V") << 0.0;
+    QTest::newRow("number between blanks") << c << QStringLiteral(" 12.5 ") << 12.5;
+    QTest::newRow("negative angle") << c << QStringLiteral("-30.5") << -30.5;
+    // The main window writes its values in the user's locale.
+    QTest::newRow("decimal comma") << german << QStringLiteral("230,5") << 230.5;
+}
+
+void TestPhasorWindow::valueTextsAsDrawn()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(double, drawnAs);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
+    fake::View view;
+    fillPanel(view, 0, kPanel0);
+    // Phase B's voltage and phase C's current angle: arguments 1 and 11.
+    view.setText(QStringLiteral("txt_V_N"), 1, text);
+    view.setText(QStringLiteral("txt_I_Angle"), 2, text);
+
+    RecordingMessages messages;
+    PhaserForm form(view, [] { return 0; }, messages, nullptr);
+    form.Form_Load();
+    form.Timer1s_Timer();
+
+    QCOMPARE(resultText(form, 1), text);
+    QCOMPARE(resultText(form, 11), text);
+    QList<double> expected = pwrArguments(kPanel0);
+    expected[1] = drawnAs;
+    expected[11] = drawnAs;
+    const QList<QList<double>> calls = callsOf(form);
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls[0], expected);
+    QCOMPARE(calls[1], expected);
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void TestPhasorWindow::realControlDrawsWithoutMessages_data()
+{
+    QTest::addColumn<QString>("voltage");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("angle");
+    QTest::newRow("measured values") << QStringLiteral("230.1") << QStringLiteral("5.2")
+                                     << QStringLiteral("120.0");
+    QTest::newRow("empty, before the first poll") << QString() << QString() << QString();
+    QTest::newRow("unreadable texts") << QStringLiteral("-----") << QStringLiteral("x")
+                                      << QStringLiteral("nan");
+    QTest::newRow("beyond a Single") << QStringLiteral("1e39") << QStringLiteral("-1e39")
+                                     << QStringLiteral("1e39");
+    QTest::newRow("no current") << QStringLiteral("230") << QStringLiteral("0")
+                                << QStringLiteral("0");
+}
+
+void TestPhasorWindow::realControlDrawsWithoutMessages()
+{
+    QFETCH(QString, voltage);
+    QFETCH(QString, current);
+    QFETCH(QString, angle);
+    const QString buildRegistry = testsupport::buildDir() + QStringLiteral("/control-registry.ini");
+    QVERIFY2(QFile::exists(buildRegistry), qPrintable(buildRegistry + " was not written by the build"));
+    useRegistry(buildRegistry);
+
+    fake::View view;
+    for (int phase = 0; phase < 3; ++phase) {
+        view.setText(QStringLiteral("txt_V_N"), phase, voltage);
+        view.setText(QStringLiteral("txt_I_Result"), phase, current);
+        view.setText(QStringLiteral("txt_V_Angle"), phase, angle);
+        view.setText(QStringLiteral("txt_I_Angle"), phase, angle);
+    }
+    RecordingMessages messages;
+    PhaserForm form(view, [] { return 0; }, messages, nullptr);
+    form.Form_Load();
+    QVERIFY(form.Phaser1);
+    QCOMPARE(form.Phaser1->classId(), gyroscribe::CLSID_Phaser);
+    QCOMPARE(form.findChild<QWidget *>(QStringLiteral("Phaser1")), form.Phaser1->widget());
+    QVERIFY(form.lastDrawn);
+    form.Timer1s_Timer();
+    QVERIFY(form.lastDrawn);
+    for (const RecordingMessages::Shown &shown : messages.shown)
+        qWarning("message: %s", qPrintable(shown.text));
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void TestPhasorWindow::missingControlGivesOneMessage_data()
+{
+    QTest::addColumn<Failure>("failure");
+    QTest::newRow("no registry file") << Failure::NoRegistry;
+    QTest::newRow("no entry for the ProgID") << Failure::NoEntry;
+    QTest::newRow("registered library missing") << Failure::LibraryMissing;
+    QTest::newRow("registered file not a library") << Failure::NotALibrary;
+    QTest::newRow("library without the class") << Failure::WrongClass;
+}
+
+void TestPhasorWindow::missingControlGivesOneMessage()
+{
+    QFETCH(Failure, failure);
+    QFile::remove(registryFile());
+    QString named; // what the message must name so that the user can mend it
+    switch (failure) {
+    case Failure::NoRegistry:
+        named = QDir::toNativeSeparators(registryFile());
+        break;
+    case Failure::NoEntry:
+        registerControl(kRecordingLibrary, QUuid::createUuid(), QStringLiteral("Other.Control"));
+        named = kProgId;
+        break;
+    case Failure::LibraryMissing:
+        named = dir_->filePath(QStringLiteral("libgone.so"));
+        registerControl(named);
+        break;
+    case Failure::NotALibrary: {
+        named = dir_->filePath(QStringLiteral("libtext.so"));
+        QFile text(named);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not a library\n");
+        text.close();
+        registerControl(named);
+        break;
+    }
+    case Failure::WrongClass: {
+        const QUuid other = QUuid::createUuid();
+        registerControl(kRecordingLibrary, other);
+        named = other.toString();
+        break;
+    }
+    }
+
+    fake::View view;
+    fillPanel(view, 0, kPanel0);
+    RecordingMessages messages;
+    QWidget owner;
+    owner.show();
+    auto *form = new PhaserForm(view, [] { return 0; }, messages, &owner);
+    form->Form_Load();
+    form->open();
+
+    QVERIFY(!form->Phaser1);
+    QVERIFY(form->isVisible());
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].kind, MessageKind::Critical);
+    QVERIFY2(messages.shown[0].text.contains(named),
+             qPrintable(messages.shown[0].text + " does not name " + named));
+    // The table still shows the values, and later refreshes stay silent.
+    view.setText(QStringLiteral("txt_V_N"), 0, QStringLiteral("228.5"));
+    form->Timer1s_Timer();
+    form->Timer1s_Timer();
+    QCOMPARE(resultText(*form, 0), QStringLiteral("228.5"));
+    QCOMPARE(messages.shown.size(), 1);
+    form->cmdPhaserEnd_Click();
+    QVERIFY(!form->Timer1s.isActive());
+    QVERIFY(!form->isVisible());
+}
+
+void TestPhasorWindow::phaseShowButtonsRaiseTheRequest_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("panel 0") << QStringLiteral("cmdPhaseShow(0)");
+    QTest::newRow("panel 1") << QStringLiteral("cmdPhaseShow(1)");
+}
+
+void TestPhasorWindow::phaseShowButtonsRaiseTheRequest()
+{
+    QFETCH(QString, button);
+    StartedMainForm started;
+    QVERIFY(started.loaded);
+    QVERIFY(!started.window->poll().PhasorRequested);
+    // Offline the buttons are disabled; the request is what the click sets.
+    auto *show = started.control<QPushButton>(button);
+    show->setEnabled(true);
+    show->click();
+    QVERIFY(started.window->poll().PhasorRequested);
+    // The request alone opens nothing: the poll cycle's end does.
+    QVERIFY(!started.window->phasor().Timer1.isActive());
+    QVERIFY(!started.window->phasor().form());
+}
+
+void TestPhasorWindow::launcherOpensOneModalWindow_data()
+{
+    QTest::addColumn<CloseBy>("closeBy");
+    QTest::newRow("close button") << CloseBy::EndButton;
+    QTest::newRow("close box") << CloseBy::CloseBox;
+    QTest::newRow("Escape") << CloseBy::Escape;
+}
+
+void TestPhasorWindow::launcherOpensOneModalWindow()
+{
+    QFETCH(CloseBy, closeBy);
+    StartedMainForm started;
+    QVERIFY(started.loaded);
+    MainForm &window = *started.window;
+    window.show();
+    started.messages.shown.clear();
+    PollCycle &poll = window.poll();
+    PhasorLauncher &launcher = window.phasor();
+
+    launcher.cmdPhaseShow_Click();
+    QVERIFY(poll.PhasorRequested);
+    emit poll.phasorWindowDue();
+    QVERIFY(launcher.Timer1.isActive());
+    QCOMPARE(launcher.Timer1.interval(), 100);
+    QTRY_VERIFY(launcher.form());
+    const QPointer<PhaserForm> form = launcher.form();
+    QVERIFY(!launcher.Timer1.isActive());
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->parentWidget(), &window);
+    QCOMPARE(form->windowModality(), Qt::WindowModal);
+    QCOMPARE(QApplication::activeModalWidget(), form.data());
+    QVERIFY(form->Phaser1);
+    QVERIFY(form->Timer1s.isActive());
+
+    // The poll cycle keeps asking while the window is open: no second window.
+    emit poll.phasorWindowDue();
+    launcher.Timer1_Timer();
+    QCOMPARE(launcher.form(), form.data());
+    QCOMPARE(window.findChildren<PhaserForm *>().size(), 1);
+
+    // The window refreshes by itself from what the main window shows.
+    started.control<QLineEdit>(QStringLiteral("txt_V_N(0)"))->setText(QStringLiteral("231.5"));
+    QTRY_COMPARE(resultText(*form, 0), QStringLiteral("231.5"));
+    QTRY_COMPARE(callsOf(*form).last().value(0), 231.5);
+
+    // A cycle that ends just before the window is closed leaves Timer1
+    // running; closing must stop it, or it would open the window again.
+    emit poll.phasorWindowDue();
+    QVERIFY(launcher.Timer1.isActive());
+    switch (closeBy) {
+    case CloseBy::EndButton:
+        form->findChild<QPushButton *>(QStringLiteral("cmdPhaserEnd"))->click();
+        break;
+    case CloseBy::CloseBox:
+        QVERIFY(form->close());
+        break;
+    case CloseBy::Escape:
+        QTest::keyClick(form.data(), Qt::Key_Escape);
+        break;
+    }
+    QVERIFY(!poll.PhasorRequested);
+    QVERIFY(!launcher.Timer1.isActive());
+    QVERIFY(!launcher.form());
+    if (form) {
+        QVERIFY(!form->isVisible());
+        QVERIFY(!form->Timer1s.isActive());
+    }
+    QTRY_VERIFY(form.isNull());
+    QVERIFY(started.messages.shown.isEmpty());
+
+    // Asked again, it opens a fresh window.
+    launcher.cmdPhaseShow_Click();
+    emit poll.phasorWindowDue();
+    QTRY_VERIFY(launcher.form());
+    QCOMPARE(window.findChildren<PhaserForm *>().size(), 1);
+    launcher.form()->cmdPhaserEnd_Click();
+    QVERIFY(!poll.PhasorRequested);
+}
+
+void TestPhasorWindow::captionsFollowTheLanguage_data()
+{
+    QTest::addColumn<QString>("languageName");
+    QTest::addColumn<i18n::Language>("language");
+    QTest::addColumn<int>("serialTitlePoints");
+    QTest::newRow("English") << QStringLiteral("English") << i18n::Language::English << 9;
+    QTest::newRow("Chinese") << QStringLiteral("中文") << i18n::Language::Chinese << 11;
+    QTest::newRow("Japanese") << QStringLiteral("日本語") << i18n::Language::Japanese << 9;
+}
+
+void TestPhasorWindow::captionsFollowTheLanguage()
+{
+    QFETCH(QString, languageName);
+    QFETCH(i18n::Language, language);
+    QFETCH(int, serialTitlePoints);
+    StartFormAnswer answer;
+    answer.language = languageName;
+    StartedMainForm started(answer);
+    QVERIFY(started.loaded);
+    PhasorLauncher &launcher = started.window->phasor();
+    launcher.Timer1_Timer();
+    PhaserForm *form = launcher.form();
+    QVERIFY(form);
+
+    const struct {
+        const char *control;
+        const char *key;
+    } captions[] = {{"Label7", "Phaser_La7"},         {"Label51", "Phaser_La51"},
+                    {"Label52", "Phaser_La52"},       {"Command7(5)", "Phaser_La2_5"},
+                    {"Command7(54)", "Phaser_La2_54"}, {"cmdPhaserEnd", "Phaser_End"}};
+    for (const auto &c : captions) {
+        const QString expected = languageText(language, c.key);
+        QVERIFY2(!expected.isEmpty() && expected != QStringLiteral("0"), c.key);
+        const auto *widget = form->findChild<QWidget *>(QLatin1String(c.control));
+        QVERIFY2(widget, c.control);
+        QCOMPARE(caption(widget), expected);
+    }
+    QCOMPARE(pointSizeOf(*form, "Label7"), serialTitlePoints);
+    QCOMPARE(pointSizeOf(*form, "Label51"), 11);
+    QCOMPARE(pointSizeOf(*form, "Label52"), 11);
+    // The fixed titles stay English in every language.
+    QCOMPARE(caption(form->findChild<QWidget *>(QStringLiteral("Label7_c"))),
+             QStringLiteral("Meter Serial"));
+    form->cmdPhaserEnd_Click();
+}
+
+void TestPhasorWindow::drawsTheMeterPolledOverTcp()
+{
+    const QString buildRegistry = testsupport::buildDir() + QStringLiteral("/control-registry.ini");
+    QVERIFY2(QFile::exists(buildRegistry), qPrintable(buildRegistry + " was not written by the build"));
+    useRegistry(buildRegistry);
+
+    testsupport::MeterSim meter;
+    QVERIFY2(meter.start({QStringLiteral("--tcp"), kMeterAddress + QStringLiteral(":502")}),
+             qPrintable(meter.errorString()));
+    StartedMainForm started({QStringLiteral("Ethernet(TCP)"), QStringLiteral("English")});
+    QVERIFY(started.loaded);
+    MainForm &window = *started.window;
+    window.show();
+    started.messages.shown.clear();
+    started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(kMeterAddress);
+    started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    QVERIFY(window.link().LinkOnline());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !started.control<QLineEdit>(QStringLiteral("txt_V_N(0)"))->text().isEmpty() ||
+            !started.control<QLineEdit>(QStringLiteral("txt_V_N(100)"))->text().isEmpty(),
+        10000);
+
+    // The button of the panel in use.
+    auto *show = started.control<QPushButton>(QStringLiteral("cmdPhaseShow(0)"));
+    if (!show->isVisibleTo(&window))
+        show = started.control<QPushButton>(QStringLiteral("cmdPhaseShow(1)"));
+    QVERIFY(show->isEnabled());
+    show->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.phasor().form(), 5000);
+    PhaserForm *form = window.phasor().form();
+    QVERIFY(form->Phaser1);
+    const auto voltageShown = [form](int phase) {
+        bool ok = false;
+        const double value = QLocale().toDouble(resultText(*form, phase).trimmed(), &ok);
+        return ok && value > 225 && value < 235;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(voltageShown(0) && voltageShown(1) && voltageShown(2), 5000);
+    QVERIFY(form->lastDrawn);
+
+    QDir build(testsupport::buildDir());
+    QVERIFY(build.mkpath(QStringLiteral("screenshots")));
+    const QString png = build.filePath(QStringLiteral("screenshots/phasor_window_polling.png"));
+    const QImage image = form->grab().toImage();
+    QVERIFY(!image.isNull());
+    QVERIFY2(image.save(png), qPrintable(png));
+
+    // Going offline leaves the window open with the last values.
+    const QString lastVoltage = resultText(*form, 0);
+    started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    QVERIFY(!window.link().LinkOnline());
+    QSignalSpy refreshed(&form->Timer1s, &QTimer::timeout);
+    QVERIFY(refreshed.wait(5000));
+    QCOMPARE(window.phasor().form(), form);
+    QVERIFY(form->isVisible());
+    QCOMPARE(resultText(*form, 0), lastVoltage);
+    form->cmdPhaserEnd_Click();
+    QVERIFY(!window.poll().PhasorRequested);
+    QVERIFY(started.messages.shown.isEmpty());
+}
+
+QTEST_MAIN(TestPhasorWindow)
+#include "test_phasor_window.moc"
