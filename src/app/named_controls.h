@@ -32,7 +32,7 @@ T *makeNamed(QWidget *parent, const char *name)
     return makeNamed<T>(parent, QLatin1String(name));
 }
 
-inline QLabel *makeNamedLabel(QWidget *parent, const char *name, const QString &text)
+inline QLabel *makeNamedLabel(QWidget *parent, const QString &name, const QString &text)
 {
     auto *label = makeNamed<QLabel>(parent, name);
     label->setText(text);

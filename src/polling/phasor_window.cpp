@@ -1,6 +1,8 @@
 #include "polling/phasor_window.h"
 
+#include "app/caption.h"
 #include "app/messages.h"
+#include "app/named_controls.h"
 #include "phasorctl/gyroscribe_typelib.h"
 #include "phasorctl/hosting/control_host.h"
 #include "phasorctl/phaser_calls.h"
@@ -12,6 +14,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLocale>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -22,28 +25,6 @@ namespace {
 // Size of the diagram control in the window (its persisted extent).
 constexpr int kDiagramWidth = 433;
 constexpr int kDiagramHeight = 401;
-
-QString indexed(const char *name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
-QLabel *label(QWidget *parent, const QString &name, const QString &text)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
-QLineEdit *display(QWidget *parent, const QString &name)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setReadOnly(true);
-    edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 11);
-    return edit;
-}
 
 void setPointSize(QWidget *widget, int points)
 {
@@ -100,11 +81,11 @@ void PhaserForm::buildLayout()
     const char *captions[] = {"Label7", "Label51", "Label52"};
     const char *copies[] = {"txtMeterSerial", "txt_Wiring", "txt_Phasor"};
     for (int row = 0; row < 3; ++row) {
-        idGrid->addWidget(label(identity, QString::fromLatin1(fixedNames[row]),
+        idGrid->addWidget(makeNamedLabel(identity, QString::fromLatin1(fixedNames[row]),
                                 QString::fromLatin1(fixed[row])),
                           row, 0);
-        idGrid->addWidget(label(identity, QString::fromLatin1(captions[row]), QString()), row, 1);
-        QLineEdit *copy = display(identity, QString::fromLatin1(copies[row]));
+        idGrid->addWidget(makeNamedLabel(identity, QString::fromLatin1(captions[row]), QString()), row, 1);
+        QLineEdit *copy = makeValueDisplay(identity, QString::fromLatin1(copies[row]));
         copy->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         // Room for a whole serial number (16 characters) in the widest letters.
         copy->setMinimumWidth(copy->fontMetrics().horizontalAdvance(QString(17, QLatin1Char('W'))));
@@ -117,13 +98,13 @@ void PhaserForm::buildLayout()
     auto *grid = new QGridLayout(table);
     const auto header = [table](int index, const char *text) {
         auto *button = new QPushButton(QString::fromLatin1(text), table);
-        button->setObjectName(indexed("Command7", index));
+        button->setObjectName(indexedName("Command7", index));
         button->setFlat(true);
         button->setFocusPolicy(Qt::NoFocus);
         return button;
     };
     grid->addWidget(header(5, "Magnitude"), 0, 1);
-    grid->addWidget(label(table, indexed("Label2", 9), QStringLiteral("Angle")), 0, 2,
+    grid->addWidget(makeNamedLabel(table, indexedName("Label2", 9), QStringLiteral("Angle")), 0, 2,
                     Qt::AlignCenter);
     grid->addWidget(header(54, "Power Factor"), 0, 3, 1, 2);
     constexpr int kFirstVoltageRow = 1;
@@ -131,23 +112,23 @@ void PhaserForm::buildLayout()
     grid->setRowMinimumHeight(kFirstCurrentRow - 1, 6);
     const char *rowTitles[3][3] = {{"Van", "Ia", "PFa"}, {"Vbn", "Ib", "PFb"}, {"Vcn", "Ic", "PFc"}};
     const auto addValue = [this, table, grid](int element, int row, int column) {
-        QLineEdit *edit = display(table, indexed("txtResult1", element));
+        QLineEdit *edit = makeValueDisplay(table, indexedName("txtResult1", element));
         txtResult1_[std::size_t(element)] = edit;
         grid->addWidget(edit, row, column);
     };
     for (int phase = 0; phase < 3; ++phase) {
         const int voltageRow = kFirstVoltageRow + phase;
         const int currentRow = kFirstCurrentRow + phase;
-        grid->addWidget(label(table, indexed("Label2", phase),
+        grid->addWidget(makeNamedLabel(table, indexedName("Label2", phase),
                               QString::fromLatin1(rowTitles[phase][0])),
                         voltageRow, 0);
         addValue(phase, voltageRow, 1);
         addValue(6 + phase, voltageRow, 2);
-        grid->addWidget(label(table, indexed("Label2", 6 + phase),
+        grid->addWidget(makeNamedLabel(table, indexedName("Label2", 6 + phase),
                               QString::fromLatin1(rowTitles[phase][2])),
                         voltageRow, 3, Qt::AlignRight);
         addValue(12 + phase, voltageRow, 4);
-        grid->addWidget(label(table, indexed("Label2", 3 + phase),
+        grid->addWidget(makeNamedLabel(table, indexedName("Label2", 3 + phase),
                               QString::fromLatin1(rowTitles[phase][1])),
                         currentRow, 0);
         addValue(3 + phase, currentRow, 1);
@@ -178,12 +159,7 @@ void PhaserForm::buildLayout()
 void PhaserForm::applyCaptions(const PhaserCaptions &c)
 {
     const auto set = [this](const char *name, const QString &text) {
-        if (auto *w = findChild<QWidget *>(QString::fromLatin1(name))) {
-            if (auto *l = qobject_cast<QLabel *>(w))
-                l->setText(text);
-            else if (auto *b = qobject_cast<QAbstractButton *>(w))
-                b->setText(text);
-        }
+        setCaption(findChild<QWidget *>(QString::fromLatin1(name)), text);
     };
     set("Label7", c.Phaser_La7);
     set("Label51", c.Phaser_La51);
@@ -252,7 +228,11 @@ void PhaserForm::Timer1s_Timer()
         for (int phase = 0; phase < 3; ++phase)
             txtResult1_[std::size_t(3 * group + phase)]->setText(
                 main_.text(QString::fromLatin1(sources[group]), base + phase));
+    drawDiagram();
+}
 
+void PhaserForm::drawDiagram()
+{
     if (!Phaser1)
         return;
     float s[12];
@@ -261,6 +241,16 @@ void PhaserForm::Timer1s_Timer()
     gyroscribe::PwrData data{s[0], s[1], s[2], s[6], s[7], s[8],
                              s[3], s[4], s[5], s[9], s[10], s[11]};
     gyroscribe::callSetPwrData(*Phaser1, data, &lastDrawn);
+}
+
+void PhaserForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Showing the window hands the diagram its pending resize, which redraws
+    // the background and clears the vectors: draw them again at once instead
+    // of leaving the diagram empty until the next refresh.
+    if (!event->spontaneous())
+        drawDiagram();
 }
 
 void PhaserForm::cmdPhaserEnd_Click() { close(); }
@@ -283,7 +273,7 @@ PhasorLauncher::PhasorLauncher(PollCycle &poll, PollView &mainWindow, Messages &
     connect(&Timer1, &QTimer::timeout, this, &PhasorLauncher::Timer1_Timer);
     connect(&poll_, &PollCycle::phasorWindowDue, &Timer1, qOverload<>(&QTimer::start));
     for (int panel = 0; panel < 2; ++panel)
-        if (auto *button = window->findChild<QAbstractButton *>(indexed("cmdPhaseShow", panel)))
+        if (auto *button = window->findChild<QAbstractButton *>(indexedName("cmdPhaseShow", panel)))
             connect(button, &QAbstractButton::clicked, this, &PhasorLauncher::cmdPhaseShow_Click);
 }
 

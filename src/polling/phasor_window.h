@@ -57,9 +57,14 @@ signals:
 public slots:
     void done(int result) override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void buildLayout();
     float valueOf(int index) const;
+    // Hands the twelve values of the table to the diagram.
+    void drawDiagram();
 
     PollView &main_;
     std::function<int()> displayBase_;

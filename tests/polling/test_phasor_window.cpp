@@ -583,6 +583,14 @@ void TestPhasorWindow::drawsTheMeterPolledOverTcp()
     const QImage image = form->grab().toImage();
     QVERIFY(!image.isNull());
     QVERIFY2(image.save(png), qPrintable(png));
+    // The diagram shows its vectors from the first frame: the phase-a voltage
+    // (pure blue) runs from the centre to the right.
+    const QImage diagram = form->Phaser1->widget()->grab().toImage();
+    int blue = 0;
+    for (int x = diagram.width() / 2; x < diagram.width(); ++x)
+        for (int y = 0; y < diagram.height(); ++y)
+            blue += diagram.pixelColor(x, y) == QColor(0, 0, 255) ? 1 : 0;
+    QVERIFY2(blue > diagram.width() / 4, qPrintable(QString::number(blue)));
 
     // Going offline leaves the window open with the last values.
     const QString lastVoltage = resultText(*form, 0);
