@@ -9,6 +9,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 namespace testsupport {
 
 std::optional<MeterWrite> parseWriteLine(const QString &line)
@@ -48,6 +52,9 @@ std::optional<QList<MeterWrite>> parseWriteLog(const QByteArray &text, QString *
 MeterSim::MeterSim(QObject *parent) : QObject(parent)
 {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    // A test killed by its time-out must not leave the meter running and
+    // holding its port for the next run.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     connect(&process_, &QProcess::readyReadStandardOutput, this, &MeterSim::readOutput);
     connect(&process_, &QProcess::readyReadStandardError, this,
             [this] { errorBytes_.append(process_.readAllStandardError()); });
