@@ -4,6 +4,16 @@
 
 #include <QStringList>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 struct LineSettings {
@@ -59,6 +69,13 @@ void setError(QString *error, const QString &text)
 SerialLink::SerialLink(QObject *parent) : QObject(parent)
 {
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::inputArrived);
+#ifdef Q_OS_UNIX
+    // The port's own buffer takes one byte; the rest of an answer waits in the
+    // driver until a transaction takes it. A meter's answer trickling in byte
+    // by byte then wakes the program once, not for every byte: the
+    // transactions look at the receive count in their waits anyway.
+    port_.setReadBufferSize(1);
+#endif
 }
 
 bool SerialLink::setPortNumber(int number, QString *error)
@@ -127,20 +144,47 @@ void SerialLink::close()
 
 bool SerialLink::isOpen() const { return port_.isOpen(); }
 
+int SerialLink::driverCount() const
+{
+#ifdef Q_OS_UNIX
+    int count = 0;
+    if (port_.isOpen() && ::ioctl(port_.handle(), FIONREAD, &count) == 0)
+        return std::max(count, 0);
+#endif
+    return 0;
+}
+
 int SerialLink::inBufferCount()
 {
     if (!port_.isOpen())
         return 0;
-    const qint64 available = port_.bytesAvailable();
-    return available > INT32_MAX ? INT32_MAX : static_cast<int>(available);
+    const qint64 available = port_.bytesAvailable() + driverCount();
+    return static_cast<int>(std::min<qint64>(available, std::numeric_limits<int>::max()));
 }
 
 std::vector<std::uint8_t> SerialLink::takeInput()
 {
     if (!port_.isOpen())
         return {};
-    const QByteArray data = port_.readAll();
-    return std::vector<std::uint8_t>(data.begin(), data.end());
+    // The buffered byte came first; then what the driver holds, up to the
+    // count it reports now (a peer that keeps sending cannot hold us here).
+    const QByteArray buffered = port_.readAll();
+    std::vector<std::uint8_t> data(buffered.begin(), buffered.end());
+#ifdef Q_OS_UNIX
+    std::size_t pending = static_cast<std::size_t>(driverCount());
+    data.reserve(data.size() + pending);
+    std::uint8_t chunk[4096];
+    while (pending > 0) {
+        const ssize_t n = ::read(port_.handle(), chunk, std::min(pending, sizeof chunk));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        data.insert(data.end(), chunk, chunk + n);
+        pending -= static_cast<std::size_t>(n);
+    }
+#endif
+    return data;
 }
 
 void SerialLink::output(std::span<const std::uint8_t> bytes)

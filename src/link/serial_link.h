@@ -37,6 +37,8 @@ signals:
     void inputArrived();
 
 private:
+    // Bytes received by the driver and not yet read from it.
+    int driverCount() const;
     bool applySettings(QString *error);
 
     QSerialPort port_;

@@ -34,6 +34,9 @@ EventLoopWaits::End EventLoopWaits::waitUntilPast(std::int64_t start, std::int64
         timer.setSingleShot(true);
         timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QTimer partialCheck;
+        partialCheck.setTimerType(Qt::PreciseTimer);
+        partialCheck.setInterval(kPartialAnswerCheckMs);
         if (endWhenOffline) {
             QObject::connect(&link_, &LinkState::linkOnlineChanged, &loop, [&loop](bool online) {
                 if (!online)
@@ -49,6 +52,13 @@ EventLoopWaits::End EventLoopWaits::waitUntilPast(std::int64_t start, std::int64
             };
             QObject::connect(&link_.serial, &SerialLink::inputArrived, &loop, arrived);
             QObject::connect(&link_.tcp, &TcpLink::dataArrival, &loop, arrived);
+            // A serial answer that has begun is checked at short intervals
+            // until it is complete; before its first byte nothing polls.
+            QObject::connect(&link_.serial, &SerialLink::inputArrived, &partialCheck,
+                             qOverload<>(&QTimer::start));
+            QObject::connect(&partialCheck, &QTimer::timeout, &loop, arrived);
+            if (link_.serial.isOpen() && link_.serial.inBufferCount() > 0)
+                partialCheck.start();
         }
         timer.start(static_cast<int>(remaining));
         loop.exec();

@@ -9,13 +9,17 @@ class LinkState;
 // stays live and a waiting program uses no CPU.
 class EventLoopWaits : public modbus::Waits {
 public:
-    explicit EventLoopWaits(const LinkState &link) : link_(link) {}
+    explicit EventLoopWaits(LinkState &link) : link_(link) {}
 
     std::int64_t nowMs() override;
     void WaitGapSince(std::int64_t start, int ms) override;
     void WaitWhileOnline(int ms) override;
     bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) override;
     void subDelay(double seconds) override;
+
+    // While part of a serial answer is in, completion is looked at this often:
+    // the serial link no longer signals every byte (see SerialLink).
+    static constexpr int kPartialAnswerCheckMs = 3;
 
 private:
     enum class End { Time, Offline, Input };
@@ -24,5 +28,5 @@ private:
     End waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline,
                       const std::function<bool()> *inputEnds = nullptr);
 
-    const LinkState &link_;
+    LinkState &link_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 
@@ -35,6 +36,12 @@ public:
     {
         QFile::remove(linkPath);
         return QFile::link(device_, linkPath);
+    }
+
+    // Sends bytes to the program's side, as a meter would; false when not all went out.
+    bool send(const QByteArray &bytes) const
+    {
+        return master_ >= 0 && ::write(master_, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
     }
 
 private:
