@@ -72,6 +72,15 @@ private:
     // Runs the poll until the firmware text shows and the first values of a
     // cycle arrived on the panel of displayBase.
     void waitForFirstCycle(const QString &firmware, int displayBase);
+    // Online to a meter with this firmware, its first cycle shown; false
+    // when that failed (the failure is recorded).
+    bool pollingWithFirmware(Transport transport, const QString &firmware, int displayBase)
+    {
+        goOnline(transport, {QStringLiteral("--firmware"), firmware});
+        if (!QTest::currentTestFailed())
+            waitForFirstCycle(firmware, displayBase);
+        return !QTest::currentTestFailed();
+    }
     QString shown(const QString &control) const;
     QString shown(const QString &control, int index) const;
     // The displays of one measurement panel that the cycle fills, one
@@ -310,11 +319,7 @@ void TestPollWithMeter::failedAttemptsOfBlock2AreRetriedInTheSameCycle()
     QFETCH(int, failedAttempts);
     QFETCH(QString, attemptMessage);
 
-    goOnline(transport, {QStringLiteral("--firmware"), firmware});
-    if (QTest::currentTestFailed())
-        return;
-    waitForFirstCycle(firmware, displayBase);
-    if (QTest::currentTestFailed())
+    if (!pollingWithFirmware(transport, firmware, displayBase))
         return;
 
     const QString voltage = ControlMap::elementName(QStringLiteral("txt_V_N"), displayBase);
@@ -365,11 +370,7 @@ void TestPollWithMeter::failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay()
     QFETCH(int, displayBase);
     QFETCH(QString, fault);
 
-    goOnline(transport, {QStringLiteral("--firmware"), firmware});
-    if (QTest::currentTestFailed())
-        return;
-    waitForFirstCycle(firmware, displayBase);
-    if (QTest::currentTestFailed())
+    if (!pollingWithFirmware(transport, firmware, displayBase))
         return;
     if (displayBase == 0) {
         // The CO2 firmware has had its CO2 values read.
