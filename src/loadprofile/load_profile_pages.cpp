@@ -35,18 +35,30 @@ QHBoxLayout *dateSelector(QWidget *parent, const char *name)
     return row;
 }
 
+// The two load-profile groups side by side, each with its command button.
+struct GroupButton {
+    const char *name;
+    const char *caption;
+};
+
+void addGroupButtons(QWidget *page, GroupButton first, GroupButton second)
+{
+    auto *layout = new QHBoxLayout(page);
+    int group = 1;
+    for (const GroupButton &button : {first, second}) {
+        QGroupBox *frame = groupFrame(page, group++);
+        frame->layout()->addWidget(makeCommandButton(frame, button.name, button.caption));
+        layout->addWidget(frame);
+    }
+    layout->addStretch();
+}
+
 } // namespace
 
 void buildLoadProfileRecordsPage(QWidget *page)
 {
-    auto *layout = new QHBoxLayout(page);
-    QGroupBox *group1 = groupFrame(page, 1);
-    group1->layout()->addWidget(makeCommandButton(group1, "Comm_Clr_G1_Data", "Clear Group1 Data"));
-    QGroupBox *group2 = groupFrame(page, 2);
-    group2->layout()->addWidget(makeCommandButton(group2, "Comm_Clr_G2_Data", "Clear Group2 Data"));
-    layout->addWidget(group1);
-    layout->addWidget(group2);
-    layout->addStretch();
+    addGroupButtons(page, {"Comm_Clr_G1_Data", "Clear Group1 Data"},
+                    {"Comm_Clr_G2_Data", "Clear Group2 Data"});
 }
 
 void buildLoadProfileReadPage(QWidget *page)
@@ -92,12 +104,6 @@ void buildLoadProfileReadPage(QWidget *page)
 
 void buildLoadProfileSettingPage(QWidget *page)
 {
-    auto *layout = new QHBoxLayout(page);
-    QGroupBox *group1 = groupFrame(page, 1);
-    group1->layout()->addWidget(makeCommandButton(group1, "cmdLoadProfileG1Set", "Group1 Setting"));
-    QGroupBox *group2 = groupFrame(page, 2);
-    group2->layout()->addWidget(makeCommandButton(group2, "cmdLoadProfileG2Set", "Group2 Setting"));
-    layout->addWidget(group1);
-    layout->addWidget(group2);
-    layout->addStretch();
+    addGroupButtons(page, {"cmdLoadProfileG1Set", "Group1 Setting"},
+                    {"cmdLoadProfileG2Set", "Group2 Setting"});
 }
