@@ -265,7 +265,7 @@ void PhaserForm::done(int result)
 
 PhasorLauncher::PhasorLauncher(PollCycle &poll, PollView &mainWindow, Messages &messages,
                                std::function<PhaserCaptions()> captions, QWidget *window)
-    : QObject(window), poll_(poll), main_(mainWindow), messages_(messages),
+    : poll_(poll), main_(mainWindow), messages_(messages),
       captions_(std::move(captions)), window_(window)
 {
     Timer1.setObjectName(QStringLiteral("Timer1"));
