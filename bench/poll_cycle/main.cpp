@@ -9,7 +9,7 @@
 #include "counting_serial.h"
 #include "link/link_state.h"
 #include "metersim_process.h"
-#include "modbus/event_loop_waits.h"
+#include "link/event_loop_waits.h"
 #include "modbus/transactions.h"
 #include "polling/measurement_panel.h"
 #include "polling/poll_cycle.h"
@@ -37,6 +37,7 @@ class BenchHost : public modbus::TransactionHost {
 public:
     explicit BenchHost(LinkState &link) : link_(link) {}
     bool linkOnline() const override { return link_.LinkOnline(); }
+    std::uint64_t linkSession() const override { return link_.session(); }
     int slaveAddress() const override { return link_.SlaveAddress; }
     void setStatusText(const std::string &text) override { lastStatus = text; }
     void takeLinkOffline() override { link_.setLinkOnline(false); }

@@ -1,7 +1,7 @@
 #include "app/language_sel_form.h"
 
-#include "app/named_controls.h"
-#include "app/messages.h"
+#include "ui/named_controls.h"
+#include "ui/messages.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "app/main_form.h"
-#include "app/message_boxes.h"
+#include "ui/message_boxes.h"
 
 #include <QApplication>
 

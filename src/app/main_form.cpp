@@ -2,14 +2,14 @@
 
 #include "app/language_sel_form.h"
 #include "app/main_page.h"
-#include "app/messages.h"
 #include "app/startup_lists.h"
+#include "config/setting_panel.h"
 #include "i18n/language_controller.h"
 #include "link/connection_panel.h"
 #include "link/port_scan.h"
 #include "link/socket_events.h"
-#include "modbus/event_loop_waits.h"
-#include "modbus/transactions.h"
+#include "link/transaction_link.h"
+#include "loadprofile/load_profile_panel.h"
 #include "polling/phasor_window.h"
 #include "polling/poll_cycle.h"
 #include "polling/widget_poll_view.h"
@@ -51,24 +51,24 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     statusBar()->addWidget(status, 1);
 
     pollView_ = std::make_unique<WidgetPollView>(this);
-    waits_ = std::make_unique<EventLoopWaits>(link_);
-    language_ = std::make_unique<i18n::LanguageController>(files_, controls_, link_);
-    connection_ = std::make_unique<ConnectionPanel>(link_, download_, language_->texts(),
-                                                    messages_, controls_);
-    transactions_ = std::make_unique<modbus::Transactions>(*connection_, *waits_, link_.serial,
-                                                           link_.tcp);
-    poll_ = std::make_unique<PollCycle>(*transactions_, link_, *pollView_);
-    connection_->attachPolling(*transactions_, *poll_);
+    transactionLink_ = std::make_unique<TransactionLink>(link_);
+    connect(transactionLink_.get(), &TransactionLink::statusText, status, &QLineEdit::setText);
+    language_ = std::make_unique<i18n::LanguageController>(files_, controls_,
+                                                           [this] { return link_.RtuMode; });
+    connect(&link_, &LinkState::linkOnlineChanged, language_.get(),
+            &i18n::LanguageController::setLinkOnline);
+    connection_ = std::make_unique<ConnectionPanel>(link_, language_->texts(), messages_, controls_);
+    poll_ = std::make_unique<PollCycle>(transactionLink_->transactions(), link_, *pollView_);
+    poll_->onlineStatusText = [this] { return language_->texts().online_Status2; };
     portScan_ = std::make_unique<PortScan>(
         link_, *controls_.require<QComboBox>(QStringLiteral("Combo_CommPort")), language_->texts(),
         messages_);
-
-    poll_->onlineStatusText = [this] { return language_->texts().online_Status2; };
-    socketEvents_ = std::make_unique<SocketEvents>(link_.tcp, *transactions_, messages_,
+    socketEvents_ = std::make_unique<SocketEvents>(link_.tcp, messages_,
                                                    [this] { return connection_->tcpConnecting(); });
-
-    phasor_ = std::make_unique<PhasorLauncher>(*poll_, *pollView_, messages_,
+    phasor_ = std::make_unique<PhasorLauncher>(*poll_, link_, *pollView_, messages_,
                                                [this] { return phaserCaptions(); }, this);
+    settings_ = std::make_unique<SettingPanel>(link_, controls_);
+    loadProfile_ = std::make_unique<LoadProfilePanel>(link_, download_, controls_);
 
     connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),
             &QPushButton::clicked, portScan_.get(), &PortScan::cmdScanComPort_Click);
@@ -83,10 +83,18 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
 
 MainForm::~MainForm()
 {
-    // The poll timer must not fire into half-destroyed subsystems.
+    // No timer may fire into half-destroyed subsystems.
+    stopTimers();
+}
+
+void MainForm::stopTimers()
+{
     poll_->Timer1Sec.stop();
     download_.Timer_RS_Lpf.stop();
+    phasor_->Timer1.stop();
 }
+
+modbus::Transactions &MainForm::transactions() { return transactionLink_->transactions(); }
 
 bool MainForm::Form_Load()
 {
@@ -113,8 +121,7 @@ bool MainForm::Form_Load()
 
     OpenTextFileTest();
 
-    poll_->Timer1Sec.stop();
-    download_.Timer_RS_Lpf.stop();
+    stopTimers();
     link_.setLinkOnline(false);
 
     fillStartupLists(controls_);
@@ -190,13 +197,9 @@ void MainForm::wirePageButtons()
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    poll_->Timer1Sec.stop();
-    download_.Timer_RS_Lpf.stop();
-    phasor_->Timer1.stop();
+    stopTimers();
     // A transaction still waiting returns at once once the link is offline.
-    link_.setLinkOnline(false);
-    link_.serial.close();
-    link_.tcp.close();
+    link_.closeAndGoOffline();
     event->accept();
     emit unloaded();
 }

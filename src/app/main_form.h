@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/control_map.h"
+#include "ui/control_map.h"
 #include "app/window_titles.h"
 #include "i18n/language_files.h"
 #include "link/link_state.h"
@@ -11,13 +11,15 @@
 #include <memory>
 
 class ConnectionPanel;
-class EventLoopWaits;
+class LoadProfilePanel;
 class Messages;
 class PollCycle;
 class PhasorLauncher;
 struct PhaserCaptions;
 class PortScan;
+class SettingPanel;
 class SocketEvents;
+class TransactionLink;
 class WidgetPollView;
 namespace i18n {
 class LanguageController;
@@ -26,9 +28,9 @@ namespace modbus {
 class Transactions;
 }
 
-// The main window. It builds the page, owns the state of each subsystem
-// (link, transactions, poll cycle, load-profile download, language) and
-// wires them together.
+// The main window. It builds the page and owns each subsystem (link,
+// transactions, poll cycle, settings, load profile, language). Each subsystem
+// follows the link's online state by itself; the window only builds them.
 class MainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -53,7 +55,8 @@ public:
     LinkState &link() { return link_; }
     DownloadState &download() { return download_; }
     PollCycle &poll() { return *poll_; }
-    modbus::Transactions &transactions() { return *transactions_; }
+    modbus::Transactions &transactions();
+    TransactionLink &transactionLink() { return *transactionLink_; }
     ConnectionPanel &connection() { return *connection_; }
     PortScan &portScan() { return *portScan_; }
     PhasorLauncher &phasor() { return *phasor_; }
@@ -71,23 +74,26 @@ protected:
 
 private:
     void wirePageButtons();
+    // The one place that stops every timer of the window.
+    void stopTimers();
     PhaserCaptions phaserCaptions() const;
 
     Messages &messages_;
     QString programDir_;
     LinkState link_;
-    DownloadState download_;
+    DownloadState download_{link_};
     i18n::LanguageFiles files_;
     ControlMap controls_{this};
     WindowTitles titles_;
 
     std::unique_ptr<WidgetPollView> pollView_;
-    std::unique_ptr<EventLoopWaits> waits_;
+    std::unique_ptr<TransactionLink> transactionLink_;
     std::unique_ptr<i18n::LanguageController> language_;
     std::unique_ptr<ConnectionPanel> connection_;
-    std::unique_ptr<modbus::Transactions> transactions_;
     std::unique_ptr<PollCycle> poll_;
     std::unique_ptr<PortScan> portScan_;
     std::unique_ptr<SocketEvents> socketEvents_;
     std::unique_ptr<PhasorLauncher> phasor_;
+    std::unique_ptr<SettingPanel> settings_;
+    std::unique_ptr<LoadProfilePanel> loadProfile_;
 };

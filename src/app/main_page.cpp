@@ -1,6 +1,6 @@
 #include "app/main_page.h"
 
-#include "app/named_controls.h"
+#include "ui/named_controls.h"
 
 #include "config/setting_pages.h"
 #include "link/connection_row.h"
@@ -47,7 +47,7 @@ QHBoxLayout *pageButtons(QWidget *parent, const char *name, std::initializer_lis
     int index = 0;
     for (const char *caption : captions) {
         auto *button = makeNamed<QPushButton>(
-            parent, QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index));
+            parent, controlName(name, index));
         button->setText(QString::fromUtf8(caption));
         button->setCheckable(true);
         button->setMinimumHeight(28);
@@ -68,12 +68,13 @@ void buildMeasurementColumn(QWidget *page, QHBoxLayout *middle)
     auto *stack = new QVBoxLayout(frame);
     stack->setContentsMargins(0, 0, 0, 0);
     for (int panel = 0; panel < 2; ++panel) {
-        QTabWidget *tabs = makeTabs(frame, QStringLiteral("SSTab2(%1)").arg(panel));
+        QTabWidget *tabs = makeTabs(frame, controlName("SSTab2", panel));
         buildMeasurementPanel(tabs, panel);
         stack->addWidget(tabs);
+        // Panel 1 takes panel 0's place for the meters that need it.
+        if (panel == 1)
+            tabs->hide();
     }
-    // Panel 1 takes panel 0's place for the meters that need it.
-    frame->findChild<QTabWidget *>(QStringLiteral("SSTab2(1)"))->hide();
     column->addWidget(frame, 1);
     middle->addLayout(column, 5);
 }

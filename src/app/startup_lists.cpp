@@ -1,6 +1,8 @@
 #include "app/startup_lists.h"
 
-#include "app/control_map.h"
+#include "link/connection_row.h"
+#include "ui/control_map.h"
+#include "ui/named_controls.h"
 
 #include <QComboBox>
 #include <QPlainTextEdit>
@@ -10,27 +12,11 @@ namespace {
 
 constexpr int kDateFields = 5;
 
-QStringList numbers(int first, int last)
-{
-    QStringList items;
-    for (int n = first; n <= last; ++n)
-        items << QString::number(n);
-    return items;
-}
-
-// Replaces a list's entries and selects one so that its selection handler
-// runs once, as a user's choice would.
+// Replaces a list's entries and selects one (see fillList).
 void fillList(const ControlMap &controls, const QString &name, const QStringList &items,
               int selected)
 {
-    auto *list = controls.require<QComboBox>(name);
-    {
-        const QSignalBlocker quiet(list);
-        list->clear();
-        list->addItems(items);
-        list->setCurrentIndex(-1);
-    }
-    list->setCurrentIndex(selected);
+    ::fillList(controls.require<QComboBox>(name), items, selected);
 }
 
 const char *const kDisplayItemDescription[] = {
@@ -50,10 +36,10 @@ const char *const kDisplayItemDescription[] = {
 void fillDateSelector(const ControlMap &controls, const QString &name)
 {
     // Year as two digits (2011 to 2030, "12" shown), month, day, hour, minute.
-    const QStringList items[kDateFields] = {numbers(11, 30), numbers(1, 12), numbers(1, 31),
-                                            numbers(0, 23), numbers(0, 59)};
+    const QStringList items[kDateFields] = {numberTexts(11, 30), numberTexts(1, 12), numberTexts(1, 31),
+                                            numberTexts(0, 23), numberTexts(0, 59)};
     for (int field = 0; field < kDateFields; ++field)
-        fillList(controls, ControlMap::elementName(name, field), items[field],
+        fillList(controls, controlName(name, field), items[field],
                  field == 0 ? items[0].indexOf(QStringLiteral("12")) : 0);
 }
 
@@ -61,18 +47,16 @@ void fillDateSelector(const ControlMap &controls, const QString &name)
 
 void fillStartupLists(const ControlMap &controls)
 {
-    const QStringList addresses = numbers(1, 247);
+    const QStringList addresses = numberTexts(1, 247);
     const int address15 = addresses.indexOf(QStringLiteral("15"));
 
     fillList(controls, QStringLiteral("Combo_Modbus_BaudRate"),
              {QStringLiteral("9600"), QStringLiteral("19200")}, 1);
     fillList(controls, QStringLiteral("Combo_Modbus_add"), addresses, address15);
-    fillList(controls, QStringLiteral("Combo_Modbus_add_sel"), addresses, address15);
-    fillList(controls, QStringLiteral("Combo_BaudRate_Sel"),
-             {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")}, 1);
+    fillConnectionLists(controls);
 
-    QStringList displayItems = numbers(0, 10);
-    displayItems << QStringLiteral("12") << numbers(101, 140);
+    QStringList displayItems = numberTexts(0, 10);
+    displayItems << QStringLiteral("12") << numberTexts(101, 140);
     fillList(controls, QStringLiteral("Combo_Display_Item_sel"), displayItems,
              displayItems.indexOf(QStringLiteral("1")));
 
@@ -83,10 +67,9 @@ void fillStartupLists(const ControlMap &controls)
              {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("100"),
               QStringLiteral("200")},
              0);
-    fillList(controls, QStringLiteral("Combo1"), numbers(3, 15), 0);
-    fillList(controls, QStringLiteral("Combo_Display_Ser_sel"), numbers(1, 50), 0);
-    fillList(controls, QStringLiteral("Combo_SetStopBit"), numbers(1, 2), 0);
-    fillList(controls, QStringLiteral("Combo_StopBit"), numbers(1, 2), 0);
+    fillList(controls, QStringLiteral("Combo1"), numberTexts(3, 15), 0);
+    fillList(controls, QStringLiteral("Combo_Display_Ser_sel"), numberTexts(1, 50), 0);
+    fillList(controls, QStringLiteral("Combo_SetStopBit"), numberTexts(1, 2), 0);
     fillList(controls, QStringLiteral("Combo_SetWiring"),
              {QStringLiteral("Auto"), QStringLiteral("1P2W"), QStringLiteral("1P3W"),
               QStringLiteral("3P3W 2CT"), QStringLiteral("3P3W 3CT"), QStringLiteral("3P4W")},
@@ -97,8 +80,6 @@ void fillStartupLists(const ControlMap &controls)
         description += QLatin1String(line) + QStringLiteral("\r\n");
     controls.require<QPlainTextEdit>(QStringLiteral("txtDisplayIndex"))->setPlainText(description);
 
-    fillList(controls, QStringLiteral("Combo_Port_Sel"),
-             {QStringLiteral("502"), QStringLiteral("503")}, 0);
     fillDateSelector(controls, QStringLiteral("cmbLPReadBeginTime"));
     fillDateSelector(controls, QStringLiteral("cmbLPReadEndTime"));
 }

@@ -1,6 +1,6 @@
 #include "config/setting_pages.h"
 
-#include "app/named_controls.h"
+#include "ui/named_controls.h"
 
 #include <QComboBox>
 #include <QGridLayout>

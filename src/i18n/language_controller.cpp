@@ -1,9 +1,8 @@
 #include "i18n/language_controller.h"
 
-#include "app/caption.h"
-#include "app/control_map.h"
+#include "ui/caption.h"
+#include "ui/control_map.h"
 #include "i18n/caption_table.h"
-#include "link/link_state.h"
 
 #include <QComboBox>
 #include <QFont>
@@ -27,9 +26,15 @@ QFont captionFont(const QWidget *control, int pointSize)
 } // namespace
 
 LanguageController::LanguageController(const LanguageFiles &files, const ControlMap &controls,
-                                       const LinkState &link, QObject *parent)
-    : QObject(parent), files_(files), controls_(controls), link_(link)
+                                       std::function<bool()> rtuMode, QObject *parent)
+    : QObject(parent), files_(files), controls_(controls), rtuMode_(std::move(rtuMode))
 {
+}
+
+void LanguageController::setLinkOnline(bool online)
+{
+    for (const char *name : {"Combo_Languages", "langCheck"})
+        controls_.require<QWidget>(QLatin1String(name))->setEnabled(!online);
 }
 
 void LanguageController::applyLanguage(Language language)
@@ -51,7 +56,7 @@ void LanguageController::applyCaptions(const IniFile &file)
             continue;
 
         const char *key = row.key;
-        if (row.variant == CaptionVariant::ByLinkMode && !link_.RtuMode)
+        if (row.variant == CaptionVariant::ByLinkMode && !rtuMode_())
             key = row.keyAlternative;
         if (row.variant == CaptionVariant::ByLPIndex) {
             const QWidget *index = controls_.find(QStringLiteral("txtLPindex"));

@@ -7,8 +7,9 @@
 
 #include <array>
 
+#include <functional>
+
 class ControlMap;
-class LinkState;
 
 namespace i18n {
 
@@ -17,8 +18,9 @@ namespace i18n {
 class LanguageController : public QObject {
     Q_OBJECT
 public:
+    // rtuMode tells the link mode, which picks the texts of some captions.
     LanguageController(const LanguageFiles &files, const ControlMap &controls,
-                       const LinkState &link, QObject *parent = nullptr);
+                       std::function<bool()> rtuMode, QObject *parent = nullptr);
 
     // The message texts of the applied file. The reference stays valid; its
     // contents change when another file is applied.
@@ -30,6 +32,10 @@ public:
 
     // The language button: applies the language picked in Combo_Languages.
     void langCheck_Click();
+
+    // No language change while the link is online: the language list and
+    // its button are disabled then.
+    void setLinkOnline(bool online);
 
     // Row of each language in Combo_Languages (English, Chinese, Japanese);
     // -1 for a language that is not offered.
@@ -45,7 +51,7 @@ private:
 
     const LanguageFiles &files_;
     const ControlMap &controls_;
-    const LinkState &link_;
+    std::function<bool()> rtuMode_;
     LanguageTexts texts_;
     Language language_ = Language::English;
 };

@@ -1,16 +1,14 @@
 #include "link/connection_panel.h"
 
-#include "app/back_color.h"
-#include "app/caption.h"
-#include "app/control_map.h"
-#include "app/lockable_combo_box.h"
-#include "app/messages.h"
+#include "ui/back_color.h"
+#include "ui/caption.h"
+#include "ui/control_map.h"
+#include "ui/lockable_combo_box.h"
+#include "ui/messages.h"
 #include "i18n/language_texts.h"
 #include "link/connection_row.h"
 #include "link/ip_address.h"
 #include "link/link_state.h"
-#include "loadprofile/download_state.h"
-#include "polling/poll_cycle.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -20,26 +18,12 @@ namespace {
 
 const QColor kOnlineColor(0x80, 0xFF, 0x80);
 const QColor kOfflineColor(0xFF, 0xC0, 0xC0);
-const QColor kInterruptedDownloadColor(0xFF, 0x80, 0x80);
-
-// The meter-setting and load-profile controls: usable only while online.
-const char *const kLinkControls[] = {
-    "cmdModbusAddSet", "cmdBaudRateSet",      "cmdPTRatio1Set",      "cmdCTRatio1Set",
-    "cmdDisplayItemSet", "cmdScrollTimeSet",  "cmdTimeSet",          "Command8",
-    "cmdStopLPRead",   "cmdLoadProfileG1Set", "cmdLoadProfileG2Set", "Comm_Clr_G1_Data",
-    "Comm_Clr_G2_Data", "cmbLPReadGroupSel1", "cmdClrkWh",           "cmdStopBitSet",
-    "cmdWiringSet",    "cmdPTRatio2Set",      "cmdCTRatio2Set",      "cmdReadLP2",
-    "cmdPhaseShow(0)", "cmdPhaseShow(1)",
-};
-
-// Connection settings that cannot change while online, and the language
-// choice, which cannot either.
+// Connection settings that cannot change while online. The port scan would
+// probe the open port, and the TCP settings only take effect at the next
+// connect.
 const char *const kOfflineOnlyControls[] = {
-    "Combo_Languages", "langCheck",      "Combo_CommPort", "Combo_Modbus_add_sel",
-    "Combo_BaudRate_Sel", "Combo_StopBit", "CommModbusModeChange",
-    // The port scan would probe the open port, and the TCP settings only
-    // take effect at the next connect.
-    "cmdScanComPort", "IPAddress",        "Combo_Port_Sel",
+    "Combo_CommPort", "Combo_Modbus_add_sel", "Combo_BaudRate_Sel", "Combo_StopBit",
+    "CommModbusModeChange", "cmdScanComPort", "IPAddress", "Combo_Port_Sel",
 };
 
 const char *const kSerialControls[] = {"lblComPort", "Combo_CommPort", "cmdScanComPort",
@@ -57,11 +41,9 @@ bool readInteger(const QString &text, int &value)
 
 } // namespace
 
-ConnectionPanel::ConnectionPanel(LinkState &link, DownloadState &download,
-                                 const i18n::LanguageTexts &texts, Messages &messages,
-                                 const ControlMap &controls, QObject *parent)
-    : QObject(parent), link_(link), download_(download), texts_(texts),
-      messages_(messages), controls_(controls),
+ConnectionPanel::ConnectionPanel(LinkState &link, const i18n::LanguageTexts &texts,
+                                 Messages &messages, const ControlMap &controls, QObject *parent)
+    : QObject(parent), link_(link), texts_(texts), messages_(messages), controls_(controls),
       frame_(controls.require<QWidget>(QStringLiteral("Frame9(1)"))),
       commPort_(controls.require<LockableComboBox>(QStringLiteral("Combo_CommPort"))),
       baudRate_(controls.require<LockableComboBox>(QStringLiteral("Combo_BaudRate_Sel"))),
@@ -69,19 +51,14 @@ ConnectionPanel::ConnectionPanel(LinkState &link, DownloadState &download,
       tcpPort_(controls.require<QComboBox>(QStringLiteral("Combo_Port_Sel"))),
       address_(controls.require<QComboBox>(QStringLiteral("Combo_Modbus_add_sel"))),
       ipAddress_(controls.require<QLineEdit>(QStringLiteral("IPAddress"))),
-      scan_(controls.require<QPushButton>(QStringLiteral("cmdScanComPort"))),
       modeSwitch_(controls.require<QPushButton>(QStringLiteral("CommModbusModeChange"))),
       online_(controls.require<QPushButton>(QStringLiteral("cmdOnLine"))),
       onlineText_(controls.require<QLabel>(QStringLiteral("txt_Online"))),
-      onlineLamp_(controls.require<QLabel>(QStringLiteral("txt_Online_c"))),
-      statusLine_(controls.require<QLineEdit>(QStringLiteral("Text6")))
+      onlineLamp_(controls.require<QLabel>(QStringLiteral("txt_Online_c")))
 {
     // Every control the link switches must exist before the first switch.
-    for (const char *name : kLinkControls)
-        controls_.require<QWidget>(QLatin1String(name));
     for (const char *name : kOfflineOnlyControls)
         controls_.require<QWidget>(QLatin1String(name));
-    controls_.require<QWidget>(QStringLiteral("cmdSetCO2"));
 
     auto selected = [](QComboBox *list, void (ConnectionPanel::*handler)(), ConnectionPanel *self) {
         connect(list, &QComboBox::currentIndexChanged, self, [self, handler](int index) {
@@ -105,6 +82,7 @@ ConnectionPanel::ConnectionPanel(LinkState &link, DownloadState &download,
     // once the connect button's handler has finished.
     connect(&link_.tcp, &TcpLink::socketError, this, &ConnectionPanel::onTcpFailed,
             Qt::QueuedConnection);
+    connect(&link_, &LinkState::linkOnlineChanged, this, &ConnectionPanel::linkOnlineChanged);
 }
 
 void ConnectionPanel::showModeControls(bool rtuMode)
@@ -168,9 +146,8 @@ void ConnectionPanel::cmdOnLine_Click()
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_Box1);
         return;
     }
-    showDownloadStartButton();
     if (link_.LinkOnline()) {
-        closeLinkAndGoOffline();
+        link_.closeAndGoOffline();
         return;
     }
 
@@ -179,8 +156,6 @@ void ConnectionPanel::cmdOnLine_Click()
                        texts_.online_CheckIP1 + QLatin1Char('\n') + texts_.online_CheckIP2);
         return;
     }
-    controls_.require<QWidget>(QStringLiteral("langCheck"))->setEnabled(false);
-    controls_.require<QWidget>(QStringLiteral("Combo_Languages"))->setEnabled(false);
     if (!goOnline())
         errorPath();
 }
@@ -202,8 +177,6 @@ bool ConnectionPanel::goOnline()
             return false;
         link_.tcp.setRemoteHost(ipAddress_->text());
     }
-
-    link_.setLinkOnline(true);
     setCaption(online_, texts_.online_OFF);
 
     if (link_.RtuMode) {
@@ -216,63 +189,42 @@ bool ConnectionPanel::goOnline()
         tcpConnectTimer_.start();
         link_.tcp.connectToMeter();
     }
-
-    setCaption(onlineText_, texts_.online_ON);
-    controls_.require<QWidget>(QStringLiteral("cmdSetCO2"))->setEnabled(false);
-    if (link_.RtuMode) {
-        link_.serial.takeInput();
-        if (transactions_)
-            transactions_->CrcTableSetup();
-    }
-    if (poll_)
-        poll_->Timer1Sec.start();
-    setBackColor(onlineLamp_, kOnlineColor);
-    SetLinkControls(true);
-    if (poll_)
-        poll_->FirmwareReadPending = true;
-    for (const char *name : kOfflineOnlyControls)
-        controls_.require<QWidget>(QLatin1String(name))->setEnabled(false);
+    // Once the port is open (or the connection under way) the link is
+    // online, and every part of the window follows.
+    link_.setLinkOnline(true);
     return true;
-}
-
-void ConnectionPanel::showDownloadStartButton()
-{
-    controls_.require<QWidget>(QStringLiteral("cmdStopLPRead"))->hide();
-    controls_.require<QWidget>(QStringLiteral("Command8"))->show();
-}
-
-void ConnectionPanel::closeLinkAndGoOffline()
-{
-    if (link_.RtuMode)
-        link_.serial.close();
-    else
-        link_.tcp.close();
-    offlineTail();
 }
 
 void ConnectionPanel::errorPath()
 {
     messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
                    link_.RtuMode ? texts_.rightdown_Box9 : texts_.rightdown_Box12);
-    offlineTail();
+    // The port is left as it is: the next connect closes and reopens it.
+    if (link_.LinkOnline())
+        link_.setLinkOnline(false);
+    else
+        showOfflineAppearance();
 }
 
-void ConnectionPanel::offlineTail()
+void ConnectionPanel::linkOnlineChanged(bool online)
 {
+    if (online) {
+        showOnlineAppearance();
+        return;
+    }
     tcpConnecting_ = false;
     tcpConnectTimer_.stop();
-    link_.setLinkOnline(false);
-    if (link_.RtuMode)
-        resetSerialReceive();
-    if (poll_)
-        poll_->Timer1Sec.stop();
-    if (download_.Timer_RS_Lpf.isActive()) {
-        download_.Timer_RS_Lpf.stop();
-        if (download_.hasRecordsLeft())
-            setBackColor(controls_.require<QWidget>(QStringLiteral("Command8")),
-                         kInterruptedDownloadColor);
-    }
     showOfflineAppearance();
+}
+
+void ConnectionPanel::showOnlineAppearance()
+{
+    setCaption(online_, texts_.online_OFF);
+    setCaption(onlineText_, texts_.online_ON);
+    setBackColor(onlineLamp_, kOnlineColor);
+    SetLinkControls(true);
+    for (const char *name : kOfflineOnlyControls)
+        controls_.require<QWidget>(QLatin1String(name))->setEnabled(false);
 }
 
 void ConnectionPanel::showOfflineAppearance()
@@ -283,22 +235,12 @@ void ConnectionPanel::showOfflineAppearance()
     SetLinkControls(false);
     for (const char *name : kOfflineOnlyControls)
         controls_.require<QWidget>(QLatin1String(name))->setEnabled(true);
-    controls_.require<QWidget>(QStringLiteral("cmdSetCO2"))->setEnabled(false);
-}
-
-void ConnectionPanel::resetSerialReceive()
-{
-    link_.serial.takeInput();
-    if (transactions_)
-        transactions_->CrcTableSetup();
 }
 
 void ConnectionPanel::SetLinkControls(bool e)
 {
     commPort_->setLocked(e);
     baudRate_->setLocked(e);
-    for (const char *name : kLinkControls)
-        controls_.require<QWidget>(QLatin1String(name))->setEnabled(e);
 }
 
 void ConnectionPanel::onTcpConnected()
@@ -317,23 +259,4 @@ void ConnectionPanel::onTcpFailed()
     tcpConnectTimer_.stop();
     link_.tcp.close();
     errorPath();
-}
-
-bool ConnectionPanel::linkOnline() const { return link_.LinkOnline(); }
-
-int ConnectionPanel::slaveAddress() const { return link_.SlaveAddress; }
-
-void ConnectionPanel::setStatusText(const std::string &text)
-{
-    statusLine_->setText(QString::fromStdString(text));
-}
-
-void ConnectionPanel::takeLinkOffline()
-{
-    // Only an online link can be taken offline: the connect button's handler
-    // would otherwise start a new connection.
-    if (!link_.LinkOnline())
-        return;
-    showDownloadStartButton();
-    closeLinkAndGoOffline();
 }

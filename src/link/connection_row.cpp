@@ -1,7 +1,7 @@
 #include "link/connection_row.h"
 
-#include "app/named_controls.h"
-#include "app/lockable_combo_box.h"
+#include "ui/named_controls.h"
+#include "ui/lockable_combo_box.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -93,9 +93,21 @@ void buildConnectionRow(QWidget *frame)
 void placeBaudRateLabel(QWidget *frame, bool rtuMode)
 {
     auto *grid = frame->findChild<QGridLayout *>(QStringLiteral("connectionGrid"));
-    auto *label = frame->findChild<QLabel *>(QStringLiteral("lblBaudRate"));
+    auto *label = ControlMap(frame).get<QLabel>(QStringLiteral("lblBaudRate"));
     if (!grid || !label)
         return;
     grid->removeWidget(label);
     grid->addWidget(label, rtuMode ? kBaudRow : kPortRow, 0);
+}
+
+void fillConnectionLists(const ControlMap &controls)
+{
+    const QStringList addresses = numberTexts(1, 247);
+    fillList(controls.require<QComboBox>(QStringLiteral("Combo_Modbus_add_sel")), addresses,
+             addresses.indexOf(QStringLiteral("15")));
+    fillList(controls.require<QComboBox>(QStringLiteral("Combo_BaudRate_Sel")),
+             {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")}, 1);
+    fillList(controls.require<QComboBox>(QStringLiteral("Combo_StopBit")), numberTexts(1, 2), 0);
+    fillList(controls.require<QComboBox>(QStringLiteral("Combo_Port_Sel")),
+             {QStringLiteral("502"), QStringLiteral("503")}, 0);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+class ControlMap;
 class QWidget;
 
 // Builds the connection row into its frame (Frame9(1)): the link settings of
@@ -11,3 +12,8 @@ void buildConnectionRow(QWidget *frame);
 // Places lblBaudRate for a link mode: beside the baud rate in serial mode,
 // in the row of the port number (beside the IP address) in TCP mode.
 void placeBaudRateLabel(QWidget *frame, bool rtuMode);
+
+// Fills the lists of the connection row and selects their defaults (meter
+// address 15, 19200 baud, 1 stop bit, TCP port 502); selecting runs each
+// list's selection handler.
+void fillConnectionLists(const ControlMap &controls);

@@ -1,6 +1,6 @@
 #include "link/port_scan.h"
 
-#include "app/messages.h"
+#include "ui/messages.h"
 #include "i18n/language_texts.h"
 #include "link/link_state.h"
 #include "link/port_map.h"

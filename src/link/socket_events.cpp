@@ -1,21 +1,13 @@
 #include "link/socket_events.h"
 
-#include "app/messages.h"
 #include "link/tcp_link.h"
-#include "modbus/transactions.h"
+#include "ui/messages.h"
 
-SocketEvents::SocketEvents(TcpLink &tcp, modbus::Transactions &transactions, Messages &messages,
-                           std::function<bool()> connecting, QObject *parent)
-    : QObject(parent), transactions_(transactions), messages_(messages),
-      connecting_(std::move(connecting))
+SocketEvents::SocketEvents(TcpLink &tcp, Messages &messages, std::function<bool()> connecting,
+                           QObject *parent)
+    : QObject(parent), messages_(messages), connecting_(std::move(connecting))
 {
-    connect(&tcp, &TcpLink::dataArrival, this, &SocketEvents::Winsock_DataArrival);
     connect(&tcp, &TcpLink::socketError, this, &SocketEvents::Winsock_Error);
-}
-
-void SocketEvents::Winsock_DataArrival(qint64 totalBytes)
-{
-    transactions_.Winsock_DataArrival(totalBytes);
 }
 
 void SocketEvents::Winsock_Error(int number, const QString &description)

@@ -1,6 +1,6 @@
 #include "loadprofile/load_profile_pages.h"
 
-#include "app/named_controls.h"
+#include "ui/named_controls.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -29,7 +29,7 @@ QHBoxLayout *dateSelector(QWidget *parent, const char *name)
     auto *row = new QHBoxLayout;
     for (int field = 0; field < kDateFields; ++field) {
         row->addWidget(new QLabel(QLatin1String(kSeparators[field]), parent));
-        row->addWidget(makeNamedList(parent, QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(field), 2));
+        row->addWidget(makeNamedList(parent, controlName(name, field), 2));
     }
     row->addStretch();
     return row;

@@ -89,9 +89,10 @@ void Transactions::refuse()
     LastTransOK = false;
 }
 
-bool Transactions::linkReady(bool rtuMode) const
+bool Transactions::linkReady(bool rtuMode, std::uint64_t session) const
 {
-    return host_.linkOnline() && (rtuMode ? serial_.isOpen() : tcp_.isConnected());
+    return host_.linkOnline() && host_.linkSession() == session
+           && (rtuMode ? serial_.isOpen() : tcp_.isConnected());
 }
 
 void Transactions::linkLost()
@@ -125,12 +126,15 @@ bool Transactions::answerComplete(int expectedLength, bool rtuMode)
 void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
 {
     const bool isRead = readCount > 0;
+    // Going offline and online again while this transaction waits gives a
+    // new connection; the transaction then ends instead of going on there.
+    const std::uint64_t session = host_.linkSession();
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         // A transaction that ran to its end inside this one's waits cleared
         // the busy flag; this attempt sends again and owns the link once more.
         CommBusy = true;
         waits_.WaitGapSince(LastRxTime, kGapMs);
-        if (!linkReady(rtuMode))
+        if (!linkReady(rtuMode, session))
             return linkLost();
         discardStaleInput(rtuMode, true);
         if (rtuMode)
@@ -140,7 +144,7 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
         if (!rtuMode)
             waits_.subDelay(isRead ? 0.2 : 0.5);
 
-        switch (pollForAnswer(request, readCount, rtuMode)) {
+        switch (pollForAnswer(request, readCount, rtuMode, session)) {
         case PollOutcome::Success:
             CommBusy = false;
             return;
@@ -154,7 +158,7 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
             break;
         }
 
-        if (!linkReady(rtuMode))
+        if (!linkReady(rtuMode, session))
             return linkLost();
         discardStaleInput(rtuMode, false);
     }
@@ -166,7 +170,7 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
 }
 
 Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int readCount,
-                                                      bool rtuMode)
+                                                      bool rtuMode, std::uint64_t session)
 {
     const int expected = request.expectedLength();
     // The answer gets kAnswerPolls waits of more than kAnswerPollMs; a wait
@@ -175,9 +179,9 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
     for (int polls = 0;;) {
         if (!CommBusy)
             return PollOutcome::Abandoned;
+        if (!linkReady(rtuMode, session))
+            return PollOutcome::LinkLost;
         if (answerComplete(expected, rtuMode)) {
-            if (!linkReady(rtuMode))
-                return PollOutcome::LinkLost;
             const std::vector<std::uint8_t> answer =
                 rtuMode ? serial_.takeInput() : tcp_.getData(TcpBytesPending);
             LastRxTime = waits_.nowMs();

@@ -16,6 +16,9 @@ class TransactionHost {
 public:
     virtual ~TransactionHost() = default;
     virtual bool linkOnline() const = 0;
+    // Which connection the link is on: it changes each time the link goes
+    // online. A transaction ends when the connection it began on is gone.
+    virtual std::uint64_t linkSession() const = 0;
     // The meter address every RTU answer is compared with.
     virtual int slaveAddress() const = 0;
     // The one-line status text of the main window.
@@ -75,8 +78,11 @@ private:
     enum class PollOutcome { Success, Failed, Abandoned, LinkLost };
 
     void run(FrameCodec &request, int readCount, bool rtuMode);
-    PollOutcome pollForAnswer(FrameCodec &request, int readCount, bool rtuMode);
-    bool linkReady(bool rtuMode) const;
+    PollOutcome pollForAnswer(FrameCodec &request, int readCount, bool rtuMode,
+                              std::uint64_t session);
+    // The link is online, still on the connection (session) the transaction
+    // began on, with its port open or socket connected.
+    bool linkReady(bool rtuMode, std::uint64_t session) const;
     bool answerComplete(int expectedLength, bool rtuMode);
     void discardStaleInput(bool rtuMode, bool forgetAnnounced);
     void linkLost();

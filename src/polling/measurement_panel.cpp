@@ -1,6 +1,6 @@
 #include "polling/measurement_panel.h"
 
-#include "app/named_controls.h"
+#include "ui/named_controls.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -27,7 +27,7 @@ QLabel *caption(QWidget *parent, const QString &name, const QString &text)
 QPushButton *header(QWidget *parent, int index, const QString &text)
 {
     auto *button = new QPushButton(text, parent);
-    button->setObjectName(indexedName("Command7", index));
+    button->setObjectName(controlName("Command7", index));
     button->setFlat(true);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
@@ -76,26 +76,26 @@ void buildRealTimePage(QWidget *page, int panelIndex)
     }
     int row = 1;
     for (const Row &r : kRealTimeRows) {
-        grid->addWidget(caption(page, indexedName(r.label, panelIndex), QString::fromUtf8(r.caption)),
+        grid->addWidget(caption(page, controlName(r.label, panelIndex), QString::fromUtf8(r.caption)),
                         row, 0);
         for (int i = 0; i < r.values; ++i)
-            grid->addWidget(makeValueDisplay(page, indexedName(r.control, base + i)), row, 1 + i);
+            grid->addWidget(makeValueDisplay(page, controlName(r.control, base + i)), row, 1 + i);
         ++row;
     }
-    grid->addWidget(caption(page, indexedName("lblFreq", panelIndex), QStringLiteral("Frequency (Hz)")),
+    grid->addWidget(caption(page, controlName("lblFreq", panelIndex), QStringLiteral("Frequency (Hz)")),
                     row, 0);
-    grid->addWidget(makeValueDisplay(page, indexedName("txtFrequency", base)), row, 1);
+    grid->addWidget(makeValueDisplay(page, controlName("txtFrequency", base)), row, 1);
 
     // The energy totals again, so that the first page shows them too.
     auto *energy = new QGroupBox(QStringLiteral("Energy totals"), page);
     auto *energyGrid = new QGridLayout(energy);
     for (int q = 0; q < 5; ++q) {
         energyGrid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), energy), 0, q);
-        energyGrid->addWidget(makeValueDisplay(energy, indexedName("txt_kWh", base + 20 + q), 13), 1, q);
+        energyGrid->addWidget(makeValueDisplay(energy, controlName("txt_kWh", base + 20 + q), 13), 1, q);
     }
 
     auto *phasor = new QPushButton(QStringLiteral("Phasor"), page);
-    phasor->setObjectName(indexedName("cmdPhaseShow", panelIndex));
+    phasor->setObjectName(controlName("cmdPhaseShow", panelIndex));
 
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(grid);
@@ -116,9 +116,9 @@ void buildEnergyPage(QWidget *page, int panelIndex)
         grid->addWidget(new QLabel(QString::fromLatin1(columns[c]), page), 0, c + 1);
     for (int q = 0; q < 5; ++q) {
         grid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), page), q + 1, 0);
-        grid->addWidget(makeValueDisplay(page, indexedName("txt_kWh", base + q), 13), q + 1, 1);
+        grid->addWidget(makeValueDisplay(page, controlName("txt_kWh", base + q), 13), q + 1, 1);
         for (int p = 0; p < 3; ++p)
-            grid->addWidget(makeValueDisplay(page, indexedName("txt_kWh", base + 5 + 5 * p + q), 13), q + 1,
+            grid->addWidget(makeValueDisplay(page, controlName("txt_kWh", base + 5 + 5 * p + q), 13), q + 1,
                             p + 2);
     }
     grid->setRowStretch(6, 1);
@@ -132,7 +132,7 @@ void buildThdPage(QWidget *page)
     for (int g = 0; g < 3; ++g) {
         grid->addWidget(new QLabel(QStringLiteral("Group %1").arg(g + 1), page), g + 1, 0);
         for (int k = 0; k < 6; ++k)
-            grid->addWidget(makeValueDisplay(page, indexedName("txtTHD", 6 * g + k), 9), g + 1, k + 1);
+            grid->addWidget(makeValueDisplay(page, controlName("txtTHD", 6 * g + k), 9), g + 1, k + 1);
     }
     grid->setRowStretch(4, 1);
 }
@@ -144,7 +144,7 @@ void buildHarmonicPage(QWidget *page)
     const char *names[] = {"Va", "Vb", "Vc", "Ia", "Ib", "Ic", "none"};
     for (int k = 0; k < 7; ++k) {
         auto *option = new QRadioButton(QString::fromLatin1(names[k]), page);
-        option->setObjectName(indexedName("optHarmonic", k));
+        option->setObjectName(controlName("optHarmonic", k));
         group->addButton(option, k);
         channels->addWidget(option);
     }
@@ -155,7 +155,7 @@ void buildHarmonicPage(QWidget *page)
     for (int h = 0; h < 32; ++h) {
         const int column = 2 * (h / 8);
         grid->addWidget(new QLabel(QString::number(h + 1), page), h % 8, column, Qt::AlignRight);
-        grid->addWidget(makeValueDisplay(page, indexedName("txtHarmonic", h), 9), h % 8, column + 1);
+        grid->addWidget(makeValueDisplay(page, controlName("txtHarmonic", h), 9), h % 8, column + 1);
     }
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(channels);

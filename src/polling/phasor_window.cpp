@@ -1,11 +1,12 @@
 #include "polling/phasor_window.h"
 
-#include "app/caption.h"
-#include "app/messages.h"
-#include "app/named_controls.h"
+#include "ui/caption.h"
+#include "ui/messages.h"
+#include "ui/named_controls.h"
 #include "phasorctl/gyroscribe_typelib.h"
 #include "phasorctl/hosting/control_host.h"
 #include "phasorctl/phaser_calls.h"
+#include "link/link_state.h"
 #include "polling/poll_cycle.h"
 #include "polling/poll_view.h"
 
@@ -98,13 +99,13 @@ void PhaserForm::buildLayout()
     auto *grid = new QGridLayout(table);
     const auto header = [table](int index, const char *text) {
         auto *button = new QPushButton(QString::fromLatin1(text), table);
-        button->setObjectName(indexedName("Command7", index));
+        button->setObjectName(controlName("Command7", index));
         button->setFlat(true);
         button->setFocusPolicy(Qt::NoFocus);
         return button;
     };
     grid->addWidget(header(5, "Magnitude"), 0, 1);
-    grid->addWidget(makeNamedLabel(table, indexedName("Label2", 9), QStringLiteral("Angle")), 0, 2,
+    grid->addWidget(makeNamedLabel(table, controlName("Label2", 9), QStringLiteral("Angle")), 0, 2,
                     Qt::AlignCenter);
     grid->addWidget(header(54, "Power Factor"), 0, 3, 1, 2);
     constexpr int kFirstVoltageRow = 1;
@@ -112,23 +113,23 @@ void PhaserForm::buildLayout()
     grid->setRowMinimumHeight(kFirstCurrentRow - 1, 6);
     const char *rowTitles[3][3] = {{"Van", "Ia", "PFa"}, {"Vbn", "Ib", "PFb"}, {"Vcn", "Ic", "PFc"}};
     const auto addValue = [this, table, grid](int element, int row, int column) {
-        QLineEdit *edit = makeValueDisplay(table, indexedName("txtResult1", element));
+        QLineEdit *edit = makeValueDisplay(table, controlName("txtResult1", element));
         txtResult1_[std::size_t(element)] = edit;
         grid->addWidget(edit, row, column);
     };
     for (int phase = 0; phase < 3; ++phase) {
         const int voltageRow = kFirstVoltageRow + phase;
         const int currentRow = kFirstCurrentRow + phase;
-        grid->addWidget(makeNamedLabel(table, indexedName("Label2", phase),
+        grid->addWidget(makeNamedLabel(table, controlName("Label2", phase),
                               QString::fromLatin1(rowTitles[phase][0])),
                         voltageRow, 0);
         addValue(phase, voltageRow, 1);
         addValue(6 + phase, voltageRow, 2);
-        grid->addWidget(makeNamedLabel(table, indexedName("Label2", 6 + phase),
+        grid->addWidget(makeNamedLabel(table, controlName("Label2", 6 + phase),
                               QString::fromLatin1(rowTitles[phase][2])),
                         voltageRow, 3, Qt::AlignRight);
         addValue(12 + phase, voltageRow, 4);
-        grid->addWidget(makeNamedLabel(table, indexedName("Label2", 3 + phase),
+        grid->addWidget(makeNamedLabel(table, controlName("Label2", 3 + phase),
                               QString::fromLatin1(rowTitles[phase][1])),
                         currentRow, 0);
         addValue(3 + phase, currentRow, 1);
@@ -159,7 +160,7 @@ void PhaserForm::buildLayout()
 void PhaserForm::applyCaptions(const PhaserCaptions &c)
 {
     const auto set = [this](const char *name, const QString &text) {
-        setCaption(findChild<QWidget *>(QString::fromLatin1(name)), text);
+        setCaption(ControlMap(this).find(QLatin1String(name)), text);
     };
     set("Label7", c.Phaser_La7);
     set("Label51", c.Phaser_La51);
@@ -167,9 +168,10 @@ void PhaserForm::applyCaptions(const PhaserCaptions &c)
     set("Command7(5)", c.Phaser_La2_5);
     set("Command7(54)", c.Phaser_La2_54);
     set("cmdPhaserEnd", c.Phaser_End);
-    setPointSize(findChild<QWidget *>(QStringLiteral("Label51")), 11);
-    setPointSize(findChild<QWidget *>(QStringLiteral("Label52")), 11);
-    setPointSize(findChild<QWidget *>(QStringLiteral("Label7")), c.languageCode == 2 ? 11 : 9);
+    const ControlMap controls(this);
+    setPointSize(controls.find(QStringLiteral("Label51")), 11);
+    setPointSize(controls.find(QStringLiteral("Label52")), 11);
+    setPointSize(controls.find(QStringLiteral("Label7")), c.languageCode == 2 ? 11 : 9);
 }
 
 void PhaserForm::Form_Load()
@@ -213,8 +215,9 @@ float PhaserForm::valueOf(int index) const
 
 void PhaserForm::Timer1s_Timer()
 {
-    const auto copy = [this](const char *name) {
-        if (auto *edit = findChild<QLineEdit *>(QString::fromLatin1(name)))
+    const ControlMap controls(this);
+    const auto copy = [this, &controls](const char *name) {
+        if (auto *edit = controls.get<QLineEdit>(QLatin1String(name)))
             edit->setText(main_.text(QString::fromLatin1(name), -1));
     };
     copy("txtMeterSerial");
@@ -263,8 +266,9 @@ void PhaserForm::done(int result)
     emit closedByUser();
 }
 
-PhasorLauncher::PhasorLauncher(PollCycle &poll, PollView &mainWindow, Messages &messages,
-                               std::function<PhaserCaptions()> captions, QWidget *window)
+PhasorLauncher::PhasorLauncher(PollCycle &poll, LinkState &link, PollView &mainWindow,
+                               Messages &messages, std::function<PhaserCaptions()> captions,
+                               QWidget *window)
     : poll_(poll), main_(mainWindow), messages_(messages),
       captions_(std::move(captions)), window_(window)
 {
@@ -272,9 +276,14 @@ PhasorLauncher::PhasorLauncher(PollCycle &poll, PollView &mainWindow, Messages &
     Timer1.setInterval(kOpenDelayMs);
     connect(&Timer1, &QTimer::timeout, this, &PhasorLauncher::Timer1_Timer);
     connect(&poll_, &PollCycle::phasorWindowDue, &Timer1, qOverload<>(&QTimer::start));
-    for (int panel = 0; panel < 2; ++panel)
-        if (auto *button = window->findChild<QAbstractButton *>(indexedName("cmdPhaseShow", panel)))
-            connect(button, &QAbstractButton::clicked, this, &PhasorLauncher::cmdPhaseShow_Click);
+    const ControlMap controls(window);
+    for (int panel = 0; panel < 2; ++panel) {
+        auto *button = controls.require<QAbstractButton>(QStringLiteral("cmdPhaseShow"), panel);
+        connect(button, &QAbstractButton::clicked, this, &PhasorLauncher::cmdPhaseShow_Click);
+        // The window shows what the poll cycle reads: only while online.
+        button->setEnabled(link.LinkOnline());
+        connect(&link, &LinkState::linkOnlineChanged, button, &QWidget::setEnabled);
+    }
 }
 
 void PhasorLauncher::cmdPhaseShow_Click() { poll_.PhasorRequested = true; }

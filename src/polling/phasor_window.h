@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class LinkState;
 class Messages;
 class PollCycle;
 class PollView;
@@ -83,7 +84,8 @@ class PhasorLauncher : public QObject {
 public:
     static constexpr int kOpenDelayMs = 100;
 
-    PhasorLauncher(PollCycle &poll, PollView &mainWindow, Messages &messages,
+    // The phasor buttons of the window are usable while the link is online.
+    PhasorLauncher(PollCycle &poll, LinkState &link, PollView &mainWindow, Messages &messages,
                    std::function<PhaserCaptions()> captions, QWidget *window);
 
     void cmdPhaseShow_Click();

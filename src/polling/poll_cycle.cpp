@@ -54,6 +54,19 @@ PollCycle::PollCycle(modbus::Transactions &transactions, LinkState &link, PollVi
     Timer1Sec.setObjectName(QStringLiteral("Timer1Sec"));
     Timer1Sec.setInterval(kIntervalMs);
     connect(&Timer1Sec, &QTimer::timeout, this, &PollCycle::Timer1Sec_Timer);
+    connect(&link_, &LinkState::linkOnlineChanged, this, &PollCycle::linkOnlineChanged);
+}
+
+void PollCycle::linkOnlineChanged(bool online)
+{
+    // The CO2 factor can be set only once a cycle has found a meter with CO2.
+    view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, false);
+    if (online) {
+        Timer1Sec.start();
+        FirmwareReadPending = true;
+    } else {
+        Timer1Sec.stop();
+    }
 }
 
 void PollCycle::initialise()
@@ -61,6 +74,7 @@ void PollCycle::initialise()
     for (RequestRow &row : requestRows_)
         *row.flag = false;
     DisplayItemsDirty = true;
+    view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, false);
 }
 
 void PollCycle::read(std::uint8_t function, int start, int count)
@@ -68,8 +82,9 @@ void PollCycle::read(std::uint8_t function, int start, int count)
     tx_.ModbusReadRegisters(link_.SlaveAddress, function, start, count, link_.RtuMode);
 }
 
-bool PollCycle::ok() const { return tx_.LastTransOK; }
-bool PollCycle::online() const { return link_.LinkOnline(); }
+bool PollCycle::connectionGone() const { return link_.session() != tickSession_; }
+bool PollCycle::ok() const { return tx_.LastTransOK && !connectionGone(); }
+bool PollCycle::online() const { return link_.LinkOnline() && !connectionGone(); }
 std::size_t PollCycle::received() const { return tx_.RxData.isEmptyState() ? 0 : tx_.RxData.size(); }
 
 void PollCycle::Timer1Sec_Timer()
@@ -77,6 +92,7 @@ void PollCycle::Timer1Sec_Timer()
     if (tickRunning_)
         return;
     TickGuard guard(tickRunning_);
+    tickSession_ = link_.session();
 
     view_.setText(QStringLiteral("txt_Online"), -1, onlineStatusText());
     tx_.LastTransOK = true;
@@ -107,6 +123,8 @@ void PollCycle::readFirmware()
         FirmwareNumber = info.number;
         FirmwareReadPending = false;
     }
+    if (connectionGone())
+        return;
     // Whatever the read gave: a failed read leaves a single zero byte.
     if (tx_.RxData[0] == 'R')
         ApplyRLayout();
@@ -153,6 +171,10 @@ void PollCycle::PollPanel1() { pollPanel(false); }
 
 void PollCycle::blankCO2()
 {
+    // A tick whose connection is gone ends without touching the window: the
+    // new connection's ticks show what its meter has.
+    if (connectionGone())
+        return;
     view_.setText(QStringLiteral("txtCO2"), -1, QString());
     view_.setText(QStringLiteral("txtCO2_out"), -1, QString());
     view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, false);
@@ -165,6 +187,7 @@ void PollCycle::pollPanel(bool panel0)
         if (panel0)
             blankCO2();
     };
+
 
     // The main block: four reads appended to one buffer.
     tx_.RxData.reset();

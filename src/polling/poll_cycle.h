@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -18,6 +19,8 @@ class Transactions;
 // measurement blocks one after the other, hands each to its decoder, and then
 // serves pending requests in a fixed order. One variant per measurement
 // panel: PollPanel0 (DisplayBase 0) and PollPanel1 (DisplayBase 100).
+// It follows the link by itself: going online starts Timer1Sec with a fresh
+// firmware read, going offline stops it.
 class PollCycle : public QObject {
     Q_OBJECT
 public:
@@ -27,7 +30,8 @@ public:
               QObject *parent = nullptr);
 
     // Run once by the main window's start-up: every request flag lowered,
-    // the display-item list to be rebuilt.
+    // the display-item list to be rebuilt, the CO2 setting off until a cycle
+    // finds a meter with CO2.
     void initialise();
 
     void Timer1Sec_Timer();
@@ -64,11 +68,15 @@ signals:
     void phasorWindowDue();
 
 private:
+    void linkOnlineChanged(bool online);
     void pollPanel(bool panel0);
     void readFirmware();
     void read(std::uint8_t function, int start, int count);
     bool ok() const;
     bool online() const;
+    // The link went offline, and perhaps online again, since the tick began:
+    // the tick must not go on over another connection.
+    bool connectionGone() const;
     std::size_t received() const;
     void blankCO2();
     void serveRequests();
@@ -78,4 +86,5 @@ private:
     PollView &view_;
     std::vector<RequestRow> requestRows_;
     bool tickRunning_ = false;
+    std::uint64_t tickSession_ = 0;
 };

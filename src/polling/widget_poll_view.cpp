@@ -1,6 +1,6 @@
 #include "polling/widget_poll_view.h"
 
-#include "app/caption.h"
+#include "ui/caption.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,27 +11,9 @@
 
 QWidget *WidgetPollView::find(const QString &control, int index) const
 {
-    const QString name =
-        index < 0 ? control : QStringLiteral("%1(%2)").arg(control).arg(index);
-    auto it = cache_.constFind(name);
-    if (it != cache_.constEnd() && *it)
-        return *it;
-    // Only controls of the root's own window: a dialog owned by the window
-    // (the phasor window, say) may use the same names for its copies.
-    QWidget *widget = root_->objectName() == name ? root_ : nullptr;
-    if (!widget) {
-        const QList<QWidget *> found = root_->findChildren<QWidget *>(name);
-        for (QWidget *candidate : found) {
-            if (candidate->window() == root_->window()) {
-                widget = candidate;
-                break;
-            }
-        }
-    }
-    if (widget)
-        cache_.insert(name, widget);
-    else
-        qWarning("No control named %s", qPrintable(name));
+    QWidget *widget = controls_.find(control, index);
+    if (!widget)
+        qWarning("No control named %s", qPrintable(controlName(control, index)));
     return widget;
 }
 

@@ -1,17 +1,14 @@
 #pragma once
 
 #include "polling/poll_view.h"
-
-#include <QHash>
-#include <QPointer>
-
-class QWidget;
+#include "ui/control_map.h"
 
 // The poll cycle's view of the main window: controls found by object name
-// ("name" or "name(index)") below a root widget, looked up once and cached.
+// ("name" or "name(index)") below a root widget, by the window's one look-up
+// rule (see ControlMap).
 class WidgetPollView : public PollView {
 public:
-    explicit WidgetPollView(QWidget *root) : root_(root) {}
+    explicit WidgetPollView(QWidget *root) : controls_(root) {}
 
     void setText(const QString &control, int index, const QString &text) override;
     QString text(const QString &control, int index) const override;
@@ -20,10 +17,10 @@ public:
     bool isChecked(const QString &control, int index) const override;
     void setTabEnabled(const QString &control, int index, int tab, bool enabled) override;
 
-    // The control of that name, or nullptr.
+    // The control of that name, or nullptr (with a warning: the poll cycle
+    // names only controls the window has).
     QWidget *find(const QString &control, int index) const;
 
 private:
-    QWidget *root_;
-    mutable QHash<QString, QPointer<QWidget>> cache_;
+    ControlMap controls_;
 };

@@ -1,5 +1,5 @@
-#include "app/back_color.h"
-#include "app/caption.h"
+#include "ui/back_color.h"
+#include "ui/caption.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_controller.h"
 #include "main_form_starter.h"

@@ -1,6 +1,6 @@
 // Pictures of the start form and of the main window offline and online (over
 // TCP to the simulated meter), written to <build>/screenshots for review.
-#include "app/caption.h"
+#include "ui/caption.h"
 #include "link/connection_panel.h"
 #include "main_form_starter.h"
 #include "metersim_process.h"

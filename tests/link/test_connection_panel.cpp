@@ -1,8 +1,17 @@
-#include "main_form_starter.h"
+#include "i18n/ini_file.h"
+#include "i18n/language_files.h"
+#include "i18n/language_texts.h"
+#include "link/connection_panel.h"
+#include "link/connection_row.h"
+#include "link/link_state.h"
+#include "link/port_scan.h"
 #include "pseudo_terminal.h"
+#include "recording_messages.h"
+#include "test_paths.h"
 #include "window_appearance.h"
 
 #include <QComboBox>
+#include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -18,13 +27,63 @@
 
 #include <memory>
 
-using testsupport::StartFormAnswer;
-
 namespace {
 
-const QColor kOnline(0x80, 0xFF, 0x80);
-const QColor kOffline(0xFF, 0xC0, 0xC0);
-const StartFormAnswer kTcp{QStringLiteral("Ethernet(TCP)"), QStringLiteral("English")};
+constexpr bool kTcp = false;
+
+// The connection row alone on a bare widget, with its panel, the link, the
+// English texts and recorded messages, prepared as the window's start-up
+// prepares it: lists filled, ports scanned, offline.
+class PanelWindow {
+public:
+    PanelWindow(testsupport::RecordingMessages &messages, bool rtuMode)
+    {
+        const QString english = i18n::findFileInFolder(
+            testsupport::binDir(), i18n::languageFileName(i18n::Language::English));
+        texts_ = i18n::LanguageTexts::read(
+            i18n::IniFile::load(english, i18n::codePageOf(i18n::Language::English)));
+        auto *frame = new QFrame(&root_);
+        frame->setObjectName(QStringLiteral("Frame9(1)"));
+        buildConnectionRow(frame);
+        link_.RtuMode = rtuMode;
+        panel_ = std::make_unique<ConnectionPanel>(link_, texts_, messages, controls_);
+        panel_->showModeControls(rtuMode);
+        PortScan(link_, *controls_.require<QComboBox>(QStringLiteral("Combo_CommPort")), texts_,
+                 messages)
+            .scan(true);
+        fillConnectionLists(controls_);
+        panel_->showInitialState();
+    }
+
+    LinkState &link() { return link_; }
+    const ControlMap &controls() const { return controls_; }
+    const PanelWindow &language() const { return *this; }
+    const i18n::LanguageTexts &texts() const { return texts_; }
+    ConnectionPanel &connection() { return *panel_; }
+
+private:
+    QWidget root_;
+    ControlMap controls_{&root_};
+    LinkState link_;
+    i18n::LanguageTexts texts_;
+    std::unique_ptr<ConnectionPanel> panel_;
+};
+
+struct StartedPanel {
+    testsupport::RecordingMessages messages;
+    std::unique_ptr<PanelWindow> window;
+
+    explicit StartedPanel(bool rtuMode = true)
+        : window(std::make_unique<PanelWindow>(messages, rtuMode))
+    {
+    }
+
+    template <class T>
+    T *control(const QString &name) const
+    {
+        return window->controls().require<T>(name);
+    }
+};
 
 } // namespace
 
@@ -33,23 +92,17 @@ class TestConnectionPanel : public QObject {
 private slots:
     void init();
     void cleanup();
-    void connectTwiceReturnsToTheOfflineAppearance();
-    void failingSerialConnect_data();
-    void failingSerialConnect();
     void reopensAPortLeftOpen();
     void emptyAddressChangesNothing();
     void badIpAddressStaysOffline_data();
     void badIpAddressStaysOffline();
     void tcpShowsOnlineAtOnceAndFailsWhenRefused();
     void tcpConnectThatNeverCompletesTimesOut();
-    void goingOfflineMarksAnInterruptedDownload_data();
-    void goingOfflineMarksAnInterruptedDownload();
     void modeSwitchChangesControlsAndBack();
-    void failedTransactionTakesTheLinkOffline();
     void listsSetTheLink();
 
 private:
-    void clickOnLine(StartedMainForm &started)
+    void clickOnLine(StartedPanel &started)
     {
         started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     }
@@ -75,83 +128,9 @@ void TestConnectionPanel::cleanup()
     comDir_.reset();
 }
 
-void TestConnectionPanel::connectTwiceReturnsToTheOfflineAppearance()
-{
-    StartedMainForm started;
-    MainForm &window = *started.window;
-    const auto &texts = window.language().texts();
-    const QStringList offline = testsupport::linkAppearance(window.controls());
-
-    clickOnLine(started);
-    QVERIFY(started.messages.shown.isEmpty());
-    QVERIFY(window.link().LinkOnline());
-    QVERIFY(window.link().serial.isOpen());
-    QCOMPARE(window.link().serial.portNumber(), 2);
-    QVERIFY(window.poll().Timer1Sec.isActive());
-    QVERIFY(window.poll().FirmwareReadPending);
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))), texts.online_OFF);
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("txt_Online"))), texts.online_ON);
-    QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOnline);
-    for (const char *name : {"cmdModbusAddSet", "Command8", "cmdReadLP2", "cmbLPReadGroupSel1",
-                             "cmdPhaseShow(0)", "cmdPhaseShow(1)"})
-        QVERIFY2(started.control<QWidget>(QLatin1String(name))->isEnabled(), name);
-    for (const char *name : {"Combo_CommPort", "Combo_Modbus_add_sel", "Combo_BaudRate_Sel",
-                             "Combo_StopBit", "CommModbusModeChange", "langCheck",
-                             "Combo_Languages", "cmdSetCO2"})
-        QVERIFY2(!started.control<QWidget>(QLatin1String(name))->isEnabled(), name);
-    QVERIFY(started.control<LockableComboBox>(QStringLiteral("Combo_CommPort"))->isLocked());
-
-    clickOnLine(started);
-    QVERIFY(!window.link().LinkOnline());
-    QVERIFY(!window.link().serial.isOpen());
-    QVERIFY(!window.poll().Timer1Sec.isActive());
-    QCOMPARE(testsupport::linkAppearance(window.controls()), offline);
-    QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOffline);
-    QVERIFY(started.messages.shown.isEmpty());
-}
-
-void TestConnectionPanel::failingSerialConnect_data()
-{
-    QTest::addColumn<QString>("portText");
-    QTest::newRow("no such port") << "9";
-    QTest::newRow("not a number") << "COM2";
-    QTest::newRow("number out of range") << "17";
-    QTest::newRow("zero") << "0";
-    QTest::newRow("busy port") << "2";
-}
-
-void TestConnectionPanel::failingSerialConnect()
-{
-    QFETCH(QString, portText);
-    StartedMainForm started;
-    MainForm &window = *started.window;
-    const QStringList offline = testsupport::linkAppearance(window.controls());
-
-    QSerialPort holder(comDir_->filePath(QStringLiteral("COM2")));
-    if (portText == QLatin1String("2"))
-        QVERIFY(holder.open(QIODevice::ReadWrite));
-    started.control<QComboBox>(QStringLiteral("Combo_CommPort"))->setEditText(portText);
-    clickOnLine(started);
-
-    QCOMPARE(started.messages.shown.size(), 1);
-    QCOMPARE(started.messages.shown.first().kind, MessageKind::Critical);
-    QCOMPARE(started.messages.shown.first().title, window.language().texts().strMsgBoxerr);
-    QCOMPARE(started.messages.shown.first().text, window.language().texts().rightdown_Box9);
-    QVERIFY(!window.link().LinkOnline());
-    QVERIFY(!window.poll().Timer1Sec.isActive());
-    QCOMPARE(testsupport::linkAppearance(window.controls()), offline);
-
-    // The window is ready for the next attempt.
-    holder.close();
-    started.control<QComboBox>(QStringLiteral("Combo_CommPort"))->setEditText(QStringLiteral("2"));
-    clickOnLine(started);
-    QVERIFY(window.link().LinkOnline());
-    QCOMPARE(started.messages.shown.size(), 1);
-}
-
 void TestConnectionPanel::reopensAPortLeftOpen()
 {
-    StartedMainForm started;
+    StartedPanel started;
     LinkState &link = started.window->link();
     QVERIFY(link.serial.setPortNumber(2));
     QVERIFY(link.serial.open());
@@ -163,8 +142,8 @@ void TestConnectionPanel::reopensAPortLeftOpen()
 
 void TestConnectionPanel::emptyAddressChangesNothing()
 {
-    StartedMainForm started;
-    MainForm &window = *started.window;
+    StartedPanel started;
+    PanelWindow &window = *started.window;
     auto *address = started.control<QComboBox>(QStringLiteral("Combo_Modbus_add_sel"));
     address->setEditText(QString());
     const QStringList before = testsupport::linkAppearance(window.controls());
@@ -189,8 +168,8 @@ void TestConnectionPanel::badIpAddressStaysOffline_data()
 void TestConnectionPanel::badIpAddressStaysOffline()
 {
     QFETCH(QString, address);
-    StartedMainForm started(kTcp);
-    MainForm &window = *started.window;
+    StartedPanel started(kTcp);
+    PanelWindow &window = *started.window;
     const auto &texts = window.language().texts();
     started.messages.shown.clear();
     started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(address);
@@ -213,8 +192,8 @@ void TestConnectionPanel::tcpShowsOnlineAtOnceAndFailsWhenRefused()
     QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.31")), 502));
     probe.close();
 
-    StartedMainForm started(kTcp);
-    MainForm &window = *started.window;
+    StartedPanel started(kTcp);
+    PanelWindow &window = *started.window;
     started.messages.shown.clear();
     started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(QStringLiteral("127.0.0.31"));
     const QStringList offline = testsupport::linkAppearance(window.controls());
@@ -253,8 +232,8 @@ void TestConnectionPanel::tcpConnectThatNeverCompletesTimesOut()
     QTRY_VERIFY(fillers[0].state() == QAbstractSocket::ConnectedState);
     QTest::qWait(200);
 
-    StartedMainForm started(kTcp);
-    MainForm &window = *started.window;
+    StartedPanel started(kTcp);
+    PanelWindow &window = *started.window;
     started.messages.shown.clear();
     started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(QStringLiteral("127.0.0.32"));
     clickOnLine(started);
@@ -270,44 +249,10 @@ void TestConnectionPanel::tcpConnectThatNeverCompletesTimesOut()
     QCOMPARE(window.link().tcp.state(), QAbstractSocket::UnconnectedState);
 }
 
-void TestConnectionPanel::goingOfflineMarksAnInterruptedDownload_data()
-{
-    QTest::addColumn<bool>("downloading");
-    QTest::addColumn<int>("next");
-    QTest::addColumn<int>("last");
-    QTest::addColumn<bool>("marked");
-    QTest::newRow("records left") << true << 4 << 10 << true;
-    QTest::newRow("last block under way") << true << 10 << 10 << false;
-    QTest::newRow("not downloading") << false << 4 << 10 << false;
-}
-
-void TestConnectionPanel::goingOfflineMarksAnInterruptedDownload()
-{
-    QFETCH(bool, downloading);
-    QFETCH(int, next);
-    QFETCH(int, last);
-    QFETCH(bool, marked);
-    StartedMainForm started;
-    MainForm &window = *started.window;
-    auto *start = started.control<QWidget>(QStringLiteral("Command8"));
-    const QColor normal = backColor(start);
-    clickOnLine(started);
-    QVERIFY(window.link().LinkOnline());
-
-    DownloadState &download = window.download();
-    download.LPDownloading = downloading;
-    download.LPNextRecord = next;
-    download.LPLastRecord = last;
-    download.Timer_RS_Lpf.start();
-    clickOnLine(started);
-    QVERIFY(!download.Timer_RS_Lpf.isActive());
-    QCOMPARE(backColor(start), marked ? QColor(0xFF, 0x80, 0x80) : normal);
-}
-
 void TestConnectionPanel::modeSwitchChangesControlsAndBack()
 {
-    StartedMainForm started;
-    MainForm &window = *started.window;
+    StartedPanel started;
+    PanelWindow &window = *started.window;
     const auto &texts = window.language().texts();
     auto *button = started.control<QPushButton>(QStringLiteral("CommModbusModeChange"));
     auto *baudLabel = started.control<QWidget>(QStringLiteral("lblBaudRate"));
@@ -336,30 +281,10 @@ void TestConnectionPanel::modeSwitchChangesControlsAndBack()
     QVERIFY(window.link().RtuMode);
 }
 
-void TestConnectionPanel::failedTransactionTakesTheLinkOffline()
-{
-    StartedMainForm started;
-    MainForm &window = *started.window;
-    // Taking an offline link offline must not start a connection.
-    window.connection().takeLinkOffline();
-    QVERIFY(!window.link().LinkOnline());
-
-    clickOnLine(started);
-    QVERIFY(window.link().LinkOnline());
-    window.connection().setStatusText("Communication Error! Retry 3 times!");
-    window.connection().takeLinkOffline();
-    QVERIFY(!window.link().LinkOnline());
-    QVERIFY(!window.link().serial.isOpen());
-    QVERIFY(!window.poll().Timer1Sec.isActive());
-    QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
-             QStringLiteral("Communication Error! Retry 3 times!"));
-    QVERIFY(started.messages.shown.isEmpty());
-}
-
 void TestConnectionPanel::listsSetTheLink()
 {
-    StartedMainForm started;
-    MainForm &window = *started.window;
+    StartedPanel started;
+    PanelWindow &window = *started.window;
     started.control<QComboBox>(QStringLiteral("Combo_BaudRate_Sel"))->setCurrentIndex(2);
     started.control<QComboBox>(QStringLiteral("Combo_StopBit"))->setCurrentIndex(1);
     QCOMPARE(window.link().serial.settings(), QStringLiteral("38400,n,8,2"));

@@ -83,7 +83,10 @@ public:
     int offlineCalls = 0;
     std::function<void()> onOffline;
 
+    std::uint64_t session = 1;
+
     bool linkOnline() const override { return online; }
+    std::uint64_t linkSession() const override { return session; }
     int slaveAddress() const override { return slave; }
     void setStatusText(const std::string &text) override { statusTexts.push_back(text); }
     void takeLinkOffline() override

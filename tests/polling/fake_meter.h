@@ -5,6 +5,7 @@
 
 #include "../modbus/fake_link.h"
 #include "polling/poll_view.h"
+#include "ui/control_map.h"
 
 #include <QHash>
 #include <QPair>
@@ -73,7 +74,7 @@ class View : public PollView {
 public:
     static QString key(const QString &control, int index)
     {
-        return index < 0 ? control : QStringLiteral("%1(%2)").arg(control).arg(index);
+        return controlName(control, index);
     }
     QHash<QString, QString> texts;
     QHash<QString, bool> enabled;

@@ -8,7 +8,7 @@
 // twelve SetPwrData arguments can be compared; the real control is created
 // from the build's registry where its own behaviour matters.
 
-#include "app/caption.h"
+#include "ui/caption.h"
 #include "fake_meter.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_files.h"

@@ -19,6 +19,7 @@ struct PollRig {
         PollCycle *poll = nullptr;
         fake::View *view = nullptr;
         bool linkOnline() const override { return link->LinkOnline(); }
+        std::uint64_t linkSession() const override { return link->session(); }
         void setStatusText(const std::string &text) override
         {
             fake::Host::setStatusText(text);

@@ -5,7 +5,7 @@
 #include "main_form_starter.h"
 #include "metersim_process.h"
 
-#include "app/caption.h"
+#include "ui/caption.h"
 
 #include <QLineEdit>
 #include <QLocale>
@@ -166,7 +166,7 @@ QString TestPollWithMeter::shown(const QString &control) const
 
 QString TestPollWithMeter::shown(const QString &control, int index) const
 {
-    return shown(ControlMap::elementName(control, index));
+    return shown(controlName(control, index));
 }
 
 QStringList TestPollWithMeter::panelDisplays(int displayBase) const
@@ -185,7 +185,7 @@ QStringList TestPollWithMeter::panelDisplays(int displayBase) const
     for (const Row &row : kRows)
         for (int i = 0; i < row.count; ++i)
             lines << displayLine(
-                ControlMap::elementName(QLatin1String(row.control), displayBase + i));
+                controlName(QLatin1String(row.control), displayBase + i));
     return lines;
 }
 
@@ -322,7 +322,7 @@ void TestPollWithMeter::failedAttemptsOfBlock2AreRetriedInTheSameCycle()
     if (!pollingWithFirmware(transport, firmware, displayBase))
         return;
 
-    const QString voltage = ControlMap::elementName(QStringLiteral("txt_V_N"), displayBase);
+    const QString voltage = controlName(QStringLiteral("txt_V_N"), displayBase);
     const QString status = QStringLiteral("Text6");
     recordChanges({voltage, status});
     // The first cycle after the pause meets the rule at block 2.

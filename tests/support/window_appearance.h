@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/back_color.h"
-#include "app/caption.h"
+#include "ui/back_color.h"
+#include "ui/caption.h"
 
 #include <QComboBox>
-#include "app/control_map.h"
-#include "app/lockable_combo_box.h"
+#include "ui/control_map.h"
+#include "ui/lockable_combo_box.h"
 
 #include <QStringList>
 #include <QWidget>

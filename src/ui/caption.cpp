@@ -1,4 +1,4 @@
-#include "app/caption.h"
+#include "ui/caption.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -4,19 +4,16 @@
 // the window's code and the language captions find it by; control arrays are
 // written name(index).
 
+#include "ui/control_map.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <QTabWidget>
 #include <QWidget>
-
-// "name(index)", the object name of one element of a control array.
-inline QString indexedName(const char *name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
 
 template <class T>
 T *makeNamed(QWidget *parent, const QString &name)
@@ -78,4 +75,26 @@ inline QLineEdit *makeValueDisplay(QWidget *parent, const QString &name, int min
     edit->setFocusPolicy(Qt::ClickFocus);
     edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * minimumChars);
     return edit;
+}
+
+// The numbers first to last as texts.
+inline QStringList numberTexts(int first, int last)
+{
+    QStringList items;
+    for (int n = first; n <= last; ++n)
+        items << QString::number(n);
+    return items;
+}
+
+// Replaces a list's entries and selects one so that its selection handler
+// runs once, as a user's choice would.
+inline void fillList(QComboBox *list, const QStringList &items, int selected)
+{
+    {
+        const QSignalBlocker quiet(list);
+        list->clear();
+        list->addItems(items);
+        list->setCurrentIndex(-1);
+    }
+    list->setCurrentIndex(selected);
 }

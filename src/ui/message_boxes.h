@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/messages.h"
+#include "ui/messages.h"
 
 class QWidget;
 

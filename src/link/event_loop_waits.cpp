@@ -1,4 +1,4 @@
-#include "modbus/event_loop_waits.h"
+#include "link/event_loop_waits.h"
 
 #include "link/link_state.h"
 

@@ -1,4 +1,4 @@
-#include "app/back_color.h"
+#include "ui/back_color.h"
 
 #include <QAbstractButton>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "app/lockable_combo_box.h"
+#include "ui/lockable_combo_box.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,0 +1,38 @@
+#include "link/transaction_link.h"
+
+#include "link/link_state.h"
+
+TransactionLink::TransactionLink(LinkState &link, QObject *parent)
+    : QObject(parent), link_(link), waits_(link),
+      transactions_(*this, waits_, link.serial, link.tcp)
+{
+    connect(&link_, &LinkState::linkOnlineChanged, this, &TransactionLink::resetReceive);
+    connect(&link_.tcp, &TcpLink::dataArrival, this,
+            [this](qint64 total) { transactions_.Winsock_DataArrival(total); });
+}
+
+void TransactionLink::resetReceive()
+{
+    if (!link_.RtuMode)
+        return;
+    link_.serial.takeInput();
+    transactions_.CrcTableSetup();
+}
+
+bool TransactionLink::linkOnline() const { return link_.LinkOnline(); }
+
+std::uint64_t TransactionLink::linkSession() const { return link_.session(); }
+
+int TransactionLink::slaveAddress() const { return link_.SlaveAddress; }
+
+void TransactionLink::setStatusText(const std::string &text)
+{
+    emit statusText(QString::fromStdString(text));
+}
+
+void TransactionLink::takeLinkOffline()
+{
+    // Only an online link can be taken offline.
+    if (link_.LinkOnline())
+        link_.closeAndGoOffline();
+}
