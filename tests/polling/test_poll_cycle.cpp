@@ -96,6 +96,8 @@ private slots:
     void failedFirmwareReadChoosesPanelOneAndRetries();
     void failingWriteLeavesLaterRequestsRaised();
     void requestsAreServedInOrderWithinOneCycle();
+    void reconnectWhileATickWaitsEndsThatTick_data();
+    void reconnectWhileATickWaitsEndsThatTick();
 };
 
 void TestPollCycle::blocksFollowTheFirmware_data()
@@ -280,6 +282,59 @@ void TestPollCycle::requestsAreServedInOrderWithinOneCycle()
     rig.tick();
     QCOMPARE(order, (std::vector<int>{1, 2}));
     QVERIFY(!earlier && !later);
+}
+
+void TestPollCycle::reconnectWhileATickWaitsEndsThatTick_data()
+{
+    QTest::addColumn<QByteArray>("firmware");
+    QTest::addColumn<int>("function");
+    QTest::addColumn<int>("start");
+    // Blocks that the new connection's first tick would read differently.
+    QTest::newRow("2600, firmware read") << QByteArray("V2600A00") << 4 << 0x1018;
+    QTest::newRow("2600, main block") << QByteArray("V2600A00") << 3 << 0x1064;
+    QTest::newRow("5900, demand") << QByteArray("V5900A00") << 4 << 0x11A1;
+    QTest::newRow("3705, THD") << QByteArray("V3705A00") << 4 << 0x1400;
+}
+
+void TestPollCycle::reconnectWhileATickWaitsEndsThatTick()
+{
+    QFETCH(QByteArray, firmware);
+    QFETCH(int, function);
+    QFETCH(int, start);
+    PollRig rig(firmware.constData());
+    if (function != 4 || start != 0x1018)
+        rig.tick(); // the firmware is known; the next tick is an ordinary one
+
+    // The user goes offline and straight online again while the block's
+    // answer is on its way.
+    std::size_t requestsBefore = 0;
+    QHash<QString, QString> textsBefore;
+    rig.serial.responder = [&](const Bytes &request) {
+        if (request[1] == function && (request[2] << 8 | request[3]) == start) {
+            rig.clock.after(1, [&] {
+                rig.link.setLinkOnline(false);
+                rig.link.setLinkOnline(true);
+                requestsBefore = rig.meter.requests.size();
+                textsBefore = rig.view.texts;
+            });
+        }
+        return rig.meter.answer(request);
+    };
+    rig.meter.requests.clear();
+    rig.tick();
+
+    QVERIFY(requestsBefore > 0);
+    QCOMPARE(rig.meter.requests.size(), requestsBefore);
+    QCOMPARE(rig.view.texts, textsBefore);
+    QVERIFY(!rig.view.enabled.value(QStringLiteral("cmdSetCO2")));
+    QVERIFY(rig.link.LinkOnline());
+    QVERIFY(rig.poll.FirmwareReadPending);
+    QCOMPARE(rig.host.offlineCalls, 0);
+
+    // The new connection begins with a fresh firmware read.
+    rig.meter.requests.clear();
+    rig.tick();
+    QCOMPARE(rig.meter.requests.front(), Request(4, 0x1018));
 }
 
 QTEST_GUILESS_MAIN(TestPollCycle)
