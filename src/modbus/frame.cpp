@@ -89,9 +89,14 @@ AnswerCheck FrameCodec::checkRtuAnswer(std::span<const std::uint8_t> r, int slav
 
 AnswerCheck FrameCodec::checkTcpAnswer(std::span<const std::uint8_t> r) const
 {
-    if (ExpectedLength < 0 || r.size() < static_cast<std::size_t>(ExpectedLength))
+    constexpr std::size_t kFunction = kTcpHeaderLength + 1;
+    const std::size_t expected = static_cast<std::size_t>(ExpectedLength);
+    if (ExpectedLength <= static_cast<int>(kFunction) || r.size() < expected)
         return AnswerCheck::TooShort;
-    return AnswerCheck::Valid;
+    const std::size_t length = static_cast<std::size_t>(r[4] << 8 | r[5]);
+    const bool fits = r[2] == 0 && r[3] == 0 && length == expected - kTcpHeaderLength
+                      && TxFrame.size() > kFunction && r[kFunction] == TxFrame[kFunction];
+    return fits ? AnswerCheck::Valid : AnswerCheck::HeaderError;
 }
 
 bool FrameCodec::extractReadData(std::span<const std::uint8_t> r, int registerCount, bool rtu,

@@ -14,6 +14,7 @@ enum class AnswerCheck {
     AddressError, // first byte is not the slave address
     CrcError,     // CRC over the expected length does not match
     TooShort,     // fewer bytes than expected (the transaction never checks those)
+    HeaderError,  // TCP: protocol identifier, length or function code do not fit the request
 };
 
 // Limits of the requests this codec builds: start register and count are
@@ -41,7 +42,12 @@ public:
     // RTU answer check over the first ExpectedLength bytes of r. Nothing beyond
     // the address and the CRC is compared; trailing bytes are ignored.
     AnswerCheck checkRtuAnswer(std::span<const std::uint8_t> r, int slaveAddress);
-    // A TCP answer is valid whenever it is long enough; nothing is compared.
+    // TCP answer check over the first ExpectedLength bytes of r: the MBAP
+    // header must carry protocol identifier 0 and the length of the expected
+    // answer, and the function code must be the request's. Bytes that are
+    // no answer to this request (a device that streams data, an exception
+    // answer padded out by later bytes) are not taken for one. Trailing bytes
+    // are ignored.
     AnswerCheck checkTcpAnswer(std::span<const std::uint8_t> r) const;
 
     // Appends the 2n data bytes of a read answer r (already checked) to rx.

@@ -56,7 +56,8 @@ private slots:
     void requestsOutsideLimitsAreRefused();
     void rtuAnswerCheck_data();
     void rtuAnswerCheck();
-    void tcpAnswerNeedsOnlyLength();
+    void tcpAnswerMustFitTheRequest_data();
+    void tcpAnswerMustFitTheRequest();
     void extractionAppendsBlocks();
     void extractionRefusesShortAnswer();
 };
@@ -212,15 +213,39 @@ void TestCrcFrame::rtuAnswerCheck()
     QCOMPARE(int(codec.checkRtuAnswer(answer, slave)), outcome);
 }
 
-void TestCrcFrame::tcpAnswerNeedsOnlyLength()
+void TestCrcFrame::tcpAnswerMustFitTheRequest_data()
 {
+    QTest::addColumn<Bytes>("answer");
+    QTest::addColumn<int>("outcome");
+    const Bytes good{0, 0, 0, 0, 0, 7, 1, 3, 4, 0x11, 0x22, 0x33, 0x44};
+    const auto with = [&good](std::size_t at, std::uint8_t value) {
+        Bytes changed = good;
+        changed[at] = value;
+        return changed;
+    };
+    Bytes trailing = good;
+    trailing.insert(trailing.end(), {0xEE, 0xEE});
+    QTest::newRow("answer") << good << int(AnswerCheck::Valid);
+    QTest::newRow("other transaction id and unit") << with(0, 9) << int(AnswerCheck::Valid);
+    QTest::newRow("trailing bytes") << trailing << int(AnswerCheck::Valid);
+    QTest::newRow("one byte short") << Bytes(good.begin(), good.end() - 1)
+                                    << int(AnswerCheck::TooShort);
+    QTest::newRow("stream of other bytes") << Bytes(13, 0xEE) << int(AnswerCheck::HeaderError);
+    QTest::newRow("protocol identifier") << with(3, 1) << int(AnswerCheck::HeaderError);
+    QTest::newRow("length field") << with(5, 9) << int(AnswerCheck::HeaderError);
+    QTest::newRow("other function") << with(7, 4) << int(AnswerCheck::HeaderError);
+    QTest::newRow("padded exception") << with(7, 0x83) << int(AnswerCheck::HeaderError);
+}
+
+void TestCrcFrame::tcpAnswerMustFitTheRequest()
+{
+    QFETCH(Bytes, answer);
+    QFETCH(int, outcome);
     modbus::Crc16 crc;
     FrameCodec codec(crc);
     QVERIFY(codec.buildReadRequest(1, 3, 0, 2, false));
     QCOMPARE(codec.expectedLength(), 13);
-    const Bytes nonsense(13, 0xEE);
-    QCOMPARE(codec.checkTcpAnswer(nonsense), AnswerCheck::Valid);
-    QCOMPARE(codec.checkTcpAnswer(std::span(nonsense).first(12)), AnswerCheck::TooShort);
+    QCOMPARE(int(codec.checkTcpAnswer(answer)), outcome);
 }
 
 void TestCrcFrame::extractionAppendsBlocks()

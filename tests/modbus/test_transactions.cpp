@@ -161,7 +161,7 @@ void TestTransactions::threeFailuresTakeTheLinkOffline()
 void TestTransactions::writeBytesPacksPairsIntoRegisters()
 {
     Rig rig;
-    rig.tcp.replies = {Reply{Bytes(12, 0)}};
+    rig.tcp.replies = {Reply{Bytes{0, 0, 0, 0, 0, 6, 15, 16, 0x10, 0x40, 0, 2}}};
     const std::uint8_t data[5] = {0x00, 0x00, 0x3F, 0x00, 0x99};
     rig.tx.ModbusWriteBytes(15, 0x1040, 4, data, false);
     QCOMPARE(rig.tcp.sent.size(), std::size_t(1));
