@@ -12,6 +12,12 @@
 class TcpLink : public QObject, public modbus::TcpIo {
     Q_OBJECT
 public:
+    // The most unread bytes the link keeps. A Modbus TCP answer has at most
+    // 260 bytes; a peer that sends more than this without being asked has
+    // its further bytes left in the system's socket buffer, which makes it
+    // wait, until the transactions have read and dropped what is kept.
+    static constexpr qint64 kReadBufferBytes = 1024;
+
     explicit TcpLink(QObject *parent = nullptr);
 
     void setRemoteHost(const QString &host) { remoteHost_ = host; }

@@ -10,12 +10,93 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
 const QColor kOnline(0x80, 0xFF, 0x80);
 const QColor kOffline(0xFF, 0xC0, 0xC0);
+const testsupport::StartFormAnswer kTcp{QStringLiteral("Ethernet(TCP)"),
+                                       QStringLiteral("English")};
+
+// A device at 127.0.0.33:502 that streams bytes at whoever connects instead
+// of answering Modbus: at most kLimit bytes and 60 s, ending earlier when the
+// connection is closed.
+class StreamingPeer {
+public:
+    static constexpr long long kLimit = 1LL << 30;
+
+    bool listen()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int reuse = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(502);
+        address.sin_addr.s_addr = htonl(0x7F000021);
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || ::listen(listener_, 1) != 0)
+            return false;
+        thread_ = std::thread([this] { stream(); });
+        return true;
+    }
+
+    ~StreamingPeer()
+    {
+        stop_ = true;
+        ::shutdown(listener_, SHUT_RDWR);
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listener_);
+    }
+
+    std::atomic<long long> sent{0};
+
+private:
+    void stream()
+    {
+        const int peer = ::accept(listener_, nullptr, nullptr);
+        if (peer < 0)
+            return;
+        const timeval timeout{0, 200'000};
+        ::setsockopt(peer, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        char chunk[65536];
+        for (std::size_t i = 0; i < sizeof chunk; ++i)
+            chunk[i] = char(i * 7);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!stop_ && sent < kLimit && std::chrono::steady_clock::now() < end) {
+            const ssize_t n = ::send(peer, chunk, sizeof chunk, MSG_NOSIGNAL);
+            if (n > 0)
+                sent += n;
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+        }
+        ::close(peer);
+    }
+
+    int listener_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
 
 } // namespace
 
@@ -33,6 +114,7 @@ private slots:
     void goingOfflineMarksAnInterruptedDownload_data();
     void goingOfflineMarksAnInterruptedDownload();
     void failedTransactionTakesTheLinkOffline();
+    void peerThatStreamsIsTakenOfflineWithFlatMemory();
 
 private:
     void clickOnLine(StartedMainForm &started)
@@ -187,6 +269,41 @@ void TestOnlineState::failedTransactionTakesTheLinkOffline()
     QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
              QStringLiteral("Communication Error! Retry 3 times!"));
     QVERIFY(started.messages.shown.isEmpty());
+}
+
+void TestOnlineState::peerThatStreamsIsTakenOfflineWithFlatMemory()
+{
+    StreamingPeer peer;
+    QVERIFY(peer.listen());
+    StartedMainForm started(kTcp);
+    MainForm &window = *started.window;
+    started.messages.shown.clear();
+    started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(QStringLiteral("127.0.0.33"));
+    const double memoryBefore = residentMiB();
+
+    // The window's event loop keeps turning: the longest pause between beats.
+    QElapsedTimer sinceBeat;
+    qint64 longestPause = 0;
+    QTimer beat;
+    beat.setInterval(20);
+    connect(&beat, &QTimer::timeout, this,
+            [&] { longestPause = std::max(longestPause, sinceBeat.restart()); });
+    sinceBeat.start();
+    beat.start();
+
+    clickOnLine(started);
+    QVERIFY(window.link().LinkOnline());
+    QVERIFY(QTest::qWaitFor([&] { return !window.link().LinkOnline(); }, 20'000));
+    beat.stop();
+
+    QVERIFY(peer.sent > 0);
+    QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
+             QStringLiteral("Communication Error! Retry 3 times!"));
+    QVERIFY(started.messages.shown.isEmpty());
+    const double growth = residentMiB() - memoryBefore;
+    QVERIFY2(growth < 64, qPrintable(QStringLiteral("memory grew by %1 MiB").arg(growth)));
+    QVERIFY2(longestPause < 500,
+             qPrintable(QStringLiteral("the window stood still for %1 ms").arg(longestPause)));
 }
 
 QTEST_MAIN(TestOnlineState)
