@@ -76,6 +76,31 @@ SerialLink::SerialLink(QObject *parent) : QObject(parent)
     // transactions look at the receive count in their waits anyway.
     port_.setReadBufferSize(1);
 #endif
+    // A device that has gone away wakes the port's notifiers again and again
+    // (a read that ends at once, a write that fails, each an error) for as
+    // long as the port stays open. Queued: the port is not closed inside its
+    // own notification.
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::checkDeviceAfterError,
+            Qt::QueuedConnection);
+}
+
+void SerialLink::checkDeviceAfterError()
+{
+    if (!port_.isOpen())
+        return;
+#ifdef Q_OS_UNIX
+    // The kind of error Qt reports follows whatever errno a failed call left
+    // behind, so the driver is asked instead: a device that went away
+    // refuses every request.
+    int count = 0;
+    if (::ioctl(port_.handle(), FIONREAD, &count) == 0)
+        return;
+#else
+    if (port_.error() != QSerialPort::ResourceError)
+        return;
+#endif
+    port_.close();
+    emit portLost();
 }
 
 bool SerialLink::setPortNumber(int number, QString *error)

@@ -35,8 +35,13 @@ public:
 signals:
     // New bytes are in the receive buffer.
     void inputArrived();
+    // The device behind the open port went away (an adapter pulled out, the
+    // other side of a pseudo-terminal closed); the port has been closed.
+    void portLost();
 
 private:
+    // Closes the port and reports it lost when its device no longer answers.
+    void checkDeviceAfterError();
     // Bytes received by the driver and not yet read from it.
     int driverCount() const;
     bool applySettings(QString *error);

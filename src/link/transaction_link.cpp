@@ -9,6 +9,18 @@ TransactionLink::TransactionLink(LinkState &link, QObject *parent)
     connect(&link_, &LinkState::linkOnlineChanged, this, &TransactionLink::resetReceive);
     connect(&link_.tcp, &TcpLink::dataArrival, this,
             [this](qint64 total) { transactions_.Winsock_DataArrival(total); });
+    connect(&link_.serial, &SerialLink::portLost, this, &TransactionLink::serialPortLost);
+}
+
+void TransactionLink::serialPortLost()
+{
+    // Left online, every transaction would find the port closed and return
+    // without a word. A waiting one ends when the link goes offline and
+    // leaves this text in place.
+    if (!link_.RtuMode || !link_.LinkOnline())
+        return;
+    setStatusText("Communication Error! Serial port lost!");
+    takeLinkOffline();
 }
 
 void TransactionLink::resetReceive()

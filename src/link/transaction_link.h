@@ -12,7 +12,8 @@ class LinkState;
 // state, the meter address, the status texts (handed on as statusText), and
 // taking a link that failed all attempts offline. It counts the socket's
 // unread bytes for them, and gives them a fresh receive state (empty serial
-// input, CRC tables rebuilt) whenever the link goes online or offline.
+// input, CRC tables rebuilt) whenever the link goes online or offline. A
+// serial port whose device went away takes the link offline at once.
 class TransactionLink : public QObject, public modbus::TransactionHost {
     Q_OBJECT
 public:
@@ -33,6 +34,7 @@ signals:
 
 private:
     void resetReceive();
+    void serialPortLost();
 
     LinkState &link_;
     EventLoopWaits waits_;

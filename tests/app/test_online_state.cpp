@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -87,6 +88,14 @@ private:
     std::thread thread_;
 };
 
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 double residentMiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -115,6 +124,7 @@ private slots:
     void goingOfflineMarksAnInterruptedDownload();
     void failedTransactionTakesTheLinkOffline();
     void peerThatStreamsIsTakenOfflineWithFlatMemory();
+    void lostSerialDeviceTakesTheLinkOfflineAtOnce();
 
 private:
     void clickOnLine(StartedMainForm &started)
@@ -304,6 +314,30 @@ void TestOnlineState::peerThatStreamsIsTakenOfflineWithFlatMemory()
     QVERIFY2(growth < 64, qPrintable(QStringLiteral("memory grew by %1 MiB").arg(growth)));
     QVERIFY2(longestPause < 500,
              qPrintable(QStringLiteral("the window stood still for %1 ms").arg(longestPause)));
+}
+
+void TestOnlineState::lostSerialDeviceTakesTheLinkOfflineAtOnce()
+{
+    StartedMainForm started;
+    MainForm &window = *started.window;
+    clickOnLine(started);
+    QVERIFY(window.link().LinkOnline());
+
+    // The other end of the port's pseudo-terminal closes, as when an adapter
+    // is pulled out.
+    QElapsedTimer sinceLost;
+    sinceLost.start();
+    const double cpuBefore = cpuSeconds();
+    terminal_.reset();
+    QVERIFY(QTest::qWaitFor([&] { return !window.link().LinkOnline(); }, 5000));
+    QVERIFY2(sinceLost.elapsed() < 1000, qPrintable(QString::number(sinceLost.elapsed())));
+    QTest::qWait(1000);
+    const double cpuShare = (cpuSeconds() - cpuBefore) / (double(sinceLost.elapsed()) / 1000.0);
+    QVERIFY2(cpuShare < 0.2, qPrintable(QStringLiteral("CPU share %1").arg(cpuShare)));
+    QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
+             QStringLiteral("Communication Error! Serial port lost!"));
+    QVERIFY(!window.link().serial.isOpen());
+    QVERIFY(started.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(TestOnlineState)
