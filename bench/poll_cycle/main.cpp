@@ -9,6 +9,7 @@
 #include "counting_serial.h"
 #include "link/link_state.h"
 #include "metersim_process.h"
+#include "process_usage.h"
 #include "link/event_loop_waits.h"
 #include "modbus/transactions.h"
 #include "polling/measurement_panel.h"
@@ -25,7 +26,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <sys/resource.h>
 
 #include <cstdio>
 
@@ -47,24 +47,6 @@ private:
     LinkState &link_;
 };
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
 
 void pause(int ms)
 {
@@ -152,7 +134,7 @@ RunResult pollFor(int baud, double seconds, const QString &comDir)
     double wireMs = 0;
     QElapsedTimer wall;
     wall.start();
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = testsupport::cpuSeconds();
     bool measuredMinute = false;
     while (wall.elapsed() < seconds * 1000 && link.LinkOnline()) {
         const long long out = serial.bytesOut, in = serial.bytesIn, requests = serial.requests;
@@ -165,13 +147,13 @@ RunResult pollFor(int baud, double seconds, const QString &comDir)
         ++result.cycles;
         pause(PollCycle::kIntervalMs);
         if (!measuredMinute && wall.elapsed() >= 60'000) {
-            result.rssAfterOneMinute = residentMiB();
+            result.rssAfterOneMinute = testsupport::residentMiB();
             measuredMinute = true;
         }
     }
     result.failed = !link.LinkOnline();
-    result.cpuShare = (cpuSeconds() - cpuStart) / (double(wall.elapsed()) / 1000.0);
-    result.rssAtEnd = residentMiB();
+    result.cpuShare = (testsupport::cpuSeconds() - cpuStart) / (double(wall.elapsed()) / 1000.0);
+    result.rssAtEnd = testsupport::residentMiB();
     result.meanCycleMs = cycleMs / result.cycles;
     result.meanWireAndGapsMs = wireMs / result.cycles;
     return result;

@@ -1,5 +1,6 @@
 #include "link/transaction_link.h"
 #include "main_form_starter.h"
+#include "process_usage.h"
 #include "pseudo_terminal.h"
 #include "window_appearance.h"
 
@@ -12,7 +13,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -88,24 +88,6 @@ private:
     std::thread thread_;
 };
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
 
 } // namespace
 
@@ -132,26 +114,16 @@ private:
         started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     }
 
-    std::unique_ptr<QTemporaryDir> comDir_;
-    std::unique_ptr<testsupport::PseudoTerminal> terminal_;
+    std::unique_ptr<testsupport::PseudoTerminalPort> port_;
 };
 
 void TestOnlineState::init()
 {
-    // Port 2 is a pseudo-terminal; every other number leads nowhere.
-    comDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(comDir_->isValid());
-    qputenv("AMPWRIGHT_COM_DIR", comDir_->path().toLocal8Bit());
-    terminal_ = std::make_unique<testsupport::PseudoTerminal>();
-    QVERIFY(terminal_->isValid());
-    QVERIFY(terminal_->linkAs(comDir_->filePath(QStringLiteral("COM2"))));
+    port_ = std::make_unique<testsupport::PseudoTerminalPort>();
+    QVERIFY(port_->isValid());
 }
 
-void TestOnlineState::cleanup()
-{
-    terminal_.reset();
-    comDir_.reset();
-}
+void TestOnlineState::cleanup() { port_.reset(); }
 
 void TestOnlineState::connectTwiceReturnsToTheOfflineAppearance()
 {
@@ -205,7 +177,7 @@ void TestOnlineState::failingSerialConnect()
     MainForm &window = *started.window;
     const QStringList offline = testsupport::linkAppearance(window.controls());
 
-    QSerialPort holder(comDir_->filePath(QStringLiteral("COM2")));
+    QSerialPort holder(port_->linkPath());
     if (portText == QLatin1String("2"))
         QVERIFY(holder.open(QIODevice::ReadWrite));
     started.control<QComboBox>(QStringLiteral("Combo_CommPort"))->setEditText(portText);
@@ -289,7 +261,7 @@ void TestOnlineState::peerThatStreamsIsTakenOfflineWithFlatMemory()
     MainForm &window = *started.window;
     started.messages.shown.clear();
     started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(QStringLiteral("127.0.0.33"));
-    const double memoryBefore = residentMiB();
+    const double memoryBefore = testsupport::residentMiB();
 
     // The window's event loop keeps turning: the longest pause between beats.
     QElapsedTimer sinceBeat;
@@ -310,7 +282,7 @@ void TestOnlineState::peerThatStreamsIsTakenOfflineWithFlatMemory()
     QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
              QStringLiteral("Communication Error! Retry 3 times!"));
     QVERIFY(started.messages.shown.isEmpty());
-    const double growth = residentMiB() - memoryBefore;
+    const double growth = testsupport::residentMiB() - memoryBefore;
     QVERIFY2(growth < 64, qPrintable(QStringLiteral("memory grew by %1 MiB").arg(growth)));
     QVERIFY2(longestPause < 500,
              qPrintable(QStringLiteral("the window stood still for %1 ms").arg(longestPause)));
@@ -327,12 +299,12 @@ void TestOnlineState::lostSerialDeviceTakesTheLinkOfflineAtOnce()
     // is pulled out.
     QElapsedTimer sinceLost;
     sinceLost.start();
-    const double cpuBefore = cpuSeconds();
-    terminal_.reset();
+    const double cpuBefore = testsupport::cpuSeconds();
+    port_->closeTerminal();
     QVERIFY(QTest::qWaitFor([&] { return !window.link().LinkOnline(); }, 5000));
     QVERIFY2(sinceLost.elapsed() < 1000, qPrintable(QString::number(sinceLost.elapsed())));
     QTest::qWait(1000);
-    const double cpuShare = (cpuSeconds() - cpuBefore) / (double(sinceLost.elapsed()) / 1000.0);
+    const double cpuShare = (testsupport::cpuSeconds() - cpuBefore) / (double(sinceLost.elapsed()) / 1000.0);
     QVERIFY2(cpuShare < 0.2, qPrintable(QStringLiteral("CPU share %1").arg(cpuShare)));
     QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
              QStringLiteral("Communication Error! Serial port lost!"));

@@ -107,26 +107,16 @@ private:
         started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     }
 
-    std::unique_ptr<QTemporaryDir> comDir_;
-    std::unique_ptr<testsupport::PseudoTerminal> terminal_;
+    std::unique_ptr<testsupport::PseudoTerminalPort> port_;
 };
 
 void TestConnectionPanel::init()
 {
-    // Port 2 is a pseudo-terminal; every other number leads nowhere.
-    comDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(comDir_->isValid());
-    qputenv("AMPWRIGHT_COM_DIR", comDir_->path().toLocal8Bit());
-    terminal_ = std::make_unique<testsupport::PseudoTerminal>();
-    QVERIFY(terminal_->isValid());
-    QVERIFY(terminal_->linkAs(comDir_->filePath(QStringLiteral("COM2"))));
+    port_ = std::make_unique<testsupport::PseudoTerminalPort>();
+    QVERIFY(port_->isValid());
 }
 
-void TestConnectionPanel::cleanup()
-{
-    terminal_.reset();
-    comDir_.reset();
-}
+void TestConnectionPanel::cleanup() { port_.reset(); }
 
 void TestConnectionPanel::reopensAPortLeftOpen()
 {

@@ -3,10 +3,13 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <memory>
 
 namespace testsupport {
 
@@ -54,6 +57,28 @@ private:
 
     int master_ = -1;
     QString device_;
+};
+
+// Serial port number 2 leading to a pseudo-terminal: a temporary folder of
+// COM<n> links that AMPWRIGHT_COM_DIR names for the program, holding COM2
+// only, so that every other number leads nowhere.
+class PseudoTerminalPort {
+public:
+    PseudoTerminalPort()
+    {
+        qputenv("AMPWRIGHT_COM_DIR", dir_.path().toLocal8Bit());
+        valid_ = dir_.isValid() && terminal_->isValid() && terminal_->linkAs(linkPath());
+    }
+
+    bool isValid() const { return valid_; }
+    QString linkPath() const { return dir_.filePath(QStringLiteral("COM2")); }
+    // Closes the terminal's other end, as when an adapter is pulled out.
+    void closeTerminal() { terminal_.reset(); }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<PseudoTerminal> terminal_ = std::make_unique<PseudoTerminal>();
+    bool valid_ = false;
 };
 
 } // namespace testsupport
