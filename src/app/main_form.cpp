@@ -3,6 +3,7 @@
 #include "app/language_sel_form.h"
 #include "app/main_page.h"
 #include "app/startup_lists.h"
+#include "config/display_setting_panel.h"
 #include "config/setting_panel.h"
 #include "i18n/language_controller.h"
 #include "link/connection_panel.h"
@@ -67,7 +68,10 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
                                                    [this] { return connection_->tcpConnecting(); });
     phasor_ = std::make_unique<PhasorLauncher>(*poll_, link_, *pollView_, messages_,
                                                [this] { return phaserCaptions(); }, this);
-    settings_ = std::make_unique<SettingPanel>(link_, controls_);
+    settings_ = std::make_unique<SettingPanel>(link_, transactions(), *poll_, language_->texts(),
+                                               messages_, controls_);
+    displaySettings_ = std::make_unique<DisplaySettingPanel>(link_, transactions(), *poll_,
+                                                             language_->texts(), controls_);
     loadProfile_ = std::make_unique<LoadProfilePanel>(link_, download_, controls_);
 
     connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),

@@ -17,6 +17,7 @@ class PollCycle;
 class PhasorLauncher;
 struct PhaserCaptions;
 class PortScan;
+class DisplaySettingPanel;
 class SettingPanel;
 class SocketEvents;
 class TransactionLink;
@@ -61,6 +62,8 @@ public:
     PortScan &portScan() { return *portScan_; }
     PhasorLauncher &phasor() { return *phasor_; }
     i18n::LanguageController &language() { return *language_; }
+    SettingPanel &settings() { return *settings_; }
+    DisplaySettingPanel &displaySettings() { return *displaySettings_; }
     const i18n::LanguageFiles &languageFiles() const { return files_; }
     const WindowTitles &titles() const { return titles_; }
 
@@ -95,5 +98,6 @@ private:
     std::unique_ptr<SocketEvents> socketEvents_;
     std::unique_ptr<PhasorLauncher> phasor_;
     std::unique_ptr<SettingPanel> settings_;
+    std::unique_ptr<DisplaySettingPanel> displaySettings_;
     std::unique_ptr<LoadProfilePanel> loadProfile_;
 };

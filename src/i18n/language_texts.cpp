@@ -57,6 +57,8 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box10),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box11),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box12),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_RatioInvalid),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_CO2Invalid),
 };
 
 #undef AMPWRIGHT_SLOT

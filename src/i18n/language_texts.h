@@ -30,6 +30,9 @@ struct LanguageTexts {
     QString rightdown_Box1, rightdown_Box2, rightdown_Box3, rightdown_Box4, rightdown_Box5,
         rightdown_Box6, rightdown_Box7, rightdown_Box8, rightdown_Box9, rightdown_Box10,
         rightdown_Box11, rightdown_Box12;
+    // [strmsgboxini], keys of our own: a float-form PT or CT ratio, or a CO2
+    // factor, that cannot be written.
+    QString rightdown_RatioInvalid, rightdown_CO2Invalid;
 
     // Every slot from its key (the language code included); a missing key
     // gives the text "0", a missing language code 0.

@@ -2,9 +2,12 @@
 
 #include "link/link_state.h"
 #include "modbus/transactions.h"
+#include "polling/display_items.h"
 #include "polling/firmware_layout.h"
 #include "polling/measurement_decoders.h"
 #include "polling/poll_view.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -69,10 +72,20 @@ void PollCycle::linkOnlineChanged(bool online)
     }
 }
 
+void PollCycle::addRequestRow(RequestRow row)
+{
+    const auto after = std::upper_bound(
+        requestRows_.begin(), requestRows_.end(), row.order,
+        [](int order, const RequestRow &existing) { return order < existing.order; });
+    requestRows_.insert(after, std::move(row));
+}
+
 void PollCycle::initialise()
 {
     for (RequestRow &row : requestRows_)
         *row.flag = false;
+    if (co2Request_.flag)
+        *co2Request_.flag = false;
     DisplayItemsDirty = true;
     view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, false);
 }
@@ -197,8 +210,14 @@ void PollCycle::pollPanel(bool panel0)
         if (!ok())
             return stopAfterFailure();
     }
-    if (online() && received() == polling::kMainBlockBytes)
+    if (online() && received() == polling::kMainBlockBytes) {
         view_.apply(polling::DecodeMainBlock(tx_.RxData.bytes(), DisplayBase));
+        if (DisplayItemsDirty) {
+            DisplayItemsDirty = false;
+            view_.setText(QStringLiteral("txt_Display_Item"), -1,
+                          polling::displayItemsText(tx_.RxData.bytes()));
+        }
+    }
 
     if (olderFirmware) {
         tx_.RxData.reset();
@@ -262,6 +281,12 @@ void PollCycle::pollPanel(bool panel0)
         }
         if (!ok())
             return blankCO2();
+        if (co2Request_.flag && *co2Request_.flag) {
+            *co2Request_.flag = false;
+            co2Request_.write();
+            if (!ok())
+                return blankCO2();
+        }
 
         if (polling::firmwareHasCO2(FirmwareNumber)) {
             view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, true);

@@ -41,13 +41,18 @@ public:
     void ApplyRLayout();
 
     // A pending request: its flag and the write that serves it. Rows are
-    // served in the order they were added, each only while the last
-    // transaction succeeded; the flag is lowered before the write runs.
+    // served in the order of their numbers (equal numbers in the order they
+    // were added), each only while the last transaction succeeded; the flag
+    // is lowered before the write runs.
     struct RequestRow {
         bool *flag;
         std::function<void()> write;
+        int order = 0;
     };
-    void addRequestRow(RequestRow row) { requestRows_.push_back(std::move(row)); }
+    void addRequestRow(RequestRow row);
+    // The CO2-factor request, served on panel 0 before the CO2 values are
+    // read, so that they already come with the new factor.
+    void setCO2Request(RequestRow row) { co2Request_ = std::move(row); }
 
     // Text of the status caption at each tick (language key online_Status2).
     std::function<QString()> onlineStatusText = [] { return QString(); };
@@ -85,6 +90,7 @@ private:
     LinkState &link_;
     PollView &view_;
     std::vector<RequestRow> requestRows_;
+    RequestRow co2Request_{nullptr, {}};
     bool tickRunning_ = false;
     std::uint64_t tickSession_ = 0;
 };
