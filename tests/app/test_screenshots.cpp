@@ -106,6 +106,15 @@ void TestScreenshots::mainWindowOfflineAndOnline()
     QVERIFY(window.link().LinkOnline());
     QVERIFY(savePage(window, QStringLiteral("main_online") + suffix));
 
+    // The display-setting page with the item-code description, and the
+    // meter's display sequence read back.
+    started.control<QPushButton>(QStringLiteral("Command10(4)"))->click();
+    started.control<QPushButton>(QStringLiteral("Command11(1)"))->click();
+    started.control<QPushButton>(QStringLiteral("cmdDisplayindex"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !caption(started.control<QWidget>(QStringLiteral("txt_Display_Item"))).isEmpty(), 10000);
+    QVERIFY(savePage(window, QStringLiteral("display_setting_online") + suffix));
+
     started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     QVERIFY(!window.link().LinkOnline());
     QVERIFY2(started.messages.shown.size() <= 1, "only the no-serial-port message is expected");
