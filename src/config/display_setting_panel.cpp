@@ -26,13 +26,9 @@ DisplaySettingPanel::DisplaySettingPanel(LinkState &link, modbus::Transactions &
                                          const ControlMap &controls, QObject *parent)
     : QObject(parent), texts_(texts), controls_(controls), writes_(transactions, link)
 {
-    const auto button = [this](const char *name, void (DisplaySettingPanel::*handler)()) {
-        connect(controls_.require<QPushButton>(QLatin1String(name)), &QPushButton::clicked, this,
-                handler);
-    };
-    button("cmdDisplayItemSet", &DisplaySettingPanel::cmdDisplayItemSet_Click);
-    button("cmdScrollTimeSet", &DisplaySettingPanel::cmdScrollTimeSet_Click);
-    button("cmdDisplayindex", &DisplaySettingPanel::cmdDisplayindex_Click);
+    onClicked(controls_, "cmdDisplayItemSet", this, &DisplaySettingPanel::cmdDisplayItemSet_Click);
+    onClicked(controls_, "cmdScrollTimeSet", this, &DisplaySettingPanel::cmdScrollTimeSet_Click);
+    onClicked(controls_, "cmdDisplayindex", this, &DisplaySettingPanel::cmdDisplayindex_Click);
 
     poll.addRequestRow({&ReqSetScrollTime, [this] { WriteScrollTime(); }, kScrollTimeRow});
     poll.addRequestRow({&ReqSetDisplayItems,

@@ -48,21 +48,17 @@ SettingPanel::SettingPanel(LinkState &link, modbus::Transactions &transactions, 
 
 void SettingPanel::connectHandlers()
 {
-    const auto button = [this](const char *name, void (SettingPanel::*handler)()) {
-        connect(controls_.require<QPushButton>(QLatin1String(name)), &QPushButton::clicked, this,
-                handler);
-    };
-    button("cmdModbusAddSet", &SettingPanel::cmdModbusAddSet_Click);
-    button("cmdBaudRateSet", &SettingPanel::cmdBaudRateSet_Click);
-    button("cmdStopBitSet", &SettingPanel::cmdStopBitSet_Click);
-    button("cmdWiringSet", &SettingPanel::cmdWiringSet_Click);
-    button("cmdPTRatio1Set", &SettingPanel::cmdPTRatio1Set_Click);
-    button("cmdCTRatio1Set", &SettingPanel::cmdCTRatio1Set_Click);
-    button("cmdPTRatio2Set", &SettingPanel::cmdPTRatio2Set_Click);
-    button("cmdCTRatio2Set", &SettingPanel::cmdCTRatio2Set_Click);
-    button("cmdSetCO2", &SettingPanel::cmdSetCO2_Click);
-    button("cmdTimeSet", &SettingPanel::cmdTimeSet_Click);
-    button("cmdClrkWh", &SettingPanel::cmdClrkWh_Click);
+    onClicked(controls_, "cmdModbusAddSet", this, &SettingPanel::cmdModbusAddSet_Click);
+    onClicked(controls_, "cmdBaudRateSet", this, &SettingPanel::cmdBaudRateSet_Click);
+    onClicked(controls_, "cmdStopBitSet", this, &SettingPanel::cmdStopBitSet_Click);
+    onClicked(controls_, "cmdWiringSet", this, &SettingPanel::cmdWiringSet_Click);
+    onClicked(controls_, "cmdPTRatio1Set", this, &SettingPanel::cmdPTRatio1Set_Click);
+    onClicked(controls_, "cmdCTRatio1Set", this, &SettingPanel::cmdCTRatio1Set_Click);
+    onClicked(controls_, "cmdPTRatio2Set", this, &SettingPanel::cmdPTRatio2Set_Click);
+    onClicked(controls_, "cmdCTRatio2Set", this, &SettingPanel::cmdCTRatio2Set_Click);
+    onClicked(controls_, "cmdSetCO2", this, &SettingPanel::cmdSetCO2_Click);
+    onClicked(controls_, "cmdTimeSet", this, &SettingPanel::cmdTimeSet_Click);
+    onClicked(controls_, "cmdClrkWh", this, &SettingPanel::cmdClrkWh_Click);
 
     const auto validate = [this](const char *name, void (SettingPanel::*handler)()) {
         connect(list(name)->lineEdit(), &QLineEdit::editingFinished, this, handler);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QHash>
 #include <QPointer>
 #include <QString>
@@ -61,3 +62,12 @@ private:
 // Enables or disables each of the named controls; every one must exist.
 void setControlsEnabled(const ControlMap &controls, std::span<const char *const> names,
                         bool enabled);
+
+// Runs a handler of receiver when the named button is clicked.
+template <class Receiver>
+void onClicked(const ControlMap &controls, const char *button, Receiver *receiver,
+               void (Receiver::*handler)())
+{
+    QObject::connect(controls.require<QAbstractButton>(QLatin1String(button)),
+                     &QAbstractButton::clicked, receiver, handler);
+}
