@@ -72,7 +72,8 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
                                                messages_, controls_);
     displaySettings_ = std::make_unique<DisplaySettingPanel>(link_, transactions(), *poll_,
                                                              language_->texts(), controls_);
-    loadProfile_ = std::make_unique<LoadProfilePanel>(link_, download_, controls_);
+    loadProfile_ = std::make_unique<LoadProfilePanel>(link_, download_, language_->texts(),
+                                                      controls_);
 
     connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),
             &QPushButton::clicked, portScan_.get(), &PortScan::cmdScanComPort_Click);

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -106,4 +107,13 @@ void buildLoadProfileSettingPage(QWidget *page)
 {
     addGroupButtons(page, {"cmdLoadProfileG1Set", "Group1 Setting"},
                     {"cmdLoadProfileG2Set", "Group2 Setting"});
+    // The description of the channel codes, shown and hidden by its button.
+    auto *layout = static_cast<QHBoxLayout *>(page->layout());
+    auto *description = makeNamed<QPlainTextEdit>(page, "txtLPindex");
+    description->setReadOnly(true);
+    description->setMinimumWidth(220);
+    description->hide();
+    layout->insertWidget(layout->count() - 1, makeCommandButton(page, "cmdLPindexon", "Channel List"),
+                         0, Qt::AlignTop);
+    layout->insertWidget(layout->count() - 1, description);
 }

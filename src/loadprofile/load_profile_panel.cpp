@@ -1,8 +1,10 @@
 #include "loadprofile/load_profile_panel.h"
 
 #include "link/link_state.h"
+#include "i18n/language_texts.h"
 #include "loadprofile/download_state.h"
 #include "ui/back_color.h"
+#include "ui/caption.h"
 #include "ui/control_map.h"
 
 namespace {
@@ -18,9 +20,11 @@ constexpr const char *kMeterControls[] = {
 } // namespace
 
 LoadProfilePanel::LoadProfilePanel(LinkState &link, DownloadState &download,
-                                   const ControlMap &controls, QObject *parent)
-    : QObject(parent), controls_(controls)
+                                   const i18n::LanguageTexts &texts, const ControlMap &controls,
+                                   QObject *parent)
+    : QObject(parent), texts_(texts), controls_(controls)
 {
+    onClicked(controls_, "cmdLPindexon", this, &LoadProfilePanel::cmdLPindexon_Click);
     setControlsEnabled(controls_, kMeterControls, link.LinkOnline());
     connect(&link, &LinkState::linkOnlineChanged, this, &LoadProfilePanel::linkOnlineChanged);
     connect(&download, &DownloadState::downloadInterrupted, this,
@@ -38,4 +42,13 @@ void LoadProfilePanel::markInterruptedDownload()
 {
     setBackColor(controls_.require<QWidget>(QStringLiteral("Command8")),
                  kInterruptedDownloadColor);
+}
+
+void LoadProfilePanel::cmdLPindexon_Click()
+{
+    QWidget *description = controls_.require<QWidget>(QStringLiteral("txtLPindex"));
+    const bool show = description->isHidden();
+    description->setVisible(show);
+    setCaption(controls_.require<QWidget>(QStringLiteral("cmdLPindexon")),
+               show ? texts_.dataItem2 : texts_.dataItem1);
 }

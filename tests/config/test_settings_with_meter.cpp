@@ -64,6 +64,7 @@ private slots:
     void typedChecks_data();
     void typedChecks();
     void requestsOfOneCycleInServiceOrderAndAfterAFailure();
+    void descriptionButtonsShowAndHide();
 
 private:
     void goOnline(const QStringList &meterOptions = {});
@@ -384,6 +385,28 @@ void TestSettingsWithMeter::requestsOfOneCycleInServiceOrderAndAfterAFailure()
     QVERIFY(meter_->waitForWrites(3, kPatienceMs));
     QCOMPARE(meter_->writes(), (QList<MeterWrite>{ct, wiring, wiring}));
     QVERIFY(!settings().ReqSetWiring);
+}
+
+void TestSettingsWithMeter::descriptionButtonsShowAndHide()
+{
+    started_ = std::make_unique<StartedMainForm>();
+    const i18n::LanguageTexts &t = started_->window->language().texts();
+    const struct {
+        const char *button, *description;
+        QString shownCaption, hiddenCaption;
+    } pairs[] = {{"cmdDisplayindex", "txtDisplayIndex", t.dataItem4, t.dataItem3},
+                 {"cmdLPindexon", "txtLPindex", t.dataItem2, t.dataItem1}};
+    for (const auto &pair : pairs) {
+        auto *button = started_->control<QPushButton>(QLatin1String(pair.button));
+        auto *description = started_->control<QWidget>(QLatin1String(pair.description));
+        QVERIFY(description->isHidden());
+        button->click();
+        QVERIFY(!description->isHidden());
+        QCOMPARE(button->text(), pair.shownCaption);
+        button->click();
+        QVERIFY(description->isHidden());
+        QCOMPARE(button->text(), pair.hiddenCaption);
+    }
 }
 
 QTEST_MAIN(TestSettingsWithMeter)
