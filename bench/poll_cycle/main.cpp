@@ -12,6 +12,7 @@
 #include "process_usage.h"
 #include "link/event_loop_waits.h"
 #include "modbus/transactions.h"
+#include "loadprofile/load_profile_pages.h"
 #include "polling/measurement_panel.h"
 #include "polling/poll_cycle.h"
 #include "polling/widget_poll_view.h"
@@ -71,6 +72,8 @@ struct Panels {
         basic->setObjectName(QStringLiteral("SSTab3"));
         buildBasicDataPanel(basic);
         layout->addWidget(basic);
+        // The load-profile state the main block and block 5 carry.
+        buildLoadProfileRecordsPage(new QWidget(&root));
         for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "cmdSetCO2",
                                  "SSTab1", "Command9(2)", "Command9(3)", "Command10(2)",
                                  "Command10(3)", "Command10(4)"}) {

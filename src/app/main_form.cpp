@@ -10,6 +10,8 @@
 #include "link/port_scan.h"
 #include "link/socket_events.h"
 #include "link/transaction_link.h"
+#include "loadprofile/date_range_panel.h"
+#include "loadprofile/download_panel.h"
 #include "loadprofile/load_profile_panel.h"
 #include "polling/phasor_window.h"
 #include "polling/poll_cycle.h"
@@ -20,6 +22,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -50,6 +53,12 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     status->setReadOnly(true);
     status->setFrame(false);
     statusBar()->addWidget(status, 1);
+    // Records done of records asked while a load-profile download runs.
+    auto *progress = new QProgressBar(this);
+    progress->setObjectName(QStringLiteral("lpProgress"));
+    progress->setMinimumWidth(260);
+    progress->hide();
+    statusBar()->addPermanentWidget(progress);
 
     pollView_ = std::make_unique<WidgetPollView>(this);
     transactionLink_ = std::make_unique<TransactionLink>(link_);
@@ -72,8 +81,14 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
                                                messages_, controls_);
     displaySettings_ = std::make_unique<DisplaySettingPanel>(link_, transactions(), *poll_,
                                                              language_->texts(), controls_);
-    loadProfile_ = std::make_unique<LoadProfilePanel>(link_, download_, language_->texts(),
-                                                      controls_);
+    loadProfile_ = std::make_unique<LoadProfilePanel>(link_, download_, transactions(), *poll_,
+                                                      language_->texts(), controls_);
+    downloadPanel_ = std::make_unique<DownloadPanel>(link_, download_, transactions(), *poll_,
+                                                     language_->texts(), messages_, controls_,
+                                                     programDir_);
+    dateRange_ = std::make_unique<DateRangePanel>(link_, download_, transactions(), *poll_,
+                                                  *downloadPanel_, language_->texts(), messages_,
+                                                  controls_);
 
     connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),
             &QPushButton::clicked, portScan_.get(), &PortScan::cmdScanComPort_Click);
@@ -96,6 +111,7 @@ void MainForm::stopTimers()
 {
     poll_->Timer1Sec.stop();
     download_.Timer_RS_Lpf.stop();
+    download_.TimerEnLPRead.stop();
     phasor_->Timer1.stop();
 }
 

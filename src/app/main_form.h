@@ -11,6 +11,8 @@
 #include <memory>
 
 class ConnectionPanel;
+class DateRangePanel;
+class DownloadPanel;
 class LoadProfilePanel;
 class Messages;
 class PollCycle;
@@ -64,6 +66,8 @@ public:
     i18n::LanguageController &language() { return *language_; }
     SettingPanel &settings() { return *settings_; }
     DisplaySettingPanel &displaySettings() { return *displaySettings_; }
+    LoadProfilePanel &loadProfile() { return *loadProfile_; }
+    DownloadPanel &downloadPanel() { return *downloadPanel_; }
     const i18n::LanguageFiles &languageFiles() const { return files_; }
     const WindowTitles &titles() const { return titles_; }
 
@@ -100,4 +104,6 @@ private:
     std::unique_ptr<SettingPanel> settings_;
     std::unique_ptr<DisplaySettingPanel> displaySettings_;
     std::unique_ptr<LoadProfilePanel> loadProfile_;
+    std::unique_ptr<DownloadPanel> downloadPanel_;
+    std::unique_ptr<DateRangePanel> dateRange_;
 };

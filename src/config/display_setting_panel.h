@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/meter_writes.h"
+#include "link/meter_writes.h"
 
 #include <QObject>
 
@@ -43,5 +43,5 @@ private:
 
     const i18n::LanguageTexts &texts_;
     const ControlMap &controls_;
-    config::MeterWrites writes_;
+    MeterWrites writes_;
 };

@@ -198,9 +198,8 @@ void SettingPanel::cmdSetCO2_Click()
 
 bool SettingPanel::confirmed(const QString &question)
 {
-    if (!dialog_)
-        dialog_ = new Dialog_Clr_kWh(controls_.root()->window());
-    return dialog_->ask(question, texts_.Set_Time_OK, texts_.Set_Time_NO);
+    return Dialog_Clr_kWh::of(controls_.root()->window())
+        ->ask(question, texts_.Set_Time_OK, texts_.Set_Time_NO);
 }
 
 void SettingPanel::cmdTimeSet_Click()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/meter_writes.h"
+#include "link/meter_writes.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -8,7 +8,6 @@
 #include <functional>
 
 class ControlMap;
-class Dialog_Clr_kWh;
 class LinkState;
 class Messages;
 class PollCycle;
@@ -107,7 +106,6 @@ private:
     const i18n::LanguageTexts &texts_;
     Messages &messages_;
     const ControlMap &controls_;
-    config::MeterWrites writes_;
-    Dialog_Clr_kWh *dialog_ = nullptr;
+    MeterWrites writes_;
     bool checking_ = false;
 };

@@ -59,6 +59,11 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_Box12),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_RatioInvalid),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_CO2Invalid),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPNumberInvalid),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPChannelsInvalid),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPFolderFallback),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPFileError),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPDateUnreadable),
 };
 
 #undef AMPWRIGHT_SLOT

@@ -33,6 +33,10 @@ struct LanguageTexts {
     // [strmsgboxini], keys of our own: a float-form PT or CT ratio, or a CO2
     // factor, that cannot be written.
     QString rightdown_RatioInvalid, rightdown_CO2Invalid;
+    // A download without record numbers or channels, the folder its files
+    // went to instead of the program's, a CSV file that cannot be written.
+    QString rightdown_LPNumberInvalid, rightdown_LPChannelsInvalid, rightdown_LPFolderFallback,
+        rightdown_LPFileError, rightdown_LPDateUnreadable;
 
     // Every slot from its key (the language code included); a missing key
     // gives the text "0", a missing language code 0.

@@ -6,6 +6,9 @@ DownloadState::DownloadState(LinkState &link, QObject *parent) : QObject(parent)
 {
     Timer_RS_Lpf.setObjectName(QStringLiteral("Timer_RS_Lpf"));
     Timer_RS_Lpf.setInterval(kFastTimerMs);
+    TimerEnLPRead.setObjectName(QStringLiteral("TimerEnLPRead"));
+    TimerEnLPRead.setInterval(kStartDelayMs);
+    TimerEnLPRead.setSingleShot(true);
     connect(&link, &LinkState::linkOnlineChanged, this, &DownloadState::linkOnlineChanged);
 }
 

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <array>
+
 class LinkState;
 
 // State of a load-profile download that other parts of the window look at:
@@ -13,11 +15,20 @@ class DownloadState : public QObject {
     Q_OBJECT
 public:
     static constexpr int kFastTimerMs = 11;
+    static constexpr int kStartDelayMs = 100;
 
     explicit DownloadState(LinkState &link, QObject *parent = nullptr);
 
     // A download is running.
     bool LPDownloading = false;
+    // A block is being read at this moment.
+    bool LPBlockBusy = false;
+    // The start button was pressed while a block was being read.
+    bool LPStartDeferred = false;
+    // Channels of the group being downloaded.
+    int LPChannelCount = 0;
+    // The valid-record count the record-number lists were last built for.
+    long long LPListedCount = 0;
     // Zero-based index of the next record to read, and of the last one.
     long long LPNextRecord = 0;
     long long LPLastRecord = 0;
@@ -26,6 +37,12 @@ public:
     bool hasRecordsLeft() const { return LPDownloading && LPLastRecord > LPNextRecord; }
 
     QTimer Timer_RS_Lpf;
+    // Starts the download a date search has prepared.
+    QTimer TimerEnLPRead;
+    // Begin and end of the chosen date range, as date serials.
+    std::array<double, 2> LPRangeDate{};
+    // The time stamp of the newest record of group 1 / 2.
+    std::array<double, 2> LPLastDataTime{};
 
 signals:
     // The link went offline while a download with records left was running.

@@ -60,6 +60,27 @@ void buildLoadProfileRecordsPage(QWidget *page)
 {
     addGroupButtons(page, {"Comm_Clr_G1_Data", "Clear Group1 Data"},
                     {"Comm_Clr_G2_Data", "Clear Group2 Data"});
+    // Above each clear button, what the meter reports of its group.
+    const QList<QGroupBox *> frames = page->findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly);
+    for (int g = 0; g < int(frames.size()) && g < 2; ++g) {
+        QGroupBox *frame = frames[g];
+        auto *grid = new QGridLayout;
+        const auto field = [&](int row, const char *label, const QString &name) {
+            grid->addWidget(new QLabel(QLatin1String(label), frame), row, 0);
+            grid->addWidget(makeValueDisplay(frame, name, 6), row, 1);
+        };
+        field(0, "Channels", controlName("Text_LP_Data_Counter", g));
+        field(1, "Interval (min)", controlName("txtLPInterval", g));
+        field(2, "Valid records", controlName("txtLPValidIntervalNum", g));
+        field(3, "Capacity", controlName("Text_Max_int_num", g));
+        grid->addWidget(new QLabel(QStringLiteral("Channel codes"), frame), 4, 0, 1, 2);
+        auto *codes = new QGridLayout;
+        const char *codeName = g == 0 ? "Text_LP_G1_Data" : "Text_LP_G2_Data";
+        for (int i = 0; i < (g == 0 ? 12 : 8); ++i)
+            codes->addWidget(makeValueDisplay(frame, controlName(codeName, i), 4), i / 4, i % 4);
+        grid->addLayout(codes, 5, 0, 1, 2);
+        static_cast<QVBoxLayout *>(frame->layout())->insertLayout(0, grid);
+    }
 }
 
 void buildLoadProfileReadPage(QWidget *page)
@@ -107,6 +128,25 @@ void buildLoadProfileSettingPage(QWidget *page)
 {
     addGroupButtons(page, {"cmdLoadProfileG1Set", "Group1 Setting"},
                     {"cmdLoadProfileG2Set", "Group2 Setting"});
+    // Above each set button: channel count, interval, and a code per channel.
+    const QList<QGroupBox *> frames = page->findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly);
+    for (int g = 0; g < int(frames.size()) && g < 2; ++g) {
+        QGroupBox *frame = frames[g];
+        const char *name = g == 0 ? "Combo_G1_Setting" : "Combo_G2_Setting";
+        auto *grid = new QGridLayout;
+        grid->addWidget(new QLabel(QStringLiteral("Channels"), frame), 0, 0);
+        grid->addWidget(makeNamedList(frame, controlName(name, 0), 3), 0, 1);
+        grid->addWidget(new QLabel(QStringLiteral("Interval (min)"), frame), 0, 2);
+        grid->addWidget(makeNamedList(frame, controlName(name, 1), 5), 0, 3);
+        const int channels = g == 0 ? 12 : 8;
+        for (int c = 0; c < channels; ++c) {
+            const int row = 1 + c / 2;
+            const int column = 2 * (c % 2);
+            grid->addWidget(new QLabel(QStringLiteral("Ch %1").arg(c + 1), frame), row, column);
+            grid->addWidget(makeNamedList(frame, controlName(name, 2 + c), 4), row, column + 1);
+        }
+        static_cast<QVBoxLayout *>(frame->layout())->insertLayout(0, grid);
+    }
     // The description of the channel codes, shown and hidden by its button.
     auto *layout = static_cast<QHBoxLayout *>(page->layout());
     auto *description = makeNamed<QPlainTextEdit>(page, "txtLPindex");

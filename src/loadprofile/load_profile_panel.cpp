@@ -1,11 +1,20 @@
 #include "loadprofile/load_profile_panel.h"
 
-#include "link/link_state.h"
 #include "i18n/language_texts.h"
+#include "link/link_state.h"
+#include "loadprofile/channel_codes.h"
 #include "loadprofile/download_state.h"
+#include "polling/poll_cycle.h"
 #include "ui/back_color.h"
 #include "ui/caption.h"
+#include "ui/confirm_dialog.h"
 #include "ui/control_map.h"
+#include "ui/named_controls.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+
+#include <vector>
 
 namespace {
 
@@ -17,14 +26,51 @@ constexpr const char *kMeterControls[] = {
     "cmdLoadProfileG1Set", "cmdLoadProfileG2Set", "Comm_Clr_G1_Data", "Comm_Clr_G2_Data",
 };
 
+struct GroupLayout {
+    const char *settings;  // list array: 0 channel count, 1 interval, 2.. channel codes
+    int maxChannels;
+    int firstRegister;     // channel count, interval, codes follow
+    int clearRegister;
+    const char *clearQuestion;
+    QString defaultChannels;
+    std::array<int, 12> defaultPositions; // of each channel's code in the offered list
+};
+const GroupLayout kGroups[2] = {
+    {"Combo_G1_Setting", 12, 0x1034, 0x1033, "Clear Group1 Data\uFF1F", QStringLiteral("8"),
+     {0, 1, 2, 3, 4, 6, 8, 10, 5, 7, 9, 11}},
+    {"Combo_G2_Setting", 8, 0x1043, 0x1042, "Clear Group2 Data\uFF1F", QStringLiteral("4"),
+     {5, 11, 12, 13, 0, 1, 2, 3}},
+};
+
+// The value a clear register takes to clear its group's records.
+constexpr std::uint16_t kClearRecords = 51;
+// The interval register's value for 30 seconds.
+constexpr std::uint16_t kThirtySeconds = 230;
+
+// Rows of the poll cycle's request service.
+constexpr int kSetRow[2] = {9, 10};
+constexpr int kClearRow[2] = {11, 12};
+
 } // namespace
 
 LoadProfilePanel::LoadProfilePanel(LinkState &link, DownloadState &download,
+                                   modbus::Transactions &transactions, PollCycle &poll,
                                    const i18n::LanguageTexts &texts, const ControlMap &controls,
                                    QObject *parent)
-    : QObject(parent), texts_(texts), controls_(controls)
+    : QObject(parent), poll_(poll), texts_(texts), controls_(controls),
+      writes_(transactions, link)
 {
     onClicked(controls_, "cmdLPindexon", this, &LoadProfilePanel::cmdLPindexon_Click);
+    onClicked(controls_, "cmdLoadProfileG1Set", this, &LoadProfilePanel::cmdLoadProfileG1Set_Click);
+    onClicked(controls_, "cmdLoadProfileG2Set", this, &LoadProfilePanel::cmdLoadProfileG2Set_Click);
+    onClicked(controls_, "Comm_Clr_G1_Data", this, &LoadProfilePanel::Comm_Clr_G1_Data_Click);
+    onClicked(controls_, "Comm_Clr_G2_Data", this, &LoadProfilePanel::Comm_Clr_G2_Data_Click);
+    poll.addRequestRow({&ReqLPSetG1, [this] { LPWriteGroupSetting(0); }, kSetRow[0]});
+    poll.addRequestRow({&ReqLPSetG2, [this] { LPWriteGroupSetting(1); }, kSetRow[1]});
+    poll.addRequestRow({&ReqLPClearG1, [this] { LPClearGroup(0); }, kClearRow[0]});
+    poll.addRequestRow({&ReqLPClearG2, [this] { LPClearGroup(1); }, kClearRow[1]});
+    connect(&poll, &PollCycle::layoutApplied, this, &LoadProfilePanel::layoutApplied);
+
     setControlsEnabled(controls_, kMeterControls, link.LinkOnline());
     connect(&link, &LinkState::linkOnlineChanged, this, &LoadProfilePanel::linkOnlineChanged);
     connect(&download, &DownloadState::downloadInterrupted, this,
@@ -51,4 +97,100 @@ void LoadProfilePanel::cmdLPindexon_Click()
     description->setVisible(show);
     setCaption(controls_.require<QWidget>(QStringLiteral("cmdLPindexon")),
                show ? texts_.dataItem2 : texts_.dataItem1);
+}
+
+void LoadProfilePanel::layoutApplied(bool rLayout)
+{
+    // The channel lists offer the THD codes only to meters whose register
+    // layout has harmonics (panel 0); lists never stay empty once a
+    // firmware has been read.
+    const int offered = controls_.require<QComboBox>(QLatin1String(kGroups[0].settings), 2)->count();
+    const int all = int(loadprofile::offeredChannelCodes(true).size());
+    const int withoutThd = int(loadprofile::offeredChannelCodes(false).size());
+    if (rLayout || poll_.DisplayBase == 100) {
+        if (offered != withoutThd)
+            LPBuildSettingLists(false);
+    } else if (offered != all) {
+        LPBuildSettingLists(true);
+    }
+}
+
+void LoadProfilePanel::LPBuildSettingLists(bool includeAll)
+{
+    const QStringList intervals{QStringLiteral("1"),  QStringLiteral("5"),  QStringLiteral("10"),
+                                QStringLiteral("15"), QStringLiteral("30"), QStringLiteral("60")};
+    const std::vector<int> codes = loadprofile::offeredChannelCodes(includeAll);
+    QStringList codeTexts;
+    for (int code : codes)
+        codeTexts << QString::number(code);
+    for (const GroupLayout &group : kGroups) {
+        const QStringList counts = numberTexts(1, group.maxChannels);
+        fillList(controls_.require<QComboBox>(QLatin1String(group.settings), 0), counts,
+                 int(counts.indexOf(group.defaultChannels)));
+        fillList(controls_.require<QComboBox>(QLatin1String(group.settings), 1), intervals,
+                 int(intervals.indexOf(QStringLiteral("15"))));
+        for (int c = 0; c < group.maxChannels; ++c)
+            fillList(controls_.require<QComboBox>(QLatin1String(group.settings), 2 + c), codeTexts,
+                     group.defaultPositions[std::size_t(c)]);
+    }
+    const QStringList groups{QStringLiteral("1"), QStringLiteral("2")};
+    for (const char *name : {"cmbLPReadGroupSel", "cmbLPReadGroupSel1"})
+        fillList(controls_.require<QComboBox>(QLatin1String(name)), groups, 0);
+    for (const char *name : {"Combo_LP_Start_No", "Combo_LP_Stop_No"})
+        fillList(controls_.require<QComboBox>(QLatin1String(name)), {QStringLiteral("1")}, 0);
+    for (int g = 0; g < 2; ++g)
+        setCaption(controls_.require<QWidget>(QStringLiteral("Text_Max_int_num"), g),
+                   QStringLiteral("100"));
+    setCaption(controls_.require<QWidget>(QStringLiteral("txtLPindex")),
+               loadprofile::channelCodeListing(includeAll));
+}
+
+bool LoadProfilePanel::confirmed(const QString &question)
+{
+    return Dialog_Clr_kWh::of(controls_.root()->window())
+        ->ask(question, texts_.Set_Time_OK, texts_.Set_Time_NO);
+}
+
+void LoadProfilePanel::askAndRaiseGroupSetting(int group)
+{
+    const QString wanted =
+        controls_.require<QComboBox>(QLatin1String(kGroups[group].settings), 0)->currentText();
+    const QString current =
+        caption(controls_.require<QWidget>(QStringLiteral("Text_LP_Data_Counter"), group));
+    // A new channel count makes the meter restart the group's records.
+    if (wanted != current && !confirmed(texts_.LPF_war))
+        return;
+    (group == 0 ? ReqLPSetG1 : ReqLPSetG2) = true;
+}
+
+void LoadProfilePanel::askAndRaiseClear(int group)
+{
+    if (confirmed(QString::fromUtf8(kGroups[group].clearQuestion)))
+        (group == 0 ? ReqLPClearG1 : ReqLPClearG2) = true;
+}
+
+void LoadProfilePanel::LPWriteGroupSetting(int group)
+{
+    const GroupLayout &layout = kGroups[group];
+    std::vector<std::uint16_t> values;
+    for (int element = 0; element < 2 + layout.maxChannels; ++element) {
+        const QString text =
+            controls_.require<QComboBox>(QLatin1String(layout.settings), element)->currentText();
+        if (element == 1 && text == QLatin1String("30sec")) {
+            values.push_back(kThirtySeconds);
+            continue;
+        }
+        bool isNumber = false;
+        const int value = text.trimmed().toInt(&isNumber);
+        // An empty or foreign list entry is never written as a setting.
+        if (!isNumber || value < 0 || value > 0xFFFF)
+            return;
+        values.push_back(std::uint16_t(value));
+    }
+    writes_.registers(layout.firstRegister, values);
+}
+
+void LoadProfilePanel::LPClearGroup(int group)
+{
+    writes_.registers(kGroups[group].clearRegister, {kClearRecords});
 }

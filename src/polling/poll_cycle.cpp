@@ -4,6 +4,7 @@
 #include "modbus/transactions.h"
 #include "polling/display_items.h"
 #include "polling/firmware_layout.h"
+#include "polling/lp_status.h"
 #include "polling/measurement_decoders.h"
 #include "polling/poll_view.h"
 
@@ -118,6 +119,8 @@ void PollCycle::Timer1Sec_Timer()
             PollPanel1();
         else
             PollPanel0();
+        if (online())
+            emit loadProfileStepDue();
         if (!LPReadByDate && PhasorRequested)
             emit phasorWindowDue();
     }
@@ -170,6 +173,7 @@ void PollCycle::ApplyFirmwareLayout()
     const polling::PanelChoice choice = polling::firmwarePanel(FirmwareNumber);
     DisplayBase = choice.displayBase;
     applyPanel(view_, choice);
+    emit layoutApplied(false);
 }
 
 void PollCycle::ApplyRLayout()
@@ -177,6 +181,20 @@ void PollCycle::ApplyRLayout()
     const polling::PanelChoice choice = polling::rFirmwarePanel();
     DisplayBase = choice.displayBase;
     applyPanel(view_, choice);
+    emit layoutApplied(true);
+}
+
+void PollCycle::showValidCounts()
+{
+    const auto counts = polling::lpValidCounts(tx_.RxData.bytes());
+    if (!counts)
+        return;
+    for (int g = 0; g < polling::kLPGroups; ++g) {
+        const QString count = QString::number((*counts)[std::size_t(g)]);
+        if (view_.text(QStringLiteral("txtLPValidIntervalNum"), g) != count)
+            LPNewData[std::size_t(g)] = true;
+        view_.setText(QStringLiteral("txtLPValidIntervalNum"), g, count);
+    }
 }
 
 void PollCycle::PollPanel0() { pollPanel(true); }
@@ -212,6 +230,7 @@ void PollCycle::pollPanel(bool panel0)
     }
     if (online() && received() == polling::kMainBlockBytes) {
         view_.apply(polling::DecodeMainBlock(tx_.RxData.bytes(), DisplayBase));
+        view_.apply(polling::DecodeLPStatus(tx_.RxData.bytes()));
         if (DisplayItemsDirty) {
             DisplayItemsDirty = false;
             view_.setText(QStringLiteral("txt_Display_Item"), -1,
@@ -224,6 +243,8 @@ void PollCycle::pollPanel(bool panel0)
         read(kValidCounts.function, kValidCounts.start, kValidCounts.count);
         if (!ok())
             return stopAfterFailure();
+        if (online())
+            showValidCounts();
     }
 
     tx_.RxData.reset();
@@ -248,6 +269,7 @@ void PollCycle::pollPanel(bool panel0)
             totals[std::size_t(i)] = view_.text(QStringLiteral("txt_kWh"), DisplayBase + i);
         view_.apply(polling::DecodePhaseEnergy(tx_.RxData.bytes(), DisplayBase, totals));
     }
+    emit recordListsDue();
     // Messages of earlier attempts go once the cycle got this far; the
     // message of a final failure stays.
     if (ok())

@@ -64,6 +64,8 @@ public:
     bool DisplayItemsDirty = true;
     bool PhasorRequested = false;
     bool LPReadByDate = false;
+    // The valid-record count of group 1 / 2 changed since it was last shown.
+    std::array<bool, 2> LPNewData{};
 
     std::array<double, 24> thdTable{};
     std::array<double, 32> harmonicTable{};
@@ -71,6 +73,16 @@ public:
 signals:
     // The end of a cycle found the phasor window requested.
     void phasorWindowDue();
+    // The layout for the firmware just read was applied (rLayout: the "R"
+    // firmware's); DisplayBase tells the panel.
+    void layoutApplied(bool rLayout);
+    // The cycle has read the group status: the load-profile record-number
+    // lists follow the valid-record counts now.
+    void recordListsDue();
+    // The end of a cycle that is still online: the load profile's steps
+    // (newest-record times, the date search of a download by date) run here,
+    // on the cycle's connection.
+    void loadProfileStepDue();
 
 private:
     void linkOnlineChanged(bool online);
@@ -84,6 +96,7 @@ private:
     bool connectionGone() const;
     std::size_t received() const;
     void blankCO2();
+    void showValidCounts();
     void serveRequests();
 
     modbus::Transactions &tx_;

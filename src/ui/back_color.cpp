@@ -25,3 +25,9 @@ QColor backColor(const QWidget *control)
                                          : QPalette::Window;
     return control->palette().color(role);
 }
+
+void resetBackColor(QWidget *control)
+{
+    if (control)
+        control->setPalette(QPalette());
+}

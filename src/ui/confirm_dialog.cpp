@@ -32,6 +32,12 @@ Dialog_Clr_kWh::Dialog_Clr_kWh(QWidget *parent)
     connect(CancelButton, &QPushButton::clicked, this, &Dialog_Clr_kWh::CancelButton_Click);
 }
 
+Dialog_Clr_kWh *Dialog_Clr_kWh::of(QWidget *window)
+{
+    auto *dialog = window->findChild<Dialog_Clr_kWh *>(QString(), Qt::FindDirectChildrenOnly);
+    return dialog ? dialog : new Dialog_Clr_kWh(window);
+}
+
 bool Dialog_Clr_kWh::ask(const QString &question, const QString &yesText, const QString &noText)
 {
     Label1->setText(question);

@@ -13,6 +13,9 @@ class Dialog_Clr_kWh : public QDialog {
 public:
     explicit Dialog_Clr_kWh(QWidget *parent = nullptr);
 
+    // The window's dialog: created on first use, then reused.
+    static Dialog_Clr_kWh *of(QWidget *window);
+
     // Shows the question with the two button texts modally; true when the
     // user pressed YES.
     bool ask(const QString &question, const QString &yesText, const QString &noText);

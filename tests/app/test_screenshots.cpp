@@ -4,6 +4,7 @@
 #include "link/connection_panel.h"
 #include "main_form_starter.h"
 #include "metersim_process.h"
+#include "screenshot.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -19,19 +20,12 @@ namespace {
 // the TCP port list offers.
 const QString kMeterAddress = QStringLiteral("127.0.0.23");
 
-QString screenshotPath(const QString &name)
-{
-    const QDir dir(testsupport::buildDir());
-    dir.mkpath(QStringLiteral("screenshots"));
-    return dir.filePath(QStringLiteral("screenshots/%1.png").arg(name));
-}
-
 // The whole page, not only the part the window shows.
 bool savePage(MainForm &window, const QString &name)
 {
-    auto *page = window.findChild<QWidget *>(QStringLiteral("page"));
-    return window.grab().save(screenshotPath(name))
-           && page->grab().save(screenshotPath(name + QStringLiteral("_page")));
+    return testsupport::saveScreenshot(&window, name)
+           && testsupport::saveScreenshot(window.findChild<QWidget *>(QStringLiteral("page")),
+                                          name + QStringLiteral("_page"));
 }
 
 } // namespace
@@ -61,7 +55,7 @@ void TestScreenshots::startForm()
     bool saved = false;
     QTimer::singleShot(50, [&] {
         QWidget *form = QApplication::activeModalWidget();
-        saved = form && form->grab().save(screenshotPath(QStringLiteral("start_form")));
+        saved = testsupport::saveScreenshot(form, QStringLiteral("start_form"));
         if (form)
             form->findChild<QPushButton *>(QStringLiteral("CommLeave"))->click();
     });

@@ -5,9 +5,9 @@
 #include "config/display_setting_panel.h"
 #include "config/setting_panel.h"
 #include "main_form_starter.h"
+#include "dialog_answer.h"
 #include "metersim_process.h"
 #include "ui/caption.h"
-#include "ui/confirm_dialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -27,27 +27,13 @@ namespace {
 
 constexpr int kPatienceMs = 15000;
 
-enum class Answer { None, Yes, No, CloseBox };
-
-// Answers the confirmation dialog once it is shown.
-void answerDialogWhenShown(Answer answer)
-{
-    QTimer::singleShot(50, [answer] {
-        auto *dialog = qobject_cast<Dialog_Clr_kWh *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        if (answer == Answer::CloseBox)
-            dialog->close();
-        else
-            dialog->findChild<QPushButton *>(answer == Answer::Yes ? QStringLiteral("OKButton")
-                                                                   : QStringLiteral("CancelButton"))
-                ->click();
-    });
-}
+using Answer = testsupport::DialogAnswer;
+using testsupport::answerDialogWhenShown;
 
 } // namespace
 
-Q_DECLARE_METATYPE(Answer)
-Q_DECLARE_METATYPE(MeterWrite)
+
+
 
 class TestSettingsWithMeter : public QObject {
     Q_OBJECT
@@ -77,6 +63,7 @@ private:
     SettingPanel &settings() { return started_->window->settings(); }
 
     std::unique_ptr<QTemporaryDir> comDir_;
+    QList<MeterWrite> settingWrites() const { return testsupport::settingWrites(meter_->writes()); }
     std::unique_ptr<testsupport::MeterSim> meter_;
     std::unique_ptr<StartedMainForm> started_;
 };
@@ -187,8 +174,8 @@ void TestSettingsWithMeter::setButtonWritesAndThePollShowsIt()
     QVERIFY(set->isEnabled());
     set->click();
 
-    QVERIFY(meter_->waitForWrites(1, kPatienceMs));
-    QCOMPARE(meter_->writes(), QList<MeterWrite>{write});
+    QVERIFY(meter_->waitForSettingWrites(1, kPatienceMs));
+    QCOMPARE(settingWrites(), QList<MeterWrite>{write});
     if (!display.isEmpty())
         QVERIFY2(QTest::qWaitFor(
                      [&] { return QRegularExpression(shows).match(shown(display)).hasMatch(); },
@@ -224,8 +211,8 @@ void TestSettingsWithMeter::newAddressIsFollowedByTheLink()
         meterAddress->setCurrentIndex(address - 1);
     started_->control<QPushButton>(QStringLiteral("cmdModbusAddSet"))->click();
 
-    QVERIFY(meter_->waitForWrites(1, kPatienceMs));
-    QCOMPARE(meter_->writes(), (QList<MeterWrite>{{0x1000, {quint16(address)}}}));
+    QVERIFY(meter_->waitForSettingWrites(1, kPatienceMs));
+    QCOMPARE(settingWrites(), (QList<MeterWrite>{{0x1000, {quint16(address)}}}));
     auto *connection = started_->control<QComboBox>(QStringLiteral("Combo_Modbus_add_sel"));
     QCOMPARE(connection->currentIndex(), selectedRow);
     QCOMPARE(connection->count(), rows);
@@ -370,8 +357,8 @@ void TestSettingsWithMeter::requestsOfOneCycleInServiceOrderAndAfterAFailure()
 
     // Pressed together: written in the order of the request service.
     pressBoth();
-    QVERIFY(meter_->waitForWrites(2, kPatienceMs));
-    QCOMPARE(meter_->writes(), (QList<MeterWrite>{ct, wiring}));
+    QVERIFY(meter_->waitForSettingWrites(2, kPatienceMs));
+    QCOMPARE(settingWrites(), (QList<MeterWrite>{ct, wiring}));
 
     // The first write fails: the link goes offline and the second waits.
     QVERIFY(meter_->sendCommand(QStringLiteral("drop@reg=16:0x1022,times=3")));
@@ -379,11 +366,11 @@ void TestSettingsWithMeter::requestsOfOneCycleInServiceOrderAndAfterAFailure()
     QVERIFY(QTest::qWaitFor([&] { return !started_->window->link().LinkOnline(); }, kPatienceMs));
     QVERIFY(settings().ReqSetWiring);
     QVERIFY(!settings().ReqSetCTRatio);
-    QCOMPARE(meter_->writes().size(), 2);
+    QCOMPARE(settingWrites().size(), 2);
 
     started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
-    QVERIFY(meter_->waitForWrites(3, kPatienceMs));
-    QCOMPARE(meter_->writes(), (QList<MeterWrite>{ct, wiring, wiring}));
+    QVERIFY(meter_->waitForSettingWrites(3, kPatienceMs));
+    QCOMPARE(settingWrites(), (QList<MeterWrite>{ct, wiring, wiring}));
     QVERIFY(!settings().ReqSetWiring);
 }
 

@@ -1,4 +1,5 @@
 #include "polling/firmware_layout.h"
+#include "polling/lp_status.h"
 #include "polling/measurement_decoders.h"
 #include "polling/value_format.h"
 
@@ -77,6 +78,8 @@ private slots:
     void panelChoice_data();
     void panelChoice();
     void co2Gate();
+    void loadProfileStatus_data();
+    void loadProfileStatus();
 };
 
 void TestDecoders::formatting_data()
@@ -293,6 +296,43 @@ void TestDecoders::co2Gate()
                                                   {3999, true},  {4000, false}};
     for (const auto &[firmware, co2] : cases)
         QVERIFY2(polling::firmwareHasCO2(firmware) == co2, qPrintable(QString::number(firmware)));
+}
+
+void TestDecoders::loadProfileStatus_data()
+{
+    QTest::addColumn<int>("channels1");
+    QTest::addColumn<int>("interval1");
+    QTest::addColumn<int>("channels2");
+    QTest::addColumn<QString>("intervalText");
+    QTest::addColumn<QString>("capacity1");
+    QTest::addColumn<QString>("capacity2");
+    QTest::newRow("12 and 8 channels") << 12 << 15 << 8 << "15" << "7200" << "6800";
+    QTest::newRow("30 s, group 2 with 9") << 1 << 230 << 9 << "30 sec" << "39000" << "<absent>";
+    QTest::newRow("no channels") << 0 << 1 << 0 << "1" << "<absent>" << "<absent>";
+}
+
+void TestDecoders::loadProfileStatus()
+{
+    QFETCH(int, channels1);
+    QFETCH(int, interval1);
+    QFETCH(int, channels2);
+    QFETCH(QString, intervalText);
+    QFETCH(QString, capacity1);
+    QFETCH(QString, capacity2);
+    Bytes block(polling::kMainBlockBytes, 0);
+    block[2 * 0x34 + 1] = std::uint8_t(channels1);
+    block[2 * 0x35 + 1] = std::uint8_t(interval1);
+    block[2 * 0x43 + 1] = std::uint8_t(channels2);
+    block[2 * 0x36 + 11 * 2] = 0x01; // group 1, channel 12: code 256 + 2
+    block[2 * 0x36 + 11 * 2 + 1] = 0x02;
+    const TextUpdates updates = polling::DecodeLPStatus(block);
+    QCOMPARE(find(updates, "Text_LP_Data_Counter", 0), QString::number(channels1));
+    QCOMPARE(find(updates, "txtLPInterval", 0), intervalText);
+    QCOMPARE(find(updates, "Text_LP_G1_Data", 11), QStringLiteral("258"));
+    // A capacity is shown only for a channel count the group can have.
+    QCOMPARE(find(updates, "Text_Max_int_num", 0), capacity1);
+    QCOMPARE(find(updates, "Text_Max_int_num", 1), capacity2);
+    QVERIFY(polling::DecodeLPStatus(std::span(block).first(519)).empty());
 }
 
 QTEST_GUILESS_MAIN(TestDecoders)

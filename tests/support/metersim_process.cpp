@@ -208,6 +208,11 @@ QList<MeterWrite> MeterSim::writes() const
     return *parsed;
 }
 
+bool MeterSim::waitForSettingWrites(int count, int timeoutMs)
+{
+    return waitUntil([&] { return settingWrites(writes()).size() >= count; }, timeoutMs);
+}
+
 bool MeterSim::waitForWrites(int count, int timeoutMs)
 {
     return waitUntil([this, count] { return writeLines_ >= count; }, timeoutMs);

@@ -18,6 +18,17 @@ struct MeterWrite {
     bool operator==(const MeterWrite &) const = default;
 };
 
+// The writes of settings: all but those of the load-profile record pointer
+// (0x104D), which the program moves to read record time stamps and blocks.
+inline QList<MeterWrite> settingWrites(const QList<MeterWrite> &writes)
+{
+    QList<MeterWrite> settings;
+    for (const MeterWrite &write : writes)
+        if (write.start != 0x104D)
+            settings.append(write);
+    return settings;
+}
+
 // Parses one write-log line; std::nullopt for anything else or a line whose
 // count does not match its values.
 std::optional<MeterWrite> parseWriteLine(const QString &line);
@@ -58,6 +69,8 @@ public:
     QList<MeterWrite> writes() const;
     // Waits (event loop) until the meter has logged at least count writes.
     bool waitForWrites(int count, int timeoutMs = 5000);
+    // The same for writes of settings (see settingWrites).
+    bool waitForSettingWrites(int count, int timeoutMs = 5000);
 
     // Every line the meter printed on stdout so far.
     QStringList outputLines() const { return lines_; }
@@ -88,3 +101,5 @@ private:
 };
 
 } // namespace testsupport
+
+Q_DECLARE_METATYPE(testsupport::MeterWrite)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <array>
+#include <span>
 #include <cstdint>
 #include <initializer_list>
 
@@ -9,10 +9,8 @@ namespace modbus {
 class Transactions;
 }
 
-namespace config {
-
-// One write transaction to the meter the link talks to, at the moment of the
-// call (its address and framing then).
+// One write transaction to the meter the link talks to, at its address and
+// in its framing at the moment of the call.
 class MeterWrites {
 public:
     MeterWrites(modbus::Transactions &transactions, const LinkState &link)
@@ -22,10 +20,9 @@ public:
 
     // Registers from start on, one value each.
     void registers(int start, std::initializer_list<std::uint16_t> values);
-    template <std::size_t N>
-    void registers(int start, const std::array<std::uint16_t, N> &values)
+    void registers(int start, std::span<const std::uint16_t> values)
     {
-        write(start, values.data(), N);
+        write(start, values.data(), values.size());
     }
     // A single-precision float in the register pair from start, low-order
     // word first.
@@ -38,4 +35,3 @@ private:
     const LinkState &link_;
 };
 
-} // namespace config

@@ -1,4 +1,4 @@
-#include "config/meter_writes.h"
+#include "link/meter_writes.h"
 
 #include "link/link_state.h"
 #include "modbus/float_codec.h"
@@ -6,8 +6,6 @@
 
 #include <array>
 #include <span>
-
-namespace config {
 
 void MeterWrites::registers(int start, std::initializer_list<std::uint16_t> values)
 {
@@ -26,4 +24,3 @@ void MeterWrites::floatValue(int start, double value)
     transactions_.ModbusWriteBytes(link_.SlaveAddress, start, 4, bytes, link_.RtuMode);
 }
 
-} // namespace config

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <span>
+#include <vector>
+
+// The quantities a load-profile channel can record, by the code the meter
+// stores in a group's configuration.
+namespace loadprofile {
+
+// The name of a channel code; empty for a code without a quantity (0 too).
+QString LPDataName(int code);
+
+// Every code with a name, in the order the setting lists offer them:
+// 1..14, 101..160, 201..206.
+std::span<const int> LPChannelCodes();
+
+// The codes offered in the setting lists: all of them for a meter that
+// records harmonics, otherwise all but the six THD codes (201..206).
+std::vector<int> offeredChannelCodes(bool includeAll);
+
+// The code listing shown beside the setting lists: "code : name" and CR LF
+// for every offered code.
+QString channelCodeListing(bool includeAll);
+
+} // namespace loadprofile

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <span>
+#include <utility>
+
+// The CSV file a load-profile download writes: its name, its two header lines
+// and the blocks of rows appended to it.
+namespace loadprofile {
+
+// The meter's part of a file name: 8 characters of the serial number text
+// from the 9th on, "test" when there are none. Characters that cannot stand
+// in a file name (path separators, ":*?\"<>|", control and other unprintable
+// characters), every dot of a ".." run and a leading dot become "_", so the
+// serial number shown by a meter can never point outside the folder.
+QString csvSerialPart(const QString &meterSerialText);
+
+// serial part + "_" + yyyyMMdd + "_Group" + group number (1 or 2).
+QString csvBaseName(const QString &meterSerialText, const QDate &today, int groupNumber);
+
+// folder/base.csv, or folder/base_n.csv with the first n = 1, 2, ... whose
+// file does not exist yet.
+QString freeCsvPath(const QString &folder, const QString &baseName);
+
+// Line 1: "Date : " + the date and time of now as the locale's short texts,
+// two spaces between them.
+QString csvDateLine(const QDateTime &now);
+
+// Line 2: "Date,Time," + the names of the channel codes joined by ",".
+QString csvColumnLine(std::span<const int> channelCodes);
+
+// The file of one download. It is closed between blocks, so the rows of
+// every completed block are on disk whatever happens later.
+class LoadProfileCsv {
+public:
+    struct Folders {
+        QString preferred; // "LP Data" beside the program
+        QString fallback;  // the user's own "LP Data"; empty for none
+    };
+
+    // "LP Data" in the program's folder, and in the user's documents folder
+    // for a program folder that cannot be written (an installed program).
+    static Folders defaultFolders(const QString &programDir);
+
+    // Creates the folder when missing, then a new file under a free name
+    // holding the two header lines. Falls back to the second folder when the
+    // first folder or the file in it cannot be created or written. Empty on
+    // failure, with the paths tried and the reasons in error.
+    static std::optional<LoadProfileCsv> create(const Folders &folders, const QString &baseName,
+                                                const QDateTime &now,
+                                                std::span<const int> channelCodes,
+                                                QString *error);
+
+    // Appends the rows, each ended by CR LF, and closes the file again. A
+    // file that has disappeared is created anew, without header lines.
+    // False, with the path and the reason in error, when that fails.
+    bool appendRows(const QStringList &rows, QString *error) const;
+
+    QString path() const { return m_path; }
+    // The file lies in the fallback folder: the window tells the user where.
+    bool inFallbackFolder() const { return m_inFallback; }
+
+private:
+    LoadProfileCsv(QString path, bool inFallback) : m_path(std::move(path)), m_inFallback(inFallback) {}
+
+    QString m_path;
+    bool m_inFallback = false;
+};
+
+} // namespace loadprofile

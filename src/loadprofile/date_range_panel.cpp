@@ -1,0 +1,189 @@
+#include "loadprofile/date_range_panel.h"
+
+#include "i18n/language_texts.h"
+#include "link/link_state.h"
+#include "loadprofile/block_read.h"
+#include "loadprofile/date_search.h"
+#include "loadprofile/date_serial.h"
+#include "loadprofile/download_panel.h"
+#include "loadprofile/download_state.h"
+#include "modbus/transactions.h"
+#include "polling/poll_cycle.h"
+#include "ui/caption.h"
+#include "ui/control_map.h"
+#include "ui/messages.h"
+#include "ui/named_controls.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QLocale>
+#include <QTabWidget>
+
+#include <cmath>
+
+namespace {
+
+constexpr const char *kSelectors[2] = {"cmbLPReadBeginTime", "cmbLPReadEndTime"};
+constexpr int kYear = 0, kMonth = 1, kDay = 2, kFields = 5;
+// The tab of the download pages.
+constexpr int kDownloadTab = 2;
+
+QString dateTimeText(double serial)
+{
+    const QDateTime time = QDateTime(QDate(1899, 12, 30), QTime(0, 0))
+                               .addSecs(static_cast<qint64>(std::llround(serial * 86400.0)));
+    return QLocale().toString(time, QLocale::ShortFormat);
+}
+
+} // namespace
+
+DateRangePanel::DateRangePanel(LinkState &link, DownloadState &download,
+                               modbus::Transactions &transactions, PollCycle &poll,
+                               DownloadPanel &downloads, const i18n::LanguageTexts &texts,
+                               Messages &messages, const ControlMap &controls, QObject *parent)
+    : QObject(parent), link_(link), state_(download), transactions_(transactions), poll_(poll),
+      downloads_(downloads), texts_(texts), messages_(messages), controls_(controls)
+{
+    for (int selector = 0; selector < 2; ++selector)
+        for (int field = 0; field < kFields; ++field)
+            connect(controls_.require<QComboBox>(QLatin1String(kSelectors[selector]), field),
+                    &QComboBox::activated, this,
+                    [this, selector, field] { dateFieldChosen(selector, field); });
+    connect(controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1")),
+            &QComboBox::activated, this, &DateRangePanel::cmbLPReadGroupSel1_Click);
+    onClicked(controls_, "cmdReadLP2", this, &DateRangePanel::cmdReadLP2_Click);
+    connect(&poll_, &PollCycle::loadProfileStepDue, this, &DateRangePanel::loadProfileStep);
+    connect(&state_.TimerEnLPRead, &QTimer::timeout, &downloads_, &DownloadPanel::Command8_Click);
+}
+
+double DateRangePanel::selectorValue(int selector) const
+{
+    int values[kFields];
+    for (int field = 0; field < kFields; ++field)
+        values[field] = controls_.require<QComboBox>(QLatin1String(kSelectors[selector]), field)
+                            ->currentText()
+                            .toInt();
+    return loadprofile::DateToDoubleSub(values[0], values[1], values[2], values[3], values[4]);
+}
+
+void DateRangePanel::recompute(int selector, int field)
+{
+    const auto fieldOf = [this, selector](int f) {
+        return controls_.require<QComboBox>(QLatin1String(kSelectors[selector]), f);
+    };
+    const int month = fieldOf(kMonth)->currentText().toInt();
+    if (field == kMonth || (field == kYear && month == 2)) {
+        const int days = loadprofile::daysInMonth(fieldOf(kYear)->currentText().toInt(), month);
+        fillList(fieldOf(kDay), numberTexts(1, days), 0);
+    }
+    state_.LPRangeDate[std::size_t(selector)] = selectorValue(selector);
+}
+
+void DateRangePanel::dateFieldChosen(int selector, int field)
+{
+    recompute(selector, field);
+    // A begin later than the end moves the other selector's field (and, if
+    // that is not enough, the next ones) to this one's choice.
+    const int other = 1 - selector;
+    for (int f = field; f < kFields && state_.LPRangeDate[0] > state_.LPRangeDate[1]; ++f) {
+        controls_.require<QComboBox>(QLatin1String(kSelectors[other]), f)
+            ->setCurrentIndex(
+                controls_.require<QComboBox>(QLatin1String(kSelectors[selector]), f)->currentIndex());
+        recompute(other, f);
+        recompute(selector, kFields); // the value only
+    }
+}
+
+long long DateRangePanel::validCount(int group) const
+{
+    bool isNumber = false;
+    const long long count =
+        caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"), group))
+            .toLongLong(&isNumber);
+    return isNumber && count > 0 ? count : 0;
+}
+
+void DateRangePanel::showNewestTime()
+{
+    const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex();
+    if (g < 0 || g > 1)
+        return;
+    setCaption(controls_.require<QWidget>(QStringLiteral("txtLPLastDataTime")),
+               validCount(g) != 0 ? dateTimeText(state_.LPLastDataTime[std::size_t(g)])
+                                  : QStringLiteral("no data"));
+}
+
+void DateRangePanel::cmbLPReadGroupSel1_Click() { showNewestTime(); }
+
+void DateRangePanel::cmdReadLP2_Click()
+{
+    // Without a group there is nothing to search in.
+    if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() >= 0)
+        poll_.LPReadByDate = true;
+}
+
+double DateRangePanel::ReadLPDataDateSub(int group, long long record)
+{
+    const auto pointer = loadprofile::recordPointerBytes(record);
+    transactions_.ModbusWriteBytes(link_.SlaveAddress, loadprofile::kRecordPointerRegister, 2,
+                                   pointer, link_.RtuMode);
+    if (!transactions_.LastTransOK)
+        return 0;
+    transactions_.RxData.reset();
+    transactions_.ModbusReadRegisters(link_.SlaveAddress, 4, loadprofile::recordWindowRegister(group),
+                                      3, link_.RtuMode);
+    const auto bytes = transactions_.RxData.bytes();
+    if (!transactions_.LastTransOK || !link_.LinkOnline() || bytes.size() != 6)
+        return 0;
+    return loadprofile::dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
+}
+
+void DateRangePanel::RefreshLPLastTime(int group)
+{
+    state_.LPLastDataTime[std::size_t(group)] = ReadLPDataDateSub(group, validCount(group));
+}
+
+void DateRangePanel::loadProfileStep()
+{
+    for (int g = 0; g < 2; ++g) {
+        if (!poll_.LPNewData[std::size_t(g)] || validCount(g) == 0 || !transactions_.LastTransOK)
+            continue;
+        RefreshLPLastTime(g);
+        poll_.LPNewData[std::size_t(g)] = false;
+        if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() == g)
+            showNewestTime();
+    }
+    if (poll_.LPReadByDate && transactions_.LastTransOK)
+        LPFindStartByDate();
+}
+
+void DateRangePanel::LPFindStartByDate()
+{
+    const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex();
+    if (g < 0 || g > 1)
+        return;
+    const int perDay = loadprofile::recordsPerDay(
+        caption(controls_.require<QWidget>(QStringLiteral("txtLPInterval"), 0)));
+    const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
+        state_.LPRangeDate[0], validCount(g), state_.LPLastDataTime[std::size_t(g)], perDay,
+        [this, g](long long record) { return ReadLPDataDateSub(g, record); });
+    if (found.outcome == loadprofile::StartRecordSearch::Outcome::NoRecords)
+        return; // asked again at the next cycle
+    if (found.outcome == loadprofile::StartRecordSearch::Outcome::Unreadable) {
+        poll_.LPReadByDate = false;
+        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPDateUnreadable);
+        return;
+    }
+    auto *groupList = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel"));
+    if (groupList->currentIndex() != g) {
+        groupList->setCurrentIndex(g);
+        state_.LPListedCount = 0;
+        downloads_.refreshRecordLists();
+    }
+    auto *start = controls_.require<QComboBox>(QStringLiteral("Combo_LP_Start_No"));
+    auto *stop = controls_.require<QComboBox>(QStringLiteral("Combo_LP_Stop_No"));
+    start->setCurrentIndex(int(found.record - 1));
+    stop->setCurrentIndex(stop->count() - 1);
+    state_.TimerEnLPRead.start();
+    controls_.require<QTabWidget>(QStringLiteral("SSTab1"))->setCurrentIndex(kDownloadTab);
+}

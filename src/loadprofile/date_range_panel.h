@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+
+class ControlMap;
+class DownloadPanel;
+class DownloadState;
+class LinkState;
+class Messages;
+class PollCycle;
+namespace i18n {
+struct LanguageTexts;
+}
+namespace modbus {
+class Transactions;
+}
+
+// Downloading by date range: the begin and end selectors, the time of each
+// group's newest record, and the search that turns the begin into the first
+// record number. The poll cycle runs the search (and the newest-record
+// times) at the end of a cycle; the download itself is DownloadPanel's,
+// with the range as a filter on the records it writes.
+class DateRangePanel : public QObject {
+    Q_OBJECT
+public:
+    DateRangePanel(LinkState &link, DownloadState &download, modbus::Transactions &transactions,
+                   PollCycle &poll, DownloadPanel &downloads, const i18n::LanguageTexts &texts,
+                   Messages &messages, const ControlMap &controls, QObject *parent = nullptr);
+
+    // A field of the begin (selector 0) or end (selector 1) date changed.
+    void dateFieldChosen(int selector, int field);
+    void cmbLPReadGroupSel1_Click();
+    void cmdReadLP2_Click();
+
+    // The time stamp of a record (number from 1) of group 0 or 1; 0 when it
+    // cannot be read.
+    double ReadLPDataDateSub(int group, long long record);
+    void RefreshLPLastTime(int group);
+    void LPFindStartByDate();
+
+private:
+    void loadProfileStep();
+    void recompute(int selector, int field);
+    double selectorValue(int selector) const;
+    void showNewestTime();
+    long long validCount(int group) const;
+
+    LinkState &link_;
+    DownloadState &state_;
+    modbus::Transactions &transactions_;
+    PollCycle &poll_;
+    DownloadPanel &downloads_;
+    const i18n::LanguageTexts &texts_;
+    Messages &messages_;
+    const ControlMap &controls_;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "polling/text_update.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+// The state of the meter's two load-profile groups as the poll cycle reads it.
+namespace polling {
+
+inline constexpr int kLPGroups = 2;
+inline constexpr int kLPMaxChannels[kLPGroups] = {12, 8};
+
+// Channel counts, intervals ("30 sec" for 230), channel codes and the record
+// capacity of both groups from the 520-byte main block. A capacity is shown
+// only for a channel count the group can have.
+TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock);
+
+// The text of a group's interval register.
+QString lpIntervalText(unsigned value);
+// How many records group 0 or 1 holds with that many channels; empty for a
+// count the group cannot have.
+std::optional<int> lpCapacity(int group, int channels);
+
+// The valid-record counts of both groups from block 5 (8 bytes); empty for a
+// block of another length.
+std::optional<std::array<unsigned, kLPGroups>> lpValidCounts(std::span<const std::uint8_t> block);
+
+} // namespace polling

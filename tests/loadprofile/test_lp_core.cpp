@@ -1,0 +1,251 @@
+// The load-profile core: channel names, records and CSV rows, date serials,
+// the CSV file's name, folder and blocks, the search for a date's record.
+#include "loadprofile/channel_codes.h"
+#include "loadprofile/csv_file.h"
+#include "loadprofile/date_search.h"
+#include "loadprofile/date_serial.h"
+#include "loadprofile/records.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <climits>
+
+using loadprofile::LoadProfileCsv;
+using Outcome = loadprofile::StartRecordSearch::Outcome;
+Q_DECLARE_METATYPE(Outcome)
+
+class TestLpCore : public QObject {
+    Q_OBJECT
+private slots:
+    // Numbers and rows must not change in a locale with a decimal comma.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void channelNames_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("first") << 1 << "Vln_avg(point)";
+        QTest::newRow("last THD code") << 206 << "THD_Ic(%)";
+        QTest::newRow("0") << 0 << "";
+        QTest::newRow("between runs") << 15 << "";
+    }
+    void channelNames()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, name);
+        QCOMPARE(loadprofile::LPDataName(code), name);
+    }
+    void channelListing()
+    {
+        QCOMPARE(loadprofile::LPChannelCodes().size(), 80u);
+        QCOMPARE(loadprofile::offeredChannelCodes(false).size(), 74u);
+        const QStringList all = loadprofile::channelCodeListing(true).split("\r\n");
+        const QStringList withoutThd = loadprofile::channelCodeListing(false).split("\r\n");
+        QCOMPARE(all.size(), 81); // every line ends with CR LF
+        QCOMPARE(withoutThd.size(), 75);
+        QCOMPARE(all.at(79), QStringLiteral("206 : THD_Ic(%)"));
+        QCOMPARE(withoutThd.at(73), QStringLiteral("160 : kVAh_tot(interval)"));
+    }
+
+    void recordsAndRows_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("rows"); // empty: the block is refused
+        QTest::addColumn<QList<double>>("serials");
+        // Values in received order: low-order register first, high byte first.
+        const QByteArray may7("\x17\x05\x07\x09\x05\x00" "\x00\x00\x3F\xA0" "\x00\x00\xBF\x00"
+                              "\x50\x00\x44\x9A", 18); // 1.25, -0.5, 1234.5
+        const QByteArray jan1("\x0C\x01\x01\x00\x00\x00" "\xC5\xAC\xB7\x27", 10); // -0.00001
+        const QByteArray month13("\x17\x0D\x01\x00\x00\x00" "\x00\x00\x00\x00", 10);
+        QTest::newRow("three channels") << may7 << 3 << 1 << QStringList{"2023/5/7,9:5:0,1.2500,-0.5000,1234.5000"}
+                                        << QList<double>{45053 + 545.0 / 1440};
+        QTest::newRow("two records") << jan1 + month13 << 1 << 2 << QStringList{"2012/1/1,0:0:0,0.0000",
+                                     "2023/13/1,0:0:0,0.0000"} << QList<double>{40909, 0};
+        const QStringList refused;
+        QTest::newRow("a byte short") << may7.chopped(1) << 3 << 1 << refused << QList<double>();
+        QTest::newRow("a byte over") << may7 + '\0' << 3 << 1 << refused << QList<double>();
+        QTest::newRow("no channels") << QByteArray(6, '\0') << 0 << 1 << refused << QList<double>();
+        QTest::newRow("13 channels") << QByteArray(58, '\0') << 13 << 1 << refused << QList<double>();
+        QTest::newRow("no records") << QByteArray() << 1 << 0 << refused << QList<double>();
+    }
+    void recordsAndRows()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, channels);
+        QFETCH(int, count);
+        QFETCH(QStringList, rows);
+        QFETCH(QList<double>, serials);
+        const auto records = loadprofile::decodeRecords(
+            std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())),
+            channels, count);
+        QCOMPARE(records.has_value(), !rows.isEmpty());
+        for (qsizetype r = 0; records && r < rows.size(); ++r) {
+            QCOMPARE(loadprofile::csvRow(records->at(std::size_t(r))), rows.at(r));
+            QCOMPARE(loadprofile::recordDateSerial(records->at(std::size_t(r))), serials.at(r));
+        }
+    }
+
+    void dateSerials_data()
+    {
+        QTest::addColumn<QList<int>>("fields"); // year within 2000, month, day, hour, minute
+        QTest::addColumn<double>("serial");
+        QTest::addColumn<int>("daysInMonth");
+        QTest::newRow("2012-01-01") << QList<int>{12, 1, 1, 0, 0} << 40909.0 << 31;
+        QTest::newRow("leap day noon") << QList<int>{12, 2, 29, 12, 0} << 40968.5 << 29;
+        QTest::newRow("no leap day in 13") << QList<int>{13, 2, 29, 0, 0} << 0.0 << 28;
+        QTest::newRow("April 31") << QList<int>{12, 4, 31, 0, 0} << 0.0 << 30;
+        QTest::newRow("month 13") << QList<int>{12, 13, 1, 0, 0} << 0.0 << 30;
+        QTest::newRow("hour 24") << QList<int>{12, 1, 1, 24, 0} << 0.0 << 31;
+        QTest::newRow("year overflows") << QList<int>{INT_MAX, 1, 1, 0, 0} << 0.0 << 31;
+    }
+    void dateSerials()
+    {
+        QFETCH(QList<int>, fields);
+        QFETCH(double, serial);
+        QFETCH(int, daysInMonth);
+        QCOMPARE(loadprofile::DateToDoubleSub(fields[0], fields[1], fields[2], fields[3], fields[4]), serial);
+        QCOMPARE(loadprofile::daysInMonth(fields[0], fields[1]), daysInMonth);
+    }
+
+    void serialPartIsOnePlainName_data()
+    {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<QString>("part");
+        QTest::newRow("normal") << "ABCDEFGH123456789" << "12345678";
+        QTest::newRow("short") << "ABCDEFGH" << "test";
+        QTest::newRow("up and out") << "AWMETER0/../../x" << "_______x";
+        QTest::newRow("drive and backslash") << "ABCDEFGH..\\C:AB" << "___C_AB";
+        QTest::newRow("single dot") << "ABCDEFGH." << "_";
+        QTest::newRow("inner dot stays") << "ABCDEFGHa.b" << "a.b";
+        QTest::newRow("unprintable, reserved")
+            << QStringLiteral("ABCDEFGH\t\x7F*?\"<>\u202E") << "________";
+    }
+    void serialPartIsOnePlainName()
+    {
+        QFETCH(QString, serial);
+        QFETCH(QString, part);
+        QCOMPARE(loadprofile::csvSerialPart(serial), part);
+        QCOMPARE(loadprofile::csvBaseName(serial, QDate(2023, 5, 7), 2), part + "_20230507_Group2");
+    }
+    void fileNamesCountUpAndBlocksAppend()
+    {
+        const auto contents = [](const QString &path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTemporaryDir dir;
+        const LoadProfileCsv::Folders folders{dir.path() + "/LP Data", QString()};
+        const QDateTime now(QDate(2023, 5, 7), QTime(9, 5, 7));
+        const int codes[] = {1, 15, 206};
+        QStringList names;
+        for (int n = 0; n < 3; ++n) {
+            const auto csv = LoadProfileCsv::create(folders, "1234_20230507_Group1", now, codes, nullptr);
+            QVERIFY(csv && !csv->inFallbackFolder());
+            names << csv->path().mid(folders.preferred.size() + 1);
+        }
+        QCOMPARE(names, (QStringList{"1234_20230507_Group1.csv", "1234_20230507_Group1_1.csv",
+                                     "1234_20230507_Group1_2.csv"}));
+
+        const auto csv = LoadProfileCsv::create(folders, "base", now, codes, nullptr);
+        QVERIFY(csv);
+        const QByteArray header = "Date : 07.05.23  09:05\r\nDate,Time,Vln_avg(point),,THD_Ic(%)\r\n";
+        QCOMPARE(contents(csv->path()), header);
+        QVERIFY(csv->appendRows({"a,1", "b,2"}, nullptr));
+        QCOMPARE(contents(csv->path()), header + "a,1\r\nb,2\r\n");
+        // A file and folder that disappeared come back, without header lines.
+        QVERIFY(QDir(folders.preferred).removeRecursively());
+        QVERIFY(csv->appendRows({"c,3"}, nullptr));
+        QCOMPARE(contents(csv->path()), QByteArray("c,3\r\n"));
+    }
+
+
+    // The program's folder cannot hold a folder: a file stands in its way.
+    void fallbackFolder()
+    {
+        QTemporaryDir dir;
+        const QString blocked = dir.path() + "/program";
+        QFile file(blocked);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const LoadProfileCsv::Folders folders{blocked + "/LP Data", dir.path() + "/Documents/LP Data"};
+        const auto csv = LoadProfileCsv::create(folders, "base", QDateTime(), {}, nullptr);
+        QVERIFY(csv && csv->inFallbackFolder() && csv->path() == folders.fallback + "/base.csv");
+
+        QString error;
+        QVERIFY(!LoadProfileCsv::create({folders.preferred, blocked + "/docs"}, "base", QDateTime(), {}, &error));
+        QVERIFY2(error.contains(folders.preferred) && error.contains(blocked + "/docs"), qPrintable(error));
+    }
+
+    void recordsPerDay_data()
+    {
+        QTest::addColumn<QString>("interval");
+        QTest::addColumn<int>("perDay");
+        const int fallback = loadprofile::kFallbackRecordsPerDay;
+        QTest::newRow("15") << "15" << 96;
+        QTest::newRow("1") << "1" << 1440;
+        QTest::newRow("7 rounds") << "7" << 206;
+        QTest::newRow("2.5 halves to even") << "2.5" << 720;
+        QTest::newRow("30 sec") << "30 sec" << 2880;
+        QTest::newRow("0") << "0" << fallback;
+        QTest::newRow("abc") << "abc" << fallback;
+        QTest::newRow("negative") << "-5" << fallback;
+        QTest::newRow("huge") << "1e300" << fallback;
+    }
+    void recordsPerDay()
+    {
+        QFETCH(QString, interval);
+        QFETCH(int, perDay);
+        QCOMPARE(loadprofile::recordsPerDay(interval), perDay);
+    }
+
+
+    // 1000 records every 15 minutes: record r at 40000 + (r - 1) / 96.
+    void startRecord_data()
+    {
+        QTest::addColumn<long long>("count");
+        QTest::addColumn<double>("begin");
+        QTest::addColumn<int>("perDay");
+        QTest::addColumn<QList<long long>>("unreadable"); // first and last unreadable record
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<long long>("record");
+        const QList<long long> none{0, -1};
+        const Outcome found = Outcome::Found, unreadable = Outcome::Unreadable;
+        QTest::newRow("before the oldest") << 1000LL << 39000.0 << 96 << none << found << 1LL;
+        QTest::newRow("after the newest") << 1000LL << 40020.0 << 96 << none << found << 1000LL;
+        QTest::newRow("first guess exact") << 1000LL << 40005.0 << 96 << none << found << 481LL;
+        // Too few per day: the guess lands late and bisection follows.
+        QTest::newRow("half a day before") << 1000LL << 40005.0 << 24 << none << found << 435LL;
+        QTest::newRow("middles to even") << 1000LL << 40003.0 << 24 << none << found << 257LL;
+        using Span = QList<long long>;
+        QTest::newRow("stepped over") << 1000LL << 40005.0 << 24 << Span{435, 435} << found << 436LL;
+        QTest::newRow("too many in a row") << 1000LL << 40005.0 << 24 << Span{400, 500} << unreadable << 0LL;
+        QTest::newRow("none readable") << 1000LL << 40005.0 << 96 << Span{1, 1000} << unreadable << 0LL;
+        QTest::newRow("not past the newest") << 1000LL << 40020.0 << 96 << Span{1000, 1000} << unreadable << 0LL;
+        QTest::newRow("no records") << 0LL << 40005.0 << 96 << none << Outcome::NoRecords << 0LL;
+    }
+    void startRecord()
+    {
+        QFETCH(long long, count);
+        QFETCH(double, begin);
+        QFETCH(int, perDay);
+        QFETCH(QList<long long>, unreadable);
+        QFETCH(Outcome, outcome);
+        QFETCH(long long, record);
+        int probes = 0;
+        const auto timeOf = [&](long long r) {
+            if (++probes > 40 || r < 1 || r > count)
+                qFatal("record %lld asked for as probe %d", r, probes);
+            return r >= unreadable[0] && r <= unreadable[1] ? 0.0 : 40000 + double(r - 1) / 96;
+        };
+        const auto start = loadprofile::findStartRecord(begin, count, 40000 + 999.0 / 96, perDay, timeOf);
+        QCOMPARE(start.outcome, outcome);
+        QCOMPARE(start.record, record);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLpCore)
+#include "test_lp_core.moc"

@@ -1,0 +1,231 @@
+// Load-profile downloads through the real window from the simulated meter:
+// the CSV rows equal, byte for byte, rows computed here from the meter's
+// record rule, the file names follow the day's counter and stay inside the
+// folder, and answers lost on the way lose or double no record.
+#include "loadprofile/download_panel.h"
+#include "main_form_starter.h"
+#include "metersim_process.h"
+#include "screenshot.h"
+#include "ui/caption.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kPatienceMs = 60000;
+// The simulated meter's group 1: 8 channels with these codes; record i is
+// stamped 2024-03-01 00:00 + (i - 1) x 15 min, channel j holds code j + 0.25 i.
+constexpr int kCodes[] = {1, 2, 3, 4, 5, 7, 9, 11};
+
+QString expectedRow(int record)
+{
+    const int minutes = (record - 1) * 15;
+    QString row = QStringLiteral("2024/3/%1,%2:%3:0")
+                      .arg(1 + minutes / (24 * 60))
+                      .arg(minutes / 60 % 24)
+                      .arg(minutes % 60);
+    for (int code : kCodes)
+        row += QStringLiteral(",%1").arg(code + 0.25 * record, 0, 'f', 4);
+    return row;
+}
+
+} // namespace
+
+class TestLPDownloadWithMeter : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void rowsOfARange_data();
+    void rowsOfARange();
+    void namesCountUpAndStayInTheFolder();
+    void lostAnswersLoseAndDoubleNoRecord();
+    void screenshotsDuringAndAfter();
+
+private:
+    void goOnline(const QStringList &meterOptions = {});
+    // Downloads records first..last of group 1; the path of the new file.
+    QString download(int first, int last);
+    QString shown(const QString &control, int index = -1) const
+    {
+        return caption(started_->window->controls().find(control, index));
+    }
+
+    std::unique_ptr<QTemporaryDir> comDir_;
+    std::unique_ptr<QTemporaryDir> programDir_;
+    std::unique_ptr<testsupport::MeterSim> meter_;
+    std::unique_ptr<StartedMainForm> started_;
+};
+
+void TestLPDownloadWithMeter::init()
+{
+    comDir_ = std::make_unique<QTemporaryDir>();
+    programDir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(comDir_->isValid() && programDir_->isValid());
+    qputenv("AMPWRIGHT_COM_DIR", comDir_->path().toLocal8Bit());
+    // The program's folder: its language files, and room for "LP Data".
+    for (const char *name : {"english.ini", "titlee.txt"})
+        QVERIFY(QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
+                            programDir_->filePath(QLatin1String(name))));
+}
+
+void TestLPDownloadWithMeter::cleanup()
+{
+    started_.reset();
+    meter_.reset();
+    programDir_.reset();
+    comDir_.reset();
+}
+
+void TestLPDownloadWithMeter::goOnline(const QStringList &meterOptions)
+{
+    meter_ = std::make_unique<testsupport::MeterSim>();
+    QVERIFY2(meter_->start(QStringList{QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"),
+                                       comDir_->filePath(QStringLiteral("COM3"))}
+                           + meterOptions),
+             qPrintable(meter_->errorString()));
+    started_ = std::make_unique<StartedMainForm>(testsupport::StartFormAnswer{},
+                                                 programDir_->path());
+    QVERIFY(started_->loaded);
+    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    // The record-number lists follow the meter's 100 records of group 1.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->count() == 100;
+        },
+        kPatienceMs));
+}
+
+QString TestLPDownloadWithMeter::download(int first, int last)
+{
+    const QDir folder(programDir_->filePath(QStringLiteral("LP Data")));
+    const QStringList before = folder.entryList(QDir::Files);
+    started_->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(first - 1);
+    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(last - 1);
+    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    const QString done = QStringLiteral("Last number of download interval : %1\uFF0Cand finish download\uFF01")
+                             .arg(last);
+    if (!QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")) == done; }, kPatienceMs))
+        return QStringLiteral("not finished: ") + shown(QStringLiteral("Text6"));
+    QStringList added = folder.entryList(QDir::Files);
+    for (const QString &name : before)
+        added.removeAll(name);
+    return added.size() == 1 ? folder.filePath(added.first()) : QString();
+}
+
+void TestLPDownloadWithMeter::rowsOfARange_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::newRow("one record") << 3 << 3;
+    QTest::newRow("blocks of 4 and 1") << 1 << 5;
+    QTest::newRow("across midnight") << 95 << 100;
+}
+
+void TestLPDownloadWithMeter::rowsOfARange()
+{
+    QFETCH(int, first);
+    QFETCH(int, last);
+    goOnline();
+    const QString path = download(first, last);
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 2 + (last - first + 1) + 1); // header lines, rows, end
+    QVERIFY(lines[0].startsWith("Date : "));
+    QCOMPARE(lines[1], QByteArray("Date,Time,Vln_avg(point),I_avg(point),kW_avg(interval),"
+                                  "kVar_avg(interval),kVA_avg(interval),kWh+(total),"
+                                  "kvarh+(total),kVAh(total)\r"));
+    for (int record = first; record <= last; ++record)
+        QCOMPARE(lines[2 + record - first], expectedRow(record).toLatin1() + '\r');
+    QVERIFY(started_->control<QWidget>(QStringLiteral("cmdStopLPRead"))->isHidden());
+    QVERIFY(started_->window->poll().Timer1Sec.isActive());
+}
+
+void TestLPDownloadWithMeter::namesCountUpAndStayInTheFolder()
+{
+    // Characters 9 to 16 of this serial number hold "/" and "..".
+    goOnline({QStringLiteral("--serial"), QStringLiteral("AWMETER0/../x/..")});
+    QVERIFY(QTest::qWaitFor([&] { return !shown(QStringLiteral("txtMeterSerial")).isEmpty(); },
+                            kPatienceMs));
+    const QString base = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+                         + QStringLiteral("_Group1");
+    QStringList names;
+    for (int n = 0; n < 3; ++n) {
+        const QString path = download(1, 1);
+        QCOMPARE(QFileInfo(path).absolutePath(),
+                 QDir(programDir_->filePath(QStringLiteral("LP Data"))).absolutePath());
+        names << QFileInfo(path).fileName();
+    }
+    QVERIFY2(names[0].endsWith(base + QStringLiteral(".csv")), qPrintable(names[0]));
+    QVERIFY2(names[1].endsWith(base + QStringLiteral("_1.csv")), qPrintable(names[1]));
+    QVERIFY2(names[2].endsWith(base + QStringLiteral("_2.csv")), qPrintable(names[2]));
+    QVERIFY(!names[0].contains(QLatin1String("..")));
+}
+
+void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
+{
+    // Every 7th request goes unanswered: pointer writes and block reads are
+    // tried again within their transactions.
+    goOnline({QStringLiteral("--fault"), QStringLiteral("drop@every=7")});
+    started_->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(0);
+    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(59);
+    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+
+    // Then the meter stops answering block reads: the link goes offline in
+    // the middle of the download.
+    QVERIFY(QTest::qWaitFor([&] { return started_->window->download().LPNextRecord >= 20; },
+                            kPatienceMs));
+    QVERIFY(meter_->sendCommand(QStringLiteral("drop@reg=4:0x2000,times=3")));
+    QVERIFY(QTest::qWaitFor([&] { return !started_->window->link().LinkOnline(); }, kPatienceMs));
+    QVERIFY(started_->window->download().hasRecordsLeft());
+
+    // Online again, the user chooses to continue the download.
+    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    started_->messages.answer = MessageAnswer::Yes;
+    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    const QString done = QStringLiteral("Last number of download interval : 60\uFF0Cand finish download\uFF01");
+    QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")) == done; }, kPatienceMs),
+             qPrintable(shown(QStringLiteral("Text6"))));
+
+    const QStringList files = QDir(programDir_->filePath(QStringLiteral("LP Data"))).entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QFile file(QDir(programDir_->filePath(QStringLiteral("LP Data"))).filePath(files.first()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 2 + 60 + 1);
+    for (int record = 1; record <= 60; ++record)
+        QCOMPARE(lines[1 + record], expectedRow(record).toLatin1() + '\r');
+}
+
+void TestLPDownloadWithMeter::screenshotsDuringAndAfter()
+{
+    goOnline({QStringLiteral("--baud"), QStringLiteral("19200")});
+    MainForm &window = *started_->window;
+    window.resize(1280, 1000);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *page = window.findChild<QWidget *>(QStringLiteral("page"));
+    started_->control<QPushButton>(QStringLiteral("Command10(3)"))->click(); // data read
+    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
+    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    QVERIFY(QTest::qWaitFor([&] { return window.download().LPNextRecord >= 40; }, kPatienceMs));
+    QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lp_read_during_download")));
+    QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading; }, kPatienceMs));
+    QVERIFY(testsupport::saveScreenshot(page, QStringLiteral("lp_read_after_download")));
+    for (int pageButton : {1, 2}) { // setting, records
+        started_->control<QPushButton>(QStringLiteral("Command10(%1)").arg(pageButton))->click();
+        QVERIFY(testsupport::saveScreenshot(page, QStringLiteral("lp_page_%1").arg(pageButton)));
+    }
+}
+
+QTEST_MAIN(TestLPDownloadWithMeter)
+#include "test_lp_download_with_meter.moc"
