@@ -68,6 +68,7 @@ public:
     DisplaySettingPanel &displaySettings() { return *displaySettings_; }
     LoadProfilePanel &loadProfile() { return *loadProfile_; }
     DownloadPanel &downloadPanel() { return *downloadPanel_; }
+    DateRangePanel &dateRange() { return *dateRange_; }
     const i18n::LanguageFiles &languageFiles() const { return files_; }
     const WindowTitles &titles() const { return titles_; }
 

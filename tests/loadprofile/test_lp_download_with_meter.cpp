@@ -2,6 +2,7 @@
 // the CSV rows equal, byte for byte, rows computed here from the meter's
 // record rule, the file names follow the day's counter and stay inside the
 // folder, and answers lost on the way lose or double no record.
+#include "loadprofile/date_range_panel.h"
 #include "loadprofile/download_panel.h"
 #include "main_form_starter.h"
 #include "metersim_process.h"
@@ -46,6 +47,8 @@ private slots:
     void cleanup();
     void rowsOfARange_data();
     void rowsOfARange();
+    void byDateRange_data();
+    void byDateRange();
     void namesCountUpAndStayInTheFolder();
     void lostAnswersLoseAndDoubleNoRecord();
     void screenshotsDuringAndAfter();
@@ -148,6 +151,54 @@ void TestLPDownloadWithMeter::rowsOfARange()
         QCOMPARE(lines[2 + record - first], expectedRow(record).toLatin1() + '\r');
     QVERIFY(started_->control<QWidget>(QStringLiteral("cmdStopLPRead"))->isHidden());
     QVERIFY(started_->window->poll().Timer1Sec.isActive());
+}
+
+void TestLPDownloadWithMeter::byDateRange_data()
+{
+    QTest::addColumn<QStringList>("begin"); // year (two digits), month, day, hour, minute
+    QTest::addColumn<QStringList>("end");
+    QTest::addColumn<int>("first");         // records written, 0 for none
+    QTest::addColumn<int>("last");
+    QTest::newRow("end inside a block") << QStringList{"24", "3", "1", "1", "0"}
+                                        << QStringList{"24", "3", "1", "1", "40"} << 5 << 7;
+    QTest::newRow("begin before the oldest") << QStringList{"24", "2", "28", "0", "0"}
+                                             << QStringList{"24", "3", "1", "0", "30"} << 1 << 3;
+    QTest::newRow("begin after the newest") << QStringList{"24", "3", "5", "0", "0"}
+                                            << QStringList{"24", "3", "6", "0", "0"} << 0 << 0;
+}
+
+void TestLPDownloadWithMeter::byDateRange()
+{
+    QFETCH(QStringList, begin);
+    QFETCH(QStringList, end);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    goOnline();
+    const char *selectors[2] = {"cmbLPReadBeginTime", "cmbLPReadEndTime"};
+    for (int s : {1, 0}) { // the end first: a begin later than it moves it
+        const QStringList &chosen = s == 1 ? end : begin;
+        for (int field = 0; field < 5; ++field) {
+            auto *box = started_->window->controls().require<QComboBox>(
+                QLatin1String(selectors[s]), field);
+            box->setCurrentIndex(box->findText(chosen.at(field)));
+            started_->window->dateRange().dateFieldChosen(s, field);
+        }
+    }
+    started_->control<QPushButton>(QStringLiteral("cmdReadLP2"))->click();
+    QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")).contains(u'\uFF01'); },
+                             kPatienceMs),
+             qPrintable(shown(QStringLiteral("Text6"))));
+
+    const QDir folder(programDir_->filePath(QStringLiteral("LP Data")));
+    const QStringList files = folder.entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QFile file(folder.filePath(files.first()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    const int rows = first == 0 ? 0 : last - first + 1;
+    QCOMPARE(lines.size(), 2 + rows + 1);
+    for (int i = 0; i < rows; ++i)
+        QCOMPARE(lines[2 + i], expectedRow(first + i).toLatin1() + '\r');
 }
 
 void TestLPDownloadWithMeter::namesCountUpAndStayInTheFolder()
