@@ -50,11 +50,12 @@ private slots:
     void byDateRange_data();
     void byDateRange();
     void namesCountUpAndStayInTheFolder();
+    void beginLaterThanEndMovesTheEnd();
     void lostAnswersLoseAndDoubleNoRecord();
     void screenshotsDuringAndAfter();
 
 private:
-    void goOnline(const QStringList &meterOptions = {});
+    void goOnline(const QStringList &meterOptions = {}, bool tcp = false);
     // Downloads records first..last of group 1; the path of the new file.
     QString download(int first, int last);
     QString shown(const QString &control, int index = -1) const
@@ -88,16 +89,24 @@ void TestLPDownloadWithMeter::cleanup()
     comDir_.reset();
 }
 
-void TestLPDownloadWithMeter::goOnline(const QStringList &meterOptions)
+void TestLPDownloadWithMeter::goOnline(const QStringList &meterOptions, bool tcp)
 {
+    // Over TCP the meter listens at a loopback address of its own.
+    static int host = 1;
+    const QString address = QStringLiteral("127.0.50.%1").arg(host++);
     meter_ = std::make_unique<testsupport::MeterSim>();
-    QVERIFY2(meter_->start(QStringList{QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"),
-                                       comDir_->filePath(QStringLiteral("COM3"))}
-                           + meterOptions),
-             qPrintable(meter_->errorString()));
-    started_ = std::make_unique<StartedMainForm>(testsupport::StartFormAnswer{},
-                                                 programDir_->path());
+    const QStringList transport =
+        tcp ? QStringList{QStringLiteral("--tcp"), address + QStringLiteral(":502")}
+            : QStringList{QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"),
+                          comDir_->filePath(QStringLiteral("COM3"))};
+    QVERIFY2(meter_->start(transport + meterOptions), qPrintable(meter_->errorString()));
+    testsupport::StartFormAnswer answer;
+    if (tcp)
+        answer.connection = QStringLiteral("Ethernet(TCP)");
+    started_ = std::make_unique<StartedMainForm>(answer, programDir_->path());
     QVERIFY(started_->loaded);
+    if (tcp)
+        started_->control<QLineEdit>(QStringLiteral("IPAddress"))->setText(address);
     started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     // The record-number lists follow the meter's 100 records of group 1.
     QVERIFY(QTest::qWaitFor(
@@ -128,16 +137,19 @@ void TestLPDownloadWithMeter::rowsOfARange_data()
 {
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("last");
-    QTest::newRow("one record") << 3 << 3;
-    QTest::newRow("blocks of 4 and 1") << 1 << 5;
-    QTest::newRow("across midnight") << 95 << 100;
+    QTest::addColumn<bool>("tcp");
+    QTest::newRow("one record") << 3 << 3 << false;
+    QTest::newRow("blocks of 4 and 1") << 1 << 5 << false;
+    QTest::newRow("blocks of 4 and 1, TCP") << 1 << 5 << true;
+    QTest::newRow("across midnight") << 95 << 100 << false;
 }
 
 void TestLPDownloadWithMeter::rowsOfARange()
 {
     QFETCH(int, first);
     QFETCH(int, last);
-    goOnline();
+    QFETCH(bool, tcp);
+    goOnline({}, tcp);
     const QString path = download(first, last);
     QFile file(path);
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
@@ -224,11 +236,12 @@ void TestLPDownloadWithMeter::namesCountUpAndStayInTheFolder()
 
 void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
 {
-    // Every 7th request goes unanswered: pointer writes and block reads are
-    // tried again within their transactions.
-    goOnline({QStringLiteral("--fault"), QStringLiteral("drop@every=7")});
+    // About 2 % of the answers are lost or corrupted: pointer writes and
+    // block reads are tried again within their transactions.
+    goOnline({QStringLiteral("--fault"), QStringLiteral("drop@every=50"), QStringLiteral("--fault"),
+              QStringLiteral("crc@every=47")});
     started_->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(0);
-    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(59);
+    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
     started_->control<QPushButton>(QStringLiteral("Command8"))->click();
 
     // Then the meter stops answering block reads: the link goes offline in
@@ -243,7 +256,7 @@ void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
     started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     started_->messages.answer = MessageAnswer::Yes;
     started_->control<QPushButton>(QStringLiteral("Command8"))->click();
-    const QString done = QStringLiteral("Last number of download interval : 60\uFF0Cand finish download\uFF01");
+    const QString done = QStringLiteral("Last number of download interval : 100\uFF0Cand finish download\uFF01");
     QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")) == done; }, kPatienceMs),
              qPrintable(shown(QStringLiteral("Text6"))));
 
@@ -252,8 +265,8 @@ void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
     QFile file(QDir(programDir_->filePath(QStringLiteral("LP Data"))).filePath(files.first()));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), 2 + 60 + 1);
-    for (int record = 1; record <= 60; ++record)
+    QCOMPARE(lines.size(), 2 + 100 + 1);
+    for (int record = 1; record <= 100; ++record)
         QCOMPARE(lines[1 + record], expectedRow(record).toLatin1() + '\r');
 }
 
@@ -275,6 +288,27 @@ void TestLPDownloadWithMeter::screenshotsDuringAndAfter()
     for (int pageButton : {1, 2}) { // setting, records
         started_->control<QPushButton>(QStringLiteral("Command10(%1)").arg(pageButton))->click();
         QVERIFY(testsupport::saveScreenshot(page, QStringLiteral("lp_page_%1").arg(pageButton)));
+    }
+}
+
+void TestLPDownloadWithMeter::beginLaterThanEndMovesTheEnd()
+{
+    started_ = std::make_unique<StartedMainForm>(testsupport::StartFormAnswer{},
+                                                 programDir_->path());
+    const ControlMap &controls = started_->window->controls();
+    const auto field = [&](const char *selector, int index) {
+        return controls.require<QComboBox>(QLatin1String(selector), index);
+    };
+    // Both at 2012-01-01 00:00; the begin's year goes to 13.
+    field("cmbLPReadBeginTime", 0)->setCurrentIndex(field("cmbLPReadBeginTime", 0)->findText("13"));
+    started_->window->dateRange().dateFieldChosen(0, 0);
+    QCOMPARE(field("cmbLPReadEndTime", 0)->currentText(), QStringLiteral("13"));
+    // February of "12" has 29 days, of "13" 28.
+    for (const auto &[year, days] : {std::pair{"12", 29}, std::pair{"13", 28}}) {
+        field("cmbLPReadBeginTime", 0)->setCurrentIndex(field("cmbLPReadBeginTime", 0)->findText(year));
+        field("cmbLPReadBeginTime", 1)->setCurrentIndex(1);
+        started_->window->dateRange().dateFieldChosen(0, 1);
+        QCOMPARE(field("cmbLPReadBeginTime", 2)->count(), days);
     }
 }
 
