@@ -46,6 +46,15 @@ DownloadPanel::DownloadPanel(LinkState &link, DownloadState &download,
     onClicked(controls_, "cmdStopLPRead", this, &DownloadPanel::cmdStopLPRead_Click);
     connect(&state_.Timer_RS_Lpf, &QTimer::timeout, this, &DownloadPanel::Timer_RS_Lpf_Timer);
     connect(&poll_, &PollCycle::recordListsDue, this, &DownloadPanel::refreshRecordLists);
+    connect(&poll_, &PollCycle::mainBlockDecoded, this, [this] {
+        // Lists that do not match the meter's record count wait for the
+        // refresh later in the cycle.
+        if (recordNumber(caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"),
+                                                            group())))
+                .value_or(0)
+            != state_.LPListedCount)
+            status(QStringLiteral("Wait!! Setting 'Start no' & 'Stop no'"));
+    });
     connect(list("Combo_LP_Start_No"), &QComboBox::activated, this,
             &DownloadPanel::Combo_LP_Start_No_Click);
     connect(list("Combo_LP_Stop_No"), &QComboBox::activated, this,

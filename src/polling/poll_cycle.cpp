@@ -231,6 +231,7 @@ void PollCycle::pollPanel(bool panel0)
     if (online() && received() == polling::kMainBlockBytes) {
         view_.apply(polling::DecodeMainBlock(tx_.RxData.bytes(), DisplayBase));
         view_.apply(polling::DecodeLPStatus(tx_.RxData.bytes()));
+        emit mainBlockDecoded();
         if (DisplayItemsDirty) {
             DisplayItemsDirty = false;
             view_.setText(QStringLiteral("txt_Display_Item"), -1,

@@ -76,8 +76,10 @@ signals:
     // The layout for the firmware just read was applied (rLayout: the "R"
     // firmware's); DisplayBase tells the panel.
     void layoutApplied(bool rLayout);
-    // The cycle has read the group status: the load-profile record-number
-    // lists follow the valid-record counts now.
+    // The main block was decoded (the load profile compares its record
+    // lists with the group status), and later the cycle has read the group
+    // status: the record-number lists follow the valid-record counts now.
+    void mainBlockDecoded();
     void recordListsDue();
     // The end of a cycle that is still online: the load profile's steps
     // (newest-record times, the date search of a download by date) run here,

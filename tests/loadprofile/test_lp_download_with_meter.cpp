@@ -5,6 +5,7 @@
 #include "loadprofile/date_range_panel.h"
 #include "loadprofile/download_panel.h"
 #include "main_form_starter.h"
+#include "modbus/transactions.h"
 #include "metersim_process.h"
 #include "screenshot.h"
 #include "ui/caption.h"
@@ -51,6 +52,7 @@ private slots:
     void byDateRange();
     void namesCountUpAndStayInTheFolder();
     void beginLaterThanEndMovesTheEnd();
+    void startsRefusedWithoutNumbersOrChannels();
     void lostAnswersLoseAndDoubleNoRecord();
     void screenshotsDuringAndAfter();
 
@@ -310,6 +312,34 @@ void TestLPDownloadWithMeter::beginLaterThanEndMovesTheEnd()
         started_->window->dateRange().dateFieldChosen(0, 1);
         QCOMPARE(field("cmbLPReadBeginTime", 2)->count(), days);
     }
+}
+
+void TestLPDownloadWithMeter::startsRefusedWithoutNumbersOrChannels()
+{
+    // Offline, before any firmware was read, the record-number lists are empty.
+    started_ = std::make_unique<StartedMainForm>(testsupport::StartFormAnswer{},
+                                                 programDir_->path());
+    started_->messages.shown.clear();
+    started_->window->downloadPanel().Command8_Click();
+    const i18n::LanguageTexts &texts = started_->window->language().texts();
+    QCOMPARE(started_->messages.shown.size(), 1);
+    QCOMPARE(started_->messages.shown.first().text, texts.rightdown_LPNumberInvalid);
+    started_.reset();
+
+    // Online, with a channel count that is no number (the poll held back).
+    goOnline();
+    started_->window->poll().Timer1Sec.stop();
+    QVERIFY(QTest::qWaitFor([&] { return !started_->window->transactions().CommBusy; }, kPatienceMs));
+    setCaption(started_->control<QWidget>(QStringLiteral("Text_LP_Data_Counter(0)")),
+               QStringLiteral("abc"));
+    started_->messages.shown.clear();
+    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    QCOMPARE(started_->messages.shown.size(), 1);
+    QCOMPARE(started_->messages.shown.first().text,
+             started_->window->language().texts().rightdown_LPChannelsInvalid);
+    QVERIFY(!started_->window->download().LPDownloading);
+    QVERIFY(!QDir(programDir_->filePath(QStringLiteral("LP Data"))).exists()
+            || QDir(programDir_->filePath(QStringLiteral("LP Data"))).isEmpty());
 }
 
 QTEST_MAIN(TestLPDownloadWithMeter)
