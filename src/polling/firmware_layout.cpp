@@ -44,13 +44,31 @@ FirmwareInfo decodeFirmware(std::span<const std::uint8_t> bytes)
 
 PanelChoice firmwarePanel(int n)
 {
-    if (n < 2601)
-        return {100, false, std::nullopt};
-    const bool older = n < kFirstFirmwareWithoutHarmonics;
-    return {0, older, older};
+    PanelChoice choice;
+    if (n < 2601) {
+        choice.displayBase = 100;
+        choice.thdPages = false;
+    } else {
+        const bool older = n < kFirstFirmwareWithoutHarmonics;
+        choice.thdPages = older;
+        choice.profilePages = older;
+    }
+    const bool floatRatios = (n >= 2406 && n <= 2499) || (n >= 2504 && n <= 2599) || n >= 2601;
+    choice.ratios = floatRatios ? RatioForm::Float : RatioForm::Whole;
+    choice.fixedScrollTime = n >= 3605 && n <= 3999;
+    choice.thirtySecondInterval = (n >= 2605 && n <= 2999) || choice.fixedScrollTime;
+    return choice;
 }
 
-PanelChoice rFirmwarePanel() { return {100, false, std::nullopt}; }
+PanelChoice rFirmwarePanel()
+{
+    PanelChoice choice;
+    choice.displayBase = 100;
+    choice.thdPages = false;
+    choice.ratios = RatioForm::FloatSetOnly;
+    choice.displayItemControls = false;
+    return choice;
+}
 
 bool firmwareHasCO2(int n) { return (n >= 2604 && n <= 2999) || (n >= 3604 && n <= 3999); }
 

@@ -17,12 +17,23 @@ struct FirmwareInfo {
 
 FirmwareInfo decodeFirmware(std::span<const std::uint8_t> bytes);
 
-// Which measurement panel a firmware gets, and whether the pages that only
-// some firmware has are offered (nullopt: left as they are).
+// How PT and CT ratios are set and shown.
+enum class RatioForm {
+    Whole,        // whole-number lists and their read-back
+    Float,        // primary/secondary boxes and their read-back
+    FloatSetOnly, // the "R" firmware: primary/secondary boxes; read-backs as they are
+};
+
+// Which measurement panel a firmware gets, and which of the controls that
+// only some firmware has are offered (nullopt: left as they are).
 struct PanelChoice {
     int displayBase = 0;                // 0: panel 0, 100: panel 1
     std::optional<bool> thdPages;       // Command9(2), Command9(3)
     std::optional<bool> profilePages;   // SSTab1 tabs 1-3 and Command10(2..4)
+    RatioForm ratios = RatioForm::Whole;
+    bool displayItemControls = true;    // sequence position, item, their buttons
+    bool fixedScrollTime = false;       // "Fixed" among the scroll times
+    bool thirtySecondInterval = false;  // "30sec" among the load-profile intervals
 
     bool operator==(const PanelChoice &) const = default;
 };

@@ -9,6 +9,7 @@
 #include "polling/poll_view.h"
 
 #include <algorithm>
+#include <span>
 
 namespace {
 
@@ -150,6 +151,23 @@ void PollCycle::readFirmware()
 
 namespace {
 
+constexpr const char *kDisplayItemControls[] = {"lblSequency",     "Combo_Display_Ser_sel",
+                                                 "lblItem",         "Combo_Display_Item_sel",
+                                                 "cmdDisplayItemSet", "cmdDisplayindex"};
+constexpr const char *kWholeRatioSetting[] = {"cmdPTRatio1Set", "Combo_PT_Ratio", "cmdCTRatio1Set",
+                                              "Combo_CT_Ratio"};
+constexpr const char *kWholeRatioShown[] = {"Label2(2)", "Command3(2)", "txt_PTRatio",
+                                            "Label2(3)", "Command3(3)", "txt_CTRatio"};
+constexpr const char *kFloatRatioShown[] = {"lblPTRatio2", "lblCTRatio2", "txtPTRatio2",
+                                            "txtCTRatio2"};
+
+void setAllVisible(PollView &view, std::span<const char *const> names, bool visible)
+{
+    for (const char *name : names)
+        view.setVisible(QLatin1String(name), -1, visible);
+}
+
+// The panel and the page buttons (the first step of a layout).
 void applyPanel(PollView &view, const polling::PanelChoice &choice)
 {
     view.setVisible(QStringLiteral("SSTab2"), 0, choice.displayBase == 0);
@@ -164,24 +182,47 @@ void applyPanel(PollView &view, const polling::PanelChoice &choice)
         for (int button = 2; button <= 4; ++button)
             view.setVisible(QStringLiteral("Command10"), button, *choice.profilePages);
     }
+    setAllVisible(view, kDisplayItemControls, choice.displayItemControls);
+}
+
+// The setting controls and lists that follow the firmware.
+void applySettings(PollView &view, const polling::PanelChoice &choice)
+{
+    const bool whole = choice.ratios == polling::RatioForm::Whole;
+    view.setVisible(QStringLiteral("frmCTPTSetting"), -1, !whole);
+    setAllVisible(view, kWholeRatioSetting, whole);
+    if (choice.ratios != polling::RatioForm::FloatSetOnly) {
+        setAllVisible(view, kWholeRatioShown, whole);
+        setAllVisible(view, kFloatRatioShown, !whole);
+    }
+    QStringList scrollTimes;
+    for (int seconds = 3; seconds <= 15; ++seconds)
+        scrollTimes << QString::number(seconds);
+    if (choice.fixedScrollTime)
+        scrollTimes << QStringLiteral("Fixed");
+    view.setListItems(QStringLiteral("Combo1"), -1, scrollTimes, 0);
+    QStringList intervals{QStringLiteral("1"),  QStringLiteral("5"),  QStringLiteral("10"),
+                          QStringLiteral("15"), QStringLiteral("30"), QStringLiteral("60")};
+    if (choice.thirtySecondInterval)
+        intervals << QStringLiteral("30sec");
+    for (const char *group : {"Combo_G1_Setting", "Combo_G2_Setting"})
+        view.setListItems(QLatin1String(group), 1, intervals, 3);
 }
 
 } // namespace
 
-void PollCycle::ApplyFirmwareLayout()
-{
-    const polling::PanelChoice choice = polling::firmwarePanel(FirmwareNumber);
-    DisplayBase = choice.displayBase;
-    applyPanel(view_, choice);
-    emit layoutApplied(false);
-}
+void PollCycle::ApplyFirmwareLayout() { applyLayout(polling::firmwarePanel(FirmwareNumber), false); }
 
-void PollCycle::ApplyRLayout()
+void PollCycle::ApplyRLayout() { applyLayout(polling::rFirmwarePanel(), true); }
+
+void PollCycle::applyLayout(const polling::PanelChoice &choice, bool rLayout)
 {
-    const polling::PanelChoice choice = polling::rFirmwarePanel();
     DisplayBase = choice.displayBase;
     applyPanel(view_, choice);
-    emit layoutApplied(true);
+    // The load-profile lists are built here, before the interval lists get
+    // the entries of this firmware.
+    emit layoutApplied(rLayout);
+    applySettings(view_, choice);
 }
 
 void PollCycle::showValidCounts()

@@ -11,6 +11,9 @@
 
 class LinkState;
 class PollView;
+namespace polling {
+struct PanelChoice;
+}
 namespace modbus {
 class Transactions;
 }
@@ -87,6 +90,7 @@ signals:
     void loadProfileStepDue();
 
 private:
+    void applyLayout(const polling::PanelChoice &choice, bool rLayout);
     void linkOnlineChanged(bool online);
     void pollPanel(bool panel0);
     void readFirmware();

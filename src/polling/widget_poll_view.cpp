@@ -1,6 +1,7 @@
 #include "polling/widget_poll_view.h"
 
 #include "ui/caption.h"
+#include "ui/named_controls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -51,4 +52,11 @@ void WidgetPollView::setTabEnabled(const QString &control, int index, int tab, b
 {
     if (auto *tabs = qobject_cast<QTabWidget *>(find(control, index)))
         tabs->setTabEnabled(tab, enabled);
+}
+
+void WidgetPollView::setListItems(const QString &control, int index, const QStringList &items,
+                                  int selected)
+{
+    if (auto *list = qobject_cast<QComboBox *>(find(control, index)))
+        fillList(list, items, selected);
 }

@@ -16,6 +16,8 @@ public:
     void setVisible(const QString &control, int index, bool visible) override;
     bool isChecked(const QString &control, int index) const override;
     void setTabEnabled(const QString &control, int index, int tab, bool enabled) override;
+    void setListItems(const QString &control, int index, const QStringList &items,
+                      int selected) override;
 
     // The control of that name, or nullptr (with a warning: the poll cycle
     // names only controls the window has).

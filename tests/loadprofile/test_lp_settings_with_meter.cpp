@@ -147,11 +147,9 @@ void TestLPSettingsWithMeter::setAndClearButtons()
     goOnline(QStringLiteral("V3705A00"));
     if (!channels.isEmpty()) {
         list("Combo_G2_Setting", 0)->setCurrentText(channels);
-        // The interval "30sec" is offered by the firmware layout of meters
-        // that record every 30 seconds; added here as that layout does.
+        // Firmware 3705 records every 30 seconds if asked to.
         QComboBox *interval = list("Combo_G2_Setting", 1);
-        interval->addItem(QStringLiteral("30sec"));
-        interval->setCurrentIndex(interval->count() - 1);
+        interval->setCurrentIndex(interval->findText(QStringLiteral("30sec")));
     }
     auto asked = std::make_shared<QString>();
     if (answer != DialogAnswer::None)

@@ -81,12 +81,17 @@ public:
     QHash<QString, bool> visible;
     QHash<QString, bool> checked;
     QHash<QString, bool> tabs;
+    QHash<QString, QStringList> lists;
 
     void setText(const QString &c, int i, const QString &t) override { texts[key(c, i)] = t; }
     QString text(const QString &c, int i) const override { return texts.value(key(c, i)); }
     void setEnabled(const QString &c, int i, bool e) override { enabled[key(c, i)] = e; }
     void setVisible(const QString &c, int i, bool v) override { visible[key(c, i)] = v; }
     bool isChecked(const QString &c, int i) const override { return checked.value(key(c, i)); }
+    void setListItems(const QString &c, int i, const QStringList &items, int) override
+    {
+        lists[key(c, i)] = items;
+    }
     void setTabEnabled(const QString &c, int i, int tab, bool e) override
     {
         tabs[key(c, i) + QStringLiteral(" tab %1").arg(tab)] = e;

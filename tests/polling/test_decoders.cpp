@@ -13,7 +13,6 @@ using Bytes = std::vector<std::uint8_t>;
 using polling::TextUpdate;
 using polling::TextUpdates;
 
-Q_DECLARE_METATYPE(polling::PanelChoice)
 
 namespace {
 
@@ -77,7 +76,6 @@ private slots:
     void firmwareNumber();
     void panelChoice_data();
     void panelChoice();
-    void co2Gate();
     void loadProfileStatus_data();
     void loadProfileStatus();
 };
@@ -273,29 +271,61 @@ void TestDecoders::firmwareNumber()
 
 void TestDecoders::panelChoice_data()
 {
-    QTest::addColumn<int>("firmware");
-    QTest::addColumn<polling::PanelChoice>("choice");
-    QTest::newRow("0") << 0 << polling::PanelChoice{100, false, std::nullopt};
-    QTest::newRow("2600") << 2600 << polling::PanelChoice{100, false, std::nullopt};
-    QTest::newRow("2601") << 2601 << polling::PanelChoice{0, true, true};
-    QTest::newRow("5899") << 5899 << polling::PanelChoice{0, true, true};
-    QTest::newRow("5900") << 5900 << polling::PanelChoice{0, false, false};
+    // What a firmware text makes of the window: panel (0/100), THD and
+    // harmonic pages, load-profile pages (- left as they are), ratio form,
+    // display-item controls, "Fixed", "30sec", CO2 on panel 0.
+    QTest::addColumn<QByteArray>("firmware");
+    QTest::addColumn<QString>("layout");
+    const auto row = [](const char *firmware, const char *layout) {
+        QTest::newRow(firmware) << QByteArray(firmware) << QString::fromLatin1(layout);
+    };
+    row("V2405A00", "100 thd0 lp- whole items1 fixed0 30s0 co20");
+    row("V2406A00", "100 thd0 lp- float items1 fixed0 30s0 co20");
+    row("V2499A00", "100 thd0 lp- float items1 fixed0 30s0 co20");
+    row("V2500A00", "100 thd0 lp- whole items1 fixed0 30s0 co20");
+    row("V2503A00", "100 thd0 lp- whole items1 fixed0 30s0 co20");
+    row("V2504A00", "100 thd0 lp- float items1 fixed0 30s0 co20");
+    row("V2599A00", "100 thd0 lp- float items1 fixed0 30s0 co20");
+    row("V2600A00", "100 thd0 lp- whole items1 fixed0 30s0 co20");
+    row("V2601A00", "0 thd1 lp1 float items1 fixed0 30s0 co20");
+    row("V2604A00", "0 thd1 lp1 float items1 fixed0 30s0 co21");
+    row("V2605A00", "0 thd1 lp1 float items1 fixed0 30s1 co21");
+    row("V2999A00", "0 thd1 lp1 float items1 fixed0 30s1 co21");
+    row("V3000A00", "0 thd1 lp1 float items1 fixed0 30s0 co20");
+    row("V3604A00", "0 thd1 lp1 float items1 fixed0 30s0 co21");
+    row("V3605A00", "0 thd1 lp1 float items1 fixed1 30s1 co21");
+    row("V3700A00", "0 thd1 lp1 float items1 fixed1 30s1 co21");
+    row("V3999A00", "0 thd1 lp1 float items1 fixed1 30s1 co21");
+    row("V4000A00", "0 thd1 lp1 float items1 fixed0 30s0 co20");
+    row("V5899A00", "0 thd1 lp1 float items1 fixed0 30s0 co20");
+    row("V5900A00", "0 thd0 lp0 float items1 fixed0 30s0 co20");
+    row("R3700A00", "100 thd0 lp- float-set items0 fixed0 30s0 co20");
+    row("VABCDA00", "100 thd0 lp- whole items1 fixed0 30s0 co20"); // no number: 0
 }
 
 void TestDecoders::panelChoice()
 {
-    QFETCH(int, firmware);
-    QFETCH(polling::PanelChoice, choice);
-    QCOMPARE(polling::firmwarePanel(firmware), choice);
-}
-
-void TestDecoders::co2Gate()
-{
-    const std::vector<std::pair<int, bool>> cases{{2603, false}, {2604, true}, {2999, true},
-                                                  {3000, false}, {3603, false}, {3604, true},
-                                                  {3999, true},  {4000, false}};
-    for (const auto &[firmware, co2] : cases)
-        QVERIFY2(polling::firmwareHasCO2(firmware) == co2, qPrintable(QString::number(firmware)));
+    QFETCH(QByteArray, firmware);
+    QFETCH(QString, layout);
+    const auto bytes = std::span(reinterpret_cast<const std::uint8_t *>(firmware.constData()), 8);
+    const polling::FirmwareInfo info = polling::decodeFirmware(bytes);
+    const polling::PanelChoice c =
+        info.rLayout ? polling::rFirmwarePanel() : polling::firmwarePanel(info.number);
+    const auto flag = [](const std::optional<bool> &value) {
+        return value ? QString::number(*value) : QStringLiteral("-");
+    };
+    const char *ratios = c.ratios == polling::RatioForm::Whole   ? "whole"
+                         : c.ratios == polling::RatioForm::Float ? "float"
+                                                                 : "float-set";
+    const bool co2 = c.displayBase == 0 && polling::firmwareHasCO2(info.number);
+    QCOMPARE(QStringLiteral("%1 thd%2 lp%3 %4 items%5 fixed%6 30s%7 co2%8")
+                 .arg(c.displayBase)
+                 .arg(flag(c.thdPages), flag(c.profilePages), QLatin1String(ratios))
+                 .arg(c.displayItemControls)
+                 .arg(c.fixedScrollTime)
+                 .arg(c.thirtySecondInterval)
+                 .arg(co2),
+             layout);
 }
 
 void TestDecoders::loadProfileStatus_data()
