@@ -13,6 +13,7 @@
 #include "loadprofile/date_range_panel.h"
 #include "loadprofile/download_panel.h"
 #include "loadprofile/load_profile_panel.h"
+#include "polling/harmonic_chart.h"
 #include "polling/phasor_window.h"
 #include "polling/poll_cycle.h"
 #include "polling/widget_poll_view.h"
@@ -21,6 +22,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -86,6 +88,9 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     downloadPanel_ = std::make_unique<DownloadPanel>(link_, download_, transactions(), *poll_,
                                                      language_->texts(), messages_, controls_,
                                                      programDir_);
+    auto *chartArea = controls_.require<QWidget>(QStringLiteral("harmonicChartArea"));
+    harmonicChart_ = new HarmonicChart(*poll_, chartArea);
+    chartArea->layout()->addWidget(harmonicChart_);
     dateRange_ = std::make_unique<DateRangePanel>(link_, download_, transactions(), *poll_,
                                                   *downloadPanel_, language_->texts(), messages_,
                                                   controls_);
@@ -95,7 +100,10 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     connect(controls_.require<QPushButton>(QStringLiteral("langCheck")), &QPushButton::clicked,
             language_.get(), &i18n::LanguageController::langCheck_Click);
     connect(language_.get(), &i18n::LanguageController::languageChosen, this,
-            [this](i18n::Language language) { setWindowTitle(titles_.forLanguage(language)); });
+            [this](i18n::Language language) {
+                setWindowTitle(titles_.forLanguage(language));
+                applyLanguageTexts();
+            });
     wirePageButtons();
 
     resize(1180, 860);
@@ -132,6 +140,7 @@ bool MainForm::Form_Load()
     language_->applyLanguage(languageIndex >= 0 && languageIndex < i18n::kLanguageCount
                                  ? static_cast<i18n::Language>(languageIndex)
                                  : i18n::Language::English);
+    applyLanguageTexts();
 
     // The serial ports are scanned in either mode, twice in serial mode; a
     // machine without ports is told so only once.
@@ -149,6 +158,11 @@ bool MainForm::Form_Load()
     poll_->initialise();
     connection_->showInitialState();
     return true;
+}
+
+void MainForm::applyLanguageTexts()
+{
+    harmonicChart_->setTitles(language_->texts().harmonic_Order, language_->texts().harmonic_Unit);
 }
 
 void MainForm::OpenTextFileTest()

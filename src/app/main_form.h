@@ -12,6 +12,7 @@
 
 class ConnectionPanel;
 class DateRangePanel;
+class HarmonicChart;
 class DownloadPanel;
 class LoadProfilePanel;
 class Messages;
@@ -85,6 +86,8 @@ private:
     // The one place that stops every timer of the window.
     void stopTimers();
     PhaserCaptions phaserCaptions() const;
+    // Texts that the language applies outside the caption table.
+    void applyLanguageTexts();
 
     Messages &messages_;
     QString programDir_;
@@ -107,4 +110,5 @@ private:
     std::unique_ptr<LoadProfilePanel> loadProfile_;
     std::unique_ptr<DownloadPanel> downloadPanel_;
     std::unique_ptr<DateRangePanel> dateRange_;
+    HarmonicChart *harmonicChart_ = nullptr;
 };

@@ -64,6 +64,8 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPFolderFallback),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPFileError),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPDateUnreadable),
+    AMPWRIGHT_SLOT("Harmonicini", harmonic_Order),
+    AMPWRIGHT_SLOT("Harmonicini", harmonic_Unit),
 };
 
 #undef AMPWRIGHT_SLOT

@@ -38,6 +38,9 @@ struct LanguageTexts {
     QString rightdown_LPNumberInvalid, rightdown_LPChannelsInvalid, rightdown_LPFolderFallback,
         rightdown_LPFileError, rightdown_LPDateUnreadable;
 
+    // [Harmonicini], keys of our own: the axes of the harmonic chart.
+    QString harmonic_Order, harmonic_Unit;
+
     // Every slot from its key (the language code included); a missing key
     // gives the text "0", a missing language code 0.
     static LanguageTexts read(const IniFile &file);

@@ -157,10 +157,16 @@ void buildHarmonicPage(QWidget *page)
         grid->addWidget(new QLabel(QString::number(h + 1), page), h % 8, column, Qt::AlignRight);
         grid->addWidget(makeValueDisplay(page, controlName("txtHarmonic", h), 9), h % 8, column + 1);
     }
+    // The values as a chart beside the numbers (see HarmonicChart).
+    auto *chartArea = makeNamed<QWidget>(page, "harmonicChartArea");
+    new QVBoxLayout(chartArea);
+    chartArea->layout()->setContentsMargins(0, 0, 0, 0);
+    auto *values = new QHBoxLayout;
+    values->addLayout(grid);
+    values->addWidget(chartArea, 1);
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(channels);
-    layout->addLayout(grid);
-    layout->addStretch();
+    layout->addLayout(values, 1);
 }
 
 QGridLayout *formGrid(QGroupBox *box) { return new QGridLayout(box); }

@@ -340,6 +340,8 @@ void PollCycle::pollPanel(bool panel0)
                     const bool stillSelected = view_.isChecked(QStringLiteral("optHarmonic"), k);
                     view_.apply(polling::DecodeHarmonic(tx_.RxData.bytes(), stillSelected,
                                                         harmonicTable));
+                    if (stillSelected && received() == 128)
+                        emit harmonicsShown();
                 }
             }
         }

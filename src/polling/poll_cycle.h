@@ -88,6 +88,8 @@ signals:
     // (newest-record times, the date search of a download by date) run here,
     // on the cycle's connection.
     void loadProfileStepDue();
+    // New harmonic values of the chosen channel are shown (harmonicTable).
+    void harmonicsShown();
 
 private:
     void applyLayout(const polling::PanelChoice &choice, bool rLayout);

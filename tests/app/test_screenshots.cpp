@@ -109,6 +109,14 @@ void TestScreenshots::mainWindowOfflineAndOnline()
         !caption(started.control<QWidget>(QStringLiteral("txt_Display_Item"))).isEmpty(), 10000);
     QVERIFY(savePage(window, QStringLiteral("display_setting_online") + suffix));
 
+    // The Harmonic page of voltage a, its numbers and its chart.
+    started.control<QAbstractButton>(QStringLiteral("optHarmonic(0)"))->click();
+    started.control<QPushButton>(QStringLiteral("Command9(3)"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !caption(started.control<QWidget>(QStringLiteral("txtHarmonic(0)"))).isEmpty(), 10000);
+    QTest::qWait(1000);
+    QVERIFY(savePage(window, QStringLiteral("harmonic_online") + suffix));
+
     started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     QVERIFY(!window.link().LinkOnline());
     QVERIFY2(started.messages.shown.size() <= 1, "only the no-serial-port message is expected");

@@ -4,6 +4,7 @@
 // offline and online again.
 #include "main_form_starter.h"
 #include "metersim_process.h"
+#include "screenshot.h"
 #include "ui/caption.h"
 
 #include <QComboBox>
@@ -118,6 +119,14 @@ void TestLayoutWithMeter::controlsOfEachFirmware()
     for (const QString &line : layout())
         values << line.section(u':', 1);
     QCOMPARE(values.join(u' '), expected);
+    if (firmware == QLatin1String("V5900A00") || firmware.startsWith(u'R')) {
+        MainForm &window = *started_->window;
+        window.resize(1280, 1000);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(testsupport::saveScreenshot(window.findChild<QWidget *>(QStringLiteral("page")),
+                                            QStringLiteral("layout_") + firmware));
+    }
 }
 
 void TestLayoutWithMeter::anotherMeterAnotherLayout()

@@ -1,0 +1,72 @@
+#include "polling/harmonic_chart.h"
+
+#include "polling/poll_cycle.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+HarmonicChart::HarmonicChart(PollCycle &poll, QWidget *parent)
+    : QWidget(parent), chart_(new QChart), bars_(new QBarSet(QString())),
+      orders_(new QBarCategoryAxis), values_(new QValueAxis)
+{
+    setObjectName(QStringLiteral("harmonicChart"));
+    for (int h = 0; h < 32; ++h) {
+        bars_->append(0.0);
+        orders_->append(QString::number(h + 1));
+    }
+    auto *series = new QBarSeries;
+    series->append(bars_);
+    series->setBarWidth(0.8);
+    chart_->addSeries(series);
+    chart_->legend()->hide();
+    chart_->setMargins(QMargins(2, 2, 2, 2));
+    chart_->setBackgroundRoundness(0);
+    chart_->addAxis(orders_, Qt::AlignBottom);
+    chart_->addAxis(values_, Qt::AlignLeft);
+    series->attachAxis(orders_);
+    series->attachAxis(values_);
+    values_->setRange(0, 1);
+    values_->setLabelFormat(QStringLiteral("%.1f"));
+    QFont small = orders_->labelsFont();
+    small.setPointSize(7);
+    orders_->setLabelsFont(small);
+    // 32 orders side by side: upright, small, never cut to "..."
+    orders_->setLabelsAngle(-90);
+    orders_->setTruncateLabels(false);
+
+    auto *view = new QChartView(chart_, this);
+    view->setRenderHint(QPainter::Antialiasing, false);
+    view->setMinimumSize(360, 220);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+
+    connect(&poll, &PollCycle::harmonicsShown, this, [this, &poll] { showValues(poll.harmonicTable); });
+}
+
+void HarmonicChart::setTitles(const QString &order, const QString &unit)
+{
+    orders_->setTitleText(order);
+    values_->setTitleText(unit);
+}
+
+void HarmonicChart::showValues(const std::array<double, 32> &values)
+{
+    double highest = 0;
+    for (int h = 0; h < 32; ++h) {
+        const double value = std::isfinite(values[std::size_t(h)]) ? values[std::size_t(h)] : 0.0;
+        bars_->replace(h, value);
+        highest = std::max(highest, value);
+    }
+    // A scale that fits the tallest bar, in steps that read well.
+    const double step = std::pow(10.0, std::floor(std::log10(std::max(highest, 1e-3))));
+    values_->setRange(0, std::max(step, std::ceil(highest / step) * step));
+}

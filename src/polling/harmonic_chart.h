@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class PollCycle;
+class QBarSet;
+class QBarCategoryAxis;
+class QValueAxis;
+class QChart;
+
+// The 32 harmonic values of the chosen channel as a bar chart beside their
+// numbers, redrawn whenever the poll cycle shows new numbers.
+class HarmonicChart : public QWidget {
+    Q_OBJECT
+public:
+    HarmonicChart(PollCycle &poll, QWidget *parent);
+
+    // Axis titles in the window's language: harmonic order and the unit.
+    void setTitles(const QString &order, const QString &unit);
+
+    // Shows these values (the harmonic orders 1 to 32).
+    void showValues(const std::array<double, 32> &values);
+
+private:
+    QChart *chart_;
+    QBarSet *bars_;
+    QBarCategoryAxis *orders_;
+    QValueAxis *values_;
+};
