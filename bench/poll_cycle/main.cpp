@@ -4,7 +4,8 @@
 //  - the program's CPU time / wall time while polling,
 //  - its resident memory after one minute and at the end of the run.
 //
-//   bench_poll_cycle [--minutes N]      (default 5)
+//   bench_poll_cycle [--minutes N] [--harmonics] [--chart]   (default 5 minutes;
+//   --harmonics reads voltage a's spectrum each cycle, --chart also draws it)
 
 #include "counting_serial.h"
 #include "link/link_state.h"
@@ -12,11 +13,14 @@
 #include "process_usage.h"
 #include "link/event_loop_waits.h"
 #include "modbus/transactions.h"
+#include "config/setting_pages.h"
 #include "loadprofile/load_profile_pages.h"
+#include "polling/harmonic_chart.h"
 #include "polling/measurement_panel.h"
 #include "polling/poll_cycle.h"
 #include "polling/widget_poll_view.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -29,6 +33,7 @@
 
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -72,8 +77,11 @@ struct Panels {
         basic->setObjectName(QStringLiteral("SSTab3"));
         buildBasicDataPanel(basic);
         layout->addWidget(basic);
-        // The load-profile state the main block and block 5 carry.
-        buildLoadProfileRecordsPage(new QWidget(&root));
+        // The load-profile state the main block and block 5 carry, and the
+        // setting controls the firmware layout switches.
+        for (auto build : {buildLoadProfileRecordsPage, buildLoadProfileSettingPage,
+                           buildMeterSettingsPage, buildDisplaySettingsPage})
+            build(new QWidget(&root));
         for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "cmdSetCO2",
                                  "SSTab1", "Command9(2)", "Command9(3)", "Command10(2)",
                                  "Command10(3)", "Command10(4)"}) {
@@ -94,7 +102,7 @@ struct RunResult {
     bool failed = false;
 };
 
-RunResult pollFor(int baud, double seconds, const QString &comDir)
+RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonics, bool drawn)
 {
     RunResult result;
     testsupport::MeterSim sim;
@@ -125,6 +133,16 @@ RunResult pollFor(int baud, double seconds, const QString &comDir)
     Panels panels;
     WidgetPollView view(&panels.root);
     PollCycle poll(tx, link, view);
+    // With --harmonics voltage a's spectrum is read every cycle; with
+    // --chart it is also drawn as the window's chart (shown, so that it
+    // really paints).
+    std::unique_ptr<HarmonicChart> chart;
+    if (harmonics)
+        panels.root.findChild<QAbstractButton *>(QStringLiteral("optHarmonic(0)"))->setChecked(true);
+    if (drawn) {
+        chart = std::make_unique<HarmonicChart>(poll, nullptr);
+        chart->show();
+    }
     poll.FirmwareReadPending = true;
     poll.Timer1Sec_Timer(); // the firmware read and the choice of panel
     if (!link.LinkOnline()) {
@@ -174,6 +192,8 @@ int main(int argc, char *argv[])
     const qsizetype at = args.indexOf(QStringLiteral("--minutes"));
     if (at >= 0 && at + 1 < args.size())
         minutes = args[at + 1].toDouble();
+    const bool harmonics = args.contains(QStringLiteral("--harmonics"));
+    const bool drawn = args.contains(QStringLiteral("--chart"));
 
     QTemporaryDir comDir;
     qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
@@ -182,7 +202,7 @@ int main(int argc, char *argv[])
     for (int baud : {9600, 19200}) {
         // The long run (memory over time) at the faster rate; a shorter one at 9600.
         const double seconds = baud == 19200 ? minutes * 60 : 40;
-        const RunResult r = pollFor(baud, seconds, comDir.path());
+        const RunResult r = pollFor(baud, seconds, comDir.path(), harmonics || drawn, drawn);
         if (r.failed) {
             std::printf("%5d baud: polling failed after %d cycles\n", baud, r.cycles);
             ok = false;
