@@ -33,12 +33,21 @@ inline QStringList linkAppearance(const ControlMap &controls)
             lines << QStringLiteral("%1: missing").arg(QLatin1String(name));
             continue;
         }
-        // A list's text is the user's choice, not part of the appearance.
+        // A list's text is the user's choice, not part of the appearance;
+        // whether a setting control is offered at all is the meter's
+        // firmware's choice, kept until the next connection.
         const bool isList = qobject_cast<const QComboBox *>(control) != nullptr;
+        static const QStringList kByFirmware{
+            QStringLiteral("cmdPTRatio1Set"), QStringLiteral("cmdCTRatio1Set"),
+            QStringLiteral("cmdPTRatio2Set"), QStringLiteral("cmdCTRatio2Set"),
+            QStringLiteral("cmdDisplayItemSet")};
+        const QString hidden = kByFirmware.contains(QLatin1String(name))
+                                   ? QStringLiteral("-")
+                                   : QString::number(control->isHidden());
         QString line = QStringLiteral("%1: caption=%2 colour=%3 enabled=%4 hidden=%5")
                            .arg(QLatin1String(name), isList ? QString() : caption(control),
                                 backColor(control).name(), QString::number(control->isEnabled()),
-                                QString::number(control->isHidden()));
+                                hidden);
         if (auto *list = qobject_cast<const LockableComboBox *>(control))
             line += QStringLiteral(" locked=%1").arg(list->isLocked());
         lines << line;
