@@ -4,9 +4,8 @@
 // fate of requests raised together.
 #include "config/display_setting_panel.h"
 #include "config/setting_panel.h"
-#include "main_form_starter.h"
 #include "dialog_answer.h"
-#include "metersim_process.h"
+#include "meter_session.h"
 #include "ui/caption.h"
 
 #include <QApplication>
@@ -14,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -56,50 +54,32 @@ private:
     void goOnline(const QStringList &meterOptions = {});
     void waitForCycle();
     void enter(const QString &assignment);
-    QString shown(const QString &control) const
+    QString shown(const QString &control) const { return session_->shown(control); }
+    SettingPanel &settings() { return session_->window().settings(); }
+    QList<MeterWrite> settingWrites() const
     {
-        return caption(started_->window->controls().find(control));
+        return testsupport::settingWrites(session_->meter->writes());
     }
-    SettingPanel &settings() { return started_->window->settings(); }
 
-    std::unique_ptr<QTemporaryDir> comDir_;
-    QList<MeterWrite> settingWrites() const { return testsupport::settingWrites(meter_->writes()); }
-    std::unique_ptr<testsupport::MeterSim> meter_;
-    std::unique_ptr<StartedMainForm> started_;
+    std::unique_ptr<testsupport::MeterSession> session_;
 };
 
-void TestSettingsWithMeter::init()
-{
-    comDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(comDir_->isValid());
-    qputenv("AMPWRIGHT_COM_DIR", comDir_->path().toLocal8Bit());
-}
+void TestSettingsWithMeter::init() { session_ = std::make_unique<testsupport::MeterSession>(); }
 
-void TestSettingsWithMeter::cleanup()
-{
-    started_.reset();
-    meter_.reset();
-    comDir_.reset();
-}
+void TestSettingsWithMeter::cleanup() { session_.reset(); }
 
 void TestSettingsWithMeter::goOnline(const QStringList &meterOptions)
 {
-    meter_ = std::make_unique<testsupport::MeterSim>();
-    QVERIFY2(meter_->start(QStringList{QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"),
-                                       comDir_->filePath(QStringLiteral("COM3"))}
-                           + meterOptions),
-             qPrintable(meter_->errorString()));
-    started_ = std::make_unique<StartedMainForm>();
-    QVERIFY(started_->loaded);
-    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
-    QVERIFY(started_->window->link().LinkOnline());
+    QVERIFY2(session_->startMeter(meterOptions), qPrintable(session_->error()));
+    QVERIFY(session_->openWindow());
+    QVERIFY(session_->goOnline([] { return true; }));
     waitForCycle();
 }
 
 void TestSettingsWithMeter::waitForCycle()
 {
     // The float ratios are the last read of a cycle.
-    started_->control<QLineEdit>(QStringLiteral("txtCTRatio2"))->clear();
+    session_->started->control<QLineEdit>(QStringLiteral("txtCTRatio2"))->clear();
     QVERIFY(QTest::qWaitFor([&] { return !shown(QStringLiteral("txtCTRatio2")).isEmpty(); },
                             kPatienceMs));
 }
@@ -109,7 +89,7 @@ void TestSettingsWithMeter::enter(const QString &assignment)
 {
     const QString name = assignment.section(u'=', 0, 0);
     const QString text = assignment.section(u'=', 1);
-    QWidget *control = started_->control<QWidget>(name);
+    QWidget *control = session_->started->control<QWidget>(name);
     if (auto *list = qobject_cast<QComboBox *>(control); list && !list->isEditable())
         list->setCurrentIndex(list->findText(text));
     else
@@ -170,11 +150,11 @@ void TestSettingsWithMeter::setButtonWritesAndThePollShowsIt()
         enter(input);
     if (answer != Answer::None)
         answerDialogWhenShown(answer);
-    auto *set = started_->control<QPushButton>(button);
+    auto *set = session_->started->control<QPushButton>(button);
     QVERIFY(set->isEnabled());
     set->click();
 
-    QVERIFY(meter_->waitForSettingWrites(1, kPatienceMs));
+    QVERIFY(session_->meter->waitForSettingWrites(1, kPatienceMs));
     QCOMPARE(settingWrites(), QList<MeterWrite>{write});
     if (!display.isEmpty())
         QVERIFY2(QTest::qWaitFor(
@@ -183,7 +163,7 @@ void TestSettingsWithMeter::setButtonWritesAndThePollShowsIt()
                  qPrintable(shown(display)));
     // The link goes on with the meter's new setting.
     waitForCycle();
-    QVERIFY(started_->window->link().LinkOnline());
+    QVERIFY(session_->started->window->link().LinkOnline());
 }
 
 void TestSettingsWithMeter::newAddressIsFollowedByTheLink_data()
@@ -204,21 +184,21 @@ void TestSettingsWithMeter::newAddressIsFollowedByTheLink()
     QFETCH(int, selectedRow);
     QFETCH(int, rows);
     goOnline();
-    auto *meterAddress = started_->control<QComboBox>(QStringLiteral("Combo_Modbus_add"));
+    auto *meterAddress = session_->started->control<QComboBox>(QStringLiteral("Combo_Modbus_add"));
     if (typed)
         meterAddress->setEditText(QString::number(address));
     else
         meterAddress->setCurrentIndex(address - 1);
-    started_->control<QPushButton>(QStringLiteral("cmdModbusAddSet"))->click();
+    session_->started->control<QPushButton>(QStringLiteral("cmdModbusAddSet"))->click();
 
-    QVERIFY(meter_->waitForSettingWrites(1, kPatienceMs));
+    QVERIFY(session_->meter->waitForSettingWrites(1, kPatienceMs));
     QCOMPARE(settingWrites(), (QList<MeterWrite>{{0x1000, {quint16(address)}}}));
-    auto *connection = started_->control<QComboBox>(QStringLiteral("Combo_Modbus_add_sel"));
+    auto *connection = session_->started->control<QComboBox>(QStringLiteral("Combo_Modbus_add_sel"));
     QCOMPARE(connection->currentIndex(), selectedRow);
     QCOMPARE(connection->count(), rows);
-    QCOMPARE(started_->window->link().SlaveAddress, address);
+    QCOMPARE(session_->started->window->link().SlaveAddress, address);
     waitForCycle();
-    QVERIFY(started_->window->link().LinkOnline());
+    QVERIFY(session_->started->window->link().LinkOnline());
 }
 
 void TestSettingsWithMeter::pressesThatRaiseNothing_data()
@@ -247,14 +227,14 @@ void TestSettingsWithMeter::pressesThatRaiseNothing()
     QFETCH(QString, button);
     QFETCH(Answer, answer);
     QFETCH(QString, message);
-    started_ = std::make_unique<StartedMainForm>();
-    started_->messages.shown.clear();
+    QVERIFY(session_->openWindow());
+    session_->started->messages.shown.clear();
     for (const QString &input : inputs)
         enter(input);
     if (answer != Answer::None)
         answerDialogWhenShown(answer);
     // Offline the buttons are disabled; the handler is what is tried here.
-    auto *set = started_->control<QPushButton>(button);
+    auto *set = session_->started->control<QPushButton>(button);
     set->setEnabled(true);
     set->click();
     const SettingPanel &s = settings();
@@ -262,12 +242,12 @@ void TestSettingsWithMeter::pressesThatRaiseNothing()
                       s.ReqSetClock, s.ReqClearEnergy})
         QVERIFY(!flag);
     if (message.isEmpty()) {
-        QVERIFY(started_->messages.shown.isEmpty());
+        QVERIFY(session_->started->messages.shown.isEmpty());
     } else {
-        QCOMPARE(started_->messages.shown.size(), 1);
-        QCOMPARE(started_->messages.shown.first().kind, MessageKind::Critical);
-        const i18n::LanguageTexts &texts = started_->window->language().texts();
-        QCOMPARE(started_->messages.shown.first().text,
+        QCOMPARE(session_->started->messages.shown.size(), 1);
+        QCOMPARE(session_->started->messages.shown.first().kind, MessageKind::Critical);
+        const i18n::LanguageTexts &texts = session_->started->window->language().texts();
+        QCOMPARE(session_->started->messages.shown.first().text,
                  message == QLatin1String("rightdown_RatioInvalid") ? texts.rightdown_RatioInvalid
                                                                     : texts.rightdown_CO2Invalid);
     }
@@ -306,10 +286,10 @@ void TestSettingsWithMeter::typedChecks()
     QFETCH(QString, text);
     QFETCH(bool, accepted);
     QFETCH(bool, byClick);
-    started_ = std::make_unique<StartedMainForm>();
-    started_->messages.shown.clear();
-    MainForm &window = *started_->window;
-    auto *list = started_->control<QComboBox>(box);
+    QVERIFY(session_->openWindow());
+    session_->started->messages.shown.clear();
+    MainForm &window = *session_->started->window;
+    auto *list = session_->started->control<QComboBox>(box);
     if (byClick)
         text = text.section(u' ', 0, 0);
     list->setEditText(text);
@@ -318,7 +298,7 @@ void TestSettingsWithMeter::typedChecks()
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         list->setFocus();
-        auto *set = started_->control<QPushButton>(QStringLiteral("cmdCTRatio1Set"));
+        auto *set = session_->started->control<QPushButton>(QStringLiteral("cmdCTRatio1Set"));
         set->setEnabled(true);
         QTest::mouseClick(set, Qt::LeftButton);
         QVERIFY(!settings().ReqSetCTRatio);
@@ -336,9 +316,9 @@ void TestSettingsWithMeter::typedChecks()
                             : box.contains(QLatin1String("PT")) ? texts.rightdown_Box6
                                                                 : texts.rightdown_Box5;
     QCOMPARE(list->currentText(), accepted ? text : QString());
-    QCOMPARE(started_->messages.shown.size(), accepted ? 0 : 1);
+    QCOMPARE(session_->started->messages.shown.size(), accepted ? 0 : 1);
     if (!accepted)
-        QCOMPARE(started_->messages.shown.first().text, message);
+        QCOMPARE(session_->started->messages.shown.first().text, message);
     if (box == QLatin1String("Combo_Modbus_add_sel"))
         QCOMPARE(window.link().SlaveAddress, accepted ? text.toInt() : 15);
 }
@@ -349,43 +329,43 @@ void TestSettingsWithMeter::requestsOfOneCycleInServiceOrderAndAfterAFailure()
     enter(QStringLiteral("Combo_CT_Ratio=200"));
     enter(QStringLiteral("Combo_SetWiring=1P2W"));
     const auto pressBoth = [&] {
-        started_->control<QPushButton>(QStringLiteral("cmdWiringSet"))->click();
-        started_->control<QPushButton>(QStringLiteral("cmdCTRatio1Set"))->click();
+        session_->started->control<QPushButton>(QStringLiteral("cmdWiringSet"))->click();
+        session_->started->control<QPushButton>(QStringLiteral("cmdCTRatio1Set"))->click();
     };
     const MeterWrite ct{0x1022, {200}};
     const MeterWrite wiring{0x1004, {1}};
 
     // Pressed together: written in the order of the request service.
     pressBoth();
-    QVERIFY(meter_->waitForSettingWrites(2, kPatienceMs));
+    QVERIFY(session_->meter->waitForSettingWrites(2, kPatienceMs));
     QCOMPARE(settingWrites(), (QList<MeterWrite>{ct, wiring}));
 
     // The first write fails: the link goes offline and the second waits.
-    QVERIFY(meter_->sendCommand(QStringLiteral("drop@reg=16:0x1022,times=3")));
+    QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@reg=16:0x1022,times=3")));
     pressBoth();
-    QVERIFY(QTest::qWaitFor([&] { return !started_->window->link().LinkOnline(); }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return !session_->started->window->link().LinkOnline(); }, kPatienceMs));
     QVERIFY(settings().ReqSetWiring);
     QVERIFY(!settings().ReqSetCTRatio);
     QCOMPARE(settingWrites().size(), 2);
 
-    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
-    QVERIFY(meter_->waitForSettingWrites(3, kPatienceMs));
+    session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    QVERIFY(session_->meter->waitForSettingWrites(3, kPatienceMs));
     QCOMPARE(settingWrites(), (QList<MeterWrite>{ct, wiring, wiring}));
     QVERIFY(!settings().ReqSetWiring);
 }
 
 void TestSettingsWithMeter::descriptionButtonsShowAndHide()
 {
-    started_ = std::make_unique<StartedMainForm>();
-    const i18n::LanguageTexts &t = started_->window->language().texts();
+    QVERIFY(session_->openWindow());
+    const i18n::LanguageTexts &t = session_->started->window->language().texts();
     const struct {
         const char *button, *description;
         QString shownCaption, hiddenCaption;
     } pairs[] = {{"cmdDisplayindex", "txtDisplayIndex", t.dataItem4, t.dataItem3},
                  {"cmdLPindexon", "txtLPindex", t.dataItem2, t.dataItem1}};
     for (const auto &pair : pairs) {
-        auto *button = started_->control<QPushButton>(QLatin1String(pair.button));
-        auto *description = started_->control<QWidget>(QLatin1String(pair.description));
+        auto *button = session_->started->control<QPushButton>(QLatin1String(pair.button));
+        auto *description = session_->started->control<QWidget>(QLatin1String(pair.description));
         QVERIFY(description->isHidden());
         button->click();
         QVERIFY(!description->isHidden());

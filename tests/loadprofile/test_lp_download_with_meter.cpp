@@ -4,9 +4,8 @@
 // folder, and answers lost on the way lose or double no record.
 #include "loadprofile/date_range_panel.h"
 #include "loadprofile/download_panel.h"
-#include "main_form_starter.h"
+#include "meter_session.h"
 #include "modbus/transactions.h"
-#include "metersim_process.h"
 #include "screenshot.h"
 #include "ui/caption.h"
 
@@ -62,21 +61,18 @@ private:
     QString download(int first, int last);
     QString shown(const QString &control, int index = -1) const
     {
-        return caption(started_->window->controls().find(control, index));
+        return session_->shown(control, index);
     }
 
-    std::unique_ptr<QTemporaryDir> comDir_;
     std::unique_ptr<QTemporaryDir> programDir_;
-    std::unique_ptr<testsupport::MeterSim> meter_;
-    std::unique_ptr<StartedMainForm> started_;
+    std::unique_ptr<testsupport::MeterSession> session_;
 };
 
 void TestLPDownloadWithMeter::init()
 {
-    comDir_ = std::make_unique<QTemporaryDir>();
+    session_ = std::make_unique<testsupport::MeterSession>();
     programDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(comDir_->isValid() && programDir_->isValid());
-    qputenv("AMPWRIGHT_COM_DIR", comDir_->path().toLocal8Bit());
+    QVERIFY(programDir_->isValid());
     // The program's folder: its language files, and room for "LP Data".
     for (const char *name : {"english.ini", "titlee.txt"})
         QVERIFY(QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
@@ -85,46 +81,28 @@ void TestLPDownloadWithMeter::init()
 
 void TestLPDownloadWithMeter::cleanup()
 {
-    started_.reset();
-    meter_.reset();
+    session_.reset();
     programDir_.reset();
-    comDir_.reset();
 }
 
 void TestLPDownloadWithMeter::goOnline(const QStringList &meterOptions, bool tcp)
 {
-    // Over TCP the meter listens at a loopback address of its own.
-    static int host = 1;
-    const QString address = QStringLiteral("127.0.50.%1").arg(host++);
-    meter_ = std::make_unique<testsupport::MeterSim>();
-    const QStringList transport =
-        tcp ? QStringList{QStringLiteral("--tcp"), address + QStringLiteral(":502")}
-            : QStringList{QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"),
-                          comDir_->filePath(QStringLiteral("COM3"))};
-    QVERIFY2(meter_->start(transport + meterOptions), qPrintable(meter_->errorString()));
-    testsupport::StartFormAnswer answer;
-    if (tcp)
-        answer.connection = QStringLiteral("Ethernet(TCP)");
-    started_ = std::make_unique<StartedMainForm>(answer, programDir_->path());
-    QVERIFY(started_->loaded);
-    if (tcp)
-        started_->control<QLineEdit>(QStringLiteral("IPAddress"))->setText(address);
-    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    QVERIFY2(session_->startMeter(meterOptions, tcp), qPrintable(session_->error()));
+    QVERIFY(session_->openWindow(programDir_->path()));
     // The record-number lists follow the meter's 100 records of group 1.
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            return started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->count() == 100;
-        },
-        kPatienceMs));
+    QVERIFY(session_->goOnline([&] {
+        return session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->count()
+               == 100;
+    }));
 }
 
 QString TestLPDownloadWithMeter::download(int first, int last)
 {
     const QDir folder(programDir_->filePath(QStringLiteral("LP Data")));
     const QStringList before = folder.entryList(QDir::Files);
-    started_->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(first - 1);
-    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(last - 1);
-    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(first - 1);
+    session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(last - 1);
+    session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
     const QString done = QStringLiteral("Last number of download interval : %1\uFF0Cand finish download\uFF01")
                              .arg(last);
     if (!QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")) == done; }, kPatienceMs))
@@ -163,8 +141,8 @@ void TestLPDownloadWithMeter::rowsOfARange()
                                   "kvarh+(total),kVAh(total)\r"));
     for (int record = first; record <= last; ++record)
         QCOMPARE(lines[2 + record - first], expectedRow(record).toLatin1() + '\r');
-    QVERIFY(started_->control<QWidget>(QStringLiteral("cmdStopLPRead"))->isHidden());
-    QVERIFY(started_->window->poll().Timer1Sec.isActive());
+    QVERIFY(session_->started->control<QWidget>(QStringLiteral("cmdStopLPRead"))->isHidden());
+    QVERIFY(session_->started->window->poll().Timer1Sec.isActive());
 }
 
 void TestLPDownloadWithMeter::byDateRange_data()
@@ -192,13 +170,13 @@ void TestLPDownloadWithMeter::byDateRange()
     for (int s : {1, 0}) { // the end first: a begin later than it moves it
         const QStringList &chosen = s == 1 ? end : begin;
         for (int field = 0; field < 5; ++field) {
-            auto *box = started_->window->controls().require<QComboBox>(
+            auto *box = session_->started->window->controls().require<QComboBox>(
                 QLatin1String(selectors[s]), field);
             box->setCurrentIndex(box->findText(chosen.at(field)));
-            started_->window->dateRange().dateFieldChosen(s, field);
+            session_->started->window->dateRange().dateFieldChosen(s, field);
         }
     }
-    started_->control<QPushButton>(QStringLiteral("cmdReadLP2"))->click();
+    session_->started->control<QPushButton>(QStringLiteral("cmdReadLP2"))->click();
     QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")).contains(u'\uFF01'); },
                              kPatienceMs),
              qPrintable(shown(QStringLiteral("Text6"))));
@@ -242,22 +220,22 @@ void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
     // block reads are tried again within their transactions.
     goOnline({QStringLiteral("--fault"), QStringLiteral("drop@every=50"), QStringLiteral("--fault"),
               QStringLiteral("crc@every=47")});
-    started_->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(0);
-    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
-    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(0);
+    session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
+    session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
 
     // Then the meter stops answering block reads: the link goes offline in
     // the middle of the download.
-    QVERIFY(QTest::qWaitFor([&] { return started_->window->download().LPNextRecord >= 20; },
+    QVERIFY(QTest::qWaitFor([&] { return session_->started->window->download().LPNextRecord >= 20; },
                             kPatienceMs));
-    QVERIFY(meter_->sendCommand(QStringLiteral("drop@reg=4:0x2000,times=3")));
-    QVERIFY(QTest::qWaitFor([&] { return !started_->window->link().LinkOnline(); }, kPatienceMs));
-    QVERIFY(started_->window->download().hasRecordsLeft());
+    QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@reg=4:0x2000,times=3")));
+    QVERIFY(QTest::qWaitFor([&] { return !session_->started->window->link().LinkOnline(); }, kPatienceMs));
+    QVERIFY(session_->started->window->download().hasRecordsLeft());
 
     // Online again, the user chooses to continue the download.
-    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
-    started_->messages.answer = MessageAnswer::Yes;
-    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    session_->started->messages.answer = MessageAnswer::Yes;
+    session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
     const QString done = QStringLiteral("Last number of download interval : 100\uFF0Cand finish download\uFF01");
     QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")) == done; }, kPatienceMs),
              qPrintable(shown(QStringLiteral("Text6"))));
@@ -275,41 +253,40 @@ void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
 void TestLPDownloadWithMeter::screenshotsDuringAndAfter()
 {
     goOnline({QStringLiteral("--baud"), QStringLiteral("19200")});
-    MainForm &window = *started_->window;
+    MainForm &window = *session_->started->window;
     window.resize(1280, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *page = window.findChild<QWidget *>(QStringLiteral("page"));
-    started_->control<QPushButton>(QStringLiteral("Command10(3)"))->click(); // data read
-    started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
-    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
+    session_->started->control<QPushButton>(QStringLiteral("Command10(3)"))->click(); // data read
+    session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
+    session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
     QVERIFY(QTest::qWaitFor([&] { return window.download().LPNextRecord >= 40; }, kPatienceMs));
     QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lp_read_during_download")));
     QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading; }, kPatienceMs));
     QVERIFY(testsupport::saveScreenshot(page, QStringLiteral("lp_read_after_download")));
     for (int pageButton : {1, 2}) { // setting, records
-        started_->control<QPushButton>(QStringLiteral("Command10(%1)").arg(pageButton))->click();
+        session_->started->control<QPushButton>(QStringLiteral("Command10(%1)").arg(pageButton))->click();
         QVERIFY(testsupport::saveScreenshot(page, QStringLiteral("lp_page_%1").arg(pageButton)));
     }
 }
 
 void TestLPDownloadWithMeter::beginLaterThanEndMovesTheEnd()
 {
-    started_ = std::make_unique<StartedMainForm>(testsupport::StartFormAnswer{},
-                                                 programDir_->path());
-    const ControlMap &controls = started_->window->controls();
+    QVERIFY(session_->openWindow(programDir_->path()));
+    const ControlMap &controls = session_->started->window->controls();
     const auto field = [&](const char *selector, int index) {
         return controls.require<QComboBox>(QLatin1String(selector), index);
     };
     // Both at 2012-01-01 00:00; the begin's year goes to 13.
     field("cmbLPReadBeginTime", 0)->setCurrentIndex(field("cmbLPReadBeginTime", 0)->findText("13"));
-    started_->window->dateRange().dateFieldChosen(0, 0);
+    session_->started->window->dateRange().dateFieldChosen(0, 0);
     QCOMPARE(field("cmbLPReadEndTime", 0)->currentText(), QStringLiteral("13"));
     // February of "12" has 29 days, of "13" 28.
     for (const auto &[year, days] : {std::pair{"12", 29}, std::pair{"13", 28}}) {
         field("cmbLPReadBeginTime", 0)->setCurrentIndex(field("cmbLPReadBeginTime", 0)->findText(year));
         field("cmbLPReadBeginTime", 1)->setCurrentIndex(1);
-        started_->window->dateRange().dateFieldChosen(0, 1);
+        session_->started->window->dateRange().dateFieldChosen(0, 1);
         QCOMPARE(field("cmbLPReadBeginTime", 2)->count(), days);
     }
 }
@@ -317,27 +294,26 @@ void TestLPDownloadWithMeter::beginLaterThanEndMovesTheEnd()
 void TestLPDownloadWithMeter::startsRefusedWithoutNumbersOrChannels()
 {
     // Offline, before any firmware was read, the record-number lists are empty.
-    started_ = std::make_unique<StartedMainForm>(testsupport::StartFormAnswer{},
-                                                 programDir_->path());
-    started_->messages.shown.clear();
-    started_->window->downloadPanel().Command8_Click();
-    const i18n::LanguageTexts &texts = started_->window->language().texts();
-    QCOMPARE(started_->messages.shown.size(), 1);
-    QCOMPARE(started_->messages.shown.first().text, texts.rightdown_LPNumberInvalid);
-    started_.reset();
+    QVERIFY(session_->openWindow(programDir_->path()));
+    session_->started->messages.shown.clear();
+    session_->started->window->downloadPanel().Command8_Click();
+    const i18n::LanguageTexts &texts = session_->started->window->language().texts();
+    QCOMPARE(session_->started->messages.shown.size(), 1);
+    QCOMPARE(session_->started->messages.shown.first().text, texts.rightdown_LPNumberInvalid);
+    session_->started.reset();
 
     // Online, with a channel count that is no number (the poll held back).
     goOnline();
-    started_->window->poll().Timer1Sec.stop();
-    QVERIFY(QTest::qWaitFor([&] { return !started_->window->transactions().CommBusy; }, kPatienceMs));
-    setCaption(started_->control<QWidget>(QStringLiteral("Text_LP_Data_Counter(0)")),
+    session_->started->window->poll().Timer1Sec.stop();
+    QVERIFY(QTest::qWaitFor([&] { return !session_->started->window->transactions().CommBusy; }, kPatienceMs));
+    setCaption(session_->started->control<QWidget>(QStringLiteral("Text_LP_Data_Counter(0)")),
                QStringLiteral("abc"));
-    started_->messages.shown.clear();
-    started_->control<QPushButton>(QStringLiteral("Command8"))->click();
-    QCOMPARE(started_->messages.shown.size(), 1);
-    QCOMPARE(started_->messages.shown.first().text,
-             started_->window->language().texts().rightdown_LPChannelsInvalid);
-    QVERIFY(!started_->window->download().LPDownloading);
+    session_->started->messages.shown.clear();
+    session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
+    QCOMPARE(session_->started->messages.shown.size(), 1);
+    QCOMPARE(session_->started->messages.shown.first().text,
+             session_->started->window->language().texts().rightdown_LPChannelsInvalid);
+    QVERIFY(!session_->started->window->download().LPDownloading);
     QVERIFY(!QDir(programDir_->filePath(QStringLiteral("LP Data"))).exists()
             || QDir(programDir_->filePath(QStringLiteral("LP Data"))).isEmpty());
 }

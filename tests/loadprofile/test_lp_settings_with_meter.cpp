@@ -4,14 +4,12 @@
 // they ask first.
 #include "dialog_answer.h"
 #include "loadprofile/load_profile_panel.h"
-#include "main_form_starter.h"
-#include "metersim_process.h"
+#include "meter_session.h"
 #include "ui/caption.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -39,45 +37,30 @@ private:
     void goOnline(const QString &firmware);
     QString shown(const QString &control, int index = -1) const
     {
-        return caption(started_->window->controls().find(control, index));
+        return session_->shown(control, index);
     }
     QComboBox *list(const char *name, int index) const
     {
-        return started_->window->controls().require<QComboBox>(QLatin1String(name), index);
+        return session_->window().controls().require<QComboBox>(QLatin1String(name), index);
+    }
+    QList<MeterWrite> settingWrites() const
+    {
+        return testsupport::settingWrites(session_->meter->writes());
     }
 
-    std::unique_ptr<QTemporaryDir> comDir_;
-    QList<MeterWrite> settingWrites() const { return testsupport::settingWrites(meter_->writes()); }
-    std::unique_ptr<testsupport::MeterSim> meter_;
-    std::unique_ptr<StartedMainForm> started_;
+    std::unique_ptr<testsupport::MeterSession> session_;
 };
 
-void TestLPSettingsWithMeter::init()
-{
-    comDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(comDir_->isValid());
-    qputenv("AMPWRIGHT_COM_DIR", comDir_->path().toLocal8Bit());
-}
+void TestLPSettingsWithMeter::init() { session_ = std::make_unique<testsupport::MeterSession>(); }
 
-void TestLPSettingsWithMeter::cleanup()
-{
-    started_.reset();
-    meter_.reset();
-    comDir_.reset();
-}
+void TestLPSettingsWithMeter::cleanup() { session_.reset(); }
 
 void TestLPSettingsWithMeter::goOnline(const QString &firmware)
 {
-    meter_ = std::make_unique<testsupport::MeterSim>();
-    QVERIFY2(meter_->start({QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"),
-                            comDir_->filePath(QStringLiteral("COM3")), QStringLiteral("--firmware"),
-                            firmware}),
-             qPrintable(meter_->errorString()));
-    started_ = std::make_unique<StartedMainForm>();
-    QVERIFY(started_->loaded);
-    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
-    QVERIFY(QTest::qWaitFor([&] { return !shown(QStringLiteral("txtCTRatio2")).isEmpty(); },
-                            kPatienceMs));
+    QVERIFY2(session_->startMeter({QStringLiteral("--firmware"), firmware}),
+             qPrintable(session_->error()));
+    QVERIFY(session_->openWindow());
+    QVERIFY(session_->goOnline([&] { return !shown(QStringLiteral("txtCTRatio2")).isEmpty(); }));
 }
 
 void TestLPSettingsWithMeter::listsFollowTheFirmwareAndStateIsReadBack_data()
@@ -154,18 +137,18 @@ void TestLPSettingsWithMeter::setAndClearButtons()
     auto asked = std::make_shared<QString>();
     if (answer != DialogAnswer::None)
         testsupport::answerDialogWhenShown(answer, asked);
-    started_->control<QPushButton>(button)->click();
+    session_->started->control<QPushButton>(button)->click();
     if (question == QLatin1String("LPF_war"))
-        question = started_->window->language().texts().LPF_war;
+        question = session_->started->window->language().texts().LPF_war;
     QCOMPARE(*asked, question);
 
     if (writes.isEmpty()) {
-        const LoadProfilePanel &panel = started_->window->loadProfile();
+        const LoadProfilePanel &panel = session_->started->window->loadProfile();
         QVERIFY(!panel.ReqLPSetG1 && !panel.ReqLPSetG2 && !panel.ReqLPClearG1
                 && !panel.ReqLPClearG2);
         return;
     }
-    QVERIFY(meter_->waitForSettingWrites(int(writes.size()), kPatienceMs));
+    QVERIFY(session_->meter->waitForSettingWrites(int(writes.size()), kPatienceMs));
     QCOMPARE(settingWrites(), writes);
     // The next poll shows the group's new state: a setting restarts its records.
     if (button == QLatin1String("cmdLoadProfileG2Set"))

@@ -2,8 +2,7 @@
 // simulated meter over a pseudo-terminal: the controls each firmware is
 // offered, and a new layout for a meter of another firmware after going
 // offline and online again.
-#include "main_form_starter.h"
-#include "metersim_process.h"
+#include "meter_session.h"
 #include "screenshot.h"
 #include "ui/caption.h"
 
@@ -11,16 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
-
-namespace {
-
-constexpr int kPatienceMs = 15000;
-
-} // namespace
 
 class TestLayoutWithMeter : public QObject {
     Q_OBJECT
@@ -38,40 +30,22 @@ private:
     // "intervals:<last entry>", one per line, for the controls a layout switches.
     QStringList layout() const;
 
-    std::unique_ptr<QTemporaryDir> comDir_;
-    std::unique_ptr<testsupport::MeterSim> meter_;
-    std::unique_ptr<StartedMainForm> started_;
+    std::unique_ptr<testsupport::MeterSession> session_;
 };
 
-void TestLayoutWithMeter::init()
-{
-    comDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(comDir_->isValid());
-    qputenv("AMPWRIGHT_COM_DIR", comDir_->path().toLocal8Bit());
-}
+void TestLayoutWithMeter::init() { session_ = std::make_unique<testsupport::MeterSession>(); }
 
-void TestLayoutWithMeter::cleanup()
-{
-    started_.reset();
-    meter_.reset();
-    comDir_.reset();
-}
+void TestLayoutWithMeter::cleanup() { session_.reset(); }
 
 void TestLayoutWithMeter::startMeter(const QString &firmware)
 {
-    meter_ = std::make_unique<testsupport::MeterSim>();
-    QVERIFY2(meter_->start({QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"),
-                            comDir_->filePath(QStringLiteral("COM3")), QStringLiteral("--firmware"),
-                            firmware}),
-             qPrintable(meter_->errorString()));
+    QVERIFY2(session_->startMeter({QStringLiteral("--firmware"), firmware}),
+             qPrintable(session_->error()));
 }
 
 void TestLayoutWithMeter::goOnline(const QString &firmware)
 {
-    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
-    QVERIFY(QTest::qWaitFor(
-        [&] { return caption(started_->control<QWidget>(QStringLiteral("txtFWver"))) == firmware; },
-        kPatienceMs));
+    QVERIFY(session_->goOnline([&] { return session_->shown(QStringLiteral("txtFWver")) == firmware; }));
 }
 
 QStringList TestLayoutWithMeter::layout() const
@@ -82,12 +56,12 @@ QStringList TestLayoutWithMeter::layout() const
           "Combo_Display_Ser_sel", "frmCTPTSetting", "Combo_PT_Ratio", "cmdCTRatio1Set",
           "txt_PTRatio", "txtPTRatio2"})
         lines << QStringLiteral("%1:%2").arg(QLatin1String(name)).arg(
-            !started_->control<QWidget>(QLatin1String(name))->isHidden());
-    auto *tabs = started_->control<QTabWidget>(QStringLiteral("SSTab1"));
+            !session_->started->control<QWidget>(QLatin1String(name))->isHidden());
+    auto *tabs = session_->started->control<QTabWidget>(QStringLiteral("SSTab1"));
     lines << QStringLiteral("SSTab1 tab 2:%1").arg(tabs->isTabEnabled(2));
-    auto *scroll = started_->control<QComboBox>(QStringLiteral("Combo1"));
+    auto *scroll = session_->started->control<QComboBox>(QStringLiteral("Combo1"));
     lines << QStringLiteral("Combo1:") + scroll->itemText(scroll->count() - 1);
-    auto *interval = started_->control<QComboBox>(QStringLiteral("Combo_G2_Setting(1)"));
+    auto *interval = session_->started->control<QComboBox>(QStringLiteral("Combo_G2_Setting(1)"));
     lines << QStringLiteral("intervals:") + interval->itemText(interval->count() - 1);
     return lines;
 }
@@ -112,15 +86,14 @@ void TestLayoutWithMeter::controlsOfEachFirmware()
     QFETCH(QString, firmware);
     QFETCH(QString, expected);
     startMeter(firmware);
-    started_ = std::make_unique<StartedMainForm>();
-    QVERIFY(started_->loaded);
+    QVERIFY(session_->openWindow());
     goOnline(firmware);
     QStringList values;
     for (const QString &line : layout())
         values << line.section(u':', 1);
     QCOMPARE(values.join(u' '), expected);
     if (firmware == QLatin1String("V5900A00") || firmware.startsWith(u'R')) {
-        MainForm &window = *started_->window;
+        MainForm &window = *session_->started->window;
         window.resize(1280, 1000);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -132,15 +105,15 @@ void TestLayoutWithMeter::controlsOfEachFirmware()
 void TestLayoutWithMeter::anotherMeterAnotherLayout()
 {
     startMeter(QStringLiteral("V5900A00"));
-    started_ = std::make_unique<StartedMainForm>();
+    QVERIFY(session_->openWindow());
     goOnline(QStringLiteral("V5900A00"));
     const QStringList first = layout();
-    started_->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+    session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     startMeter(QStringLiteral("R3700A00"));
     goOnline(QStringLiteral("R3700A00"));
     QVERIFY(layout() != first);
-    QVERIFY(!started_->control<QWidget>(QStringLiteral("SSTab2(1)"))->isHidden());
-    QVERIFY(started_->control<QWidget>(QStringLiteral("cmdDisplayItemSet"))->isHidden());
+    QVERIFY(!session_->started->control<QWidget>(QStringLiteral("SSTab2(1)"))->isHidden());
+    QVERIFY(session_->started->control<QWidget>(QStringLiteral("cmdDisplayItemSet"))->isHidden());
 }
 
 QTEST_MAIN(TestLayoutWithMeter)
