@@ -50,11 +50,9 @@ void DisplaySettingPanel::linkOnlineChanged(bool online)
 
 void DisplaySettingPanel::cmdDisplayindex_Click()
 {
-    QWidget *description = controls_.require<QWidget>(QStringLiteral("txtDisplayIndex"));
-    const bool show = description->isHidden();
-    description->setVisible(show);
-    setCaption(controls_.require<QWidget>(QStringLiteral("cmdDisplayindex")),
-               show ? texts_.dataItem4 : texts_.dataItem3);
+    toggleShown(controls_.require<QWidget>(QStringLiteral("txtDisplayIndex")),
+                controls_.require<QWidget>(QStringLiteral("cmdDisplayindex")), texts_.dataItem4,
+                texts_.dataItem3);
 }
 
 void DisplaySettingPanel::WriteDisplayItem()

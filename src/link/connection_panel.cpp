@@ -94,7 +94,7 @@ void ConnectionPanel::showModeControls(bool rtuMode)
     placeBaudRateLabel(frame_, rtuMode);
 }
 
-void ConnectionPanel::showInitialState() { showOfflineAppearance(); }
+void ConnectionPanel::showInitialState() { showAppearance(false); }
 
 void ConnectionPanel::Combo_CommPort_Click()
 {
@@ -203,38 +203,27 @@ void ConnectionPanel::errorPath()
     if (link_.LinkOnline())
         link_.setLinkOnline(false);
     else
-        showOfflineAppearance();
+        showAppearance(false);
 }
 
 void ConnectionPanel::linkOnlineChanged(bool online)
 {
     if (online) {
-        showOnlineAppearance();
+        showAppearance(true);
         return;
     }
     tcpConnecting_ = false;
     tcpConnectTimer_.stop();
-    showOfflineAppearance();
+    showAppearance(false);
 }
 
-void ConnectionPanel::showOnlineAppearance()
+void ConnectionPanel::showAppearance(bool online)
 {
-    setCaption(online_, texts_.online_OFF);
-    setCaption(onlineText_, texts_.online_ON);
-    setBackColor(onlineLamp_, kOnlineColor);
-    SetLinkControls(true);
-    for (const char *name : kOfflineOnlyControls)
-        controls_.require<QWidget>(QLatin1String(name))->setEnabled(false);
-}
-
-void ConnectionPanel::showOfflineAppearance()
-{
-    setCaption(online_, texts_.online_ON);
-    setCaption(onlineText_, texts_.online_OFF);
-    setBackColor(onlineLamp_, kOfflineColor);
-    SetLinkControls(false);
-    for (const char *name : kOfflineOnlyControls)
-        controls_.require<QWidget>(QLatin1String(name))->setEnabled(true);
+    setCaption(online_, online ? texts_.online_OFF : texts_.online_ON);
+    setCaption(onlineText_, online ? texts_.online_ON : texts_.online_OFF);
+    setBackColor(onlineLamp_, online ? kOnlineColor : kOfflineColor);
+    SetLinkControls(online);
+    setControlsEnabled(controls_, kOfflineOnlyControls, !online);
 }
 
 void ConnectionPanel::SetLinkControls(bool e)

@@ -52,8 +52,8 @@ private:
     bool goOnline();
     void errorPath();
     void linkOnlineChanged(bool online);
-    void showOnlineAppearance();
-    void showOfflineAppearance();
+    // Captions, lamp and enabled settings of the online or offline row.
+    void showAppearance(bool online);
     void onTcpConnected();
     void onTcpFailed();
 

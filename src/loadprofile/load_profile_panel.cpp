@@ -92,11 +92,9 @@ void LoadProfilePanel::markInterruptedDownload()
 
 void LoadProfilePanel::cmdLPindexon_Click()
 {
-    QWidget *description = controls_.require<QWidget>(QStringLiteral("txtLPindex"));
-    const bool show = description->isHidden();
-    description->setVisible(show);
-    setCaption(controls_.require<QWidget>(QStringLiteral("cmdLPindexon")),
-               show ? texts_.dataItem2 : texts_.dataItem1);
+    toggleShown(controls_.require<QWidget>(QStringLiteral("txtLPindex")),
+                controls_.require<QWidget>(QStringLiteral("cmdLPindexon")), texts_.dataItem2,
+                texts_.dataItem1);
 }
 
 void LoadProfilePanel::layoutApplied(bool rLayout)

@@ -41,3 +41,11 @@ QString caption(const QWidget *control)
         return list->currentText();
     return control ? control->windowTitle() : QString();
 }
+
+void toggleShown(QWidget *box, QWidget *button, const QString &whenShown,
+                 const QString &whenHidden)
+{
+    const bool show = box->isHidden();
+    box->setVisible(show);
+    setCaption(button, show ? whenShown : whenHidden);
+}
