@@ -76,9 +76,7 @@ Phaser::Phaser(QWidget *parent) : QWidget(parent)
     const QColor black(0, 0, 0);
     mElements.lblDegree = {label("0", black), label("90", black), label("180", black),
                            label("270", black)};
-    for (LabelElement &mark : mElements.lblDegree)
-        mark.size = degreeMarkSize;
-    sizeVectorLabels();
+    sizeLabels();
     DrawBackground();
 }
 
@@ -87,17 +85,21 @@ Phaser::~Phaser()
     serverObjectDestroyed();
 }
 
-void Phaser::sizeVectorLabels()
+void Phaser::sizeLabels()
 {
     const QFontMetricsF metrics(font());
-    auto fit = [&metrics](LabelElement &label) {
+    auto fit = [&metrics](LabelElement &label, QSizeF atLeast) {
         label.size = QSizeF((metrics.horizontalAdvance(label.caption) + 4.0) * TwipsPerPixel,
-                            metrics.height() * TwipsPerPixel);
+                            metrics.height() * TwipsPerPixel)
+                         .expandedTo(atLeast);
     };
     for (int k = 0; k < 3; ++k) {
-        fit(mElements.lblVolt[k]);
-        fit(mElements.lblCurrent[k]);
+        fit(mElements.lblVolt[k], QSizeF());
+        fit(mElements.lblCurrent[k], QSizeF());
     }
+    // The angle marks keep their design size unless their text needs more.
+    for (LabelElement &mark : mElements.lblDegree)
+        fit(mark, degreeMarkSize);
 }
 
 void Phaser::DrawBackground()
@@ -110,10 +112,16 @@ void Phaser::DrawBackground()
         mElements.lblVolt[k].topLeft = QPointF(0, 0);
         mElements.lblCurrent[k].topLeft = QPointF(0, 0);
     }
+    placeDegreeMarks();
+}
+
+void Phaser::placeDegreeMarks()
+{
     const std::array<QPointF, 4> marks =
         degreeMarkPositions(mBackground.axisHalfLength,
                             {mElements.lblDegree[0].size, mElements.lblDegree[1].size,
-                             mElements.lblDegree[2].size, mElements.lblDegree[3].size});
+                             mElements.lblDegree[2].size, mElements.lblDegree[3].size},
+                            QSizeF(mBackground.innerWidth, mBackground.innerHeight));
     for (int i = 0; i < 4; ++i)
         mElements.lblDegree[i].topLeft = marks[i];
     update();
@@ -186,8 +194,8 @@ void Phaser::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        sizeVectorLabels();
-        update();
+        sizeLabels();
+        placeDegreeMarks();
     }
 }
 

@@ -88,7 +88,9 @@ protected:
 
 private:
     void DrawBackground();
-    void sizeVectorLabels();
+    // Fits the labels to their text in the control's font.
+    void sizeLabels();
+    void placeDegreeMarks();
     void placeVector(LineElement &line, LabelElement &label, float length, float angle);
     void toggleSize();
     void raiseDblClick();

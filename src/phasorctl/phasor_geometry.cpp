@@ -66,16 +66,27 @@ BackgroundMetrics backgroundMetrics(double innerWidth, double innerHeight)
 }
 
 std::array<QPointF, 4> degreeMarkPositions(double axisHalfLength,
-                                           const std::array<QSizeF, 4> &markSizes)
+                                           const std::array<QSizeF, 4> &markSizes,
+                                           QSizeF innerSize)
 {
     const double a = axisHalfLength;
     const double zeroWidth = markSizes[0].width();
-    return {
+    std::array<QPointF, 4> marks{
         QPointF(a, -markSizes[0].height() / 2.0),
         QPointF(-zeroWidth / 2.0, -(a + markSizes[1].height())),
         QPointF(-(a + markSizes[2].width() + 20.0), -markSizes[2].height() / 2.0),
         QPointF(-zeroWidth / 2.0, a + 20.0),
     };
+    // Within [-extent / 2, extent / 2 - size]; a mark larger than the control
+    // keeps its top-left corner inside.
+    auto inside = [](double start, double size, double extent) {
+        return std::max(-extent / 2.0, std::min(start, extent / 2.0 - size));
+    };
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        marks[i] = QPointF(inside(marks[i].x(), markSizes[i].width(), innerSize.width()),
+                           inside(marks[i].y(), markSizes[i].height(), innerSize.height()));
+    }
+    return marks;
 }
 
 float referenceMagnitude(float a, float b, float c)

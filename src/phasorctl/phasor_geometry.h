@@ -53,9 +53,14 @@ struct BackgroundMetrics {
 BackgroundMetrics backgroundMetrics(double innerWidth, double innerHeight);
 
 // Top-left corners of the angle marks "0", "90", "180", "270" around axes of
-// the given half length; sizes in the same order.
+// the given half length; sizes in the same order. Each mark sits beside the
+// end of its axis and is then moved the least needed to lie wholly inside the
+// control's inner size (centred on the origin): on a control wider than high
+// the vertical axis runs past the edges, and even on a square one the "0"
+// mark would stick out by 10 twips.
 std::array<QPointF, 4> degreeMarkPositions(double axisHalfLength,
-                                           const std::array<QSizeF, 4> &markSizes);
+                                           const std::array<QSizeF, 4> &markSizes,
+                                           QSizeF innerSize);
 
 // The magnitude that reaches the reference circle: the smallest of the three,
 // with 0 replaced by 1.

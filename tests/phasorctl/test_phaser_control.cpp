@@ -50,6 +50,8 @@ private slots:
     void vectorPlacement_data();
     void vectorPlacement();
     void resizeRedrawsAndResetsVectors();
+    void degreeMarksLieInside_data();
+    void degreeMarksLieInside();
 
     void errorPath_data();
     void errorPath();
@@ -216,8 +218,46 @@ void TestPhaserControl::resizeRedrawsAndResetsVectors()
         QCOMPARE(e.lCurrent[k].p2, QPointF(0, 0));
         QCOMPARE(e.lblVolt[k].topLeft, QPointF(0, 0));
     }
-    QCOMPARE(e.lblDegree[0].topLeft, QPointF(600 * 15 / 2 - 240, -125));
-    QCOMPARE(e.lblDegree[2].topLeft, QPointF(-(600 * 15 / 2 - 240 + 250 + 20), -125));
+}
+
+void TestPhaserControl::degreeMarksLieInside_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("pointSize");
+    QTest::newRow("phasor window") << QSize(433, 401) << 9;
+    QTest::newRow("phasor window enlarged") << QSize(866, 802) << 9;
+    QTest::newRow("square") << QSize(400, 400) << 9;
+    QTest::newRow("wide") << QSize(600, 300) << 9;
+    QTest::newRow("tall") << QSize(300, 600) << 9;
+    QTest::newRow("large font") << QSize(433, 401) << 20;
+}
+
+// Every angle mark, sized to show its whole text, lies inside the control and
+// stays beside the end of its own axis.
+void TestPhaserControl::degreeMarksLieInside()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, pointSize);
+    QFont font = phaser->font();
+    font.setPointSize(pointSize);
+    phaser->setFont(font);
+    phaser->resize(size);
+
+    const QRectF control(-size.width() * 15.0 / 2, -size.height() * 15.0 / 2, size.width() * 15.0,
+                         size.height() * 15.0);
+    const QFontMetricsF metrics(font);
+    const std::array<LabelElement, 4> &marks = phaser->elements().lblDegree;
+    for (const LabelElement &mark : marks) {
+        const QRectF rect = mark.rect();
+        QVERIFY2(control.contains(rect), qPrintable(mark.caption));
+        QVERIFY2(rect.width() >= metrics.horizontalAdvance(mark.caption) * 15.0, qPrintable(mark.caption));
+        QVERIFY2(rect.height() >= metrics.height() * 15.0, qPrintable(mark.caption));
+    }
+    // 0 right of the centre on the x axis, 180 left of it; 90 above, 270 below.
+    QVERIFY(marks[0].rect().left() > 0 && marks[0].rect().contains(marks[0].rect().right() - 1, 0));
+    QVERIFY(marks[2].rect().right() < 0 && marks[2].rect().contains(marks[2].rect().left() + 1, 0));
+    QVERIFY(marks[1].rect().bottom() < 0 && marks[1].rect().contains(0, marks[1].rect().top() + 1));
+    QVERIFY(marks[3].rect().top() > 0 && marks[3].rect().contains(0, marks[3].rect().bottom() - 1));
 }
 
 void TestPhaserControl::errorPath_data()
