@@ -2,6 +2,7 @@
 
 #include "app/language_sel_form.h"
 #include "app/main_page.h"
+#include "app/page_layout.h"
 #include "app/startup_lists.h"
 #include "config/display_setting_panel.h"
 #include "config/setting_panel.h"
@@ -26,7 +27,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 
@@ -40,15 +41,17 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     base.setPointSize(10);
     setFont(base);
 
-    auto *scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("pageScroll"));
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    auto *page = new QWidget(scroll);
+    // The page and its scroll bar side by side; the bands sit at fixed tops
+    // that VScroll1 moves.
+    auto *host = new QWidget(this);
+    host->setObjectName(QStringLiteral("pageHost"));
+    auto *page = new QWidget(host);
     page->setObjectName(QStringLiteral("page"));
     buildMainPage(page);
-    scroll->setWidget(page);
-    setCentralWidget(scroll);
+    auto *bar = new QScrollBar(Qt::Vertical, host);
+    bar->setObjectName(QStringLiteral("VScroll1"));
+    setCentralWidget(host);
+    pageScroller_ = std::make_unique<PageScroller>(host, page, bar);
 
     auto *status = new QLineEdit(this);
     status->setObjectName(QStringLiteral("Text6"));
@@ -157,6 +160,7 @@ bool MainForm::Form_Load()
     fillStartupLists(controls_);
     poll_->initialise();
     connection_->showInitialState();
+    pageScroller_->installWheelHook(this);
     return true;
 }
 
@@ -232,6 +236,7 @@ void MainForm::wirePageButtons()
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
+    pageScroller_->removeWheelHook();
     stopTimers();
     // A transaction still waiting returns at once once the link is offline.
     link_.closeAndGoOffline();

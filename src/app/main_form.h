@@ -16,6 +16,7 @@ class HarmonicChart;
 class DownloadPanel;
 class LoadProfilePanel;
 class Messages;
+class PageScroller;
 class PollCycle;
 class PhasorLauncher;
 struct PhaserCaptions;
@@ -72,6 +73,7 @@ public:
     DateRangePanel &dateRange() { return *dateRange_; }
     const i18n::LanguageFiles &languageFiles() const { return files_; }
     const WindowTitles &titles() const { return titles_; }
+    PageScroller &pageScroller() { return *pageScroller_; }
 
 signals:
     // The window has been closed: the program ends.
@@ -97,6 +99,7 @@ private:
     ControlMap controls_{this};
     WindowTitles titles_;
 
+    std::unique_ptr<PageScroller> pageScroller_;
     std::unique_ptr<WidgetPollView> pollView_;
     std::unique_ptr<TransactionLink> transactionLink_;
     std::unique_ptr<i18n::LanguageController> language_;

@@ -1,5 +1,6 @@
 #include "app/main_page.h"
 
+#include "ui/caption.h"
 #include "ui/named_controls.h"
 
 #include "config/setting_pages.h"
@@ -59,55 +60,58 @@ QHBoxLayout *pageButtons(QWidget *parent, const char *name, std::initializer_lis
     return row;
 }
 
-void buildMeasurementColumn(QWidget *page, QHBoxLayout *middle)
+// The measurement panels under their page buttons, in Frame9(0).
+void buildMeasurementColumn(QWidget *page)
 {
-    auto *column = new QVBoxLayout;
-    column->addLayout(
-        pageButtons(page, "Command9", {"Real time Data", "Total kWh", "THD", "Harmonic"}));
     QFrame *frame = makeFrame(page, 0);
-    auto *stack = new QVBoxLayout(frame);
-    stack->setContentsMargins(0, 0, 0, 0);
+    auto *column = new QVBoxLayout(frame);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(
+        pageButtons(frame, "Command9", {"Real time Data", "Total kWh", "THD", "Harmonic"}));
+    // The only page button whose caption the language tables leave out.
+    setCaptionKey(frame->findChild<QWidget *>(QStringLiteral("Command9(3)")), "left1midini",
+                  "left1mid_Harmonic");
     for (int panel = 0; panel < 2; ++panel) {
         QTabWidget *tabs = makeTabs(frame, controlName("SSTab2", panel));
         buildMeasurementPanel(tabs, panel);
-        stack->addWidget(tabs);
+        column->addWidget(tabs, 1);
         // Panel 1 takes panel 0's place for the meters that need it.
         if (panel == 1)
             tabs->hide();
     }
-    column->addWidget(frame, 1);
-    middle->addLayout(column, 5);
 }
 
-void buildBasicDataColumn(QWidget *page, QHBoxLayout *middle)
+// The basic-data panel under its page buttons, in Frame9(3).
+void buildBasicDataColumn(QWidget *page)
 {
-    auto *column = new QVBoxLayout;
-    column->addLayout(pageButtons(page, "Command11", {"Basic Data", "Display Item"}));
     QFrame *frame = makeFrame(page, 3);
-    auto *stack = new QVBoxLayout(frame);
-    stack->setContentsMargins(0, 0, 0, 0);
+    auto *column = new QVBoxLayout(frame);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(pageButtons(frame, "Command11", {"Basic Data", "Display Item"}));
     QTabWidget *tabs = makeTabs(frame, QStringLiteral("SSTab3"));
     buildBasicDataPanel(tabs);
-    stack->addWidget(tabs);
-    column->addWidget(frame, 1);
-    middle->addLayout(column, 2);
+    column->addWidget(tabs, 1);
 }
 
-void buildSettingPages(QWidget *page, QVBoxLayout *layout)
+// The settings and load-profile pages under their page buttons.
+void buildSettingPages(QWidget *page)
 {
-    layout->addLayout(pageButtons(page, "Command10",
+    auto *frame = makeNamed<QFrame>(page, QStringLiteral("settingPages"));
+    auto *layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(pageButtons(frame, "Command10",
                                   {"電表設定", "LoadProfile setting", "LoadProfile records",
                                    "LoadProfile Data Read", "Display Setting"}));
-    QTabWidget *tabs = makeTabs(page, QStringLiteral("SSTab1"));
+    QTabWidget *tabs = makeTabs(frame, QStringLiteral("SSTab1"));
     buildMeterSettingsPage(addTabPage(tabs, QStringLiteral("Meter Setting")));
     buildLoadProfileRecordsPage(addTabPage(tabs, QStringLiteral("LoadProfile records")));
     buildLoadProfileReadPage(addTabPage(tabs, QStringLiteral("LoadProfile Data Read")));
     buildDisplaySettingsPage(addTabPage(tabs, QStringLiteral("Display Setting")));
     buildLoadProfileSettingPage(addTabPage(tabs, QStringLiteral("LoadProfile setting")));
-    layout->addWidget(tabs);
+    layout->addWidget(tabs, 1);
 }
 
-void buildLanguageRow(QWidget *page, QVBoxLayout *layout)
+void buildLanguageRow(QWidget *page)
 {
     QFrame *frame = makeFrame(page, 2);
     auto *row = new QHBoxLayout(frame);
@@ -123,27 +127,18 @@ void buildLanguageRow(QWidget *page, QVBoxLayout *layout)
     choice->addWidget(apply);
     row->addWidget(language);
     row->addStretch();
-    layout->addWidget(frame);
 }
 
 } // namespace
 
 void buildMainPage(QWidget *page)
 {
-    auto *layout = new QVBoxLayout(page);
-    layout->setSpacing(8);
-
-    QFrame *connection = makeFrame(page, 1);
-    buildConnectionRow(connection);
-    layout->addWidget(connection);
-
-    auto *middle = new QHBoxLayout;
-    buildMeasurementColumn(page, middle);
-    buildBasicDataColumn(page, middle);
-    layout->addLayout(middle, 1);
-
-    buildSettingPages(page, layout);
-    buildLanguageRow(page, layout);
+    // No layout: the page scroller places each band (see page_layout.h).
+    buildConnectionRow(makeFrame(page, 1));
+    buildMeasurementColumn(page);
+    buildBasicDataColumn(page);
+    buildSettingPages(page);
+    buildLanguageRow(page);
 }
 
 int sstab1TabOfCommand10(int index)

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QVariant>
 
 void setCaption(QWidget *control, const QString &text)
 {
@@ -40,6 +41,40 @@ QString caption(const QWidget *control)
     if (auto *list = qobject_cast<const QComboBox *>(control))
         return list->currentText();
     return control ? control->windowTitle() : QString();
+}
+
+namespace {
+
+constexpr const char *kSectionProperty = "captionSection";
+constexpr const char *kKeyProperty = "captionKey";
+constexpr const char *kNumberProperty = "captionNumber";
+
+} // namespace
+
+void setCaptionKey(QWidget *control, const char *section, const char *key, int number)
+{
+    control->setProperty(kSectionProperty, QLatin1String(section));
+    control->setProperty(kKeyProperty, QLatin1String(key));
+    control->setProperty(kNumberProperty, number);
+}
+
+CaptionKey captionKeyOf(const QWidget *control)
+{
+    CaptionKey k;
+    k.section = control->property(kSectionProperty).toString();
+    k.key = control->property(kKeyProperty).toString();
+    const QVariant number = control->property(kNumberProperty);
+    k.number = number.isValid() ? number.toInt() : -1;
+    return k;
+}
+
+QString captionText(const QString &text, int number)
+{
+    if (number < 0)
+        return text;
+    if (text.contains(QLatin1String("%1")))
+        return text.arg(number);
+    return text + QLatin1Char(' ') + QString::number(number);
 }
 
 void toggleShown(QWidget *box, QWidget *button, const QString &whenShown,

@@ -2,16 +2,19 @@
 #include "ui/caption.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_controller.h"
+#include "app/page_layout.h"
 #include "main_form_starter.h"
 #include "polling/poll_cycle.h"
 
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QtTest/qtestspontaneevent.h>
 
 using testsupport::StartFormAnswer;
 
@@ -57,6 +60,8 @@ private slots:
     void pageButtonsSelectTabs_data();
     void pageButtonsSelectTabs();
     void closingStopsTheTimers();
+    void wheelMovesThePageOneStep_data();
+    void wheelMovesThePageOneStep();
     void cleanupTestCase() { defaultsWindow_.reset(); }
 
 private:
@@ -338,6 +343,59 @@ void TestMainForm::closingStopsTheTimers()
     QCOMPARE(unloaded.size(), 1);
     QVERIFY(!window.poll().Timer1Sec.isActive());
     QVERIFY(!window.download().Timer_RS_Lpf.isActive());
+}
+
+void TestMainForm::wheelMovesThePageOneStep_data()
+{
+    QTest::addColumn<int>("from"); // in steps, -1 for the bottom
+    QTest::addColumn<int>("distance");
+    QTest::addColumn<int>("to");
+    QTest::newRow("one notch down") << 0 << -120 << 1;
+    QTest::newRow("fast spin down") << 0 << -480 << 1;
+    QTest::newRow("one notch up") << 2 << 120 << 1;
+    QTest::newRow("fast spin up") << 2 << 960 << 1;
+    QTest::newRow("up at the top") << 0 << 120 << 0;
+    QTest::newRow("down at the bottom") << -1 << -120 << -1;
+    QTest::newRow("no distance") << 2 << 0 << 2;
+}
+
+// A wheel event anywhere over the page moves VScroll1 by one small step,
+// and VScroll1 moves every band to its base top minus the value; after the
+// window is unloaded the wheel moves nothing.
+void TestMainForm::wheelMovesThePageOneStep()
+{
+    QFETCH(int, from);
+    QFETCH(int, distance);
+    QFETCH(int, to);
+    StartedMainForm started;
+    MainForm &window = *started.window;
+    window.resize(1280, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *bar = started.control<QScrollBar>(QStringLiteral("VScroll1"));
+    QVERIFY(bar->maximum() > 2 * bar->singleStep());
+    const auto value = [bar](int steps) { return steps < 0 ? bar->maximum() : steps * bar->singleStep(); };
+    bar->setValue(value(from));
+
+    // Over a label, through the window as the window system delivers it
+    // (notify keeps the event spontaneous, as QTest does for keys): the label
+    // ignores the wheel, which goes on to its parents and the window.
+    auto *label = started.control<QWidget>(QStringLiteral("lblModbusAdd"));
+    const QPointF at = label->mapTo(&window, QPointF(5, 5));
+    QWheelEvent wheel(at, window.mapToGlobal(at), QPoint(), QPoint(0, distance), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(window.windowHandle(), &wheel);
+    QCOMPARE(bar->value(), value(to));
+    for (const PageBand &band : mainPageBands()) {
+        QCOMPARE(started.control<QWidget>(QLatin1String(band.control))->y(),
+                 kPageMargin + (band.baseTop - bar->value()) / kTwipsPerPixel);
+    }
+
+    QVERIFY(window.close());
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(window.windowHandle(), &wheel);
+    QCOMPARE(bar->value(), value(to));
 }
 
 QTEST_MAIN(TestMainForm)

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,12 +19,15 @@ namespace {
 // the TCP port list offers.
 const QString kMeterAddress = QStringLiteral("127.0.0.23");
 
-// The whole page, not only the part the window shows.
+// The window as it opened, then tall enough for the whole page.
 bool savePage(MainForm &window, const QString &name)
 {
-    return testsupport::saveScreenshot(&window, name)
-           && testsupport::saveScreenshot(window.findChild<QWidget *>(QStringLiteral("page")),
-                                          name + QStringLiteral("_page"));
+    const QSize size = window.size();
+    const bool saved = testsupport::saveScreenshot(&window, name);
+    testsupport::showWholePage(window);
+    const bool savedPage = testsupport::saveScreenshot(&window, name + QStringLiteral("_page"));
+    window.resize(size);
+    return saved && savedPage;
 }
 
 } // namespace

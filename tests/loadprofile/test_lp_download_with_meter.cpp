@@ -257,17 +257,17 @@ void TestLPDownloadWithMeter::screenshotsDuringAndAfter()
     window.resize(1280, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto *page = window.findChild<QWidget *>(QStringLiteral("page"));
     session_->started->control<QPushButton>(QStringLiteral("Command10(3)"))->click(); // data read
     session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
     session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
     QVERIFY(QTest::qWaitFor([&] { return window.download().LPNextRecord >= 40; }, kPatienceMs));
     QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lp_read_during_download")));
     QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading; }, kPatienceMs));
-    QVERIFY(testsupport::saveScreenshot(page, QStringLiteral("lp_read_after_download")));
+    testsupport::showWholePage(window);
+    QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lp_read_after_download")));
     for (int pageButton : {1, 2}) { // setting, records
         session_->started->control<QPushButton>(QStringLiteral("Command10(%1)").arg(pageButton))->click();
-        QVERIFY(testsupport::saveScreenshot(page, QStringLiteral("lp_page_%1").arg(pageButton)));
+        QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lp_page_%1").arg(pageButton)));
     }
 }
 

@@ -97,8 +97,8 @@ void TestLayoutWithMeter::controlsOfEachFirmware()
         window.resize(1280, 1000);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(testsupport::saveScreenshot(window.findChild<QWidget *>(QStringLiteral("page")),
-                                            QStringLiteral("layout_") + firmware));
+        testsupport::showWholePage(window);
+        QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("layout_") + firmware));
     }
 }
 

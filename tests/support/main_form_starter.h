@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_form.h"
+#include "app/page_layout.h"
 #include "i18n/language_controller.h"
 #include "link/connection_panel.h"
 #include "link/port_scan.h"
@@ -31,3 +32,15 @@ struct StartedMainForm {
         return window->controls().require<T>(name);
     }
 };
+
+namespace testsupport {
+
+// Makes the window tall enough that its whole page shows without scrolling,
+// for pictures of every band at once.
+inline void showWholePage(MainForm &window)
+{
+    window.resize(window.width(), window.height() + window.pageScroller().contentHeight()
+                                      - window.centralWidget()->height());
+}
+
+} // namespace testsupport
