@@ -39,13 +39,28 @@ void LanguageController::setLinkOnline(bool online)
 
 void LanguageController::applyLanguage(Language language)
 {
-    const IniFile file = IniFile::load(files_.path(language), codePageOf(language));
+    file_ = IniFile::load(files_.path(language), codePageOf(language));
     language_ = language;
-    texts_ = LanguageTexts::read(file);
+    texts_ = LanguageTexts::read(file_);
     if (auto *online = controls_.get<QWidget>(QStringLiteral("cmdOnLine")))
         setCaption(online, texts_.online_ON);
-    applyCaptions(file);
-    fillLanguageList(file, language);
+    applyCaptions(file_);
+    translate(controls_.root());
+    fillLanguageList(file_, language);
+}
+
+void LanguageController::translate(QWidget *root) const
+{
+    if (!root)
+        return;
+    QList<QWidget *> controls = root->findChildren<QWidget *>();
+    controls.prepend(root);
+    for (QWidget *control : controls) {
+        const CaptionKey key = captionKeyOf(control);
+        if (key.key.isEmpty())
+            continue;
+        setCaption(control, captionText(file_.text(key.section, key.key), key.number));
+    }
 }
 
 void LanguageController::applyCaptions(const IniFile &file)

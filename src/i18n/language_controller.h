@@ -47,12 +47,16 @@ signals:
 
 private:
     void applyCaptions(const IniFile &file);
+    // Gives every control under root that names a caption key of its own
+    // (setCaptionKey) the text of that key in the applied file.
+    void translate(QWidget *root) const;
     void fillLanguageList(const IniFile &file, Language applied);
 
     const LanguageFiles &files_;
     const ControlMap &controls_;
     std::function<bool()> rtuMode_;
     LanguageTexts texts_;
+    IniFile file_;
     Language language_ = Language::English;
 };
 

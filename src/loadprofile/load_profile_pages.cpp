@@ -16,9 +16,11 @@ namespace {
 
 constexpr int kDateFields = 5; // year, month, day, hour, minute
 
+constexpr const char *kSection = "rightdownini";
+
 QGroupBox *groupFrame(QWidget *parent, int group)
 {
-    auto *frame = new QGroupBox(QStringLiteral("Group %1").arg(group), parent);
+    auto *frame = makeKeyed<QGroupBox>(parent, "Group %1", kSection, "rightdown_Group", group);
     new QVBoxLayout(frame);
     return frame;
 }
@@ -40,6 +42,7 @@ QHBoxLayout *dateSelector(QWidget *parent, const char *name)
 struct GroupButton {
     const char *name;
     const char *caption;
+    const char *key; // in rightdownini; nullptr when the caption table sets it
 };
 
 void addGroupButtons(QWidget *page, GroupButton first, GroupButton second)
@@ -48,7 +51,10 @@ void addGroupButtons(QWidget *page, GroupButton first, GroupButton second)
     int group = 1;
     for (const GroupButton &button : {first, second}) {
         QGroupBox *frame = groupFrame(page, group++);
-        frame->layout()->addWidget(makeCommandButton(frame, button.name, button.caption));
+        QPushButton *command = makeCommandButton(frame, button.name, button.caption);
+        if (button.key)
+            setCaptionKey(command, kSection, button.key);
+        frame->layout()->addWidget(command);
         layout->addWidget(frame);
     }
     layout->addStretch();
@@ -58,22 +64,40 @@ void addGroupButtons(QWidget *page, GroupButton first, GroupButton second)
 
 void buildLoadProfileRecordsPage(QWidget *page)
 {
-    addGroupButtons(page, {"Comm_Clr_G1_Data", "Clear Group1 Data"},
-                    {"Comm_Clr_G2_Data", "Clear Group2 Data"});
+    addGroupButtons(page, {"Comm_Clr_G1_Data", "Clear Group1 Data", "rightdown_ClrGroup1"},
+                    {"Comm_Clr_G2_Data", "Clear Group2 Data", "rightdown_ClrGroup2"});
     // Above each clear button, what the meter reports of its group.
     const QList<QGroupBox *> frames = page->findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly);
     for (int g = 0; g < int(frames.size()) && g < 2; ++g) {
         QGroupBox *frame = frames[g];
         auto *grid = new QGridLayout;
-        const auto field = [&](int row, const char *label, const QString &name) {
-            grid->addWidget(new QLabel(QLatin1String(label), frame), row, 0);
+        // Captions named as the language tables name them: one per group for
+        // channels and interval, one for the valid and maximum records (the
+        // second group's copies take the same keys).
+        const auto field = [&](int row, QLabel *label, const QString &name) {
+            grid->addWidget(label, row, 0);
             grid->addWidget(makeValueDisplay(frame, name, 6), row, 1);
         };
-        field(0, "Channels", controlName("Text_LP_Data_Counter", g));
-        field(1, "Interval (min)", controlName("txtLPInterval", g));
-        field(2, "Valid records", controlName("txtLPValidIntervalNum", g));
-        field(3, "Capacity", controlName("Text_Max_int_num", g));
-        grid->addWidget(new QLabel(QStringLiteral("Channel codes"), frame), 4, 0, 1, 2);
+        const auto named = [frame](const QString &name, const char *english) {
+            return makeNamedLabel(frame, name, QLatin1String(english));
+        };
+        field(0, named(QStringLiteral("lblDataCounter%1").arg(g + 1), "Channels"),
+              controlName("Text_LP_Data_Counter", g));
+        field(1, named(QStringLiteral("lblInterval%1").arg(g + 1), "Interval (min)"),
+              controlName("txtLPInterval", g));
+        if (g == 0) {
+            field(2, named(QStringLiteral("lblValidIntervals"), "Valid Records"),
+                  controlName("txtLPValidIntervalNum", g));
+            field(3, named(QStringLiteral("lblMaxIntervals"), "Max Records"),
+                  controlName("Text_Max_int_num", g));
+        } else {
+            field(2, makeKeyed(frame, "Valid Records", kSection, "rightdown_LPSET4"),
+                  controlName("txtLPValidIntervalNum", g));
+            field(3, makeKeyed(frame, "Max Records", kSection, "rightdown_LPSET5"),
+                  controlName("Text_Max_int_num", g));
+        }
+        grid->addWidget(makeKeyed(frame, "Channel codes", kSection, "rightdown_ChannelCodes"), 4,
+                        0, 1, 2);
         auto *codes = new QGridLayout;
         const char *codeName = g == 0 ? "Text_LP_G1_Data" : "Text_LP_G2_Data";
         for (int i = 0; i < (g == 0 ? 12 : 8); ++i)
@@ -87,36 +111,40 @@ void buildLoadProfileReadPage(QWidget *page)
 {
     auto *layout = new QHBoxLayout(page);
 
-    auto *byNumber = new QGroupBox(QStringLiteral("By record number"), page);
+    auto *byNumber =
+        makeKeyed<QGroupBox>(page, "By record number", kSection, "rightdown_ByNumber");
     auto *numberGrid = new QGridLayout(byNumber);
-    numberGrid->addWidget(new QLabel(QStringLiteral("Group"), byNumber), 0, 0);
+    numberGrid->addWidget(makeKeyed(byNumber, "Group", kSection, "rightdown_GroupSel"), 0, 0);
     numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("cmbLPReadGroupSel"), 2), 0, 1);
-    numberGrid->addWidget(new QLabel(QStringLiteral("Start no"), byNumber), 1, 0);
+    numberGrid->addWidget(makeKeyed(byNumber, "Start no", kSection, "rightdown_StartNo"), 1, 0);
     numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Start_No"), 6), 1, 1);
-    numberGrid->addWidget(new QLabel(QStringLiteral("Stop no"), byNumber), 2, 0);
+    numberGrid->addWidget(makeKeyed(byNumber, "Stop no", kSection, "rightdown_StopNo"), 2, 0);
     numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Stop_No"), 6), 2, 1);
     auto *start = makeCommandButton(byNumber, "Command8", "Read And Save");
+    setCaptionKey(start, "LPFini", "LPFClick");
     auto *stop = makeCommandButton(byNumber, "cmdStopLPRead", "Stop");
+    setCaptionKey(stop, kSection, "rightdown_StopRead");
     stop->hide();
     numberGrid->addWidget(start, 3, 0, 1, 2);
     numberGrid->addWidget(stop, 3, 0, 1, 2);
     numberGrid->setRowStretch(4, 1);
 
-    auto *byDate = new QGroupBox(QStringLiteral("By date"), page);
+    auto *byDate = makeKeyed<QGroupBox>(page, "By date", kSection, "rightdown_ByDate");
     auto *dateGrid = new QGridLayout(byDate);
-    dateGrid->addWidget(new QLabel(QStringLiteral("Group"), byDate), 0, 0);
+    dateGrid->addWidget(makeKeyed(byDate, "Group", kSection, "rightdown_GroupSel"), 0, 0);
     auto *groupRow = new QHBoxLayout;
     groupRow->addWidget(makeNamedList(byDate, QStringLiteral("cmbLPReadGroupSel1"), 2));
     auto *newest = makeNamed<QLineEdit>(byDate, QStringLiteral("txtLPLastDataTime"));
     newest->setReadOnly(true);
     groupRow->addWidget(newest, 1);
     dateGrid->addLayout(groupRow, 0, 1);
-    dateGrid->addWidget(new QLabel(QStringLiteral("From"), byDate), 1, 0);
+    dateGrid->addWidget(makeKeyed(byDate, "From", kSection, "rightdown_DateFrom"), 1, 0);
     dateGrid->addLayout(dateSelector(byDate, "cmbLPReadBeginTime"), 1, 1);
-    dateGrid->addWidget(new QLabel(QStringLiteral("To"), byDate), 2, 0);
+    dateGrid->addWidget(makeKeyed(byDate, "To", kSection, "rightdown_DateTo"), 2, 0);
     dateGrid->addLayout(dateSelector(byDate, "cmbLPReadEndTime"), 2, 1);
-    dateGrid->addWidget(makeCommandButton(byDate, "cmdReadLP2", "Read And Save by Date"), 3, 1,
-                        Qt::AlignLeft);
+    QPushButton *byDateStart = makeCommandButton(byDate, "cmdReadLP2", "Read And Save by Date");
+    setCaptionKey(byDateStart, kSection, "rightdown_ReadByDate");
+    dateGrid->addWidget(byDateStart, 3, 1, Qt::AlignLeft);
     dateGrid->setRowStretch(4, 1);
 
     layout->addWidget(byNumber);
@@ -126,23 +154,24 @@ void buildLoadProfileReadPage(QWidget *page)
 
 void buildLoadProfileSettingPage(QWidget *page)
 {
-    addGroupButtons(page, {"cmdLoadProfileG1Set", "Group1 Setting"},
-                    {"cmdLoadProfileG2Set", "Group2 Setting"});
+    addGroupButtons(page, {"cmdLoadProfileG1Set", "Group1 Setting", nullptr},
+                    {"cmdLoadProfileG2Set", "Group2 Setting", nullptr});
     // Above each set button: channel count, interval, and a code per channel.
     const QList<QGroupBox *> frames = page->findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly);
     for (int g = 0; g < int(frames.size()) && g < 2; ++g) {
         QGroupBox *frame = frames[g];
         const char *name = g == 0 ? "Combo_G1_Setting" : "Combo_G2_Setting";
         auto *grid = new QGridLayout;
-        grid->addWidget(new QLabel(QStringLiteral("Channels"), frame), 0, 0);
+        grid->addWidget(makeKeyed(frame, "Channels", kSection, "rightdown_LPSET1"), 0, 0);
         grid->addWidget(makeNamedList(frame, controlName(name, 0), 3), 0, 1);
-        grid->addWidget(new QLabel(QStringLiteral("Interval (min)"), frame), 0, 2);
+        grid->addWidget(makeKeyed(frame, "Interval (min)", kSection, "rightdown_LPSET2"), 0, 2);
         grid->addWidget(makeNamedList(frame, controlName(name, 1), 5), 0, 3);
         const int channels = g == 0 ? 12 : 8;
         for (int c = 0; c < channels; ++c) {
             const int row = 1 + c / 2;
             const int column = 2 * (c % 2);
-            grid->addWidget(new QLabel(QStringLiteral("Ch %1").arg(c + 1), frame), row, column);
+            grid->addWidget(makeKeyed(frame, "Ch %1", kSection, "rightdown_Channel", c + 1), row,
+                            column);
             grid->addWidget(makeNamedList(frame, controlName(name, 2 + c), 4), row, column + 1);
         }
         static_cast<QVBoxLayout *>(frame->layout())->insertLayout(0, grid);

@@ -23,11 +23,12 @@ QLabel *caption(QWidget *parent, const QString &name, const QString &text)
     return label;
 }
 
-// Column headers are flat buttons, as the language files label them like buttons.
-QPushButton *header(QWidget *parent, int index, const QString &text)
+// Column headers and some row titles are flat buttons, as the language files
+// label them like buttons.
+QPushButton *flatCaption(QWidget *parent, const QString &name, const QString &text)
 {
     auto *button = new QPushButton(text, parent);
-    button->setObjectName(controlName("Command7", index));
+    button->setObjectName(name);
     button->setFlat(true);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
@@ -53,8 +54,23 @@ constexpr Row kRealTimeRows[] = {
     {"lblAngleI", "txt_I_Angle", "Current angle (°)", 3},
 };
 
-constexpr const char *kEnergyNames[] = {"kWh delivered", "kWh received", "kvarh lagging",
-                                        "kvarh leading", "kVAh"};
+struct Keyed {
+    const char *english;
+    const char *key;
+};
+
+// The five energy counters, captioned from section left1midini.
+constexpr Keyed kEnergyNames[] = {{"kWh delivered", "left1mid_kWhDelivered"},
+                                  {"kWh received", "left1mid_kWhReceived"},
+                                  {"kvarh lagging", "left1mid_kvarhLagging"},
+                                  {"kvarh leading", "left1mid_kvarhLeading"},
+                                  {"kVAh", "left1mid_kVAh"}};
+
+QLabel *energyName(QWidget *parent, int counter)
+{
+    return makeKeyed(parent, kEnergyNames[counter].english, "left1midini",
+                     kEnergyNames[counter].key);
+}
 
 void buildRealTimePage(QWidget *page, int panelIndex)
 {
@@ -68,7 +84,8 @@ void buildRealTimePage(QWidget *page, int panelIndex)
     // row captions. The demand values are shown once, in the basic-data panel
     // both panels share, so the demand header of this page stays hidden.
     for (int c = 0; c < 5; ++c) {
-        QPushButton *title = header(page, headers[panelIndex][c], QString::fromUtf8(headerTexts[c]));
+        QPushButton *title = flatCaption(page, controlName("Command7", headers[panelIndex][c]),
+                                         QString::fromUtf8(headerTexts[c]));
         if (c < 4)
             grid->addWidget(title, 0, c + 1);
         else
@@ -87,10 +104,11 @@ void buildRealTimePage(QWidget *page, int panelIndex)
     grid->addWidget(makeValueDisplay(page, controlName("txtFrequency", base)), row, 1);
 
     // The energy totals again, so that the first page shows them too.
-    auto *energy = new QGroupBox(QStringLiteral("Energy totals"), page);
+    auto *energy = makeKeyed<QGroupBox>(page, "Energy totals", "left1midini",
+                                        "left1mid_EnergyTotals");
     auto *energyGrid = new QGridLayout(energy);
     for (int q = 0; q < 5; ++q) {
-        energyGrid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), energy), 0, q);
+        energyGrid->addWidget(energyName(energy, q), 0, q);
         energyGrid->addWidget(makeValueDisplay(energy, controlName("txt_kWh", base + 20 + q), 13), 1, q);
     }
 
@@ -111,11 +129,16 @@ void buildEnergyPage(QWidget *page, int panelIndex)
 {
     const int base = panelIndex == 0 ? 0 : 100;
     auto *grid = new QGridLayout(page);
-    const char *columns[] = {"Total", "Phase A", "Phase B", "Phase C"};
+    // The phase columns share the keys of the real-time page's headers.
+    constexpr Keyed columns[] = {{"Total", "left1mid_Total"},
+                                 {"Phase A", "left1mid_La2_48"},
+                                 {"Phase B", "left1mid_La2_1"},
+                                 {"Phase C", "left1mid_La2_49"}};
     for (int c = 0; c < 4; ++c)
-        grid->addWidget(new QLabel(QString::fromLatin1(columns[c]), page), 0, c + 1);
+        grid->addWidget(makeKeyed(page, columns[c].english, "left1midini", columns[c].key), 0,
+                        c + 1);
     for (int q = 0; q < 5; ++q) {
-        grid->addWidget(new QLabel(QString::fromLatin1(kEnergyNames[q]), page), q + 1, 0);
+        grid->addWidget(energyName(page, q), q + 1, 0);
         grid->addWidget(makeValueDisplay(page, controlName("txt_kWh", base + q), 13), q + 1, 1);
         for (int p = 0; p < 3; ++p)
             grid->addWidget(makeValueDisplay(page, controlName("txt_kWh", base + 5 + 5 * p + q), 13), q + 1,
@@ -129,8 +152,11 @@ void buildThdPage(QWidget *page)
     auto *grid = new QGridLayout(page);
     for (int k = 0; k < 6; ++k)
         grid->addWidget(new QLabel(QString::number(k + 1), page), 0, k + 1, Qt::AlignCenter);
+    // What each group stands for is the language file's to say.
+    const char *groupKeys[] = {"left1mid_THDGroup1", "left1mid_THDGroup2", "left1mid_THDGroup3"};
+    const char *groupNames[] = {"THD group 1", "THD group 2", "THD group 3"};
     for (int g = 0; g < 3; ++g) {
-        grid->addWidget(new QLabel(QStringLiteral("Group %1").arg(g + 1), page), g + 1, 0);
+        grid->addWidget(makeKeyed(page, groupNames[g], "left1midini", groupKeys[g]), g + 1, 0);
         for (int k = 0; k < 6; ++k)
             grid->addWidget(makeValueDisplay(page, controlName("txtTHD", 6 * g + k), 9), g + 1, k + 1);
     }
@@ -148,6 +174,7 @@ void buildHarmonicPage(QWidget *page)
         group->addButton(option, k);
         channels->addWidget(option);
     }
+    setCaptionKey(group->button(6), "left1midini", "left1mid_HarmonicNone");
     group->button(6)->setChecked(true);
     channels->addStretch();
 
@@ -195,7 +222,7 @@ void buildBasicDataPanel(QTabWidget *panel)
 {
     QWidget *page = addTabPage(panel, QStringLiteral("Basic Data"));
 
-    auto *meter = new QGroupBox(QStringLiteral("Meter"), page);
+    auto *meter = makeKeyed<QGroupBox>(page, "Meter", "rightmidini", "rightmi_Meter");
     QGridLayout *meterGrid = formGrid(meter);
     addField(meterGrid, meter, QStringLiteral("lbl_Serial"), QStringLiteral("Serial Number"),
              QStringLiteral("txtMeterSerial"));
@@ -208,20 +235,16 @@ void buildBasicDataPanel(QTabWidget *panel)
     addField(meterGrid, meter, QStringLiteral("lblPhase"), QStringLiteral("Phase sequence"),
              QStringLiteral("txt_Phasor"));
 
-    auto *ratios = new QGroupBox(QStringLiteral("Ratios"), page);
+    auto *ratios = makeKeyed<QGroupBox>(page, "Ratios", "rightmidini", "rightmi_Ratios");
     QGridLayout *ratioGrid = formGrid(ratios);
     // The integer ratios (older firmware) and the float ratios share the box;
     // the firmware decides which pair is shown.
     const int first = ratioGrid->rowCount();
-    auto *pt = new QPushButton(QStringLiteral("PT Ratio"), ratios);
-    pt->setObjectName(QStringLiteral("Command3(2)"));
-    pt->setFlat(true);
+    QPushButton *pt = flatCaption(ratios, QStringLiteral("Command3(2)"), QStringLiteral("PT Ratio"));
     ratioGrid->addWidget(pt, first, 0);
     ratioGrid->addWidget(makeValueDisplay(ratios, QStringLiteral("txt_PTRatio")), first, 1);
     ratioGrid->addWidget(caption(ratios, QStringLiteral("Label2(2)"), QString()), first, 2);
-    auto *ct = new QPushButton(QStringLiteral("CT Ratio"), ratios);
-    ct->setObjectName(QStringLiteral("Command3(3)"));
-    ct->setFlat(true);
+    QPushButton *ct = flatCaption(ratios, QStringLiteral("Command3(3)"), QStringLiteral("CT Ratio"));
     ratioGrid->addWidget(ct, first + 1, 0);
     ratioGrid->addWidget(makeValueDisplay(ratios, QStringLiteral("txt_CTRatio")), first + 1, 1);
     ratioGrid->addWidget(caption(ratios, QStringLiteral("Label2(3)"), QString()), first + 1, 2);
@@ -230,16 +253,27 @@ void buildBasicDataPanel(QTabWidget *panel)
     addField(ratioGrid, ratios, QStringLiteral("lblCTRatio2"), QStringLiteral("CT Ratio"),
              QStringLiteral("txtCTRatio2"));
 
-    auto *demand = new QGroupBox(QStringLiteral("Demand"), page);
+    // The demand frame and its captions: time left in the demand period,
+    // the present demand and the maximum demand.
+    auto *demand = makeNamed<QGroupBox>(page, "Frame2(1)");
+    demand->setTitle(QStringLiteral("Demand"));
     QGridLayout *demandGrid = formGrid(demand);
-    addField(demandGrid, demand, QStringLiteral("lblDemand(6)"), QStringLiteral("Time left (s)"),
-             QStringLiteral("txt_Dmd(6)"));
-    addField(demandGrid, demand, QStringLiteral("lblDemand(0)"), QStringLiteral("Demand (kW)"),
-             QStringLiteral("txt_Dmd(0)"));
-    addField(demandGrid, demand, QStringLiteral("lblDemand(1)"), QStringLiteral("Demand 2"),
-             QStringLiteral("txt_Dmd(1)"));
+    const struct {
+        int caption;
+        const char *english;
+        int display;
+    } demandRows[] = {{225, "Demand Period Left (s)", 6},
+                      {221, "Present Demand (kW)", 0},
+                      {224, "Maximum Demand (kW)", 1}};
+    for (const auto &row : demandRows) {
+        QPushButton *title = flatCaption(demand, controlName("Command1", row.caption),
+                                         QString::fromUtf8(row.english));
+        const int at = demandGrid->rowCount();
+        demandGrid->addWidget(title, at, 0, Qt::AlignLeft);
+        demandGrid->addWidget(makeValueDisplay(demand, controlName("txt_Dmd", row.display)), at, 1);
+    }
 
-    auto *co2 = new QGroupBox(QStringLiteral("CO2"), page);
+    auto *co2 = makeKeyed<QGroupBox>(page, "CO2", "rightmidini", "rightmi_CO2");
     auto *co2Grid = formGrid(co2);
     co2Grid->addWidget(caption(co2, QStringLiteral("Labelco2(0)"), QStringLiteral("CO2")), 0, 0);
     auto *co2Out = caption(co2, QStringLiteral("txtCO2_out"), QString());

@@ -4,6 +4,7 @@
 // the window's code and the language captions find it by; control arrays are
 // written name(index).
 
+#include "ui/caption.h"
 #include "ui/control_map.h"
 
 #include <QComboBox>
@@ -34,6 +35,18 @@ inline QLabel *makeNamedLabel(QWidget *parent, const QString &name, const QStrin
     auto *label = makeNamed<QLabel>(parent, name);
     label->setText(text);
     return label;
+}
+
+// A caption of our own: its English text now, the text of section/key of
+// the language file once one is applied (see setCaptionKey).
+template <class T = QLabel>
+T *makeKeyed(QWidget *parent, const char *english, const char *section, const char *key,
+             int number = -1)
+{
+    auto *control = new T(parent);
+    setCaption(control, captionText(QString::fromUtf8(english), number));
+    setCaptionKey(control, section, key, number);
+    return control;
 }
 
 // A list wide enough for minimumChars characters. Typed text is read as it

@@ -1,6 +1,7 @@
 // The shipped language and title files: every key the program reads is
 // present in each language, decodes in its code page and fits the 99
-// characters a key can hold.
+// characters a key can hold. (The captions of our own, which the pages name
+// on their controls, are checked through the window in test_language_captions.)
 #include "i18n/caption_table.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_files.h"
@@ -40,6 +41,12 @@ const Key kMessageKeys[] = {
     {"modbusini", "change_modbus6"}, {"Phaserini", "Phaser_La7"}, {"Phaserini", "Phaser_La51"},
     {"Phaserini", "Phaser_La52"}, {"Phaserini", "Phaser_La2_5"}, {"Phaserini", "Phaser_La2_54"},
     {"Phaserini", "Phaser_End"},
+    // Messages and chart titles of our own.
+    {"strmsgboxini", "rightdown_RatioInvalid"}, {"strmsgboxini", "rightdown_CO2Invalid"},
+    {"strmsgboxini", "rightdown_LPNumberInvalid"}, {"strmsgboxini", "rightdown_LPChannelsInvalid"},
+    {"strmsgboxini", "rightdown_LPFolderFallback"}, {"strmsgboxini", "rightdown_LPFileError"},
+    {"strmsgboxini", "rightdown_LPDateUnreadable"}, {"Harmonicini", "harmonic_Order"},
+    {"Harmonicini", "harmonic_Unit"},
 };
 
 QString programFile(const QString &name)
