@@ -34,7 +34,8 @@ HarmonicChart::HarmonicChart(PollCycle &poll, QWidget *parent)
     series->attachAxis(orders_);
     series->attachAxis(values_);
     values_->setRange(0, 1);
-    values_->setLabelFormat(QStringLiteral("%.1f"));
+    // Ticks fall on quarters of the range: 0.25 must not read "0.3".
+    values_->setLabelFormat(QStringLiteral("%g"));
     QFont small = orders_->labelsFont();
     small.setPointSize(7);
     orders_->setLabelsFont(small);
