@@ -20,21 +20,10 @@
 namespace {
 
 // Words a technician reads as units, codes or names in any language.
-const QStringList kCodes = {
-    QStringLiteral("V"),     QStringLiteral("A"),     QStringLiteral("kW"),
-    QStringLiteral("kvar"),  QStringLiteral("kVA"),   QStringLiteral("kWh"),
-    QStringLiteral("kvarh"), QStringLiteral("kVAh"),  QStringLiteral("PF"),
-    QStringLiteral("THD"),   QStringLiteral("Hz"),    QStringLiteral("CO2"),
-    QStringLiteral("kg"),    QStringLiteral("Va"),    QStringLiteral("Vb"),
-    QStringLiteral("Vc"),    QStringLiteral("Ia"),    QStringLiteral("Ib"),
-    QStringLiteral("Ic"),    QStringLiteral("Van"),   QStringLiteral("Vbn"),
-    QStringLiteral("Vcn"),   QStringLiteral("PFa"),   QStringLiteral("PFb"),
-    QStringLiteral("PFc"),   QStringLiteral("PT"),    QStringLiteral("CT"),
-    QStringLiteral("Modbus"), QStringLiteral("TCP"),  QStringLiteral("RTU"),
-    QStringLiteral("IP"),    QStringLiteral("COM"),   QStringLiteral("English"),
-    QStringLiteral("B"),     QStringLiteral("C"),     QStringLiteral("PC"),
-    QStringLiteral("Ampwright"),
-};
+const QStringList kCodes = QStringLiteral("V A B C kW kvar kVA kWh kvarh kVAh PF THD Hz CO2 kg Va Vb "
+                                          "Vc Ia Ib Ic Van Vbn Vcn PFa PFb PFc PT CT Modbus TCP RTU "
+                                          "IP COM PC English Ampwright")
+                               .split(QLatin1Char(' '));
 
 bool isCaptioned(const QWidget *w)
 {
@@ -44,7 +33,8 @@ bool isCaptioned(const QWidget *w)
 
 QString describe(const QWidget *w)
 {
-    return QStringLiteral("%1 \"%2\"").arg(w->objectName(), caption(w));
+    const QString name = w->objectName().isEmpty() ? captionKeyOf(w).key : w->objectName();
+    return QStringLiteral("%1 \"%2\"").arg(name, caption(w));
 }
 
 // Captions that read "0" (a missing key) and, when english is false, words
@@ -90,13 +80,14 @@ void TestLanguageCaptions::everyPageInEveryLanguage_data()
     QTest::addColumn<QString>("connection");
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("name");
-    for (const char *mode : {"serial", "tcp"}) {
-        const QString connection = QLatin1String(mode) == QLatin1String("serial")
-                                       ? QStringLiteral("RS485(Modbus RTU)")
-                                       : QStringLiteral("Ethernet(TCP)");
-        QTest::addRow("english %s", mode) << connection << "English" << QStringLiteral("english_%1").arg(QLatin1String(mode));
-        QTest::addRow("chinese %s", mode) << connection << "中文" << QStringLiteral("chinese_%1").arg(QLatin1String(mode));
-        QTest::addRow("japanese %s", mode) << connection << "日本語" << QStringLiteral("japanese_%1").arg(QLatin1String(mode));
+    for (const QString &mode : {QStringLiteral("serial"), QStringLiteral("tcp")}) {
+        const QString connection = mode == QLatin1String("serial") ? QStringLiteral("RS485(Modbus RTU)")
+                                                                   : QStringLiteral("Ethernet(TCP)");
+        for (const auto &[language, name] : {std::pair{"English", "english"}, {"中文", "chinese"},
+                                             {"日本語", "japanese"}}) {
+            const QString row = QLatin1String(name) + QLatin1Char('_') + mode;
+            QTest::newRow(qPrintable(row)) << connection << QString::fromUtf8(language) << row;
+        }
     }
 }
 
