@@ -2,11 +2,11 @@
 
 #include "i18n/language_texts.h"
 #include "link/link_state.h"
-#include "loadprofile/block_read.h"
 #include "loadprofile/date_search.h"
 #include "loadprofile/date_serial.h"
 #include "loadprofile/download_panel.h"
 #include "loadprofile/download_state.h"
+#include "loadprofile/record_reads.h"
 #include "modbus/transactions.h"
 #include "polling/poll_cycle.h"
 #include "ui/caption.h"
@@ -124,18 +124,7 @@ void DateRangePanel::cmdReadLP2_Click()
 
 double DateRangePanel::ReadLPDataDateSub(int group, long long record)
 {
-    const auto pointer = loadprofile::recordPointerBytes(record);
-    transactions_.ModbusWriteBytes(link_.SlaveAddress, loadprofile::kRecordPointerRegister, 2,
-                                   pointer, link_.RtuMode);
-    if (!transactions_.LastTransOK)
-        return 0;
-    transactions_.RxData.reset();
-    transactions_.ModbusReadRegisters(link_.SlaveAddress, 4, loadprofile::recordWindowRegister(group),
-                                      3, link_.RtuMode);
-    const auto bytes = transactions_.RxData.bytes();
-    if (!transactions_.LastTransOK || !link_.LinkOnline() || bytes.size() != 6)
-        return 0;
-    return loadprofile::dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
+    return loadprofile::readRecordTime({transactions_, link_}, group, record);
 }
 
 void DateRangePanel::RefreshLPLastTime(int group)

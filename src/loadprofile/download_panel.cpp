@@ -4,6 +4,7 @@
 #include "link/link_state.h"
 #include "loadprofile/block_read.h"
 #include "loadprofile/download_state.h"
+#include "loadprofile/record_reads.h"
 #include "loadprofile/records.h"
 #include "modbus/transactions.h"
 #include "polling/poll_cycle.h"
@@ -30,8 +31,6 @@ std::optional<long long> recordNumber(const QString &text)
     const long long number = text.trimmed().toLongLong(&isNumber);
     return isNumber && number >= 1 ? std::optional(number) : std::nullopt;
 }
-
-constexpr std::uint8_t kInputRegisters = 4;
 
 } // namespace
 
@@ -217,41 +216,21 @@ void DownloadPanel::LPReadBlock()
 {
     if (!file_)
         return;
-    const int g = group();
-    const int channels = state_.LPChannelCount;
-    const int records = loadprofile::recordsInBlock(state_.LPNextRecord, state_.LPLastRecord);
-    if (records == 0)
-        return;
-    const auto pointer = loadprofile::recordPointerBytes(state_.LPNextRecord + 1);
-    transactions_.ModbusWriteBytes(link_.SlaveAddress, loadprofile::kRecordPointerRegister, 2,
-                                   pointer, link_.RtuMode);
-    if (!transactions_.LastTransOK || !link_.LinkOnline())
-        return;
-    transactions_.RxData.reset();
-    transactions_.ModbusReadRegisters(link_.SlaveAddress, kInputRegisters,
-                                      loadprofile::recordWindowRegister(g),
-                                      loadprofile::blockRegisters(channels, records), link_.RtuMode);
-    if (!transactions_.LastTransOK || !link_.LinkOnline() || transactions_.RxData.isEmptyState())
-        return;
     // A block that does not hold all its records is asked for again.
-    const auto block = loadprofile::decodeRecords(transactions_.RxData.bytes(), channels, records);
+    const auto block = loadprofile::readRecordBlock({transactions_, link_}, group(),
+                                                    state_.LPChannelCount, state_.LPNextRecord,
+                                                    state_.LPLastRecord);
     if (!block)
         return;
-    QStringList rows;
-    for (const loadprofile::Record &record : *block) {
-        if (poll_.LPReadByDate) {
-            // Only records of the date range; a later one ends the download
-            // with this block.
-            const double time = loadprofile::recordDateSerial(record);
-            if (time > state_.LPRangeDate[1])
-                state_.LPLastRecord = state_.LPNextRecord;
-            if (time < state_.LPRangeDate[0] || time > state_.LPRangeDate[1])
-                continue;
-        }
-        rows << loadprofile::csvRow(record);
-    }
+    // By date: only records of the range; a later one ends the download with
+    // this block.
+    const loadprofile::BlockRows rows = loadprofile::blockRows(
+        *block, poll_.LPReadByDate ? std::optional(std::pair(state_.LPRangeDate[0], state_.LPRangeDate[1]))
+                                   : std::nullopt);
+    if (rows.pastEnd)
+        state_.LPLastRecord = state_.LPNextRecord;
     QString error;
-    if (!file_->appendRows(rows, &error)) {
+    if (!file_->appendRows(rows.rows, &error)) {
         // The rows already written stay; nothing is read that cannot be kept.
         finish(texts_.LPFClick);
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,

@@ -1,0 +1,72 @@
+#include "loadprofile/record_reads.h"
+
+#include "link/link_state.h"
+#include "loadprofile/block_read.h"
+#include "loadprofile/date_serial.h"
+#include "modbus/transactions.h"
+
+namespace loadprofile {
+
+namespace {
+
+constexpr std::uint8_t kInputRegisters = 4;
+// A record's time stamp: the first three registers of the record window.
+constexpr int kTimeStampRegisters = 3;
+
+// Points the meter's record window at a record; false when that failed.
+bool pointAt(MeterLink meter, long long recordNumber)
+{
+    const auto pointer = recordPointerBytes(recordNumber);
+    meter.transactions.ModbusWriteBytes(meter.link.SlaveAddress, kRecordPointerRegister, 2, pointer,
+                                        meter.link.RtuMode);
+    return meter.transactions.LastTransOK && meter.link.LinkOnline();
+}
+
+} // namespace
+
+double readRecordTime(MeterLink meter, int group, long long recordNumber)
+{
+    if (!pointAt(meter, recordNumber))
+        return 0;
+    modbus::Transactions &tx = meter.transactions;
+    tx.RxData.reset();
+    tx.ModbusReadRegisters(meter.link.SlaveAddress, kInputRegisters, recordWindowRegister(group),
+                           kTimeStampRegisters, meter.link.RtuMode);
+    const auto bytes = tx.RxData.bytes();
+    if (!tx.LastTransOK || !meter.link.LinkOnline() || bytes.size() != 2 * kTimeStampRegisters)
+        return 0;
+    return dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
+}
+
+std::optional<std::vector<Record>> readRecordBlock(MeterLink meter, int group, int channels,
+                                                   long long next, long long last)
+{
+    const int records = recordsInBlock(next, last);
+    if (records == 0 || !pointAt(meter, next + 1))
+        return std::nullopt;
+    modbus::Transactions &tx = meter.transactions;
+    tx.RxData.reset();
+    tx.ModbusReadRegisters(meter.link.SlaveAddress, kInputRegisters, recordWindowRegister(group),
+                           blockRegisters(channels, records), meter.link.RtuMode);
+    if (!tx.LastTransOK || !meter.link.LinkOnline() || tx.RxData.isEmptyState())
+        return std::nullopt;
+    return decodeRecords(tx.RxData.bytes(), channels, records);
+}
+
+BlockRows blockRows(const std::vector<Record> &records,
+                    const std::optional<std::pair<double, double>> &range)
+{
+    BlockRows block;
+    for (const Record &record : records) {
+        if (range) {
+            const double time = recordDateSerial(record);
+            block.pastEnd = block.pastEnd || time > range->second;
+            if (time < range->first || time > range->second)
+                continue;
+        }
+        block.rows << csvRow(record);
+    }
+    return block;
+}
+
+} // namespace loadprofile
