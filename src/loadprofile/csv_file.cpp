@@ -14,6 +14,8 @@ namespace {
 
 const QLatin1String kFolderName("LP Data");
 const QLatin1String kLineEnd("\r\n");
+// Names tried when other downloads keep taking the free one first.
+constexpr int kCreateTries = 100;
 
 bool unsafeInFileName(QChar c)
 {
@@ -60,10 +62,17 @@ std::optional<QString> createIn(const QString &folder, const QString &baseName,
         setError(error, QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
         return std::nullopt;
     }
-    QFile file(freeCsvPath(folder, baseName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        setError(error, fileError(QStringLiteral("Cannot create"), file));
-        return std::nullopt;
+    // A download running beside this one may take the free name first; the
+    // file is then made under the next free name, never over the other.
+    QFile file;
+    for (int tries = 0;; ++tries) {
+        file.setFileName(freeCsvPath(folder, baseName));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (!file.exists() || tries == kCreateTries) {
+            setError(error, fileError(QStringLiteral("Cannot create"), file));
+            return std::nullopt;
+        }
     }
     if (!writeAndClose(file, header, error)) {
         file.remove();
