@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Fails when the program names the phasor control library among its needed
-# shared libraries: the program must find that library at run time through
-# the control registry, never through the dynamic linker.
-# Usage: check_no_control_link.sh <program>
+# Fails when a program names a shared library matching a pattern among its
+# needed libraries (readelf -d): the program must do without it, or reach it
+# only at run time.
+# Usage: check_not_linked.sh <program> <extended regex of library names>
 set -uo pipefail
 
-program=${1:?usage: $0 <program>}
+program=${1:?usage: $0 <program> <pattern>}
+pattern=${2:?usage: $0 <program> <pattern>}
 if [ ! -f "$program" ]; then
   echo "FAIL: $program does not exist" >&2
   exit 1
@@ -26,10 +27,10 @@ if ! printf '%s\n' "$needed" | grep -q '^libQt6Core'; then
   exit 1
 fi
 
-if offending=$(printf '%s\n' "$needed" | grep -i 'gyroscribe'); then
-  echo "FAIL: $program is linked against the control library: $offending" >&2
+if offending=$(printf '%s\n' "$needed" | grep -iE "$pattern"); then
+  echo "FAIL: $program is linked against: $offending" >&2
   exit 1
 fi
 
-echo "OK: $(printf '%s\n' "$needed" | wc -l) needed libraries, none of them the control library"
+echo "OK: $(printf '%s\n' "$needed" | wc -l) needed libraries, none matching $pattern"
 printf '  %s\n' $needed

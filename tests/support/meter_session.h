@@ -66,6 +66,8 @@ public:
         return caption(started->window->controls().find(control, index));
     }
     MainForm &window() const { return *started->window; }
+    // The meter's TCP address (its port is 502); serial port 3 otherwise.
+    QString address() const { return address_; }
 
     std::unique_ptr<MeterSim> meter;
     std::unique_ptr<StartedMainForm> started;

@@ -1,0 +1,141 @@
+#include "cli/lp_download.h"
+
+#include "loadprofile/block_read.h"
+#include "loadprofile/csv_file.h"
+#include "loadprofile/date_search.h"
+#include "loadprofile/date_serial.h"
+#include "loadprofile/record_reads.h"
+#include "modbus/transactions.h"
+
+#include <limits>
+#include <vector>
+
+namespace {
+
+// A block that comes back unusable while the link stays online is asked for
+// again this many times before the download gives up.
+constexpr int kBlockAttempts = 3;
+
+double serialOf(const QDateTime &time)
+{
+    const QDate d = time.date();
+    const QTime t = time.time();
+    return loadprofile::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), 0);
+}
+
+std::optional<long long> numberIn(const QString &text)
+{
+    bool ok = false;
+    const long long n = text.trimmed().toLongLong(&ok);
+    return ok ? std::optional(n) : std::nullopt;
+}
+
+LpResult failed(QString error, LpResult result = {})
+{
+    result.ok = false;
+    result.error = std::move(error);
+    return result;
+}
+
+// The group's status as the poll cycle shows it: channel count, channel
+// codes, valid records. A first cycle after connecting may not have read the
+// group status yet; a second one has.
+bool pollGroupStatus(MeterConnection &meter, int g, QString *error)
+{
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        if (!meter.poll(error))
+            return false;
+        if (!meter.view().text(QStringLiteral("txtLPValidIntervalNum"), g).isEmpty())
+            return true;
+    }
+    *error = QStringLiteral("the meter at %1 shows no load-profile status").arg(meter.address().describe());
+    return false;
+}
+
+} // namespace
+
+LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
+                             const QString &outDir, const LpProgress &progress)
+{
+    const int g = range.group - 1;
+    if (g < 0 || g > 1)
+        return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
+    MeterConnection meter(address);
+    QString error;
+    if (!meter.open(&error) || !pollGroupStatus(meter, g, &error))
+        return failed(error);
+
+    const RecordedView &view = meter.view();
+    const auto channels = numberIn(view.text(QStringLiteral("Text_LP_Data_Counter"), g));
+    if (!channels || *channels < 1 || *channels > loadprofile::kMaxChannels)
+        return failed(QStringLiteral("the meter reports no channels for group %1").arg(range.group));
+    const long long valid = numberIn(view.text(QStringLiteral("txtLPValidIntervalNum"), g)).value_or(0);
+    if (valid < 1)
+        return failed(QStringLiteral("group %1 holds no records").arg(range.group));
+
+    const loadprofile::MeterLink link{meter.transactions(), meter.link()};
+    long long first = 1;
+    long long last = valid;
+    std::optional<std::pair<double, double>> dates;
+    if (range.since) {
+        const double begin = serialOf(*range.since);
+        const double end = range.until ? serialOf(*range.until) : std::numeric_limits<double>::max();
+        const double newest = loadprofile::readRecordTime(link, g, valid);
+        const int perDay = loadprofile::recordsPerDay(view.text(QStringLiteral("txtLPInterval"), 0));
+        const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
+            begin, valid, newest, perDay,
+            [&](long long record) { return loadprofile::readRecordTime(link, g, record); });
+        if (found.outcome != loadprofile::StartRecordSearch::Outcome::Found)
+            return failed(meter.link().LinkOnline()
+                              ? QStringLiteral("the time stamps of group %1 cannot be read").arg(range.group)
+                              : meter.noAnswer());
+        first = found.record;
+        dates = std::pair(begin, end);
+    } else {
+        first = range.from.value_or(1);
+        last = range.to.value_or(valid);
+        if (first < 1 || last < first || last > valid)
+            return failed(QStringLiteral("records %1 to %2 are not in group %3, which holds 1 to %4")
+                              .arg(first).arg(last).arg(range.group).arg(valid));
+    }
+
+    std::vector<int> codes;
+    const QString codeControl = g == 0 ? QStringLiteral("Text_LP_G1_Data") : QStringLiteral("Text_LP_G2_Data");
+    for (int i = 0; i < *channels; ++i)
+        codes.push_back(view.text(codeControl, i).toInt());
+    const std::optional<loadprofile::LoadProfileCsv> file = loadprofile::LoadProfileCsv::create(
+        {outDir, QString()},
+        loadprofile::csvBaseName(view.text(QStringLiteral("txtMeterSerial"), -1), QDate::currentDate(),
+                                 range.group),
+        QDateTime::currentDateTime(), codes, &error);
+    if (!file)
+        return failed(error);
+
+    LpResult result;
+    result.path = file->path();
+    result.firstRecord = first;
+    long long next = first - 1;
+    long long stop = last - 1;
+    int attempts = 0;
+    while (next <= stop) {
+        const auto block = loadprofile::readRecordBlock(link, g, int(*channels), next, stop);
+        if (!block) {
+            if (!meter.link().LinkOnline() || ++attempts >= kBlockAttempts)
+                return failed(meter.noAnswer() + QStringLiteral(" after %1 records").arg(result.records),
+                              result);
+            continue;
+        }
+        attempts = 0;
+        const loadprofile::BlockRows rows = loadprofile::blockRows(*block, dates);
+        if (!file->appendRows(rows.rows, &error))
+            return failed(error, result);
+        result.records += rows.rows.size();
+        if (rows.pastEnd)
+            stop = next;
+        next += loadprofile::kRecordsPerBlock;
+        if (progress)
+            progress(std::min(next, stop + 1) - (first - 1), stop - first + 2);
+    }
+    result.ok = true;
+    return result;
+}

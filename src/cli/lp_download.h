@@ -1,0 +1,35 @@
+#pragma once
+
+#include "cli/meter_connection.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Which records of which group a download asks for: record numbers, or the
+// records stamped from since (to until, or to the newest).
+struct LpRange {
+    int group = 1; // 1 or 2
+    std::optional<long long> from, to;
+    std::optional<QDateTime> since, until;
+};
+
+struct LpResult {
+    bool ok = false;
+    QString path;          // the CSV file, when one was made
+    long long records = 0; // rows written
+    long long firstRecord = 0; // the record the download began at (by date: where the search led)
+    QString error;         // one line, when not ok
+};
+
+// Records done of records asked, whenever a block has been written.
+using LpProgress = std::function<void(long long done, long long asked)>;
+
+// Downloads one meter's records into a new CSV file in outDir: the same name,
+// header lines and rows as the window's download of the same range, the
+// start of a date range found by the same search. Each block's rows are on
+// disk before the next is asked for.
+LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
+                             const QString &outDir, const LpProgress &progress = {});

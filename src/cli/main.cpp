@@ -1,0 +1,332 @@
+// ampwright-cli: scripted reads and batch load-profile downloads, over the
+// same links, transactions, decoders and CSV files as the window.
+#include "cli/batch.h"
+#include "cli/live_values.h"
+#include "cli/meter_list.h"
+#include "link/port_map.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <cstdio>
+#include <mutex>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kOk = 0, kFailed = 1, kUsage = 2;
+
+const char kUsageText[] =
+    "Usage:\n"
+    "  ampwright-cli ports\n"
+    "  ampwright-cli read (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
+    "                     [--every SECONDS] [--format text|json|csv]\n"
+    "  ampwright-cli lp (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
+    "                   --group 1|2 (--from N --to M | --since \"YYYY-MM-DD HH:MM\" [--until ...])\n"
+    "                   [--out DIR]\n"
+    "  ampwright-cli lp --meters FILE [--group ...] [--from ... | --since ...] [--out DIR] [--jobs N]\n"
+    "  ampwright-cli --help | --version\n"
+    "\n"
+    "read   one poll of the meter's live values, or one every SECONDS until interrupted\n"
+    "lp     load-profile records into a CSV file as the window writes it (default folder \"LP Data\")\n"
+    "       A meters file has one meter per line as key=value words: tcp=HOST[:PORT] or rtu=N,\n"
+    "       unit=, baud=, stop-bits=, group=, from=, to=, since=\"...\", until=\"...\"\n"
+    "Serial ports are numbered 1 to 16 (see \"ports\"). Exit codes: 0 done, 1 a meter failed, 2 bad usage.\n";
+
+void out(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int fail(const QString &text, int code)
+{
+    std::fprintf(stderr, "ampwright-cli: %s\n", text.toLocal8Bit().constData());
+    return code;
+}
+
+int usage(const QString &text) { return fail(text + QStringLiteral(" (see --help)"), kUsage); }
+
+bool stderrIsTerminal() { return isatty(fileno(stderr)); }
+
+// One progress line on standard error, rewritten in place; only on a terminal.
+void progressLine(const QString &text)
+{
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> hold(lock);
+    std::fprintf(stderr, "\r%s\033[K", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+void addMeterOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {QStringLiteral("rtu"), QStringLiteral("Serial port number 1-16."), QStringLiteral("N")},
+        {QStringLiteral("baud"), QStringLiteral("Baud rate (19200)."), QStringLiteral("B")},
+        {QStringLiteral("stop-bits"), QStringLiteral("Stop bits 1 or 2 (1)."), QStringLiteral("S")},
+        {QStringLiteral("tcp"), QStringLiteral("Modbus TCP meter."), QStringLiteral("HOST[:PORT]")},
+        {QStringLiteral("unit"), QStringLiteral("Modbus address (15)."), QStringLiteral("U")},
+    });
+}
+
+// The meter named by --rtu/--tcp and the other options over defaults.
+bool meterFromOptions(const QCommandLineParser &p, MeterAddress &a, bool meterRequired, QString *error)
+{
+    const bool rtu = p.isSet(QStringLiteral("rtu"));
+    const bool tcp = p.isSet(QStringLiteral("tcp"));
+    if (rtu && tcp) {
+        *error = QStringLiteral("give --rtu or --tcp, not both");
+        return false;
+    }
+    if (meterRequired && !rtu && !tcp) {
+        *error = QStringLiteral("no meter: give --rtu N or --tcp HOST[:PORT]");
+        return false;
+    }
+    const auto number = [&](const char *option, int lo, int hi, const QString &what, int &into) {
+        if (!p.isSet(QLatin1String(option)))
+            return true;
+        const auto n = cli::parseNumber(p.value(QLatin1String(option)), lo, hi, what, error);
+        into = n.value_or(into);
+        return n.has_value();
+    };
+    if (rtu && !number("rtu", portmap::kFirstPort, portmap::kLastPort, QStringLiteral("the serial port"), a.port))
+        return false;
+    if (tcp && !cli::parseTcp(p.value(QStringLiteral("tcp")), a, error))
+        return false;
+    return number("baud", 1200, 115200, QStringLiteral("the baud rate"), a.baud)
+           && number("stop-bits", 1, 2, QStringLiteral("the stop bits"), a.stopBits)
+           && number("unit", 1, 247, QStringLiteral("the unit"), a.unit);
+}
+
+// Parses a subcommand's arguments; false after reporting a usage error.
+bool parse(QCommandLineParser &parser, const QStringList &args, int *code)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(args)) {
+        *code = usage(parser.errorText());
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *code = usage(QStringLiteral("unexpected \"%1\"").arg(parser.positionalArguments().first()));
+        return false;
+    }
+    return true;
+}
+
+int ports()
+{
+    for (int n = portmap::kFirstPort; n <= portmap::kLastPort; ++n) {
+        const QString device = portmap::deviceForPort(n);
+        QString state = QStringLiteral("not present");
+        if (QFileInfo::exists(device)) {
+            QSerialPort port(device);
+            state = port.open(QIODevice::ReadWrite) ? QStringLiteral("can be opened")
+                                                    : QStringLiteral("cannot be opened: ") + port.errorString();
+        }
+        out(QStringLiteral("%1  %2  %3\n").arg(n, 2).arg(device, -16).arg(state));
+    }
+    return kOk;
+}
+
+// Waits without using the processor.
+void sleepMs(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int read(const QStringList &args)
+{
+    QCommandLineParser p;
+    addMeterOptions(p);
+    p.addOptions({{QStringLiteral("every"), QStringLiteral("Seconds between reads."), QStringLiteral("SECONDS")},
+                  {QStringLiteral("format"), QStringLiteral("text, json or csv."), QStringLiteral("FORMAT"),
+                   QStringLiteral("text")}});
+    int code = kOk;
+    if (!parse(p, args, &code))
+        return code;
+    MeterAddress address;
+    QString error;
+    if (!meterFromOptions(p, address, true, &error))
+        return usage(error);
+    const QString format = p.value(QStringLiteral("format"));
+    if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("csv"))
+        return usage(QStringLiteral("the format is text, json or csv, not \"%1\"").arg(format));
+    int every = 0;
+    if (p.isSet(QStringLiteral("every"))) {
+        const auto n = cli::parseNumber(p.value(QStringLiteral("every")), 1, 86400, QStringLiteral("--every"), &error);
+        if (!n)
+            return usage(error);
+        every = *n;
+    }
+
+    MeterConnection meter(address);
+    if (!meter.open(&error))
+        return fail(error, kFailed);
+    for (bool first = true;; first = false) {
+        QElapsedTimer took;
+        took.start();
+        // A cycle cut short by a garbled answer is tried once more.
+        if (!meter.poll(&error) && !(meter.link().LinkOnline() && meter.poll(&error)))
+            return fail(error, kFailed);
+        const std::vector<LiveValue> values = liveValues(meter.view(), meter.displayBase());
+        if (format == QLatin1String("json"))
+            out(jsonLine(values));
+        else if (format == QLatin1String("csv"))
+            out((first ? csvHeader(values) : QString()) + csvLine(values));
+        else
+            out((first ? QString() : QStringLiteral("\n")) + textLines(values));
+        if (every == 0)
+            return kOk;
+        sleepMs(int(std::max<qint64>(0, every * 1000LL - took.elapsed())));
+    }
+}
+
+int loadProfile(const QStringList &args)
+{
+    QCommandLineParser p;
+    addMeterOptions(p);
+    p.addOptions({
+        {QStringLiteral("group"), QStringLiteral("Load-profile group 1 or 2."), QStringLiteral("G")},
+        {QStringLiteral("from"), QStringLiteral("First record number."), QStringLiteral("N")},
+        {QStringLiteral("to"), QStringLiteral("Last record number."), QStringLiteral("M")},
+        {QStringLiteral("since"), QStringLiteral("Records from this time."), QStringLiteral("YYYY-MM-DD HH:MM")},
+        {QStringLiteral("until"), QStringLiteral("Records up to this time."), QStringLiteral("YYYY-MM-DD HH:MM")},
+        {QStringLiteral("out"), QStringLiteral("Folder of the CSV files."), QStringLiteral("DIR"),
+         QStringLiteral("LP Data")},
+        {QStringLiteral("meters"), QStringLiteral("A file of meters to download."), QStringLiteral("FILE")},
+        {QStringLiteral("jobs"), QStringLiteral("TCP meters at a time (4)."), QStringLiteral("N"), QStringLiteral("4")},
+    });
+    int code = kOk;
+    if (!parse(p, args, &code))
+        return code;
+    const bool batch = p.isSet(QStringLiteral("meters"));
+    cli::MeterJob defaults;
+    QString error;
+    if (!meterFromOptions(p, defaults.address, !batch, &error))
+        return usage(error);
+    const auto number = [&](const char *option, int lo, int hi, const QString &what) {
+        return cli::parseNumber(p.value(QLatin1String(option)), lo, hi, what, &error);
+    };
+    if (p.isSet(QStringLiteral("group"))) {
+        const auto g = number("group", 1, 2, QStringLiteral("the group"));
+        if (!g)
+            return usage(error);
+        defaults.range.group = *g;
+    } else if (!batch) {
+        return usage(QStringLiteral("give the group: --group 1 or --group 2"));
+    }
+    for (const char *option : {"from", "to"}) {
+        if (!p.isSet(QLatin1String(option)))
+            continue;
+        const auto n = number(option, 1, 999999, QStringLiteral("a record number"));
+        if (!n)
+            return usage(error);
+        (QLatin1String(option) == QLatin1String("from") ? defaults.range.from : defaults.range.to) = *n;
+    }
+    for (const char *option : {"since", "until"}) {
+        if (!p.isSet(QLatin1String(option)))
+            continue;
+        const auto date = cli::parseDate(p.value(QLatin1String(option)), &error);
+        if (!date)
+            return usage(error);
+        (QLatin1String(option) == QLatin1String("since") ? defaults.range.since : defaults.range.until) = date;
+    }
+    if (!cli::checkRange(defaults.range, &error))
+        return usage(error);
+    if (!batch && !defaults.range.since && !(defaults.range.from && defaults.range.to))
+        return usage(QStringLiteral("give the records: --from N --to M, or --since \"YYYY-MM-DD HH:MM\""));
+    const QString outDir = p.value(QStringLiteral("out"));
+    const bool showProgress = stderrIsTerminal();
+
+    if (!batch) {
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        const LpResult result = downloadLoadProfile(
+            defaults.address, defaults.range, outDir, [&](long long done, long long asked) {
+                if (!showProgress)
+                    return;
+                const long long left = sinceStart.elapsed() * (asked - done) / std::max(1LL, done) / 1000;
+                progressLine(QStringLiteral("%1/%2 records, %3 s left").arg(done).arg(asked).arg(left));
+            });
+        if (showProgress)
+            progressLine(QString());
+        if (!result.ok)
+            return fail(result.error + (result.path.isEmpty() ? QString() : QStringLiteral("; rows so far in ") + result.path),
+                        kFailed);
+        out(QStringLiteral("%1 records from record %2 on in %3\n")
+                .arg(result.records)
+                .arg(result.firstRecord)
+                .arg(result.path));
+        return kOk;
+    }
+
+    QFile file(p.value(QStringLiteral("meters")));
+    if (!file.open(QIODevice::ReadOnly))
+        return usage(QStringLiteral("cannot read the meters file %1: %2").arg(file.fileName(), file.errorString()));
+    const auto jobs = cli::parseMeterList(QString::fromUtf8(file.readAll()), defaults, &error);
+    if (!jobs)
+        return usage(QStringLiteral("%1: %2").arg(file.fileName(), error));
+    const auto parallel = number("jobs", 1, 64, QStringLiteral("--jobs"));
+    if (!parallel)
+        return usage(error);
+    const std::vector<cli::BatchResult> results =
+        cli::runBatch(*jobs, outDir, *parallel, [&](int done, int total) {
+            if (showProgress)
+                progressLine(QStringLiteral("%1 of %2 meters done").arg(done).arg(total));
+        });
+    if (showProgress)
+        progressLine(QString());
+    out(cli::summaryTable(results));
+    for (const cli::BatchResult &r : results)
+        if (!r.result.ok)
+            return kFailed;
+    return kOk;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ampwright-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(AMPWRIGHT_VERSION));
+    QStringList args = QCoreApplication::arguments();
+    const QString command = args.size() > 1 ? args[1] : QString();
+    if (command.isEmpty() || command == QLatin1String("--help") || command == QLatin1String("-h")
+        || command == QLatin1String("help")) {
+        out(QLatin1String(kUsageText));
+        return command.isEmpty() ? kUsage : kOk;
+    }
+    if (command == QLatin1String("--version")) {
+        out(QStringLiteral("ampwright-cli %1\n").arg(QCoreApplication::applicationVersion()));
+        return kOk;
+    }
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        out(QLatin1String(kUsageText));
+        return kOk;
+    }
+    args.removeAt(1); // the parser sees the program name and the options
+    if (command == QLatin1String("ports"))
+        return args.size() == 1 ? ports() : usage(QStringLiteral("\"ports\" takes no options"));
+    if (command == QLatin1String("read"))
+        return read(args);
+    if (command == QLatin1String("lp"))
+        return loadProfile(args);
+    return usage(QStringLiteral("unknown command \"%1\"").arg(command));
+}

@@ -1,0 +1,106 @@
+#include "cli/meter_connection.h"
+
+#include "link/port_map.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+QString MeterAddress::describe() const
+{
+    const QString where = rtu ? QStringLiteral("serial port %1 (%2)").arg(port).arg(portmap::deviceForPort(port))
+                              : QStringLiteral("%1:%2").arg(host).arg(tcpPort);
+    return QStringLiteral("%1, unit %2").arg(where).arg(unit);
+}
+
+MeterConnection::MeterConnection(const MeterAddress &address) : address_(address)
+{
+    poll_.initialise();
+    QObject::connect(&transactionLink_, &TransactionLink::statusText,
+                     [this](const QString &text) { status_ = text; });
+}
+
+MeterConnection::~MeterConnection()
+{
+    poll_.Timer1Sec.stop();
+    link_.closeAndGoOffline();
+}
+
+QString MeterConnection::noAnswer() const
+{
+    return QStringLiteral("no answer from the meter at %1%2")
+        .arg(address_.describe(), status_.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(status_));
+}
+
+bool MeterConnection::open(QString *error)
+{
+    link_.RtuMode = address_.rtu;
+    link_.SlaveAddress = address_.unit;
+    if (!(address_.rtu ? openSerial(error) : connectTcp(error)))
+        return false;
+    link_.setLinkOnline(true);
+    // The poll runs when asked, not on the window's timer.
+    poll_.Timer1Sec.stop();
+    return true;
+}
+
+bool MeterConnection::openSerial(QString *error)
+{
+    QString why;
+    if (!link_.serial.setPortNumber(address_.port, &why)
+        || !link_.serial.setSettings(
+            QStringLiteral("%1,n,8,%2").arg(address_.baud).arg(address_.stopBits), &why)
+        || !link_.serial.open(&why)) {
+        const QString device = portmap::deviceForPort(address_.port);
+        const QFileInfo file(device);
+        *error = QStringLiteral("cannot open serial port %1 (%2): %3").arg(address_.port).arg(device, why);
+        if (file.exists() && !(file.isReadable() && file.isWritable()))
+            *error += QStringLiteral("; you may not use this device: ask to be added to its group "
+                                     "(\"ls -l %1\" names it, usually dialout), for example with "
+                                     "\"sudo usermod -aG dialout $USER\", then log in again")
+                          .arg(device);
+        return false;
+    }
+    return true;
+}
+
+bool MeterConnection::connectTcp(QString *error)
+{
+    if (!link_.tcp.setRemotePort(address_.tcpPort)) {
+        *error = QStringLiteral("TCP port %1 is not a port number (1 to 65535)").arg(address_.tcpPort);
+        return false;
+    }
+    link_.tcp.setRemoteHost(address_.host);
+    QEventLoop loop;
+    QString failure;
+    QObject::connect(&link_.tcp, &TcpLink::connected, &loop, &QEventLoop::quit);
+    QObject::connect(&link_.tcp, &TcpLink::socketError, &loop, [&](int, const QString &description) {
+        failure = description;
+        loop.quit();
+    });
+    QTimer::singleShot(kConnectTimeoutMs, &loop, [&] {
+        failure = QStringLiteral("no connection within %1 s").arg(kConnectTimeoutMs / 1000);
+        loop.quit();
+    });
+    link_.tcp.connectToMeter();
+    if (!link_.tcp.isConnected())
+        loop.exec();
+    if (link_.tcp.isConnected())
+        return true;
+    link_.tcp.close();
+    *error = QStringLiteral("cannot connect to %1:%2: %3").arg(address_.host).arg(address_.tcpPort).arg(failure);
+    return false;
+}
+
+bool MeterConnection::poll(QString *error)
+{
+    if (!link_.LinkOnline()) {
+        *error = noAnswer();
+        return false;
+    }
+    poll_.Timer1Sec_Timer();
+    if (link_.LinkOnline() && transactions().LastTransOK && !poll_.FirmwareReadPending)
+        return true;
+    *error = noAnswer();
+    return false;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "cli/recorded_view.h"
+#include "link/link_state.h"
+#include "link/transaction_link.h"
+#include "polling/poll_cycle.h"
+
+#include <QString>
+
+// Where a meter is reached and as which unit. Defaults as the window's.
+struct MeterAddress {
+    bool rtu = true;
+    int port = 1;       // serial port number 1..16
+    int baud = 19200;
+    int stopBits = 1;
+    QString host;       // TCP
+    int tcpPort = 502;
+    int unit = 15;      // Modbus address
+
+    // "serial port 3 (/dev/ttyUSB2), unit 15" or "192.168.1.250:502, unit 15".
+    QString describe() const;
+};
+
+// One meter's link, its transactions and a poll cycle that writes into a
+// RecordedView: the window's reading without the window. Use it on one
+// thread; it waits in nested event loops like the window.
+class MeterConnection {
+public:
+    static constexpr int kConnectTimeoutMs = 5000;
+
+    explicit MeterConnection(const MeterAddress &address);
+    ~MeterConnection();
+
+    // Opens the port or connects, and goes online. False with a one-line
+    // reason (and, for a port the user may not open, how to get access).
+    bool open(QString *error);
+
+    // One poll cycle (firmware first, the first time). False when the meter
+    // did not answer, with the reason.
+    bool poll(QString *error);
+
+    const RecordedView &view() const { return view_; }
+    int displayBase() const { return poll_.DisplayBase; }
+    LinkState &link() { return link_; }
+    modbus::Transactions &transactions() { return transactionLink_.transactions(); }
+    const MeterAddress &address() const { return address_; }
+    // Why the link went offline: the transactions' last status text.
+    QString noAnswer() const;
+
+private:
+    bool openSerial(QString *error);
+    bool connectTcp(QString *error);
+
+    MeterAddress address_;
+    LinkState link_;
+    TransactionLink transactionLink_{link_};
+    RecordedView view_;
+    PollCycle poll_{transactionLink_.transactions(), link_, view_};
+    QString status_;
+};

@@ -1,0 +1,162 @@
+#include "cli/meter_list.h"
+
+#include <QRegularExpression>
+
+namespace cli {
+
+std::optional<int> parseNumber(const QString &text, int lowest, int highest, const QString &what,
+                               QString *error)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (ok && n >= lowest && n <= highest)
+        return n;
+    *error = QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                 .arg(what).arg(lowest).arg(highest).arg(text);
+    return std::nullopt;
+}
+
+bool parseTcp(const QString &text, MeterAddress &address, QString *error)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    address.rtu = false;
+    address.host = colon < 0 ? text : text.left(colon);
+    if (address.host.isEmpty()) {
+        *error = QStringLiteral("a TCP meter needs a host, as HOST or HOST:PORT");
+        return false;
+    }
+    if (colon < 0)
+        return true;
+    const auto port = parseNumber(text.mid(colon + 1), 1, 65535, QStringLiteral("the TCP port"), error);
+    address.tcpPort = port.value_or(0);
+    return port.has_value();
+}
+
+std::optional<QDateTime> parseDate(const QString &text, QString *error)
+{
+    QString normal = text.trimmed();
+    normal.replace(QLatin1Char('T'), QLatin1Char(' '));
+    const QDateTime time = QDateTime::fromString(normal, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (time.isValid())
+        return time;
+    *error = QStringLiteral("\"%1\" is not a date and time as YYYY-MM-DD HH:MM").arg(text);
+    return std::nullopt;
+}
+
+bool checkRange(const LpRange &range, QString *error)
+{
+    if ((range.from || range.to) && (range.since || range.until)) {
+        *error = QStringLiteral("choose records by number (from, to) or by date (since, until), not both");
+        return false;
+    }
+    if (range.until && !range.since) {
+        *error = QStringLiteral("an end date needs a begin date (since)");
+        return false;
+    }
+    if (range.since && range.until && *range.until < *range.since) {
+        *error = QStringLiteral("the end date lies before the begin date");
+        return false;
+    }
+    if (range.from && range.to && *range.to < *range.from) {
+        *error = QStringLiteral("the last record number is smaller than the first");
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Words separated by blanks; a double-quoted part may hold blanks.
+QStringList words(const QString &line)
+{
+    static const QRegularExpression word(QStringLiteral(R"((?:[^\s"]+|"[^"]*")+)"));
+    QStringList out;
+    for (auto m = word.globalMatch(line); m.hasNext();)
+        out << m.next().captured().remove(QLatin1Char('"'));
+    return out;
+}
+
+bool applyWord(const QString &key, const QString &value, MeterJob &job, bool &placed, QString *error)
+{
+    if (key == QLatin1String("tcp")) {
+        placed = true;
+        return parseTcp(value, job.address, error);
+    }
+    std::optional<int> n;
+    std::optional<QDateTime> date;
+    if (key == QLatin1String("rtu")) {
+        placed = true;
+        job.address.rtu = true;
+        n = parseNumber(value, 1, 16, QStringLiteral("the serial port"), error);
+        job.address.port = n.value_or(0);
+    } else if (key == QLatin1String("unit")) {
+        n = parseNumber(value, 1, 247, QStringLiteral("the unit"), error);
+        job.address.unit = n.value_or(0);
+    } else if (key == QLatin1String("baud")) {
+        n = parseNumber(value, 1200, 115200, QStringLiteral("the baud rate"), error);
+        job.address.baud = n.value_or(0);
+    } else if (key == QLatin1String("stop-bits")) {
+        n = parseNumber(value, 1, 2, QStringLiteral("the stop bits"), error);
+        job.address.stopBits = n.value_or(0);
+    } else if (key == QLatin1String("group")) {
+        n = parseNumber(value, 1, 2, QStringLiteral("the group"), error);
+        job.range.group = n.value_or(0);
+    } else if (key == QLatin1String("from") || key == QLatin1String("to")) {
+        n = parseNumber(value, 1, 999999, QStringLiteral("a record number"), error);
+        (key == QLatin1String("from") ? job.range.from : job.range.to) = n.value_or(0);
+    } else if (key == QLatin1String("since") || key == QLatin1String("until")) {
+        date = parseDate(value, error);
+        (key == QLatin1String("since") ? job.range.since : job.range.until) = date;
+        return date.has_value();
+    } else {
+        *error = QStringLiteral("unknown word \"%1\"").arg(key);
+        return false;
+    }
+    return n.has_value();
+}
+
+} // namespace
+
+std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const MeterJob &defaults,
+                                                    QString *error)
+{
+    std::vector<MeterJob> jobs;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        MeterJob job = defaults;
+        job.line = int(i + 1);
+        bool placed = false;
+        QString why;
+        bool ok = true;
+        for (const QString &word : words(line)) {
+            const qsizetype equals = word.indexOf(QLatin1Char('='));
+            if (equals <= 0) {
+                why = QStringLiteral("\"%1\" is not key=value").arg(word);
+                ok = false;
+            } else {
+                ok = applyWord(word.left(equals), word.mid(equals + 1), job, placed, &why);
+            }
+            if (!ok)
+                break;
+        }
+        if (ok && !placed) {
+            why = QStringLiteral("no meter: give tcp=HOST[:PORT] or rtu=N");
+            ok = false;
+        }
+        if (!ok || !checkRange(job.range, &why)) {
+            *error = QStringLiteral("line %1: %2").arg(job.line).arg(why);
+            return std::nullopt;
+        }
+        jobs.push_back(job);
+    }
+    if (jobs.empty()) {
+        *error = QStringLiteral("the meters file lists no meter");
+        return std::nullopt;
+    }
+    return jobs;
+}
+
+} // namespace cli

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "cli/lp_download.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// The pieces of a meter and a range, as typed on the command line or in a
+// meters file. Each parse returns nothing and sets error (one line) when the
+// text does not fit.
+namespace cli {
+
+std::optional<int> parseNumber(const QString &text, int lowest, int highest, const QString &what,
+                               QString *error);
+// "HOST" or "HOST:PORT" into address.host / address.tcpPort.
+bool parseTcp(const QString &text, MeterAddress &address, QString *error);
+// "YYYY-MM-DD HH:MM" (or with a "T" between date and time).
+std::optional<QDateTime> parseDate(const QString &text, QString *error);
+// A range must be records by number or by date, not both; a date range must
+// not end before it begins.
+bool checkRange(const LpRange &range, QString *error);
+
+// One line of a meters file: the meter and the range to download.
+struct MeterJob {
+    int line = 0;
+    MeterAddress address;
+    LpRange range;
+};
+
+// A meters file: one meter per line, as key=value words,
+//   tcp=HOST[:PORT] | rtu=N   [unit=U] [baud=B] [stop-bits=S]
+//   [group=1|2] [from=N] [to=M] [since="YYYY-MM-DD HH:MM"] [until="..."]
+// Blank lines and lines starting with "#" are skipped. What a line leaves
+// out comes from defaults. Nothing, with the line number in error, when a
+// line does not fit.
+std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const MeterJob &defaults,
+                                                    QString *error);
+
+} // namespace cli

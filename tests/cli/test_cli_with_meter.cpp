@@ -1,0 +1,215 @@
+// ampwright-cli against the simulated meter, beside the window on the same
+// meter: the same live values, the same CSV file, the same start of a date
+// range; and a batch that goes on past a meter that never answers.
+#include "cli/live_values.h"
+#include "loadprofile/date_serial.h"
+#include "loadprofile/download_state.h"
+#include "meter_session.h"
+#include "polling/poll_cycle.h"
+#include "polling/poll_view.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run runCli(const QStringList &args)
+{
+    QProcess tool;
+    tool.start(QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")), args);
+    if (!tool.waitForFinished(120000))
+        tool.kill();
+    return {tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput()),
+            QString::fromLocal8Bit(tool.readAllStandardError())};
+}
+
+// The window's texts, read with the tool's names for them.
+class WindowTexts : public PollView {
+public:
+    explicit WindowTexts(const MainForm &window) : window_(window) {}
+    QString text(const QString &control, int index) const override
+    {
+        return caption(window_.controls().find(control, index));
+    }
+    void setText(const QString &, int, const QString &) override {}
+    void setEnabled(const QString &, int, bool) override {}
+    void setVisible(const QString &, int, bool) override {}
+    bool isChecked(const QString &, int) const override { return false; }
+    void setTabEnabled(const QString &, int, int, bool) override {}
+    void setListItems(const QString &, int, const QStringList &, int) override {}
+
+private:
+    const MainForm &window_;
+};
+
+QByteArrayList linesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList{};
+}
+
+QString onlyFileIn(const QString &folder)
+{
+    const QStringList files = QDir(folder).entryList(QDir::Files);
+    return files.size() == 1 ? QDir(folder).filePath(files.first()) : QString();
+}
+
+} // namespace
+
+class TestCliWithMeter : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        session_ = std::make_unique<testsupport::MeterSession>();
+        dir_ = std::make_unique<QTemporaryDir>();
+        // The window's folder: its language file, and room for "LP Data".
+        for (const char *name : {"english.ini", "titlee.txt"})
+            QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
+                        dir_->filePath(QLatin1String(name)));
+    }
+    void cleanup()
+    {
+        session_.reset();
+        dir_.reset();
+    }
+    void readShowsWhatTheWindowShows();
+    void downloadWritesTheWindowsFile_data();
+    void downloadWritesTheWindowsFile();
+    void dateRangeStartsWhereTheWindowsDoes();
+    void batchGoesOnPastAMeterThatNeverAnswers();
+
+private:
+    // The window online with the meter, its group 1 of 100 records listed.
+    bool windowOnline(const QString &programDir)
+    {
+        return session_->openWindow(programDir) && session_->goOnline([&] {
+            return session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->count() == 100;
+        });
+    }
+    std::unique_ptr<testsupport::MeterSession> session_;
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestCliWithMeter::readShowsWhatTheWindowShows()
+{
+    QVERIFY2(session_->startMeter({}, true), qPrintable(session_->error()));
+    const Run run = runCli({QStringLiteral("read"), QStringLiteral("--tcp"), session_->address(),
+                            QStringLiteral("--format"), QStringLiteral("json")});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QJsonObject read = QJsonDocument::fromJson(run.out.toUtf8()).object();
+
+    QVERIFY(windowOnline(testsupport::binDir()));
+    QVERIFY(QTest::qWaitFor([&] { return !session_->shown(QStringLiteral("txt_kWh"), 20).isEmpty(); }));
+    const auto shown = liveValues(WindowTexts(session_->window()), session_->window().poll().DisplayBase);
+    QCOMPARE(qsizetype(read.size()), qsizetype(shown.size()));
+    for (const LiveValue &v : shown) {
+        if (v.name != QLatin1String("meter_time")) // the clock runs on
+            QCOMPARE(read.value(v.name).toString(), v.text);
+    }
+    QVERIFY(!read.value(QStringLiteral("kwh_delivered")).toString().isEmpty());
+}
+
+void TestCliWithMeter::downloadWritesTheWindowsFile_data()
+{
+    QTest::addColumn<bool>("tcp");
+    QTest::newRow("serial") << false;
+    QTest::newRow("tcp") << true;
+}
+
+void TestCliWithMeter::downloadWritesTheWindowsFile()
+{
+    QFETCH(bool, tcp);
+    QVERIFY2(session_->startMeter({}, tcp), qPrintable(session_->error()));
+    QVERIFY(windowOnline(dir_->path()));
+    session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->setCurrentIndex(0);
+    session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(49);
+    session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
+    QVERIFY(QTest::qWaitFor([&] { return session_->shown(QStringLiteral("Text6")).contains(u'\uFF01'); }, 60000));
+    session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click(); // frees the port
+    const QString windowFile = onlyFileIn(dir_->filePath(QStringLiteral("LP Data")));
+
+    const QString out = dir_->filePath(QStringLiteral("cli"));
+    const QStringList meter = tcp ? QStringList{QStringLiteral("--tcp"), session_->address()}
+                                  : QStringList{QStringLiteral("--rtu"), QStringLiteral("3")};
+    const Run run = runCli(QStringList{QStringLiteral("lp")} + meter
+                           + QStringList{QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--from"),
+                                         QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("50"),
+                                         QStringLiteral("--out"), out});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QString cliFile = onlyFileIn(out);
+    QCOMPARE(QFileInfo(cliFile).fileName(), QFileInfo(windowFile).fileName());
+    const QByteArrayList expected = linesOf(windowFile);
+    QCOMPARE(expected.size(), 2 + 50 + 1);
+    QCOMPARE(linesOf(cliFile).mid(1), expected.mid(1)); // line 1 holds the time of writing
+}
+
+void TestCliWithMeter::dateRangeStartsWhereTheWindowsDoes()
+{
+    QVERIFY2(session_->startMeter({}, true), qPrintable(session_->error()));
+    QVERIFY(windowOnline(dir_->path()));
+    MainForm &window = session_->window();
+    window.download().LPRangeDate = {loadprofile::dateSerial(2024, 3, 1, 6, 7, 0),
+                                     loadprofile::dateSerial(2024, 3, 1, 7, 0, 0)};
+    session_->started->control<QPushButton>(QStringLiteral("cmdReadLP2"))->click();
+    QVERIFY(QTest::qWaitFor([&] { return window.download().LPDownloading; }, 60000));
+    const QString windowStart =
+        session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->currentText();
+    QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading; }, 60000));
+    session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
+
+    const Run run = runCli({QStringLiteral("lp"), QStringLiteral("--tcp"), session_->address(),
+                            QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--since"),
+                            QStringLiteral("2024-03-01 06:07"), QStringLiteral("--until"),
+                            QStringLiteral("2024-03-01 07:00"), QStringLiteral("--out"), dir_->filePath(QStringLiteral("cli"))});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const auto started = QRegularExpression(QStringLiteral("^(\\d+) records from record (\\d+) on")).match(run.out);
+    QVERIFY2(started.hasMatch(), qPrintable(run.out));
+    QCOMPARE(started.captured(2), windowStart);
+    QCOMPARE(started.captured(1), QStringLiteral("4")); // 06:15, 06:30, 06:45, 07:00
+    QCOMPARE(linesOf(onlyFileIn(dir_->filePath(QStringLiteral("cli")))).mid(1),
+             linesOf(onlyFileIn(dir_->filePath(QStringLiteral("LP Data")))).mid(1));
+}
+
+void TestCliWithMeter::batchGoesOnPastAMeterThatNeverAnswers()
+{
+    testsupport::MeterSim meters[3];
+    for (int m = 0; m < 3; ++m) {
+        QStringList options{QStringLiteral("--tcp"), QStringLiteral("127.0.63.%1:502").arg(m + 1)};
+        if (m == 1)
+            options << QStringLiteral("--fault") << QStringLiteral("drop@every=1");
+        QVERIFY2(meters[m].start(options), qPrintable(meters[m].errorString()));
+    }
+    QFile list(dir_->filePath(QStringLiteral("meters.txt")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("# three meters, the second never answers\n"
+               "tcp=127.0.63.1 from=1 to=8\ntcp=127.0.63.2:502\ntcp=127.0.63.3 unit=15 group=1\n");
+    list.close();
+
+    const QString out = dir_->filePath(QStringLiteral("batch"));
+    const Run run = runCli({QStringLiteral("lp"), QStringLiteral("--meters"), list.fileName(),
+                            QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--from"),
+                            QStringLiteral("2"), QStringLiteral("--to"), QStringLiteral("5"), QStringLiteral("--out"), out});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4); // heading and a line per meter
+    QVERIFY2(lines[1].contains(QLatin1String("127.0.63.1:502")) && lines[1].contains(QLatin1String("      8  ")),
+             qPrintable(lines[1]));
+    QVERIFY2(lines[2].contains(QLatin1String("127.0.63.2:502")) && lines[2].contains(QLatin1String("FAILED: no answer")),
+             qPrintable(lines[2]));
+    QVERIFY2(lines[3].contains(QLatin1String("127.0.63.3:502")) && lines[3].contains(QLatin1String("      4  ")),
+             qPrintable(lines[3]));
+}
+
+QTEST_MAIN(TestCliWithMeter)
+#include "test_cli_with_meter.moc"
