@@ -60,6 +60,7 @@ private slots:
     void init();
     void cleanup();
     void registerWithTheToolThenCreateByProgId();
+    void userRegistryFirstThenTheSystems();
     void creationFailures_data();
     void creationFailures();
     void eventsAndMessagesReachTheHost();
@@ -90,6 +91,32 @@ void TestControlHosting::cleanup()
 {
     qunsetenv("CONTROL_REGISTRY");
     dir.reset();
+}
+
+// Without CONTROL_REGISTRY a lookup reads the user's registry, then the
+// system-wide one an installed package writes.
+void TestControlHosting::userRegistryFirstThenTheSystems()
+{
+    const QString user = dir->filePath(QStringLiteral("home"));
+    const QString system = dir->filePath(QStringLiteral("etc-xdg"));
+    const auto registerIn = [](const QString &folder, const QString &library) {
+        qputenv("CONTROL_REGISTRY", QFile::encodeName(folder + QStringLiteral("/control-hosting/registry.ini")));
+        registerAs(CLSID_Phaser, library);
+        qunsetenv("CONTROL_REGISTRY");
+    };
+    qunsetenv("CONTROL_REGISTRY");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(user));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system));
+    const auto lookedUp = [] { return hosting::findRegistration(progId); };
+
+    QVERIFY(!lookedUp().registration);
+    QVERIFY2(lookedUp().error.contains(user) && lookedUp().error.contains(system), qPrintable(lookedUp().error));
+    registerIn(system, QStringLiteral("/usr/lib/ampwright/libgyroscribe.so"));
+    QCOMPARE(lookedUp().registration->libraryPath, QStringLiteral("/usr/lib/ampwright/libgyroscribe.so"));
+    registerIn(user, libraryFile);
+    QCOMPARE(lookedUp().registration->libraryPath, libraryFile);
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CONFIG_DIRS");
 }
 
 void TestControlHosting::registerWithTheToolThenCreateByProgId()

@@ -83,9 +83,12 @@ Status removeRegistration(const QUuid &classId, const QString &progId)
     return registry.status() == QSettings::NoError ? Status::Ok : Status::AccessDenied;
 }
 
-RegistrationLookup findRegistration(const QString &progId)
+namespace {
+
+// The lookup in one registry file; an error sentence when it has no usable
+// entry for the ProgID.
+RegistrationLookup findRegistrationIn(const QString &path, const QString &progId)
 {
-    const QString path = controlRegistryPath();
     const QString where = QDir::toNativeSeparators(path);
     if (!QFileInfo::exists(path))
         return {std::nullopt,
@@ -114,6 +117,32 @@ RegistrationLookup findRegistration(const QString &progId)
                                "\"%1\"; register its library again.")
                     .arg(progId, where)};
     return {found, QString()};
+}
+
+} // namespace
+
+QStringList controlRegistryLookupPaths()
+{
+    if (!qEnvironmentVariable("CONTROL_REGISTRY").isEmpty())
+        return {controlRegistryPath()};
+    QStringList paths{controlRegistryPath()};
+    const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+    for (qsizetype i = 1; i < folders.size(); ++i)
+        paths << folders[i] + QStringLiteral("/control-hosting/registry.ini");
+    return paths;
+}
+
+RegistrationLookup findRegistration(const QString &progId)
+{
+    QStringList errors;
+    for (const QString &path : controlRegistryLookupPaths()) {
+        RegistrationLookup found = findRegistrationIn(path, progId);
+        if (found.registration)
+            return found;
+        errors << found.error;
+    }
+    // The user's own registry says why first; the system's follow.
+    return {std::nullopt, errors.join(QLatin1Char(' '))};
 }
 
 } // namespace hosting

@@ -7,6 +7,10 @@
 //
 // File: the path in the environment variable CONTROL_REGISTRY when it is set,
 // else control-hosting/registry.ini in the user's configuration folder.
+// Lookups without CONTROL_REGISTRY read the user's file first, then the
+// system-wide ones in the configuration folders of the system
+// (/etc/xdg/control-hosting/registry.ini), which an installed package
+// writes, so that no user needs to register the control.
 //
 //   [ProgIDs]
 //   GyroscribeLib.Phaser=5d849f06-c2c3-476e-9a5b-9cfee9d75c71
@@ -19,6 +23,7 @@
 #include "phasorctl/hosting/status.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <optional>
@@ -32,7 +37,10 @@ struct ClassRegistration {
     QUuid typeLibrary;
 };
 
+// The file registrations are written to.
 QString controlRegistryPath();
+// The files lookups read, in order.
+QStringList controlRegistryLookupPaths();
 
 // Adds or replaces the entries of one class. AccessDenied when the file
 // cannot be written.
