@@ -3,7 +3,6 @@
 #include "link/port_map.h"
 
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 
 QString MeterAddress::describe() const
@@ -52,9 +51,8 @@ bool MeterConnection::openSerial(QString *error)
             QStringLiteral("%1,n,8,%2").arg(address_.baud).arg(address_.stopBits), &why)
         || !link_.serial.open(&why)) {
         const QString device = portmap::deviceForPort(address_.port);
-        const QFileInfo file(device);
         *error = QStringLiteral("cannot open serial port %1 (%2): %3").arg(address_.port).arg(device, why);
-        if (file.exists() && !(file.isReadable() && file.isWritable()))
+        if (link_.serial.openDenied())
             *error += QStringLiteral("; you may not use this device: ask to be added to its group "
                                      "(\"ls -l %1\" names it, usually dialout), for example with "
                                      "\"sudo usermod -aG dialout $USER\", then log in again")

@@ -64,6 +64,8 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPFolderFallback),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPFileError),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_LPDateUnreadable),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_PortDenied),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_PortDenied2),
     AMPWRIGHT_SLOT("Harmonicini", harmonic_Order),
     AMPWRIGHT_SLOT("Harmonicini", harmonic_Unit),
 };

@@ -37,6 +37,9 @@ struct LanguageTexts {
     // went to instead of the program's, a CSV file that cannot be written.
     QString rightdown_LPNumberInvalid, rightdown_LPChannelsInvalid, rightdown_LPFolderFallback,
         rightdown_LPFileError, rightdown_LPDateUnreadable;
+    // A serial port the user may not open (%1 is its device), and how to
+    // get access.
+    QString rightdown_PortDenied, rightdown_PortDenied2;
 
     // [Harmonicini], keys of our own: the axes of the harmonic chart.
     QString harmonic_Order, harmonic_Unit;

@@ -197,8 +197,12 @@ bool ConnectionPanel::goOnline()
 
 void ConnectionPanel::errorPath()
 {
-    messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
-                   link_.RtuMode ? texts_.rightdown_Box9 : texts_.rightdown_Box12);
+    // A port the user may not open says so, and how to get access.
+    const QString text = !link_.RtuMode          ? texts_.rightdown_Box12
+                         : link_.serial.openDenied() ? texts_.rightdown_PortDenied.arg(link_.serial.deviceName())
+                                                           + QLatin1Char('\n') + texts_.rightdown_PortDenied2
+                                                     : texts_.rightdown_Box9;
+    messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, text);
     // The port is left as it is: the next connect closes and reopens it.
     if (link_.LinkOnline())
         link_.setLinkOnline(false);

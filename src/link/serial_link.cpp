@@ -149,7 +149,9 @@ bool SerialLink::open(QString *error)
         return false;
     }
     port_.setPortName(deviceName());
+    openDenied_ = false;
     if (!port_.open(QIODevice::ReadWrite)) {
+        openDenied_ = port_.error() == QSerialPort::PermissionError;
         setError(error, port_.errorString());
         return false;
     }

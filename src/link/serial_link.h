@@ -25,6 +25,8 @@ public:
     QString settings() const { return settings_; }
 
     bool open(QString *error = nullptr);
+    // The last open failed because the user may not use the device.
+    bool openDenied() const { return openDenied_; }
     void close();
 
     bool isOpen() const override;
@@ -47,6 +49,7 @@ private:
     bool applySettings(QString *error);
 
     QSerialPort port_;
+    bool openDenied_ = false;
     int portNumber_ = 1;
     QString settings_ = QStringLiteral("9600,n,8,1");
 };

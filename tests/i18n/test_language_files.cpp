@@ -45,7 +45,8 @@ const Key kMessageKeys[] = {
     {"strmsgboxini", "rightdown_RatioInvalid"}, {"strmsgboxini", "rightdown_CO2Invalid"},
     {"strmsgboxini", "rightdown_LPNumberInvalid"}, {"strmsgboxini", "rightdown_LPChannelsInvalid"},
     {"strmsgboxini", "rightdown_LPFolderFallback"}, {"strmsgboxini", "rightdown_LPFileError"},
-    {"strmsgboxini", "rightdown_LPDateUnreadable"}, {"Harmonicini", "harmonic_Order"},
+    {"strmsgboxini", "rightdown_LPDateUnreadable"}, {"strmsgboxini", "rightdown_PortDenied"},
+    {"strmsgboxini", "rightdown_PortDenied2"}, {"Harmonicini", "harmonic_Order"},
     {"Harmonicini", "harmonic_Unit"},
 };
 
