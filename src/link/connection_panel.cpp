@@ -8,6 +8,7 @@
 #include "i18n/language_texts.h"
 #include "link/connection_row.h"
 #include "link/ip_address.h"
+#include "link/port_map.h"
 #include "link/link_state.h"
 
 #include <QLabel>
@@ -102,6 +103,8 @@ void ConnectionPanel::Combo_CommPort_Click()
     // A text that is no port number is reported when the user connects.
     if (readInteger(commPort_->currentText(), number))
         link_.serial.setPortNumber(number);
+    // The list's tip names the device the chosen number stands for.
+    commPort_->setToolTip(portmap::deviceForPort(number));
 }
 
 void ConnectionPanel::Combo_BaudRate_Sel_Click()

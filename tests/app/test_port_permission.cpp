@@ -54,6 +54,7 @@ void TestPortPermission::windowSaysHowToGetAccess()
     QVERIFY(started.loaded);
     auto *ports = started.control<QComboBox>(QStringLiteral("Combo_CommPort"));
     ports->setCurrentIndex(ports->findText(QStringLiteral("3")));
+    QCOMPARE(ports->toolTip(), device_); // the device the number stands for
     started.control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
 
     const auto lang = i18n::Language(file);
