@@ -2,6 +2,7 @@
 
 #include "link/port_map.h"
 
+#include <QFile>
 #include <QStringList>
 
 #ifdef Q_OS_UNIX
@@ -65,6 +66,18 @@ void setError(QString *error, const QString &text)
 }
 
 } // namespace
+
+// A port that another program holds open reports the same error as one the
+// user may not open; only the device's own permissions tell them apart.
+bool SerialLink::deviceRefusesUser() const
+{
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(deviceName());
+    return ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    return false; // no group to join elsewhere
+#endif
+}
 
 SerialLink::SerialLink(QObject *parent) : QObject(parent)
 {
@@ -151,7 +164,7 @@ bool SerialLink::open(QString *error)
     port_.setPortName(deviceName());
     openDenied_ = false;
     if (!port_.open(QIODevice::ReadWrite)) {
-        openDenied_ = port_.error() == QSerialPort::PermissionError;
+        openDenied_ = port_.error() == QSerialPort::PermissionError && deviceRefusesUser();
         setError(error, port_.errorString());
         return false;
     }

@@ -47,6 +47,7 @@ private:
     // Bytes received by the driver and not yet read from it.
     int driverCount() const;
     bool applySettings(QString *error);
+    bool deviceRefusesUser() const;
 
     QSerialPort port_;
     bool openDenied_ = false;
