@@ -4,8 +4,9 @@
 //  - the program's CPU time / wall time while polling,
 //  - its resident memory after one minute and at the end of the run.
 //
-//   bench_poll_cycle [--minutes N] [--harmonics] [--chart]   (default 5 minutes;
-//   --harmonics reads voltage a's spectrum each cycle, --chart also draws it)
+//   bench_poll_cycle [--minutes N] [--harmonics] [--chart] [--log]   (default 5
+//   minutes; --harmonics reads voltage a's spectrum each cycle, --chart also
+//   draws it, --log shows the communication log window while polling)
 
 #include "counting_serial.h"
 #include "link/link_state.h"
@@ -19,6 +20,9 @@
 #include "polling/measurement_panel.h"
 #include "polling/poll_cycle.h"
 #include "polling/widget_poll_view.h"
+#include "i18n/language_texts.h"
+#include "link/traffic_window.h"
+#include "recording_messages.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -102,7 +106,8 @@ struct RunResult {
     bool failed = false;
 };
 
-RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonics, bool drawn)
+RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonics, bool drawn,
+                  bool logged)
 {
     RunResult result;
     testsupport::MeterSim sim;
@@ -142,6 +147,14 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonic
     if (drawn) {
         chart = std::make_unique<HarmonicChart>(poll, nullptr);
         chart->show();
+    }
+    // With --log the communication log is open, and so fed every frame.
+    const i18n::LanguageTexts texts;
+    testsupport::RecordingMessages messages;
+    std::unique_ptr<TrafficWindow> log;
+    if (logged) {
+        log = std::make_unique<TrafficWindow>(tx, texts, messages, nullptr);
+        log->show();
     }
     poll.FirmwareReadPending = true;
     poll.Timer1Sec_Timer(); // the firmware read and the choice of panel
@@ -194,6 +207,7 @@ int main(int argc, char *argv[])
         minutes = args[at + 1].toDouble();
     const bool harmonics = args.contains(QStringLiteral("--harmonics"));
     const bool drawn = args.contains(QStringLiteral("--chart"));
+    const bool logged = args.contains(QStringLiteral("--log"));
 
     QTemporaryDir comDir;
     qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
@@ -202,7 +216,7 @@ int main(int argc, char *argv[])
     for (int baud : {9600, 19200}) {
         // The long run (memory over time) at the faster rate; a shorter one at 9600.
         const double seconds = baud == 19200 ? minutes * 60 : 40;
-        const RunResult r = pollFor(baud, seconds, comDir.path(), harmonics || drawn, drawn);
+        const RunResult r = pollFor(baud, seconds, comDir.path(), harmonics || drawn, drawn, logged);
         if (r.failed) {
             std::printf("%5d baud: polling failed after %d cycles\n", baud, r.cycles);
             ok = false;

@@ -3,6 +3,7 @@
 #include "app/language_sel_form.h"
 #include "app/main_page.h"
 #include "app/page_layout.h"
+#include "ui/named_controls.h"
 #include "app/startup_lists.h"
 #include "config/display_setting_panel.h"
 #include "config/setting_panel.h"
@@ -10,6 +11,7 @@
 #include "link/connection_panel.h"
 #include "link/port_scan.h"
 #include "link/socket_events.h"
+#include "link/traffic_window.h"
 #include "link/transaction_link.h"
 #include "loadprofile/date_range_panel.h"
 #include "loadprofile/download_panel.h"
@@ -28,6 +30,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 
@@ -108,6 +111,20 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
                 applyLanguageTexts();
             });
     wirePageButtons();
+
+    // The communication log: a button beside the status line and Ctrl+L.
+    traffic_ = new TrafficWindow(transactions(), language_->texts(), messages_, this);
+    auto *log = makeKeyed<QPushButton>(this, "Log", "trafficini", "traffic_Button");
+    log->setObjectName(QStringLiteral("cmdTraffic"));
+    log->setToolTip(QStringLiteral("Ctrl+L"));
+    statusBar()->addPermanentWidget(log);
+    const auto openLog = [this] {
+        traffic_->show();
+        traffic_->raise();
+        traffic_->activateWindow();
+    };
+    connect(log, &QPushButton::clicked, this, openLog);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this), &QShortcut::activated, this, openLog);
 
     resize(1180, 860);
 }

@@ -24,6 +24,7 @@ class PortScan;
 class DisplaySettingPanel;
 class SettingPanel;
 class SocketEvents;
+class TrafficWindow;
 class TransactionLink;
 class WidgetPollView;
 namespace i18n {
@@ -74,6 +75,7 @@ public:
     const i18n::LanguageFiles &languageFiles() const { return files_; }
     const WindowTitles &titles() const { return titles_; }
     PageScroller &pageScroller() { return *pageScroller_; }
+    TrafficWindow &traffic() { return *traffic_; }
 
 signals:
     // The window has been closed: the program ends.
@@ -114,4 +116,5 @@ private:
     std::unique_ptr<DownloadPanel> downloadPanel_;
     std::unique_ptr<DateRangePanel> dateRange_;
     HarmonicChart *harmonicChart_ = nullptr;
+    TrafficWindow *traffic_ = nullptr;
 };

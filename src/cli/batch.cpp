@@ -8,7 +8,7 @@
 namespace cli {
 
 std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
-                                  int parallel, const std::function<void(int, int)> &finished)
+                                  int parallel, bool log, const std::function<void(int, int)> &finished)
 {
     // A lane is one serial port's meters, or one TCP meter.
     QMap<QString, std::vector<std::size_t>> lanes;
@@ -24,7 +24,9 @@ std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QStri
         pool.start([&, lane] {
             // Each meter's link lives and waits on this lane's thread.
             for (std::size_t i : lane) {
-                results[i] = {jobs[i], downloadLoadProfile(jobs[i].address, jobs[i].range, outDir)};
+                StderrTraffic traffic(QStringLiteral("[%1] ").arg(jobs[i].line));
+                results[i] = {jobs[i], downloadLoadProfile(jobs[i].address, jobs[i].range, outDir, {},
+                                                           log ? &traffic : nullptr)};
                 const int count = ++done;
                 if (finished)
                     finished(count, int(jobs.size()));

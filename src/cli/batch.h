@@ -16,8 +16,10 @@ struct BatchResult {
 // parallel, at most `parallel` at a time; meters on one serial port one after
 // the other. A meter that fails does not stop the others. finished(done,
 // total) is called, from any thread, each time a meter is done.
+// log: each meter's traffic on standard error, its lines led by its line
+// number in the file.
 std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
-                                  int parallel,
+                                  int parallel, bool log = false,
                                   const std::function<void(int done, int total)> &finished = {});
 
 // One line per meter: its line in the file, where it is, and the file and

@@ -55,12 +55,13 @@ bool pollGroupStatus(MeterConnection &meter, int g, QString *error)
 } // namespace
 
 LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
-                             const QString &outDir, const LpProgress &progress)
+                             const QString &outDir, const LpProgress &progress,
+                             modbus::TrafficObserver *log)
 {
     const int g = range.group - 1;
     if (g < 0 || g > 1)
         return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
-    MeterConnection meter(address);
+    MeterConnection meter(address, log);
     QString error;
     if (!meter.open(&error) || !pollGroupStatus(meter, g, &error))
         return failed(error);

@@ -32,4 +32,5 @@ using LpProgress = std::function<void(long long done, long long asked)>;
 // start of a date range found by the same search. Each block's rows are on
 // disk before the next is asked for.
 LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
-                             const QString &outDir, const LpProgress &progress = {});
+                             const QString &outDir, const LpProgress &progress = {},
+                             modbus::TrafficObserver *log = nullptr);

@@ -34,10 +34,10 @@ const char kUsageText[] =
     "Usage:\n"
     "  ampwright-cli ports\n"
     "  ampwright-cli read (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
-    "                     [--every SECONDS] [--format text|json|csv]\n"
+    "                     [--every SECONDS] [--format text|json|csv] [--log]\n"
     "  ampwright-cli lp (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
     "                   --group 1|2 (--from N --to M | --since \"YYYY-MM-DD HH:MM\" [--until ...])\n"
-    "                   [--out DIR]\n"
+    "                   [--out DIR] [--log]\n"
     "  ampwright-cli lp --meters FILE [--group ...] [--from ... | --since ...] [--out DIR] [--jobs N]\n"
     "  ampwright-cli --help | --version\n"
     "\n"
@@ -45,6 +45,7 @@ const char kUsageText[] =
     "lp     load-profile records into a CSV file as the window writes it (default folder \"LP Data\")\n"
     "       A meters file has one meter per line as key=value words: tcp=HOST[:PORT] or rtu=N,\n"
     "       unit=, baud=, stop-bits=, group=, from=, to=, since=\"...\", until=\"...\"\n"
+    "--log  every frame sent and received and what became of it, on standard error\n"
     "Serial ports are numbered 1 to 16 (see \"ports\"). Exit codes: 0 done, 1 a meter failed, 2 bad usage.\n";
 
 void out(const QString &text)
@@ -80,6 +81,7 @@ void addMeterOptions(QCommandLineParser &parser)
         {QStringLiteral("stop-bits"), QStringLiteral("Stop bits 1 or 2 (1)."), QStringLiteral("S")},
         {QStringLiteral("tcp"), QStringLiteral("Modbus TCP meter."), QStringLiteral("HOST[:PORT]")},
         {QStringLiteral("unit"), QStringLiteral("Modbus address (15)."), QStringLiteral("U")},
+        {QStringLiteral("log"), QStringLiteral("Every frame and what became of it, on standard error.")},
     });
 }
 
@@ -175,7 +177,8 @@ int read(const QStringList &args)
         every = *n;
     }
 
-    MeterConnection meter(address);
+    StderrTraffic traffic;
+    MeterConnection meter(address, p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
     if (!meter.open(&error))
         return fail(error, kFailed);
     for (bool first = true;; first = false) {
@@ -255,6 +258,7 @@ int loadProfile(const QStringList &args)
     const bool showProgress = stderrIsTerminal();
 
     if (!batch) {
+        StderrTraffic traffic;
         QElapsedTimer sinceStart;
         sinceStart.start();
         const LpResult result = downloadLoadProfile(
@@ -263,7 +267,8 @@ int loadProfile(const QStringList &args)
                     return;
                 const long long left = sinceStart.elapsed() * (asked - done) / std::max(1LL, done) / 1000;
                 progressLine(QStringLiteral("%1/%2 records, %3 s left").arg(done).arg(asked).arg(left));
-            });
+            },
+            p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
         if (showProgress)
             progressLine(QString());
         if (!result.ok)
@@ -286,7 +291,7 @@ int loadProfile(const QStringList &args)
     if (!parallel)
         return usage(error);
     const std::vector<cli::BatchResult> results =
-        cli::runBatch(*jobs, outDir, *parallel, [&](int done, int total) {
+        cli::runBatch(*jobs, outDir, *parallel, p.isSet(QStringLiteral("log")), [&](int done, int total) {
             if (showProgress)
                 progressLine(QStringLiteral("%1 of %2 meters done").arg(done).arg(total));
         });

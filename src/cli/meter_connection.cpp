@@ -1,9 +1,13 @@
 #include "cli/meter_connection.h"
 
 #include "link/port_map.h"
+#include "link/traffic_log.h"
 
 #include <QEventLoop>
 #include <QTimer>
+
+#include <cstdio>
+#include <mutex>
 
 QString MeterAddress::describe() const
 {
@@ -12,8 +16,18 @@ QString MeterAddress::describe() const
     return QStringLiteral("%1, unit %2").arg(where).arg(unit);
 }
 
-MeterConnection::MeterConnection(const MeterAddress &address) : address_(address)
+void StderrTraffic::traffic(const modbus::TrafficEvent &event)
 {
+    static std::mutex lock;
+    const QByteArray line = (prefix_ + trafficText(event, QTime::currentTime())).toLocal8Bit();
+    const std::lock_guard<std::mutex> hold(lock);
+    std::fprintf(stderr, "%s\n", line.constData());
+}
+
+MeterConnection::MeterConnection(const MeterAddress &address, modbus::TrafficObserver *log)
+    : address_(address)
+{
+    transactions().setTrafficObserver(log);
     poll_.initialise();
     QObject::connect(&transactionLink_, &TransactionLink::statusText,
                      [this](const QString &text) { status_ = text; });

@@ -21,6 +21,17 @@ struct MeterAddress {
     QString describe() const;
 };
 
+// Prints the traffic on standard error, one line a frame, each line after
+// prefix; lines of several threads do not mix.
+class StderrTraffic : public modbus::TrafficObserver {
+public:
+    explicit StderrTraffic(QString prefix = QString()) : prefix_(std::move(prefix)) {}
+    void traffic(const modbus::TrafficEvent &event) override;
+
+private:
+    QString prefix_;
+};
+
 // One meter's link, its transactions and a poll cycle that writes into a
 // RecordedView: the window's reading without the window. Use it on one
 // thread; it waits in nested event loops like the window.
@@ -28,7 +39,8 @@ class MeterConnection {
 public:
     static constexpr int kConnectTimeoutMs = 5000;
 
-    explicit MeterConnection(const MeterAddress &address);
+    // log, when given, receives every frame and what became of it.
+    explicit MeterConnection(const MeterAddress &address, modbus::TrafficObserver *log = nullptr);
     ~MeterConnection();
 
     // Opens the port or connects, and goes online. False with a one-line

@@ -83,8 +83,19 @@ void Transactions::ModbusWriteBytes(int slaveAddress, int start, int byteCount,
     ModbusWriteRegisters(slaveAddress, start, count, values, rtuMode);
 }
 
+void Transactions::report(TrafficEvent::Kind kind, bool rtuMode, int attempt,
+                          std::span<const std::uint8_t> bytes, const char *note, bool error)
+{
+    if (!observer_)
+        return;
+    observer_->traffic(
+        {kind, rtuMode, attempt, error, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), note});
+}
+
 void Transactions::refuse()
 {
+    report(TrafficEvent::Kind::Outcome, true, 0, {}, "request refused: it does not fit a Modbus frame",
+           true);
     CommBusy = false;
     LastTransOK = false;
 }
@@ -105,16 +116,19 @@ void Transactions::linkLost()
     LastTransOK = false;
 }
 
-void Transactions::discardStaleInput(bool rtuMode, bool forgetAnnounced)
+void Transactions::discardStaleInput(bool rtuMode, bool forgetAnnounced, int attempt)
 {
-    if (rtuMode) {
-        serial_.takeInput();
-        return;
-    }
-    if (TcpBytesPending > 0)
-        tcp_.getData(TcpBytesPending);
-    if (forgetAnnounced)
+    std::vector<std::uint8_t> dropped;
+    if (rtuMode)
+        dropped = serial_.takeInput();
+    else if (TcpBytesPending > 0)
+        dropped = tcp_.getData(TcpBytesPending);
+    if (!rtuMode && forgetAnnounced)
         TcpBytesPending = 0;
+    if (!dropped.empty())
+        report(TrafficEvent::Kind::Discarded, rtuMode, attempt, dropped,
+               forgetAnnounced ? "late or unasked input dropped before sending"
+                               : "incomplete or unusable answer dropped");
 }
 
 bool Transactions::answerComplete(int expectedLength, bool rtuMode)
@@ -134,23 +148,29 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
         // the busy flag; this attempt sends again and owns the link once more.
         CommBusy = true;
         waits_.WaitGapSince(LastRxTime, kGapMs);
-        if (!linkReady(rtuMode, session))
+        if (!linkReady(rtuMode, session)) {
+            report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {}, "link gone before sending");
             return linkLost();
-        discardStaleInput(rtuMode, true);
+        }
+        discardStaleInput(rtuMode, true, attempt);
         if (rtuMode)
             serial_.output(request.txFrame());
         else
             tcp_.sendData(request.txFrame());
+        report(TrafficEvent::Kind::Sent, rtuMode, attempt, request.txFrame(), "");
         if (!rtuMode)
             waits_.subDelay(isRead ? 0.2 : 0.5);
 
-        switch (pollForAnswer(request, readCount, rtuMode, session)) {
+        switch (pollForAnswer(request, readCount, rtuMode, session, attempt)) {
         case PollOutcome::Success:
             CommBusy = false;
             return;
         case PollOutcome::LinkLost:
+            report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {}, "link gone while waiting");
             return linkLost();
         case PollOutcome::Abandoned:
+            report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {},
+                   "given up: another transaction took the link", true);
             if (attempt == kAttempts)
                 return;
             continue;
@@ -158,11 +178,15 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
             break;
         }
 
-        if (!linkReady(rtuMode, session))
+        if (!linkReady(rtuMode, session)) {
+            report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {}, "link gone after a failed attempt");
             return linkLost();
-        discardStaleInput(rtuMode, false);
+        }
+        discardStaleInput(rtuMode, false, attempt);
     }
 
+    report(TrafficEvent::Kind::Outcome, rtuMode, kAttempts, {},
+           "no usable answer in 3 attempts: link taken offline", true);
     host_.setStatusText(communicationError());
     CommBusy = false;
     LastTransOK = false;
@@ -170,7 +194,8 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
 }
 
 Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int readCount,
-                                                      bool rtuMode, std::uint64_t session)
+                                                      bool rtuMode, std::uint64_t session,
+                                                      int attempt)
 {
     const int expected = request.expectedLength();
     // The answer gets kAnswerPolls waits of more than kAnswerPollMs; a wait
@@ -189,6 +214,7 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
                 rtuMode ? request.checkRtuAnswer(answer, host_.slaveAddress())
                         : request.checkTcpAnswer(answer);
             if (outcome == AnswerCheck::Valid) {
+                report(TrafficEvent::Kind::Received, rtuMode, attempt, answer, "answer taken");
                 if (readCount > 0)
                     FrameCodec::extractReadData(answer, readCount, rtuMode, RxData);
                 return PollOutcome::Success;
@@ -197,10 +223,18 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
                 host_.setStatusText(kAddressError);
             else if (outcome == AnswerCheck::CrcError)
                 host_.setStatusText(kCrcError);
+            report(TrafficEvent::Kind::Received, rtuMode, attempt, answer,
+                   outcome == AnswerCheck::AddressError ? "address error: another unit answered"
+                   : outcome == AnswerCheck::CrcError   ? "CRC error"
+                                                        : "answer does not fit the request",
+                   true);
             return PollOutcome::Failed;
         }
-        if (polls >= kAnswerPolls)
+        if (polls >= kAnswerPolls) {
+            report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {},
+                   "no complete answer within the waits", true);
             return PollOutcome::Failed;
+        }
         if (waits_.WaitForAnswerWhileOnline(kAnswerPollMs,
                                             [&] { return answerComplete(expected, rtuMode); }))
             ++polls;

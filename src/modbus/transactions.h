@@ -3,6 +3,7 @@
 #include "modbus/frame.h"
 #include "modbus/link_io.h"
 #include "modbus/rx_buffer.h"
+#include "modbus/traffic.h"
 
 #include <cstdint>
 #include <functional>
@@ -65,6 +66,9 @@ public:
     // Rebuilds the CRC tables and resets the CRC register.
     void CrcTableSetup();
 
+    // Who watches the traffic (the traffic view, a log); nullptr for no one.
+    void setTrafficObserver(TrafficObserver *observer) { observer_ = observer; }
+
     // The socket's data-arrival event: the total of unread bytes.
     void Winsock_DataArrival(std::int64_t totalBytes);
 
@@ -79,12 +83,14 @@ private:
 
     void run(FrameCodec &request, int readCount, bool rtuMode);
     PollOutcome pollForAnswer(FrameCodec &request, int readCount, bool rtuMode,
-                              std::uint64_t session);
+                              std::uint64_t session, int attempt);
     // The link is online, still on the connection (session) the transaction
     // began on, with its port open or socket connected.
     bool linkReady(bool rtuMode, std::uint64_t session) const;
     bool answerComplete(int expectedLength, bool rtuMode);
-    void discardStaleInput(bool rtuMode, bool forgetAnnounced);
+    void discardStaleInput(bool rtuMode, bool forgetAnnounced, int attempt);
+    void report(TrafficEvent::Kind kind, bool rtuMode, int attempt,
+                std::span<const std::uint8_t> bytes, const char *note, bool error = false);
     void linkLost();
     void refuse();
 
@@ -94,6 +100,7 @@ private:
     TcpIo &tcp_;
     // The CRC register and its tables, shared by every request of the link.
     Crc16 crc_;
+    TrafficObserver *observer_ = nullptr;
 };
 
 } // namespace modbus

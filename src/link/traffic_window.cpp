@@ -1,0 +1,145 @@
+#include "link/traffic_window.h"
+
+#include "i18n/language_texts.h"
+#include "modbus/transactions.h"
+#include "ui/messages.h"
+#include "ui/named_controls.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr const char *kSection = "trafficini";
+
+QPushButton *button(QWidget *parent, const char *name, const char *english, const char *key)
+{
+    auto *b = makeKeyed<QPushButton>(parent, english, kSection, key);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+} // namespace
+
+TrafficWindow::TrafficWindow(modbus::Transactions &transactions, const i18n::LanguageTexts &texts,
+                             Messages &messages, QWidget *parent)
+    : QDialog(parent), transactions_(transactions), texts_(texts), messages_(messages)
+{
+    setObjectName(QStringLiteral("TrafficWindow"));
+    setWindowTitle(QStringLiteral("Communication log"));
+    setCaptionKey(this, kSection, "traffic_Title");
+    setModal(false);
+    resize(980, 520);
+
+    lines_ = makeNamed<QPlainTextEdit>(this, "txtTraffic");
+    lines_->setReadOnly(true);
+    lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lines_->setMaximumBlockCount(int(TrafficLog::kCapacity));
+    QFont fixed(QStringLiteral("Monospace"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    lines_->setFont(fixed);
+
+    pause_ = button(this, "cmdTrafficPause", "Pause", "traffic_Pause");
+    pause_->setCheckable(true);
+    errorsOnly_ = button(this, "cmdTrafficErrors", "Errors only", "traffic_Errors");
+    errorsOnly_->setCheckable(true);
+    function_ = makeNamedList(this, QStringLiteral("cmbTrafficFunction"), 4);
+    function_->addItems({QStringLiteral("*"), QStringLiteral("03"), QStringLiteral("04"), QStringLiteral("10")});
+    QPushButton *clear = button(this, "cmdTrafficClear", "Clear", "traffic_Clear");
+    QPushButton *copy = button(this, "cmdTrafficCopy", "Copy", "traffic_Copy");
+    QPushButton *save = button(this, "cmdTrafficSave", "Save...", "traffic_Save");
+
+    auto *tools = new QHBoxLayout;
+    tools->addWidget(pause_);
+    tools->addWidget(clear);
+    tools->addSpacing(16);
+    tools->addWidget(errorsOnly_);
+    tools->addWidget(makeKeyed(this, "Function", kSection, "traffic_Function"));
+    tools->addWidget(function_);
+    tools->addStretch();
+    tools->addWidget(copy);
+    tools->addWidget(save);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(tools);
+    layout->addWidget(lines_, 1);
+
+    connect(&log_, &TrafficLog::added, this, &TrafficWindow::append);
+    connect(&log_, &TrafficLog::cleared, lines_, &QPlainTextEdit::clear);
+    connect(clear, &QPushButton::clicked, &log_, &TrafficLog::clear);
+    // Paused, the view stands still; resumed, it shows what came meanwhile.
+    connect(pause_, &QPushButton::toggled, this, [this](bool paused) {
+        if (!paused)
+            refill();
+    });
+    connect(errorsOnly_, &QPushButton::toggled, this, &TrafficWindow::refill);
+    connect(function_, &QComboBox::currentIndexChanged, this, &TrafficWindow::refill);
+    connect(copy, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(shownText()); });
+    connect(save, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, windowTitle(), QStringLiteral("traffic.txt"));
+        if (!path.isEmpty())
+            saveTo(path);
+    });
+}
+
+void TrafficWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    transactions_.setTrafficObserver(&log_);
+}
+
+void TrafficWindow::hideEvent(QHideEvent *event)
+{
+    transactions_.setTrafficObserver(nullptr);
+    QDialog::hideEvent(event);
+}
+
+bool TrafficWindow::passes(const TrafficLog::Entry &entry) const
+{
+    if (errorsOnly_->isChecked() && !entry.error)
+        return false;
+    return function_->currentIndex() <= 0
+           || entry.function == function_->currentText().toInt(nullptr, 16);
+}
+
+void TrafficWindow::append(const TrafficLog::Entry &entry)
+{
+    if (!pause_->isChecked() && passes(entry))
+        lines_->appendPlainText(entry.text);
+}
+
+void TrafficWindow::refill()
+{
+    lines_->setPlainText(shownText());
+    lines_->moveCursor(QTextCursor::End);
+}
+
+QString TrafficWindow::shownText() const
+{
+    QStringList shown;
+    for (const TrafficLog::Entry &entry : log_.entries())
+        if (passes(entry))
+            shown << entry.text;
+    return shown.join(QLatin1Char('\n'));
+}
+
+bool TrafficWindow::saveTo(const QString &path)
+{
+    QFile file(path);
+    QString text = shownText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(text.toUtf8() + "\r\n") >= 0 && file.flush()) {
+        return true;
+    }
+    messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
+                   QStringLiteral("%1\n%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    return false;
+}
