@@ -104,8 +104,13 @@ void TestCliWithMeter::readShowsWhatTheWindowShows()
 {
     QVERIFY2(session_->startMeter({}, true), qPrintable(session_->error()));
     const Run run = runCli({QStringLiteral("read"), QStringLiteral("--tcp"), session_->address(),
-                            QStringLiteral("--format"), QStringLiteral("json")});
+                            QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--log")});
     QVERIFY2(run.code == 0, qPrintable(run.err));
+    // --log: the window's traffic lines, the firmware read first.
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  TX  #1  unit 15  fc 04  start 0x1018 count 4"))
+                 .match(run.err).hasMatch(),
+             qPrintable(run.err.left(200)));
+    QVERIFY(run.err.contains(QLatin1String("answer taken")));
     const QJsonObject read = QJsonDocument::fromJson(run.out.toUtf8()).object();
 
     QVERIFY(windowOnline(testsupport::binDir()));
