@@ -18,6 +18,7 @@
 namespace {
 
 constexpr const char *kSection = "trafficini";
+constexpr int kFlushMs = 250;
 
 QPushButton *button(QWidget *parent, const char *name, const char *english, const char *key)
 {
@@ -70,8 +71,14 @@ TrafficWindow::TrafficWindow(modbus::Transactions &transactions, const i18n::Lan
     layout->addLayout(tools);
     layout->addWidget(lines_, 1);
 
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(kFlushMs);
+    connect(&flushTimer_, &QTimer::timeout, this, &TrafficWindow::flush);
     connect(&log_, &TrafficLog::added, this, &TrafficWindow::append);
-    connect(&log_, &TrafficLog::cleared, lines_, &QPlainTextEdit::clear);
+    connect(&log_, &TrafficLog::cleared, this, [this] {
+        pending_.clear();
+        lines_->clear();
+    });
     connect(clear, &QPushButton::clicked, &log_, &TrafficLog::clear);
     // Paused, the view stands still; resumed, it shows what came meanwhile.
     connect(pause_, &QPushButton::toggled, this, [this](bool paused) {
@@ -111,18 +118,31 @@ bool TrafficWindow::passes(const TrafficLog::Entry &entry) const
 
 void TrafficWindow::append(const TrafficLog::Entry &entry)
 {
-    if (!pause_->isChecked() && passes(entry))
-        lines_->appendPlainText(entry.text);
+    if (pause_->isChecked() || !passes(entry))
+        return;
+    pending_ << entry.text;
+    if (!flushTimer_.isActive())
+        flushTimer_.start();
+}
+
+void TrafficWindow::flush()
+{
+    if (pending_.isEmpty())
+        return;
+    lines_->appendPlainText(pending_.join(QLatin1Char('\n')));
+    pending_.clear();
 }
 
 void TrafficWindow::refill()
 {
+    pending_.clear();
     lines_->setPlainText(shownText());
     lines_->moveCursor(QTextCursor::End);
 }
 
 QString TrafficWindow::shownText() const
 {
+    // From the log itself: lines not yet shown are included.
     QStringList shown;
     for (const TrafficLog::Entry &entry : log_.entries())
         if (passes(entry))

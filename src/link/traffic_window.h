@@ -3,6 +3,8 @@
 #include "link/traffic_log.h"
 
 #include <QDialog>
+#include <QStringList>
+#include <QTimer>
 
 class Messages;
 class QComboBox;
@@ -42,6 +44,7 @@ private:
     bool passes(const TrafficLog::Entry &entry) const;
     void refill();
     void append(const TrafficLog::Entry &entry);
+    void flush();
 
     modbus::Transactions &transactions_;
     const i18n::LanguageTexts &texts_;
@@ -51,4 +54,8 @@ private:
     QPushButton *pause_;
     QPushButton *errorsOnly_;
     QComboBox *function_;
+    // Lines waiting to be shown: the view takes them a few times a second,
+    // not once a frame, which keeps an open log cheap.
+    QStringList pending_;
+    QTimer flushTimer_;
 };
