@@ -13,6 +13,8 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace {
@@ -120,24 +122,48 @@ void TrafficWindow::append(const TrafficLog::Entry &entry)
 {
     if (pause_->isChecked() || !passes(entry))
         return;
-    pending_ << entry.text;
+    pending_.push_back(entry);
     if (!flushTimer_.isActive())
         flushTimer_.start();
 }
 
 void TrafficWindow::flush()
 {
-    if (pending_.isEmpty())
-        return;
-    lines_->appendPlainText(pending_.join(QLatin1Char('\n')));
+    showEntries(pending_);
     pending_.clear();
+}
+
+void TrafficWindow::showEntries(const std::vector<TrafficLog::Entry> &entries)
+{
+    if (entries.empty())
+        return;
+    QScrollBar *bar = lines_->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCharFormat plain;
+    QTextCharFormat failure;
+    failure.setForeground(QColor(0xC0, 0x00, 0x00));
+    QTextCursor cursor(lines_->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    for (const TrafficLog::Entry &entry : entries) {
+        if (!lines_->document()->isEmpty())
+            cursor.insertBlock();
+        cursor.insertText(entry.text, entry.error ? failure : plain);
+    }
+    cursor.endEditBlock();
+    if (atEnd)
+        bar->setValue(bar->maximum());
 }
 
 void TrafficWindow::refill()
 {
     pending_.clear();
-    lines_->setPlainText(shownText());
-    lines_->moveCursor(QTextCursor::End);
+    lines_->clear();
+    std::vector<TrafficLog::Entry> shown;
+    for (const TrafficLog::Entry &entry : log_.entries())
+        if (passes(entry))
+            shown.push_back(entry);
+    showEntries(shown);
 }
 
 QString TrafficWindow::shownText() const

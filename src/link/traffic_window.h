@@ -3,8 +3,9 @@
 #include "link/traffic_log.h"
 
 #include <QDialog>
-#include <QStringList>
 #include <QTimer>
+
+#include <vector>
 
 class Messages;
 class QComboBox;
@@ -45,6 +46,9 @@ private:
     void refill();
     void append(const TrafficLog::Entry &entry);
     void flush();
+    // Appends entries as lines, failures in red, and follows the end when
+    // the view was at the end.
+    void showEntries(const std::vector<TrafficLog::Entry> &entries);
 
     modbus::Transactions &transactions_;
     const i18n::LanguageTexts &texts_;
@@ -56,6 +60,6 @@ private:
     QComboBox *function_;
     // Lines waiting to be shown: the view takes them a few times a second,
     // not once a frame, which keeps an open log cheap.
-    QStringList pending_;
+    std::vector<TrafficLog::Entry> pending_;
     QTimer flushTimer_;
 };
