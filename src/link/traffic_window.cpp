@@ -20,7 +20,7 @@
 namespace {
 
 constexpr const char *kSection = "trafficini";
-constexpr int kFlushMs = 250;
+constexpr int kFlushMs = 500;
 
 QPushButton *button(QWidget *parent, const char *name, const char *english, const char *key)
 {
@@ -145,11 +145,26 @@ void TrafficWindow::showEntries(const std::vector<TrafficLog::Entry> &entries)
     QTextCursor cursor(lines_->document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
+    // One insertion per run of lines of one colour.
+    QString run;
+    bool runError = false;
+    const auto insertRun = [&] {
+        if (!run.isEmpty())
+            cursor.insertText(run, runError ? failure : plain);
+        run.clear();
+    };
+    bool first = lines_->document()->isEmpty();
     for (const TrafficLog::Entry &entry : entries) {
-        if (!lines_->document()->isEmpty())
-            cursor.insertBlock();
-        cursor.insertText(entry.text, entry.error ? failure : plain);
+        if (entry.error != runError) {
+            insertRun();
+            runError = entry.error;
+        }
+        if (!first)
+            run += QLatin1Char('\n');
+        first = false;
+        run += entry.text;
     }
+    insertRun();
     cursor.endEditBlock();
     if (atEnd)
         bar->setValue(bar->maximum());

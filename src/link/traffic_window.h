@@ -58,7 +58,7 @@ private:
     QPushButton *pause_;
     QPushButton *errorsOnly_;
     QComboBox *function_;
-    // Lines waiting to be shown: the view takes them a few times a second,
+    // Lines waiting to be shown: the view takes them twice a second,
     // not once a frame, which keeps an open log cheap.
     std::vector<TrafficLog::Entry> pending_;
     QTimer flushTimer_;
