@@ -4,6 +4,7 @@
 #include "cli/live_values.h"
 #include "cli/meter_list.h"
 #include "link/port_map.h"
+#include "link/serial_link.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QSerialPort>
 #include <QTimer>
 
 #include <cstdio>
@@ -85,33 +85,26 @@ void addMeterOptions(QCommandLineParser &parser)
     });
 }
 
-// The meter named by --rtu/--tcp and the other options over defaults.
-bool meterFromOptions(const QCommandLineParser &p, MeterAddress &a, bool meterRequired, QString *error)
+// The options given, read as the words of a meters file into job; the meter
+// must be named when meterRequired. False with a one-line error.
+bool applyOptions(const QCommandLineParser &p, std::initializer_list<const char *> options,
+                  cli::MeterJob &job, bool meterRequired, QString *error)
 {
-    const bool rtu = p.isSet(QStringLiteral("rtu"));
-    const bool tcp = p.isSet(QStringLiteral("tcp"));
-    if (rtu && tcp) {
+    if (p.isSet(QStringLiteral("rtu")) && p.isSet(QStringLiteral("tcp"))) {
         *error = QStringLiteral("give --rtu or --tcp, not both");
         return false;
     }
-    if (meterRequired && !rtu && !tcp) {
+    bool placed = false;
+    for (const char *option : options) {
+        const QString name = QLatin1String(option);
+        if (p.isSet(name) && !cli::applyMeterWord(name, p.value(name), job, placed, error))
+            return false;
+    }
+    if (meterRequired && !placed) {
         *error = QStringLiteral("no meter: give --rtu N or --tcp HOST[:PORT]");
         return false;
     }
-    const auto number = [&](const char *option, int lo, int hi, const QString &what, int &into) {
-        if (!p.isSet(QLatin1String(option)))
-            return true;
-        const auto n = cli::parseNumber(p.value(QLatin1String(option)), lo, hi, what, error);
-        into = n.value_or(into);
-        return n.has_value();
-    };
-    if (rtu && !number("rtu", portmap::kFirstPort, portmap::kLastPort, QStringLiteral("the serial port"), a.port))
-        return false;
-    if (tcp && !cli::parseTcp(p.value(QStringLiteral("tcp")), a, error))
-        return false;
-    return number("baud", 1200, 115200, QStringLiteral("the baud rate"), a.baud)
-           && number("stop-bits", 1, 2, QStringLiteral("the stop bits"), a.stopBits)
-           && number("unit", 1, 247, QStringLiteral("the unit"), a.unit);
+    return true;
 }
 
 // Parses a subcommand's arguments; false after reporting a usage error.
@@ -135,9 +128,12 @@ int ports()
         const QString device = portmap::deviceForPort(n);
         QString state = QStringLiteral("not present");
         if (QFileInfo::exists(device)) {
-            QSerialPort port(device);
-            state = port.open(QIODevice::ReadWrite) ? QStringLiteral("can be opened")
-                                                    : QStringLiteral("cannot be opened: ") + port.errorString();
+            // Opened as a connection opens it.
+            SerialLink port;
+            QString why;
+            state = port.setPortNumber(n, &why) && port.open(&why)
+                        ? QStringLiteral("can be opened")
+                        : QStringLiteral("cannot be opened: ") + why;
         }
         out(QStringLiteral("%1  %2  %3\n").arg(n, 2).arg(device, -16).arg(state));
     }
@@ -162,10 +158,11 @@ int read(const QStringList &args)
     int code = kOk;
     if (!parse(p, args, &code))
         return code;
-    MeterAddress address;
+    cli::MeterJob job;
     QString error;
-    if (!meterFromOptions(p, address, true, &error))
+    if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits"}, job, true, &error))
         return usage(error);
+    const MeterAddress &address = job.address;
     const QString format = p.value(QStringLiteral("format"));
     if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("csv"))
         return usage(QStringLiteral("the format is text, json or csv, not \"%1\"").arg(format));
@@ -221,35 +218,11 @@ int loadProfile(const QStringList &args)
     const bool batch = p.isSet(QStringLiteral("meters"));
     cli::MeterJob defaults;
     QString error;
-    if (!meterFromOptions(p, defaults.address, !batch, &error))
+    if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits", "group", "from", "to", "since", "until"},
+                      defaults, !batch, &error))
         return usage(error);
-    const auto number = [&](const char *option, int lo, int hi, const QString &what) {
-        return cli::parseNumber(p.value(QLatin1String(option)), lo, hi, what, &error);
-    };
-    if (p.isSet(QStringLiteral("group"))) {
-        const auto g = number("group", 1, 2, QStringLiteral("the group"));
-        if (!g)
-            return usage(error);
-        defaults.range.group = *g;
-    } else if (!batch) {
+    if (!batch && !p.isSet(QStringLiteral("group")))
         return usage(QStringLiteral("give the group: --group 1 or --group 2"));
-    }
-    for (const char *option : {"from", "to"}) {
-        if (!p.isSet(QLatin1String(option)))
-            continue;
-        const auto n = number(option, 1, 999999, QStringLiteral("a record number"));
-        if (!n)
-            return usage(error);
-        (QLatin1String(option) == QLatin1String("from") ? defaults.range.from : defaults.range.to) = *n;
-    }
-    for (const char *option : {"since", "until"}) {
-        if (!p.isSet(QLatin1String(option)))
-            continue;
-        const auto date = cli::parseDate(p.value(QLatin1String(option)), &error);
-        if (!date)
-            return usage(error);
-        (QLatin1String(option) == QLatin1String("since") ? defaults.range.since : defaults.range.until) = date;
-    }
     if (!cli::checkRange(defaults.range, &error))
         return usage(error);
     if (!batch && !defaults.range.since && !(defaults.range.from && defaults.range.to))
@@ -287,7 +260,7 @@ int loadProfile(const QStringList &args)
     const auto jobs = cli::parseMeterList(QString::fromUtf8(file.readAll()), defaults, &error);
     if (!jobs)
         return usage(QStringLiteral("%1: %2").arg(file.fileName(), error));
-    const auto parallel = number("jobs", 1, 64, QStringLiteral("--jobs"));
+    const auto parallel = cli::parseNumber(p.value(QStringLiteral("jobs")), 1, 64, QStringLiteral("--jobs"), &error);
     if (!parallel)
         return usage(error);
     const std::vector<cli::BatchResult> results =

@@ -1,5 +1,7 @@
 #include "cli/meter_list.h"
 
+#include "link/port_map.h"
+
 #include <QRegularExpression>
 
 namespace cli {
@@ -76,7 +78,10 @@ QStringList words(const QString &line)
     return out;
 }
 
-bool applyWord(const QString &key, const QString &value, MeterJob &job, bool &placed, QString *error)
+} // namespace
+
+bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, bool &placed,
+                    QString *error)
 {
     if (key == QLatin1String("tcp")) {
         placed = true;
@@ -87,7 +92,8 @@ bool applyWord(const QString &key, const QString &value, MeterJob &job, bool &pl
     if (key == QLatin1String("rtu")) {
         placed = true;
         job.address.rtu = true;
-        n = parseNumber(value, 1, 16, QStringLiteral("the serial port"), error);
+        n = parseNumber(value, portmap::kFirstPort, portmap::kLastPort, QStringLiteral("the serial port"),
+                        error);
         job.address.port = n.value_or(0);
     } else if (key == QLatin1String("unit")) {
         n = parseNumber(value, 1, 247, QStringLiteral("the unit"), error);
@@ -115,8 +121,6 @@ bool applyWord(const QString &key, const QString &value, MeterJob &job, bool &pl
     return n.has_value();
 }
 
-} // namespace
-
 std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const MeterJob &defaults,
                                                     QString *error)
 {
@@ -137,7 +141,7 @@ std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const M
                 why = QStringLiteral("\"%1\" is not key=value").arg(word);
                 ok = false;
             } else {
-                ok = applyWord(word.left(equals), word.mid(equals + 1), job, placed, &why);
+                ok = applyMeterWord(word.left(equals), word.mid(equals + 1), job, placed, &why);
             }
             if (!ok)
                 break;
