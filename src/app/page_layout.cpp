@@ -38,6 +38,9 @@ int wheelScrollValue(int value, int distance, int smallStep, int minimum, int ma
 PageScroller::PageScroller(QWidget *host, QWidget *page, QScrollBar *bar, QObject *parent)
     : QObject(parent), host_(host), page_(page), bar_(bar)
 {
+    // The page is built: its bands are looked up once, not at every step.
+    for (const PageBand &band : kBands)
+        bands_.push_back(page_->findChild<QWidget *>(QLatin1String(band.control)));
     bar_->setMinimum(0);
     bar_->setSingleStep(kWheelStep);
     connect(bar_, &QScrollBar::valueChanged, this, &PageScroller::VScroll1_Change);
@@ -45,20 +48,13 @@ PageScroller::PageScroller(QWidget *host, QWidget *page, QScrollBar *bar, QObjec
     host_->installEventFilter(this);
 }
 
-int PageScroller::bandHeight(const PageBand &band) const
+int PageScroller::bandHeight(std::size_t i) const
 {
-    auto *control = page_->findChild<QWidget *>(QLatin1String(band.control));
-    if (!control)
-        return 0;
-    if (band.column == PageColumn::Whole)
-        return control->sizeHint().height();
-    // The two columns are as tall as the taller one.
+    // Bands beside each other (the two columns) are as tall as the taller.
     int height = 0;
-    for (const PageBand &other : kBands) {
-        if (other.baseTop != band.baseTop || other.column == PageColumn::Whole)
-            continue;
-        if (auto *w = page_->findChild<QWidget *>(QLatin1String(other.control)))
-            height = std::max(height, w->sizeHint().height());
+    for (std::size_t k = 0; k < bands_.size(); ++k) {
+        if (kBands[k].baseTop == kBands[i].baseTop && bands_[k])
+            height = std::max(height, bands_[k]->sizeHint().height());
     }
     return height;
 }
@@ -79,7 +75,7 @@ std::vector<int> PageScroller::topsAtZero() const
             rowTop = top;
             rowBottom = top;
         }
-        rowBottom = std::max(rowBottom, top + bandHeight(band));
+        rowBottom = std::max(rowBottom, top + bandHeight(i));
         bottom = rowBottom + kSpacing;
         tops.push_back(top);
     }
@@ -91,7 +87,7 @@ int PageScroller::contentHeight() const
     const std::vector<int> tops = topsAtZero();
     int bottom = 0;
     for (std::size_t i = 0; i < std::size(kBands); ++i)
-        bottom = std::max(bottom, tops[i] + bandHeight(kBands[i]));
+        bottom = std::max(bottom, tops[i] + bandHeight(i));
     return bottom + kPageMargin;
 }
 
@@ -114,7 +110,7 @@ void PageScroller::VScroll1_Change(int value)
     const std::vector<int> tops = topsAtZero();
     for (std::size_t i = 0; i < std::size(kBands); ++i) {
         const PageBand &band = kBands[i];
-        auto *control = page_->findChild<QWidget *>(QLatin1String(band.control));
+        QWidget *control = bands_[i];
         if (!control)
             continue;
         int left = kPageMargin;
@@ -126,7 +122,7 @@ void PageScroller::VScroll1_Change(int value)
             bandWidth = width - leftWidth - kSpacing;
         }
         const int top = tops[i] - value / kTwipsPerPixel;
-        control->setGeometry(left, top, bandWidth, bandHeight(band));
+        control->setGeometry(left, top, bandWidth, bandHeight(i));
     }
 }
 

@@ -59,12 +59,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    int bandHeight(const PageBand &band) const;
+    // Height of band i of the table, pixels.
+    int bandHeight(std::size_t i) const;
     // Each band's top in pixels at scroll value 0, in the order of the table.
     std::vector<int> topsAtZero() const;
 
     QWidget *host_;
     QWidget *page_;
     QScrollBar *bar_;
+    std::vector<QWidget *> bands_; // in the order of the table; nullptr for a band not built
     QPointer<QWidget> hooked_;
 };
