@@ -8,13 +8,10 @@ QString trafficText(const modbus::TrafficEvent &event, const QTime &at)
 
 void TrafficLog::traffic(const modbus::TrafficEvent &event)
 {
-    if (event.kind != modbus::TrafficEvent::Kind::Outcome) {
-        const int function =
-            modbus::frameFields(event.bytes, event.rtu, event.kind == modbus::TrafficEvent::Kind::Sent).function;
-        // An exception answer carries its request's function with 0x80.
-        if (function >= 0 && event.kind == modbus::TrafficEvent::Kind::Sent)
-            lastFunction_ = function & 0x7F;
-    }
+    // Answers and outcomes belong to the request sent last: they are
+    // filtered by its function (an exception answer carries it with 0x80).
+    if (event.kind == modbus::TrafficEvent::Kind::Sent)
+        lastFunction_ = modbus::frameFields(event.bytes, event.rtu, true).function;
     Entry entry{trafficText(event, QTime::currentTime()), event.error, lastFunction_};
     if (entries_.size() == kCapacity)
         entries_.pop_front();

@@ -174,20 +174,24 @@ void TrafficWindow::refill()
 {
     pending_.clear();
     lines_->clear();
+    showEntries(passing());
+}
+
+std::vector<TrafficLog::Entry> TrafficWindow::passing() const
+{
     std::vector<TrafficLog::Entry> shown;
     for (const TrafficLog::Entry &entry : log_.entries())
         if (passes(entry))
             shown.push_back(entry);
-    showEntries(shown);
+    return shown;
 }
 
 QString TrafficWindow::shownText() const
 {
     // From the log itself: lines not yet shown are included.
     QStringList shown;
-    for (const TrafficLog::Entry &entry : log_.entries())
-        if (passes(entry))
-            shown << entry.text;
+    for (const TrafficLog::Entry &entry : passing())
+        shown << entry.text;
     return shown.join(QLatin1Char('\n'));
 }
 

@@ -43,6 +43,8 @@ protected:
 
 private:
     bool passes(const TrafficLog::Entry &entry) const;
+    // The log's entries the filter lets through.
+    std::vector<TrafficLog::Entry> passing() const;
     void refill();
     void append(const TrafficLog::Entry &entry);
     void flush();
