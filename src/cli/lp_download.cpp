@@ -23,13 +23,6 @@ double serialOf(const QDateTime &time)
     return loadprofile::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), 0);
 }
 
-std::optional<long long> numberIn(const QString &text)
-{
-    bool ok = false;
-    const long long n = text.trimmed().toLongLong(&ok);
-    return ok ? std::optional(n) : std::nullopt;
-}
-
 LpResult failed(QString error, LpResult result = {})
 {
     result.ok = false;
@@ -67,10 +60,11 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
         return failed(error);
 
     const RecordedView &view = meter.view();
-    const auto channels = numberIn(view.text(QStringLiteral("Text_LP_Data_Counter"), g));
-    if (!channels || *channels < 1 || *channels > loadprofile::kMaxChannels)
+    const auto channels = loadprofile::channelCount(view.text(QStringLiteral("Text_LP_Data_Counter"), g));
+    if (!channels)
         return failed(QStringLiteral("the meter reports no channels for group %1").arg(range.group));
-    const long long valid = numberIn(view.text(QStringLiteral("txtLPValidIntervalNum"), g)).value_or(0);
+    const long long valid =
+        loadprofile::recordNumber(view.text(QStringLiteral("txtLPValidIntervalNum"), g)).value_or(0);
     if (valid < 1)
         return failed(QStringLiteral("group %1 holds no records").arg(range.group));
 
@@ -119,7 +113,7 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
     long long stop = last - 1;
     int attempts = 0;
     while (next <= stop) {
-        const auto block = loadprofile::readRecordBlock(link, g, int(*channels), next, stop);
+        const auto block = loadprofile::readRecordBlock(link, g, *channels, next, stop);
         if (!block) {
             if (!meter.link().LinkOnline() || ++attempts >= kBlockAttempts)
                 return failed(meter.noAnswer() + QStringLiteral(" after %1 records").arg(result.records),

@@ -7,6 +7,7 @@
 #include "loadprofile/download_panel.h"
 #include "loadprofile/download_state.h"
 #include "loadprofile/record_reads.h"
+#include "loadprofile/records.h"
 #include "modbus/transactions.h"
 #include "polling/poll_cycle.h"
 #include "ui/caption.h"
@@ -96,11 +97,9 @@ void DateRangePanel::dateFieldChosen(int selector, int field)
 
 long long DateRangePanel::validCount(int group) const
 {
-    bool isNumber = false;
-    const long long count =
-        caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"), group))
-            .toLongLong(&isNumber);
-    return isNumber && count > 0 ? count : 0;
+    return loadprofile::recordNumber(
+               caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"), group)))
+        .value_or(0);
 }
 
 void DateRangePanel::showNewestTime()

@@ -25,12 +25,7 @@ namespace {
 
 const QColor kRunningColor(0x80, 0xFF, 0x80);
 
-std::optional<long long> recordNumber(const QString &text)
-{
-    bool isNumber = false;
-    const long long number = text.trimmed().toLongLong(&isNumber);
-    return isNumber && number >= 1 ? std::optional(number) : std::nullopt;
-}
+using loadprofile::recordNumber;
 
 } // namespace
 
@@ -157,14 +152,13 @@ void DownloadPanel::Command8_Click()
         poll_.Timer1Sec.start();
     }
 
-    bool channelsOk = false;
-    const int channels =
-        caption(controls_.require<QWidget>(QStringLiteral("Text_LP_Data_Counter"), group()))
-            .toInt(&channelsOk);
-    if (!channelsOk || channels < 1 || channels > loadprofile::kMaxChannels) {
+    const std::optional<int> count = loadprofile::channelCount(
+        caption(controls_.require<QWidget>(QStringLiteral("Text_LP_Data_Counter"), group())));
+    if (!count) {
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPChannelsInvalid);
         return;
     }
+    const int channels = *count;
     std::vector<int> codes;
     const char *codeControl = group() == 0 ? "Text_LP_G1_Data" : "Text_LP_G2_Data";
     for (int i = 0; i < channels; ++i)

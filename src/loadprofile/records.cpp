@@ -14,6 +14,20 @@ constexpr int kStampBytes = 6;
 constexpr int kValueBytes = 4;
 } // namespace
 
+std::optional<long long> recordNumber(const QString &text)
+{
+    bool isNumber = false;
+    const long long number = text.trimmed().toLongLong(&isNumber);
+    return isNumber && number >= 1 ? std::optional(number) : std::nullopt;
+}
+
+std::optional<int> channelCount(const QString &text)
+{
+    bool isNumber = false;
+    const int channels = text.trimmed().toInt(&isNumber);
+    return isNumber && channels >= 1 && channels <= kMaxChannels ? std::optional(channels) : std::nullopt;
+}
+
 int recordBytes(int channels)
 {
     if (channels < 1 || channels > kMaxChannels)

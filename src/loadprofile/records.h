@@ -13,6 +13,14 @@ namespace loadprofile {
 // A group records 1 to 12 channels.
 inline constexpr int kMaxChannels = 12;
 
+// A record number, or the valid-record count of a group, as a list or the
+// group status shows it: a whole number from 1; nothing for any other text.
+std::optional<long long> recordNumber(const QString &text);
+
+// The channel count of a group as its status shows it: 1..kMaxChannels;
+// nothing for any other text (a group the meter reports no channels for).
+std::optional<int> channelCount(const QString &text);
+
 // One record: its time stamp bytes as received and one value per channel.
 struct Record {
     std::uint8_t year = 0; // year - 2000
