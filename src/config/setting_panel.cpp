@@ -5,6 +5,7 @@
 #include "i18n/language_texts.h"
 #include "link/link_state.h"
 #include "polling/poll_cycle.h"
+#include "ui/caption.h"
 #include "ui/confirm_dialog.h"
 #include "ui/control_map.h"
 #include "ui/messages.h"
@@ -99,11 +100,7 @@ QComboBox *SettingPanel::list(const char *name) const
 
 QString SettingPanel::text(const char *name) const
 {
-    QWidget *control = controls_.require<QWidget>(QLatin1String(name));
-    if (auto *box = qobject_cast<QComboBox *>(control))
-        return box->currentText();
-    return qobject_cast<QLineEdit *>(control) ? static_cast<QLineEdit *>(control)->text()
-                                              : QString();
+    return caption(controls_.require<QWidget>(QLatin1String(name)));
 }
 
 void SettingPanel::showError(const QString &message)
