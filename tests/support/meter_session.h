@@ -4,6 +4,7 @@
 #include "metersim_process.h"
 #include "ui/caption.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,9 +30,12 @@ public:
     // meter's own error in error().
     bool startMeter(const QStringList &options = {}, bool tcp = false)
     {
+        // A loopback address of this test process's own, so that test
+        // programs that run side by side never share one.
         static int host = 1;
+        const qint64 pid = QCoreApplication::applicationPid();
         tcp_ = tcp;
-        address_ = QStringLiteral("127.0.60.%1").arg(host++);
+        address_ = QStringLiteral("127.%1.%2.%3").arg(100 + (pid >> 8) % 100).arg(pid & 0xFF).arg(host++ % 250 + 1);
         meter = std::make_unique<MeterSim>();
         const QStringList transport =
             tcp ? QStringList{QStringLiteral("--tcp"), address_ + QStringLiteral(":502")}
