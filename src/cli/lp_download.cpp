@@ -75,13 +75,15 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
     if (range.since) {
         const double begin = serialOf(*range.since);
         const double end = range.until ? serialOf(*range.until) : std::numeric_limits<double>::max();
-        const double newest = loadprofile::readRecordTime(link, g, valid);
+        const std::optional<double> newest = loadprofile::readRecordTime(link, g, valid);
+        if (!newest)
+            return failed(meter.noAnswer());
         const int perDay = loadprofile::recordsPerDay(view.text(QStringLiteral("txtLPInterval"), 0));
         const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
-            begin, valid, newest, perDay,
+            begin, valid, *newest, perDay,
             [&](long long record) { return loadprofile::readRecordTime(link, g, record); });
         if (found.outcome != loadprofile::StartRecordSearch::Outcome::Found)
-            return failed(meter.link().LinkOnline()
+            return failed(found.outcome == loadprofile::StartRecordSearch::Outcome::Unreadable
                               ? QStringLiteral("the time stamps of group %1 cannot be read").arg(range.group)
                               : meter.noAnswer());
         first = found.record;
@@ -113,15 +115,20 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
     long long stop = last - 1;
     int attempts = 0;
     while (next <= stop) {
-        const auto block = loadprofile::readRecordBlock(link, g, *channels, next, stop);
-        if (!block) {
+        const loadprofile::CheckedBlock block = loadprofile::readCheckedBlock(link, g, *channels, next, stop);
+        if (block.badRecord)
+            return failed(QStringLiteral("record %1 of group %2 has no valid date and time, also when read "
+                                         "again; %3 records written")
+                              .arg(*block.badRecord).arg(range.group).arg(result.records),
+                          result);
+        if (!block.records) {
             if (!meter.link().LinkOnline() || ++attempts >= kBlockAttempts)
                 return failed(meter.noAnswer() + QStringLiteral(" after %1 records").arg(result.records),
                               result);
             continue;
         }
         attempts = 0;
-        const loadprofile::BlockRows rows = loadprofile::blockRows(*block, dates);
+        const loadprofile::BlockRows rows = loadprofile::blockRows(*block.records, dates);
         if (!file->appendRows(rows.rows, &error))
             return failed(error, result);
         result.records += rows.rows.size();

@@ -49,7 +49,7 @@ int recordsPerDay(const QString &intervalText)
 }
 
 StartRecordSearch findStartRecord(double begin, long long validCount, double newest, int perDay,
-                                  const std::function<double(long long record)> &timeOf,
+                                  const std::function<std::optional<double>(long long record)> &timeOf,
                                   int maxUnreadable)
 {
     using Outcome = StartRecordSearch::Outcome;
@@ -66,7 +66,10 @@ StartRecordSearch findStartRecord(double begin, long long validCount, double new
 
     int unreadableInRow = 0;
     for (int readable = 0; readable < kMaxReadableProbes;) {
-        const double t = timeOf(probe);
+        const std::optional<double> read = timeOf(probe);
+        if (!read)
+            return {Outcome::Failed, 0};
+        const double t = *read;
         if (t == 0 || !std::isfinite(t)) {
             if (++unreadableInRow > maxUnreadable || probe >= validCount)
                 return {Outcome::Unreadable, 0};

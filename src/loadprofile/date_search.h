@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // The search that turns the begin of a date range into the number of the
 // first record to download.
@@ -24,6 +25,7 @@ struct StartRecordSearch {
         Found,      // record holds the first record number to download
         NoRecords,  // the group holds no records yet: ask again later
         Unreadable, // time stamps could not be read: tell the user, drop the request
+        Failed,     // a read failed (the link, or the search was stopped): drop the request
     };
     Outcome outcome = Outcome::NoRecords;
     long long record = 0; // record number from 1
@@ -32,13 +34,14 @@ struct StartRecordSearch {
 // Finds the record to start a download from begin (a date serial) among
 // validCount records, the newest stamped newest, perDay records a day.
 // timeOf(record number), asked for records 1..validCount only, is a record's
-// date serial, 0 when it cannot be read.
+// date serial, 0 when its stamp is no date; nothing when the read failed,
+// which ends the search at once: a failed read is never taken for a place.
 // The first guess counts back from the newest record; bisection follows and
 // ends at a record less than half a day before begin, at begin, or where
 // the bracket is narrower than two records. Unreadable records are stepped
 // over upwards, at most maxUnreadable in a row and never past validCount.
 StartRecordSearch findStartRecord(double begin, long long validCount, double newest, int perDay,
-                                  const std::function<double(long long record)> &timeOf,
+                                  const std::function<std::optional<double>(long long record)> &timeOf,
                                   int maxUnreadable = kMaxUnreadableProbes);
 
 } // namespace loadprofile

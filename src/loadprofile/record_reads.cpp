@@ -5,6 +5,8 @@
 #include "loadprofile/date_serial.h"
 #include "modbus/transactions.h"
 
+#include <algorithm>
+
 namespace loadprofile {
 
 namespace {
@@ -24,17 +26,17 @@ bool pointAt(MeterLink meter, long long recordNumber)
 
 } // namespace
 
-double readRecordTime(MeterLink meter, int group, long long recordNumber)
+std::optional<double> readRecordTime(MeterLink meter, int group, long long recordNumber)
 {
     if (!pointAt(meter, recordNumber))
-        return 0;
+        return std::nullopt;
     modbus::Transactions &tx = meter.transactions;
     tx.RxData.reset();
     tx.ModbusReadRegisters(meter.link.SlaveAddress, kInputRegisters, recordWindowRegister(group),
                            kTimeStampRegisters, meter.link.RtuMode);
     const auto bytes = tx.RxData.bytes();
     if (!tx.LastTransOK || !meter.link.LinkOnline() || bytes.size() != 2 * kTimeStampRegisters)
-        return 0;
+        return std::nullopt;
     return dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
 }
 
@@ -51,6 +53,26 @@ std::optional<std::vector<Record>> readRecordBlock(MeterLink meter, int group, i
     if (!tx.LastTransOK || !meter.link.LinkOnline() || tx.RxData.isEmptyState())
         return std::nullopt;
     return decodeRecords(tx.RxData.bytes(), channels, records);
+}
+
+CheckedBlock readCheckedBlock(MeterLink meter, int group, int channels, long long next,
+                              long long last)
+{
+    const auto firstBad = [](const std::vector<Record> &records) {
+        return std::find_if(records.begin(), records.end(),
+                            [](const Record &r) { return !hasValidStamp(r); });
+    };
+    for (int read = 0; read < 2; ++read) {
+        auto records = readRecordBlock(meter, group, channels, next, last);
+        if (!records)
+            return {};
+        const auto bad = firstBad(*records);
+        if (bad == records->end())
+            return {std::move(records), std::nullopt};
+        if (read == 1)
+            return {std::nullopt, next + 1 + (bad - records->begin())};
+    }
+    return {};
 }
 
 BlockRows blockRows(const std::vector<Record> &records,

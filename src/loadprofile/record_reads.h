@@ -25,14 +25,28 @@ struct MeterLink {
 };
 
 // The time stamp of a record (numbered from 1) of group 0 or 1, as a date
-// serial; 0 when it cannot be read.
-double readRecordTime(MeterLink meter, int group, long long recordNumber);
+// serial; 0 when its bytes form no date. Nothing when the read failed (a
+// transaction failed, the link went offline, the answer was cut short): a
+// failed read is never taken for a time.
+std::optional<double> readRecordTime(MeterLink meter, int group, long long recordNumber);
 
 // The records next to last (zero-based, inclusive), at most one block of
 // four. Empty when a transaction failed, the link went offline, or the answer
 // does not hold them all: the block is then to be asked for again.
 std::optional<std::vector<Record>> readRecordBlock(MeterLink meter, int group, int channels,
                                                    long long next, long long last);
+
+// A block whose records all carry a real date and time. A block holding a
+// record without one is asked for once more (an answer can be read before
+// the meter has finished a record); when the second answer holds such a
+// record too, badRecord names it (its number, from 1) and the block must not
+// be written.
+struct CheckedBlock {
+    std::optional<std::vector<Record>> records; // nothing: not read, ask again
+    std::optional<long long> badRecord;
+};
+CheckedBlock readCheckedBlock(MeterLink meter, int group, int channels, long long next,
+                              long long last);
 
 // The CSV rows of a block; with a date range [begin, end] (date serials)
 // only the rows of its records. pastEnd: a record lay beyond the end, so the

@@ -21,6 +21,22 @@ std::optional<long long> recordNumber(const QString &text)
     return isNumber && number >= 1 ? std::optional(number) : std::nullopt;
 }
 
+bool typedRecordAccepted(const QString &text, long long validCount)
+{
+    bool isNumber = false;
+    const long long number = text.trimmed().toLongLong(&isNumber);
+    return !isNumber || number <= validCount;
+}
+
+std::optional<QString> stopFollowingStart(const QString &startText, const QString &stopText)
+{
+    const auto start = recordNumber(startText);
+    const auto stop = recordNumber(stopText);
+    if (start && (!stop || *start > *stop))
+        return startText.trimmed();
+    return std::nullopt;
+}
+
 std::optional<int> channelCount(const QString &text)
 {
     bool isNumber = false;
@@ -96,5 +112,7 @@ double recordDateSerial(const Record &record)
     return dateSerial(record.year + 2000, record.month, record.day, record.hour, record.minute,
                       record.second);
 }
+
+bool hasValidStamp(const Record &record) { return recordDateSerial(record) != 0; }
 
 } // namespace loadprofile

@@ -17,6 +17,16 @@ inline constexpr int kMaxChannels = 12;
 // group status shows it: a whole number from 1; nothing for any other text.
 std::optional<long long> recordNumber(const QString &text);
 
+// A record number typed into the start or stop list, checked when the list
+// loses the focus: a number above the group's valid-record count is refused
+// (the list then shows "1"). Empty or other text passes here: the start
+// button refuses it when pressed.
+bool typedRecordAccepted(const QString &text, long long validCount);
+
+// Keeps stop >= start: the text the stop list must show once the start or
+// stop list changed, or nothing when the stop stays as it is.
+std::optional<QString> stopFollowingStart(const QString &startText, const QString &stopText);
+
 // The channel count of a group as its status shows it: 1..kMaxChannels;
 // nothing for any other text (a group the meter reports no channels for).
 std::optional<int> channelCount(const QString &text);
@@ -58,5 +68,10 @@ QString csvRow(const Record &record);
 // The record's time stamp as a date serial, seconds included; 0 when its
 // bytes form no valid date and time.
 double recordDateSerial(const Record &record);
+
+// The time stamp is a real date and time: month 1-12, a day of that month,
+// hour below 24, minute and second below 60. A record without one was read
+// from another group's layout or from memory that holds no record.
+bool hasValidStamp(const Record &record);
 
 } // namespace loadprofile
