@@ -37,6 +37,14 @@ struct LanguageTexts {
     // went to instead of the program's, a CSV file that cannot be written.
     QString rightdown_LPNumberInvalid, rightdown_LPChannelsInvalid, rightdown_LPFolderFallback,
         rightdown_LPFileError, rightdown_LPDateUnreadable;
+    // A continued download whose meter or group settings changed (%1 and %2
+    // the serials; %1 the group, %2 the setting, %3 and %4 its values), the
+    // meter not read yet after a reconnect, a record without a date (%1 its
+    // number), the date search running (%1 records read) and interrupted.
+    QString rightdown_LPOtherMeter, rightdown_LPGroupChanged, rightdown_LPMeterPending,
+        rightdown_LPBadStamp, rightdown_LPSearching, rightdown_LPSearchFailed;
+    // [rightdownini]: the group settings' names, for the message above.
+    QString rightdown_LPSET1, rightdown_LPSET2, rightdown_ChannelCodes;
     // A serial port the user may not open (%1 is its device), and how to
     // get access.
     QString rightdown_PortDenied, rightdown_PortDenied2;

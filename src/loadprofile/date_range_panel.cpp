@@ -54,7 +54,6 @@ DateRangePanel::DateRangePanel(LinkState &link, DownloadState &download,
             &QComboBox::activated, this, &DateRangePanel::cmbLPReadGroupSel1_Click);
     onClicked(controls_, "cmdReadLP2", this, &DateRangePanel::cmdReadLP2_Click);
     connect(&poll_, &PollCycle::loadProfileStepDue, this, &DateRangePanel::loadProfileStep);
-    connect(&state_.TimerEnLPRead, &QTimer::timeout, &downloads_, &DownloadPanel::Command8_Click);
 }
 
 double DateRangePanel::selectorValue(int selector) const
@@ -116,19 +115,32 @@ void DateRangePanel::cmbLPReadGroupSel1_Click() { showNewestTime(); }
 
 void DateRangePanel::cmdReadLP2_Click()
 {
-    // Without a group there is nothing to search in.
-    if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() >= 0)
-        poll_.LPReadByDate = true;
+    // Without a group there is nothing to search in; one search at a time.
+    if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() < 0
+        || downloads_.searchPending())
+        return;
+    poll_.LPReadByDate = true;
+    downloads_.showRequestRunning(true);
+    showSearchProgress(0);
+}
+
+void DateRangePanel::showSearchProgress(int probes)
+{
+    setCaption(controls_.require<QWidget>(QStringLiteral("Text6")),
+               texts_.rightdown_LPSearching.arg(probes));
 }
 
 double DateRangePanel::ReadLPDataDateSub(int group, long long record)
 {
-    return loadprofile::readRecordTime({transactions_, link_}, group, record);
+    return loadprofile::readRecordTime({transactions_, link_}, group, record).value_or(0);
 }
 
-void DateRangePanel::RefreshLPLastTime(int group)
+bool DateRangePanel::RefreshLPLastTime(int group)
 {
-    state_.LPLastDataTime[std::size_t(group)] = ReadLPDataDateSub(group, validCount(group));
+    const auto newest = loadprofile::readRecordTime({transactions_, link_}, group, validCount(group));
+    if (newest)
+        state_.LPLastDataTime[std::size_t(group)] = *newest;
+    return newest.has_value();
 }
 
 void DateRangePanel::loadProfileStep()
@@ -136,12 +148,16 @@ void DateRangePanel::loadProfileStep()
     for (int g = 0; g < 2; ++g) {
         if (!poll_.LPNewData[std::size_t(g)] || validCount(g) == 0 || !transactions_.LastTransOK)
             continue;
-        RefreshLPLastTime(g);
+        // A failed read leaves the time as it was, to be read again.
+        if (!RefreshLPLastTime(g))
+            continue;
         poll_.LPNewData[std::size_t(g)] = false;
         if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() == g)
             showNewestTime();
     }
-    if (poll_.LPReadByDate && transactions_.LastTransOK)
+    // Not while a download reads: the poll is paused then, and a download
+    // the search would start must wait for it.
+    if (poll_.LPReadByDate && transactions_.LastTransOK && !state_.Timer_RS_Lpf.isActive())
         LPFindStartByDate();
 }
 
@@ -152,16 +168,35 @@ void DateRangePanel::LPFindStartByDate()
         return;
     const int perDay = loadprofile::recordsPerDay(
         caption(controls_.require<QWidget>(QStringLiteral("txtLPInterval"), 0)));
+    // The probes wait for the meter with the window alive: a stop, or the
+    // link going offline, ends the search at its next probe.
+    const std::uint64_t generation = state_.generation;
+    int probes = 0;
+    state_.searchRunning = true;
     const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
         state_.LPRangeDate[0], validCount(g), state_.LPLastDataTime[std::size_t(g)], perDay,
-        [this, g](long long record) { return ReadLPDataDateSub(g, record); });
-    if (found.outcome == loadprofile::StartRecordSearch::Outcome::NoRecords)
+        [&](long long record) -> std::optional<double> {
+            if (state_.generation != generation || !poll_.LPReadByDate)
+                return std::nullopt;
+            showSearchProgress(probes++);
+            return loadprofile::readRecordTime({transactions_, link_}, g, record);
+        });
+    state_.searchRunning = false;
+    using Outcome = loadprofile::StartRecordSearch::Outcome;
+    if (state_.generation != generation || !poll_.LPReadByDate)
+        return; // stopped: the stop has put the window back
+    if (found.outcome == Outcome::NoRecords)
         return; // asked again at the next cycle
-    if (found.outcome == loadprofile::StartRecordSearch::Outcome::Unreadable) {
-        poll_.LPReadByDate = false;
-        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPDateUnreadable);
+    if (found.outcome != Outcome::Found) {
+        downloads_.endSearch();
+        setCaption(controls_.require<QWidget>(QStringLiteral("Text6")), QString());
+        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
+                       found.outcome == Outcome::Failed ? texts_.rightdown_LPSearchFailed
+                                                        : texts_.rightdown_LPDateUnreadable);
         return;
     }
+    // Found: the download starts from here; the request is carried out.
+    poll_.LPReadByDate = false;
     auto *groupList = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel"));
     if (groupList->currentIndex() != g) {
         groupList->setCurrentIndex(g);

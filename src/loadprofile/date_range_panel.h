@@ -35,11 +35,13 @@ public:
     // The time stamp of a record (number from 1) of group 0 or 1; 0 when it
     // cannot be read.
     double ReadLPDataDateSub(int group, long long record);
-    void RefreshLPLastTime(int group);
+    // Reads the time of the group's newest record; false when the read failed.
+    bool RefreshLPLastTime(int group);
     void LPFindStartByDate();
 
 private:
     void loadProfileStep();
+    void showSearchProgress(int probes);
     void recompute(int selector, int field);
     double selectorValue(int selector) const;
     void showNewestTime();

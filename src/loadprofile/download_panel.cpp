@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QProgressBar>
 
 #include <vector>
@@ -26,6 +27,16 @@ namespace {
 const QColor kRunningColor(0x80, 0xFF, 0x80);
 
 using loadprofile::recordNumber;
+
+// Shows a record number in a list: its entry when it has one, else as typed.
+void showNumber(QComboBox *list, const QString &text)
+{
+    const int index = list->findText(text);
+    if (index >= 0)
+        list->setCurrentIndex(index);
+    else if (list->isEditable())
+        list->setEditText(text);
+}
 
 } // namespace
 
@@ -39,20 +50,30 @@ DownloadPanel::DownloadPanel(LinkState &link, DownloadState &download,
     onClicked(controls_, "Command8", this, &DownloadPanel::Command8_Click);
     onClicked(controls_, "cmdStopLPRead", this, &DownloadPanel::cmdStopLPRead_Click);
     connect(&state_.Timer_RS_Lpf, &QTimer::timeout, this, &DownloadPanel::Timer_RS_Lpf_Timer);
+    connect(&state_.TimerEnLPRead, &QTimer::timeout, this, &DownloadPanel::TimerEnLPRead_Timer);
     connect(&poll_, &PollCycle::recordListsDue, this, &DownloadPanel::refreshRecordLists);
     connect(&poll_, &PollCycle::mainBlockDecoded, this, [this] {
+        meterKnown_ = true;
         // Lists that do not match the meter's record count wait for the
         // refresh later in the cycle.
-        if (recordNumber(caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"),
-                                                            group())))
-                .value_or(0)
-            != state_.LPListedCount)
+        if (validCount(group()) != state_.LPListedCount)
             status(QStringLiteral("Wait!! Setting 'Start no' & 'Stop no'"));
     });
+    connect(&poll_, &PollCycle::loadProfileStepDue, this, [this] {
+        if (pressWaiting_ && meterKnown_) {
+            pressWaiting_ = false;
+            start(false);
+        }
+    });
+    connect(&link_, &LinkState::linkOnlineChanged, this, &DownloadPanel::linkOnlineChanged);
     connect(list("Combo_LP_Start_No"), &QComboBox::activated, this,
             &DownloadPanel::Combo_LP_Start_No_Click);
     connect(list("Combo_LP_Stop_No"), &QComboBox::activated, this,
             &DownloadPanel::Combo_LP_Stop_No_Click);
+    for (auto [name, handler] : {std::pair{"Combo_LP_Start_No", &DownloadPanel::Combo_LP_Start_No_Validate},
+                                 std::pair{"Combo_LP_Stop_No", &DownloadPanel::Combo_LP_Stop_No_Validate}})
+        if (QLineEdit *typed = list(name)->lineEdit())
+            connect(typed, &QLineEdit::editingFinished, this, handler);
     // A new group choice lists that group's records at the next cycle.
     connect(list("cmbLPReadGroupSel"), &QComboBox::activated, this, [this] {
         state_.LPListedCount = 0;
@@ -67,16 +88,35 @@ QComboBox *DownloadPanel::list(const char *name) const
 
 int DownloadPanel::group() const { return list("cmbLPReadGroupSel")->currentIndex() == 1 ? 1 : 0; }
 
+long long DownloadPanel::validCount(int g) const
+{
+    return recordNumber(caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"), g)))
+        .value_or(0);
+}
+
 void DownloadPanel::status(const QString &text)
 {
     setCaption(controls_.require<QWidget>(QStringLiteral("Text6")), text);
 }
 
+loadprofile::DownloadOrigin DownloadPanel::originNow(int g) const
+{
+    const auto shown = [this](const char *name, int index = -1) {
+        return caption(controls_.require<QWidget>(QLatin1String(name), index));
+    };
+    loadprofile::DownloadOrigin origin;
+    origin.serial = shown("txtMeterSerial");
+    origin.group = g;
+    origin.channels = loadprofile::channelCount(shown("Text_LP_Data_Counter", g)).value_or(0);
+    for (int i = 0; i < origin.channels; ++i)
+        origin.codes.push_back(shown(g == 0 ? "Text_LP_G1_Data" : "Text_LP_G2_Data", i).toInt());
+    origin.interval = shown("txtLPInterval", g);
+    return origin;
+}
+
 void DownloadPanel::refreshRecordLists()
 {
-    const auto count = recordNumber(
-        caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"), group())));
-    const long long valid = count.value_or(0);
+    const long long valid = validCount(group());
     QComboBox *start = list("Combo_LP_Start_No");
     QComboBox *stop = list("Combo_LP_Stop_No");
     if (valid == state_.LPListedCount && start->count() == valid)
@@ -95,32 +135,111 @@ void DownloadPanel::refreshRecordLists()
             box->clear();
         box->addItems(added);
     }
-    // The choices stay where they were, unless the records were cleared.
-    start->setCurrentIndex(cleared ? 0 : std::max(0, start->findText(startText)));
-    stop->setCurrentIndex(cleared ? 0 : std::max(0, stop->findText(stopText)));
+    // The choices, typed ones too, stay where they were, unless the records
+    // were cleared.
+    if (cleared) {
+        start->setCurrentIndex(0);
+        stop->setCurrentIndex(0);
+    } else {
+        showNumber(start, startText);
+        showNumber(stop, stopText);
+    }
     state_.LPListedCount = valid;
 }
 
 void DownloadPanel::Combo_LP_Start_No_Click()
 {
-    const auto start = recordNumber(list("Combo_LP_Start_No")->currentText());
-    const auto stop = recordNumber(list("Combo_LP_Stop_No")->currentText());
-    if (start && (!stop || *start > *stop))
-        list("Combo_LP_Stop_No")->setCurrentIndex(list("Combo_LP_Start_No")->currentIndex());
+    if (const auto stop = loadprofile::stopFollowingStart(list("Combo_LP_Start_No")->currentText(),
+                                                          list("Combo_LP_Stop_No")->currentText()))
+        showNumber(list("Combo_LP_Stop_No"), *stop);
 }
 
 void DownloadPanel::Combo_LP_Stop_No_Click() { Combo_LP_Start_No_Click(); }
 
+void DownloadPanel::validateTyped(const char *name)
+{
+    QComboBox *box = list(name);
+    // The message moves the focus, which would check the list again.
+    if (checking_)
+        return;
+    if (!loadprofile::typedRecordAccepted(box->currentText(), validCount(group()))) {
+        checking_ = true;
+        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_Box4);
+        showNumber(box, QStringLiteral("1"));
+        checking_ = false;
+    }
+    Combo_LP_Start_No_Click();
+}
+
+void DownloadPanel::Combo_LP_Start_No_Validate() { validateTyped("Combo_LP_Start_No"); }
+void DownloadPanel::Combo_LP_Stop_No_Validate() { validateTyped("Combo_LP_Stop_No"); }
+
+void DownloadPanel::showRequestRunning(bool running)
+{
+    controls_.require<QWidget>(QStringLiteral("cmdStopLPRead"))->setVisible(running);
+    controls_.require<QWidget>(QStringLiteral("Command8"))->setVisible(!running);
+    controls_.require<QWidget>(QStringLiteral("cmdReadLP2"))->setEnabled(!running && link_.LinkOnline());
+    list("cmbLPReadGroupSel1")->setEnabled(!running && link_.LinkOnline());
+    list("cmbLPReadGroupSel")->setEnabled(!running);
+}
+
+bool DownloadPanel::searchPending() const
+{
+    return poll_.LPReadByDate || state_.TimerEnLPRead.isActive();
+}
+
+void DownloadPanel::endSearch()
+{
+    poll_.LPReadByDate = false;
+    state_.TimerEnLPRead.stop();
+    ++state_.generation;
+    showRequestRunning(false);
+}
+
 void DownloadPanel::showRunning()
 {
     poll_.Timer1Sec.stop();
+    resumePollAfterBlock_ = false;
     state_.Timer_RS_Lpf.start();
     setBackColor(controls_.require<QWidget>(QStringLiteral("Command8")), kRunningColor);
-    controls_.require<QWidget>(QStringLiteral("cmdStopLPRead"))->show();
-    controls_.require<QWidget>(QStringLiteral("Command8"))->hide();
+    showRequestRunning(true);
+}
+
+void DownloadPanel::resumePoll()
+{
+    if (state_.LPBlockBusy)
+        resumePollAfterBlock_ = true;
+    else
+        poll_.Timer1Sec.start();
+}
+
+void DownloadPanel::linkOnlineChanged(bool online)
+{
+    if (online) {
+        meterKnown_ = false;
+        return;
+    }
+    pressWaiting_ = false;
+    // A date search that has not begun to read is dropped (one that reads
+    // finds its probes failing and says so); an interrupted download waits
+    // for a continue, and its group list is free meanwhile.
+    if (searchPending() && !state_.searchRunning)
+        endSearch();
+    list("cmbLPReadGroupSel")->setEnabled(true);
 }
 
 void DownloadPanel::Command8_Click()
+{
+    // One request at a time: the date search owns the record lists until it
+    // has started its download or ended.
+    if (searchPending())
+        return;
+    start(false);
+}
+
+void DownloadPanel::TimerEnLPRead_Timer() { start(true); }
+
+void DownloadPanel::start(bool fromSearch)
 {
     const auto first = recordNumber(list("Combo_LP_Start_No")->currentText());
     const auto last = recordNumber(list("Combo_LP_Stop_No")->currentText());
@@ -134,6 +253,7 @@ void DownloadPanel::Command8_Click()
     }
     if (state_.LPBlockBusy) {
         state_.LPStartDeferred = true;
+        deferredFromSearch_ = fromSearch;
         return;
     }
     state_.LPStartDeferred = false;
@@ -142,33 +262,35 @@ void DownloadPanel::Command8_Click()
         return;
     }
     if (state_.hasRecordsLeft()) {
+        // After a reconnect the download is compared with the meter the
+        // first poll reads; until then the press waits.
+        if (!meterKnown_) {
+            pressWaiting_ = true;
+            status(texts_.rightdown_LPMeterPending);
+            return;
+        }
         if (messages_.show(MessageKind::YesNo, texts_.stopLPFread, texts_.rightdown_Box8)
             == MessageAnswer::Yes) {
-            showRunning();
+            continueDownload();
             return;
         }
         state_.LPDownloading = false;
+        ++state_.generation;
         state_.Timer_RS_Lpf.stop();
         poll_.Timer1Sec.start();
     }
 
-    const std::optional<int> count = loadprofile::channelCount(
-        caption(controls_.require<QWidget>(QStringLiteral("Text_LP_Data_Counter"), group())));
-    if (!count) {
+    const int g = group();
+    loadprofile::DownloadOrigin origin = originNow(g);
+    if (origin.channels == 0) {
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPChannelsInvalid);
         return;
     }
-    const int channels = *count;
-    std::vector<int> codes;
-    const char *codeControl = group() == 0 ? "Text_LP_G1_Data" : "Text_LP_G2_Data";
-    for (int i = 0; i < channels; ++i)
-        codes.push_back(caption(controls_.require<QWidget>(QLatin1String(codeControl), i)).toInt());
     QString error;
     file_ = loadprofile::LoadProfileCsv::create(
         loadprofile::LoadProfileCsv::defaultFolders(programDir_),
-        loadprofile::csvBaseName(caption(controls_.require<QWidget>(QStringLiteral("txtMeterSerial"))),
-                                 QDate::currentDate(), group() + 1),
-        QDateTime::currentDateTime(), codes, &error);
+        loadprofile::csvBaseName(origin.serial, QDate::currentDate(), g + 1),
+        QDateTime::currentDateTime(), origin.codes, &error);
     if (!file_) {
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, error);
         return;
@@ -179,7 +301,11 @@ void DownloadPanel::Command8_Click()
                        texts_.rightdown_LPFolderFallback + QLatin1Char('\n') + file_->path());
     }
 
-    state_.LPChannelCount = channels;
+    state_.origin = std::move(origin);
+    state_.LPChannelCount = state_.origin.channels;
+    dateRange_ = fromSearch ? std::optional(std::pair(state_.LPRangeDate[0], state_.LPRangeDate[1]))
+                            : std::nullopt;
+    ++state_.generation;
     setCaption(controls_.require<QWidget>(QStringLiteral("Command8")), QStringLiteral("Reading"));
     status(QStringLiteral("LoadProfile Data start download"));
     state_.LPNextRecord = *first - 1;
@@ -188,8 +314,39 @@ void DownloadPanel::Command8_Click()
     sinceStart_.start();
     state_.LPDownloading = true;
     showRunning();
-    controls_.require<QWidget>(QStringLiteral("cmdReadLP2"))->setEnabled(false);
     showProgress();
+}
+
+void DownloadPanel::continueDownload()
+{
+    const loadprofile::DownloadOrigin now = originNow(state_.origin.group);
+    const loadprofile::OriginChange change = loadprofile::originChange(state_.origin, now);
+    if (change == loadprofile::OriginChange::None) {
+        // The group list shows the group being read.
+        if (list("cmbLPReadGroupSel")->currentIndex() != state_.origin.group) {
+            list("cmbLPReadGroupSel")->setCurrentIndex(state_.origin.group);
+            state_.LPListedCount = 0;
+            refreshRecordLists();
+        }
+        showRunning();
+        return;
+    }
+    // Another meter, or other group settings: their records never go into
+    // this download's file. It ends with the rows it has.
+    finish();
+    if (change == loadprofile::OriginChange::OtherMeter) {
+        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
+                       texts_.rightdown_LPOtherMeter.arg(state_.origin.serial.trimmed(),
+                                                         now.serial.trimmed()));
+        return;
+    }
+    const QString setting = change == loadprofile::OriginChange::Channels ? texts_.rightdown_LPSET1
+                            : change == loadprofile::OriginChange::Codes  ? texts_.rightdown_ChannelCodes
+                                                                          : texts_.rightdown_LPSET2;
+    const auto [before, after] = loadprofile::changedValues(change, state_.origin, now);
+    messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
+                   texts_.rightdown_LPGroupChanged.arg(QString::number(state_.origin.group + 1),
+                                                       setting, before, after));
 }
 
 void DownloadPanel::Timer_RS_Lpf_Timer()
@@ -198,11 +355,13 @@ void DownloadPanel::Timer_RS_Lpf_Timer()
         state_.LPBlockBusy = true;
         LPReadBlock();
         state_.LPBlockBusy = false;
+        if (std::exchange(resumePollAfterBlock_, false))
+            poll_.Timer1Sec.start();
     }
     if (state_.LPStartDeferred) {
         state_.LPStartDeferred = false;
         state_.Timer_RS_Lpf.stop();
-        Command8_Click();
+        start(std::exchange(deferredFromSearch_, false));
     }
 }
 
@@ -210,23 +369,32 @@ void DownloadPanel::LPReadBlock()
 {
     if (!file_)
         return;
+    const std::uint64_t generation = state_.generation;
+    const loadprofile::DownloadOrigin &origin = state_.origin;
+    const loadprofile::CheckedBlock block = loadprofile::readCheckedBlock(
+        {transactions_, link_}, origin.group, origin.channels, state_.LPNextRecord, state_.LPLastRecord);
+    // Stopped or replaced while the block was on its way: its records belong
+    // to no running download.
+    if (generation != state_.generation || !state_.LPDownloading)
+        return;
+    if (block.badRecord) {
+        finish();
+        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
+                       texts_.rightdown_LPBadStamp.arg(*block.badRecord));
+        return;
+    }
     // A block that does not hold all its records is asked for again.
-    const auto block = loadprofile::readRecordBlock({transactions_, link_}, group(),
-                                                    state_.LPChannelCount, state_.LPNextRecord,
-                                                    state_.LPLastRecord);
-    if (!block)
+    if (!block.records)
         return;
     // By date: only records of the range; a later one ends the download with
     // this block.
-    const loadprofile::BlockRows rows = loadprofile::blockRows(
-        *block, poll_.LPReadByDate ? std::optional(std::pair(state_.LPRangeDate[0], state_.LPRangeDate[1]))
-                                   : std::nullopt);
+    const loadprofile::BlockRows rows = loadprofile::blockRows(*block.records, dateRange_);
     if (rows.pastEnd)
         state_.LPLastRecord = state_.LPNextRecord;
     QString error;
     if (!file_->appendRows(rows.rows, &error)) {
         // The rows already written stay; nothing is read that cannot be kept.
-        finish(texts_.LPFClick);
+        finish();
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
                        texts_.rightdown_LPFileError + QLatin1Char('\n') + error);
         return;
@@ -237,23 +405,22 @@ void DownloadPanel::LPReadBlock()
         showProgress();
         return;
     }
-    finish(QStringLiteral("Read And Save"));
+    finish();
     status(QStringLiteral("Last number of download interval : %1\uFF0Cand finish download\uFF01")
                .arg(state_.LPLastRecord + 1));
 }
 
-void DownloadPanel::finish(const QString &startCaption)
+void DownloadPanel::finish()
 {
     state_.LPDownloading = false;
     poll_.LPReadByDate = false;
+    ++state_.generation;
     state_.Timer_RS_Lpf.stop();
-    poll_.Timer1Sec.start();
-    controls_.require<QWidget>(QStringLiteral("cmdReadLP2"))->setEnabled(true);
+    resumePoll();
     QWidget *start = controls_.require<QWidget>(QStringLiteral("Command8"));
-    setCaption(start, startCaption);
+    setCaption(start, texts_.LPFClick);
     resetBackColor(start);
-    controls_.require<QWidget>(QStringLiteral("cmdStopLPRead"))->hide();
-    start->show();
+    showRequestRunning(false);
     showProgress();
 }
 
@@ -265,7 +432,13 @@ void DownloadPanel::cmdStopLPRead_Click()
             showRunning();
         return;
     }
-    finish(texts_.LPFClick);
+    if (state_.LPDownloading) {
+        finish();
+        return;
+    }
+    // A date search: nothing has been written, nothing is left pending.
+    endSearch();
+    status(QString());
 }
 
 void DownloadPanel::showProgress()

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "loadprofile/download_origin.h"
+
 #include <QObject>
 #include <QTimer>
 
 #include <array>
+#include <cstdint>
 
 class LinkState;
 
@@ -27,6 +30,15 @@ public:
     bool LPStartDeferred = false;
     // Channels of the group being downloaded.
     int LPChannelCount = 0;
+    // The meter and group settings the download began with; every block,
+    // and a download continued after a reconnect, read with these.
+    loadprofile::DownloadOrigin origin;
+    // Changes at every start and every end of a download or a date search:
+    // a block or a search probe that returns after its download or search
+    // was stopped or replaced compares it and throws its answer away.
+    std::uint64_t generation = 0;
+    // A date search is reading time stamps at this moment.
+    bool searchRunning = false;
     // The valid-record count the record-number lists were last built for.
     long long LPListedCount = 0;
     // Zero-based index of the next record to read, and of the last one.

@@ -117,9 +117,9 @@ void buildLoadProfileReadPage(QWidget *page)
     numberGrid->addWidget(makeKeyed(byNumber, "Group", kSection, "rightdown_GroupSel"), 0, 0);
     numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("cmbLPReadGroupSel"), 2), 0, 1);
     numberGrid->addWidget(makeKeyed(byNumber, "Start no", kSection, "rightdown_StartNo"), 1, 0);
-    numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Start_No"), 6), 1, 1);
+    numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Start_No"), 6, true), 1, 1);
     numberGrid->addWidget(makeKeyed(byNumber, "Stop no", kSection, "rightdown_StopNo"), 2, 0);
-    numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Stop_No"), 6), 2, 1);
+    numberGrid->addWidget(makeNamedList(byNumber, QStringLiteral("Combo_LP_Stop_No"), 6, true), 2, 1);
     auto *start = makeCommandButton(byNumber, "Command8", "Read And Save");
     setCaptionKey(start, "LPFini", "LPFClick");
     auto *stop = makeCommandButton(byNumber, "cmdStopLPRead", "Stop");
