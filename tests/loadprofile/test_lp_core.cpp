@@ -4,7 +4,11 @@
 #include "loadprofile/csv_file.h"
 #include "loadprofile/date_search.h"
 #include "loadprofile/date_serial.h"
+#include "loadprofile/download_origin.h"
+#include "loadprofile/record_reads.h"
 #include "loadprofile/records.h"
+#include "link/link_state.h"
+#include "../modbus/fake_link.h"
 
 #include <QFile>
 #include <QLocale>
@@ -16,6 +20,58 @@
 using loadprofile::LoadProfileCsv;
 using Outcome = loadprofile::StartRecordSearch::Outcome;
 Q_DECLARE_METATYPE(Outcome)
+using loadprofile::OriginChange;
+Q_DECLARE_METATYPE(OriginChange)
+Q_DECLARE_METATYPE(loadprofile::DownloadOrigin)
+
+namespace {
+
+// A meter on the scripted link whose record n of group 1 is stamped
+// 2024-03-01 00:00 + (n - 1) x 15 min. It never answers the failProbe-th
+// time-stamp read, so that read fails after all its attempts.
+struct StampedMeter {
+    fake::Rig rig;
+    LinkState link;
+    int probes = 0;
+    int failProbe = 0;
+
+    StampedMeter()
+    {
+        rig.host.slave = link.SlaveAddress;
+        link.setLinkOnline(true);
+        rig.host.onOffline = [this] { link.setLinkOnline(false); };
+        int pointer = 1;
+        rig.serial.responder = [this, pointer](const fake::Bytes &request) mutable -> std::optional<fake::Reply> {
+            fake::Bytes answer{request[0], request[1]};
+            if (request[1] == 16) { // the record pointer: a probe begins
+                pointer = request[7] << 8 | request[8];
+                ++probes;
+                answer.insert(answer.end(), request.begin() + 2, request.begin() + 6);
+            } else {
+                if (probes == failProbe)
+                    return std::nullopt; // every attempt
+                const QDateTime t = QDateTime(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC).addSecs((pointer - 1) * 900LL);
+                answer.insert(answer.end(), {6, std::uint8_t(t.date().year() - 2000), std::uint8_t(t.date().month()),
+                                             std::uint8_t(t.date().day()), std::uint8_t(t.time().hour()),
+                                             std::uint8_t(t.time().minute()), 0});
+            }
+            modbus::Crc16 crc;
+            crc.CrcTableSetup();
+            crc.compute(answer);
+            answer.insert(answer.end(), {crc.CrcLo, crc.CrcHi});
+            return fake::Reply{answer};
+        };
+    }
+
+    loadprofile::StartRecordSearch search(double begin)
+    {
+        const loadprofile::MeterLink meter{rig.tx, link};
+        return loadprofile::findStartRecord(begin, 1000, loadprofile::dateSerial(2024, 3, 11, 9, 45, 0), 1,
+                                            [&](long long r) { return loadprofile::readRecordTime(meter, 0, r); });
+    }
+};
+
+} // namespace
 
 class TestLpCore : public QObject {
     Q_OBJECT
@@ -244,6 +300,112 @@ private slots:
         const auto start = loadprofile::findStartRecord(begin, count, 40000 + 999.0 / 96, perDay, timeOf);
         QCOMPARE(start.outcome, outcome);
         QCOMPARE(start.record, record);
+    }
+
+    // A failed read of any probe ends the search without a record: it is
+    // never taken for a time stamp.
+    void searchFailsOnAnyFailedRead()
+    {
+        const double begin = loadprofile::dateSerial(2024, 3, 6, 0, 0, 0);
+        StampedMeter whole;
+        const auto found = whole.search(begin);
+        QCOMPARE(found.outcome, Outcome::Found);
+        // Less than half a day before begin: 2024-03-05 12:00 or later.
+        QVERIFY2(found.record >= 433 && found.record <= 481, qPrintable(QString::number(found.record)));
+        QVERIFY(whole.probes >= 5);
+        for (int n = 1; n <= whole.probes; ++n) {
+            StampedMeter failing;
+            failing.failProbe = n;
+            const auto cut = failing.search(begin);
+            QVERIFY2(cut.outcome == Outcome::Failed, qPrintable(QString::number(n)));
+            QCOMPARE(failing.probes, n);
+        }
+    }
+
+    void stamps_data()
+    {
+        QTest::addColumn<QByteArray>("stamp"); // year - 2000, month, day, hour, minute, second
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("ordinary") << QByteArray("\x18\x03\x01\x17\x3B\x3B", 6) << true;
+        QTest::newRow("29 February of a leap year") << QByteArray("\x18\x02\x1D\x00\x00\x00", 6) << true;
+        QTest::newRow("29 February otherwise") << QByteArray("\x17\x02\x1D\x00\x00\x00", 6) << false;
+        QTest::newRow("30 February") << QByteArray("\x18\x02\x1E\x00\x00\x00", 6) << false;
+        QTest::newRow("month 0") << QByteArray("\x18\x00\x01\x00\x00\x00", 6) << false;
+        QTest::newRow("month 13") << QByteArray("\x18\x0D\x01\x00\x00\x00", 6) << false;
+        QTest::newRow("day 0") << QByteArray("\x18\x03\x00\x00\x00\x00", 6) << false;
+        QTest::newRow("hour 24") << QByteArray("\x18\x03\x01\x18\x00\x00", 6) << false;
+        QTest::newRow("minute 60") << QByteArray("\x18\x03\x01\x00\x3C\x00", 6) << false;
+        QTest::newRow("second 60") << QByteArray("\x18\x03\x01\x00\x00\x3C", 6) << false;
+        QTest::newRow("all 0xFF") << QByteArray(6, '\xFF') << false;
+    }
+    void stamps()
+    {
+        QFETCH(QByteArray, stamp);
+        QFETCH(bool, valid);
+        const QByteArray bytes = stamp + QByteArray(4, '\0');
+        const auto records = loadprofile::decodeRecords(
+            std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())), 1, 1);
+        QVERIFY(records);
+        QCOMPARE(loadprofile::hasValidStamp(records->front()), valid);
+    }
+
+    void typedRecordNumbers_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<bool>("startAccepted"); // among 100 valid records
+        QTest::addColumn<QString>("stopAfter");  // the stop list's text after the rule
+        QTest::newRow("in order") << "5" << "9" << true << "9";
+        QTest::newRow("stop raised") << "17000" << "9" << false << "17000";
+        QTest::newRow("equal") << "100" << "100" << true << "100";
+        QTest::newRow("empty stop") << "7" << "" << true << "7";
+        QTest::newRow("typed with blanks") << " 12 " << "3" << true << "12";
+        QTest::newRow("empty start") << "" << "4" << true << "4";
+        QTest::newRow("no number") << "abc" << "4" << true << "4";
+        QTest::newRow("101") << "101" << "100" << false << "101";
+    }
+    void typedRecordNumbers()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, stop);
+        QFETCH(bool, startAccepted);
+        QFETCH(QString, stopAfter);
+        QCOMPARE(loadprofile::typedRecordAccepted(start, 100), startAccepted);
+        QCOMPARE(loadprofile::stopFollowingStart(start, stop).value_or(stop), stopAfter);
+    }
+
+    void origins_data()
+    {
+        QTest::addColumn<loadprofile::DownloadOrigin>("now");
+        QTest::addColumn<OriginChange>("change");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        const loadprofile::DownloadOrigin began{"METERAAA11111111", 0, 3, {1, 2, 3}, "15"};
+        auto with = [&](auto change) { auto o = began; change(o); return o; };
+        QTest::newRow("same") << began << OriginChange::None << "" << "";
+        QTest::newRow("other meter") << with([](auto &o) { o.serial = "METERBBB22222222"; })
+                                     << OriginChange::OtherMeter << "" << "";
+        QTest::newRow("other group") << with([](auto &o) { o.group = 1; }) << OriginChange::OtherMeter << "" << "";
+        QTest::newRow("serial not read") << with([](auto &o) { o.serial.clear(); }) << OriginChange::OtherMeter
+                                         << "" << "";
+        QTest::newRow("channels") << with([](auto &o) { o.channels = 2; o.codes = {1, 2}; })
+                                  << OriginChange::Channels << "3" << "2";
+        QTest::newRow("codes") << with([](auto &o) { o.codes = {1, 2, 4}; }) << OriginChange::Codes << "1,2,3"
+                               << "1,2,4";
+        QTest::newRow("interval") << with([](auto &o) { o.interval = "5"; }) << OriginChange::Interval << "15"
+                                  << "5";
+    }
+    void origins()
+    {
+        QFETCH(loadprofile::DownloadOrigin, now);
+        QFETCH(OriginChange, change);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        const loadprofile::DownloadOrigin began{"METERAAA11111111", 0, 3, {1, 2, 3}, "15"};
+        QCOMPARE(loadprofile::originChange(began, now), change);
+        QCOMPARE(loadprofile::changedValues(change, began, now), std::pair(before, after));
+        // A download whose meter was never read continues nowhere.
+        QCOMPARE(loadprofile::originChange({}, {}), OriginChange::OtherMeter);
     }
 };
 

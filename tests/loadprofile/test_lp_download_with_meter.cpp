@@ -4,6 +4,7 @@
 // folder, and answers lost on the way lose or double no record.
 #include "loadprofile/date_range_panel.h"
 #include "loadprofile/download_panel.h"
+#include "lp_meter_rows.h"
 #include "meter_session.h"
 #include "modbus/transactions.h"
 #include "screenshot.h"
@@ -22,21 +23,7 @@
 namespace {
 
 constexpr int kPatienceMs = 60000;
-// The simulated meter's group 1: 8 channels with these codes; record i is
-// stamped 2024-03-01 00:00 + (i - 1) x 15 min, channel j holds code j + 0.25 i.
-constexpr int kCodes[] = {1, 2, 3, 4, 5, 7, 9, 11};
-
-QString expectedRow(int record)
-{
-    const int minutes = (record - 1) * 15;
-    QString row = QStringLiteral("2024/3/%1,%2:%3:0")
-                      .arg(1 + minutes / (24 * 60))
-                      .arg(minutes / 60 % 24)
-                      .arg(minutes % 60);
-    for (int code : kCodes)
-        row += QStringLiteral(",%1").arg(code + 0.25 * record, 0, 'f', 4);
-    return row;
-}
+using lptest::expectedRow;
 
 } // namespace
 
