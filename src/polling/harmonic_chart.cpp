@@ -50,7 +50,7 @@ HarmonicChart::HarmonicChart(PollCycle &poll, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
 
-    connect(&poll, &PollCycle::harmonicsShown, this, [this, &poll] { showValues(poll.harmonicTable); });
+    connect(&poll, &PollCycle::harmonicsShown, this, [this, &poll] { showValues(poll.reading().harmonics); });
 }
 
 void HarmonicChart::setTitles(const QString &order, const QString &unit)

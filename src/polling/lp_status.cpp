@@ -1,6 +1,7 @@
 #include "polling/lp_status.h"
 
 #include "polling/measurement_decoders.h"
+#include "polling/reading_texts.h"
 #include "polling/value_format.h"
 
 #include <array>
@@ -12,7 +13,6 @@ namespace {
 // Offsets in the main block of holding registers 0x1034 (group 1) and 0x1043
 // (group 2): channel count, interval, then the channel codes.
 constexpr std::size_t kGroupOffset[kLPGroups] = {2 * 0x34, 2 * 0x43};
-constexpr const char *kCodeControls[kLPGroups] = {"Text_LP_G1_Data", "Text_LP_G2_Data"};
 constexpr unsigned kThirtySeconds = 230;
 
 constexpr std::array<int, 12> kCapacity[kLPGroups] = {
@@ -34,23 +34,27 @@ std::optional<int> lpCapacity(int group, int channels)
     return kCapacity[group][std::size_t(channels - 1)];
 }
 
-TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock)
+std::optional<std::array<LPGroupStatus, kLPGroups>> lpGroupStatus(std::span<const std::uint8_t> mainBlock)
 {
-    TextUpdates out;
     if (mainBlock.size() != kMainBlockBytes)
-        return out;
+        return std::nullopt;
+    std::array<LPGroupStatus, kLPGroups> groups{};
     for (int g = 0; g < kLPGroups; ++g) {
         const std::size_t at = kGroupOffset[g];
-        const unsigned channels = u16At(mainBlock, at);
-        out.push_back({QStringLiteral("Text_LP_Data_Counter"), g, QString::number(channels)});
-        out.push_back({QStringLiteral("txtLPInterval"), g, lpIntervalText(u16At(mainBlock, at + 2))});
+        LPGroupStatus &group = groups[std::size_t(g)];
+        group.channels = u16At(mainBlock, at);
+        group.intervalCode = u16At(mainBlock, at + 2);
         for (int i = 0; i < kLPMaxChannels[g]; ++i)
-            out.push_back({QLatin1String(kCodeControls[g]), i,
-                           QString::number(u16At(mainBlock, at + 4 + 2 * std::size_t(i)))});
-        if (const auto capacity = lpCapacity(g, int(channels)))
-            out.push_back({QStringLiteral("Text_Max_int_num"), g, QString::number(*capacity)});
+            group.codes[std::size_t(i)] = u16At(mainBlock, at + 4 + 2 * std::size_t(i));
+        group.capacity = lpCapacity(g, int(group.channels));
     }
-    return out;
+    return groups;
+}
+
+TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock)
+{
+    const auto groups = lpGroupStatus(mainBlock);
+    return groups ? lpStatusTexts(*groups) : TextUpdates{};
 }
 
 std::optional<std::array<unsigned, kLPGroups>> lpValidCounts(std::span<const std::uint8_t> block)

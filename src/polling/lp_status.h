@@ -1,5 +1,6 @@
 #pragma once
 
+#include "polling/reading.h"
 #include "polling/text_update.h"
 
 #include <QString>
@@ -15,9 +16,12 @@ namespace polling {
 inline constexpr int kLPGroups = 2;
 inline constexpr int kLPMaxChannels[kLPGroups] = {12, 8};
 
-// Channel counts, intervals ("30 sec" for 230), channel codes and the record
-// capacity of both groups from the 520-byte main block. A capacity is shown
-// only for a channel count the group can have.
+// Channel counts, intervals, channel codes and the record capacity of both
+// groups from the 520-byte main block (a capacity only for a channel count
+// the group can have); nothing for a block of another length. The valid
+// counts are left unknown: they come from their own block.
+std::optional<std::array<LPGroupStatus, kLPGroups>> lpGroupStatus(std::span<const std::uint8_t> mainBlock);
+// Their texts (see lpStatusTexts).
 TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock);
 
 // The text of a group's interval register.

@@ -1,21 +1,24 @@
 #include "polling/measurement_decoders.h"
 
+#include "polling/reading_texts.h"
 #include "polling/value_format.h"
 
 namespace polling {
 
 namespace {
 
-// Four floats from offset into control(base + 0..count-1).
-void floatRow(TextUpdates &out, std::span<const std::uint8_t> block, std::size_t offset,
-              const char *control, int base, int count, int decimals)
+// count floats from offset as the quantities first, first + 1, ...
+void floats(Samples &out, std::span<const std::uint8_t> block, std::size_t offset, Q first, int count)
 {
     for (int i = 0; i < count; ++i)
-        out.push_back({QString::fromLatin1(control), base + i,
-                       formatFixed(floatAt(block, offset + 4 * std::size_t(i)), decimals)});
+        out.push_back({Q(first + i), floatAt(block, offset + 4 * std::size_t(i))});
 }
 
-QString number(unsigned value) { return QString::number(value); }
+template <class Decoded>
+TextUpdates textsOr(const std::optional<Decoded> &decoded, int displayBase)
+{
+    return decoded ? sampleTexts(*decoded, displayBase) : TextUpdates{};
+}
 
 } // namespace
 
@@ -42,118 +45,159 @@ QString phaseSequenceText(unsigned code)
     }
 }
 
+std::optional<MainBlock> mainBlockValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < kMainBlockBytes)
+        return std::nullopt;
+    MainBlock main;
+    Samples &s = main.samples;
+    floats(s, block, 372, CurrentA, 4);
+    floats(s, block, 388, KwA, 4);
+    floats(s, block, 404, KvarA, 4);
+    floats(s, block, 420, KvaA, 4);
+    floats(s, block, 452, AngleVA, 3);
+    floats(s, block, 464, AngleIA, 3);
+    floats(s, block, 436, PfA, 4);
+    floats(s, block, 340, VoltageLnA, 4);
+    floats(s, block, 356, VoltageLlAb, 4);
+    floats(s, block, 480, KwhDelivered, 5);
+    // The meter clock: the low bytes of six holding registers.
+    for (std::size_t i = 0; i < 6; ++i)
+        main.identity.clock.fields[i] = block[71 + 2 * i];
+    main.identity.serial = meterText(block.subspan(324, 16));
+    main.identity.wiringCode = block[477];
+    main.identity.phaseSequenceCode = block[479];
+    return main;
+}
+
+std::optional<Samples> phaseEnergyValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 60)
+        return std::nullopt;
+    Samples out;
+    for (int p = 0; p < 3; ++p)
+        for (int q = 0; q < 5; ++q)
+            out.push_back({Q(PhaseEnergyA + 5 * p + q), floatAt(block, std::size_t(12 * q + 4 * p))});
+    return out;
+}
+
+std::optional<Samples> demandValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 10)
+        return std::nullopt;
+    return Samples{{DemandTimeLeft, double(u16At(block, 0))},
+                   {DemandKw, floatAt(block, 2)},
+                   {DemandMaxKw, floatAt(block, 6)}};
+}
+
+std::optional<Samples> frequencyValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 4)
+        return std::nullopt;
+    return Samples{{Frequency, floatAt(block, 0)}};
+}
+
+std::optional<Samples> ratioValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 4)
+        return std::nullopt;
+    return Samples{{PtRatio, u16At(block, 0) / 10.0}, {CtRatio, double(u16At(block, 2))}};
+}
+
+std::optional<Samples> floatRatioValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 8)
+        return std::nullopt;
+    return Samples{{PtRatioFloat, floatAt(block, 0)}, {CtRatioFloat, floatAt(block, 4)}};
+}
+
+std::optional<Samples> co2Values(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 16)
+        return std::nullopt;
+    return Samples{{Co2Emission, floatAt(block, 4)}, {Co2Factor, floatAt(block, 12)}};
+}
+
+std::optional<std::array<double, 24>> thdValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 96)
+        return std::nullopt;
+    std::array<double, 24> table{};
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = floatAt(block, 4 * i);
+    return table;
+}
+
+Samples thdSamples(const std::array<double, 24> &table)
+{
+    Samples out;
+    for (int g = 0; g < 3; ++g)
+        for (int k = 0; k < 6; ++k)
+            out.push_back({Q(Thd + 6 * g + k), table[std::size_t(8 * g + k)]});
+    return out;
+}
+
+std::optional<std::array<double, 32>> harmonicValues(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 128)
+        return std::nullopt;
+    std::array<double, 32> table{};
+    for (std::size_t h = 0; h < table.size(); ++h)
+        table[h] = floatAt(block, 4 * h);
+    return table;
+}
+
 TextUpdates DecodeMainBlock(std::span<const std::uint8_t> block, int displayBase)
 {
-    TextUpdates out;
-    if (block.size() < kMainBlockBytes)
-        return out;
-    const int b = displayBase;
-    floatRow(out, block, 372, "txt_I_Result", b, 4, 5);
-    floatRow(out, block, 388, "txt_W_Result", b, 4, 7);
-    floatRow(out, block, 404, "txt_Var_Result", b, 4, 7);
-    floatRow(out, block, 420, "txt_VA_Result", b, 4, 7);
-    floatRow(out, block, 452, "txt_V_Angle", b, 3, 5);
-    floatRow(out, block, 464, "txt_I_Angle", b, 3, 5);
-    floatRow(out, block, 436, "txt_PF_Result", b, 4, 5);
-    floatRow(out, block, 340, "txt_V_N", b, 4, 5);
-    floatRow(out, block, 356, "txt_V_B", b, 4, 5);
-    floatRow(out, block, 480, "txt_kWh", b, 5, 4);
-
-    // Meter clock: the low bytes of six holding registers.
-    const QString clock = number(block[71] + 2000u) + u'/' + number(block[73]) + u'/'
-                          + number(block[75]) + QStringLiteral("  ") + number(block[77]) + u':'
-                          + number(block[79]) + u':' + number(block[81]);
-    out.push_back({QStringLiteral("Text5"), -1, clock});
-    out.push_back({QStringLiteral("txtMeterSerial"), -1, meterText(block.subspan(324, 16))});
-
-    const QString wiring = wiringText(block[477]);
-    if (!wiring.isEmpty())
-        out.push_back({QStringLiteral("txt_Wiring"), -1, wiring});
-    out.push_back({QStringLiteral("txt_Phasor"), -1, phaseSequenceText(block[479])});
+    const auto main = mainBlockValues(block);
+    if (!main)
+        return {};
+    TextUpdates out = sampleTexts(main->samples, displayBase);
+    const TextUpdates identity = identityTexts(main->identity);
+    out.insert(out.end(), identity.begin(), identity.end());
     return out;
 }
 
 TextUpdates DecodePhaseEnergy(std::span<const std::uint8_t> block, int displayBase,
                               const std::array<QString, 5> &totalTexts)
 {
-    TextUpdates out;
-    if (block.size() < 60)
-        return out;
-    for (int p = 0; p < 3; ++p)
-        for (int q = 0; q < 5; ++q)
-            out.push_back({QStringLiteral("txt_kWh"), displayBase + 5 + 5 * p + q,
-                           formatFixed(floatAt(block, std::size_t(12 * q + 4 * p)), 4)});
-    for (int i = 0; i < 5; ++i)
-        out.push_back({QStringLiteral("txt_kWh"), displayBase + 20 + i, totalTexts[std::size_t(i)]});
-    return out;
+    const auto phases = phaseEnergyValues(block);
+    return phases ? phaseEnergyTexts(*phases, displayBase, totalTexts) : TextUpdates{};
 }
 
-TextUpdates decodeDemand(std::span<const std::uint8_t> block)
-{
-    if (block.size() < 10)
-        return {};
-    return {{QStringLiteral("txt_Dmd"), 6, number(u16At(block, 0))},
-            {QStringLiteral("txt_Dmd"), 0, formatFixed(floatAt(block, 2), 5)},
-            {QStringLiteral("txt_Dmd"), 1, formatFixed(floatAt(block, 6), 5)}};
-}
+TextUpdates decodeDemand(std::span<const std::uint8_t> block) { return textsOr(demandValues(block), 0); }
 
 TextUpdates decodeFrequency(std::span<const std::uint8_t> block, int displayBase)
 {
-    if (block.size() < 4)
-        return {};
-    return {{QStringLiteral("txtFrequency"), displayBase, formatFixed(floatAt(block, 0), 2)}};
+    return textsOr(frequencyValues(block), displayBase);
 }
 
-TextUpdates decodeRatios(std::span<const std::uint8_t> block)
-{
-    if (block.size() < 4)
-        return {};
-    return {{QStringLiteral("txt_PTRatio"), -1, formatFixed(u16At(block, 0) / 10.0, 1)},
-            {QStringLiteral("txt_CTRatio"), -1, formatFixed(u16At(block, 2), 1)}};
-}
+TextUpdates decodeRatios(std::span<const std::uint8_t> block) { return textsOr(ratioValues(block), 0); }
 
 TextUpdates decodeFloatRatios(std::span<const std::uint8_t> block)
 {
-    if (block.size() < 8)
-        return {};
-    return {{QStringLiteral("txtPTRatio2"), -1, formatFixed(floatAt(block, 0), 4)},
-            {QStringLiteral("txtCTRatio2"), -1, formatFixed(floatAt(block, 4), 4)}};
+    return textsOr(floatRatioValues(block), 0);
 }
 
-TextUpdates DecodeCO2(std::span<const std::uint8_t> block)
-{
-    if (block.size() < 16)
-        return {};
-    return {{QStringLiteral("txtCO2_out"), -1, formatFixed(floatAt(block, 4), 4)},
-            {QStringLiteral("txtCO2"), -1, formatFixed(floatAt(block, 12), 6)}};
-}
+TextUpdates DecodeCO2(std::span<const std::uint8_t> block) { return textsOr(co2Values(block), 0); }
 
 TextUpdates DecodeTHD(std::span<const std::uint8_t> block, std::array<double, 24> &table)
 {
-    TextUpdates out;
-    if (block.size() < 96)
-        return out;
-    for (std::size_t i = 0; i < table.size(); ++i)
-        table[i] = floatAt(block, 4 * i);
-    for (int g = 0; g < 3; ++g)
-        for (int k = 0; k < 6; ++k)
-            out.push_back({QStringLiteral("txtTHD"), 6 * g + k,
-                           formatFixed(table[std::size_t(8 * g + k)], 5)});
-    return out;
+    const auto thd = thdValues(block);
+    if (!thd)
+        return {};
+    table = *thd;
+    return sampleTexts(thdSamples(table), 0);
 }
 
 TextUpdates DecodeHarmonic(std::span<const std::uint8_t> block, bool stillSelected,
                            std::array<double, 32> &table)
 {
-    TextUpdates out;
-    if (block.size() < 128)
-        return out;
-    for (std::size_t h = 0; h < table.size(); ++h) {
-        table[h] = floatAt(block, 4 * h);
-        if (stillSelected)
-            out.push_back({QStringLiteral("txtHarmonic"), int(h), formatFixed(table[h], 5)});
-    }
-    return out;
+    const auto harmonics = harmonicValues(block);
+    if (!harmonics)
+        return {};
+    table = *harmonics;
+    return stillSelected ? harmonicTexts(table) : TextUpdates{};
 }
 
 } // namespace polling

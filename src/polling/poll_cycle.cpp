@@ -7,6 +7,9 @@
 #include "polling/lp_status.h"
 #include "polling/measurement_decoders.h"
 #include "polling/poll_view.h"
+#include "polling/reading_texts.h"
+
+#include <QDateTime>
 
 #include <algorithm>
 #include <span>
@@ -67,6 +70,9 @@ void PollCycle::linkOnlineChanged(bool online)
     // The CO2 factor can be set only once a cycle has found a meter with CO2.
     view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, false);
     if (online) {
+        // A new connection may reach another meter: nothing of the last one
+        // stays in the reading.
+        reading_ = {};
         Timer1Sec.start();
         FirmwareReadPending = true;
     } else {
@@ -139,6 +145,9 @@ void PollCycle::readFirmware()
         view_.setText(QStringLiteral("txtFWver"), -1, info.text);
         FirmwareNumber = info.number;
         FirmwareReadPending = false;
+        reading_.firmwareText = info.text;
+        reading_.firmwareNumber = info.number;
+        emit readingUpdated(polling::Firmware);
     }
     if (connectionGone())
         return;
@@ -231,11 +240,23 @@ void PollCycle::showValidCounts()
     if (!counts)
         return;
     for (int g = 0; g < polling::kLPGroups; ++g) {
-        const QString count = QString::number((*counts)[std::size_t(g)]);
-        if (view_.text(QStringLiteral("txtLPValidIntervalNum"), g) != count)
+        const unsigned count = (*counts)[std::size_t(g)];
+        auto &valid = reading_.lpGroups[std::size_t(g)].validRecords;
+        if (valid != count)
             LPNewData[std::size_t(g)] = true;
-        view_.setText(QStringLiteral("txtLPValidIntervalNum"), g, count);
+        valid = count;
+        view_.setText(QStringLiteral("txtLPValidIntervalNum"), g, QString::number(count));
     }
+    emit readingUpdated(polling::LoadProfile);
+}
+
+void PollCycle::take(const std::optional<polling::Samples> &samples, polling::ReadingPart part)
+{
+    if (!samples)
+        return;
+    reading_.store(*samples, QDateTime::currentMSecsSinceEpoch());
+    view_.apply(polling::sampleTexts(*samples, DisplayBase));
+    emit readingUpdated(part);
 }
 
 void PollCycle::PollPanel0() { pollPanel(true); }
@@ -247,9 +268,10 @@ void PollCycle::blankCO2()
     // new connection's ticks show what its meter has.
     if (connectionGone())
         return;
-    view_.setText(QStringLiteral("txtCO2"), -1, QString());
-    view_.setText(QStringLiteral("txtCO2_out"), -1, QString());
+    reading_.forget({polling::Co2Emission, polling::Co2Factor});
+    view_.apply(polling::blankTexts({polling::Co2Factor, polling::Co2Emission}, DisplayBase));
     view_.setEnabled(QStringLiteral("cmdSetCO2"), -1, false);
+    emit readingUpdated(polling::CO2);
 }
 
 void PollCycle::pollPanel(bool panel0)
@@ -270,8 +292,20 @@ void PollCycle::pollPanel(bool panel0)
             return stopAfterFailure();
     }
     if (online() && received() == polling::kMainBlockBytes) {
-        view_.apply(polling::DecodeMainBlock(tx_.RxData.bytes(), DisplayBase));
-        view_.apply(polling::DecodeLPStatus(tx_.RxData.bytes()));
+        const auto main = polling::mainBlockValues(tx_.RxData.bytes());
+        reading_.store(main->samples, QDateTime::currentMSecsSinceEpoch());
+        reading_.identity = main->identity;
+        view_.apply(polling::sampleTexts(main->samples, DisplayBase));
+        view_.apply(polling::identityTexts(main->identity));
+        const auto groups = polling::lpGroupStatus(tx_.RxData.bytes());
+        for (int g = 0; g < polling::kLPGroups; ++g) {
+            polling::LPGroupStatus &group = reading_.lpGroups[std::size_t(g)];
+            const auto valid = group.validRecords; // counted in a block of its own
+            group = (*groups)[std::size_t(g)];
+            group.validRecords = valid;
+        }
+        view_.apply(polling::lpStatusTexts(*groups));
+        emit readingUpdated(polling::Measurements | polling::Identity | polling::LoadProfile);
         emit mainBlockDecoded();
         if (DisplayItemsDirty) {
             DisplayItemsDirty = false;
@@ -294,22 +328,30 @@ void PollCycle::pollPanel(bool panel0)
     if (!ok())
         return stopAfterFailure();
     if (online() && received() == 10)
-        view_.apply(polling::decodeDemand(tx_.RxData.bytes()));
+        take(polling::demandValues(tx_.RxData.bytes()), polling::Demand);
 
     tx_.RxData.reset();
     read(kFrequency.function, kFrequency.start, kFrequency.count);
     if (ok() && online() && (panel0 || received() == 4))
-        view_.apply(polling::decodeFrequency(tx_.RxData.bytes(), DisplayBase));
+        take(polling::frequencyValues(tx_.RxData.bytes()), polling::FrequencyPart);
     if (!ok())
         return stopAfterFailure();
 
     tx_.RxData.reset();
     read(kPhaseEnergy.function, kPhaseEnergy.start, kPhaseEnergy.count);
     if (ok() && online() && (panel0 || received() == 60)) {
-        std::array<QString, 5> totals;
-        for (int i = 0; i < 5; ++i)
-            totals[std::size_t(i)] = view_.text(QStringLiteral("txt_kWh"), DisplayBase + i);
-        view_.apply(polling::DecodePhaseEnergy(tx_.RxData.bytes(), DisplayBase, totals));
+        if (const auto phases = polling::phaseEnergyValues(tx_.RxData.bytes())) {
+            // Beside the phases, the totals of the main block once more.
+            std::array<QString, 5> totals;
+            for (int i = 0; i < 5; ++i) {
+                const auto q = polling::Q(polling::KwhDelivered + i);
+                if (const auto total = reading_.value(q))
+                    totals[std::size_t(i)] = polling::valueText(q, *total);
+            }
+            reading_.store(*phases, QDateTime::currentMSecsSinceEpoch());
+            view_.apply(polling::phaseEnergyTexts(*phases, DisplayBase, totals));
+            emit readingUpdated(polling::PhaseEnergy);
+        }
     }
     emit recordListsDue();
     // Messages of earlier attempts go once the cycle got this far; the
@@ -320,7 +362,7 @@ void PollCycle::pollPanel(bool panel0)
         tx_.RxData.reset();
         read(kRatios.function, kRatios.start, kRatios.count);
         if (ok() && online() && (panel0 || received() == 4))
-            view_.apply(polling::decodeRatios(tx_.RxData.bytes()));
+            take(polling::ratioValues(tx_.RxData.bytes()), polling::Ratios);
     }
 
     if (panel0) {
@@ -328,8 +370,12 @@ void PollCycle::pollPanel(bool panel0)
             if (ok()) {
                 tx_.RxData.reset();
                 read(kThd.function, kThd.start, kThd.count);
-                if (ok() && online())
-                    view_.apply(polling::DecodeTHD(tx_.RxData.bytes(), thdTable));
+                if (ok() && online()) {
+                    if (const auto thd = polling::thdValues(tx_.RxData.bytes())) {
+                        reading_.thd = *thd;
+                        take(polling::thdSamples(*thd), polling::ThdPart);
+                    }
+                }
             }
             for (int k = 0; k < kHarmonicChannels; ++k) {
                 if (!ok() || !view_.isChecked(QStringLiteral("optHarmonic"), k))
@@ -338,10 +384,17 @@ void PollCycle::pollPanel(bool panel0)
                 read(kInput, kHarmonicStart + kHarmonicStride * k, kHarmonicCount);
                 if (ok() && online()) {
                     const bool stillSelected = view_.isChecked(QStringLiteral("optHarmonic"), k);
-                    view_.apply(polling::DecodeHarmonic(tx_.RxData.bytes(), stillSelected,
-                                                        harmonicTable));
-                    if (stillSelected && received() == 128)
-                        emit harmonicsShown();
+                    if (const auto harmonics = polling::harmonicValues(tx_.RxData.bytes())) {
+                        reading_.harmonics = *harmonics;
+                        emit readingUpdated(polling::Harmonics);
+                        // A channel switched while its block was on its way
+                        // is stored, not shown.
+                        if (stillSelected) {
+                            view_.apply(polling::harmonicTexts(*harmonics));
+                            if (received() == 128)
+                                emit harmonicsShown();
+                        }
+                    }
                 }
             }
         }
@@ -361,7 +414,7 @@ void PollCycle::pollPanel(bool panel0)
             if (!ok())
                 return;
             if (online())
-                view_.apply(polling::DecodeCO2(tx_.RxData.bytes()));
+                take(polling::co2Values(tx_.RxData.bytes()), polling::CO2);
         } else {
             blankCO2();
         }
@@ -374,7 +427,7 @@ void PollCycle::pollPanel(bool panel0)
     if (!ok())
         return;
     if (online() && (panel0 || received() == 8))
-        view_.apply(polling::decodeFloatRatios(tx_.RxData.bytes()));
+        take(polling::floatRatioValues(tx_.RxData.bytes()), polling::Ratios);
 
     serveRequests();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "polling/reading.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -70,10 +72,13 @@ public:
     // The valid-record count of group 1 / 2 changed since it was last shown.
     std::array<bool, 2> LPNewData{};
 
-    std::array<double, 24> thdTable{};
-    std::array<double, 32> harmonicTable{};
+    // The typed reading of the meter, as far as the cycles of this
+    // connection have read it.
+    const polling::Reading &reading() const { return reading_; }
 
 signals:
+    // Parts of the reading (polling::ReadingPart bits) were read anew.
+    void readingUpdated(unsigned parts);
     // The end of a cycle found the phasor window requested.
     void phasorWindowDue();
     // The layout for the firmware just read was applied (rLayout: the "R"
@@ -88,7 +93,7 @@ signals:
     // (newest-record times, the date search of a download by date) run here,
     // on the cycle's connection.
     void loadProfileStepDue();
-    // New harmonic values of the chosen channel are shown (harmonicTable).
+    // New harmonic values of the chosen channel are shown (reading().harmonics).
     void harmonicsShown();
 
 private:
@@ -106,12 +111,15 @@ private:
     void blankCO2();
     void showValidCounts();
     void serveRequests();
+    // Stores a decoded block in the reading, shows its texts and tells.
+    void take(const std::optional<polling::Samples> &samples, polling::ReadingPart part);
 
     modbus::Transactions &tx_;
     LinkState &link_;
     PollView &view_;
     std::vector<RequestRow> requestRows_;
     RequestRow co2Request_{nullptr, {}};
+    polling::Reading reading_;
     bool tickRunning_ = false;
     std::uint64_t tickSession_ = 0;
 };

@@ -1,0 +1,29 @@
+#include "polling/reading.h"
+
+namespace polling {
+
+std::optional<QDateTime> MeterClock::dateTime() const
+{
+    const auto field = [this](std::size_t i) { return int(fields[i]); };
+    const QDate date{field(0) + 2000, field(1), field(2)};
+    const QTime time{field(3), field(4), field(5)};
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time);
+}
+
+void Reading::store(const Samples &samples, qint64 receivedAt)
+{
+    for (const Sample &s : samples) {
+        values[std::size_t(s.quantity)] = s.value;
+        receivedAtMs[std::size_t(s.quantity)] = receivedAt;
+    }
+}
+
+void Reading::forget(std::initializer_list<Q> quantities)
+{
+    for (const Q q : quantities)
+        values[std::size_t(q)].reset();
+}
+
+} // namespace polling

@@ -1,0 +1,125 @@
+#include "polling/reading_texts.h"
+
+#include "polling/lp_status.h"
+#include "polling/measurement_decoders.h"
+#include "polling/value_format.h"
+
+namespace polling {
+
+namespace {
+
+// Where the window shows a quantity: a control, the index of its first
+// quantity, and whether that index counts from the panel's DisplayBase.
+struct Place {
+    Q first;
+    int count;
+    const char *control;
+    int index;
+    bool panelBased;
+};
+
+constexpr Place kPlaces[] = {
+    {VoltageLnA, 4, "txt_V_N", 0, true},        {VoltageLlAb, 4, "txt_V_B", 0, true},
+    {CurrentA, 4, "txt_I_Result", 0, true},      {KwA, 4, "txt_W_Result", 0, true},
+    {KvarA, 4, "txt_Var_Result", 0, true},       {KvaA, 4, "txt_VA_Result", 0, true},
+    {PfA, 4, "txt_PF_Result", 0, true},          {AngleVA, 3, "txt_V_Angle", 0, true},
+    {AngleIA, 3, "txt_I_Angle", 0, true},        {Frequency, 1, "txtFrequency", 0, true},
+    {KwhDelivered, 20, "txt_kWh", 0, true},      {DemandTimeLeft, 1, "txt_Dmd", 6, false},
+    {DemandKw, 2, "txt_Dmd", 0, false},          {PtRatio, 1, "txt_PTRatio", -1, false},
+    {CtRatio, 1, "txt_CTRatio", -1, false},      {PtRatioFloat, 1, "txtPTRatio2", -1, false},
+    {CtRatioFloat, 1, "txtCTRatio2", -1, false}, {Co2Emission, 1, "txtCO2_out", -1, false},
+    {Co2Factor, 1, "txtCO2", -1, false},         {Thd, 18, "txtTHD", 0, false},
+};
+
+// The control and index that show q.
+std::pair<QString, int> placeOf(Q q, int displayBase)
+{
+    for (const Place &p : kPlaces) {
+        if (q < p.first || q >= p.first + p.count)
+            continue;
+        const int index = p.index < 0 ? -1 : p.index + (q - p.first) + (p.panelBased ? displayBase : 0);
+        return {QLatin1String(p.control), index};
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+} // namespace
+
+QString valueText(Q quantity, double value)
+{
+    const int decimals = polling::quantity(quantity).decimals;
+    return decimals < 0 ? QString::number(value, 'f', 0) : formatFixed(value, decimals);
+}
+
+TextUpdates sampleTexts(const Samples &samples, int displayBase)
+{
+    TextUpdates out;
+    out.reserve(samples.size());
+    for (const Sample &s : samples) {
+        auto [control, index] = placeOf(s.quantity, displayBase);
+        out.push_back({std::move(control), index, valueText(s.quantity, s.value)});
+    }
+    return out;
+}
+
+TextUpdates blankTexts(std::initializer_list<Q> quantities, int displayBase)
+{
+    TextUpdates out;
+    for (const Q q : quantities) {
+        auto [control, index] = placeOf(q, displayBase);
+        out.push_back({std::move(control), index, QString()});
+    }
+    return out;
+}
+
+QString clockText(const MeterClock &clock)
+{
+    const auto n = [&clock](std::size_t i) { return QString::number(clock.fields[i] + (i == 0 ? 2000u : 0u)); };
+    return n(0) + u'/' + n(1) + u'/' + n(2) + QStringLiteral("  ") + n(3) + u':' + n(4) + u':' + n(5);
+}
+
+TextUpdates identityTexts(const MeterIdentity &identity)
+{
+    TextUpdates out{{QStringLiteral("Text5"), -1, clockText(identity.clock)},
+                    {QStringLiteral("txtMeterSerial"), -1, identity.serial}};
+    const QString wiring = wiringText(identity.wiringCode);
+    if (!wiring.isEmpty())
+        out.push_back({QStringLiteral("txt_Wiring"), -1, wiring});
+    out.push_back({QStringLiteral("txt_Phasor"), -1, phaseSequenceText(identity.phaseSequenceCode)});
+    return out;
+}
+
+TextUpdates phaseEnergyTexts(const Samples &phases, int displayBase, const std::array<QString, 5> &totalTexts)
+{
+    TextUpdates out = sampleTexts(phases, displayBase);
+    for (int i = 0; i < 5; ++i)
+        out.push_back({QStringLiteral("txt_kWh"), displayBase + 20 + i, totalTexts[std::size_t(i)]});
+    return out;
+}
+
+TextUpdates harmonicTexts(const std::array<double, 32> &harmonics)
+{
+    TextUpdates out;
+    for (std::size_t h = 0; h < harmonics.size(); ++h)
+        out.push_back({QStringLiteral("txtHarmonic"), int(h), formatFixed(harmonics[h], 5)});
+    return out;
+}
+
+TextUpdates lpStatusTexts(const std::array<LPGroupStatus, 2> &groups)
+{
+    static const char *const codeControls[kLPGroups] = {"Text_LP_G1_Data", "Text_LP_G2_Data"};
+    TextUpdates out;
+    for (int g = 0; g < kLPGroups; ++g) {
+        const LPGroupStatus &group = groups[std::size_t(g)];
+        out.push_back({QStringLiteral("Text_LP_Data_Counter"), g, QString::number(group.channels)});
+        out.push_back({QStringLiteral("txtLPInterval"), g, lpIntervalText(group.intervalCode)});
+        for (int i = 0; i < kLPMaxChannels[g]; ++i)
+            out.push_back({QLatin1String(codeControls[g]), i, QString::number(group.codes[std::size_t(i)])});
+        if (group.capacity)
+            out.push_back({QStringLiteral("Text_Max_int_num"), g, QString::number(*group.capacity)});
+    }
+    return out;
+}
+
+} // namespace polling
