@@ -1,48 +1,46 @@
 #include "cli/live_values.h"
 
-#include "polling/poll_view.h"
+#include "polling/measurement_decoders.h"
+#include "polling/quantities.h"
+#include "polling/reading.h"
+#include "polling/reading_texts.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <charconv>
+#include <cstdlib>
+
 namespace {
 
-struct Source {
-    const char *name;
-    const char *control;
-    int index;        // -1: a single control
-    bool panelBased;  // index counted from the panel's DisplayBase
-};
+using polling::Q;
 
-constexpr Source kSources[] = {
-    {"voltage_ln_a", "txt_V_N", 0, true},         {"voltage_ln_b", "txt_V_N", 1, true},
-    {"voltage_ln_c", "txt_V_N", 2, true},         {"voltage_ln_avg", "txt_V_N", 3, true},
-    {"voltage_ll_ab", "txt_V_B", 0, true},        {"voltage_ll_bc", "txt_V_B", 1, true},
-    {"voltage_ll_ca", "txt_V_B", 2, true},        {"voltage_ll_avg", "txt_V_B", 3, true},
-    {"current_a", "txt_I_Result", 0, true},       {"current_b", "txt_I_Result", 1, true},
-    {"current_c", "txt_I_Result", 2, true},       {"current_avg", "txt_I_Result", 3, true},
-    {"kw_a", "txt_W_Result", 0, true},            {"kw_b", "txt_W_Result", 1, true},
-    {"kw_c", "txt_W_Result", 2, true},            {"kw_total", "txt_W_Result", 3, true},
-    {"kvar_a", "txt_Var_Result", 0, true},        {"kvar_b", "txt_Var_Result", 1, true},
-    {"kvar_c", "txt_Var_Result", 2, true},        {"kvar_total", "txt_Var_Result", 3, true},
-    {"kva_a", "txt_VA_Result", 0, true},          {"kva_b", "txt_VA_Result", 1, true},
-    {"kva_c", "txt_VA_Result", 2, true},          {"kva_total", "txt_VA_Result", 3, true},
-    {"pf_a", "txt_PF_Result", 0, true},           {"pf_b", "txt_PF_Result", 1, true},
-    {"pf_c", "txt_PF_Result", 2, true},           {"pf_avg", "txt_PF_Result", 3, true},
-    {"angle_v_a", "txt_V_Angle", 0, true},        {"angle_v_b", "txt_V_Angle", 1, true},
-    {"angle_v_c", "txt_V_Angle", 2, true},        {"angle_i_a", "txt_I_Angle", 0, true},
-    {"angle_i_b", "txt_I_Angle", 1, true},        {"angle_i_c", "txt_I_Angle", 2, true},
-    {"frequency_hz", "txtFrequency", 0, true},    {"kwh_delivered", "txt_kWh", 0, true},
-    {"kwh_received", "txt_kWh", 1, true},         {"kvarh_lagging", "txt_kWh", 2, true},
-    {"kvarh_leading", "txt_kWh", 3, true},        {"kvah", "txt_kWh", 4, true},
-    {"demand_time_left_s", "txt_Dmd", 6, false},  {"demand_kw", "txt_Dmd", 0, false},
-    {"demand_max_kw", "txt_Dmd", 1, false},       {"pt_ratio", "txt_PTRatio", -1, false},
-    {"ct_ratio", "txt_CTRatio", -1, false},       {"pt_ratio_float", "txtPTRatio2", -1, false},
-    {"ct_ratio_float", "txtCTRatio2", -1, false}, {"co2_emission_kg", "txtCO2_out", -1, false},
-    {"co2_factor", "txtCO2", -1, false},          {"meter_time", "Text5", -1, false},
-    {"serial_number", "txtMeterSerial", -1, false}, {"firmware", "txtFWver", -1, false},
-    {"wiring", "txt_Wiring", -1, false},          {"phase_sequence", "txt_Phasor", -1, false},
-};
+// The quantities a read gives unless others are asked for: those of the
+// measurement pages and the meter's totals, ratios and CO2.
+constexpr Q kDefaultRanges[][2] = {{polling::VoltageLnA, polling::Frequency},
+                                   {polling::KwhDelivered, polling::Kvah},
+                                   {polling::DemandTimeLeft, polling::Co2Factor}};
+
+constexpr const char *kIdentityFields[] = {"meter_time", "serial_number", "firmware", "wiring",
+                                           "phase_sequence"};
+
+// The main block, which brings the identity, has been read.
+bool identityRead(const polling::Reading &reading) { return reading.value(polling::VoltageLnA).has_value(); }
+
+QString identityText(const polling::Reading &reading, int field)
+{
+    if (field == 2)
+        return reading.firmwareText;
+    if (!identityRead(reading))
+        return QString();
+    const polling::MeterIdentity &identity = reading.identity;
+    switch (field) {
+    case 0: return polling::clockText(identity.clock);
+    case 1: return identity.serial;
+    case 3: return polling::wiringText(identity.wiringCode);
+    default: return polling::phaseSequenceText(identity.phaseSequenceCode);
+    }
+}
 
 QString csvField(const QString &text)
 {
@@ -53,15 +51,69 @@ QString csvField(const QString &text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// The shortest decimal text that reads back as the same float32, as a double.
+double shortestSingle(double value)
+{
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text - 1, static_cast<float>(value)).ptr;
+    *end = '\0';
+    return std::strtod(text, nullptr);
+}
+
+const char *groupName(polling::QuantityGroup group)
+{
+    using G = polling::QuantityGroup;
+    switch (group) {
+    case G::Voltage: return "voltage";
+    case G::Current: return "current";
+    case G::Power: return "power";
+    case G::PowerFactor: return "power factor";
+    case G::Angle: return "angle";
+    case G::Frequency: return "frequency";
+    case G::Energy: return "energy";
+    case G::Demand: return "demand";
+    case G::Ratio: return "ratio";
+    case G::CO2: return "CO2";
+    case G::Thd: return "THD";
+    }
+    return "";
+}
+
+const char *readByText(polling::ReadBy readBy)
+{
+    switch (readBy) {
+    case polling::ReadBy::Every: return "every meter";
+    case polling::ReadBy::OlderFirmware: return "firmware before 5900";
+    case polling::ReadBy::CO2Firmware: return "firmware with CO2";
+    }
+    return "";
+}
+
 } // namespace
 
-std::vector<LiveValue> liveValues(const PollView &view, int displayBase)
+QStringList defaultQuantityIds()
+{
+    QStringList ids;
+    for (const auto &range : kDefaultRanges)
+        for (int q = range[0]; q <= range[1]; ++q)
+            ids << polling::quantity(Q(q)).id;
+    return ids;
+}
+
+std::vector<LiveValue> liveValues(const polling::Reading &reading, const QStringList &quantities)
 {
     std::vector<LiveValue> values;
-    for (const Source &s : kSources) {
-        const int index = s.panelBased ? displayBase + s.index : s.index;
-        values.push_back({QLatin1String(s.name), view.text(QLatin1String(s.control), index)});
+    for (const QString &id : quantities.isEmpty() ? defaultQuantityIds() : quantities) {
+        const std::optional<Q> q = polling::findQuantity(id);
+        if (!q)
+            continue;
+        const std::optional<double> value = reading.value(*q);
+        values.push_back({id, value ? polling::valueText(*q, *value) : QString(), value, true});
     }
+    if (quantities.isEmpty())
+        for (int field = 0; field < int(std::size(kIdentityFields)); ++field)
+            values.push_back({QLatin1String(kIdentityFields[field]), identityText(reading, field), std::nullopt,
+                              false});
     return values;
 }
 
@@ -73,11 +125,20 @@ QString textLines(const std::vector<LiveValue> &values)
     return out;
 }
 
-QString jsonLine(const std::vector<LiveValue> &values)
+QString jsonLine(const std::vector<LiveValue> &values, const polling::Reading &reading)
 {
     QJsonObject object;
-    for (const LiveValue &v : values)
-        object.insert(v.name, v.text);
+    for (const LiveValue &v : values) {
+        if (v.isQuantity) {
+            if (v.number)
+                object.insert(v.name, shortestSingle(*v.number));
+        } else if (v.name == QLatin1String("meter_time")) {
+            if (const auto clock = reading.identity.clock.dateTime(); clock && !v.text.isEmpty())
+                object.insert(v.name, clock->toString(Qt::ISODate));
+        } else if (!v.text.isEmpty()) {
+            object.insert(v.name, v.text);
+        }
+    }
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
 }
 
@@ -95,4 +156,13 @@ QString csvLine(const std::vector<LiveValue> &values)
     for (const LiveValue &v : values)
         texts << csvField(v.text);
     return texts.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+QString quantityListing()
+{
+    QString out;
+    for (const polling::Quantity &q : polling::quantities())
+        out += q.id.leftJustified(20) + q.unit.leftJustified(8) + QString::fromLatin1(groupName(q.group)).leftJustified(14)
+               + QLatin1String(readByText(q.readBy)) + QLatin1Char('\n');
+    return out;
 }

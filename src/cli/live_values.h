@@ -3,25 +3,41 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
-class PollView;
+namespace polling {
+struct Reading;
+}
 
-// The live values of one poll, named for scripts, as the texts the window
-// shows (the locale's number format, "" for a value the meter's firmware
-// does not offer).
+// The live values of one poll, named as the catalogue of quantities names
+// them: a quantity's number, or a text of the meter's identity.
 struct LiveValue {
     QString name;
-    QString text;
+    QString text;                  // as the window shows it; "" for a value not read
+    std::optional<double> number;  // a quantity's value, when read
+    bool isQuantity = false;
 };
 
-std::vector<LiveValue> liveValues(const PollView &view, int displayBase);
+// The fields of a read, in a fixed order: the quantities of the window's
+// measurement pages, then the meter clock, serial number, firmware, wiring
+// and phase sequence. With quantities given (catalogue ids), those
+// quantities in that order.
+std::vector<LiveValue> liveValues(const polling::Reading &reading, const QStringList &quantities = {});
+
+// The catalogue ids a read gives by default.
+QStringList defaultQuantityIds();
 
 enum class ValueFormat { Text, Json, Csv };
 
-// "name  text" lines; one JSON object on one line; a CSV header (names) and
+// "name  text" lines; one JSON object on one line (numbers as the shortest
+// text that reads back as the same float32, texts as strings, the meter
+// clock as ISO 8601, a value not read left out); a CSV header (names) and
 // CSV lines (texts, quoted where needed).
 QString textLines(const std::vector<LiveValue> &values);
-QString jsonLine(const std::vector<LiveValue> &values);
+QString jsonLine(const std::vector<LiveValue> &values, const polling::Reading &reading);
 QString csvHeader(const std::vector<LiveValue> &values);
 QString csvLine(const std::vector<LiveValue> &values);
+
+// The catalogue as lines: id, unit, group, which meters read it.
+QString quantityListing();

@@ -6,6 +6,7 @@
 #include "loadprofile/date_serial.h"
 #include "loadprofile/record_reads.h"
 #include "modbus/transactions.h"
+#include "polling/lp_status.h"
 
 #include <limits>
 #include <vector>
@@ -30,7 +31,7 @@ LpResult failed(QString error, LpResult result = {})
     return result;
 }
 
-// The group's status as the poll cycle shows it: channel count, channel
+// The group's status as the poll cycle reads it: channel count, channel
 // codes, valid records. A first cycle after connecting may not have read the
 // group status yet; a second one has.
 bool pollGroupStatus(MeterConnection &meter, int g, QString *error)
@@ -38,7 +39,7 @@ bool pollGroupStatus(MeterConnection &meter, int g, QString *error)
     for (int cycle = 0; cycle < 2; ++cycle) {
         if (!meter.poll(error))
             return false;
-        if (!meter.view().text(QStringLiteral("txtLPValidIntervalNum"), g).isEmpty())
+        if (meter.reading().lpGroups[std::size_t(g)].validRecords)
             return true;
     }
     *error = QStringLiteral("the meter at %1 shows no load-profile status").arg(meter.address().describe());
@@ -59,12 +60,11 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
     if (!meter.open(&error) || !pollGroupStatus(meter, g, &error))
         return failed(error);
 
-    const RecordedView &view = meter.view();
-    const auto channels = loadprofile::channelCount(view.text(QStringLiteral("Text_LP_Data_Counter"), g));
+    const polling::LPGroupStatus &status = meter.reading().lpGroups[std::size_t(g)];
+    const auto channels = loadprofile::channelCount(QString::number(status.channels));
     if (!channels)
         return failed(QStringLiteral("the meter reports no channels for group %1").arg(range.group));
-    const long long valid =
-        loadprofile::recordNumber(view.text(QStringLiteral("txtLPValidIntervalNum"), g)).value_or(0);
+    const long long valid = status.validRecords.value_or(0);
     if (valid < 1)
         return failed(QStringLiteral("group %1 holds no records").arg(range.group));
 
@@ -78,7 +78,7 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
         const std::optional<double> newest = loadprofile::readRecordTime(link, g, valid);
         if (!newest)
             return failed(meter.noAnswer());
-        const int perDay = loadprofile::recordsPerDay(view.text(QStringLiteral("txtLPInterval"), 0));
+        const int perDay = loadprofile::recordsPerDay(polling::lpIntervalText(meter.reading().lpGroups[0].intervalCode));
         const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
             begin, valid, *newest, perDay,
             [&](long long record) { return loadprofile::readRecordTime(link, g, record); });
@@ -96,13 +96,10 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
                               .arg(first).arg(last).arg(range.group).arg(valid));
     }
 
-    std::vector<int> codes;
-    const QString codeControl = g == 0 ? QStringLiteral("Text_LP_G1_Data") : QStringLiteral("Text_LP_G2_Data");
-    for (int i = 0; i < *channels; ++i)
-        codes.push_back(view.text(codeControl, i).toInt());
+    std::vector<int> codes(status.codes.begin(), status.codes.begin() + *channels);
     const std::optional<loadprofile::LoadProfileCsv> file = loadprofile::LoadProfileCsv::create(
         {outDir, QString()},
-        loadprofile::csvBaseName(view.text(QStringLiteral("txtMeterSerial"), -1), QDate::currentDate(),
+        loadprofile::csvBaseName(meter.reading().identity.serial, QDate::currentDate(),
                                  range.group),
         QDateTime::currentDateTime(), codes, &error);
     if (!file)

@@ -2,9 +2,11 @@
 // same links, transactions, decoders and CSV files as the window.
 #include "cli/batch.h"
 #include "cli/live_values.h"
+#include "cli/meter_connection.h"
 #include "cli/meter_list.h"
 #include "link/port_map.h"
 #include "link/serial_link.h"
+#include "polling/quantities.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -33,14 +35,16 @@ constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 const char kUsageText[] =
     "Usage:\n"
     "  ampwright-cli ports\n"
+    "  ampwright-cli quantities\n"
     "  ampwright-cli read (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
-    "                     [--every SECONDS] [--format text|json|csv] [--log]\n"
+    "                     [--every SECONDS] [--format text|json|csv] [--quantities ID,ID,...] [--log]\n"
     "  ampwright-cli lp (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
     "                   --group 1|2 (--from N --to M | --since \"YYYY-MM-DD HH:MM\" [--until ...])\n"
     "                   [--out DIR] [--log]\n"
     "  ampwright-cli lp --meters FILE [--group ...] [--from ... | --since ...] [--out DIR] [--jobs N]\n"
     "  ampwright-cli --help | --version\n"
     "\n"
+    "quantities  the ids, units and groups of the values a meter gives\n"
     "read   one poll of the meter's live values, or one every SECONDS until interrupted\n"
     "lp     load-profile records into a CSV file as the window writes it (default folder \"LP Data\")\n"
     "       A meters file has one meter per line as key=value words: tcp=HOST[:PORT] or rtu=N,\n"
@@ -154,7 +158,9 @@ int read(const QStringList &args)
     addMeterOptions(p);
     p.addOptions({{QStringLiteral("every"), QStringLiteral("Seconds between reads."), QStringLiteral("SECONDS")},
                   {QStringLiteral("format"), QStringLiteral("text, json or csv."), QStringLiteral("FORMAT"),
-                   QStringLiteral("text")}});
+                   QStringLiteral("text")},
+                  {QStringLiteral("quantities"), QStringLiteral("Only these quantities (see \"quantities\")."),
+                   QStringLiteral("ID,ID,...")}});
     int code = kOk;
     if (!parse(p, args, &code))
         return code;
@@ -166,6 +172,17 @@ int read(const QStringList &args)
     const QString format = p.value(QStringLiteral("format"));
     if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("csv"))
         return usage(QStringLiteral("the format is text, json or csv, not \"%1\"").arg(format));
+    QStringList chosen;
+    if (p.isSet(QStringLiteral("quantities"))) {
+        chosen = p.value(QStringLiteral("quantities")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (QString &id : chosen) {
+            id = id.trimmed();
+            if (!polling::findQuantity(id))
+                return usage(QStringLiteral("no quantity is named \"%1\" (see \"quantities\")").arg(id));
+        }
+        if (chosen.isEmpty())
+            return usage(QStringLiteral("--quantities names no quantity"));
+    }
     int every = 0;
     if (p.isSet(QStringLiteral("every"))) {
         const auto n = cli::parseNumber(p.value(QStringLiteral("every")), 1, 86400, QStringLiteral("--every"), &error);
@@ -184,9 +201,9 @@ int read(const QStringList &args)
         // A cycle cut short by a garbled answer is tried once more.
         if (!meter.poll(&error) && !(meter.link().LinkOnline() && meter.poll(&error)))
             return fail(error, kFailed);
-        const std::vector<LiveValue> values = liveValues(meter.view(), meter.displayBase());
+        const std::vector<LiveValue> values = liveValues(meter.reading(), chosen);
         if (format == QLatin1String("json"))
-            out(jsonLine(values));
+            out(jsonLine(values, meter.reading()));
         else if (format == QLatin1String("csv"))
             out((first ? csvHeader(values) : QString()) + csvLine(values));
         else
@@ -302,6 +319,12 @@ int main(int argc, char *argv[])
     args.removeAt(1); // the parser sees the program name and the options
     if (command == QLatin1String("ports"))
         return args.size() == 1 ? ports() : usage(QStringLiteral("\"ports\" takes no options"));
+    if (command == QLatin1String("quantities")) {
+        if (args.size() != 1)
+            return usage(QStringLiteral("\"quantities\" takes no options"));
+        out(quantityListing());
+        return kOk;
+    }
     if (command == QLatin1String("read"))
         return read(args);
     if (command == QLatin1String("lp"))

@@ -51,8 +51,8 @@ public:
     // did not answer, with the reason.
     bool poll(QString *error);
 
-    const RecordedView &view() const { return view_; }
-    int displayBase() const { return poll_.DisplayBase; }
+    // What the polls have read of the meter.
+    const polling::Reading &reading() const { return poll_.reading(); }
     LinkState &link() { return link_; }
     modbus::Transactions &transactions() { return transactionLink_.transactions(); }
     const MeterAddress &address() const { return address_; }
