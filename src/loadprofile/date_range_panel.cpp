@@ -9,6 +9,7 @@
 #include "loadprofile/record_reads.h"
 #include "loadprofile/records.h"
 #include "modbus/transactions.h"
+#include "polling/lp_status.h"
 #include "polling/poll_cycle.h"
 #include "ui/caption.h"
 #include "ui/control_map.h"
@@ -96,9 +97,7 @@ void DateRangePanel::dateFieldChosen(int selector, int field)
 
 long long DateRangePanel::validCount(int group) const
 {
-    return loadprofile::recordNumber(
-               caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"), group)))
-        .value_or(0);
+    return poll_.reading().lpGroups[std::size_t(group)].validRecords.value_or(0);
 }
 
 void DateRangePanel::showNewestTime()
@@ -166,8 +165,8 @@ void DateRangePanel::LPFindStartByDate()
     const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex();
     if (g < 0 || g > 1)
         return;
-    const int perDay = loadprofile::recordsPerDay(
-        caption(controls_.require<QWidget>(QStringLiteral("txtLPInterval"), 0)));
+    const int perDay =
+        loadprofile::recordsPerDay(polling::lpIntervalText(poll_.reading().lpGroups[0].intervalCode));
     // The probes wait for the meter with the window alive: a stop, or the
     // link going offline, ends the search at its next probe.
     const std::uint64_t generation = state_.generation;

@@ -7,6 +7,7 @@
 #include "loadprofile/record_reads.h"
 #include "loadprofile/records.h"
 #include "modbus/transactions.h"
+#include "polling/lp_status.h"
 #include "polling/poll_cycle.h"
 #include "ui/back_color.h"
 #include "ui/caption.h"
@@ -90,8 +91,7 @@ int DownloadPanel::group() const { return list("cmbLPReadGroupSel")->currentInde
 
 long long DownloadPanel::validCount(int g) const
 {
-    return recordNumber(caption(controls_.require<QWidget>(QStringLiteral("txtLPValidIntervalNum"), g)))
-        .value_or(0);
+    return poll_.reading().lpGroups[std::size_t(g)].validRecords.value_or(0);
 }
 
 void DownloadPanel::status(const QString &text)
@@ -101,16 +101,16 @@ void DownloadPanel::status(const QString &text)
 
 loadprofile::DownloadOrigin DownloadPanel::originNow(int g) const
 {
-    const auto shown = [this](const char *name, int index = -1) {
-        return caption(controls_.require<QWidget>(QLatin1String(name), index));
-    };
+    const polling::Reading &reading = poll_.reading();
+    const polling::LPGroupStatus &status = reading.lpGroups[std::size_t(g)];
     loadprofile::DownloadOrigin origin;
-    origin.serial = shown("txtMeterSerial");
+    origin.serial = reading.identity.serial;
     origin.group = g;
-    origin.channels = loadprofile::channelCount(shown("Text_LP_Data_Counter", g)).value_or(0);
-    for (int i = 0; i < origin.channels; ++i)
-        origin.codes.push_back(shown(g == 0 ? "Text_LP_G1_Data" : "Text_LP_G2_Data", i).toInt());
-    origin.interval = shown("txtLPInterval", g);
+    // A count the group cannot have is no channel count.
+    if (status.channels >= 1 && int(status.channels) <= polling::kLPMaxChannels[g])
+        origin.channels = int(status.channels);
+    origin.codes.assign(status.codes.begin(), status.codes.begin() + origin.channels);
+    origin.interval = polling::lpIntervalText(status.intervalCode);
     return origin;
 }
 

@@ -153,8 +153,7 @@ void LoadProfilePanel::askAndRaiseGroupSetting(int group)
 {
     const QString wanted =
         controls_.require<QComboBox>(QLatin1String(kGroups[group].settings), 0)->currentText();
-    const QString current =
-        caption(controls_.require<QWidget>(QStringLiteral("Text_LP_Data_Counter"), group));
+    const QString current = QString::number(poll_.reading().lpGroups[std::size_t(group)].channels);
     // A new channel count makes the meter restart the group's records.
     if (wanted != current && !confirmed(texts_.LPF_war))
         return;

@@ -289,12 +289,11 @@ void TestLPDownloadWithMeter::startsRefusedWithoutNumbersOrChannels()
     QCOMPARE(session_->started->messages.shown.first().text, texts.rightdown_LPNumberInvalid);
     session_->started.reset();
 
-    // Online, with a channel count that is no number (the poll held back).
+    // Online, with a meter that reports no channels for the group.
     goOnline();
-    session_->started->window->poll().Timer1Sec.stop();
-    QVERIFY(QTest::qWaitFor([&] { return !session_->started->window->transactions().CommBusy; }, kPatienceMs));
-    setCaption(session_->started->control<QWidget>(QStringLiteral("Text_LP_Data_Counter(0)")),
-               QStringLiteral("abc"));
+    QVERIFY(session_->meter->sendCommand(QStringLiteral("set holding:0x1034=0")));
+    QVERIFY(QTest::qWaitFor([&] { return session_->started->window->poll().reading().lpGroups[0].channels == 0; },
+                            kPatienceMs));
     session_->started->messages.shown.clear();
     session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
     QCOMPARE(session_->started->messages.shown.size(), 1);

@@ -1,15 +1,19 @@
 #include "polling/firmware_layout.h"
 #include "polling/lp_status.h"
 #include "polling/measurement_decoders.h"
+#include "polling/quantities.h"
 #include "polling/value_format.h"
 
 #include <QLocale>
 #include <QTest>
 
 #include <bit>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
+Q_DECLARE_METATYPE(Bytes)
 using polling::TextUpdate;
 using polling::TextUpdates;
 
@@ -72,6 +76,9 @@ private slots:
     void phaseEnergyIndexesAndTotalsCopy();
     void smallBlocks();
     void thdShowsSixOfEachGroup();
+    void typedValues_data();
+    void typedValues();
+    void catalogueIdsAreUniqueAndFound();
     void firmwareNumber_data();
     void firmwareNumber();
     void panelChoice_data();
@@ -97,6 +104,13 @@ void TestDecoders::formatting_data()
     QTest::newRow("tiny negative rounds to zero") << "C" << -0.00001 << 2 << "0.00";
     QTest::newRow("largest single") << "C" << 3.4028234663852886e38 << 0
                                     << "340282346638528859811704183484516925440";
+    // Halves exactly representable in binary round away from zero.
+    QTest::newRow("half up") << "C" << 0.125 << 2 << "0.13";
+    QTest::newRow("half of a negative") << "C" << -2.5 << 0 << "-3";
+    // What a meter may send that is no number.
+    QTest::newRow("NaN") << "C" << std::numeric_limits<double>::quiet_NaN() << 5 << "nan";
+    QTest::newRow("infinity") << "C" << std::numeric_limits<double>::infinity() << 5 << "inf";
+    QTest::newRow("negative infinity") << "C" << -std::numeric_limits<double>::infinity() << 2 << "-inf";
 }
 
 void TestDecoders::formatting()
@@ -145,7 +159,17 @@ void TestDecoders::mainBlockIdentityTexts()
     QCOMPARE(find(u, "txt_Wiring", -1), QStringLiteral("3P4W"));
     QCOMPARE(find(u, "txt_Phasor", -1), QStringLiteral("CBA"));
 
+    const auto typed = polling::mainBlockValues(mainBlock());
+    QVERIFY(typed);
+    QCOMPARE(typed->identity.serial, QStringLiteral("AWMETER012345678"));
+    QCOMPARE(typed->identity.clock.dateTime(), QDateTime(QDate(2024, 3, 5), QTime(9, 5, 3)));
+    QCOMPARE(typed->identity.wiringCode, 5u);
+    QCOMPARE(typed->identity.phaseSequenceCode, 2u);
+
     Bytes b = mainBlock();
+    b[73] = 13; // month 13: shown as it comes, no date and time
+    QCOMPARE(find(polling::DecodeMainBlock(b, 0), "Text5", -1), QStringLiteral("2024/13/5  9:5:3"));
+    QVERIFY(!polling::mainBlockValues(b)->identity.clock.dateTime());
     b[324] = 0x01;
     b[339] = 0;
     QCOMPARE(find(polling::DecodeMainBlock(b, 0), "txtMeterSerial", -1),
@@ -239,6 +263,109 @@ void TestDecoders::thdShowsSixOfEachGroup()
     QCOMPARE(u.size(), std::size_t(18));
     QCOMPARE(find(u, "txtTHD", 6), QStringLiteral("3.50000"));
     QCOMPARE(table[6], 9.0);
+}
+
+void TestDecoders::typedValues_data()
+{
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<Bytes>("bytes");
+    QTest::addColumn<QList<int>>("quantities"); // as the decoder gives them, in order
+    QTest::addColumn<QList<double>>("values");  // NaN: not checked
+    const double any = std::numeric_limits<double>::quiet_NaN();
+    Bytes demand(10, 0);
+    demand[1] = 90;
+    putFloat(demand, 6, 12.5f);
+    QTest::newRow("demand") << "demand" << demand
+                            << QList<int>{polling::DemandTimeLeft, polling::DemandKw, polling::DemandMaxKw}
+                            << QList<double>{90, 0, 12.5};
+    QTest::newRow("demand short") << "demand" << Bytes(9, 0) << QList<int>{} << QList<double>{};
+    Bytes frequency(4, 0);
+    putFloat(frequency, 0, 59.96f);
+    QTest::newRow("frequency") << "frequency" << frequency << QList<int>{polling::Frequency}
+                               << QList<double>{double(59.96f)};
+    QTest::newRow("ratios") << "ratios" << Bytes{0x04, 0xD2, 0x00, 0x05}
+                            << QList<int>{polling::PtRatio, polling::CtRatio} << QList<double>{123.4, 5};
+    Bytes floatRatios(8, 0);
+    putFloat(floatRatios, 4, 2.5f);
+    QTest::newRow("float ratios") << "floatRatios" << floatRatios
+                                  << QList<int>{polling::PtRatioFloat, polling::CtRatioFloat} << QList<double>{0, 2.5};
+    Bytes co2(16, 0);
+    putFloat(co2, 4, 7.0f);
+    putFloat(co2, 12, 0.5f);
+    QTest::newRow("CO2") << "co2" << co2 << QList<int>{polling::Co2Emission, polling::Co2Factor}
+                         << QList<double>{7, 0.5};
+    Bytes phases(60, 0);
+    putFloat(phases, 12 * 1 + 4 * 2, 7.5f); // kWh received, phase c
+    QList<int> phaseIds;
+    QList<double> phaseValues;
+    for (int p = 0; p < 3; ++p)
+        for (int q = 0; q < 5; ++q) {
+            phaseIds << polling::PhaseEnergyA + 5 * p + q;
+            phaseValues << (p == 2 && q == 1 ? 7.5 : 0);
+        }
+    QTest::newRow("phase energy") << "phaseEnergy" << phases << phaseIds << phaseValues;
+    Bytes thd(96, 0);
+    putFloat(thd, 4 * 8, 3.5f);
+    QList<int> thdIds;
+    for (int i = 0; i < 18; ++i)
+        thdIds << polling::Thd + i;
+    QList<double> thdValues(18, 0);
+    thdValues[6] = 3.5; // group 2, first value
+    QTest::newRow("THD, six of eight") << "thd" << thd << thdIds << thdValues;
+    QList<int> mainIds;
+    for (auto [first, count] : {std::pair{polling::CurrentA, 4}, {polling::KwA, 4}, {polling::KvarA, 4},
+                                {polling::KvaA, 4}, {polling::AngleVA, 3}, {polling::AngleIA, 3},
+                                {polling::PfA, 4}, {polling::VoltageLnA, 4}, {polling::VoltageLlAb, 4},
+                                {polling::KwhDelivered, 5}})
+        for (int i = 0; i < count; ++i)
+            mainIds << first + i;
+    QList<double> mainValues(mainIds.size(), any);
+    mainValues[mainIds.indexOf(polling::VoltageLnA)] = 230;
+    mainValues[mainIds.indexOf(polling::KwTotal)] = -1.5;
+    mainValues[mainIds.indexOf(polling::AngleIC)] = 90;
+    mainValues[mainIds.indexOf(polling::Kvah)] = double(12345.678f);
+    QTest::newRow("main block") << "main" << mainBlock() << mainIds << mainValues;
+}
+
+void TestDecoders::typedValues()
+{
+    QFETCH(QString, block);
+    QFETCH(Bytes, bytes);
+    QFETCH(QList<int>, quantities);
+    QFETCH(QList<double>, values);
+    std::optional<polling::Samples> samples;
+    if (block == "demand") samples = polling::demandValues(bytes);
+    if (block == "frequency") samples = polling::frequencyValues(bytes);
+    if (block == "ratios") samples = polling::ratioValues(bytes);
+    if (block == "floatRatios") samples = polling::floatRatioValues(bytes);
+    if (block == "co2") samples = polling::co2Values(bytes);
+    if (block == "phaseEnergy") samples = polling::phaseEnergyValues(bytes);
+    if (block == "thd" && polling::thdValues(bytes)) samples = polling::thdSamples(*polling::thdValues(bytes));
+    if (block == "main" && polling::mainBlockValues(bytes)) samples = polling::mainBlockValues(bytes)->samples;
+    QCOMPARE(samples.has_value(), !quantities.isEmpty());
+    if (!samples)
+        return;
+    QCOMPARE(qsizetype(samples->size()), quantities.size());
+    for (qsizetype i = 0; i < quantities.size(); ++i) {
+        QCOMPARE(int((*samples)[std::size_t(i)].quantity), quantities[i]);
+        if (!std::isnan(values[i]))
+            QCOMPARE((*samples)[std::size_t(i)].value, values[i]);
+    }
+}
+
+void TestDecoders::catalogueIdsAreUniqueAndFound()
+{
+    QSet<QString> ids;
+    for (int q = 0; q < polling::kQuantityCount; ++q) {
+        const polling::Quantity &quantity = polling::quantity(polling::Q(q));
+        QVERIFY2(!ids.contains(quantity.id), qPrintable(quantity.id));
+        ids.insert(quantity.id);
+        QCOMPARE(polling::findQuantity(quantity.id), std::optional(polling::Q(q)));
+    }
+    QCOMPARE(polling::findQuantity(QStringLiteral("frequency")), std::optional(polling::Frequency));
+    QVERIFY(!polling::findQuantity(QStringLiteral("txt_V_N")));
+    QCOMPARE(polling::quantity(polling::KwhReceived).id, QStringLiteral("kwh_received"));
+    QCOMPARE(polling::quantity(polling::Q(polling::PhaseEnergyC + 4)).id, QStringLiteral("kvah_c"));
 }
 
 void TestDecoders::firmwareNumber_data()
