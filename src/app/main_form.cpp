@@ -83,7 +83,7 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
         messages_);
     socketEvents_ = std::make_unique<SocketEvents>(link_.tcp, messages_,
                                                    [this] { return connection_->tcpConnecting(); });
-    phasor_ = std::make_unique<PhasorLauncher>(*poll_, link_, *pollView_, messages_,
+    phasor_ = std::make_unique<PhasorLauncher>(*poll_, link_, messages_,
                                                [this] { return phaserCaptions(); }, this);
     settings_ = std::make_unique<SettingPanel>(link_, transactions(), *poll_, language_->texts(),
                                                messages_, controls_);

@@ -24,16 +24,13 @@ constexpr Q kDefaultRanges[][2] = {{polling::VoltageLnA, polling::Frequency},
 constexpr const char *kIdentityFields[] = {"meter_time", "serial_number", "firmware", "wiring",
                                            "phase_sequence"};
 
-// The main block, which brings the identity, has been read.
-bool identityRead(const polling::Reading &reading) { return reading.value(polling::VoltageLnA).has_value(); }
-
 QString identityText(const polling::Reading &reading, int field)
 {
     if (field == 2)
         return reading.firmwareText;
-    if (!identityRead(reading))
+    if (!reading.identity)
         return QString();
-    const polling::MeterIdentity &identity = reading.identity;
+    const polling::MeterIdentity &identity = *reading.identity;
     switch (field) {
     case 0: return polling::clockText(identity.clock);
     case 1: return identity.serial;
@@ -133,7 +130,7 @@ QString jsonLine(const std::vector<LiveValue> &values, const polling::Reading &r
             if (v.number)
                 object.insert(v.name, shortestSingle(*v.number));
         } else if (v.name == QLatin1String("meter_time")) {
-            if (const auto clock = reading.identity.clock.dateTime(); clock && !v.text.isEmpty())
+            if (const auto clock = reading.identity ? reading.identity->clock.dateTime() : std::nullopt)
                 object.insert(v.name, clock->toString(Qt::ISODate));
         } else if (!v.text.isEmpty()) {
             object.insert(v.name, v.text);

@@ -99,7 +99,7 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
     std::vector<int> codes(status.codes.begin(), status.codes.begin() + *channels);
     const std::optional<loadprofile::LoadProfileCsv> file = loadprofile::LoadProfileCsv::create(
         {outDir, QString()},
-        loadprofile::csvBaseName(meter.reading().identity.serial, QDate::currentDate(),
+        loadprofile::csvBaseName(meter.reading().identity ? meter.reading().identity->serial : QString(), QDate::currentDate(),
                                  range.group),
         QDateTime::currentDateTime(), codes, &error);
     if (!file)

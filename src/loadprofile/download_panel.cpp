@@ -104,7 +104,7 @@ loadprofile::DownloadOrigin DownloadPanel::originNow(int g) const
     const polling::Reading &reading = poll_.reading();
     const polling::LPGroupStatus &status = reading.lpGroups[std::size_t(g)];
     loadprofile::DownloadOrigin origin;
-    origin.serial = reading.identity.serial;
+    origin.serial = reading.identity ? reading.identity->serial : QString();
     origin.group = g;
     // A count the group cannot have is no channel count.
     if (status.channels >= 1 && int(status.channels) <= polling::kLPMaxChannels[g])

@@ -7,8 +7,9 @@
 #include "phasorctl/hosting/control_host.h"
 #include "phasorctl/phaser_calls.h"
 #include "link/link_state.h"
+#include "polling/measurement_decoders.h"
 #include "polling/poll_cycle.h"
-#include "polling/poll_view.h"
+#include "polling/reading_texts.h"
 
 #include <QAbstractButton>
 #include <QGridLayout>
@@ -22,6 +23,13 @@
 #include <limits>
 
 namespace {
+
+// The quantities of the table, in txtResult1 order: voltages, currents,
+// voltage angles, current angles, power factors of phases a, b, c.
+constexpr polling::Q kTableFirst[5] = {polling::VoltageLnA, polling::CurrentA, polling::AngleVA,
+                                       polling::AngleIA, polling::PfA};
+
+polling::Q tableQuantity(int element) { return polling::Q(kTableFirst[element / 3] + element % 3); }
 
 // Size of the diagram control in the window (its persisted extent).
 constexpr int kDiagramWidth = 433;
@@ -51,10 +59,10 @@ private:
     Messages &messages_;
 };
 
-PhaserForm::PhaserForm(PollView &mainWindow, std::function<int()> displayBase,
-                       Messages &messages, QWidget *parent)
-    : QDialog(parent), main_(mainWindow), displayBase_(std::move(displayBase)),
-      messages_(messages), site_(std::make_unique<SiteAdapter>(messages))
+PhaserForm::PhaserForm(std::function<const polling::Reading &()> reading, Messages &messages,
+                       QWidget *parent)
+    : QDialog(parent), reading_(std::move(reading)), messages_(messages),
+      site_(std::make_unique<SiteAdapter>(messages))
 {
     setObjectName(QStringLiteral("Phaser"));
     setWindowTitle(QStringLiteral("Phaser Diagram"));
@@ -198,39 +206,23 @@ void PhaserForm::Form_Load()
     Timer1s_Timer();
 }
 
-float PhaserForm::valueOf(int index) const
-{
-    // Texts are written in the user's locale. Anything that is not a number
-    // (empty before the first poll, say) or lies beyond a Single's range
-    // draws as a zero-length vector.
-    const QString text = txtResult1_[std::size_t(index)]->text().trimmed();
-    bool ok = false;
-    double value = QLocale().toDouble(text, &ok);
-    if (!ok)
-        value = QLocale::c().toDouble(text, &ok);
-    const bool fitsSingle =
-        std::isfinite(value) && std::fabs(value) <= double(std::numeric_limits<float>::max());
-    return ok && fitsSingle ? static_cast<float>(value) : 0.0f;
-}
-
 void PhaserForm::Timer1s_Timer()
 {
+    const polling::Reading &reading = reading_();
     const ControlMap controls(this);
-    const auto copy = [this, &controls](const char *name) {
+    const auto show = [&controls](const char *name, const QString &text) {
         if (auto *edit = controls.get<QLineEdit>(QLatin1String(name)))
-            edit->setText(main_.text(QString::fromLatin1(name), -1));
+            edit->setText(text);
     };
-    copy("txtMeterSerial");
-    copy("txt_Wiring");
-    copy("txt_Phasor");
-
-    const int base = displayBase_();
-    const char *sources[5] = {"txt_V_N", "txt_I_Result", "txt_V_Angle", "txt_I_Angle",
-                              "txt_PF_Result"};
-    for (int group = 0; group < 5; ++group)
-        for (int phase = 0; phase < 3; ++phase)
-            txtResult1_[std::size_t(3 * group + phase)]->setText(
-                main_.text(QString::fromLatin1(sources[group]), base + phase));
+    const polling::MeterIdentity *identity = reading.identity ? &*reading.identity : nullptr;
+    show("txtMeterSerial", identity ? identity->serial : QString());
+    show("txt_Wiring", identity ? polling::wiringText(identity->wiringCode) : QString());
+    show("txt_Phasor", identity ? polling::phaseSequenceText(identity->phaseSequenceCode) : QString());
+    for (int element = 0; element < 15; ++element) {
+        const polling::Q q = tableQuantity(element);
+        const std::optional<double> value = reading.value(q);
+        txtResult1_[std::size_t(element)]->setText(value ? polling::valueText(q, *value) : QString());
+    }
     drawDiagram();
 }
 
@@ -238,9 +230,15 @@ void PhaserForm::drawDiagram()
 {
     if (!Phaser1)
         return;
+    // A value not read yet, not a number, or beyond a Single's range draws
+    // as a zero-length vector.
+    const polling::Reading &reading = reading_();
     float s[12];
-    for (int i = 0; i < 12; ++i)
-        s[i] = valueOf(i);
+    for (int element = 0; element < 12; ++element) {
+        const double value = reading.value(tableQuantity(element)).value_or(0);
+        const bool fitsSingle = std::isfinite(value) && std::fabs(value) <= double(std::numeric_limits<float>::max());
+        s[element] = fitsSingle ? static_cast<float>(value) : 0.0f;
+    }
     gyroscribe::PwrData data{s[0], s[1], s[2], s[6], s[7], s[8],
                              s[3], s[4], s[5], s[9], s[10], s[11]};
     gyroscribe::callSetPwrData(*Phaser1, data, &lastDrawn);
@@ -266,10 +264,9 @@ void PhaserForm::done(int result)
     emit closedByUser();
 }
 
-PhasorLauncher::PhasorLauncher(PollCycle &poll, LinkState &link, PollView &mainWindow,
-                               Messages &messages, std::function<PhaserCaptions()> captions,
-                               QWidget *window)
-    : poll_(poll), main_(mainWindow), messages_(messages),
+PhasorLauncher::PhasorLauncher(PollCycle &poll, LinkState &link, Messages &messages,
+                               std::function<PhaserCaptions()> captions, QWidget *window)
+    : poll_(poll), messages_(messages),
       captions_(std::move(captions)), window_(window)
 {
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -294,7 +291,8 @@ void PhasorLauncher::Timer1_Timer()
     Timer1.stop();
     if (form_)
         return;
-    form_ = new PhaserForm(main_, [this] { return poll_.DisplayBase; }, messages_, window_);
+    form_ = new PhaserForm([this]() -> const polling::Reading & { return poll_.reading(); }, messages_,
+                           window_);
     form_->setAttribute(Qt::WA_DeleteOnClose);
     form_->applyCaptions(captions_());
     connect(form_, &PhaserForm::closedByUser, this, &PhasorLauncher::closed);

@@ -13,7 +13,9 @@
 class LinkState;
 class Messages;
 class PollCycle;
-class PollView;
+namespace polling {
+struct Reading;
+}
 namespace hosting {
 class IControl;
 }
@@ -27,17 +29,15 @@ struct PhaserCaptions {
 
 // The phasor window (form Phaser): the meter's identity, a table of the three
 // phase voltages, currents, their angles and power factors, and the phasor
-// diagram control Phaser1. Every 500 ms it copies these values from the main
-// window and hands twelve of them to the control.
+// diagram control Phaser1. Every 500 ms it shows these values of the reading,
+// as the main window shows them, and hands twelve of them to the control.
 class PhaserForm : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 500;
 
-    // mainWindow: the main window's controls; displayBase: the index base of
-    // the measurement panel in use, read anew at every refresh.
-    PhaserForm(PollView &mainWindow, std::function<int()> displayBase, Messages &messages,
-               QWidget *parent);
+    // reading: the meter's reading, asked for anew at every refresh.
+    PhaserForm(std::function<const polling::Reading &()> reading, Messages &messages, QWidget *parent);
     ~PhaserForm() override;
 
     void applyCaptions(const PhaserCaptions &captions);
@@ -63,12 +63,10 @@ protected:
 
 private:
     void buildLayout();
-    float valueOf(int index) const;
-    // Hands the twelve values of the table to the diagram.
+    // Hands twelve values of the table to the diagram.
     void drawDiagram();
 
-    PollView &main_;
-    std::function<int()> displayBase_;
+    std::function<const polling::Reading &()> reading_;
     Messages &messages_;
     std::array<QLineEdit *, 15> txtResult1_{};
     QWidget *diagramArea_ = nullptr;
@@ -85,7 +83,7 @@ public:
     static constexpr int kOpenDelayMs = 100;
 
     // The phasor buttons of the window are usable while the link is online.
-    PhasorLauncher(PollCycle &poll, LinkState &link, PollView &mainWindow, Messages &messages,
+    PhasorLauncher(PollCycle &poll, LinkState &link, Messages &messages,
                    std::function<PhaserCaptions()> captions, QWidget *window);
 
     void cmdPhaseShow_Click();
@@ -99,7 +97,6 @@ private:
     void closed();
 
     PollCycle &poll_;
-    PollView &main_;
     Messages &messages_;
     std::function<PhaserCaptions()> captions_;
     QWidget *window_;

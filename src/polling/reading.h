@@ -73,7 +73,8 @@ struct Reading {
     // this firmware), and when its block was received (ms since the epoch).
     std::array<std::optional<double>, kQuantityCount> values{};
     std::array<qint64, kQuantityCount> receivedAtMs{};
-    MeterIdentity identity;
+    // Nothing until the main block has been read.
+    std::optional<MeterIdentity> identity;
     QString firmwareText;
     int firmwareNumber = 0;
     std::array<LPGroupStatus, 2> lpGroups{};

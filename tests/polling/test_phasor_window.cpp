@@ -1,5 +1,5 @@
-// The phasor window: what it copies from the main window and hands to the
-// diagram control, how it copes with a control that cannot be created, how
+// The phasor window: what it shows of the reading and hands to the diagram
+// control, how it copes with a control that cannot be created, how
 // the main window opens and closes it, and the window drawn from a simulated
 // meter's values.
 //
@@ -9,7 +9,6 @@
 // from the build's registry where its own behaviour matters.
 
 #include "ui/caption.h"
-#include "fake_meter.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_files.h"
 #include "main_form_starter.h"
@@ -17,6 +16,8 @@
 #include "phasorctl/gyroscribe_typelib.h"
 #include "phasorctl/hosting/control_registry.h"
 #include "polling/phasor_window.h"
+#include "polling/reading.h"
+#include "polling/reading_texts.h"
 #include "recording_phaser.h"
 
 #include <QApplication>
@@ -32,6 +33,8 @@
 #include <QtTest>
 
 #include <array>
+#include <cmath>
+#include <limits>
 #include <memory>
 
 using testsupport::RecordingMessages;
@@ -43,33 +46,31 @@ const QString kProgId = QString::fromLatin1(gyroscribe::PhaserProgId);
 const QString kRecordingLibrary = QStringLiteral(RECORDING_PHASER_LIBRARY_FILE);
 const QString kMeterAddress = QStringLiteral("127.0.0.26");
 
-// Main-window controls the window copies, in txtResult1 order (three each).
-const char *const kSources[5] = {"txt_V_N", "txt_I_Result", "txt_V_Angle", "txt_I_Angle",
-                                 "txt_PF_Result"};
+// The quantities of the table, in txtResult1 order (three each).
+constexpr polling::Q kTableFirst[5] = {polling::VoltageLnA, polling::CurrentA, polling::AngleVA,
+                                       polling::AngleIA, polling::PfA};
+polling::Q tableQuantity(int element) { return polling::Q(kTableFirst[element / 3] + element % 3); }
 
-// Fifteen value texts, voltages first as in txtResult1. Every value is exact
-// in a Single, so the control's arguments compare exactly.
+// Fifteen values, voltages first as in txtResult1. Every value is exact in a
+// Single, so the control's arguments compare exactly.
 using Values = std::array<double, 15>;
 const Values kPanel0 = {229.5, 231.25, 230.75, 5.5,   4.25,  6.125, 0.0,   240.5,
                         119.5, 330.25, 210.75, 90.5,  0.875, 0.75,  0.625};
 const Values kPanel1 = {115.5, 116.25, 114.75, 1.5,   2.25,  3.125, 10.0,  250.5,
                         129.5, 340.25, 220.75, 100.5, 0.5,   0.375, 0.25};
 
-// A value as the main window writes it: in the user's locale, no grouping.
-QString textOf(double value)
+// A reading that holds these values and an identity.
+polling::Reading readingOf(const Values &values)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'g', 10);
+    polling::Reading reading;
+    for (int element = 0; element < 15; ++element)
+        reading.values[std::size_t(tableQuantity(element))] = values[std::size_t(element)];
+    reading.identity = polling::MeterIdentity{QStringLiteral("A1B2C3D4E5F60708"), {}, 5, 1};
+    return reading;
 }
 
-void fillPanel(fake::View &view, int base, const Values &values)
-{
-    for (int group = 0; group < 5; ++group)
-        for (int phase = 0; phase < 3; ++phase)
-            view.setText(QLatin1String(kSources[group]), base + phase,
-                         textOf(values[std::size_t(3 * group + phase)]));
-}
+// A value as the main window shows it.
+QString textOf(int element, double value) { return polling::valueText(tableQuantity(element), value); }
 
 // SetPwrData's order: voltages, voltage angles, currents, current angles.
 QList<double> pwrArguments(const Values &v)
@@ -129,7 +130,6 @@ private slots:
     void init();
     void cleanup();
 
-    void copiesTheTextsAndFeedsTheControl_data();
     void copiesTheTextsAndFeedsTheControl();
     void valueTextsAsDrawn_data();
     void valueTextsAsDrawn();
@@ -170,52 +170,32 @@ void TestPhasorWindow::cleanup()
     dir_.reset();
 }
 
-void TestPhasorWindow::copiesTheTextsAndFeedsTheControl_data()
-{
-    QTest::addColumn<int>("firstBase");
-    QTest::addColumn<int>("laterBase");
-    QTest::newRow("panel 0") << 0 << 0;
-    QTest::newRow("panel 1") << 100 << 100;
-    QTest::newRow("panel 0, then panel 1") << 0 << 100;
-    QTest::newRow("panel 1, then panel 0") << 100 << 0;
-}
-
 void TestPhasorWindow::copiesTheTextsAndFeedsTheControl()
 {
-    QFETCH(int, firstBase);
-    QFETCH(int, laterBase);
-    fake::View view;
-    fillPanel(view, 0, kPanel0);
-    fillPanel(view, 100, kPanel1);
-    view.setText(QStringLiteral("txtMeterSerial"), -1, QStringLiteral("A1B2C3D4E5F60708"));
-    view.setText(QStringLiteral("txt_Wiring"), -1, QStringLiteral("3P4W"));
-    view.setText(QStringLiteral("txt_Phasor"), -1, QStringLiteral("ABC"));
-    const auto valuesAt = [](int base) { return base == 0 ? kPanel0 : kPanel1; };
-
+    polling::Reading reading = readingOf(kPanel0);
     RecordingMessages messages;
-    int base = firstBase;
-    PhaserForm form(view, [&base] { return base; }, messages, nullptr);
+    PhaserForm form([&reading]() -> const polling::Reading & { return reading; }, messages, nullptr);
     form.Form_Load();
     QVERIFY(form.Phaser1);
     QVERIFY(form.Timer1s.isActive());
 
     // Form_Load refreshes at once.
     for (int i = 0; i < 15; ++i)
-        QCOMPARE(resultText(form, i), textOf(valuesAt(firstBase)[std::size_t(i)]));
+        QCOMPARE(resultText(form, i), textOf(i, kPanel0[std::size_t(i)]));
     QCOMPARE(lineText(form, "txtMeterSerial"), QStringLiteral("A1B2C3D4E5F60708"));
     QCOMPARE(lineText(form, "txt_Wiring"), QStringLiteral("3P4W"));
     QCOMPARE(lineText(form, "txt_Phasor"), QStringLiteral("ABC"));
-    QCOMPARE(callsOf(form), QList<QList<double>>{pwrArguments(valuesAt(firstBase))});
+    QCOMPARE(callsOf(form), QList<QList<double>>{pwrArguments(kPanel0)});
 
-    // The base is read anew at every refresh, and so are the texts.
-    base = laterBase;
-    view.setText(QStringLiteral("txt_Phasor"), -1, QStringLiteral("ACB"));
+    // The reading is read anew at every refresh.
+    reading = readingOf(kPanel1);
+    reading.identity->phaseSequenceCode = 2;
     form.Timer1s_Timer();
     for (int i = 0; i < 15; ++i)
-        QCOMPARE(resultText(form, i), textOf(valuesAt(laterBase)[std::size_t(i)]));
-    QCOMPARE(lineText(form, "txt_Phasor"), QStringLiteral("ACB"));
+        QCOMPARE(resultText(form, i), textOf(i, kPanel1[std::size_t(i)]));
+    QCOMPARE(lineText(form, "txt_Phasor"), QStringLiteral("CBA"));
     QCOMPARE(callsOf(form).size(), 2);
-    QCOMPARE(callsOf(form).last(), pwrArguments(valuesAt(laterBase)));
+    QCOMPARE(callsOf(form).last(), pwrArguments(kPanel1));
     QVERIFY(form.lastDrawn);
     QVERIFY(messages.shown.isEmpty());
 }
@@ -223,42 +203,35 @@ void TestPhasorWindow::copiesTheTextsAndFeedsTheControl()
 void TestPhasorWindow::valueTextsAsDrawn_data()
 {
     QTest::addColumn<QString>("locale");
+    QTest::addColumn<double>("value"); // of phase B's voltage and phase C's current angle
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("drawnAs");
     const QString c = QStringLiteral("C");
-    const QString german = QStringLiteral("de_DE");
-    QTest::newRow("empty, before the first poll") << c << QString() << 0.0;
-    QTest::newRow("blanks") << c << QStringLiteral("   ") << 0.0;
-    QTest::newRow("letters") << c << QStringLiteral("abc") << 0.0;
-    QTest::newRow("dashes") << c << QStringLiteral("-----") << 0.0;
-    QTest::newRow("not a number") << c << QStringLiteral("nan") << 0.0;
-    QTest::newRow("infinity") << c << QStringLiteral("inf") << 0.0;
-    QTest::newRow("beyond a double") << c << QStringLiteral("1e400") << 0.0;
-    QTest::newRow("beyond a Single") << c << QStringLiteral("1e39") << 0.0;
-    QTest::newRow("below a Single") << c << QStringLiteral("-1e39") << 0.0;
-    QTest::newRow("number with a unit") << c << QStringLiteral("230 V") << 0.0;
-    QTest::newRow("number between blanks") << c << QStringLiteral(" 12.5 ") << 12.5;
-    QTest::newRow("negative angle") << c << QStringLiteral("-30.5") << -30.5;
-    // The main window writes its values in the user's locale.
-    QTest::newRow("decimal comma") << german << QStringLiteral("230,5") << 230.5;
+    QTest::newRow("number") << c << 12.5 << QStringLiteral("12.50000") << 12.5;
+    QTest::newRow("negative angle") << c << -30.5 << QStringLiteral("-30.50000") << -30.5;
+    QTest::newRow("decimal comma") << QStringLiteral("de_DE") << 230.5 << QStringLiteral("230,50000") << 230.5;
+    // What a meter may send that no vector can show draws as a zero-length one.
+    QTest::newRow("NaN") << c << std::numeric_limits<double>::quiet_NaN() << QStringLiteral("nan") << 0.0;
+    QTest::newRow("beyond a Single") << c << 1e39 << QStringLiteral("999999999999999939709166371603178586112.00000")
+                                     << 0.0;
 }
 
 void TestPhasorWindow::valueTextsAsDrawn()
 {
     QFETCH(QString, locale);
+    QFETCH(double, value);
     QFETCH(QString, text);
     QFETCH(double, drawnAs);
     const QLocale before;
     QLocale::setDefault(QLocale(locale));
     const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
-    fake::View view;
-    fillPanel(view, 0, kPanel0);
+    polling::Reading reading = readingOf(kPanel0);
     // Phase B's voltage and phase C's current angle: arguments 1 and 11.
-    view.setText(QStringLiteral("txt_V_N"), 1, text);
-    view.setText(QStringLiteral("txt_I_Angle"), 2, text);
+    reading.values[polling::VoltageLnB] = value;
+    reading.values[polling::AngleIC] = value;
 
     RecordingMessages messages;
-    PhaserForm form(view, [] { return 0; }, messages, nullptr);
+    PhaserForm form([&reading]() -> const polling::Reading & { return reading; }, messages, nullptr);
     form.Form_Load();
     form.Timer1s_Timer();
 
@@ -276,38 +249,37 @@ void TestPhasorWindow::valueTextsAsDrawn()
 
 void TestPhasorWindow::realControlDrawsWithoutMessages_data()
 {
-    QTest::addColumn<QString>("voltage");
-    QTest::addColumn<QString>("current");
-    QTest::addColumn<QString>("angle");
-    QTest::newRow("measured values") << QStringLiteral("230.1") << QStringLiteral("5.2")
-                                     << QStringLiteral("120.0");
-    QTest::newRow("empty, before the first poll") << QString() << QString() << QString();
-    QTest::newRow("unreadable texts") << QStringLiteral("-----") << QStringLiteral("x")
-                                      << QStringLiteral("nan");
-    QTest::newRow("beyond a Single") << QStringLiteral("1e39") << QStringLiteral("-1e39")
-                                     << QStringLiteral("1e39");
-    QTest::newRow("no current") << QStringLiteral("230") << QStringLiteral("0")
-                                << QStringLiteral("0");
+    QTest::addColumn<double>("voltage"); // NaN for all three: nothing read yet
+    QTest::addColumn<double>("current");
+    QTest::addColumn<double>("angle");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("measured values") << 230.1 << 5.2 << 120.0;
+    QTest::newRow("empty, before the first poll") << nan << nan << nan;
+    QTest::newRow("not numbers") << -inf << inf << nan;
+    QTest::newRow("beyond a Single") << 1e39 << -1e39 << 1e39;
+    QTest::newRow("no current") << 230.0 << 0.0 << 0.0;
 }
 
 void TestPhasorWindow::realControlDrawsWithoutMessages()
 {
-    QFETCH(QString, voltage);
-    QFETCH(QString, current);
-    QFETCH(QString, angle);
+    QFETCH(double, voltage);
+    QFETCH(double, current);
+    QFETCH(double, angle);
     const QString buildRegistry = testsupport::buildDir() + QStringLiteral("/control-registry.ini");
     QVERIFY2(QFile::exists(buildRegistry), qPrintable(buildRegistry + " was not written by the build"));
     useRegistry(buildRegistry);
 
-    fake::View view;
-    for (int phase = 0; phase < 3; ++phase) {
-        view.setText(QStringLiteral("txt_V_N"), phase, voltage);
-        view.setText(QStringLiteral("txt_I_Result"), phase, current);
-        view.setText(QStringLiteral("txt_V_Angle"), phase, angle);
-        view.setText(QStringLiteral("txt_I_Angle"), phase, angle);
+    polling::Reading reading;
+    const bool nothingRead = std::isnan(voltage) && std::isnan(current) && std::isnan(angle);
+    for (int phase = 0; phase < 3 && !nothingRead; ++phase) {
+        reading.values[polling::VoltageLnA + phase] = voltage;
+        reading.values[polling::CurrentA + phase] = current;
+        reading.values[polling::AngleVA + phase] = angle;
+        reading.values[polling::AngleIA + phase] = angle;
     }
     RecordingMessages messages;
-    PhaserForm form(view, [] { return 0; }, messages, nullptr);
+    PhaserForm form([&reading]() -> const polling::Reading & { return reading; }, messages, nullptr);
     form.Form_Load();
     QVERIFY(form.Phaser1);
     QCOMPARE(form.Phaser1->classId(), gyroscribe::CLSID_Phaser);
@@ -364,12 +336,11 @@ void TestPhasorWindow::missingControlGivesOneMessage()
     }
     }
 
-    fake::View view;
-    fillPanel(view, 0, kPanel0);
+    polling::Reading reading = readingOf(kPanel0);
     RecordingMessages messages;
     QWidget owner;
     owner.show();
-    auto *form = new PhaserForm(view, [] { return 0; }, messages, &owner);
+    auto *form = new PhaserForm([&reading]() -> const polling::Reading & { return reading; }, messages, &owner);
     form->Form_Load();
     form->open();
 
@@ -380,10 +351,10 @@ void TestPhasorWindow::missingControlGivesOneMessage()
     QVERIFY2(messages.shown[0].text.contains(named),
              qPrintable(messages.shown[0].text + " does not name " + named));
     // The table still shows the values, and later refreshes stay silent.
-    view.setText(QStringLiteral("txt_V_N"), 0, QStringLiteral("228.5"));
+    reading.values[polling::VoltageLnA] = 228.5;
     form->Timer1s_Timer();
     form->Timer1s_Timer();
-    QCOMPARE(resultText(*form, 0), QStringLiteral("228.5"));
+    QCOMPARE(resultText(*form, 0), QStringLiteral("228.50000"));
     QCOMPARE(messages.shown.size(), 1);
     form->cmdPhaserEnd_Click();
     QVERIFY(!form->Timer1s.isActive());
@@ -453,10 +424,9 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
     QCOMPARE(launcher.form(), form.data());
     QCOMPARE(window.findChildren<PhaserForm *>().size(), 1);
 
-    // The window refreshes by itself from what the main window shows.
-    started.control<QLineEdit>(QStringLiteral("txt_V_N(0)"))->setText(QStringLiteral("231.5"));
-    QTRY_COMPARE(resultText(*form, 0), QStringLiteral("231.5"));
-    QTRY_COMPARE(callsOf(*form).last().value(0), 231.5);
+    // The window refreshes by itself.
+    const qsizetype drawn = callsOf(*form).size();
+    QTRY_VERIFY(callsOf(*form).size() > drawn);
 
     // A cycle that ends just before the window is closed leaves Timer1
     // running; closing must stop it, or it would open the window again.
