@@ -115,7 +115,7 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     // The communication log: a button beside the status line and Ctrl+L.
     traffic_ = new TrafficWindow(transactions(), language_->texts(), messages_, this);
     auto *log = makeKeyed<QPushButton>(this, "Log", "trafficini", "traffic_Button");
-    log->setObjectName(QStringLiteral("cmdTraffic"));
+    log->setObjectName(QStringLiteral("cmdTrafficLog"));
     log->setToolTip(QStringLiteral("Ctrl+L"));
     statusBar()->addPermanentWidget(log);
     const auto openLog = [this] {
@@ -184,6 +184,9 @@ bool MainForm::Form_Load()
 void MainForm::applyLanguageTexts()
 {
     harmonicChart_->setTitles(language_->texts().harmonic_Order, language_->texts().harmonic_Unit);
+    // The log button's short caption names the window it opens in full for
+    // screen readers, in the window's language.
+    controls_.require<QWidget>(QStringLiteral("cmdTrafficLog"))->setAccessibleName(traffic_->windowTitle());
 }
 
 void MainForm::OpenTextFileTest()

@@ -15,8 +15,8 @@ constexpr PageBand kBands[] = {
     {"Frame9(1)", 0, PageColumn::Whole},        // connection row
     {"Frame9(0)", 1575, PageColumn::Left},      // measurement panels and Command9
     {"Frame9(3)", 1575, PageColumn::Right},     // basic data and Command11
-    {"settingPages", 11625, PageColumn::Whole}, // Command10 and SSTab1
-    {"Frame9(2)", 17355, PageColumn::Whole},    // language
+    {"settingPages", 12105, PageColumn::Whole}, // Command10 and SSTab1
+    {"Frame9(2)", 17835, PageColumn::Whole},    // language
 };
 
 constexpr int kSpacing = 8;     // pixels between the two columns

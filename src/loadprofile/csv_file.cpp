@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace loadprofile {
 
 namespace {
@@ -130,9 +132,40 @@ QString csvColumnLine(std::span<const int> channelCodes)
 
 LoadProfileCsv::Folders LoadProfileCsv::defaultFolders(const QString &programDir)
 {
+    // Folders that the package manager or the installer own. Whoever may
+    // write there (root, an administrator) must not leave data beside the
+    // program: the package manager neither expects nor removes it.
+#ifdef Q_OS_WIN
+    QStringList systemFolders;
+    for (const char *variable : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "SystemRoot"}) {
+        const QString folder = qEnvironmentVariable(variable);
+        if (!folder.isEmpty())
+            systemFolders << QDir::cleanPath(QDir::fromNativeSeparators(folder)) + QLatin1Char('/');
+    }
+    const Qt::CaseSensitivity pathCase = Qt::CaseInsensitive;
+#else
+    QStringList systemFolders{QStringLiteral("/usr/"), QStringLiteral("/opt/"), QStringLiteral("/bin/"),
+                              QStringLiteral("/sbin/"), QStringLiteral("/lib/"), QStringLiteral("/lib64/")};
+#ifdef Q_OS_MACOS
+    systemFolders << QStringLiteral("/Applications/") << QStringLiteral("/Library/")
+                  << QStringLiteral("/System/");
+#endif
+    const Qt::CaseSensitivity pathCase = Qt::CaseSensitive;
+#endif
+    // Through links (/usr/bin/ampwright) to where the program really lies.
+    QString dir = QFileInfo(programDir).canonicalFilePath();
+    if (dir.isEmpty())
+        dir = QDir::cleanPath(QDir(programDir).absolutePath());
+    dir += QLatin1Char('/');
+    const bool systemFolder =
+        std::any_of(systemFolders.cbegin(), systemFolders.cend(),
+                    [&](const QString &folder) { return dir.startsWith(folder, pathCase); });
+
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return {programDir + QLatin1Char('/') + kFolderName,
-            documents.isEmpty() ? QString() : documents + QLatin1Char('/') + kFolderName};
+    const QString userFolder = documents.isEmpty() ? QString() : documents + QLatin1Char('/') + kFolderName;
+    if (systemFolder && !userFolder.isEmpty())
+        return {userFolder, QString()};
+    return {programDir + QLatin1Char('/') + kFolderName, userFolder};
 }
 
 std::optional<LoadProfileCsv> LoadProfileCsv::create(const Folders &folders, const QString &baseName,

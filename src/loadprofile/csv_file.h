@@ -39,12 +39,16 @@ QString csvColumnLine(std::span<const int> channelCodes);
 class LoadProfileCsv {
 public:
     struct Folders {
-        QString preferred; // "LP Data" beside the program
-        QString fallback;  // the user's own "LP Data"; empty for none
+        QString preferred; // where files go first
+        QString fallback;  // where they go when preferred cannot be written; empty for none
     };
 
     // "LP Data" in the program's folder, and in the user's documents folder
-    // for a program folder that cannot be written (an installed program).
+    // when the program's folder cannot be written. A program installed in a
+    // system folder (under /usr, /opt, /bin, /sbin, /lib, /lib64; Program
+    // Files or the Windows folder; /Applications, /Library or /System on
+    // macOS) writes to the user's documents folder only, whoever runs it,
+    // so that nothing lands in a folder the package manager owns.
     static Folders defaultFolders(const QString &programDir);
 
     // Creates the folder when missing, then a new file under a free name

@@ -112,6 +112,7 @@ void Phaser::DrawBackground()
         mElements.lblVolt[k].topLeft = QPointF(0, 0);
         mElements.lblCurrent[k].topLeft = QPointF(0, 0);
     }
+    mVectorsPlaced = false;
     placeDegreeMarks();
 }
 
@@ -145,10 +146,17 @@ bool Phaser::SetPwrData(const float &sngVa, const float &sngVb, const float &sng
                                            vectorLength(PlotRadius, sngIc, mI)};
         const std::array<float, 3> angleI{NormalizeAngle(sngDeg_Ia), NormalizeAngle(sngDeg_Ib),
                                           NormalizeAngle(sngDeg_Ic)};
+        // The lines first, so that each label knows every vector it would
+        // rather not cover.
+        mVectorsPlaced = false;
         for (int k = 0; k < 3; ++k) {
-            placeVector(mElements.lVolt[k], mElements.lblVolt[k], lengthV[k], angleV[k]);
-            placeVector(mElements.lCurrent[k], mElements.lblCurrent[k], lengthI[k], angleI[k]);
+            mElements.lVolt[k].p2 = vectorEnd(lengthV[k], angleV[k]);
+            mElements.lCurrent[k].p2 = vectorEnd(lengthI[k], angleI[k]);
         }
+        mLengthV = lengthV;
+        mLengthI = lengthI;
+        mVectorsPlaced = true;
+        placeVectorLabels();
         update();
         return true;
     } catch (const std::exception &error) {
@@ -161,11 +169,29 @@ bool Phaser::SetPwrData(const float &sngVa, const float &sngVb, const float &sng
     return false;
 }
 
-void Phaser::placeVector(LineElement &line, LabelElement &label, float length, float angle)
+void Phaser::placeVectorLabels()
 {
-    const QPointF end = vectorEnd(length, angle);
-    line.p2 = end;
-    label.topLeft = vectorLabelTopLeft(length, end, label.size);
+    std::vector<QRectF> taken;
+    for (const LabelElement &mark : mElements.lblDegree)
+        taken.push_back(mark.rect());
+    for (int k = 0; k < 3; ++k) {
+        placeLabel(mElements.lblVolt[k], mElements.lVolt[k], mLengthV[k], taken);
+        placeLabel(mElements.lblCurrent[k], mElements.lCurrent[k], mLengthI[k], taken);
+    }
+}
+
+void Phaser::placeLabel(LabelElement &label, const LineElement &line, float length,
+                        std::vector<QRectF> &taken)
+{
+    std::vector<QLineF> others;
+    for (const auto *lines : {&mElements.lVolt, &mElements.lCurrent})
+        for (const LineElement &other : *lines)
+            if (&other != &line)
+                others.emplace_back(other.p1, other.p2);
+    const QRectF surface(-mBackground.innerWidth / 2.0, -mBackground.innerHeight / 2.0,
+                         mBackground.innerWidth, mBackground.innerHeight);
+    label.topLeft = placeVectorLabel(length, line.p2, label.size, surface, taken, others);
+    taken.push_back(label.rect());
 }
 
 void Phaser::showError(const QString &description)
@@ -196,6 +222,15 @@ void Phaser::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         sizeLabels();
         placeDegreeMarks();
+        // Labels of another size need places of their own. The vectors
+        // stand, so only a label grown beyond the coordinate range can fail;
+        // it then keeps its place.
+        if (mVectorsPlaced) {
+            try {
+                placeVectorLabels();
+            } catch (const OverflowError &) {
+            }
+        }
     }
 }
 

@@ -2,8 +2,9 @@
 
 // Phaser: the phasor-diagram control. Two axes, a grey reference circle, the
 // angle marks and six vectors (three phase voltages, three phase currents),
-// each named by a label just beyond its tip. The host feeds it magnitudes and
-// angles through SetPwrData; a double click doubles or halves its size.
+// each named by a label just beyond its tip, or as near to it as the edges,
+// the angle marks and the other labels allow. The host feeds it magnitudes
+// and angles through SetPwrData; a double click doubles or halves its size.
 
 #include "phasorctl/gyroscribe_typelib.h"
 #include "phasorctl/hosting/interfaces.h"
@@ -91,7 +92,13 @@ private:
     // Fits the labels to their text in the control's font.
     void sizeLabels();
     void placeDegreeMarks();
-    void placeVector(LineElement &line, LabelElement &label, float length, float angle);
+    // Places the six vector labels for the vectors as they stand, each clear
+    // of the angle marks and of the labels placed before it.
+    void placeVectorLabels();
+    // Places the label of the vector line of the given length, clear of
+    // taken, and adds it to taken.
+    void placeLabel(LabelElement &label, const LineElement &line, float length,
+                    std::vector<QRectF> &taken);
     void toggleSize();
     void raiseDblClick();
     void showError(const QString &description);
@@ -101,6 +108,11 @@ private:
     int PlotRadius = 0;
     BackgroundMetrics mBackground;
     DiagramElements mElements;
+    // The lengths of the vectors placed last, and whether any are placed
+    // since the background was drawn (its labels then stand at 0, 0).
+    std::array<float, 3> mLengthV{};
+    std::array<float, 3> mLengthI{};
+    bool mVectorsPlaced = false;
 
     hosting::IControlSite *mSite = nullptr;
     std::vector<std::pair<int, hosting::IEventSink *>> mSinks;

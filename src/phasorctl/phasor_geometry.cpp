@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace gyroscribe {
 
@@ -144,6 +145,80 @@ std::optional<QLineF> clipSegment(const QLineF &segment, const QRectF &clip)
             return std::nullopt;
     }
     return QLineF(segment.pointAt(enter), segment.pointAt(leave));
+}
+
+QPointF freeLabelPosition(const QRectF &wanted, const QRectF &bounds, std::span<const QRectF> taken,
+                          const QLineF &own, std::span<const QLineF> others)
+{
+    const double w = wanted.width();
+    const double h = wanted.height();
+    // Rounding must not turn a place flush with the clearance into a clash.
+    constexpr double slack = 0.5;
+    std::vector<QRectF> kept;
+    kept.reserve(taken.size());
+    for (const QRectF &rect : taken)
+        kept.push_back(rect.adjusted(-LabelClearance, -LabelClearance, LabelClearance, LabelClearance));
+    const auto inside = [&](double start, double size, double low, double high) {
+        return std::max(low, std::min(start, high - size));
+    };
+    const auto isFree = [&](const QRectF &rect) {
+        return std::none_of(kept.cbegin(), kept.cend(), [&](const QRectF &k) {
+            return rect.intersects(k.adjusted(slack, slack, -slack, -slack));
+        });
+    };
+    const QPointF start(inside(wanted.left(), w, bounds.left(), bounds.right()),
+                        inside(wanted.top(), h, bounds.top(), bounds.bottom()));
+    if (start == wanted.topLeft() && isFree(wanted))
+        return start;
+
+    // The nearest free place lies with each side either where the label
+    // wants it or flush with an edge of the surface or of a kept rectangle.
+    std::vector<double> lefts{start.x(), bounds.left(), bounds.right() - w};
+    std::vector<double> tops{start.y(), bounds.top(), bounds.bottom() - h};
+    for (const QRectF &k : kept) {
+        lefts.insert(lefts.end(), {k.left() - w, k.right()});
+        tops.insert(tops.end(), {k.top() - h, k.bottom()});
+    }
+    // A vector covered counts as a longer way: its own as two label heights,
+    // another as one. So a label steps round a line when that is not much
+    // farther, without straying from its vector to do so.
+    std::optional<std::pair<double, QPointF>> best;
+    for (const double left : lefts) {
+        const double x = inside(left, w, bounds.left(), bounds.right());
+        for (const double top : tops) {
+            const QRectF rect(x, inside(top, h, bounds.top(), bounds.bottom()), w, h);
+            if (!isFree(rect))
+                continue;
+            const auto covers = [&rect](const QLineF &line) { return clipSegment(line, rect).has_value(); };
+            const QPointF step = rect.topLeft() - wanted.topLeft();
+            const double cost = std::hypot(step.x(), step.y()) + (covers(own) ? 2.0 * h : 0.0)
+                                + h * double(std::count_if(others.begin(), others.end(), covers));
+            if (!best || cost < best->first)
+                best = {cost, rect.topLeft()};
+        }
+    }
+    return best ? best->second : start;
+}
+
+QPointF placeVectorLabel(float length, QPointF end, QSizeF labelSize, const QRectF &surface,
+                         std::span<const QRectF> taken, std::span<const QLineF> others)
+{
+    const QPointF halfSize(labelSize.width() / 2.0, labelSize.height() / 2.0);
+    QPointF centre = vectorLabelTopLeft(length, end, labelSize) + halfSize;
+    // The room the centre has on the surface; the surface is centred on the
+    // origin, so scaling the centre towards it keeps it on the vector's line.
+    const double roomX = surface.width() / 2.0 - halfSize.x();
+    const double roomY = surface.height() / 2.0 - halfSize.y();
+    if (roomX > 0.0 && roomY > 0.0) {
+        double scale = 1.0;
+        if (std::fabs(centre.x()) > roomX)
+            scale = std::min(scale, roomX / std::fabs(centre.x()));
+        if (std::fabs(centre.y()) > roomY)
+            scale = std::min(scale, roomY / std::fabs(centre.y()));
+        centre *= scale;
+    }
+    return freeLabelPosition(QRectF(centre - halfSize, labelSize), surface, taken,
+                             QLineF(QPointF(0.0, 0.0), end), others);
 }
 
 } // namespace gyroscribe

@@ -13,6 +13,7 @@
 #include <array>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <stdexcept>
 
 namespace gyroscribe {
@@ -81,5 +82,28 @@ QPointF vectorLabelTopLeft(float length, QPointF end, QSizeF labelSize);
 
 // The part of a segment inside a rectangle (Liang-Barsky), or nothing.
 std::optional<QLineF> clipSegment(const QLineF &segment, const QRectF &clip);
+
+// Space kept between a moved label and what it was moved away from, twips.
+inline constexpr double LabelClearance = 15.0;
+
+// Top-left corner of the rectangle of wanted's size nearest to wanted that
+// lies wholly inside bounds and keeps LabelClearance from every rectangle of
+// taken; wanted's own corner when it already does. A label that has to move
+// would rather not cover its own vector (own) or the others (others): each
+// one it covers counts as a longer way, two label heights for its own, one
+// for another. When no place is free (a control too small for its labels),
+// the nearest place inside bounds.
+QPointF freeLabelPosition(const QRectF &wanted, const QRectF &bounds, std::span<const QRectF> taken,
+                          const QLineF &own, std::span<const QLineF> others);
+
+// Top-left corner of the label of the vector (length, end) on a surface
+// centred on the origin: centred 200 twips beyond the tip on the vector's
+// line (vectorLabelTopLeft); drawn back along that line to the surface's
+// edge when it would stick out (a vector longer than the surface is named
+// where it leaves it); then moved the least needed to clear the angle marks
+// and the labels placed before it (taken), if it can off the vectors
+// (freeLabelPosition). Throws OverflowError as vectorLabelTopLeft does.
+QPointF placeVectorLabel(float length, QPointF end, QSizeF labelSize, const QRectF &surface,
+                         std::span<const QRectF> taken, std::span<const QLineF> others);
 
 } // namespace gyroscribe

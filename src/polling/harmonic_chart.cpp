@@ -2,9 +2,9 @@
 
 #include "polling/poll_cycle.h"
 
-#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QValueAxis>
@@ -13,15 +13,22 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Orders with a label under their bar: the first and every fifth. All 32
+// side by side would need a font too small to read.
+constexpr int kLabelledOrders[] = {1, 5, 10, 15, 20, 25, 30};
+constexpr int kOrders = 32;
+
+} // namespace
+
 HarmonicChart::HarmonicChart(PollCycle &poll, QWidget *parent)
     : QWidget(parent), chart_(new QChart), bars_(new QBarSet(QString())),
-      orders_(new QBarCategoryAxis), values_(new QValueAxis)
+      orders_(new QCategoryAxis), values_(new QValueAxis)
 {
     setObjectName(QStringLiteral("harmonicChart"));
-    for (int h = 0; h < 32; ++h) {
+    for (int h = 0; h < kOrders; ++h)
         bars_->append(0.0);
-        orders_->append(QString::number(h + 1));
-    }
     auto *series = new QBarSeries;
     series->append(bars_);
     series->setBarWidth(0.8);
@@ -33,15 +40,20 @@ HarmonicChart::HarmonicChart(PollCycle &poll, QWidget *parent)
     chart_->addAxis(values_, Qt::AlignLeft);
     series->attachAxis(orders_);
     series->attachAxis(values_);
+
+    // On a value axis the bar of order h stands at h - 1; each labelled
+    // order gets its label and tick right under its bar.
+    orders_->setRange(-0.5, kOrders - 0.5);
+    orders_->setStartValue(-0.5);
+    for (const int order : kLabelledOrders)
+        orders_->append(QString::number(order), order - 1);
+    orders_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    orders_->setGridLineVisible(false);
+    orders_->setLabelsFont(font());
+
     values_->setRange(0, 1);
     // Ticks fall on quarters of the range: 0.25 must not read "0.3".
     values_->setLabelFormat(QStringLiteral("%g"));
-    QFont small = orders_->labelsFont();
-    small.setPointSize(7);
-    orders_->setLabelsFont(small);
-    // 32 orders side by side: upright, small, never cut to "..."
-    orders_->setLabelsAngle(-90);
-    orders_->setTruncateLabels(false);
 
     auto *view = new QChartView(chart_, this);
     view->setRenderHint(QPainter::Antialiasing, false);

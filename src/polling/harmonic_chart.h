@@ -6,7 +6,7 @@
 
 class PollCycle;
 class QBarSet;
-class QBarCategoryAxis;
+class QCategoryAxis;
 class QValueAxis;
 class QChart;
 
@@ -26,6 +26,6 @@ public:
 private:
     QChart *chart_;
     QBarSet *bars_;
-    QBarCategoryAxis *orders_;
+    QCategoryAxis *orders_;
     QValueAxis *values_;
 };

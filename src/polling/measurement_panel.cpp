@@ -254,7 +254,9 @@ void buildBasicDataPanel(QTabWidget *panel)
              QStringLiteral("txtCTRatio2"));
 
     // The demand frame and its captions: time left in the demand period,
-    // the present demand and the maximum demand.
+    // the present demand and the maximum demand, each beside its value; then
+    // the caption of the maximum demand's time, which the meter does not
+    // report, so it stands alone.
     auto *demand = makeNamed<QGroupBox>(page, "Frame2(1)");
     demand->setTitle(QStringLiteral("Demand"));
     QGridLayout *demandGrid = formGrid(demand);
@@ -272,6 +274,9 @@ void buildBasicDataPanel(QTabWidget *panel)
         demandGrid->addWidget(title, at, 0, Qt::AlignLeft);
         demandGrid->addWidget(makeValueDisplay(demand, controlName("txt_Dmd", row.display)), at, 1);
     }
+    demandGrid->addWidget(flatCaption(demand, controlName("Command1", 226),
+                                      QStringLiteral("Max Demand Time")),
+                          demandGrid->rowCount(), 0, Qt::AlignLeft);
 
     auto *co2 = makeKeyed<QGroupBox>(page, "CO2", "rightmidini", "rightmi_CO2");
     auto *co2Grid = formGrid(co2);

@@ -3,6 +3,7 @@
 #include "i18n/ini_file.h"
 #include "i18n/language_controller.h"
 #include "app/page_layout.h"
+#include "link/traffic_window.h"
 #include "main_form_starter.h"
 #include "polling/poll_cycle.h"
 
@@ -57,6 +58,7 @@ private slots:
     void languageButtonAppliesTheChosenLanguage();
     void languageListOffersOnlyFilesPresent();
     void fileWithoutLanguageCodeGetsTheEnglishTitle();
+    void everyButtonIsNamed();
     void pageButtonsSelectTabs_data();
     void pageButtonsSelectTabs();
     void closingStopsTheTimers();
@@ -300,6 +302,19 @@ void TestMainForm::fileWithoutLanguageCodeGetsTheEnglishTitle()
     QCOMPARE(started.window->windowTitle(), titleText(i18n::Language::English));
     // Captions whose key is missing read "0".
     QCOMPARE(caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))), QStringLiteral("0"));
+}
+
+// Every button of the window and the log has a name, and a caption or accessible name to be read out.
+void TestMainForm::everyButtonIsNamed()
+{
+    StartedMainForm started;
+    QList<QAbstractButton *> buttons = started.window->findChildren<QAbstractButton *>();
+    buttons += started.window->traffic().findChildren<QAbstractButton *>();
+    for (const QAbstractButton *button : std::as_const(buttons)) {
+        QVERIFY2(!button->objectName().isEmpty(), qPrintable(button->text()));
+        QVERIFY2(!button->text().isEmpty() || !button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+    }
+    QCOMPARE(started.control<QWidget>("cmdTrafficLog")->accessibleName(), started.window->traffic().windowTitle());
 }
 
 void TestMainForm::pageButtonsSelectTabs_data()

@@ -38,7 +38,7 @@ void TestTrafficWindow::faultsAndAttemptsInOrder()
                                  QStringLiteral("--fault"), QStringLiteral("exception:2@nth=9")}),
              qPrintable(session.error()));
     QVERIFY(session.openWindow());
-    session.started->control<QPushButton>(QStringLiteral("cmdTraffic"))->click();
+    session.started->control<QPushButton>(QStringLiteral("cmdTrafficLog"))->click();
     TrafficWindow &log = session.window().traffic();
     QVERIFY(log.isVisible());
     QVERIFY(session.goOnline([&] { return log.shownText().count(QLatin1String("answer taken")) >= 12; }));

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -234,6 +235,17 @@ private slots:
         QString error;
         QVERIFY(!LoadProfileCsv::create({folders.preferred, blocked + "/docs"}, "base", QDateTime(), {}, &error));
         QVERIFY2(error.contains(folders.preferred) && error.contains(blocked + "/docs"), qPrintable(error));
+    }
+
+    // A program in a system folder writes to the user's documents only.
+    void defaultFolders()
+    {
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/LP Data";
+        for (const auto &[dir, system] : {std::pair(QDir::homePath(), false), {"/usr/lib/ampwright", true},
+                                          {"/opt/ampwright/bin", true}, {"/usr2/ampwright", false}}) {
+            QCOMPARE(LoadProfileCsv::defaultFolders(dir).preferred, system ? documents : dir + "/LP Data");
+            QCOMPARE(LoadProfileCsv::defaultFolders(dir).fallback, system ? QString() : documents);
+        }
     }
 
     void recordsPerDay_data()
