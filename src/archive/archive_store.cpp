@@ -69,8 +69,11 @@ std::optional<QString> moveAside(const QString &path, QString *error)
 
 QString ArchiveStore::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-           + QLatin1String("/archive.sqlite");
+    // The window's application data folder, named here rather than taken
+    // from the running program: the command-line tool has a name of its own
+    // and must find the same archive.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QLatin1String("/Ampwright/archive.sqlite");
 }
 
 ArchiveStore::ArchiveStore(QString path, QString connection, SqlDialect dialect)

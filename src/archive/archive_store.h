@@ -56,7 +56,8 @@ struct TimeRange {
 
 class ArchiveStore {
 public:
-    // archive.sqlite in the user's application data folder.
+    // archive.sqlite in the program's data folder of the user
+    // (~/.local/share/Ampwright), for the window and the command-line tool alike.
     static QString defaultPath();
 
     // Opens the archive at path, creating it (and its folder) when missing

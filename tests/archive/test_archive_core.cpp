@@ -457,6 +457,16 @@ private slots:
         QVERIFY(m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error));
     }
 
+    // The window and the command-line tool, named differently, share one archive.
+    void defaultPathSharedByPrograms()
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("Ampwright"));
+        const QString window = ArchiveStore::defaultPath();
+        QCoreApplication::setApplicationName(QStringLiteral("ampwright-cli"));
+        QCOMPARE(ArchiveStore::defaultPath(), window);
+        QVERIFY(window.endsWith(QLatin1String("/archive.sqlite")));
+    }
+
     // A writer killed at any moment leaves whole blocks, each record with all
     // its channels, and the archive opens again.
     void killedWriterLeavesWholeBlocks()
