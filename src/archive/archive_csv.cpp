@@ -1,0 +1,161 @@
+// The archive and the CSV files of downloads: import and export.
+#include "archive/archive_store.h"
+
+#include "archive/lp_csv_parse.h"
+#include "archive/sql_fault.h"
+#include "archive/stored_records.h"
+#include "loadprofile/csv_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace archive {
+
+namespace {
+
+// A download's file of 12 channels over decades stays far below this; a
+// larger file is no such file, and is not read into memory.
+constexpr qint64 kMaxImportBytes = 256LL * 1024 * 1024;
+// The serial part of a download's file name.
+constexpr qsizetype kSerialPartLength = 8;
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+std::optional<QByteArray> readWholeFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("Cannot open %1: %2").arg(shown(path), file.errorString()));
+        return std::nullopt;
+    }
+    if (file.size() > kMaxImportBytes) {
+        setError(error, QStringLiteral("%1 is too large for a load-profile file (%2 bytes)")
+                            .arg(shown(path))
+                            .arg(file.size()));
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(kMaxImportBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxImportBytes) {
+        setError(error, QStringLiteral("Cannot read %1: %2").arg(shown(path), file.errorString()));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// The download's base name for the archive's serial: characters 9 to 16 of
+// a meter's serial, or a serial of up to 8 characters as it is.
+QString exportBaseName(const QString &meterSerial, const QDate &today, int groupNumber)
+{
+    const QString serialText = meterSerial.size() > kSerialPartLength
+                                   ? meterSerial
+                                   : QString(kSerialPartLength, u'0') + meterSerial;
+    return loadprofile::csvBaseName(serialText, today, groupNumber);
+}
+
+// Consecutive records recorded with the same channels.
+struct Run {
+    std::vector<int> codes;
+    QStringList rows;
+};
+
+std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records)
+{
+    std::vector<Run> runs;
+    for (const StoredRecord &stored : records) {
+        if (runs.empty() || runs.back().codes != stored.codes)
+            runs.push_back({stored.codes, {}});
+        runs.back().rows << loadprofile::csvRow(stored.record);
+    }
+    return runs;
+}
+
+} // namespace
+
+std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std::optional<QString> meterSerial,
+                                                   std::optional<int> groupNumber, QString *error)
+{
+    const std::optional<CsvFileOwner> owner = csvFileOwner(QFileInfo(filePath).fileName());
+    if (!meterSerial && !owner) {
+        setError(error, QStringLiteral("%1: the file's name does not give the meter "
+                                       "(<serial>_<yyyymmdd>_Group<n>.csv); give its serial number and group")
+                            .arg(shown(filePath)));
+        return std::nullopt;
+    }
+    if (!groupNumber && !owner) {
+        setError(error, QStringLiteral("%1: the file's name does not give the group; give it").arg(shown(filePath)));
+        return std::nullopt;
+    }
+    const QString serial = meterSerial ? *meterSerial : owner->serial;
+    const int group = groupNumber ? *groupNumber : owner->group;
+
+    const std::optional<QByteArray> bytes = readWholeFile(filePath, error);
+    if (!bytes)
+        return std::nullopt;
+
+    QHash<QString, int> codesByName;
+    {
+        QSqlQuery query(database());
+        SqlFault fault;
+        if (!execOrFault(query, QStringLiteral("SELECT channel_code, channel_name FROM lp_channel_names"),
+                         QStringLiteral("read the channel names"), &fault)) {
+            setError(error, fault.text());
+            return std::nullopt;
+        }
+        while (query.next())
+            codesByName.insert(query.value(1).toString(), query.value(0).toInt());
+    }
+
+    const LoadProfileCsvParse parse = parseLoadProfileCsv(*bytes, codesByName);
+    if (!parse.ok()) {
+        setError(error, QStringLiteral("%1, line %2: %3").arg(shown(filePath)).arg(parse.faultLine).arg(parse.fault));
+        return std::nullopt;
+    }
+    QString storeError;
+    auto result = storeBlock(serial, group, parse.channelCodes, parse.records, &storeError);
+    if (!result)
+        setError(error, QStringLiteral("%1: %2").arg(shown(filePath), storeError));
+    return result;
+}
+
+std::optional<QStringList> ArchiveStore::exportCsv(const QString &meterSerial, int groupNumber,
+                                                   const TimeRange &range, const QString &outDir,
+                                                   QString *error, const QDateTime &now) const
+{
+    const auto bounds = stampBounds(range);
+    if (!bounds) {
+        setError(error, QStringLiteral("The time range has an invalid end"));
+        return std::nullopt;
+    }
+    std::vector<StoredRecord> stored;
+    SqlFault fault;
+    QSqlDatabase db = database();
+    if (!readStoredRecords(db, meterSerial, groupNumber, *bounds, {}, &stored, &fault)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+
+    QStringList paths;
+    const QString baseName = exportBaseName(meterSerial, now.date(), groupNumber);
+    for (const Run &run : runsOfSameChannels(stored)) {
+        const auto file = loadprofile::LoadProfileCsv::create({outDir, QString()}, baseName, now, run.codes, error);
+        if (!file || !file->appendRows(run.rows, error))
+            return std::nullopt;
+        paths << file->path();
+    }
+    return paths;
+}
+
+} // namespace archive

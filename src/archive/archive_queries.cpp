@@ -1,0 +1,114 @@
+// The archive's reads: the newest record, the meters held, a chart's records.
+#include "archive/archive_store.h"
+
+#include "archive/stamp_text.h"
+#include "archive/stored_records.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+
+namespace archive {
+
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// A stored stamp as a date time; invalid for a malformed one.
+QDateTime stampAsDateTime(const QString &text)
+{
+    loadprofile::Record record;
+    return readStampText(text, &record) ? stampDateTime(record) : QDateTime();
+}
+
+} // namespace
+
+std::optional<QDateTime> ArchiveStore::newestRecord(const QString &meterSerial, int groupNumber,
+                                                    QString *error) const
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("SELECT MAX(recorded_at) FROM lp_records WHERE meter_serial = ? AND lp_group = ?"));
+    query.addBindValue(meterSerial);
+    query.addBindValue(groupNumber);
+    SqlFault fault;
+    if (!execOrFault(query, QStringLiteral("read the newest record of %1").arg(meterSerial), &fault)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    if (!query.next() || query.value(0).isNull())
+        return QDateTime();
+    const QString stamp = query.value(0).toString();
+    const QDateTime newest = stampAsDateTime(stamp);
+    if (!newest.isValid()) {
+        setError(error, QStringLiteral("The archive holds a malformed time stamp \"%1\"").arg(stamp.left(40)));
+        return std::nullopt;
+    }
+    return newest;
+}
+
+std::optional<std::vector<MeterSummary>> ArchiveStore::meters(QString *error) const
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    SqlFault fault;
+    if (!execOrFault(query,
+                     QStringLiteral("SELECT meter_serial, lp_group, COUNT(*), MIN(recorded_at), MAX(recorded_at) "
+                                    "FROM lp_records GROUP BY meter_serial, lp_group "
+                                    "ORDER BY meter_serial, lp_group"),
+                     QStringLiteral("list the archive's meters"), &fault)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    std::vector<MeterSummary> meters;
+    while (query.next()) {
+        meters.push_back({query.value(0).toString(), query.value(1).toInt(), query.value(2).toLongLong(),
+                          stampAsDateTime(query.value(3).toString()),
+                          stampAsDateTime(query.value(4).toString())});
+    }
+    return meters;
+}
+
+std::optional<std::vector<loadprofile::Record>> ArchiveStore::records(const QString &meterSerial,
+                                                                      int groupNumber,
+                                                                      std::span<const int> channels,
+                                                                      const TimeRange &range,
+                                                                      QString *error) const
+{
+    const auto bounds = stampBounds(range);
+    if (!bounds) {
+        setError(error, QStringLiteral("The time range has an invalid end"));
+        return std::nullopt;
+    }
+    if (channels.empty()) {
+        setError(error, QStringLiteral("No channel asked for"));
+        return std::nullopt;
+    }
+    std::vector<StoredRecord> stored;
+    SqlFault fault;
+    QSqlDatabase db = database();
+    if (!readStoredRecords(db, meterSerial, groupNumber, *bounds, channels, &stored, &fault)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    std::vector<loadprofile::Record> records;
+    records.reserve(stored.size());
+    for (StoredRecord &one : stored) {
+        loadprofile::Record record = one.record;
+        record.values.assign(channels.size(), std::nan(""));
+        for (std::size_t i = 0; i < one.codes.size(); ++i) {
+            const auto at = std::find(channels.begin(), channels.end(), one.codes[i]);
+            if (at != channels.end())
+                record.values[std::size_t(at - channels.begin())] = one.record.values[i];
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+} // namespace archive

@@ -1,0 +1,165 @@
+#include "archive/archive_schema.h"
+
+#include "loadprofile/channel_codes.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+
+namespace archive {
+
+namespace {
+
+using Step = std::function<QStringList(const SqlDialect &)>;
+
+// Version 1: records, their values, channel names and the view.
+QStringList createVersion1(const SqlDialect &dialect)
+{
+    return {
+        QStringLiteral("CREATE TABLE archive_version (version INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO archive_version (version) VALUES (0)"),
+        QStringLiteral("CREATE TABLE lp_channel_names ("
+                       "channel_code INTEGER PRIMARY KEY, channel_name TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE lp_records ("
+                       "record_id %1, "
+                       "meter_serial TEXT NOT NULL, "
+                       "lp_group INTEGER NOT NULL CHECK (lp_group IN (1, 2)), "
+                       "recorded_at TEXT NOT NULL, "
+                       "channel_count INTEGER NOT NULL CHECK (channel_count BETWEEN 1 AND 12), "
+                       "UNIQUE (meter_serial, lp_group, recorded_at))")
+            .arg(dialect.idColumn),
+        QStringLiteral("CREATE TABLE lp_record_values ("
+                       "record_id BIGINT NOT NULL REFERENCES lp_records (record_id), "
+                       "channel_code INTEGER NOT NULL, "
+                       "column_index INTEGER NOT NULL, "
+                       "value DOUBLE PRECISION, "
+                       "PRIMARY KEY (record_id, channel_code))%1")
+            .arg(dialect.compactKeyTable),
+        QStringLiteral("CREATE VIEW lp_values AS "
+                       "SELECT r.meter_serial, r.lp_group, r.recorded_at, v.channel_code, "
+                       "n.channel_name, v.value "
+                       "FROM lp_records r "
+                       "JOIN lp_record_values v ON v.record_id = r.record_id "
+                       "LEFT JOIN lp_channel_names n ON n.channel_code = v.channel_code"),
+    };
+}
+
+// Step i brings version i to version i + 1. A later version appends its step.
+const std::vector<Step> &steps()
+{
+    static const std::vector<Step> all{createVersion1};
+    return all;
+}
+
+bool readVersion(QSqlDatabase &db, const SqlDialect &dialect, int *version, SqlFault *fault)
+{
+    const QString doing = QStringLiteral("read the archive's version");
+    QSqlQuery query(db);
+    if (!execOrFault(query, QStringLiteral("SELECT version FROM archive_version"), doing, fault)) {
+        // A new, empty database has no such table. A broken file fails here
+        // as well, and the failure stands.
+        if (dialect.isBrokenFile(fault->error) || db.tables().contains(QStringLiteral("archive_version")))
+            return false;
+        *version = 0;
+        return true;
+    }
+    if (!query.next()) {
+        *fault = {doing, QSqlError(QStringLiteral("the version table is empty"))};
+        return false;
+    }
+    *version = query.value(0).toInt();
+    return true;
+}
+
+} // namespace
+
+int schemaVersion()
+{
+    return int(steps().size());
+}
+
+bool migrateArchive(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault)
+{
+    int version = 0;
+    if (!readVersion(db, dialect, &version, fault))
+        return false;
+    if (version > schemaVersion()) {
+        *fault = {QStringLiteral("use the archive %1").arg(db.databaseName()),
+                  QSqlError(QStringLiteral("its tables are of version %1, made by a newer program; "
+                                           "this one knows version %2")
+                                .arg(version)
+                                .arg(schemaVersion()))};
+        return false;
+    }
+    for (; version < schemaVersion(); ++version) {
+        const QString doing = QStringLiteral("bring the archive to version %1").arg(version + 1);
+        if (!db.transaction()) {
+            *fault = {doing, db.lastError()};
+            return false;
+        }
+        QSqlQuery query(db);
+        QStringList statements = steps()[std::size_t(version)](dialect);
+        statements << QStringLiteral("UPDATE archive_version SET version = %1").arg(version + 1);
+        for (const QString &sql : statements) {
+            if (!execOrFault(query, sql, doing, fault)) {
+                query.finish();
+                db.rollback();
+                return false;
+            }
+        }
+        if (!db.commit()) {
+            *fault = {doing, db.lastError()};
+            db.rollback();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool syncChannelNames(QSqlDatabase &db, SqlFault *fault)
+{
+    const QString doing = QStringLiteral("write the channel names");
+    QSqlQuery query(db);
+    if (!execOrFault(query, QStringLiteral("SELECT channel_code, channel_name FROM lp_channel_names"),
+                     doing, fault))
+        return false;
+    std::map<int, QString> stored;
+    while (query.next())
+        stored[query.value(0).toInt()] = query.value(1).toString();
+    query.finish();
+
+    std::vector<int> differing;
+    for (const int code : loadprofile::LPChannelCodes()) {
+        const auto found = stored.find(code);
+        if (found == stored.end() || found->second != loadprofile::LPDataName(code))
+            differing.push_back(code);
+    }
+    if (differing.empty())
+        return true;
+
+    if (!db.transaction()) {
+        *fault = {doing, db.lastError()};
+        return false;
+    }
+    query.prepare(QStringLiteral("INSERT INTO lp_channel_names (channel_code, channel_name) VALUES (?, ?) "
+                                 "ON CONFLICT (channel_code) DO UPDATE SET channel_name = excluded.channel_name"));
+    for (const int code : differing) {
+        query.addBindValue(code);
+        query.addBindValue(loadprofile::LPDataName(code));
+        if (!execOrFault(query, doing, fault)) {
+            query.finish();
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        *fault = {doing, db.lastError()};
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+} // namespace archive

@@ -1,0 +1,202 @@
+#include "archive/archive_store.h"
+
+#include "archive/archive_schema.h"
+#include "archive/record_writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+#include <atomic>
+
+namespace archive {
+
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString newConnectionName()
+{
+    static std::atomic<int> next{0};
+    return QStringLiteral("ampwright-archive-%1").arg(next++);
+}
+
+void dropConnection(const QString &name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Moves a broken archive and its write-ahead files aside under a name that
+// is free; the new name, or nothing when the archive itself cannot be moved.
+std::optional<QString> moveAside(const QString &path, QString *error)
+{
+    const QString base = path + QLatin1String(".broken-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString aside = base;
+    for (int n = 1; QFileInfo::exists(aside); ++n)
+        aside = base + QLatin1Char('_') + QString::number(n);
+    QFile file(path);
+    if (!file.rename(aside)) {
+        setError(error, QStringLiteral("The archive %1 cannot be read and cannot be moved aside: %2")
+                            .arg(shown(path), file.errorString()));
+        return std::nullopt;
+    }
+    // SQLite finds a database's log beside it under its name: it follows.
+    for (const QLatin1String suffix : {QLatin1String("-wal"), QLatin1String("-shm")}) {
+        if (QFileInfo::exists(path + suffix))
+            QFile::rename(path + suffix, aside + suffix);
+    }
+    return aside;
+}
+
+} // namespace
+
+QString ArchiveStore::defaultPath()
+{
+    // The window's application data folder, named here rather than taken
+    // from the running program: the command-line tool has a name of its own
+    // and must find the same archive.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QLatin1String("/Ampwright/archive.sqlite");
+}
+
+ArchiveStore::ArchiveStore(QString path, QString connection, SqlDialect dialect)
+    : m_path(std::move(path)), m_connection(std::move(connection)), m_dialect(std::move(dialect))
+{
+}
+
+ArchiveStore::ArchiveStore(ArchiveStore &&other) noexcept
+    : m_path(std::move(other.m_path)),
+      m_connection(std::exchange(other.m_connection, QString())),
+      m_dialect(std::move(other.m_dialect))
+{
+}
+
+ArchiveStore &ArchiveStore::operator=(ArchiveStore &&other) noexcept
+{
+    if (this != &other) {
+        if (!m_connection.isEmpty())
+            dropConnection(m_connection);
+        m_path = std::move(other.m_path);
+        m_connection = std::exchange(other.m_connection, QString());
+        m_dialect = std::move(other.m_dialect);
+    }
+    return *this;
+}
+
+ArchiveStore::~ArchiveStore()
+{
+    if (!m_connection.isEmpty())
+        dropConnection(m_connection);
+}
+
+QSqlDatabase ArchiveStore::database() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+std::optional<ArchiveStore> ArchiveStore::connect(const QString &path, SqlFault *fault)
+{
+    SqlDialect dialect = sqliteDialect();
+    const QString name = newConnectionName();
+    ArchiveStore store(path, name, dialect); // drops the connection on every way out
+    QSqlDatabase db = QSqlDatabase::addDatabase(dialect.driver, name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(dialect.connectOptions);
+    if (!db.open()) {
+        *fault = {QStringLiteral("open the archive %1").arg(shown(path)), db.lastError()};
+        return std::nullopt;
+    }
+    {
+        QSqlQuery query(db);
+        for (const QString &sql : dialect.sessionSetup) {
+            if (!execOrFault(query, sql, QStringLiteral("open the archive %1").arg(shown(path)), fault))
+                return std::nullopt;
+        }
+    }
+    if (!migrateArchive(db, dialect, fault) || !syncChannelNames(db, fault))
+        return std::nullopt;
+    return store;
+}
+
+std::optional<ArchiveStore> ArchiveStore::open(const QString &path, QString *error, QString *note)
+{
+    if (note)
+        note->clear();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        setError(error, QStringLiteral("Cannot create the folder %1 for the archive").arg(shown(folder)));
+        return std::nullopt;
+    }
+    SqlFault fault;
+    if (auto store = connect(path, &fault))
+        return store;
+    if (!sqliteDialect().isBrokenFile(fault.error)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+
+    QString reason = fault.error.databaseText().trimmed();
+    if (reason.isEmpty())
+        reason = fault.error.text().trimmed();
+    const std::optional<QString> aside = moveAside(path, error);
+    if (!aside)
+        return std::nullopt;
+    auto store = connect(path, &fault);
+    if (!store) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    if (note)
+        *note = QStringLiteral("The archive %1 could not be read (%2). It was moved to %3 and a new, "
+                               "empty archive was started in its place.")
+                    .arg(shown(path), reason, shown(*aside));
+    return store;
+}
+
+std::optional<StoreResult> ArchiveStore::storeBlock(const QString &meterSerial, int groupNumber,
+                                                    std::span<const int> channelCodes,
+                                                    std::span<const loadprofile::Record> records,
+                                                    QString *error)
+{
+    if (const auto problem = recordsProblem(meterSerial, groupNumber, channelCodes, records)) {
+        setError(error, QStringLiteral("Records not stored: %1").arg(*problem));
+        return std::nullopt;
+    }
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        setError(error, SqlFault{QStringLiteral("begin storing records"), db.lastError()}.text());
+        return std::nullopt;
+    }
+    StoreResult counts;
+    SqlFault fault;
+    if (!writeRecords(db, meterSerial, groupNumber, channelCodes, records, &counts, &fault)) {
+        db.rollback();
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    if (!db.commit()) {
+        setError(error, SqlFault{QStringLiteral("store the records"), db.lastError()}.text());
+        db.rollback();
+        return std::nullopt;
+    }
+    return counts;
+}
+
+} // namespace archive

@@ -1,0 +1,144 @@
+#pragma once
+
+#include "archive/sql_dialect.h"
+#include "loadprofile/records.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <span>
+#include <vector>
+
+class QSqlDatabase;
+
+// The load-profile archive: every record a download reads or a CSV file
+// holds, stored once per meter, group and time stamp, in a database file
+// (SQLite). The tables and the view `lp_values` for analysts are described in
+// archive/archive_schema.h.
+//
+// Time stamps are the meter's local time as recorded. Where they come in or
+// go out as QDateTime, only the date and time fields count; the archive
+// hands them out as Qt::UTC so that no time zone of the PC shifts them.
+//
+// A store is one database connection: use it on the thread that opened it
+// (one store per thread; several stores, in several processes too, may
+// write the same file: a writer waits up to five seconds for another).
+namespace archive {
+
+struct SqlFault;
+
+// What became of the records handed to the archive.
+struct StoreResult {
+    long long added = 0;     // not stored before
+    long long unchanged = 0; // stored before, same channels and values
+    long long replaced = 0;  // stored before with other channels or values (the group was
+                             // cleared and recorded again): the new ones replaced them
+
+    bool operator==(const StoreResult &) const = default;
+};
+
+// One meter's group as the archive holds it.
+struct MeterSummary {
+    QString serial;
+    int group = 0; // 1 or 2
+    long long records = 0;
+    QDateTime first; // oldest and newest time stamp
+    QDateTime last;
+};
+
+// From since to until, both included; a missing end is open.
+struct TimeRange {
+    std::optional<QDateTime> since;
+    std::optional<QDateTime> until;
+};
+
+class ArchiveStore {
+public:
+    // archive.sqlite in the program's data folder of the user
+    // (~/.local/share/Ampwright), for the window and the command-line tool alike.
+    static QString defaultPath();
+
+    // Opens the archive at path, creating it (and its folder) when missing
+    // and bringing older tables up to date. A file that is no database or a
+    // damaged one is moved aside to "<path>.broken-<yyyyMMdd-hhmmss>" (its
+    // write-ahead log with it) and a new archive started at path; note then
+    // names both paths, for the user. Empty, with the reason in error, when
+    // the archive cannot be opened: unreadable, locked too long, or made by
+    // a newer program.
+    static std::optional<ArchiveStore> open(const QString &path, QString *error,
+                                            QString *note = nullptr);
+
+    ArchiveStore(ArchiveStore &&other) noexcept;
+    ArchiveStore &operator=(ArchiveStore &&other) noexcept;
+    ArchiveStore(const ArchiveStore &) = delete;
+    ArchiveStore &operator=(const ArchiveStore &) = delete;
+    ~ArchiveStore();
+
+    QString path() const { return m_path; }
+
+    // Stores one block of a download (the records of one read), all or
+    // nothing, in one transaction: a failing write (a full disk) leaves the
+    // archive as it was and gives the reason in error. channelCodes are the
+    // group's codes in column order, 1 to kMaxChannels of them, no code twice;
+    // every record holds one value per code. Refused whole: an empty serial,
+    // a group other than 1 or 2, a record without a valid date and time, a
+    // record of another value count. Values are compared as the CSV file
+    // writes them (four decimals), so a record imported from a file and the
+    // same record read from the meter are the same record.
+    std::optional<StoreResult> storeBlock(const QString &meterSerial, int groupNumber,
+                                          std::span<const int> channelCodes,
+                                          std::span<const loadprofile::Record> records,
+                                          QString *error);
+
+    // The newest stored time stamp of the meter's group (downloads of "new
+    // records only" start after it); an invalid date time when none is
+    // stored. Empty, with the reason in error, when the read fails.
+    std::optional<QDateTime> newestRecord(const QString &meterSerial, int groupNumber,
+                                          QString *error) const;
+
+    // Every meter and group stored, by serial, then group.
+    std::optional<std::vector<MeterSummary>> meters(QString *error) const;
+
+    // The stored records of the meter's group in the range, oldest first,
+    // that hold any of the channels: values[i] is channels[i]'s value, NaN
+    // where a record does not hold that channel or its value was not a
+    // finite number.
+    std::optional<std::vector<loadprofile::Record>> records(const QString &meterSerial,
+                                                            int groupNumber,
+                                                            std::span<const int> channels,
+                                                            const TimeRange &range,
+                                                            QString *error) const;
+
+    // Writes the stored records of the meter's group in the range to CSV
+    // files in outDir, in the format and under the names a download uses
+    // (loadprofile/csv_file.h): "<serial part>_<now's date>_Group<n>.csv".
+    // Records recorded with other channel settings go to a file of their own
+    // each time the settings change (..._Group<n>_1.csv and so on). A serial
+    // of up to 8 characters (an import takes that much from a file name) is
+    // its own serial part. The paths written, none when nothing is stored in
+    // the range; empty, with the reason in error, on a failure.
+    std::optional<QStringList> exportCsv(const QString &meterSerial, int groupNumber,
+                                         const TimeRange &range, const QString &outDir,
+                                         QString *error,
+                                         const QDateTime &now = QDateTime::currentDateTime()) const;
+
+    // Stores the records of a CSV file a download wrote (format:
+    // archive/lp_csv_parse.h), all or nothing, in one transaction. The meter
+    // and group come from the file's name unless given. A malformed file is
+    // refused whole with an error naming it and its line.
+    std::optional<StoreResult> importCsv(const QString &filePath, std::optional<QString> meterSerial,
+                                         std::optional<int> groupNumber, QString *error);
+
+private:
+    ArchiveStore(QString path, QString connection, SqlDialect dialect);
+    static std::optional<ArchiveStore> connect(const QString &path, SqlFault *fault);
+    QSqlDatabase database() const;
+
+    QString m_path;
+    QString m_connection; // empty once moved from
+    SqlDialect m_dialect;
+};
+
+} // namespace archive

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QSqlError>
+#include <QString>
+
+class QSqlQuery;
+
+// Running statements and keeping what went wrong: the purpose of the failed
+// statement in words and the driver's own error.
+namespace archive {
+
+struct SqlFault {
+    QString doing; // "storing the records of ..."
+    QSqlError error;
+
+    // "Cannot <doing>: <driver's text>".
+    QString text() const;
+};
+
+// Executes a prepared query; false with the fault when it fails.
+bool execOrFault(QSqlQuery &query, const QString &doing, SqlFault *fault);
+// Executes a statement without parameters on the query's connection.
+bool execOrFault(QSqlQuery &query, const QString &sql, const QString &doing, SqlFault *fault);
+
+} // namespace archive

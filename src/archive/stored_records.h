@@ -1,0 +1,30 @@
+#pragma once
+
+#include "archive/archive_store.h"
+#include "archive/sql_fault.h"
+
+#include <QSqlDatabase>
+
+// Reading records back out of the archive's tables.
+namespace archive {
+
+// A stored record with the channel codes its values belong to, in column order.
+struct StoredRecord {
+    std::vector<int> codes;
+    loadprofile::Record record;
+};
+
+// The range's ends as stored time stamps, open ends as texts before or after
+// every stamp; nothing when a given end is no valid date time.
+std::optional<std::pair<QString, QString>> stampBounds(const TimeRange &range);
+
+// The stored records of a meter's group between two stamps (both included),
+// oldest first, with all their channels or, when onlyChannels is not
+// empty, those of them (a record holding none of them is left out). Refuses
+// what a hand-edited database can hold and no download writes: a malformed
+// time stamp, a record with fewer values than its channel count.
+bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNumber,
+                       const std::pair<QString, QString> &bounds, std::span<const int> onlyChannels,
+                       std::vector<StoredRecord> *records, SqlFault *fault);
+
+} // namespace archive

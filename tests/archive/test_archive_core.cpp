@@ -1,0 +1,521 @@
+// The load-profile archive on SQLite files: storing blocks once, replacing
+// re-recorded ones, the analysts' view, CSV import and export, a broken file
+// moved aside, and a writer killed between blocks.
+#include "archive/archive_store.h"
+#include "loadprofile/csv_file.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTest>
+
+#include <cmath>
+
+using archive::ArchiveStore;
+using archive::StoreResult;
+using loadprofile::Record;
+using Records = std::vector<Record>;
+Q_DECLARE_METATYPE(StoreResult)
+Q_DECLARE_METATYPE(Records)
+
+namespace archive {
+char *toString(const StoreResult &r)
+{
+    return QTest::toString(QStringLiteral("added %1, unchanged %2, replaced %3").arg(r.added).arg(r.unchanged).arg(r.replaced));
+}
+} // namespace archive
+
+namespace {
+
+const char kStoreUntilKilled[] = "--store-blocks-until-killed";
+constexpr int kBlock = 4;
+const std::vector<int> kEight{1, 2, 3, 4, 5, 6, 7, 12};
+const QString kSerial = QStringLiteral("ABCDEFGH12345678");
+
+Record record(int y, int mo, int d, int h, int mi, int s, std::vector<double> values)
+{
+    return {std::uint8_t(y - 2000), std::uint8_t(mo), std::uint8_t(d), std::uint8_t(h), std::uint8_t(mi),
+            std::uint8_t(s), std::move(values)};
+}
+
+// count records from quarter hour `first` of 2024-03-01 on, each value
+// base + 0.25 * channel.
+Records quarterHours(int first, int count, std::size_t channels, double base)
+{
+    Records records;
+    for (int i = first; i < first + count; ++i) {
+        const QDateTime t = QDateTime(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC).addSecs(i * 900LL);
+        std::vector<double> values;
+        for (std::size_t c = 0; c < channels; ++c)
+            values.push_back(base + 0.25 * double(c));
+        records.push_back(record(t.date().year(), t.date().month(), t.date().day(), t.time().hour(),
+                                 t.time().minute(), 0, values));
+    }
+    return records;
+}
+
+// A connection of the test's own beside the store's, to look at the tables.
+struct SideConnection {
+    QString name = QStringLiteral("side-%1").arg(QRandomGenerator::global()->generate());
+    explicit SideConnection(const QString &path)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~SideConnection()
+    {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+    // The rows of a query, each as its fields joined by "|".
+    QStringList rows(const QString &sql) const
+    {
+        QSqlQuery query(QSqlDatabase::database(name, false));
+        if (!query.exec(sql))
+            return {QStringLiteral("failed: ") + query.lastError().text()};
+        QStringList rows;
+        while (query.next()) {
+            QStringList fields;
+            for (int i = 0; i < query.record().count(); ++i)
+                fields << (query.value(i).isNull() ? QStringLiteral("NULL") : query.value(i).toString());
+            rows << fields.join(u'|');
+        }
+        return rows;
+    }
+};
+
+QString stampOf(const Record &r)
+{
+    return loadprofile::dateText(r) + u' ' + loadprofile::timeText(r);
+}
+
+// The counts, or -1s for records refused.
+StoreResult counts(const std::optional<StoreResult> &result)
+{
+    return result.value_or(StoreResult{-1, -1, -1});
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The child's loop: stores blocks of 4 records of 8 channels, continuing
+// after the newest stored record, and says so after every block.
+int storeBlocksUntilKilled(const QString &path)
+{
+    QString error;
+    auto store = ArchiveStore::open(path, &error);
+    if (!store)
+        return 1;
+    const QDateTime newest = *store->newestRecord(kSerial, 1, &error);
+    const QDateTime start(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC);
+    int next = newest.isValid() ? int(start.secsTo(newest) / 900) + 1 : 0;
+    for (int block = 0; block < 200000; ++block, next += kBlock) {
+        if (!store->storeBlock(kSerial, 1, kEight, quarterHours(next, kBlock, kEight.size(), next), &error))
+            return 2;
+        std::printf("%d\n", block);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestArchiveCore : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::optional<ArchiveStore> m_store;
+
+    long long storedCount() const
+    {
+        QString error;
+        const auto meters = m_store->meters(&error);
+        long long count = 0;
+        for (const archive::MeterSummary &m : meters.value())
+            count += m.records;
+        return count;
+    }
+
+private slots:
+    // Numbers and rows must not change in a locale with a decimal comma.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void init()
+    {
+        m_path = m_dir.filePath(QStringLiteral("%1 %2.sqlite").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        QString error;
+        m_store = ArchiveStore::open(m_path, &error);
+        QVERIFY2(m_store, qPrintable(error));
+    }
+    void cleanup() { m_store.reset(); }
+
+    void storeAgain_data()
+    {
+        QTest::addColumn<Records>("first");
+        QTest::addColumn<Records>("second");
+        QTest::addColumn<StoreResult>("result");
+        QTest::addColumn<long long>("stored");
+        const Records block = quarterHours(0, kBlock, 3, 1.0);
+        Records finer = block;
+        finer[1].values[2] += 0.00001; // beyond the four decimals a file keeps
+        QTest::newRow("same block twice") << block << block << StoreResult{0, 4, 0} << 4LL;
+        QTest::newRow("finer digits") << block << finer << StoreResult{0, 4, 0} << 4LL;
+        QTest::newRow("cleared and recorded again")
+            << block << quarterHours(0, kBlock, 3, 7.0) << StoreResult{0, 0, 4} << 4LL;
+        QTest::newRow("overlapping") << block << quarterHours(2, kBlock, 3, 1.0) << StoreResult{2, 2, 0} << 6LL;
+        Records twice = quarterHours(9, 1, 3, 1.0);
+        twice.push_back(quarterHours(9, 1, 3, 2.0)[0]);
+        QTest::newRow("a stamp twice in a block") << block << twice << StoreResult{1, 0, 1} << 5LL;
+    }
+    void storeAgain()
+    {
+        QFETCH(Records, first);
+        QFETCH(Records, second);
+        QFETCH(StoreResult, result);
+        QFETCH(long long, stored);
+        const std::vector<int> codes{1, 2, 3};
+        QString error;
+        QCOMPARE(counts(m_store->storeBlock(kSerial, 1, codes, first, &error)),
+                 (StoreResult{static_cast<long long>(first.size()), 0, 0}));
+        QCOMPARE(counts(m_store->storeBlock(kSerial, 1, codes, second, &error)), result);
+        QCOMPARE(storedCount(), stored);
+        // The archive holds the values that came last for each stamp.
+        QStringList rows;
+        for (const Record &r : m_store->records(kSerial, 1, codes, {}, &error).value_or(Records()))
+            rows << loadprofile::csvRow(r);
+        for (auto r = second.rbegin(); r != second.rend(); ++r) {
+            if (std::none_of(second.rbegin(), r, [&](const Record &later) { return stampOf(later) == stampOf(*r); }))
+                QVERIFY2(rows.contains(loadprofile::csvRow(*r)), qPrintable(loadprofile::csvRow(*r)));
+        }
+    }
+
+    void refusedBlocks_data()
+    {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<int>("group");
+        QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<Records>("records");
+        const Records good = quarterHours(0, kBlock, 2, 1.0);
+        Records noStamp = good;
+        noStamp[2].month = 13;
+        Records short1 = good;
+        short1[3].values.pop_back();
+        QTest::newRow("no valid stamp") << kSerial << 1 << QList<int>{1, 2} << noStamp;
+        QTest::newRow("a value short") << kSerial << 1 << QList<int>{1, 2} << short1;
+        QTest::newRow("group 3") << kSerial << 3 << QList<int>{1, 2} << good;
+        QTest::newRow("a code twice") << kSerial << 1 << QList<int>{2, 2} << good;
+        QTest::newRow("no serial") << QString() << 1 << QList<int>{1, 2} << good;
+    }
+    void refusedBlocks()
+    {
+        QFETCH(QString, serial);
+        QFETCH(int, group);
+        QFETCH(QList<int>, codes);
+        QFETCH(Records, records);
+        QString error;
+        QVERIFY(!m_store->storeBlock(serial, group, std::vector<int>(codes.begin(), codes.end()), records, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(storedCount(), 0LL);
+    }
+
+    // A write failing in the middle of a block (the disk full) leaves none of it.
+    void failingWriteStoresNothing()
+    {
+        QString error;
+        QVERIFY(m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error));
+        SideConnection side(m_path);
+        side.rows("CREATE TRIGGER full_disk BEFORE INSERT ON lp_record_values WHEN NEW.value = 999 "
+                  "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+        Records block = quarterHours(4, kBlock, 8, 1.0);
+        block[2].values[5] = 999;
+        QVERIFY(!m_store->storeBlock(kSerial, 1, kEight, block, &error));
+        QVERIFY2(error.contains(QLatin1String("disk is full")), qPrintable(error));
+        QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_records"), QStringList{"4"});
+        QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_record_values"), QStringList{"32"});
+    }
+
+    void viewRows()
+    {
+        QString error;
+        const Records records{record(2024, 3, 1, 0, 15, 0, {1.25, std::nan("")}),
+                              record(2031, 12, 9, 23, 5, 7, {-2.5, 230.1})};
+        QVERIFY(m_store->storeBlock(QStringLiteral("12345678"), 2, std::vector<int>{12, 1}, records, &error));
+        SideConnection side(m_path);
+        QCOMPARE(side.rows("SELECT meter_serial, lp_group, recorded_at, channel_code, channel_name, value "
+                           "FROM lp_values ORDER BY recorded_at, channel_code"),
+                 (QStringList{"12345678|2|2024-03-01 00:15:00|1|Vln_avg(point)|NULL",
+                              "12345678|2|2024-03-01 00:15:00|12|kWh(interval)|1.25",
+                              "12345678|2|2031-12-09 23:05:07|1|Vln_avg(point)|230.1",
+                              "12345678|2|2031-12-09 23:05:07|12|kWh(interval)|-2.5"}));
+    }
+
+    void metersAndNewest()
+    {
+        QString error;
+        m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error);
+        m_store->storeBlock(kSerial, 1, kEight, quarterHours(96, kBlock, 8, 1.0), &error);
+        m_store->storeBlock(kSerial, 2, kEight, quarterHours(8, 2, 8, 1.0), &error);
+        m_store->storeBlock(QStringLiteral("A"), 2, kEight, quarterHours(1, 1, 8, 1.0), &error);
+        QStringList listing;
+        const auto meters = m_store->meters(&error);
+        for (const archive::MeterSummary &m : meters.value())
+            listing << QStringLiteral("%1 %2 %3 %4 %5").arg(m.serial).arg(m.group).arg(m.records)
+                           .arg(m.first.toString(Qt::ISODate), m.last.toString(Qt::ISODate));
+        QCOMPARE(listing, (QStringList{"A 2 1 2024-03-01T00:15:00Z 2024-03-01T00:15:00Z",
+                                       kSerial + " 1 8 2024-03-01T00:00:00Z 2024-03-02T00:45:00Z",
+                                       kSerial + " 2 2 2024-03-01T02:00:00Z 2024-03-01T02:15:00Z"}));
+        QCOMPARE(m_store->newestRecord(kSerial, 1, &error), QDateTime(QDate(2024, 3, 2), QTime(0, 45), Qt::UTC));
+        QVERIFY(!m_store->newestRecord(QStringLiteral("B"), 1, &error)->isValid());
+    }
+
+    void exportCsv_data()
+    {
+        QTest::addColumn<std::optional<QDateTime>>("since");
+        QTest::addColumn<std::optional<QDateTime>>("until");
+        QTest::addColumn<QByteArray>("rows"); // empty: no file
+        const QByteArray first = "2024/3/5,0:0:0,1.2500,230.5000,0.0000\r\n";
+        const QByteArray second = "2024/3/5,0:15:0,,231.0000,12.3457\r\n";
+        const QByteArray third = "2024/12/31,23:45:30,-1.0000,0.0000,100000.0000\r\n";
+        const auto at = [](int d, int h, int m) { return QDateTime(QDate(2024, 3, d), QTime(h, m), Qt::UTC); };
+        QTest::newRow("all") << std::optional<QDateTime>() << std::optional<QDateTime>() << first + second + third;
+        QTest::newRow("since, inclusive") << std::optional(at(5, 0, 15)) << std::optional<QDateTime>() << second + third;
+        QTest::newRow("until, inclusive") << std::optional<QDateTime>() << std::optional(at(5, 0, 15)) << first + second;
+        QTest::newRow("nothing in range") << std::optional(at(6, 0, 0)) << std::optional(at(7, 0, 0)) << QByteArray();
+    }
+    void exportCsv()
+    {
+        QFETCH(std::optional<QDateTime>, since);
+        QFETCH(std::optional<QDateTime>, until);
+        QFETCH(QByteArray, rows);
+        QString error;
+        const Records records{record(2024, 3, 5, 0, 0, 0, {1.25, 230.5, -0.00001}),
+                              record(2024, 3, 5, 0, 15, 0, {std::nan(""), 231, 12.34567}),
+                              record(2024, 12, 31, 23, 45, 30, {-1, 0, 100000})};
+        QVERIFY(m_store->storeBlock(kSerial, 1, std::vector<int>{3, 1, 12}, records, &error));
+        const QDateTime now(QDate(2025, 1, 2), QTime(8, 30));
+        const QString out = m_dir.filePath(QTest::currentDataTag());
+        const auto paths = m_store->exportCsv(kSerial, 1, {since, until}, out, &error, now);
+        QVERIFY2(paths, qPrintable(error));
+        if (rows.isEmpty()) {
+            QCOMPARE(*paths, QStringList());
+            return;
+        }
+        QCOMPARE(*paths, QStringList{out + "/12345678_20250102_Group1.csv"});
+        QCOMPARE(fileBytes(paths->at(0)), loadprofile::csvDateLine(now).toLatin1()
+                                              + "\r\nDate,Time,kW_avg(interval),Vln_avg(point),kWh(interval)\r\n" + rows);
+        // Read back in, it is the same records.
+        QCOMPARE(counts(m_store->importCsv(paths->at(0), kSerial, std::nullopt, &error)),
+                 (StoreResult{0, rows.count('\n'), 0}));
+    }
+
+    // A group set to other channels: a file per setting, and a chart's
+    // channel that older records lack reads NaN.
+    void channelSettingsChange()
+    {
+        QString error;
+        m_store->storeBlock(QStringLiteral("9"), 1, std::vector<int>{1, 2}, quarterHours(0, 2, 2, 1.0), &error);
+        m_store->storeBlock(QStringLiteral("9"), 1, std::vector<int>{2, 3}, quarterHours(2, 1, 2, 5.0), &error);
+        const auto paths = m_store->exportCsv(QStringLiteral("9"), 1, {}, m_dir.path(), &error, QDateTime(QDate(2025, 1, 2), QTime(0, 0)));
+        QCOMPARE(paths.value(), (QStringList{m_dir.filePath("9_20250102_Group1.csv"), m_dir.filePath("9_20250102_Group1_1.csv")}));
+        QVERIFY(fileBytes(paths->at(1)).endsWith("Date,Time,I_avg(point),kW_avg(interval)\r\n2024/3/1,0:30:0,5.0000,5.2500\r\n"));
+        const auto chart = m_store->records(QStringLiteral("9"), 1, std::vector<int>{3, 1}, {}, &error);
+        QCOMPARE(chart->size(), 3u);
+        QCOMPARE(chart->at(0).values[1], 1.0);
+        QVERIFY(std::isnan(chart->at(0).values[0]));
+        QCOMPARE(chart->at(2).values[0], 5.25);
+        QVERIFY(std::isnan(chart->at(2).values[1]));
+    }
+
+    void importFileNames_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<std::optional<QString>>("serial");
+        QTest::addColumn<QString>("stored"); // "serial group", empty: refused
+        QTest::newRow("download's name") << "12345678_20240301_Group2.csv" << std::optional<QString>() << "12345678 2";
+        QTest::newRow("numbered, _ in serial") << "AB_CD_EF_20240301_Group1_3.csv" << std::optional<QString>() << "AB_CD_EF 1";
+        QTest::newRow("serial given") << "12345678_20240301_Group1.csv" << std::optional(kSerial) << kSerial + " 1";
+        QTest::newRow("no meter in name") << "march.csv" << std::optional<QString>() << QString();
+    }
+    void importFileNames()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(std::optional<QString>, serial);
+        QFETCH(QString, stored);
+        const QString path = m_dir.filePath(fileName);
+        QVERIFY(writeFile(path, "Date : 1.3.24  00:00\nDate,Time,I_avg(point)\n2024/3/1,0:15:0,1.5\n"
+                                "2024/03/01,00:30:00,-2\r\n\r\n"));
+        QString error;
+        const auto result = m_store->importCsv(path, serial, std::nullopt, &error);
+        QCOMPARE(result.has_value(), !stored.isEmpty());
+        QStringList listing;
+        const auto meters = m_store->meters(&error);
+        for (const archive::MeterSummary &m : meters.value())
+            listing << QStringLiteral("%1 %2").arg(m.serial).arg(m.group);
+        QCOMPARE(listing, stored.isEmpty() ? QStringList() : QStringList{stored});
+    }
+
+    void importMalformed_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("line");
+        const QByteArray head = "Date : 2024/3/1  12:00\r\nDate,Time,kW_avg(interval),kWh(interval)\r\n";
+        const QByteArray good = "2024/3/1,0:15:0,1.0000,2.0000\r\n";
+        QTest::newRow("no date line") << QByteArray("Date,Time,kW_avg(interval)\r\n") << 1;
+        QTest::newRow("no column line") << QByteArray("Date : 1.3.24\r\n") << 2;
+        QTest::newRow("unknown name") << "Date : x\r\nDate,Time,kW_avg(interval),Watts\r\n" + good << 2;
+        QTest::newRow("unnamed code") << "Date : x\r\nDate,Time,,kW_avg(interval)\r\n" + good << 2;
+        QTest::newRow("name twice") << "Date : x\r\nDate,Time,PF_avg,PF_avg\r\n" + good << 2;
+        QTest::newRow("field short") << head + good + "2024/3/1,0:30:0,1.0000\r\n" << 4;
+        QTest::newRow("field over") << head + good + good + "2024/3/1,0:30:0,1,2,3\r\n" << 5;
+        QTest::newRow("empty line inside") << head + "\r\n" + good << 3;
+        QTest::newRow("no such day") << head + "2023/2/29,0:0:0,1,2\r\n" << 3;
+        QTest::newRow("hour 24") << head + "2024/3/1,24:0:0,1,2\r\n" << 3;
+        QTest::newRow("year 1999") << head + "1999/3/1,0:0:0,1,2\r\n" << 3;
+        QTest::newRow("signed day") << head + "2024/3/+1,0:0:0,1,2\r\n" << 3;
+        QTest::newRow("text value") << head + good + "2024/3/1,0:30:0,abc,2\r\n" << 4;
+        QTest::newRow("nan") << head + "2024/3/1,0:30:0,nan,2\r\n" << 3;
+        QTest::newRow("exponent") << head + "2024/3/1,0:30:0,1e5,2\r\n" << 3;
+        QTest::newRow("decimal comma") << head + "2024/3/1,0:30:0,\"1,5\",2\r\n" << 3;
+        QTest::newRow("last line") << head + good.repeated(200) + "2024/3/1,0:30:0,1,2." << 203;
+    }
+    void importMalformed()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, line);
+        const QString path = m_dir.filePath(QStringLiteral("12345678_20240301_Group1.csv"));
+        QVERIFY(writeFile(path, content));
+        QString error;
+        QVERIFY(!m_store->importCsv(path, std::nullopt, std::nullopt, &error));
+        QVERIFY2(error.startsWith(QDir::toNativeSeparators(path) + QStringLiteral(", line %1: ").arg(line)),
+                 qPrintable(error));
+        QCOMPARE(storedCount(), 0LL);
+    }
+
+    void brokenFile_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: a folder stands at the path
+        QTest::addColumn<bool>("movedAside");
+        QTest::newRow("text") << QByteArray("Date : not a database\r\n").repeated(300) << true;
+        QTest::newRow("damaged tables") << QByteArray("damaged") << true;
+        QTest::newRow("newer program") << QByteArray("newer") << false;
+        QTest::newRow("a folder") << QByteArray() << false;
+    }
+    void brokenFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, movedAside);
+        m_store.reset();
+        QFile::remove(m_path);
+        QString error;
+        if (content == "damaged" || content == "newer") {
+            QVERIFY(ArchiveStore::open(m_path, &error));
+            SideConnection(m_path).rows(content == "newer" ? "UPDATE archive_version SET version = 99"
+                                                           : "PRAGMA wal_checkpoint(TRUNCATE)");
+            QFile file(m_path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (content == "damaged") {
+                file.seek(100); // the table list on the first page
+                file.write(QByteArray(2000, '\xA5'));
+            }
+            file.close();
+            content = fileBytes(m_path);
+        } else if (content.isEmpty()) {
+            QVERIFY(QDir().mkpath(m_path));
+        } else {
+            QVERIFY(writeFile(m_path, content));
+        }
+        QString note;
+        m_store = ArchiveStore::open(m_path, &error, &note);
+        const QStringList aside = QDir(m_dir.path()).entryList({QFileInfo(m_path).fileName() + ".broken-*"});
+        QCOMPARE(m_store.has_value(), movedAside);
+        QCOMPARE(aside.size(), movedAside ? 1 : 0);
+        if (!movedAside) {
+            QVERIFY(!error.isEmpty() && note.isEmpty());
+            return;
+        }
+        QVERIFY2(note.contains(m_path) && note.contains(m_dir.filePath(aside[0])), qPrintable(note));
+        QCOMPARE(fileBytes(m_dir.filePath(aside[0])), content);
+        QVERIFY(m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error));
+    }
+
+    // The window and the command-line tool, named differently, share one archive.
+    void defaultPathSharedByPrograms()
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("Ampwright"));
+        const QString window = ArchiveStore::defaultPath();
+        QCoreApplication::setApplicationName(QStringLiteral("ampwright-cli"));
+        QCOMPARE(ArchiveStore::defaultPath(), window);
+        QVERIFY(window.endsWith(QLatin1String("/archive.sqlite")));
+    }
+
+    // A writer killed at any moment leaves whole blocks, each record with all
+    // its channels, and the archive opens again.
+    void killedWriterLeavesWholeBlocks()
+    {
+        m_store.reset();
+        long long before = 0;
+        for (int round = 0; round < 5; ++round) {
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {kStoreUntilKilled, m_path});
+            QVERIFY(child.waitForStarted());
+            int blocks = 0;
+            QElapsedTimer writing;
+            while (blocks < 30 && child.waitForReadyRead(30000)) {
+                while (child.canReadLine())
+                    blocks = child.readLine().trimmed().toInt() + 1;
+                if (!writing.isValid())
+                    writing.start();
+            }
+            // Killed at a random moment within the next two blocks' time,
+            // not just after a block ended.
+            const qint64 blockUs = writing.nsecsElapsed() / 1000 / std::max(blocks - 1, 1);
+            QThread::usleep(QRandomGenerator::global()->bounded(quint64(2 * blockUs + 1)));
+            child.kill();
+            QVERIFY(child.waitForFinished());
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+            QString error;
+            m_store = ArchiveStore::open(m_path, &error);
+            QVERIFY2(m_store, qPrintable(error));
+            const long long stored = storedCount();
+            QVERIFY(stored >= before + blocks * kBlock);
+            QCOMPARE(stored % kBlock, 0LL);
+            SideConnection side(m_path);
+            QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_records r WHERE r.channel_count <> 8 OR 8 <> "
+                               "(SELECT COUNT(*) FROM lp_record_values v WHERE v.record_id = r.record_id)"),
+                     QStringList{"0"});
+            before = stored;
+            m_store.reset();
+        }
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], kStoreUntilKilled) == 0)
+        return storeBlocksUntilKilled(QString::fromLocal8Bit(argv[2]));
+    TestArchiveCore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_archive_core.moc"
