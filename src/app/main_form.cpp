@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include "app/archive_link.h"
+
 #include "app/language_sel_form.h"
 #include "app/main_page.h"
 #include "app/page_layout.h"
@@ -100,6 +102,9 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     dateRange_ = std::make_unique<DateRangePanel>(link_, download_, transactions(), *poll_,
                                                   *downloadPanel_, language_->texts(), messages_,
                                                   controls_);
+    archive_ = std::make_unique<ArchiveLink>(archive::ArchiveStore::defaultPath(), link_, *poll_, download_,
+                                             *downloadPanel_, *dateRange_, language_->texts(), messages_,
+                                             controls_);
 
     connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),
             &QPushButton::clicked, portScan_.get(), &PortScan::cmdScanComPort_Click);

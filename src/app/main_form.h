@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class ArchiveLink;
 class ConnectionPanel;
 class DateRangePanel;
 class HarmonicChart;
@@ -76,6 +77,7 @@ public:
     const WindowTitles &titles() const { return titles_; }
     PageScroller &pageScroller() { return *pageScroller_; }
     TrafficWindow &traffic() { return *traffic_; }
+    ArchiveLink &archive() { return *archive_; }
 
 signals:
     // The window has been closed: the program ends.
@@ -107,6 +109,7 @@ private:
     std::unique_ptr<i18n::LanguageController> language_;
     std::unique_ptr<ConnectionPanel> connection_;
     std::unique_ptr<PollCycle> poll_;
+    std::unique_ptr<ArchiveLink> archive_;
     std::unique_ptr<PortScan> portScan_;
     std::unique_ptr<SocketEvents> socketEvents_;
     std::unique_ptr<PhasorLauncher> phasor_;

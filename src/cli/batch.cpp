@@ -8,6 +8,7 @@
 namespace cli {
 
 std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
+                                  const QString &archivePath,
                                   int parallel, bool log, const std::function<void(int, int)> &finished)
 {
     // A lane is one serial port's meters, or one TCP meter.
@@ -25,7 +26,7 @@ std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QStri
             // Each meter's link lives and waits on this lane's thread.
             for (std::size_t i : lane) {
                 StderrTraffic traffic(QStringLiteral("[%1] ").arg(jobs[i].line));
-                results[i] = {jobs[i], downloadLoadProfile(jobs[i].address, jobs[i].range, outDir, {},
+                results[i] = {jobs[i], downloadLoadProfile(jobs[i].address, jobs[i].range, outDir, archivePath, {},
                                                            log ? &traffic : nullptr)};
                 const int count = ++done;
                 if (finished)
@@ -49,7 +50,12 @@ QString summaryTable(const std::vector<BatchResult> &results)
                    .arg(r.job.line, -4)
                    .arg(r.job.address.describe(), -40)
                    .arg(r.result.records, 7)
-                   .arg(r.result.ok ? r.result.path : QStringLiteral("FAILED: ") + r.result.error);
+                   .arg(!r.result.ok        ? QStringLiteral("FAILED: ") + r.result.error
+                        : r.result.nothingNew ? QStringLiteral("nothing new")
+                                              : r.result.path
+                                                    + (r.result.archiveError.isEmpty()
+                                                           ? QString()
+                                                           : QStringLiteral(" (not archived: %1)").arg(r.result.archiveError)));
     }
     return out;
 }

@@ -19,7 +19,7 @@ struct BatchResult {
 // log: each meter's traffic on standard error, its lines led by its line
 // number in the file.
 std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
-                                  int parallel, bool log = false,
+                                  const QString &archivePath, int parallel, bool log = false,
                                   const std::function<void(int done, int total)> &finished = {});
 
 // One line per meter: its line in the file, where it is, and the file and

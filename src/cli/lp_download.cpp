@@ -1,5 +1,6 @@
 #include "cli/lp_download.h"
 
+#include "archive/download_archiver.h"
 #include "loadprofile/block_read.h"
 #include "loadprofile/csv_file.h"
 #include "loadprofile/date_search.h"
@@ -21,8 +22,10 @@ double serialOf(const QDateTime &time)
 {
     const QDate d = time.date();
     const QTime t = time.time();
-    return loadprofile::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), 0);
+    return loadprofile::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
 }
+
+constexpr double kOneSecond = 1.0 / 86400;
 
 LpResult failed(QString error, LpResult result = {})
 {
@@ -49,7 +52,7 @@ bool pollGroupStatus(MeterConnection &meter, int g, QString *error)
 } // namespace
 
 LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
-                             const QString &outDir, const LpProgress &progress,
+                             const QString &outDir, const QString &archivePath, const LpProgress &progress,
                              modbus::TrafficObserver *log)
 {
     const int g = range.group - 1;
@@ -69,25 +72,40 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
         return failed(QStringLiteral("group %1 holds no records").arg(range.group));
 
     const loadprofile::MeterLink link{meter.transactions(), meter.link()};
+    const QString serial = meter.reading().identity ? meter.reading().identity->serial : QString();
+    archive::DownloadArchiver archiver(archivePath);
+    // The range by date: asked for, or after the archive's newest record.
+    std::optional<double> begin = range.since ? std::optional(serialOf(*range.since)) : std::nullopt;
+    const double end = range.until ? serialOf(*range.until) : std::numeric_limits<double>::max();
+    if (range.newOnly) {
+        const std::optional<QDateTime> archived = archiver.newestRecord(serial, range.group, &error);
+        if (!archived)
+            return failed(error);
+        if (archived->isValid())
+            begin = serialOf(*archived) + kOneSecond;
+    }
     long long first = 1;
     long long last = valid;
     std::optional<std::pair<double, double>> dates;
-    if (range.since) {
-        const double begin = serialOf(*range.since);
-        const double end = range.until ? serialOf(*range.until) : std::numeric_limits<double>::max();
+    if (begin) {
         const std::optional<double> newest = loadprofile::readRecordTime(link, g, valid);
         if (!newest)
             return failed(meter.noAnswer());
+        if (range.newOnly && *newest < *begin) {
+            LpResult nothing;
+            nothing.ok = nothing.nothingNew = true;
+            return nothing;
+        }
         const int perDay = loadprofile::recordsPerDay(polling::lpIntervalText(meter.reading().lpGroups[0].intervalCode));
         const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
-            begin, valid, *newest, perDay,
+            *begin, valid, *newest, perDay,
             [&](long long record) { return loadprofile::readRecordTime(link, g, record); });
         if (found.outcome != loadprofile::StartRecordSearch::Outcome::Found)
             return failed(found.outcome == loadprofile::StartRecordSearch::Outcome::Unreadable
                               ? QStringLiteral("the time stamps of group %1 cannot be read").arg(range.group)
                               : meter.noAnswer());
         first = found.record;
-        dates = std::pair(begin, end);
+        dates = std::pair(*begin, end);
     } else {
         first = range.from.value_or(1);
         last = range.to.value_or(valid);
@@ -99,7 +117,7 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
     std::vector<int> codes(status.codes.begin(), status.codes.begin() + *channels);
     const std::optional<loadprofile::LoadProfileCsv> file = loadprofile::LoadProfileCsv::create(
         {outDir, QString()},
-        loadprofile::csvBaseName(meter.reading().identity ? meter.reading().identity->serial : QString(), QDate::currentDate(),
+        loadprofile::csvBaseName(serial, QDate::currentDate(),
                                  range.group),
         QDateTime::currentDateTime(), codes, &error);
     if (!file)
@@ -128,6 +146,8 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
         const loadprofile::BlockRows rows = loadprofile::blockRows(*block.records, dates);
         if (!file->appendRows(rows.rows, &error))
             return failed(error, result);
+        if (const auto failure = archiver.storeBlock(serial, range.group, codes, *block.records))
+            result.archiveError = *failure;
         result.records += rows.rows.size();
         if (rows.pastEnd)
             stop = next;

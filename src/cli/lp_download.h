@@ -14,6 +14,9 @@ struct LpRange {
     int group = 1; // 1 or 2
     std::optional<long long> from, to;
     std::optional<QDateTime> since, until;
+    // The records newer than the newest one the archive holds of the
+    // meter's group; all of them when it holds none.
+    bool newOnly = false;
 };
 
 struct LpResult {
@@ -21,7 +24,9 @@ struct LpResult {
     QString path;          // the CSV file, when one was made
     long long records = 0; // rows written
     long long firstRecord = 0; // the record the download began at (by date: where the search led)
+    bool nothingNew = false;   // newOnly: the meter holds nothing newer than the archive
     QString error;         // one line, when not ok
+    QString archiveError;  // the archive could not keep the records (the CSV file has them)
 };
 
 // Records done of records asked, whenever a block has been written.
@@ -30,7 +35,9 @@ using LpProgress = std::function<void(long long done, long long asked)>;
 // Downloads one meter's records into a new CSV file in outDir: the same name,
 // header lines and rows as the window's download of the same range, the
 // start of a date range found by the same search. Each block's rows are on
-// disk before the next is asked for.
+// disk before the next is asked for, and kept in the archive at archivePath
+// too (none when empty).
 LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
-                             const QString &outDir, const LpProgress &progress = {},
+                             const QString &outDir, const QString &archivePath,
+                             const LpProgress &progress = {},
                              modbus::TrafficObserver *log = nullptr);

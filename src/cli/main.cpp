@@ -1,6 +1,8 @@
 // ampwright-cli: scripted reads and batch load-profile downloads, over the
 // same links, transactions, decoders and CSV files as the window.
+#include "cli/archive_commands.h"
 #include "cli/batch.h"
+#include "cli/console.h"
 #include "cli/live_values.h"
 #include "cli/meter_connection.h"
 #include "cli/meter_list.h"
@@ -30,7 +32,7 @@
 
 namespace {
 
-constexpr int kOk = 0, kFailed = 1, kUsage = 2;
+using namespace cli;
 
 const char kUsageText[] =
     "Usage:\n"
@@ -39,9 +41,11 @@ const char kUsageText[] =
     "  ampwright-cli read (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
     "                     [--every SECONDS] [--format text|json|csv] [--quantities ID,ID,...] [--log]\n"
     "  ampwright-cli lp (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
-    "                   --group 1|2 (--from N --to M | --since \"YYYY-MM-DD HH:MM\" [--until ...])\n"
-    "                   [--out DIR] [--log]\n"
-    "  ampwright-cli lp --meters FILE [--group ...] [--from ... | --since ...] [--out DIR] [--jobs N]\n"
+    "                   --group 1|2 (--from N --to M | --since \"YYYY-MM-DD HH:MM\" [--until ...] | --new)\n"
+    "                   [--out DIR] [--store sqlite:PATH | --no-store] [--log]\n"
+    "  ampwright-cli lp --meters FILE [--group ...] [--from ... | --since ... | --new] [--out DIR] [--jobs N]\n"
+    "  ampwright-cli archive list | export --serial S --group G [--since ...] [--until ...] [--out DIR]\n"
+    "                       | import FILE... [--serial S] [--group G]    [--store sqlite:PATH]\n"
     "  ampwright-cli --help | --version\n"
     "\n"
     "quantities  the ids, units and groups of the values a meter gives\n"
@@ -49,22 +53,11 @@ const char kUsageText[] =
     "lp     load-profile records into a CSV file as the window writes it (default folder \"LP Data\")\n"
     "       A meters file has one meter per line as key=value words: tcp=HOST[:PORT] or rtu=N,\n"
     "       unit=, baud=, stop-bits=, group=, from=, to=, since=\"...\", until=\"...\"\n"
+    "       Every record downloaded is kept in the archive too (the user's, or --store's; not with --no-store);\n"
+    "       --new: the records newer than the archive's newest of that meter and group\n"
+    "archive  list the archive's meters, export its records as CSV files, import CSV files\n"
     "--log  every frame sent and received and what became of it, on standard error\n"
     "Serial ports are numbered 1 to 16 (see \"ports\"). Exit codes: 0 done, 1 a meter failed, 2 bad usage.\n";
-
-void out(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
-}
-
-int fail(const QString &text, int code)
-{
-    std::fprintf(stderr, "ampwright-cli: %s\n", text.toLocal8Bit().constData());
-    return code;
-}
-
-int usage(const QString &text) { return fail(text + QStringLiteral(" (see --help)"), kUsage); }
 
 bool stderrIsTerminal() { return isatty(fileno(stderr)); }
 
@@ -106,21 +99,6 @@ bool applyOptions(const QCommandLineParser &p, std::initializer_list<const char 
     }
     if (meterRequired && !placed) {
         *error = QStringLiteral("no meter: give --rtu N or --tcp HOST[:PORT]");
-        return false;
-    }
-    return true;
-}
-
-// Parses a subcommand's arguments; false after reporting a usage error.
-bool parse(QCommandLineParser &parser, const QStringList &args, int *code)
-{
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (!parser.parse(args)) {
-        *code = usage(parser.errorText());
-        return false;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        *code = usage(QStringLiteral("unexpected \"%1\"").arg(parser.positionalArguments().first()));
         return false;
     }
     return true;
@@ -228,7 +206,9 @@ int loadProfile(const QStringList &args)
          QStringLiteral("LP Data")},
         {QStringLiteral("meters"), QStringLiteral("A file of meters to download."), QStringLiteral("FILE")},
         {QStringLiteral("jobs"), QStringLiteral("TCP meters at a time (4)."), QStringLiteral("N"), QStringLiteral("4")},
+        {QStringLiteral("new"), QStringLiteral("Only records newer than the archive's.")},
     });
+    addStoreOptions(p);
     int code = kOk;
     if (!parse(p, args, &code))
         return code;
@@ -242,8 +222,16 @@ int loadProfile(const QStringList &args)
         return usage(QStringLiteral("give the group: --group 1 or --group 2"));
     if (!cli::checkRange(defaults.range, &error))
         return usage(error);
-    if (!batch && !defaults.range.since && !(defaults.range.from && defaults.range.to))
-        return usage(QStringLiteral("give the records: --from N --to M, or --since \"YYYY-MM-DD HH:MM\""));
+    defaults.range.newOnly = p.isSet(QStringLiteral("new"));
+    if (defaults.range.newOnly && (defaults.range.since || defaults.range.from || defaults.range.to))
+        return usage(QStringLiteral("--new chooses the records itself: no --from, --to, --since or --until"));
+    if (!batch && !defaults.range.newOnly && !defaults.range.since && !(defaults.range.from && defaults.range.to))
+        return usage(QStringLiteral("give the records: --from N --to M, --since \"YYYY-MM-DD HH:MM\" or --new"));
+    const auto archivePath = chosenArchive(p, &error);
+    if (!archivePath)
+        return usage(error);
+    if (defaults.range.newOnly && archivePath->isEmpty())
+        return usage(QStringLiteral("--new needs an archive to compare with: not --no-store"));
     const QString outDir = p.value(QStringLiteral("out"));
     const bool showProgress = stderrIsTerminal();
 
@@ -252,7 +240,7 @@ int loadProfile(const QStringList &args)
         QElapsedTimer sinceStart;
         sinceStart.start();
         const LpResult result = downloadLoadProfile(
-            defaults.address, defaults.range, outDir, [&](long long done, long long asked) {
+            defaults.address, defaults.range, outDir, *archivePath, [&](long long done, long long asked) {
                 if (!showProgress)
                     return;
                 const long long left = sinceStart.elapsed() * (asked - done) / std::max(1LL, done) / 1000;
@@ -264,10 +252,17 @@ int loadProfile(const QStringList &args)
         if (!result.ok)
             return fail(result.error + (result.path.isEmpty() ? QString() : QStringLiteral("; rows so far in ") + result.path),
                         kFailed);
+        if (result.nothingNew) {
+            out(QStringLiteral("nothing new: the archive holds the meter's newest record\n"));
+            return kOk;
+        }
         out(QStringLiteral("%1 records from record %2 on in %3\n")
                 .arg(result.records)
                 .arg(result.firstRecord)
                 .arg(result.path));
+        if (!result.archiveError.isEmpty())
+            return fail(QStringLiteral("the records are in the CSV file, but not in the archive: ") + result.archiveError,
+                        kFailed);
         return kOk;
     }
 
@@ -281,7 +276,7 @@ int loadProfile(const QStringList &args)
     if (!parallel)
         return usage(error);
     const std::vector<cli::BatchResult> results =
-        cli::runBatch(*jobs, outDir, *parallel, p.isSet(QStringLiteral("log")), [&](int done, int total) {
+        cli::runBatch(*jobs, outDir, *archivePath, *parallel, p.isSet(QStringLiteral("log")), [&](int done, int total) {
             if (showProgress)
                 progressLine(QStringLiteral("%1 of %2 meters done").arg(done).arg(total));
         });
@@ -329,5 +324,7 @@ int main(int argc, char *argv[])
         return read(args);
     if (command == QLatin1String("lp"))
         return loadProfile(args);
+    if (command == QLatin1String("archive"))
+        return archiveCommand(args);
     return usage(QStringLiteral("unknown command \"%1\"").arg(command));
 }

@@ -43,6 +43,10 @@ struct LanguageTexts {
     // number), the date search running (%1 records read) and interrupted.
     QString rightdown_LPOtherMeter, rightdown_LPGroupChanged, rightdown_LPMeterPending,
         rightdown_LPBadStamp, rightdown_LPSearching, rightdown_LPSearchFailed;
+    // The archive cannot store a download (the reason follows), its damaged
+    // file was moved aside (the paths follow), no records newer than the
+    // archive's newest (%1 its time).
+    QString rightdown_LPArchiveError, rightdown_LPArchiveMoved, rightdown_LPNothingNew;
     // [rightdownini]: the group settings' names, for the message above.
     QString rightdown_LPSET1, rightdown_LPSET2, rightdown_ChannelCodes;
     // A serial port the user may not open (%1 is its device), and how to

@@ -114,13 +114,22 @@ void DateRangePanel::cmbLPReadGroupSel1_Click() { showNewestTime(); }
 
 void DateRangePanel::cmdReadLP2_Click()
 {
-    // Without a group there is nothing to search in; one search at a time.
-    if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() < 0
-        || downloads_.searchPending())
-        return;
+    // Without a group there is nothing to search in.
+    const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex();
+    if (g >= 0)
+        requestSearch(g, state_.LPRangeDate[0], state_.LPRangeDate[1]);
+}
+
+bool DateRangePanel::requestSearch(int group, double begin, double end)
+{
+    // One request at a time.
+    if (downloads_.searchPending() || (state_.LPDownloading && state_.Timer_RS_Lpf.isActive()))
+        return false;
+    state_.search = {group, begin, end};
     poll_.LPReadByDate = true;
     downloads_.showRequestRunning(true);
     showSearchProgress(0);
+    return true;
 }
 
 void DateRangePanel::showSearchProgress(int probes)
@@ -162,7 +171,7 @@ void DateRangePanel::loadProfileStep()
 
 void DateRangePanel::LPFindStartByDate()
 {
-    const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex();
+    const int g = state_.search.group;
     if (g < 0 || g > 1)
         return;
     const int perDay =
@@ -173,7 +182,7 @@ void DateRangePanel::LPFindStartByDate()
     int probes = 0;
     state_.searchRunning = true;
     const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
-        state_.LPRangeDate[0], validCount(g), state_.LPLastDataTime[std::size_t(g)], perDay,
+        state_.search.begin, validCount(g), state_.LPLastDataTime[std::size_t(g)], perDay,
         [&](long long record) -> std::optional<double> {
             if (state_.generation != generation || !poll_.LPReadByDate)
                 return std::nullopt;

@@ -31,6 +31,10 @@ public:
     void dateFieldChosen(int selector, int field);
     void cmbLPReadGroupSel1_Click();
     void cmdReadLP2_Click();
+    // Asks for a search of group (0 or 1) from begin, and a download of the
+    // records from begin to end (date serials); false while another search
+    // or a download is on its way.
+    bool requestSearch(int group, double begin, double end);
 
     // The time stamp of a record (number from 1) of group 0 or 1; 0 when it
     // cannot be read.

@@ -178,7 +178,9 @@ void DownloadPanel::showRequestRunning(bool running)
 {
     controls_.require<QWidget>(QStringLiteral("cmdStopLPRead"))->setVisible(running);
     controls_.require<QWidget>(QStringLiteral("Command8"))->setVisible(!running);
-    controls_.require<QWidget>(QStringLiteral("cmdReadLP2"))->setEnabled(!running && link_.LinkOnline());
+    for (const char *start : {"cmdReadLP2", "cmdLPNew"})
+        if (auto *button = controls_.get<QWidget>(QLatin1String(start)))
+            button->setEnabled(!running && link_.LinkOnline());
     list("cmbLPReadGroupSel1")->setEnabled(!running && link_.LinkOnline());
     list("cmbLPReadGroupSel")->setEnabled(!running);
 }
@@ -303,9 +305,9 @@ void DownloadPanel::start(bool fromSearch)
 
     state_.origin = std::move(origin);
     state_.LPChannelCount = state_.origin.channels;
-    dateRange_ = fromSearch ? std::optional(std::pair(state_.LPRangeDate[0], state_.LPRangeDate[1]))
-                            : std::nullopt;
+    dateRange_ = fromSearch ? std::optional(std::pair(state_.search.begin, state_.search.end)) : std::nullopt;
     ++state_.generation;
+    emit downloadStarted();
     setCaption(controls_.require<QWidget>(QStringLiteral("Command8")), QStringLiteral("Reading"));
     status(QStringLiteral("LoadProfile Data start download"));
     state_.LPNextRecord = *first - 1;
@@ -399,6 +401,7 @@ void DownloadPanel::LPReadBlock()
                        texts_.rightdown_LPFileError + QLatin1Char('\n') + error);
         return;
     }
+    emit blockRead(origin, *block.records);
     state_.LPNextRecord += loadprofile::kRecordsPerBlock;
     if (state_.LPNextRecord <= state_.LPLastRecord) {
         status(QStringLiteral("Current number of download interval : %1").arg(state_.LPNextRecord));

@@ -2,6 +2,7 @@
 
 #include "loadprofile/csv_file.h"
 #include "loadprofile/download_origin.h"
+#include "loadprofile/records.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -9,6 +10,7 @@
 
 #include <optional>
 #include <utility>
+#include <vector>
 
 class ControlMap;
 class DownloadState;
@@ -66,6 +68,12 @@ public:
     bool searchPending() const;
     // Ends a date search that has not started its download.
     void endSearch();
+
+signals:
+    void downloadStarted();
+    // A block was read and its rows written: the records, all of them, and
+    // the meter and group they belong to.
+    void blockRead(const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records);
 
 private:
     void start(bool fromSearch);

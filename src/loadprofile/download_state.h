@@ -39,6 +39,15 @@ public:
     std::uint64_t generation = 0;
     // A date search is reading time stamps at this moment.
     bool searchRunning = false;
+    // The date search asked for: the group (0 or 1) and the range (date
+    // serials, both included) it was asked with; the download it starts
+    // keeps the range as its filter.
+    struct SearchRequest {
+        int group = 0;
+        double begin = 0;
+        double end = 0;
+    };
+    SearchRequest search;
     // The valid-record count the record-number lists were last built for.
     long long LPListedCount = 0;
     // Zero-based index of the next record to read, and of the last one.

@@ -127,7 +127,11 @@ void buildLoadProfileReadPage(QWidget *page)
     stop->hide();
     numberGrid->addWidget(start, 3, 0, 1, 2);
     numberGrid->addWidget(stop, 3, 0, 1, 2);
-    numberGrid->setRowStretch(4, 1);
+    // The records of the group newer than the archive's newest of this meter.
+    auto *newOnly = makeCommandButton(byNumber, "cmdLPNew", "New records only");
+    setCaptionKey(newOnly, kSection, "rightdown_LPNew");
+    numberGrid->addWidget(newOnly, 4, 0, 1, 2);
+    numberGrid->setRowStretch(5, 1);
 
     auto *byDate = makeKeyed<QGroupBox>(page, "By date", kSection, "rightdown_ByDate");
     auto *dateGrid = new QGridLayout(byDate);

@@ -22,7 +22,7 @@ const QColor kInterruptedDownloadColor(0xFF, 0x80, 0x80);
 
 // The controls that talk to the meter.
 constexpr const char *kMeterControls[] = {
-    "Command8",         "cmdStopLPRead",    "cmdReadLP2",       "cmbLPReadGroupSel1",
+    "Command8",         "cmdStopLPRead",    "cmdReadLP2",       "cmbLPReadGroupSel1", "cmdLPNew",
     "cmdLoadProfileG1Set", "cmdLoadProfileG2Set", "Comm_Clr_G1_Data", "Comm_Clr_G2_Data",
 };
 

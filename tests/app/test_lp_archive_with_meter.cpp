@@ -1,0 +1,119 @@
+// The archive beside the window's downloads, against the simulated meter:
+// every block a download reads is kept; "new records only" downloads
+// exactly the records the meter has recorded since; the tool exports the
+// archive as the files the window wrote, and its --new finds nothing more.
+#include "../loadprofile/lp_meter_rows.h"
+#include "app/archive_link.h"
+#include "archive/archive_store.h"
+#include "loadprofile/download_state.h"
+#include "meter_session.h"
+#include "polling/poll_cycle.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int kPatienceMs = 60000;
+const QString kSerial = QStringLiteral("AWMETER012345678");
+
+QString finished(int last)
+{
+    return QStringLiteral("Last number of download interval : %1\uFF0Cand finish download\uFF01").arg(last);
+}
+
+// Runs the tool; its standard output, or "exit N: <errors>" when it failed.
+QString runTool(const QStringList &args)
+{
+    QProcess tool;
+    tool.start(QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")), args);
+    if (!tool.waitForFinished(120000))
+        tool.kill();
+    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return QStringLiteral("exit %1: %2").arg(tool.exitCode()).arg(QString::fromLocal8Bit(tool.readAllStandardError()));
+    return out;
+}
+
+} // namespace
+
+class TestLPArchiveWithMeter : public QObject {
+    Q_OBJECT
+private slots:
+    void newRecordsOnlyAndExport();
+};
+
+void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
+{
+    testsupport::MeterSession session;
+    QTemporaryDir programDir;
+    for (const char *name : {"english.ini", "titlee.txt"})
+        QVERIFY(QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
+                            programDir.filePath(QLatin1String(name))));
+    QVERIFY2(session.startMeter(), qPrintable(session.error()));
+    QVERIFY(session.openWindow(programDir.path()));
+    const auto list = [&](const char *name) { return session.started->control<QComboBox>(QLatin1String(name)); };
+    QVERIFY(session.goOnline([&] { return list("Combo_LP_Stop_No")->count() == 100; }));
+    const QDir lpData(programDir.filePath(QStringLiteral("LP Data")));
+    const auto waitFor = [&](const QString &status) {
+        return QTest::qWaitFor([&] { return session.shown(QStringLiteral("Text6")) == status; }, kPatienceMs);
+    };
+
+    list("Combo_LP_Start_No")->setCurrentIndex(0);
+    list("Combo_LP_Stop_No")->setCurrentIndex(49);
+    session.started->control<QPushButton>(QStringLiteral("Command8"))->click();
+    QVERIFY2(waitFor(finished(50)), qPrintable(session.shown(QStringLiteral("Text6"))));
+
+    // The meter records five more.
+    QVERIFY(session.meter->sendCommand(QStringLiteral("set input:0x1190=55")));
+    DownloadState &download = session.window().download();
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().poll().LPNewData[0]; },
+                            kPatienceMs));
+    session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
+    QVERIFY2(waitFor(finished(55)), qPrintable(session.shown(QStringLiteral("Text6"))));
+    QVERIFY(!download.LPDownloading);
+    const QStringList files = lpData.entryList(QDir::Files, QDir::Name);
+    QCOMPARE(files.size(), 2);
+    const QString newFile = lpData.filePath(files.last()); // ..._Group1_1.csv
+    QCOMPARE(lptest::csvRows(newFile), lptest::expectedRows(51, 55));
+
+    // The archive holds the 55 records once each.
+    QString error;
+    auto store = archive::ArchiveStore::open(archive::ArchiveStore::defaultPath(), &error);
+    QVERIFY2(store, qPrintable(error));
+    const int channel1[] = {1};
+    const auto records = store->records(kSerial, 1, channel1, {}, &error);
+    QVERIFY2(records, qPrintable(error));
+    QCOMPARE(records->size(), std::size_t(55));
+
+    // Nothing newer now.
+    session.started->messages.shown.clear();
+    session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
+    QCOMPARE(session.started->messages.shown.size(), 1);
+    QVERIFY(session.started->messages.shown.first().text.startsWith(QStringLiteral("No records newer")));
+    QCOMPARE(lpData.entryList(QDir::Files).size(), 2);
+
+    // The tool exports what the window downloaded, row for row.
+    QTemporaryDir exported;
+    const QString paths = runTool({QStringLiteral("archive"), QStringLiteral("export"), QStringLiteral("--serial"),
+                                   kSerial, QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--out"),
+                                   exported.path()});
+    QVERIFY2(!paths.startsWith(QStringLiteral("exit")), qPrintable(paths));
+    QCOMPARE(lptest::csvRows(paths.trimmed()), lptest::expectedRows(1, 55));
+    const QString listed = runTool({QStringLiteral("archive"), QStringLiteral("list")});
+    QVERIFY2(listed.contains(QRegularExpression(kSerial + QStringLiteral("\\s+1\\s+55\\s"))), qPrintable(listed));
+
+    // The tool's --new on the same meter finds nothing more.
+    session.started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click(); // one client on the line
+    const QString again = runTool({QStringLiteral("lp"), QStringLiteral("--rtu"), QStringLiteral("3"),
+                                   QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--new"),
+                                   QStringLiteral("--out"), exported.path()});
+    QVERIFY2(again.startsWith(QStringLiteral("nothing new")), qPrintable(again));
+}
+
+QTEST_MAIN(TestLPArchiveWithMeter)
+#include "test_lp_archive_with_meter.moc"
