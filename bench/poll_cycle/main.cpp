@@ -156,7 +156,7 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonic
         log = std::make_unique<TrafficWindow>(tx, texts, messages, nullptr);
         log->show();
     }
-    poll.FirmwareReadPending = true;
+    poll.requestFirmwareRead();
     poll.Timer1Sec_Timer(); // the firmware read and the choice of panel
     if (!link.LinkOnline()) {
         std::fprintf(stderr, "polling failed: %s\n", host.lastStatus.c_str());

@@ -142,7 +142,7 @@ MainForm::~MainForm()
 
 void MainForm::stopTimers()
 {
-    poll_->Timer1Sec.stop();
+    poll_->pause();
     download_.Timer_RS_Lpf.stop();
     download_.TimerEnLPRead.stop();
     phasor_->Timer1.stop();

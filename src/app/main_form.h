@@ -69,15 +69,11 @@ public:
     PhasorLauncher &phasor() { return *phasor_; }
     i18n::LanguageController &language() { return *language_; }
     SettingPanel &settings() { return *settings_; }
-    DisplaySettingPanel &displaySettings() { return *displaySettings_; }
     LoadProfilePanel &loadProfile() { return *loadProfile_; }
     DownloadPanel &downloadPanel() { return *downloadPanel_; }
     DateRangePanel &dateRange() { return *dateRange_; }
-    const i18n::LanguageFiles &languageFiles() const { return files_; }
-    const WindowTitles &titles() const { return titles_; }
     PageScroller &pageScroller() { return *pageScroller_; }
     TrafficWindow &traffic() { return *traffic_; }
-    ArchiveLink &archive() { return *archive_; }
 
 signals:
     // The window has been closed: the program ends.

@@ -35,7 +35,7 @@ MeterConnection::MeterConnection(const MeterAddress &address, modbus::TrafficObs
 
 MeterConnection::~MeterConnection()
 {
-    poll_.Timer1Sec.stop();
+    poll_.pause();
     link_.closeAndGoOffline();
 }
 
@@ -53,7 +53,7 @@ bool MeterConnection::open(QString *error)
         return false;
     link_.setLinkOnline(true);
     // The poll runs when asked, not on the window's timer.
-    poll_.Timer1Sec.stop();
+    poll_.pause();
     return true;
 }
 
@@ -111,7 +111,7 @@ bool MeterConnection::poll(QString *error)
         return false;
     }
     poll_.Timer1Sec_Timer();
-    if (link_.LinkOnline() && transactions().LastTransOK && !poll_.FirmwareReadPending)
+    if (link_.LinkOnline() && transactions().LastTransOK && !poll_.firmwareReadPending())
         return true;
     *error = noAnswer();
     return false;

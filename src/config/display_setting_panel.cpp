@@ -35,7 +35,7 @@ DisplaySettingPanel::DisplaySettingPanel(LinkState &link, modbus::Transactions &
                         [this, &poll] {
                             WriteDisplayItem();
                             // The next main block shows the meter's sequence anew.
-                            poll.DisplayItemsDirty = true;
+                            poll.markDisplayItemsDirty();
                         },
                         kDisplayItemsRow});
 

@@ -126,7 +126,7 @@ bool DateRangePanel::requestSearch(int group, double begin, double end)
     if (downloads_.searchPending() || (state_.LPDownloading && state_.Timer_RS_Lpf.isActive()))
         return false;
     state_.search = {group, begin, end};
-    poll_.LPReadByDate = true;
+    poll_.setLPReadByDate(true);
     downloads_.showRequestRunning(true);
     showSearchProgress(0);
     return true;
@@ -154,18 +154,18 @@ bool DateRangePanel::RefreshLPLastTime(int group)
 void DateRangePanel::loadProfileStep()
 {
     for (int g = 0; g < 2; ++g) {
-        if (!poll_.LPNewData[std::size_t(g)] || validCount(g) == 0 || !transactions_.LastTransOK)
+        if (!poll_.lpNewData(g) || validCount(g) == 0 || !transactions_.LastTransOK)
             continue;
         // A failed read leaves the time as it was, to be read again.
         if (!RefreshLPLastTime(g))
             continue;
-        poll_.LPNewData[std::size_t(g)] = false;
+        poll_.clearLPNewData(g);
         if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() == g)
             showNewestTime();
     }
     // Not while a download reads: the poll is paused then, and a download
     // the search would start must wait for it.
-    if (poll_.LPReadByDate && transactions_.LastTransOK && !state_.Timer_RS_Lpf.isActive())
+    if (poll_.lpReadByDate() && transactions_.LastTransOK && !state_.Timer_RS_Lpf.isActive())
         LPFindStartByDate();
 }
 
@@ -184,14 +184,14 @@ void DateRangePanel::LPFindStartByDate()
     const loadprofile::StartRecordSearch found = loadprofile::findStartRecord(
         state_.search.begin, validCount(g), state_.LPLastDataTime[std::size_t(g)], perDay,
         [&](long long record) -> std::optional<double> {
-            if (state_.generation != generation || !poll_.LPReadByDate)
+            if (state_.generation != generation || !poll_.lpReadByDate())
                 return std::nullopt;
             showSearchProgress(probes++);
             return loadprofile::readRecordTime({transactions_, link_}, g, record);
         });
     state_.searchRunning = false;
     using Outcome = loadprofile::StartRecordSearch::Outcome;
-    if (state_.generation != generation || !poll_.LPReadByDate)
+    if (state_.generation != generation || !poll_.lpReadByDate())
         return; // stopped: the stop has put the window back
     if (found.outcome == Outcome::NoRecords)
         return; // asked again at the next cycle
@@ -204,7 +204,7 @@ void DateRangePanel::LPFindStartByDate()
         return;
     }
     // Found: the download starts from here; the request is carried out.
-    poll_.LPReadByDate = false;
+    poll_.setLPReadByDate(false);
     auto *groupList = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel"));
     if (groupList->currentIndex() != g) {
         groupList->setCurrentIndex(g);

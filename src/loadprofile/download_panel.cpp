@@ -187,12 +187,12 @@ void DownloadPanel::showRequestRunning(bool running)
 
 bool DownloadPanel::searchPending() const
 {
-    return poll_.LPReadByDate || state_.TimerEnLPRead.isActive();
+    return poll_.lpReadByDate() || state_.TimerEnLPRead.isActive();
 }
 
 void DownloadPanel::endSearch()
 {
-    poll_.LPReadByDate = false;
+    poll_.setLPReadByDate(false);
     state_.TimerEnLPRead.stop();
     ++state_.generation;
     showRequestRunning(false);
@@ -200,7 +200,7 @@ void DownloadPanel::endSearch()
 
 void DownloadPanel::showRunning()
 {
-    poll_.Timer1Sec.stop();
+    poll_.pause();
     resumePollAfterBlock_ = false;
     state_.Timer_RS_Lpf.start();
     setBackColor(controls_.require<QWidget>(QStringLiteral("Command8")), kRunningColor);
@@ -212,7 +212,7 @@ void DownloadPanel::resumePoll()
     if (state_.LPBlockBusy)
         resumePollAfterBlock_ = true;
     else
-        poll_.Timer1Sec.start();
+        poll_.resume();
 }
 
 void DownloadPanel::linkOnlineChanged(bool online)
@@ -279,7 +279,7 @@ void DownloadPanel::start(bool fromSearch)
         state_.LPDownloading = false;
         ++state_.generation;
         state_.Timer_RS_Lpf.stop();
-        poll_.Timer1Sec.start();
+        poll_.resume();
     }
 
     const int g = group();
@@ -358,7 +358,7 @@ void DownloadPanel::Timer_RS_Lpf_Timer()
         LPReadBlock();
         state_.LPBlockBusy = false;
         if (std::exchange(resumePollAfterBlock_, false))
-            poll_.Timer1Sec.start();
+            poll_.resume();
     }
     if (state_.LPStartDeferred) {
         state_.LPStartDeferred = false;
@@ -416,7 +416,7 @@ void DownloadPanel::LPReadBlock()
 void DownloadPanel::finish()
 {
     state_.LPDownloading = false;
-    poll_.LPReadByDate = false;
+    poll_.setLPReadByDate(false);
     ++state_.generation;
     state_.Timer_RS_Lpf.stop();
     resumePoll();

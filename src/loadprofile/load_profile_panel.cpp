@@ -105,7 +105,7 @@ void LoadProfilePanel::layoutApplied(bool rLayout)
     const int offered = controls_.require<QComboBox>(QLatin1String(kGroups[0].settings), 2)->count();
     const int all = int(loadprofile::offeredChannelCodes(true).size());
     const int withoutThd = int(loadprofile::offeredChannelCodes(false).size());
-    if (rLayout || poll_.DisplayBase == 100) {
+    if (rLayout || poll_.displayBase() == 100) {
         if (offered != withoutThd)
             LPBuildSettingLists(false);
     } else if (offered != all) {

@@ -283,7 +283,7 @@ PhasorLauncher::PhasorLauncher(PollCycle &poll, LinkState &link, Messages &messa
     }
 }
 
-void PhasorLauncher::cmdPhaseShow_Click() { poll_.PhasorRequested = true; }
+void PhasorLauncher::cmdPhaseShow_Click() { poll_.setPhasorRequested(true); }
 
 void PhasorLauncher::Timer1_Timer()
 {
@@ -306,6 +306,6 @@ void PhasorLauncher::Timer1_Timer()
 void PhasorLauncher::closed()
 {
     form_ = nullptr;
-    poll_.PhasorRequested = false;
+    poll_.setPhasorRequested(false);
     Timer1.stop();
 }

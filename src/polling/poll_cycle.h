@@ -62,15 +62,30 @@ public:
     // Text of the status caption at each tick (language key online_Status2).
     std::function<QString()> onlineStatusText = [] { return QString(); };
 
-    QTimer Timer1Sec;
-    bool FirmwareReadPending = false;
-    int FirmwareNumber = 0;
-    int DisplayBase = 0;
-    bool DisplayItemsDirty = true;
-    bool PhasorRequested = false;
-    bool LPReadByDate = false;
-    // The valid-record count of group 1 / 2 changed since it was last shown.
-    std::array<bool, 2> LPNewData{};
+    // The cycle's timer runs (between ticks, or a tick is on its way).
+    bool running() const { return Timer1Sec.isActive(); }
+    // A download pauses the cycle while it reads, and resumes it after.
+    void pause() { Timer1Sec.stop(); }
+    void resume() { Timer1Sec.start(); }
+
+    // The next tick reads the firmware first (and chooses the panel).
+    void requestFirmwareRead() { FirmwareReadPending = true; }
+    bool firmwareReadPending() const { return FirmwareReadPending; }
+    int firmwareNumber() const { return FirmwareNumber; }
+    // 0 for measurement panel 0, 100 for panel 1.
+    int displayBase() const { return DisplayBase; }
+    // The display items are read again at the next cycle.
+    void markDisplayItemsDirty() { DisplayItemsDirty = true; }
+    // The phasor button's request: the end of a cycle opens the window.
+    bool phasorRequested() const { return PhasorRequested; }
+    void setPhasorRequested(bool requested) { PhasorRequested = requested; }
+    // A date search is asked for: the end of a cycle runs it.
+    bool lpReadByDate() const { return LPReadByDate; }
+    void setLPReadByDate(bool requested) { LPReadByDate = requested; }
+    // The valid-record count of group 0 / 1 changed since its newest
+    // record's time was last read.
+    bool lpNewData(int group) const { return LPNewData[std::size_t(group)]; }
+    void clearLPNewData(int group) { LPNewData[std::size_t(group)] = false; }
 
     // The typed reading of the meter, as far as the cycles of this
     // connection have read it.
@@ -119,6 +134,14 @@ private:
     PollView &view_;
     std::vector<RequestRow> requestRows_;
     RequestRow co2Request_{nullptr, {}};
+    QTimer Timer1Sec;
+    bool FirmwareReadPending = false;
+    int FirmwareNumber = 0;
+    int DisplayBase = 0;
+    bool DisplayItemsDirty = true;
+    bool PhasorRequested = false;
+    bool LPReadByDate = false;
+    std::array<bool, 2> LPNewData{};
     polling::Reading reading_;
     bool tickRunning_ = false;
     std::uint64_t tickSession_ = 0;

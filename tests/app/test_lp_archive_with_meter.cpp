@@ -49,6 +49,9 @@ private slots:
 
 void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
 {
+    // An archive of this run's own, for the window and the tool.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     testsupport::MeterSession session;
     QTemporaryDir programDir;
     for (const char *name : {"english.ini", "titlee.txt"})
@@ -71,7 +74,7 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
     // The meter records five more.
     QVERIFY(session.meter->sendCommand(QStringLiteral("set input:0x1190=55")));
     DownloadState &download = session.window().download();
-    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().poll().LPNewData[0]; },
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().poll().lpNewData(0); },
                             kPatienceMs));
     session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
     QVERIFY2(waitFor(finished(55)), qPrintable(session.shown(QStringLiteral("Text6"))));

@@ -229,7 +229,7 @@ void TestMainForm::startsOffline()
     StartedMainForm started;
     MainForm &window = *started.window;
     QVERIFY(!window.link().LinkOnline());
-    QVERIFY(!window.poll().Timer1Sec.isActive());
+    QVERIFY(!window.poll().running());
     QVERIFY(!window.download().Timer_RS_Lpf.isActive());
     QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))),
              QColor(0xFF, 0xC0, 0xC0));
@@ -351,12 +351,12 @@ void TestMainForm::closingStopsTheTimers()
     StartedMainForm started;
     MainForm &window = *started.window;
     window.show();
-    window.poll().Timer1Sec.start();
+    window.poll().resume();
     window.download().Timer_RS_Lpf.start();
     QSignalSpy unloaded(&window, &MainForm::unloaded);
     QVERIFY(window.close());
     QCOMPARE(unloaded.size(), 1);
-    QVERIFY(!window.poll().Timer1Sec.isActive());
+    QVERIFY(!window.poll().running());
     QVERIFY(!window.download().Timer_RS_Lpf.isActive());
 }
 

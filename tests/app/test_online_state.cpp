@@ -137,8 +137,8 @@ void TestOnlineState::connectTwiceReturnsToTheOfflineAppearance()
     QVERIFY(window.link().LinkOnline());
     QVERIFY(window.link().serial.isOpen());
     QCOMPARE(window.link().serial.portNumber(), 2);
-    QVERIFY(window.poll().Timer1Sec.isActive());
-    QVERIFY(window.poll().FirmwareReadPending);
+    QVERIFY(window.poll().running());
+    QVERIFY(window.poll().firmwareReadPending());
     QCOMPARE(caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))), texts.online_OFF);
     QCOMPARE(caption(started.control<QWidget>(QStringLiteral("txt_Online"))), texts.online_ON);
     QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOnline);
@@ -154,7 +154,7 @@ void TestOnlineState::connectTwiceReturnsToTheOfflineAppearance()
     clickOnLine(started);
     QVERIFY(!window.link().LinkOnline());
     QVERIFY(!window.link().serial.isOpen());
-    QVERIFY(!window.poll().Timer1Sec.isActive());
+    QVERIFY(!window.poll().running());
     QCOMPARE(testsupport::linkAppearance(window.controls()), offline);
     QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOffline);
     QVERIFY(started.messages.shown.isEmpty());
@@ -188,7 +188,7 @@ void TestOnlineState::failingSerialConnect()
     QCOMPARE(started.messages.shown.first().title, window.language().texts().strMsgBoxerr);
     QCOMPARE(started.messages.shown.first().text, window.language().texts().rightdown_Box9);
     QVERIFY(!window.link().LinkOnline());
-    QVERIFY(!window.poll().Timer1Sec.isActive());
+    QVERIFY(!window.poll().running());
     QCOMPARE(testsupport::linkAppearance(window.controls()), offline);
 
     // The window is ready for the next attempt.
@@ -247,7 +247,7 @@ void TestOnlineState::failedTransactionTakesTheLinkOffline()
     window.transactionLink().takeLinkOffline();
     QVERIFY(!window.link().LinkOnline());
     QVERIFY(!window.link().serial.isOpen());
-    QVERIFY(!window.poll().Timer1Sec.isActive());
+    QVERIFY(!window.poll().running());
     QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
              QStringLiteral("Communication Error! Retry 3 times!"));
     QVERIFY(started.messages.shown.isEmpty());

@@ -120,7 +120,7 @@ void TestOnlineWithMeter::silentMeterTakesTheLinkOffline()
     QTRY_VERIFY_WITH_TIMEOUT(!window.link().LinkOnline(), 8000);
     QCOMPARE(started.control<QLineEdit>(QStringLiteral("Text6"))->text(),
              QStringLiteral("Communication Error! Retry 3 times!"));
-    QVERIFY(!window.poll().Timer1Sec.isActive());
+    QVERIFY(!window.poll().running());
     QVERIFY(started.messages.shown.isEmpty());
     QCOMPARE(testsupport::linkAppearance(window.controls()), offline);
 }

@@ -129,7 +129,7 @@ void TestLPDownloadWithMeter::rowsOfARange()
     for (int record = first; record <= last; ++record)
         QCOMPARE(lines[2 + record - first], expectedRow(record).toLatin1() + '\r');
     QVERIFY(session_->started->control<QWidget>(QStringLiteral("cmdStopLPRead"))->isHidden());
-    QVERIFY(session_->started->window->poll().Timer1Sec.isActive());
+    QVERIFY(session_->started->window->poll().running());
 }
 
 void TestLPDownloadWithMeter::byDateRange_data()

@@ -237,7 +237,7 @@ void TestLPInterruptions::searchEndedEarly()
     int cycles = 0;
     connect(&window().poll(), &PollCycle::loadProfileStepDue, this, [&] { ++cycles; });
     QVERIFY(QTest::qWaitFor([&] { return cycles >= 2; }, kPatienceMs));
-    QVERIFY(!window().poll().LPReadByDate);
+    QVERIFY(!window().poll().lpReadByDate());
     QVERIFY(!download.TimerEnLPRead.isActive());
     QVERIFY(!download.LPDownloading);
     QVERIFY(control<QWidget>("cmdStopLPRead")->isHidden());

@@ -373,12 +373,12 @@ void TestPhasorWindow::phaseShowButtonsRaiseTheRequest()
     QFETCH(QString, button);
     StartedMainForm started;
     QVERIFY(started.loaded);
-    QVERIFY(!started.window->poll().PhasorRequested);
+    QVERIFY(!started.window->poll().phasorRequested());
     // Offline the buttons are disabled; the request is what the click sets.
     auto *show = started.control<QPushButton>(button);
     show->setEnabled(true);
     show->click();
-    QVERIFY(started.window->poll().PhasorRequested);
+    QVERIFY(started.window->poll().phasorRequested());
     // The request alone opens nothing: the poll cycle's end does.
     QVERIFY(!started.window->phasor().Timer1.isActive());
     QVERIFY(!started.window->phasor().form());
@@ -404,7 +404,7 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
     PhasorLauncher &launcher = window.phasor();
 
     launcher.cmdPhaseShow_Click();
-    QVERIFY(poll.PhasorRequested);
+    QVERIFY(poll.phasorRequested());
     emit poll.phasorWindowDue();
     QVERIFY(launcher.Timer1.isActive());
     QCOMPARE(launcher.Timer1.interval(), 100);
@@ -443,7 +443,7 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
         QTest::keyClick(form.data(), Qt::Key_Escape);
         break;
     }
-    QVERIFY(!poll.PhasorRequested);
+    QVERIFY(!poll.phasorRequested());
     QVERIFY(!launcher.Timer1.isActive());
     QVERIFY(!launcher.form());
     if (form) {
@@ -459,7 +459,7 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
     QTRY_VERIFY(launcher.form());
     QCOMPARE(window.findChildren<PhaserForm *>().size(), 1);
     launcher.form()->cmdPhaserEnd_Click();
-    QVERIFY(!poll.PhasorRequested);
+    QVERIFY(!poll.phasorRequested());
 }
 
 void TestPhasorWindow::captionsFollowTheLanguage_data()
@@ -572,7 +572,7 @@ void TestPhasorWindow::drawsTheMeterPolledOverTcp()
     QVERIFY(form->isVisible());
     QCOMPARE(resultText(*form, 0), lastVoltage);
     form->cmdPhaserEnd_Click();
-    QVERIFY(!window.poll().PhasorRequested);
+    QVERIFY(!window.poll().phasorRequested());
     QVERIFY(started.messages.shown.isEmpty());
 }
 

@@ -29,7 +29,7 @@ struct PollRig {
         {
             ++offlineCalls;
             link->setLinkOnline(false);
-            poll->Timer1Sec.stop();
+            poll->pause();
         }
     };
 
@@ -55,7 +55,7 @@ struct PollRig {
         host.view = &view;
         clock.online = [this] { return link.LinkOnline(); };
         serial.responder = [this](const Bytes &request) { return meter.answer(request); };
-        poll.FirmwareReadPending = true;
+        poll.requestFirmwareRead();
         meter.setText(meter.input, 0x1018, firmware, 8);
         meter.setFloat(meter.input, 0x1080, 230.0f);
         meter.setFloat(meter.input, 0x1098, 0.5f);
@@ -146,8 +146,8 @@ void TestPollCycle::blocksFollowTheFirmware()
     rig.tick();
 
     QCOMPARE(rig.meter.requests, expected);
-    QCOMPARE(rig.poll.DisplayBase, displayBase);
-    QVERIFY(!rig.poll.FirmwareReadPending);
+    QCOMPARE(rig.poll.displayBase(), displayBase);
+    QVERIFY(!rig.poll.firmwareReadPending());
     QCOMPARE(rig.view.text(QStringLiteral("txtFWver"), -1), QString::fromLatin1(firmware));
     QCOMPARE(rig.view.visible.value(QStringLiteral("SSTab2(0)")), displayBase == 0);
     QCOMPARE(rig.view.visible.value(QStringLiteral("SSTab2(1)")), displayBase == 100);
@@ -223,9 +223,9 @@ void TestPollCycle::failedFirmwareReadChoosesPanelOneAndRetries()
     PollRig rig;
     rig.meter.silent.insert({4, 0x1018});
     rig.tick();
-    QCOMPARE(rig.poll.FirmwareNumber, 0);
-    QCOMPARE(rig.poll.DisplayBase, 100);
-    QVERIFY(rig.poll.FirmwareReadPending);
+    QCOMPARE(rig.poll.firmwareNumber(), 0);
+    QCOMPARE(rig.poll.displayBase(), 100);
+    QVERIFY(rig.poll.firmwareReadPending());
     QVERIFY(!rig.link.LinkOnline());
     // Only the firmware was asked for: a tick whose link went down ends there.
     QCOMPARE(rig.meter.requests, (Requests(3, {4, 0x1018})));
@@ -235,8 +235,8 @@ void TestPollCycle::failedFirmwareReadChoosesPanelOneAndRetries()
     rig.link.setLinkOnline(true);
     rig.tick();
     QCOMPARE(rig.meter.requests.front(), Request(4, 0x1018));
-    QCOMPARE(rig.poll.FirmwareNumber, 3705);
-    QCOMPARE(rig.poll.DisplayBase, 0);
+    QCOMPARE(rig.poll.firmwareNumber(), 3705);
+    QCOMPARE(rig.poll.displayBase(), 0);
 }
 
 void TestPollCycle::failingWriteLeavesLaterRequestsRaised()
@@ -328,7 +328,7 @@ void TestPollCycle::reconnectWhileATickWaitsEndsThatTick()
     QCOMPARE(rig.view.texts, textsBefore);
     QVERIFY(!rig.view.enabled.value(QStringLiteral("cmdSetCO2")));
     QVERIFY(rig.link.LinkOnline());
-    QVERIFY(rig.poll.FirmwareReadPending);
+    QVERIFY(rig.poll.firmwareReadPending());
     QCOMPARE(rig.host.offlineCalls, 0);
 
     // The new connection begins with a fresh firmware read.

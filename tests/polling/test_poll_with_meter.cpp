@@ -209,16 +209,16 @@ void TestPollWithMeter::changeMeterBetweenCycles(const QStringList &commands)
 {
     // A held timer is a long pause between two cycles; none is running now,
     // as the test only runs between them.
-    QTimer &poll = started_->window->poll().Timer1Sec;
-    QVERIFY(poll.isActive());
-    poll.stop();
+    PollCycle &poll = started_->window->poll();
+    QVERIFY(poll.running());
+    poll.pause();
     for (const QString &command : commands) {
         QString reply;
         QVERIFY2(meter_->sendCommand(command, &reply),
                  qPrintable(command + QStringLiteral(": ") + reply));
     }
     started_->control<QLineEdit>(QStringLiteral("Text6"))->setText(kStatusMarker);
-    poll.start();
+    poll.resume();
 }
 
 void TestPollWithMeter::recordChanges(const QStringList &controls)
@@ -342,7 +342,7 @@ void TestPollWithMeter::failedAttemptsOfBlock2AreRetriedInTheSameCycle()
         QTest::qWaitFor([&] { return changes_.size() >= expected.size(); }, kPatienceMs));
     QCOMPARE(changes_, expected);
     QVERIFY(started_->window->link().LinkOnline());
-    QVERIFY(started_->window->poll().Timer1Sec.isActive());
+    QVERIFY(started_->window->poll().running());
     QVERIFY(started_->messages.shown.isEmpty());
 }
 
@@ -400,7 +400,7 @@ void TestPollWithMeter::failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay()
     QVERIFY(!changes_.isEmpty());
     QCOMPARE(changes_.last(), QStringLiteral("Text6: ") + kCommunicationError);
     QCOMPARE(shown(QStringLiteral("Text6")), kCommunicationError);
-    QVERIFY(!started_->window->poll().Timer1Sec.isActive());
+    QVERIFY(!started_->window->poll().running());
     QCOMPARE(measurementDisplays(displayBase), before);
     if (displayBase == 0) {
         // A failure before the CO2 read blanks the CO2 values.
