@@ -1,7 +1,7 @@
 #include "cli/lp_download.h"
 
 #include "archive/download_archiver.h"
-#include "loadprofile/block_read.h"
+#include "loadprofile/download_steps.h"
 #include "loadprofile/csv_file.h"
 #include "loadprofile/date_search.h"
 #include "loadprofile/date_serial.h"
@@ -128,30 +128,32 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
     result.firstRecord = first;
     long long next = first - 1;
     long long stop = last - 1;
+    loadprofile::DownloadSteps steps(next, stop, dates);
+    loadprofile::DownloadOrigin origin;
+    origin.group = g;
+    origin.channels = *channels;
+    using Step = loadprofile::DownloadSteps::Step;
     int attempts = 0;
-    while (next <= stop) {
-        const loadprofile::CheckedBlock block = loadprofile::readCheckedBlock(link, g, *channels, next, stop);
-        if (block.badRecord)
+    while (!steps.done()) {
+        const Step step = steps.read(link, origin);
+        if (step.kind == Step::Kind::BadRecord)
             return failed(QStringLiteral("record %1 of group %2 has no valid date and time, also when read "
                                          "again; %3 records written")
-                              .arg(*block.badRecord).arg(range.group).arg(result.records),
+                              .arg(step.badRecord).arg(range.group).arg(result.records),
                           result);
-        if (!block.records) {
+        if (step.kind == Step::Kind::Again) {
             if (!meter.link().LinkOnline() || ++attempts >= kBlockAttempts)
                 return failed(meter.noAnswer() + QStringLiteral(" after %1 records").arg(result.records),
                               result);
             continue;
         }
         attempts = 0;
-        const loadprofile::BlockRows rows = loadprofile::blockRows(*block.records, dates);
-        if (!file->appendRows(rows.rows, &error))
+        if (!file->appendRows(step.rows, &error))
             return failed(error, result);
-        if (const auto failure = archiver.storeBlock(serial, range.group, codes, *block.records))
+        if (const auto failure = archiver.storeBlock(serial, range.group, codes, step.records))
             result.archiveError = *failure;
-        result.records += rows.rows.size();
-        if (rows.pastEnd)
-            stop = next;
-        next += loadprofile::kRecordsPerBlock;
+        result.records += step.rows.size();
+        steps.taken(step);
         if (progress)
             progress(std::min(next, stop + 1) - (first - 1), stop - first + 2);
     }

@@ -2,7 +2,6 @@
 
 #include "i18n/language_texts.h"
 #include "link/link_state.h"
-#include "loadprofile/block_read.h"
 #include "loadprofile/download_state.h"
 #include "loadprofile/record_reads.h"
 #include "loadprofile/records.h"
@@ -305,13 +304,16 @@ void DownloadPanel::start(bool fromSearch)
 
     state_.origin = std::move(origin);
     state_.LPChannelCount = state_.origin.channels;
-    dateRange_ = fromSearch ? std::optional(std::pair(state_.search.begin, state_.search.end)) : std::nullopt;
+
     ++state_.generation;
     emit downloadStarted();
     setCaption(controls_.require<QWidget>(QStringLiteral("Command8")), QStringLiteral("Reading"));
     status(QStringLiteral("LoadProfile Data start download"));
     state_.LPNextRecord = *first - 1;
     state_.LPLastRecord = *last - 1;
+    // By date: only records of the range; a later one ends the download.
+    steps_.emplace(state_.LPNextRecord, state_.LPLastRecord,
+                   fromSearch ? std::optional(std::pair(state_.search.begin, state_.search.end)) : std::nullopt);
     firstRecord_ = state_.LPNextRecord;
     sinceStart_.start();
     state_.LPDownloading = true;
@@ -369,41 +371,34 @@ void DownloadPanel::Timer_RS_Lpf_Timer()
 
 void DownloadPanel::LPReadBlock()
 {
-    if (!file_)
+    if (!file_ || !steps_)
         return;
     const std::uint64_t generation = state_.generation;
-    const loadprofile::DownloadOrigin &origin = state_.origin;
-    const loadprofile::CheckedBlock block = loadprofile::readCheckedBlock(
-        {transactions_, link_}, origin.group, origin.channels, state_.LPNextRecord, state_.LPLastRecord);
+    using Step = loadprofile::DownloadSteps::Step;
+    const Step step = steps_->read({transactions_, link_}, state_.origin);
     // Stopped or replaced while the block was on its way: its records belong
     // to no running download.
     if (generation != state_.generation || !state_.LPDownloading)
         return;
-    if (block.badRecord) {
+    if (step.kind == Step::Kind::BadRecord) {
         finish();
-        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
-                       texts_.rightdown_LPBadStamp.arg(*block.badRecord));
+        messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPBadStamp.arg(step.badRecord));
         return;
     }
     // A block that does not hold all its records is asked for again.
-    if (!block.records)
+    if (step.kind == Step::Kind::Again)
         return;
-    // By date: only records of the range; a later one ends the download with
-    // this block.
-    const loadprofile::BlockRows rows = loadprofile::blockRows(*block.records, dateRange_);
-    if (rows.pastEnd)
-        state_.LPLastRecord = state_.LPNextRecord;
     QString error;
-    if (!file_->appendRows(rows.rows, &error)) {
+    if (!file_->appendRows(step.rows, &error)) {
         // The rows already written stay; nothing is read that cannot be kept.
         finish();
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
                        texts_.rightdown_LPFileError + QLatin1Char('\n') + error);
         return;
     }
-    emit blockRead(origin, *block.records);
-    state_.LPNextRecord += loadprofile::kRecordsPerBlock;
-    if (state_.LPNextRecord <= state_.LPLastRecord) {
+    emit blockRead(state_.origin, step.records);
+    steps_->taken(step);
+    if (!steps_->done()) {
         status(QStringLiteral("Current number of download interval : %1").arg(state_.LPNextRecord));
         showProgress();
         return;

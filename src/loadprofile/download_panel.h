@@ -2,6 +2,7 @@
 
 #include "loadprofile/csv_file.h"
 #include "loadprofile/download_origin.h"
+#include "loadprofile/download_steps.h"
 #include "loadprofile/records.h"
 
 #include <QElapsedTimer>
@@ -103,8 +104,8 @@ private:
     long long firstRecord_ = 0;
     QElapsedTimer sinceStart_;
     bool fallbackTold_ = false;
-    // The date range of a download the date search started; none by number.
-    std::optional<std::pair<double, double>> dateRange_;
+    // The steps of the running download, over state_'s next and last record.
+    std::optional<loadprofile::DownloadSteps> steps_;
     // The poll has read the meter's serial and group status since the link
     // last went online: only then can a download be compared and continued.
     bool meterKnown_ = false;

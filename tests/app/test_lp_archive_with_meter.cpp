@@ -53,15 +53,13 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     testsupport::MeterSession session;
-    QTemporaryDir programDir;
-    for (const char *name : {"english.ini", "titlee.txt"})
-        QVERIFY(QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
-                            programDir.filePath(QLatin1String(name))));
+    const auto programDir = testsupport::englishProgramFolder();
+    QVERIFY(programDir);
     QVERIFY2(session.startMeter(), qPrintable(session.error()));
-    QVERIFY(session.openWindow(programDir.path()));
+    QVERIFY(session.openWindow(programDir->path()));
     const auto list = [&](const char *name) { return session.started->control<QComboBox>(QLatin1String(name)); };
     QVERIFY(session.goOnline([&] { return list("Combo_LP_Stop_No")->count() == 100; }));
-    const QDir lpData(programDir.filePath(QStringLiteral("LP Data")));
+    const QDir lpData(programDir->filePath(QStringLiteral("LP Data")));
     const auto waitFor = [&](const QString &status) {
         return QTest::qWaitFor([&] { return session.shown(QStringLiteral("Text6")) == status; }, kPatienceMs);
     };

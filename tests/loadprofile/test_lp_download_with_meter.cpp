@@ -58,12 +58,8 @@ private:
 void TestLPDownloadWithMeter::init()
 {
     session_ = std::make_unique<testsupport::MeterSession>();
-    programDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(programDir_->isValid());
-    // The program's folder: its language files, and room for "LP Data".
-    for (const char *name : {"english.ini", "titlee.txt"})
-        QVERIFY(QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
-                            programDir_->filePath(QLatin1String(name))));
+    programDir_ = testsupport::englishProgramFolder();
+    QVERIFY(programDir_);
 }
 
 void TestLPDownloadWithMeter::cleanup()

@@ -87,11 +87,8 @@ private:
 void TestLPInterruptions::init()
 {
     session_ = std::make_unique<testsupport::MeterSession>();
-    programDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(programDir_->isValid());
-    for (const char *name : {"english.ini", "titlee.txt"})
-        QVERIFY(QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
-                            programDir_->filePath(QLatin1String(name))));
+    programDir_ = testsupport::englishProgramFolder();
+    QVERIFY(programDir_);
 }
 
 void TestLPInterruptions::cleanup()

@@ -1,5 +1,8 @@
 #include "test_paths.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <QtGlobal>
 
 namespace testsupport {
@@ -15,5 +18,15 @@ static QString fromEnv(const char *name)
 QString binDir() { return fromEnv("AMPWRIGHT_BIN_DIR"); }
 QString buildDir() { return fromEnv("AMPWRIGHT_BUILD_DIR"); }
 QString sourceDir() { return fromEnv("AMPWRIGHT_SOURCE_DIR"); }
+
+std::unique_ptr<QTemporaryDir> englishProgramFolder()
+{
+    auto folder = std::make_unique<QTemporaryDir>();
+    for (const char *name : {"english.ini", "titlee.txt"})
+        if (!folder->isValid()
+            || !QFile::copy(QDir(binDir()).filePath(QLatin1String(name)), folder->filePath(QLatin1String(name))))
+            return nullptr;
+    return folder;
+}
 
 } // namespace testsupport

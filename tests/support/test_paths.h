@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace testsupport {
 
@@ -10,5 +13,9 @@ QString binDir();
 QString buildDir();
 // Top of the source tree.
 QString sourceDir();
+// A program folder of a test's own: the English language and title files,
+// and room for the folders the program makes ("LP Data"). Empty when the
+// files could not be copied.
+std::unique_ptr<QTemporaryDir> englishProgramFolder();
 
 } // namespace testsupport
