@@ -9,13 +9,6 @@
 #include <cstdio>
 #include <mutex>
 
-QString MeterAddress::describe() const
-{
-    const QString where = rtu ? QStringLiteral("serial port %1 (%2)").arg(port).arg(portmap::deviceForPort(port))
-                              : QStringLiteral("%1:%2").arg(host).arg(tcpPort);
-    return QStringLiteral("%1, unit %2").arg(where).arg(unit);
-}
-
 void StderrTraffic::traffic(const modbus::TrafficEvent &event)
 {
     static std::mutex lock;
@@ -47,23 +40,12 @@ QString MeterConnection::noAnswer() const
 
 bool MeterConnection::open(QString *error)
 {
-    link_.RtuMode = address_.rtu;
-    link_.SlaveAddress = address_.unit;
-    if (!(address_.rtu ? openSerial(error) : connectTcp(error)))
-        return false;
-    link_.setLinkOnline(true);
-    // The poll runs when asked, not on the window's timer.
-    poll_.pause();
-    return true;
-}
-
-bool MeterConnection::openSerial(QString *error)
-{
     QString why;
-    if (!link_.serial.setPortNumber(address_.port, &why)
-        || !link_.serial.setSettings(
-            QStringLiteral("%1,n,8,%2").arg(address_.baud).arg(address_.stopBits), &why)
-        || !link_.serial.open(&why)) {
+    if (!openMeterLink(link_, address_, &why)) {
+        if (!address_.rtu) {
+            *error = why;
+            return false;
+        }
         const QString device = portmap::deviceForPort(address_.port);
         *error = QStringLiteral("cannot open serial port %1 (%2): %3").arg(address_.port).arg(device, why);
         if (link_.serial.openDenied())
@@ -73,16 +55,16 @@ bool MeterConnection::openSerial(QString *error)
                           .arg(device);
         return false;
     }
+    if (!address_.rtu && !waitForTcp(error))
+        return false;
+    link_.setLinkOnline(true);
+    // The poll runs when asked, not on the window's timer.
+    poll_.pause();
     return true;
 }
 
-bool MeterConnection::connectTcp(QString *error)
+bool MeterConnection::waitForTcp(QString *error)
 {
-    if (!link_.tcp.setRemotePort(address_.tcpPort)) {
-        *error = QStringLiteral("TCP port %1 is not a port number (1 to 65535)").arg(address_.tcpPort);
-        return false;
-    }
-    link_.tcp.setRemoteHost(address_.host);
     QEventLoop loop;
     QString failure;
     QObject::connect(&link_.tcp, &TcpLink::connected, &loop, &QEventLoop::quit);
@@ -94,7 +76,6 @@ bool MeterConnection::connectTcp(QString *error)
         failure = QStringLiteral("no connection within %1 s").arg(kConnectTimeoutMs / 1000);
         loop.quit();
     });
-    link_.tcp.connectToMeter();
     if (!link_.tcp.isConnected())
         loop.exec();
     if (link_.tcp.isConnected())

@@ -2,24 +2,12 @@
 
 #include "cli/recorded_view.h"
 #include "link/link_state.h"
+#include "link/meter_address.h"
 #include "link/transaction_link.h"
 #include "polling/poll_cycle.h"
 
 #include <QString>
 
-// Where a meter is reached and as which unit. Defaults as the window's.
-struct MeterAddress {
-    bool rtu = true;
-    int port = 1;       // serial port number 1..16
-    int baud = 19200;
-    int stopBits = 1;
-    QString host;       // TCP
-    int tcpPort = 502;
-    int unit = 15;      // Modbus address
-
-    // "serial port 3 (/dev/ttyUSB2), unit 15" or "192.168.1.250:502, unit 15".
-    QString describe() const;
-};
 
 // Prints the traffic on standard error, one line a frame, each line after
 // prefix; lines of several threads do not mix.
@@ -60,8 +48,7 @@ public:
     QString noAnswer() const;
 
 private:
-    bool openSerial(QString *error);
-    bool connectTcp(QString *error);
+    bool waitForTcp(QString *error);
 
     MeterAddress address_;
     LinkState link_;

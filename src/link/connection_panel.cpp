@@ -10,6 +10,7 @@
 #include "link/ip_address.h"
 #include "link/port_map.h"
 #include "link/link_state.h"
+#include "link/meter_address.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -165,32 +166,24 @@ void ConnectionPanel::cmdOnLine_Click()
 
 bool ConnectionPanel::goOnline()
 {
-    if (link_.RtuMode) {
-        int number = 0;
-        if (!readInteger(commPort_->currentText(), number))
-            return false;
-        // The port number of an open port cannot change; the port is opened
-        // afresh below in any case.
-        link_.serial.close();
-        if (!link_.serial.setPortNumber(number))
-            return false;
-    } else {
-        int port = 0;
-        if (!readInteger(tcpPort_->currentText(), port) || !link_.tcp.setRemotePort(port))
-            return false;
-        link_.tcp.setRemoteHost(ipAddress_->text());
-    }
+    MeterAddress address;
+    address.rtu = link_.RtuMode;
+    address.unit = link_.SlaveAddress;
+    address.host = ipAddress_->text();
+    if (address.rtu ? !readInteger(commPort_->currentText(), address.port)
+                          || !readInteger(baudRate_->currentText(), address.baud)
+                          || !readInteger(stopBit_->currentText(), address.stopBits)
+                    : !readInteger(tcpPort_->currentText(), address.tcpPort))
+        return false;
     setCaption(online_, texts_.online_OFF);
-
-    if (link_.RtuMode) {
-        if (!link_.serial.open())
-            return false;
-    } else if (!link_.tcp.isConnected()) {
+    const bool connected = !address.rtu && link_.tcp.isConnected();
+    if (!openMeterLink(link_, address))
+        return false;
+    if (!address.rtu && !connected) {
         // The connection completes later; transactions meanwhile find the
         // socket not connected and return at once.
         tcpConnecting_ = true;
         tcpConnectTimer_.start();
-        link_.tcp.connectToMeter();
     }
     // Once the port is open (or the connection under way) the link is
     // online, and every part of the window follows.
