@@ -57,6 +57,7 @@ const char kUsageText[] =
     "       --new: the records newer than the archive's newest of that meter and group\n"
     "archive  list the archive's meters, export its records as CSV files, import CSV files\n"
     "--log  every frame sent and received and what became of it, on standard error\n"
+    "--tcp-pause-ms MS  a fixed pause after each TCP request (default: none, each answer taken when complete)\n"
     "Serial ports are numbered 1 to 16 (see \"ports\"). Exit codes: 0 done, 1 a meter failed, 2 bad usage.\n";
 
 bool stderrIsTerminal() { return isatty(fileno(stderr)); }
@@ -79,7 +80,22 @@ void addMeterOptions(QCommandLineParser &parser)
         {QStringLiteral("tcp"), QStringLiteral("Modbus TCP meter."), QStringLiteral("HOST[:PORT]")},
         {QStringLiteral("unit"), QStringLiteral("Modbus address (15)."), QStringLiteral("U")},
         {QStringLiteral("log"), QStringLiteral("Every frame and what became of it, on standard error.")},
+        {QStringLiteral("tcp-pause-ms"), QStringLiteral("A fixed pause after each TCP request, for slow gateways."),
+         QStringLiteral("MS")},
     });
+}
+
+// Over TCP the tool takes each answer as soon as it is complete, unless
+// --tcp-pause-ms asks for a fixed pause after each request.
+bool applyTcpPause(const QCommandLineParser &p, MeterAddress &address, QString *error)
+{
+    address.tcpPauseMs = 0;
+    if (!p.isSet(QStringLiteral("tcp-pause-ms")))
+        return true;
+    const auto ms = cli::parseNumber(p.value(QStringLiteral("tcp-pause-ms")), 0, 10000, QStringLiteral("--tcp-pause-ms"), error);
+    if (ms)
+        address.tcpPauseMs = *ms;
+    return ms.has_value();
 }
 
 // The options given, read as the words of a meters file into job; the meter
@@ -144,7 +160,8 @@ int read(const QStringList &args)
         return code;
     cli::MeterJob job;
     QString error;
-    if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits"}, job, true, &error))
+    if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits"}, job, true, &error)
+        || !applyTcpPause(p, job.address, &error))
         return usage(error);
     const MeterAddress &address = job.address;
     const QString format = p.value(QStringLiteral("format"));
@@ -216,7 +233,8 @@ int loadProfile(const QStringList &args)
     cli::MeterJob defaults;
     QString error;
     if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits", "group", "from", "to", "since", "until"},
-                      defaults, !batch, &error))
+                      defaults, !batch, &error)
+        || !applyTcpPause(p, defaults.address, &error))
         return usage(error);
     if (!batch && !p.isSet(QStringLiteral("group")))
         return usage(QStringLiteral("give the group: --group 1 or --group 2"));

@@ -21,6 +21,7 @@ MeterConnection::MeterConnection(const MeterAddress &address, modbus::TrafficObs
     : address_(address)
 {
     transactions().setTrafficObserver(log);
+    transactions().setTcpPauseMs(address_.tcpPauseMs);
     poll_.initialise();
     QObject::connect(&transactionLink_, &TransactionLink::statusText,
                      [this](const QString &text) { status_ = text; });

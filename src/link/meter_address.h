@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class LinkState;
 
 // Where a meter is reached and as which unit, and the one way to open the
@@ -15,6 +17,9 @@ struct MeterAddress {
     QString host;       // TCP
     int tcpPort = 502;
     int unit = 15;      // Modbus address
+    // The pause after each TCP request (see Transactions::setTcpPauseMs):
+    // nothing for the window's pauses.
+    std::optional<int> tcpPauseMs;
 
     // "serial port 3 (/dev/ttyUSB2), unit 15" or "192.168.1.250:502, unit 15".
     QString describe() const;

@@ -159,7 +159,7 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
             tcp_.sendData(request.txFrame());
         report(TrafficEvent::Kind::Sent, rtuMode, attempt, request.txFrame(), "");
         if (!rtuMode)
-            waits_.subDelay(isRead ? 0.2 : 0.5);
+            waits_.subDelay(tcpPauseMs_ ? *tcpPauseMs_ / 1000.0 : isRead ? 0.2 : 0.5);
 
         switch (pollForAnswer(request, readCount, rtuMode, session, attempt)) {
         case PollOutcome::Success:

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -66,6 +67,12 @@ public:
     // Rebuilds the CRC tables and resets the CRC register.
     void CrcTableSetup();
 
+    // The pause after each TCP request before its answer is looked at: the
+    // window's 0.2 s after a read and 0.5 s after a write (nothing), or a
+    // fixed one for every request; 0 takes each answer as soon as it is
+    // complete, for a meter or gateway that needs no pause.
+    void setTcpPauseMs(std::optional<int> ms) { tcpPauseMs_ = ms; }
+
     // Who watches the traffic (the traffic view, a log); nullptr for no one.
     void setTrafficObserver(TrafficObserver *observer) { observer_ = observer; }
 
@@ -101,6 +108,7 @@ private:
     // The CRC register and its tables, shared by every request of the link.
     Crc16 crc_;
     TrafficObserver *observer_ = nullptr;
+    std::optional<int> tcpPauseMs_;
 };
 
 } // namespace modbus

@@ -8,6 +8,7 @@
 #include "loadprofile/download_state.h"
 #include "lp_meter_rows.h"
 #include "meter_session.h"
+#include "screenshot.h"
 #include "modbus/transactions.h"
 #include "ui/caption.h"
 
@@ -176,6 +177,9 @@ void TestLPInterruptions::stopWhileMeterSilentLeavesNothingBehind()
 void TestLPInterruptions::startPressedDuringSearchStartsNothing()
 {
     goOnline({}, true, 400);
+    window().resize(1280, 1000);
+    window().show();
+    press("Command10(3)"); // the data read page
     chooseRecords(1, 5);
     chooseDates({"24", "3", "3", "6", "0"}, {"24", "3", "3", "7", "0"}); // records 217 .. 221
     press("cmdReadLP2");
@@ -186,6 +190,7 @@ void TestLPInterruptions::startPressedDuringSearchStartsNothing()
     QVERIFY(!control<QWidget>("cmbLPReadGroupSel")->isEnabled());
     bool pressedWhileSearching = false;
     whenReady(this, [&] { return window().download().searchRunning; }, [&] {
+        testsupport::saveScreenshot(&window(), QStringLiteral("lp_date_search_running"));
         press("Command8");
         press("cmdReadLP2");
         pressedWhileSearching = true;

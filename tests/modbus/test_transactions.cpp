@@ -20,6 +20,8 @@ Bytes bytesOf(const modbus::RxBuffer &rx) { return Bytes(rx.bytes().begin(), rx.
 
 } // namespace
 
+Q_DECLARE_METATYPE(std::optional<int>)
+
 class TestTransactions : public QObject {
     Q_OBJECT
 private slots:
@@ -36,6 +38,7 @@ private slots:
     void goingOfflineMidWaitReturnsSilently();
     void dataArrivalKeepsTheLatestTotal();
     void interFrameGapFollowsTheLastAnswer();
+    void tcpReadsWaitTheFixedPause_data();
     void tcpReadsWaitTheFixedPause();
     void answerIsTakenAsSoonAsItIsComplete_data();
     void answerIsTakenAsSoonAsItIsComplete();
@@ -246,15 +249,38 @@ void TestTransactions::interFrameGapFollowsTheLastAnswer()
     QVERIFY(rig.serial.sentAt[1] - answered < 20);
 }
 
+void TestTransactions::tcpReadsWaitTheFixedPause_data()
+{
+    QTest::addColumn<std::optional<int>>("pauseMs"); // nothing: the window's pauses
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<int>("atLeastMs");
+    QTest::addColumn<int>("belowMs");
+    QTest::newRow("window, read") << std::optional<int>() << false << 200 << 220;
+    QTest::newRow("window, write") << std::optional<int>() << true << 500 << 520;
+    // The tool: the answer (5 ms after the request) as soon as it is complete.
+    QTest::newRow("no pause") << std::optional<int>(0) << false << 5 << 20;
+    QTest::newRow("a gateway's pause") << std::optional<int>(50) << true << 50 << 70;
+}
+
 void TestTransactions::tcpReadsWaitTheFixedPause()
 {
+    QFETCH(std::optional<int>, pauseMs);
+    QFETCH(bool, write);
+    QFETCH(int, atLeastMs);
+    QFETCH(int, belowMs);
     Rig rig;
-    rig.tcp.replies = {Reply{fake::tcpReadAnswer(1, 2), 5}};
+    rig.tx.setTcpPauseMs(pauseMs);
+    rig.tcp.replies = {Reply{write ? Bytes{0, 0, 0, 0, 0, 6, 1, 16, 0, 0, 0, 1} : fake::tcpReadAnswer(1, 2), 5}};
     const std::int64_t start = rig.clock.now;
-    rig.tx.ModbusReadRegisters(1, 3, 0, 2, false);
-    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
-    QVERIFY(rig.clock.now - start >= 200);
-    QVERIFY(rig.clock.now - start < 220);
+    rig.tx.LastTransOK = true; // as the callers do before a read
+    const std::uint16_t value = 7;
+    if (write)
+        rig.tx.ModbusWriteRegisters(1, 0, 1, std::span(&value, 1), false);
+    else
+        rig.tx.ModbusReadRegisters(1, 3, 0, 2, false);
+    QVERIFY(rig.tx.LastTransOK);
+    QVERIFY2(rig.clock.now - start >= atLeastMs && rig.clock.now - start < belowMs,
+             qPrintable(QString::number(rig.clock.now - start)));
 }
 
 void TestTransactions::answerIsTakenAsSoonAsItIsComplete_data()
