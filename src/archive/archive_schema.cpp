@@ -73,6 +73,28 @@ bool readVersion(QSqlDatabase &db, const SqlDialect &dialect, int *version, SqlF
     return true;
 }
 
+// Runs run in one transaction: committed when it returns true, rolled back
+// (nothing half-written) when it or the commit fails.
+bool inTransaction(QSqlDatabase &db, const QString &doing, SqlFault *fault,
+                   const std::function<bool(QSqlQuery &)> &run)
+{
+    if (!db.transaction()) {
+        *fault = {doing, db.lastError()};
+        return false;
+    }
+    bool done = false;
+    {
+        QSqlQuery query(db);
+        done = run(query);
+    }
+    if (done && db.commit())
+        return true;
+    if (done)
+        *fault = {doing, db.lastError()};
+    db.rollback();
+    return false;
+}
+
 } // namespace
 
 int schemaVersion()
@@ -95,25 +117,16 @@ bool migrateArchive(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault
     }
     for (; version < schemaVersion(); ++version) {
         const QString doing = QStringLiteral("bring the archive to version %1").arg(version + 1);
-        if (!db.transaction()) {
-            *fault = {doing, db.lastError()};
-            return false;
-        }
-        QSqlQuery query(db);
         QStringList statements = steps()[std::size_t(version)](dialect);
         statements << QStringLiteral("UPDATE archive_version SET version = %1").arg(version + 1);
-        for (const QString &sql : statements) {
-            if (!execOrFault(query, sql, doing, fault)) {
-                query.finish();
-                db.rollback();
-                return false;
-            }
-        }
-        if (!db.commit()) {
-            *fault = {doing, db.lastError()};
-            db.rollback();
+        const bool done = inTransaction(db, doing, fault, [&](QSqlQuery &query) {
+            for (const QString &sql : statements)
+                if (!execOrFault(query, sql, doing, fault))
+                    return false;
+            return true;
+        });
+        if (!done)
             return false;
-        }
     }
     return true;
 }
@@ -139,27 +152,17 @@ bool syncChannelNames(QSqlDatabase &db, SqlFault *fault)
     if (differing.empty())
         return true;
 
-    if (!db.transaction()) {
-        *fault = {doing, db.lastError()};
-        return false;
-    }
-    query.prepare(QStringLiteral("INSERT INTO lp_channel_names (channel_code, channel_name) VALUES (?, ?) "
-                                 "ON CONFLICT (channel_code) DO UPDATE SET channel_name = excluded.channel_name"));
-    for (const int code : differing) {
-        query.addBindValue(code);
-        query.addBindValue(loadprofile::LPDataName(code));
-        if (!execOrFault(query, doing, fault)) {
-            query.finish();
-            db.rollback();
-            return false;
+    return inTransaction(db, doing, fault, [&](QSqlQuery &insert) {
+        insert.prepare(QStringLiteral("INSERT INTO lp_channel_names (channel_code, channel_name) VALUES (?, ?) "
+                                      "ON CONFLICT (channel_code) DO UPDATE SET channel_name = excluded.channel_name"));
+        for (const int code : differing) {
+            insert.addBindValue(code);
+            insert.addBindValue(loadprofile::LPDataName(code));
+            if (!execOrFault(insert, doing, fault))
+                return false;
         }
-    }
-    if (!db.commit()) {
-        *fault = {doing, db.lastError()};
-        db.rollback();
-        return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 } // namespace archive
