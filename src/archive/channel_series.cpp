@@ -3,6 +3,7 @@
 #include "archive/stamp_text.h"
 #include "loadprofile/channel_codes.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace archive {
@@ -24,6 +25,30 @@ std::vector<ChannelSeries> channelSeries(std::span<const loadprofile::Record> re
         }
     }
     return series;
+}
+
+QList<QPointF> thinnedForPlot(const QList<QPointF> &points, double from, double to, int columns)
+{
+    if (columns < 1 || points.size() <= 2 * qsizetype(columns) || !(to > from))
+        return points;
+    const double width = (to - from) / columns;
+    const auto column = [&](const QPointF &p) { return std::floor((p.x() - from) / width); };
+    QList<QPointF> kept;
+    kept.reserve(2 * qsizetype(columns));
+    for (qsizetype first = 0, next = 0; first < points.size(); first = next) {
+        qsizetype low = first;
+        qsizetype high = first;
+        for (next = first + 1; next < points.size() && column(points[next]) == column(points[first]); ++next) {
+            if (points[next].y() < points[low].y())
+                low = next;
+            if (points[next].y() > points[high].y())
+                high = next;
+        }
+        kept.append(points[std::min(low, high)]);
+        if (low != high)
+            kept.append(points[std::max(low, high)]);
+    }
+    return kept;
 }
 
 } // namespace archive

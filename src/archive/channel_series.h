@@ -24,4 +24,11 @@ struct ChannelSeries {
 std::vector<ChannelSeries> channelSeries(std::span<const loadprofile::Record> records,
                                          std::span<const int> codes);
 
+// The points a chart needs to draw a line of many (points in time order): of
+// each of `columns` equal slices of x from `from` to `to`, the lowest and
+// the highest point, in their order. A line of at most 2 * columns points
+// is kept whole. A year of quarter hours so keeps every peak and dip at a
+// tenth of the points.
+QList<QPointF> thinnedForPlot(const QList<QPointF> &points, double from, double to, int columns);
+
 } // namespace archive

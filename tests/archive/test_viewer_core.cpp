@@ -1,6 +1,7 @@
 // The viewer's widget-free core: the statistics of a period's channel, the
-// periods it steps through and the marks of its time axis.
-#include "archive/channel_statistics.h"
+// points of a long line thinned for drawing, the periods it steps through
+// and the marks of its time axis.
+#include "archive/channel_series.h"
 #include "archive/view_period.h"
 
 #include <QTest>
@@ -45,6 +46,8 @@ class TestViewerCore : public QObject {
 private slots:
     void statistics_data();
     void statistics();
+    void thinning_data();
+    void thinning();
     void periods_data();
     void periods();
     void timeMarks_data();
@@ -109,6 +112,35 @@ void TestViewerCore::statistics()
     QCOMPARE(s.maximum, maximum);
     QCOMPARE(s.maximumAt, at(3, 1).addSecs(900 * maximumAt));
     QCOMPARE(s.average, average);
+}
+
+void TestViewerCore::thinning_data()
+{
+    QTest::addColumn<QList<double>>("values"); // at x = 0, 1, 2 ...
+    QTest::addColumn<int>("columns");          // over x from 0 to 12
+    QTest::addColumn<QList<double>>("keptX");
+
+    QTest::newRow("short: whole") << QList<double>{5, 1, 9, 3} << 2 << QList<double>{0, 1, 2, 3};
+    QTest::newRow("low and high of each column, in order")
+        << QList<double>{5, 9, 1, 4, 2, 2, 8, 8, 3, 6, 0, 7} << 3 << QList<double>{1, 2, 4, 6, 10, 11};
+    QTest::newRow("a flat column: one point") << QList<double>{4, 4, 4, 4, 4, 4, 1, 2, 3, 4, 5, 6} << 2
+                                              << QList<double>{0, 6, 11};
+}
+
+void TestViewerCore::thinning()
+{
+    QFETCH(QList<double>, values);
+    QFETCH(int, columns);
+    QFETCH(QList<double>, keptX);
+    QList<QPointF> points;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        points << QPointF(double(i), values[i]);
+    QList<double> shownX;
+    for (const QPointF &p : archive::thinnedForPlot(points, 0, 12, columns)) {
+        shownX << p.x();
+        QCOMPARE(p.y(), values[qsizetype(p.x())]);
+    }
+    QCOMPARE(shownX, keptX);
 }
 
 void TestViewerCore::periods_data()
