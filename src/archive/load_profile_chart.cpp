@@ -32,10 +32,9 @@ void fitScale(QValueAxis *axis, double low, double high)
 } // namespace
 
 LoadProfileChart::LoadProfileChart(QWidget *parent)
-    : QChartView(parent), chart_(new QChart), time_(new QCategoryAxis)
+    : QChartView(new QChart, parent), chart_(chart()), time_(new QCategoryAxis)
 {
     setObjectName(QStringLiteral("frmLPViewerChart"));
-    setChart(chart_);
     setRenderHint(QPainter::Antialiasing, false);
     setMinimumSize(560, 320);
     chart_->setMargins(QMargins(4, 4, 4, 4));
