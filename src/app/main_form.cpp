@@ -7,6 +7,8 @@
 #include "app/page_layout.h"
 #include "ui/named_controls.h"
 #include "app/startup_lists.h"
+#include "archive/archive_store.h"
+#include "archive/load_profile_viewer.h"
 #include "config/display_setting_panel.h"
 #include "config/setting_panel.h"
 #include "i18n/language_controller.h"
@@ -105,6 +107,12 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     archive_ = std::make_unique<ArchiveLink>(archive::ArchiveStore::defaultPath(), link_, *poll_, download_,
                                              *downloadPanel_, *dateRange_, language_->texts(), messages_,
                                              controls_);
+
+    // The load-profile viewer on the user's archive, built with the window so
+    // that the language reaches its captions; it opens the archive when shown.
+    auto *viewer = new LoadProfileViewer(language_->texts(), messages_, this);
+    connect(controls_.require<QPushButton>(QStringLiteral("cmdLPViewer")), &QPushButton::clicked, viewer,
+            [viewer] { viewer->openArchive(archive::ArchiveStore::defaultPath()); });
 
     connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),
             &QPushButton::clicked, portScan_.get(), &PortScan::cmdScanComPort_Click);

@@ -1,4 +1,4 @@
-// The archive's reads: the newest record, the meters held, a chart's records.
+// The archive's reads: the newest record, the meters held, a group's channels, a chart's records.
 #include "archive/archive_store.h"
 
 #include "archive/stamp_text.h"
@@ -72,6 +72,29 @@ std::optional<std::vector<MeterSummary>> ArchiveStore::meters(QString *error) co
                           stampAsDateTime(query.value(4).toString())});
     }
     return meters;
+}
+
+std::optional<std::vector<int>> ArchiveStore::channelCodes(const QString &meterSerial, int groupNumber,
+                                                           QString *error) const
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT v.channel_code FROM lp_records r "
+                                 "JOIN lp_record_values v ON v.record_id = r.record_id "
+                                 "WHERE r.meter_serial = ? AND r.lp_group = ? "
+                                 "GROUP BY v.channel_code ORDER BY MIN(v.column_index), v.channel_code"));
+    query.addBindValue(meterSerial);
+    query.addBindValue(groupNumber);
+    SqlFault fault;
+    if (!execOrFault(query, QStringLiteral("list the channels of %1, group %2").arg(meterSerial).arg(groupNumber),
+                     &fault)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    std::vector<int> codes;
+    while (query.next())
+        codes.push_back(query.value(0).toInt());
+    return codes;
 }
 
 std::optional<std::vector<loadprofile::Record>> ArchiveStore::records(const QString &meterSerial,

@@ -101,6 +101,12 @@ public:
     // Every meter and group stored, by serial, then group.
     std::optional<std::vector<MeterSummary>> meters(QString *error) const;
 
+    // The channel codes the meter's group holds values of, in the order of
+    // their columns (a code that stood in several columns over time goes by
+    // its first). Empty, with the reason in error, when the read fails.
+    std::optional<std::vector<int>> channelCodes(const QString &meterSerial, int groupNumber,
+                                                 QString *error) const;
+
     // The stored records of the meter's group in the range, oldest first,
     // that hold any of the channels: values[i] is channels[i]'s value, NaN
     // where a record does not hold that channel or its value was not a

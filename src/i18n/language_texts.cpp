@@ -80,6 +80,14 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("rightdownini", rightdown_ChannelCodes),
     AMPWRIGHT_SLOT("Harmonicini", harmonic_Order),
     AMPWRIGHT_SLOT("Harmonicini", harmonic_Unit),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_ArchiveError),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_ImportFailed),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_Imported),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_ExportFailed),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_Exported),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_NoRecords),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_PictureFailed),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_Importing),
 };
 
 #undef AMPWRIGHT_SLOT

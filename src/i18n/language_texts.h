@@ -56,6 +56,14 @@ struct LanguageTexts {
     // [Harmonicini], keys of our own: the axes of the harmonic chart.
     QString harmonic_Order, harmonic_Unit;
 
+    // [lpviewerini]: the load-profile viewer's messages and status lines. The
+    // archive cannot be opened or read, files not imported, what an import
+    // did (%1 files, %2 new, %3 already stored, %4 replaced records), the
+    // shown records not written, written (%1 the files), none to write, the
+    // picture not saved, an import running.
+    QString lpviewer_ArchiveError, lpviewer_ImportFailed, lpviewer_Imported, lpviewer_ExportFailed,
+        lpviewer_Exported, lpviewer_NoRecords, lpviewer_PictureFailed, lpviewer_Importing;
+
     // Every slot from its key (the language code included); a missing key
     // gives the text "0", a missing language code 0.
     static LanguageTexts read(const IniFile &file);

@@ -53,6 +53,24 @@ constexpr std::array<int, kChannelCount> kCodes = [] {
     return codes;
 }();
 
+// A name's quantity, the text before its first "_", "+", "-" or "(", and its
+// unit. Each quantity of the table above appears here once.
+struct Quantity {
+    const char *quantity;
+    const char *unit;
+};
+
+constexpr Quantity kUnits[] = {
+    {"Vln", "V"},     {"Vll", "V"},         {"I", "A"},      {"kW", "kW"},     {"kVar", "kvar"},
+    {"kVA", "kVA"},   {"PF", "PF"},         {"kWh", "kWh"},  {"kvarh", "kvarh"}, {"kVarh", "kvarh"},
+    {"kVAh", "kVAh"}, {"THD", "%"},
+};
+
+bool isEnergyUnit(const QString &unit)
+{
+    return unit == QLatin1String("kWh") || unit == QLatin1String("kvarh") || unit == QLatin1String("kVAh");
+}
+
 } // namespace
 
 QString LPDataName(int code)
@@ -60,6 +78,24 @@ QString LPDataName(int code)
     const auto found = std::find_if(std::begin(kChannels), std::end(kChannels),
                                     [code](const Channel &c) { return c.code == code; });
     return found == std::end(kChannels) ? QString() : QString::fromLatin1(found->name);
+}
+
+QString LPChannelUnit(int code)
+{
+    const QString name = LPDataName(code);
+    const auto end = std::find_if(name.begin(), name.end(), [](QChar c) {
+        return c == u'_' || c == u'+' || c == u'-' || c == u'(';
+    });
+    const QString quantity = name.first(end - name.begin());
+    for (const Quantity &q : kUnits)
+        if (quantity == QLatin1String(q.quantity))
+            return QString::fromLatin1(q.unit);
+    return QString();
+}
+
+bool isIntervalEnergy(int code)
+{
+    return isEnergyUnit(LPChannelUnit(code)) && LPDataName(code).endsWith(QLatin1String("(interval)"));
 }
 
 std::span<const int> LPChannelCodes()

@@ -12,6 +12,17 @@ namespace loadprofile {
 // The name of a channel code; empty for a code without a quantity (0 too).
 QString LPDataName(int code);
 
+// The unit of a channel's values, taken from the quantity its name starts
+// with: "V", "A", "kW", "kvar", "kVA", "kWh", "kvarh", "kVAh", "%" (THD),
+// and "PF" for power factors, which have none but share a scale of their own.
+// Empty for a code without a name.
+QString LPChannelUnit(int code);
+
+// The channel records the energy of each interval ("kWh(interval)" and the
+// like): its values add up to the energy of a period. Averages and readings
+// of other interval channels ("kW_avg(interval)") and totals do not.
+bool isIntervalEnergy(int code);
+
 // Every code with a name, in the order the setting lists offer them:
 // 1..14, 101..160, 201..206.
 std::span<const int> LPChannelCodes();

@@ -148,7 +148,15 @@ void buildLoadProfileReadPage(QWidget *page)
     dateGrid->addLayout(dateSelector(byDate, "cmbLPReadEndTime"), 2, 1);
     QPushButton *byDateStart = makeCommandButton(byDate, "cmdReadLP2", "Read And Save by Date");
     setCaptionKey(byDateStart, kSection, "rightdown_ReadByDate");
-    dateGrid->addWidget(byDateStart, 3, 1, Qt::AlignLeft);
+    // Beside it, the viewer of the records downloaded so far: the window
+    // wires it to the archive, which this page does not know.
+    QPushButton *viewer = makeCommandButton(byDate, "cmdLPViewer", "Load profile viewer");
+    setCaptionKey(viewer, "lpviewerini", "lpviewer_Button");
+    auto *commandRow = new QHBoxLayout;
+    commandRow->addWidget(byDateStart);
+    commandRow->addWidget(viewer);
+    commandRow->addStretch();
+    dateGrid->addLayout(commandRow, 3, 1);
     dateGrid->setRowStretch(4, 1);
 
     layout->addWidget(byNumber);

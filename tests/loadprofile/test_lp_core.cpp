@@ -84,16 +84,36 @@ private slots:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("name");
-        QTest::newRow("first") << 1 << "Vln_avg(point)";
-        QTest::newRow("last THD code") << 206 << "THD_Ic(%)";
-        QTest::newRow("0") << 0 << "";
-        QTest::newRow("between runs") << 15 << "";
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("intervalEnergy"); // its values add up over a period
+        QTest::newRow("first") << 1 << "Vln_avg(point)" << "V" << false;
+        QTest::newRow("line voltage") << 105 << "Vll_AB(interval)" << "V" << false;
+        QTest::newRow("current") << 2 << "I_avg(point)" << "A" << false;
+        QTest::newRow("average power") << 3 << "kW_avg(interval)" << "kW" << false;
+        QTest::newRow("kVar as kvar") << 117 << "kVar_A(interval)" << "kvar" << false;
+        QTest::newRow("power factor") << 6 << "PF_avg" << "PF" << false;
+        QTest::newRow("energy total") << 7 << "kWh+(total)" << "kWh" << false;
+        QTest::newRow("interval energy") << 12 << "kWh(interval)" << "kWh" << true;
+        QTest::newRow("kVarh as kvarh") << 156 << "kVarh_tot(interval)" << "kvarh" << true;
+        QTest::newRow("apparent energy") << 160 << "kVAh_tot(interval)" << "kVAh" << true;
+        QTest::newRow("last THD code") << 206 << "THD_Ic(%)" << "%" << false;
+        QTest::newRow("0") << 0 << "" << "" << false;
+        QTest::newRow("between runs") << 15 << "" << "" << false;
     }
     void channelNames()
     {
         QFETCH(int, code);
         QFETCH(QString, name);
+        QFETCH(QString, unit);
+        QFETCH(bool, intervalEnergy);
         QCOMPARE(loadprofile::LPDataName(code), name);
+        QCOMPARE(loadprofile::LPChannelUnit(code), unit);
+        QCOMPARE(loadprofile::isIntervalEnergy(code), intervalEnergy);
+    }
+    void everyChannelHasAUnit()
+    {
+        for (const int code : loadprofile::LPChannelCodes())
+            QVERIFY2(!loadprofile::LPChannelUnit(code).isEmpty(), qPrintable(loadprofile::LPDataName(code)));
     }
     void channelListing()
     {

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "archive/archive_store.h"
+#include "archive/channel_series.h"
+#include "archive/view_period.h"
+
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class LoadProfileChart;
+class Messages;
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class StatisticsGrid;
+namespace archive {
+class ArchiveThread;
+}
+namespace i18n {
+struct LanguageTexts;
+}
+
+// frmLPViewer: the archive's load profile as a chart. The user picks a
+// meter and group, up to eight of the channels the group holds and a period
+// (day, week, month or all, stepped with previous and next); the chart and
+// the statistics below it follow. It writes the period's records as CSV
+// files and the chart as a picture, and imports CSV files of downloads.
+// Not modal. Every read and write runs on the archive's own thread, so the
+// window never waits for the database.
+class LoadProfileViewer : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMaxChannels = 8;
+
+    // texts: the messages of the window's language, kept up to date by it.
+    LoadProfileViewer(const i18n::LanguageTexts &texts, Messages &messages, QWidget *parent);
+    ~LoadProfileViewer() override;
+
+    // Shows the window on the archive at path (created when missing) and
+    // lists its meters anew, keeping the meter, group and channels chosen.
+    void openArchive(const QString &path);
+
+    // Where files come from and go to: file dialogs unless a test sets
+    // them. An empty answer cancels.
+    std::function<QStringList()> chooseImportFiles;
+    std::function<QString()> chooseExportFolder;
+    std::function<QString()> choosePicturePath;
+
+    const archive::ViewPeriod &period() const { return period_; }
+    LoadProfileChart &chart() const { return *chart_; }
+
+signals:
+    // The chart and the statistics show the period last asked for.
+    void periodShown();
+    // An import has ended; the meter list is read anew.
+    void importEnded();
+
+private:
+    void buildControls();
+    void listMeters();
+    void fillMeters(std::vector<archive::MeterSummary> meters);
+    void fillGroups();
+    void listChannels();
+    void fillChannels(const std::vector<int> &codes);
+    // At most kMaxChannels checked: the others cannot be checked meanwhile.
+    void limitChannels();
+    std::vector<int> checkedCodes() const;
+    void choosePeriodKind(archive::PeriodKind kind);
+    void step(int steps);
+    // Reads and draws the period; results of an older request are dropped.
+    void showPeriod();
+    void drawPeriod(const std::vector<archive::ChannelSeries> &series);
+    const archive::MeterSummary *chosenGroup() const;
+
+    void importFiles();
+    void exportCsv();
+    void savePicture();
+    void reportArchiveError(const QString &error);
+
+    const i18n::LanguageTexts &texts_;
+    Messages &messages_;
+    std::unique_ptr<archive::ArchiveThread> archive_;
+    std::vector<archive::MeterSummary> meters_;
+    archive::ViewPeriod period_;
+    // The newest request for a period: older ones are skipped or dropped.
+    std::shared_ptr<std::atomic<quint64>> periodRequest_ = std::make_shared<std::atomic<quint64>>(0);
+
+    QComboBox *meter_ = nullptr;
+    QComboBox *group_ = nullptr;
+    QListWidget *channels_ = nullptr;
+    QButtonGroup *kinds_ = nullptr;
+    QPushButton *previous_ = nullptr;
+    QPushButton *next_ = nullptr;
+    QPushButton *import_ = nullptr;
+    QLabel *periodText_ = nullptr;
+    QLabel *hover_ = nullptr;
+    QLabel *status_ = nullptr;
+    LoadProfileChart *chart_ = nullptr;
+    StatisticsGrid *statistics_ = nullptr;
+};

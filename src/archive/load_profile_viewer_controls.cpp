@@ -1,0 +1,116 @@
+// The viewer's controls, their captions' keys and their layout: meter and
+// group above, the channels at the left, the period's buttons, the chart and
+// the statistics at the right, the status line below.
+#include "archive/load_profile_viewer.h"
+
+#include "archive/load_profile_chart.h"
+#include "archive/statistics_grid.h"
+#include "ui/named_controls.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+using archive::PeriodKind;
+
+namespace {
+
+constexpr const char *kSection = "lpviewerini";
+
+template <class T = QLabel>
+T *keyed(QWidget *parent, const char *name, const char *english, const char *key)
+{
+    T *control = makeKeyed<T>(parent, english, kSection, key);
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
+} // namespace
+
+void LoadProfileViewer::buildControls()
+{
+    setWindowTitle(QStringLiteral("Load profile viewer"));
+    setCaptionKey(this, kSection, "lpviewer_Title");
+    meter_ = makeNamedList(this, QStringLiteral("cmbLPViewerMeter"), 16);
+    group_ = makeNamedList(this, QStringLiteral("cmbLPViewerGroup"), 2);
+    import_ = keyed<QPushButton>(this, "cmdLPViewerImport", "Import CSV...", "lpviewer_Import");
+    auto *exportCsv = keyed<QPushButton>(this, "cmdLPViewerExportCsv", "Export CSV...", "lpviewer_ExportCsv");
+    auto *picture = keyed<QPushButton>(this, "cmdLPViewerExportPng", "Save picture...", "lpviewer_ExportPng");
+    auto *top = new QHBoxLayout;
+    top->addWidget(keyed(this, "txtLPViewerMeterCaption", "Meter", "lpviewer_Meter"));
+    top->addWidget(meter_);
+    top->addSpacing(12);
+    top->addWidget(keyed(this, "txtLPViewerGroupCaption", "Group", "lpviewer_Group"));
+    top->addWidget(group_);
+    top->addStretch();
+    top->addWidget(import_);
+    top->addWidget(exportCsv);
+    top->addWidget(picture);
+
+    channels_ = makeNamed<QListWidget>(this, "lstLPViewerChannels");
+    channels_->setMinimumWidth(190);
+    channels_->setSpacing(1);
+    auto *side = new QVBoxLayout;
+    side->addWidget(keyed(this, "txtLPViewerChannelsCaption", "Channels (up to 8)", "lpviewer_Channels"));
+    side->addWidget(channels_, 1);
+
+    kinds_ = new QButtonGroup(this);
+    auto *periodRow = new QHBoxLayout;
+    const struct {
+        const char *name, *english, *key;
+        PeriodKind kind;
+    } kKinds[] = {{"cmdLPViewerDay", "Day", "lpviewer_Day", PeriodKind::Day},
+                  {"cmdLPViewerWeek", "Week", "lpviewer_Week", PeriodKind::Week},
+                  {"cmdLPViewerMonth", "Month", "lpviewer_Month", PeriodKind::Month},
+                  {"cmdLPViewerAll", "All", "lpviewer_All", PeriodKind::All}};
+    for (const auto &kind : kKinds) {
+        auto *button = keyed<QPushButton>(this, kind.name, kind.english, kind.key);
+        button->setCheckable(true);
+        kinds_->addButton(button, int(kind.kind));
+        periodRow->addWidget(button);
+    }
+    kinds_->button(int(PeriodKind::Week))->setChecked(true);
+    period_.kind = PeriodKind::Week;
+    previous_ = keyed<QPushButton>(this, "cmdLPViewerPrevious", "< Previous", "lpviewer_Previous");
+    next_ = keyed<QPushButton>(this, "cmdLPViewerNext", "Next >", "lpviewer_Next");
+    periodText_ = makeNamed<QLabel>(this, "txtLPViewerPeriod");
+    periodRow->addSpacing(16);
+    periodRow->addWidget(previous_);
+    periodRow->addWidget(next_);
+    periodRow->addSpacing(12);
+    periodRow->addWidget(periodText_);
+    periodRow->addStretch();
+
+    chart_ = new LoadProfileChart(this);
+    hover_ = makeNamed<QLabel>(this, "txtLPViewerHover");
+    statistics_ = new StatisticsGrid(this);
+    auto *main = new QVBoxLayout;
+    main->addLayout(periodRow);
+    main->addWidget(chart_, 1);
+    main->addWidget(hover_);
+    main->addWidget(statistics_);
+
+    auto *body = new QHBoxLayout;
+    body->addLayout(side);
+    body->addLayout(main, 1);
+    status_ = makeNamed<QLabel>(this, "txtLPViewerStatus");
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
+    layout->addWidget(status_);
+
+    connect(meter_, &QComboBox::currentIndexChanged, this, &LoadProfileViewer::fillGroups);
+    connect(group_, &QComboBox::currentIndexChanged, this, &LoadProfileViewer::listChannels);
+    connect(channels_, &QListWidget::itemChanged, this, [this] {
+        limitChannels();
+        showPeriod();
+    });
+    connect(kinds_, &QButtonGroup::idClicked, this, [this](int id) { choosePeriodKind(PeriodKind(id)); });
+    connect(previous_, &QPushButton::clicked, this, [this] { step(-1); });
+    connect(next_, &QPushButton::clicked, this, [this] { step(1); });
+    connect(chart_, &LoadProfileChart::hovered, hover_, &QLabel::setText);
+    connect(import_, &QPushButton::clicked, this, &LoadProfileViewer::importFiles);
+    connect(exportCsv, &QPushButton::clicked, this, &LoadProfileViewer::exportCsv);
+    connect(picture, &QPushButton::clicked, this, &LoadProfileViewer::savePicture);
+}

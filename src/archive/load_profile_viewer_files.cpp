@@ -1,0 +1,99 @@
+// The viewer's files: CSV files imported into the archive, the period's
+// records written as CSV files, the chart saved as a picture.
+#include "archive/load_profile_viewer.h"
+
+#include "archive/archive_thread.h"
+#include "archive/load_profile_chart.h"
+#include "i18n/language_texts.h"
+#include "ui/messages.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+void LoadProfileViewer::importFiles()
+{
+    const QStringList paths = chooseImportFiles();
+    if (paths.isEmpty() || !archive_)
+        return;
+    struct Imported {
+        archive::StoreResult total;
+        int files = 0;
+        QStringList failures; // each names its file and, for a malformed one, the line
+    };
+    import_->setEnabled(false);
+    status_->setText(texts_.lpviewer_Importing);
+    archive_->run<Imported>(
+        [paths](archive::ArchiveStore &store) {
+            Imported imported;
+            for (const QString &path : paths) {
+                QString error;
+                // The meter and group come from the file's name.
+                const auto result = store.importCsv(path, std::nullopt, std::nullopt, &error);
+                if (!result) {
+                    imported.failures << error;
+                    continue;
+                }
+                ++imported.files;
+                imported.total.added += result->added;
+                imported.total.unchanged += result->unchanged;
+                imported.total.replaced += result->replaced;
+            }
+            return imported;
+        },
+        [this](Imported imported) {
+            import_->setEnabled(true);
+            status_->setText(texts_.lpviewer_Imported.arg(imported.files)
+                                 .arg(imported.total.added)
+                                 .arg(imported.total.unchanged)
+                                 .arg(imported.total.replaced));
+            if (!imported.failures.isEmpty())
+                messages_.show(MessageKind::Critical, QString(),
+                               texts_.lpviewer_ImportFailed + QLatin1Char('\n') + imported.failures.join(u'\n'));
+            listMeters();
+            emit importEnded();
+        });
+}
+
+void LoadProfileViewer::exportCsv()
+{
+    const archive::MeterSummary *chosen = chosenGroup();
+    if (!chosen || !archive_)
+        return;
+    const QString folder = chooseExportFolder();
+    if (folder.isEmpty())
+        return;
+    struct Written {
+        std::optional<QStringList> paths;
+        QString error;
+    };
+    const QString serial = chosen->serial;
+    const int group = chosen->group;
+    const archive::TimeRange range = period_.range();
+    archive_->run<Written>(
+        [=](archive::ArchiveStore &store) {
+            Written written;
+            written.paths = store.exportCsv(serial, group, range, folder, &written.error);
+            return written;
+        },
+        [this](Written written) {
+            if (!written.paths)
+                messages_.show(MessageKind::Critical, QString(),
+                               texts_.lpviewer_ExportFailed + QLatin1Char('\n') + written.error);
+            else if (written.paths->isEmpty())
+                status_->setText(texts_.lpviewer_NoRecords);
+            else
+                status_->setText(texts_.lpviewer_Exported.arg(written.paths->join(QStringLiteral(", "))));
+        });
+}
+
+void LoadProfileViewer::savePicture()
+{
+    const QString path = choosePicturePath();
+    if (path.isEmpty())
+        return;
+    if (!chart_->grab().save(path, "PNG"))
+        messages_.show(MessageKind::Critical, QString(), texts_.lpviewer_PictureFailed + QLatin1Char('\n') + path);
+    else
+        status_->setText(texts_.lpviewer_Exported.arg(path));
+}
