@@ -1,10 +1,12 @@
 // The archive beside the window's downloads, against the simulated meter:
 // every block a download reads is kept; "new records only" downloads
-// exactly the records the meter has recorded since; the tool exports the
+// exactly the records the meter has recorded since; the viewer draws them; the tool exports the
 // archive as the files the window wrote, and its --new finds nothing more.
 #include "../loadprofile/lp_meter_rows.h"
 #include "app/archive_link.h"
 #include "archive/archive_store.h"
+#include "archive/load_profile_chart.h"
+#include "archive/load_profile_viewer.h"
 #include "loadprofile/download_state.h"
 #include "meter_session.h"
 #include "polling/poll_cycle.h"
@@ -13,6 +15,8 @@
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QLineSeries>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -90,6 +94,17 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
     const auto records = store->records(kSerial, 1, channel1, {}, &error);
     QVERIFY2(records, qPrintable(error));
     QCOMPARE(records->size(), std::size_t(55));
+    // The viewer draws all 55 of channel 1.
+    auto *viewer = session.window().findChild<LoadProfileViewer *>(QStringLiteral("frmLPViewer"));
+    QVERIFY(viewer);
+    QSignalSpy drawn(viewer, &LoadProfileViewer::periodShown);
+    session.started->control<QPushButton>(QStringLiteral("cmdLPViewer"))->click();
+    QVERIFY(drawn.wait(10000));
+    viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerAll"))->click();
+    QVERIFY(drawn.wait(10000));
+    QCOMPARE(viewer->chart().lines().size(), 1u);
+    QCOMPARE(viewer->chart().lines()[0]->count(), 55);
+    viewer->close();
 
     // Nothing newer now.
     session.started->messages.shown.clear();
