@@ -25,6 +25,7 @@ class DisplaySettingPanel;
 class SettingPanel;
 class SocketEvents;
 class TrafficWindow;
+class TrendWindow;
 class TransactionLink;
 class WidgetPollView;
 namespace i18n {
@@ -76,6 +77,7 @@ public:
     const WindowTitles &titles() const { return titles_; }
     PageScroller &pageScroller() { return *pageScroller_; }
     TrafficWindow &traffic() { return *traffic_; }
+    TrendWindow &trend() { return *trend_; }
 
 signals:
     // The window has been closed: the program ends.
@@ -92,6 +94,9 @@ private:
     PhaserCaptions phaserCaptions() const;
     // Texts that the language applies outside the caption table.
     void applyLanguageTexts();
+    // A button beside the status line and a shortcut that open a window.
+    void addWindowButton(QWidget *window, const char *name, const char *english, const char *section,
+                         const char *key, const QKeySequence &shortcut);
 
     Messages &messages_;
     QString programDir_;
@@ -117,4 +122,5 @@ private:
     std::unique_ptr<DateRangePanel> dateRange_;
     HarmonicChart *harmonicChart_ = nullptr;
     TrafficWindow *traffic_ = nullptr;
+    TrendWindow *trend_ = nullptr;
 };

@@ -77,6 +77,8 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("rightdownini", rightdown_ChannelCodes),
     AMPWRIGHT_SLOT("Harmonicini", harmonic_Order),
     AMPWRIGHT_SLOT("Harmonicini", harmonic_Unit),
+    AMPWRIGHT_SLOT("trendini", trend_RecordFailed),
+    AMPWRIGHT_SLOT("trendini", trend_OtherMeter),
 };
 
 #undef AMPWRIGHT_SLOT

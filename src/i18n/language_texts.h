@@ -52,6 +52,11 @@ struct LanguageTexts {
     // [Harmonicini], keys of our own: the axes of the harmonic chart.
     QString harmonic_Order, harmonic_Unit;
 
+    // [trendini]: a trend recording that cannot go on (the reason follows),
+    // and the link reaching another meter while recording (%1 the trend's
+    // serial, %2 the new one).
+    QString trend_RecordFailed, trend_OtherMeter;
+
     // Every slot from its key (the language code included); a missing key
     // gives the text "0", a missing language code 0.
     static LanguageTexts read(const IniFile &file);
