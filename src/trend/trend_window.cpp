@@ -309,6 +309,8 @@ void TrendWindow::startFile()
                          store_.chosen(), &error))
         return recordingFailed(error);
     file_->setText(QDir::toNativeSeparators(recorder_.path()));
+    // The box shows the end, the file's own name; the tool tip the whole path.
+    file_->setToolTip(file_->text());
 }
 
 void TrendWindow::recordingFailed(const QString &message)
