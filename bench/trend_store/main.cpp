@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
                 hours, readings, mib, mib / 50.0);
     std::printf("resident memory growth %.2f MiB (%.3f of 50 MiB)\n", testsupport::residentMiB() - rssBefore,
                 (testsupport::residentMiB() - rssBefore) / 50.0);
-    std::printf("storing a reading takes %.5f of the %lld ms between readings\n", storeMs / double(kPollMs),
+    std::printf("storing a reading takes %.2e of the %lld ms between readings\n", storeMs / double(kPollMs),
                 kPollMs);
     return 0;
 }

@@ -29,7 +29,7 @@ using polling::Q;
 using polling::QuantityGroup;
 
 constexpr const char *kSection = "trendini";
-constexpr int kRefreshMs = 500;
+constexpr int kRefreshMs = 1000;
 constexpr qint64 kSpanMs[] = {60 * 1000, 10 * 60 * 1000, 3600 * 1000};
 constexpr Q kDefaultChoice[] = {polling::VoltageLnA, polling::VoltageLnB, polling::VoltageLnC,
                                 polling::CurrentA,   polling::CurrentB,   polling::CurrentC};
