@@ -50,11 +50,9 @@ TrendChart::TrendChart(QWidget *parent) : QChartView(new QChart, parent), time_(
     chart()->setBackgroundRoundness(0);
     chart()->setMargins(QMargins(4, 4, 4, 4));
     chart()->legend()->setAlignment(Qt::AlignBottom);
-    time_->setTickCount(7);
-    time_->setFormat(timeFormat(0));
     chart()->addAxis(time_, Qt::AlignBottom);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    setTimeRange(now - 60 * 1000, now);
+    setTimeRange(now - 60 * 1000, now, kTicks);
 }
 
 void TrendChart::setQuantities(const std::vector<polling::Q> &quantities)
@@ -117,11 +115,11 @@ QLineSeries *TrendChart::addLine(Curve &curve, std::size_t colour)
     return line;
 }
 
-void TrendChart::showSpan(const trend::PointStore &store, qint64 fromMs, qint64 toMs)
+void TrendChart::showSpan(const trend::PointStore &store, qint64 fromMs, qint64 toMs, int ticks)
 {
     if (zoomed_)
         return showZoomed(store);
-    setTimeRange(fromMs, toMs);
+    setTimeRange(fromMs, toMs, ticks);
     fill(store, fromMs, toMs);
 }
 
@@ -149,9 +147,10 @@ std::vector<const QLineSeries *> TrendChart::lines(polling::Q quantity) const
     return shown;
 }
 
-void TrendChart::setTimeRange(qint64 fromMs, qint64 toMs)
+void TrendChart::setTimeRange(qint64 fromMs, qint64 toMs, int ticks)
 {
     toMs = std::max(toMs, fromMs + 1000);
+    time_->setTickCount(ticks);
     time_->setFormat(timeFormat(toMs - fromMs));
     time_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs), QDateTime::fromMSecsSinceEpoch(toMs));
 }
@@ -204,7 +203,13 @@ void TrendChart::fill(const trend::PointStore &store, qint64 fromMs, qint64 toMs
 void TrendChart::zoomTo(const QRectF &plotRect)
 {
     chart()->zoomIn(plotRect);
+    zoomedByUser();
+}
+
+void TrendChart::zoomedByUser()
+{
     zoomed_ = true;
+    time_->setTickCount(kTicks);
     time_->setFormat(timeFormat(shownToMs() - shownFromMs()));
     emit userZoomed();
 }
@@ -232,9 +237,6 @@ void TrendChart::mouseReleaseEvent(QMouseEvent *event)
     const qint64 to = shownToMs();
     QChartView::mouseReleaseEvent(event);
     // The rubber band zoomed in, or the right button out.
-    if (shownFromMs() != from || shownToMs() != to) {
-        zoomed_ = true;
-        time_->setFormat(timeFormat(shownToMs() - shownFromMs()));
-        emit userZoomed();
-    }
+    if (shownFromMs() != from || shownToMs() != to)
+        zoomedByUser();
 }

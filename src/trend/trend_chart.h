@@ -22,13 +22,15 @@ class PointStore;
 class TrendChart : public QChartView {
     Q_OBJECT
 public:
+    static constexpr int kTicks = 7;
+
     explicit TrendChart(QWidget *parent = nullptr);
 
     // One curve per quantity, in this order.
     void setQuantities(const std::vector<polling::Q> &quantities);
     // The store's points from fromMs to toMs. Unless zoomed, the time axis
-    // shows that span and each value axis fits its curves.
-    void showSpan(const trend::PointStore &store, qint64 fromMs, qint64 toMs);
+    // shows that span with that many ticks, and each value axis fits its curves.
+    void showSpan(const trend::PointStore &store, qint64 fromMs, qint64 toMs, int ticks = kTicks);
     // The points of the span the user zoomed to, finer now.
     void showZoomed(const trend::PointStore &store);
     // Back to the spans that showSpan sets.
@@ -64,8 +66,10 @@ private:
     // axes to them unless zoomed.
     void fill(const trend::PointStore &store, qint64 fromMs, qint64 toMs);
     QLineSeries *addLine(Curve &curve, std::size_t colour);
-    void setTimeRange(qint64 fromMs, qint64 toMs);
+    void setTimeRange(qint64 fromMs, qint64 toMs, int ticks);
     void zoomTo(const QRectF &plotRect);
+    // Ticks and labels for the span zoomed to; tells.
+    void zoomedByUser();
 
     QDateTimeAxis *time_;
     std::vector<QValueAxis *> axes_;

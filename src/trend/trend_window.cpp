@@ -30,7 +30,11 @@ using polling::QuantityGroup;
 
 constexpr const char *kSection = "trendini";
 constexpr int kRefreshMs = 1000;
-constexpr qint64 kSpanMs[] = {60 * 1000, 10 * 60 * 1000, 3600 * 1000};
+struct SpanTicks {
+    qint64 spanMs;
+    qint64 tickMs; // the span ends on a multiple of it, so its ticks fall on round times
+};
+constexpr SpanTicks kSpans[] = {{60 * 1000, 10 * 1000}, {10 * 60 * 1000, 60 * 1000}, {3600 * 1000, 10 * 60 * 1000}};
 constexpr Q kDefaultChoice[] = {polling::VoltageLnA, polling::VoltageLnB, polling::VoltageLnC,
                                 polling::CurrentA,   polling::CurrentB,   polling::CurrentC};
 
@@ -331,8 +335,13 @@ void TrendWindow::refresh()
         return;
     const qint64 last = store_.lastMs() ? store_.lastMs() : QDateTime::currentMSecsSinceEpoch();
     const int span = spans_->checkedId();
-    const qint64 first = span == All ? (store_.firstMs() ? store_.firstMs() : last) : last - kSpanMs[span];
-    chart_->showSpan(store_, first, last);
+    if (span == All)
+        return chart_->showSpan(store_, store_.firstMs() ? store_.firstMs() : last, last);
+    // The axis' labels stand still between ticks rather than crawl along
+    // with every reading.
+    const SpanTicks &ticks = kSpans[span];
+    const qint64 end = (last / ticks.tickMs + 1) * ticks.tickMs;
+    chart_->showSpan(store_, end - ticks.spanMs, end, int(ticks.spanMs / ticks.tickMs) + 1);
 }
 
 void TrendWindow::resetZoom()
