@@ -195,6 +195,11 @@ void TrendChart::fill(const trend::PointStore &store, qint64 fromMs, qint64 toMs
         // Room above and below, also for a flat curve.
         const double pad = std::max({(extent.high - extent.low) * 0.05,
                                      std::max(std::fabs(extent.low), std::fabs(extent.high)) * 0.01, 1e-3});
+        // A scale that still holds the curves, and not at a fraction of its
+        // height, stays: its labels and grid need not be laid out anew.
+        const double needed = extent.high - extent.low + 2 * pad;
+        if (extent.low >= axis->min() && extent.high <= axis->max() && axis->max() - axis->min() <= 4 * needed)
+            continue;
         axis->setRange(extent.low - pad, extent.high + pad);
         axis->applyNiceNumbers();
     }
