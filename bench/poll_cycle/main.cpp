@@ -4,9 +4,10 @@
 //  - the program's CPU time / wall time while polling,
 //  - its resident memory after one minute and at the end of the run.
 //
-//   bench_poll_cycle [--minutes N] [--harmonics] [--chart] [--log]   (default 5
-//   minutes; --harmonics reads voltage a's spectrum each cycle, --chart also
-//   draws it, --log shows the communication log window while polling)
+//   bench_poll_cycle [--minutes N] [--harmonics] [--chart] [--log] [--trend]
+//   (default 5 minutes; --harmonics reads voltage a's spectrum each cycle,
+//   --chart also draws it, --log shows the communication log window while
+//   polling, --trend the trend window with its six default curves)
 
 #include "counting_serial.h"
 #include "link/link_state.h"
@@ -22,6 +23,7 @@
 #include "polling/widget_poll_view.h"
 #include "i18n/language_texts.h"
 #include "link/traffic_window.h"
+#include "trend/trend_window.h"
 #include "recording_messages.h"
 
 #include <QAbstractButton>
@@ -107,7 +109,7 @@ struct RunResult {
 };
 
 RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonics, bool drawn,
-                  bool logged)
+                  bool logged, bool trended)
 {
     RunResult result;
     testsupport::MeterSim sim;
@@ -155,6 +157,12 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonic
     if (logged) {
         log = std::make_unique<TrafficWindow>(tx, texts, messages, nullptr);
         log->show();
+    }
+    // With --trend the trend window is open and draws its default curves.
+    std::unique_ptr<TrendWindow> trend;
+    if (trended) {
+        trend = std::make_unique<TrendWindow>(poll, link, texts, messages, comDir, nullptr);
+        trend->show();
     }
     poll.requestFirmwareRead();
     poll.Timer1Sec_Timer(); // the firmware read and the choice of panel
@@ -208,6 +216,7 @@ int main(int argc, char *argv[])
     const bool harmonics = args.contains(QStringLiteral("--harmonics"));
     const bool drawn = args.contains(QStringLiteral("--chart"));
     const bool logged = args.contains(QStringLiteral("--log"));
+    const bool trended = args.contains(QStringLiteral("--trend"));
 
     QTemporaryDir comDir;
     qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
@@ -216,7 +225,7 @@ int main(int argc, char *argv[])
     for (int baud : {9600, 19200}) {
         // The long run (memory over time) at the faster rate; a shorter one at 9600.
         const double seconds = baud == 19200 ? minutes * 60 : 40;
-        const RunResult r = pollFor(baud, seconds, comDir.path(), harmonics || drawn, drawn, logged);
+        const RunResult r = pollFor(baud, seconds, comDir.path(), harmonics || drawn, drawn, logged, trended);
         if (r.failed) {
             std::printf("%5d baud: polling failed after %d cycles\n", baud, r.cycles);
             ok = false;

@@ -24,6 +24,7 @@
 #include "polling/phasor_window.h"
 #include "polling/poll_cycle.h"
 #include "polling/widget_poll_view.h"
+#include "trend/trend_window.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -125,21 +126,31 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
             });
     wirePageButtons();
 
-    // The communication log: a button beside the status line and Ctrl+L.
+    // The communication log and the trend: buttons beside the status line,
+    // Ctrl+L and Ctrl+T.
     traffic_ = new TrafficWindow(transactions(), language_->texts(), messages_, this);
-    auto *log = makeKeyed<QPushButton>(this, "Log", "trafficini", "traffic_Button");
-    log->setObjectName(QStringLiteral("cmdTrafficLog"));
-    log->setToolTip(QStringLiteral("Ctrl+L"));
-    statusBar()->addPermanentWidget(log);
-    const auto openLog = [this] {
-        traffic_->show();
-        traffic_->raise();
-        traffic_->activateWindow();
-    };
-    connect(log, &QPushButton::clicked, this, openLog);
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this), &QShortcut::activated, this, openLog);
+    addWindowButton(traffic_, "cmdTrafficLog", "Log", "trafficini", "traffic_Button",
+                    QKeySequence(Qt::CTRL | Qt::Key_L));
+    trend_ = new TrendWindow(*poll_, link_, language_->texts(), messages_, programDir_, this);
+    addWindowButton(trend_, "cmdTrend", "Trend", "trendini", "trend_Button", QKeySequence(Qt::CTRL | Qt::Key_T));
 
     resize(1180, 860);
+}
+
+void MainForm::addWindowButton(QWidget *window, const char *name, const char *english, const char *section,
+                               const char *key, const QKeySequence &shortcut)
+{
+    auto *button = makeKeyed<QPushButton>(this, english, section, key);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(shortcut.toString(QKeySequence::PortableText));
+    statusBar()->addPermanentWidget(button);
+    const auto open = [window] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    };
+    connect(button, &QPushButton::clicked, this, open);
+    connect(new QShortcut(shortcut, this), &QShortcut::activated, this, open);
 }
 
 MainForm::~MainForm()
@@ -197,9 +208,10 @@ bool MainForm::Form_Load()
 void MainForm::applyLanguageTexts()
 {
     harmonicChart_->setTitles(language_->texts().harmonic_Order, language_->texts().harmonic_Unit);
-    // The log button's short caption names the window it opens in full for
-    // screen readers, in the window's language.
+    // The log and trend buttons' short captions name the windows they open
+    // in full for screen readers, in the window's language.
     controls_.require<QWidget>(QStringLiteral("cmdTrafficLog"))->setAccessibleName(traffic_->windowTitle());
+    controls_.require<QWidget>(QStringLiteral("cmdTrend"))->setAccessibleName(trend_->windowTitle());
 }
 
 void MainForm::OpenTextFileTest()

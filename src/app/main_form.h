@@ -26,6 +26,7 @@ class DisplaySettingPanel;
 class SettingPanel;
 class SocketEvents;
 class TrafficWindow;
+class TrendWindow;
 class TransactionLink;
 class WidgetPollView;
 namespace i18n {
@@ -74,6 +75,7 @@ public:
     DateRangePanel &dateRange() { return *dateRange_; }
     PageScroller &pageScroller() { return *pageScroller_; }
     TrafficWindow &traffic() { return *traffic_; }
+    TrendWindow &trend() { return *trend_; }
 
 signals:
     // The window has been closed: the program ends.
@@ -90,6 +92,9 @@ private:
     PhaserCaptions phaserCaptions() const;
     // Texts that the language applies outside the caption table.
     void applyLanguageTexts();
+    // A button beside the status line and a shortcut that open a window.
+    void addWindowButton(QWidget *window, const char *name, const char *english, const char *section,
+                         const char *key, const QKeySequence &shortcut);
 
     Messages &messages_;
     QString programDir_;
@@ -116,4 +121,5 @@ private:
     std::unique_ptr<DateRangePanel> dateRange_;
     HarmonicChart *harmonicChart_ = nullptr;
     TrafficWindow *traffic_ = nullptr;
+    TrendWindow *trend_ = nullptr;
 };

@@ -4,12 +4,12 @@
 #include "polling/quantities.h"
 #include "polling/reading.h"
 #include "polling/reading_texts.h"
+#include "polling/value_format.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <charconv>
-#include <cstdlib>
+#include <cmath>
 
 namespace {
 
@@ -48,13 +48,11 @@ QString csvField(const QString &text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-// The shortest decimal text that reads back as the same float32, as a double.
+// The shortest decimal text that reads back as the same float32, as a
+// double; NaN and the infinities as they are.
 double shortestSingle(double value)
 {
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text - 1, static_cast<float>(value)).ptr;
-    *end = '\0';
-    return std::strtod(text, nullptr);
+    return std::isfinite(value) ? polling::float32Text(value).toDouble() : value;
 }
 
 const char *groupName(polling::QuantityGroup group)

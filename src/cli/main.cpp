@@ -9,9 +9,11 @@
 #include "link/port_map.h"
 #include "link/serial_link.h"
 #include "polling/quantities.h"
+#include "trend/csv_rows.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -49,7 +51,9 @@ const char kUsageText[] =
     "  ampwright-cli --help | --version\n"
     "\n"
     "quantities  the ids, units and groups of the values a meter gives\n"
-    "read   one poll of the meter's live values, or one every SECONDS until interrupted\n"
+    "read   one poll of the meter's live values, or one every SECONDS until interrupted;\n"
+    "       --format csv with --quantities records as the trend window does: \"time\", then\n"
+    "       \"id (unit)\" a quantity; ISO 8601 local times, \".\" decimals, empty for a value not read\n"
     "lp     load-profile records into a CSV file as the window writes it (default folder \"LP Data\")\n"
     "       A meters file has one meter per line as key=value words: tcp=HOST[:PORT] or rtu=N,\n"
     "       unit=, baud=, stop-bits=, group=, from=, to=, since=\"...\", until=\"...\"\n"
@@ -168,12 +172,15 @@ int read(const QStringList &args)
     if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("csv"))
         return usage(QStringLiteral("the format is text, json or csv, not \"%1\"").arg(format));
     QStringList chosen;
+    std::vector<polling::Q> chosenQuantities;
     if (p.isSet(QStringLiteral("quantities"))) {
         chosen = p.value(QStringLiteral("quantities")).split(QLatin1Char(','), Qt::SkipEmptyParts);
         for (QString &id : chosen) {
             id = id.trimmed();
-            if (!polling::findQuantity(id))
+            const std::optional<polling::Q> q = polling::findQuantity(id);
+            if (!q)
                 return usage(QStringLiteral("no quantity is named \"%1\" (see \"quantities\")").arg(id));
+            chosenQuantities.push_back(*q);
         }
         if (chosen.isEmpty())
             return usage(QStringLiteral("--quantities names no quantity"));
@@ -199,6 +206,11 @@ int read(const QStringList &args)
         const std::vector<LiveValue> values = liveValues(meter.reading(), chosen);
         if (format == QLatin1String("json"))
             out(jsonLine(values, meter.reading()));
+        else if (format == QLatin1String("csv") && !chosen.isEmpty())
+            // Chosen quantities are recorded as the trend window records them.
+            out((first ? trend::csvHeader(chosenQuantities) + QLatin1Char('\n') : QString())
+                + trend::csvRow(QDateTime::currentDateTime(), chosenQuantities, meter.reading())
+                + QLatin1Char('\n'));
         else if (format == QLatin1String("csv"))
             out((first ? csvHeader(values) : QString()) + csvLine(values));
         else

@@ -88,6 +88,8 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_NoRecords),
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_PictureFailed),
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_Importing),
+    AMPWRIGHT_SLOT("trendini", trend_RecordFailed),
+    AMPWRIGHT_SLOT("trendini", trend_OtherMeter),
 };
 
 #undef AMPWRIGHT_SLOT

@@ -63,6 +63,10 @@ struct LanguageTexts {
     // picture not saved, an import running.
     QString lpviewer_ArchiveError, lpviewer_ImportFailed, lpviewer_Imported, lpviewer_ExportFailed,
         lpviewer_Exported, lpviewer_NoRecords, lpviewer_PictureFailed, lpviewer_Importing;
+    // [trendini]: a trend recording that cannot go on (the reason follows),
+    // and the link reaching another meter while recording (%1 the trend's
+    // serial, %2 the new one).
+    QString trend_RecordFailed, trend_OtherMeter;
 
     // Every slot from its key (the language code included); a missing key
     // gives the text "0", a missing language code 0.

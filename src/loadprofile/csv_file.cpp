@@ -130,7 +130,7 @@ QString csvColumnLine(std::span<const int> channelCodes)
     return QLatin1String("Date,Time,") + names.join(QLatin1Char(','));
 }
 
-LoadProfileCsv::Folders LoadProfileCsv::defaultFolders(const QString &programDir)
+DataFolders dataFolders(const QString &programDir, const QString &folderName)
 {
     // Folders that the package manager or the installer own. Whoever may
     // write there (root, an administrator) must not leave data beside the
@@ -162,10 +162,32 @@ LoadProfileCsv::Folders LoadProfileCsv::defaultFolders(const QString &programDir
                     [&](const QString &folder) { return dir.startsWith(folder, pathCase); });
 
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString userFolder = documents.isEmpty() ? QString() : documents + QLatin1Char('/') + kFolderName;
+    const QString userFolder = documents.isEmpty() ? QString() : documents + QLatin1Char('/') + folderName;
     if (systemFolder && !userFolder.isEmpty())
         return {userFolder, QString()};
-    return {programDir + QLatin1Char('/') + kFolderName, userFolder};
+    return {programDir + QLatin1Char('/') + folderName, userFolder};
+}
+
+std::optional<CreatedFile> createDataFile(const DataFolders &folders, const QString &baseName,
+                                          const QByteArray &header, QString *error)
+{
+    QString preferredError;
+    if (auto path = createIn(folders.preferred, baseName, header, &preferredError))
+        return CreatedFile{*path, false};
+    if (folders.fallback.isEmpty()) {
+        setError(error, preferredError);
+        return std::nullopt;
+    }
+    QString fallbackError;
+    if (auto path = createIn(folders.fallback, baseName, header, &fallbackError))
+        return CreatedFile{*path, true};
+    setError(error, preferredError + QLatin1String("; ") + fallbackError);
+    return std::nullopt;
+}
+
+LoadProfileCsv::Folders LoadProfileCsv::defaultFolders(const QString &programDir)
+{
+    return dataFolders(programDir, kFolderName);
 }
 
 std::optional<LoadProfileCsv> LoadProfileCsv::create(const Folders &folders, const QString &baseName,
@@ -177,18 +199,10 @@ std::optional<LoadProfileCsv> LoadProfileCsv::create(const Folders &folders, con
     const QByteArray header =
         (csvDateLine(now) + kLineEnd + csvColumnLine(channelCodes) + kLineEnd).toLatin1();
 
-    QString preferredError;
-    if (auto path = createIn(folders.preferred, baseName, header, &preferredError))
-        return LoadProfileCsv(*path, false);
-    if (folders.fallback.isEmpty()) {
-        setError(error, preferredError);
+    const auto file = createDataFile(folders, baseName, header, error);
+    if (!file)
         return std::nullopt;
-    }
-    QString fallbackError;
-    if (auto path = createIn(folders.fallback, baseName, header, &fallbackError))
-        return LoadProfileCsv(*path, true);
-    setError(error, preferredError + QLatin1String("; ") + fallbackError);
-    return std::nullopt;
+    return LoadProfileCsv(file->path, file->inFallback);
 }
 
 bool LoadProfileCsv::appendRows(const QStringList &rows, QString *error) const

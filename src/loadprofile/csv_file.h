@@ -10,7 +10,8 @@
 #include <utility>
 
 // The CSV file a load-profile download writes: its name, its two header lines
-// and the blocks of rows appended to it.
+// and the blocks of rows appended to it; and the folder and file-name rules
+// that every data file the program writes follows.
 namespace loadprofile {
 
 // The meter's part of a file name: 8 characters of the serial number text
@@ -27,6 +28,32 @@ QString csvBaseName(const QString &meterSerialText, const QDate &today, int grou
 // file does not exist yet.
 QString freeCsvPath(const QString &folder, const QString &baseName);
 
+// Where the program writes data files of one kind.
+struct DataFolders {
+    QString preferred; // where files go first
+    QString fallback;  // where they go when preferred cannot be written; empty for none
+};
+
+// The folder folderName ("LP Data", "Trend Data") in the program's folder,
+// and in the user's documents folder when the program's folder cannot be
+// written. A program installed in a system folder (under /usr, /opt, /bin,
+// /sbin, /lib, /lib64; Program Files or the Windows folder; /Applications,
+// /Library or /System on macOS) writes to the user's documents folder only,
+// whoever runs it, so that nothing lands in a folder the package manager owns.
+DataFolders dataFolders(const QString &programDir, const QString &folderName);
+
+struct CreatedFile {
+    QString path;
+    bool inFallback = false; // the window tells the user where the file went
+};
+
+// Creates the folder when missing, then a new file under a free name
+// (freeCsvPath) holding header. Falls back to the second folder when the
+// first folder or the file in it cannot be created or written. Empty on
+// failure, with the paths tried and the reasons in error.
+std::optional<CreatedFile> createDataFile(const DataFolders &folders, const QString &baseName,
+                                          const QByteArray &header, QString *error);
+
 // Line 1: "Date : " + the date and time of now as the locale's short texts,
 // two spaces between them.
 QString csvDateLine(const QDateTime &now);
@@ -38,23 +65,12 @@ QString csvColumnLine(std::span<const int> channelCodes);
 // every completed block are on disk whatever happens later.
 class LoadProfileCsv {
 public:
-    struct Folders {
-        QString preferred; // where files go first
-        QString fallback;  // where they go when preferred cannot be written; empty for none
-    };
+    using Folders = DataFolders;
 
-    // "LP Data" in the program's folder, and in the user's documents folder
-    // when the program's folder cannot be written. A program installed in a
-    // system folder (under /usr, /opt, /bin, /sbin, /lib, /lib64; Program
-    // Files or the Windows folder; /Applications, /Library or /System on
-    // macOS) writes to the user's documents folder only, whoever runs it,
-    // so that nothing lands in a folder the package manager owns.
+    // "LP Data" by the rules of dataFolders.
     static Folders defaultFolders(const QString &programDir);
 
-    // Creates the folder when missing, then a new file under a free name
-    // holding the two header lines. Falls back to the second folder when the
-    // first folder or the file in it cannot be created or written. Empty on
-    // failure, with the paths tried and the reasons in error.
+    // A new file (createDataFile) holding the two header lines.
     static std::optional<LoadProfileCsv> create(const Folders &folders, const QString &baseName,
                                                 const QDateTime &now,
                                                 std::span<const int> channelCodes,

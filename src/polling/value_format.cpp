@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include <cfloat>
+#include <charconv>
 #include <cmath>
 
 namespace polling {
@@ -16,6 +18,17 @@ QString formatFixed(double value, int decimals)
     if (std::isfinite(value) && std::fabs(value) * scale < 0.5)
         value = 0.0; // no "-0.00" for a value that rounds to zero
     return locale.toString(value, 'f', decimals);
+}
+
+QString float32Text(double value)
+{
+    if (!std::isfinite(value))
+        return QString();
+    char text[32];
+    // A double beyond float's range stays finite as its largest value.
+    const float single = static_cast<float>(std::fmax(std::fmin(value, double(FLT_MAX)), double(-FLT_MAX)));
+    const auto end = std::to_chars(text, text + sizeof text, single).ptr;
+    return QString::fromLatin1(text, end - text);
 }
 
 QString meterText(std::span<const std::uint8_t> bytes)

@@ -13,6 +13,11 @@ namespace polling {
 // that rounds to zero shows without a minus sign.
 QString formatFixed(double value, int decimals);
 
+// The shortest decimal text that reads back as the same float32 (the meter
+// gives its values as float32), "." as the separator whatever the locale:
+// "230", "0.1", "1e-07". Empty for NaN and the infinities.
+QString float32Text(double value);
+
 // Meter text: one character per byte. Printable ASCII shows as itself, a zero
 // byte (padding) shows as nothing, any other byte as '?'.
 QString meterText(std::span<const std::uint8_t> bytes);

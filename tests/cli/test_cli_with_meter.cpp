@@ -9,11 +9,15 @@
 #include "polling/quantities.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+
+#include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -64,6 +68,7 @@ private slots:
         dir_.reset();
     }
     void readShowsWhatTheWindowShows();
+    void csvOfChosenQuantitiesIsATrendRecording();
     void downloadWritesTheWindowsFile_data();
     void downloadWritesTheWindowsFile();
     void dateRangeStartsWhereTheWindowsDoes();
@@ -115,6 +120,23 @@ void TestCliWithMeter::readShowsWhatTheWindowShows()
         }
     }
     QCOMPARE(qsizetype(read.size()), qsizetype(given + 1));
+}
+
+void TestCliWithMeter::csvOfChosenQuantitiesIsATrendRecording()
+{
+    QVERIFY2(session_->startMeter({}, true), qPrintable(session_->error()));
+    const Run run = runCli({QStringLiteral("read"), QStringLiteral("--tcp"), session_->address(), QStringLiteral("--format"),
+                            QStringLiteral("csv"), QStringLiteral("--quantities"), QStringLiteral("voltage_ln_a,pf_a")});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("time,voltage_ln_a (V),pf_a"));
+    // Local time with milliseconds, then the float32s' shortest texts.
+    const QStringList fields = lines[1].split(u',');
+    QVERIFY2(QDateTime::fromString(fields[0], QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")).isValid(), qPrintable(lines[1]));
+    QCOMPARE(fields.size(), 3);
+    QCOMPARE(fields[1], QStringLiteral("230"));
+    QCOMPARE(float(fields[2].toDouble()), float(std::cos(std::numbers::pi / 6)));
 }
 
 void TestCliWithMeter::downloadWritesTheWindowsFile_data()

@@ -1,0 +1,362 @@
+#include "trend/trend_window.h"
+
+#include "i18n/language_texts.h"
+#include "link/link_state.h"
+#include "polling/poll_cycle.h"
+#include "trend/csv_rows.h"
+#include "trend/trend_chart.h"
+#include "ui/messages.h"
+#include "ui/named_controls.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+using polling::Q;
+using polling::QuantityGroup;
+
+constexpr const char *kSection = "trendini";
+constexpr int kRefreshMs = 1000;
+struct SpanTicks {
+    qint64 spanMs;
+    qint64 tickMs; // the span ends on a multiple of it, so its ticks fall on round times
+};
+constexpr SpanTicks kSpans[] = {{60 * 1000, 10 * 1000}, {10 * 60 * 1000, 60 * 1000}, {3600 * 1000, 10 * 60 * 1000}};
+constexpr Q kDefaultChoice[] = {polling::VoltageLnA, polling::VoltageLnB, polling::VoltageLnC,
+                                polling::CurrentA,   polling::CurrentB,   polling::CurrentC};
+
+struct ChooserGroup {
+    QuantityGroup group;
+    const char *english;
+    const char *key;
+};
+// The groups of the chooser, as the main window groups its values.
+constexpr ChooserGroup kGroups[] = {
+    {QuantityGroup::Voltage, "Voltage", "trend_GroupVoltage"},
+    {QuantityGroup::Current, "Current", "trend_GroupCurrent"},
+    {QuantityGroup::Power, "Power", "trend_GroupPower"},
+    {QuantityGroup::PowerFactor, "Power factor", "trend_GroupPF"},
+    {QuantityGroup::Frequency, "Frequency", "trend_GroupFrequency"},
+    {QuantityGroup::Energy, "Energy", "trend_GroupEnergy"},
+    {QuantityGroup::Demand, "Demand", "trend_GroupDemand"},
+    {QuantityGroup::Thd, "THD", "trend_GroupThd"},
+};
+
+QPushButton *button(QWidget *parent, const QString &name, const char *english, const char *key)
+{
+    auto *b = makeKeyed<QPushButton>(parent, english, kSection, key);
+    b->setObjectName(name);
+    return b;
+}
+
+} // namespace
+
+TrendWindow::TrendWindow(PollCycle &poll, LinkState &link, const i18n::LanguageTexts &texts,
+                         Messages &messages, const QString &programDir, QWidget *parent)
+    : QDialog(parent), poll_(poll), link_(link), texts_(texts), messages_(messages),
+      programDir_(programDir), recorder_(this), chart_(new TrendChart(this))
+{
+    setObjectName(QStringLiteral("frmTrend"));
+    setWindowTitle(QStringLiteral("Trend"));
+    setCaptionKey(this, kSection, "trend_Title");
+    setModal(false);
+    resize(1100, 640);
+
+    hover_ = makeNamed<QLabel>(this, "txtTrendHover");
+    auto *right = new QVBoxLayout;
+    right->addWidget(buildTools());
+    right->addWidget(chart_, 1);
+    right->addWidget(hover_);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(buildChooser());
+    layout->addLayout(right, 1);
+
+    refreshTimer_.setSingleShot(true);
+    refreshTimer_.setInterval(kRefreshMs);
+    connect(&refreshTimer_, &QTimer::timeout, this, &TrendWindow::refresh);
+    connect(chart_, &TrendChart::hovered, hover_, &QLabel::setText);
+    connect(chart_, &TrendChart::userZoomed, this, [this] {
+        // A zoomed chart stands still, and shows its span in finer detail.
+        pause_->setChecked(true);
+        chart_->showZoomed(store_);
+    });
+    // Told once the poll's step that met the failure has ended.
+    connect(&recorder_, &trend::Recorder::failed, this, &TrendWindow::recordingFailed, Qt::QueuedConnection);
+
+    for (const Q q : kDefaultChoice)
+        choices_.at(q)->setChecked(true);
+    takeChoice();
+}
+
+QWidget *TrendWindow::buildChooser()
+{
+    auto *list = new QWidget;
+    auto *column = new QVBoxLayout(list);
+    column->setContentsMargins(2, 2, 2, 2);
+    for (std::size_t g = 0; g < std::size(kGroups); ++g) {
+        auto *frame = makeKeyed<QGroupBox>(list, kGroups[g].english, kSection, kGroups[g].key);
+        frame->setObjectName(QStringLiteral("frmTrendGroup(%1)").arg(g));
+        auto *boxes = new QVBoxLayout(frame);
+        boxes->setSpacing(1);
+        for (int q = 0; q < polling::kQuantityCount; ++q) {
+            if (polling::quantity(Q(q)).group != kGroups[g].group)
+                continue;
+            auto *box = makeNamed<QCheckBox>(frame, QStringLiteral("chkTrend(%1)").arg(q));
+            box->setText(trend::columnName(Q(q)));
+            connect(box, &QCheckBox::toggled, this, &TrendWindow::takeChoice);
+            choices_.emplace(Q(q), box);
+            boxes->addWidget(box);
+        }
+        column->addWidget(frame);
+    }
+    column->addStretch();
+    auto *scroll = makeNamed<QScrollArea>(this, "lstTrendQuantities");
+    scroll->setWidget(list);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(list->sizeHint().width() + 24);
+    return scroll;
+}
+
+QWidget *TrendWindow::buildTools()
+{
+    auto *tools = new QWidget;
+    auto *row = new QHBoxLayout(tools);
+    row->setContentsMargins(0, 0, 0, 0);
+    spans_ = new QButtonGroup(this);
+    const char *spanTexts[][2] = {{"1 min", "trend_Span1m"}, {"10 min", "trend_Span10m"},
+                                  {"1 h", "trend_Span1h"}, {"All", "trend_SpanAll"}};
+    for (int s = 0; s < int(std::size(spanTexts)); ++s) {
+        QPushButton *span =
+            button(tools, QStringLiteral("cmdTrendSpan(%1)").arg(s), spanTexts[s][0], spanTexts[s][1]);
+        span->setCheckable(true);
+        spans_->addButton(span, s);
+        row->addWidget(span);
+    }
+    spans_->button(OneMinute)->setChecked(true);
+    connect(spans_, &QButtonGroup::idClicked, this, &TrendWindow::resetZoom);
+
+    row->addSpacing(12);
+    pause_ = button(tools, QStringLiteral("cmdTrendPause"), "Pause", "trend_Pause");
+    pause_->setCheckable(true);
+    connect(pause_, &QPushButton::toggled, this, [this](bool paused) {
+        if (!paused)
+            resetZoom();
+    });
+    row->addWidget(pause_);
+    QPushButton *reset = button(tools, QStringLiteral("cmdTrendResetZoom"), "Reset zoom", "trend_ResetZoom");
+    connect(reset, &QPushButton::clicked, this, &TrendWindow::resetZoom);
+    row->addWidget(reset);
+    QPushButton *save = button(tools, QStringLiteral("cmdTrendSave"), "Save PNG...", "trend_SavePng");
+    connect(save, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, windowTitle(), QStringLiteral("trend.png"),
+                                                          QStringLiteral("PNG (*.png)"));
+        if (!path.isEmpty())
+            saveChartPng(path);
+    });
+    row->addWidget(save);
+
+    row->addSpacing(12);
+    record_ = button(tools, QStringLiteral("cmdTrendRecord"), "Record", "trend_Record");
+    record_->setCheckable(true);
+    connect(record_, &QPushButton::toggled, this, &TrendWindow::setRecording);
+    row->addWidget(record_);
+    file_ = makeNamed<QLineEdit>(tools, "txtTrendFile");
+    file_->setReadOnly(true);
+    row->addWidget(file_, 1);
+    return tools;
+}
+
+void TrendWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!followed_.empty())
+        return;
+    followed_.push_back(connect(&poll_, &PollCycle::readingUpdated, this, &TrendWindow::readingUpdated));
+    followed_.push_back(connect(&poll_, &PollCycle::layoutApplied, this, &TrendWindow::enableChoices));
+    followed_.push_back(connect(&link_, &LinkState::linkOnlineChanged, this, &TrendWindow::linkOnlineChanged));
+    enableChoices();
+    refresh();
+}
+
+void TrendWindow::hideEvent(QHideEvent *event)
+{
+    for (const QMetaObject::Connection &connection : followed_)
+        disconnect(connection);
+    followed_.clear();
+    refreshTimer_.stop();
+    // What comes while the window is closed is not seen: a gap.
+    store_.addGap(QDateTime::currentMSecsSinceEpoch());
+    record_->setChecked(false);
+    QDialog::hideEvent(event);
+}
+
+void TrendWindow::takeChoice()
+{
+    std::vector<Q> chosen;
+    for (const auto &[q, box] : choices_)
+        if (box->isChecked())
+            chosen.push_back(q);
+    store_.choose(chosen);
+    chart_->setQuantities(store_.chosen());
+    enableChoices();
+    refresh();
+}
+
+void TrendWindow::enableChoices()
+{
+    const polling::Reading &reading = poll_.reading();
+    const bool full = store_.chosen().size() >= trend::PointStore::kMaxQuantities;
+    for (const auto &[q, box] : choices_) {
+        const bool read = polling::readsQuantity(q, reading.firmwareNumber, poll_.displayBase());
+        // A quantity the meter does not read is no longer chosen.
+        if (!read && box->isChecked())
+            box->setChecked(false);
+        box->setEnabled(read && !recorder_.isRecording() && !record_->isChecked()
+                        && (box->isChecked() || !full));
+    }
+}
+
+void TrendWindow::readingUpdated(unsigned parts)
+{
+    const polling::Reading &reading = poll_.reading();
+    if (parts & polling::Firmware)
+        enableChoices();
+    if (reading.identity && !sameMeter(reading.identity->serial))
+        return;
+    if (store_.take(reading))
+        scheduleRefresh();
+    if ((parts & polling::Measurements) && record_->isChecked()) {
+        if (!recorder_.isRecording())
+            startFile();
+        recorder_.append(QDateTime::fromMSecsSinceEpoch(reading.receivedAtMs[polling::VoltageLnA]), reading);
+    }
+}
+
+void TrendWindow::linkOnlineChanged(bool online)
+{
+    if (online)
+        return;
+    // The curves stop here; the file is closed, and a new one starts when
+    // the link is back with the recording still on.
+    store_.addGap(QDateTime::currentMSecsSinceEpoch());
+    recorder_.stop();
+    scheduleRefresh();
+}
+
+bool TrendWindow::sameMeter(const QString &serial)
+{
+    if (trendSerial_.isNull() || store_.lastMs() == 0) {
+        trendSerial_ = serial;
+        return true;
+    }
+    if (serial == trendSerial_)
+        return true;
+    if (!record_->isChecked()) {
+        startNewTrend(serial);
+        return true;
+    }
+    // The question waits for the poll's step to end: the cycle goes on meanwhile.
+    if (!askingAboutMeter_) {
+        askingAboutMeter_ = true;
+        QMetaObject::invokeMethod(this, [this, serial] { askAboutOtherMeter(serial); }, Qt::QueuedConnection);
+    }
+    return false;
+}
+
+void TrendWindow::askAboutOtherMeter(const QString &serial)
+{
+    const MessageAnswer answer =
+        messages_.show(MessageKind::YesNo, QString(), texts_.trend_OtherMeter.arg(trendSerial_, serial));
+    askingAboutMeter_ = false;
+    if (answer != MessageAnswer::Yes)
+        record_->setChecked(false);
+    startNewTrend(serial);
+}
+
+void TrendWindow::startNewTrend(const QString &serial)
+{
+    recorder_.stop();
+    store_.clear();
+    trendSerial_ = serial;
+    resetZoom();
+}
+
+void TrendWindow::setRecording(bool on)
+{
+    if (!on)
+        recorder_.stop();
+    else if (link_.LinkOnline() && poll_.reading().identity) {
+        startFile();
+    }
+    enableChoices();
+}
+
+void TrendWindow::startFile()
+{
+    QString error;
+    const QString serial = poll_.reading().identity ? poll_.reading().identity->serial : QString();
+    if (!recorder_.start(trend::recordingFolders(programDir_), serial, QDateTime::currentDateTime(),
+                         store_.chosen(), &error))
+        return recordingFailed(error);
+    file_->setText(QDir::toNativeSeparators(recorder_.path()));
+    // The box shows the end, the file's own name; the tool tip the whole path.
+    file_->setToolTip(file_->text());
+}
+
+void TrendWindow::recordingFailed(const QString &message)
+{
+    record_->setChecked(false);
+    messages_.show(MessageKind::Exclamation, QString(), texts_.trend_RecordFailed + QLatin1Char('\n') + message);
+}
+
+void TrendWindow::scheduleRefresh()
+{
+    if (!pause_->isChecked() && !refreshTimer_.isActive())
+        refreshTimer_.start();
+}
+
+void TrendWindow::refresh()
+{
+    if (pause_->isChecked())
+        return;
+    const qint64 last = store_.lastMs() ? store_.lastMs() : QDateTime::currentMSecsSinceEpoch();
+    const int span = spans_->checkedId();
+    if (span == All)
+        return chart_->showSpan(store_, store_.firstMs() ? store_.firstMs() : last, last);
+    // The axis' labels stand still between ticks rather than crawl along
+    // with every reading.
+    const SpanTicks &ticks = kSpans[span];
+    const qint64 end = (last / ticks.tickMs + 1) * ticks.tickMs;
+    chart_->showSpan(store_, end - ticks.spanMs, end, int(ticks.spanMs / ticks.tickMs) + 1);
+}
+
+void TrendWindow::resetZoom()
+{
+    chart_->resetZoom();
+    const QSignalBlocker quiet(pause_);
+    pause_->setChecked(false);
+    refresh();
+}
+
+bool TrendWindow::saveChartPng(const QString &path)
+{
+    if (chart_->grab().save(path, "PNG"))
+        return true;
+    messages_.show(MessageKind::Exclamation, QString(),
+                   QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path)));
+    return false;
+}
