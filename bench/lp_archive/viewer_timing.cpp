@@ -1,7 +1,7 @@
 #include "viewer_timing.h"
 
-#include "archive/load_profile_chart.h"
-#include "archive/load_profile_viewer.h"
+#include "lpviewer/load_profile_chart.h"
+#include "lpviewer/load_profile_viewer.h"
 #include "i18n/language_texts.h"
 #include "ui/messages.h"
 

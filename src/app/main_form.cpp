@@ -8,7 +8,7 @@
 #include "ui/named_controls.h"
 #include "app/startup_lists.h"
 #include "archive/archive_store.h"
-#include "archive/load_profile_viewer.h"
+#include "lpviewer/load_profile_viewer.h"
 #include "config/display_setting_panel.h"
 #include "config/setting_panel.h"
 #include "i18n/language_controller.h"

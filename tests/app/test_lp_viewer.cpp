@@ -4,8 +4,8 @@
 // with a malformed one named with its line in one message. Pictures of the
 // week in English and Traditional Chinese.
 #include "archive/archive_store.h"
-#include "archive/load_profile_chart.h"
-#include "archive/load_profile_viewer.h"
+#include "lpviewer/load_profile_chart.h"
+#include "lpviewer/load_profile_viewer.h"
 #include "main_form_starter.h"
 #include "screenshot.h"
 

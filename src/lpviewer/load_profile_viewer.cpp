@@ -1,8 +1,8 @@
-#include "archive/load_profile_viewer.h"
+#include "lpviewer/load_profile_viewer.h"
 
 #include "archive/archive_thread.h"
-#include "archive/load_profile_chart.h"
-#include "archive/statistics_grid.h"
+#include "lpviewer/load_profile_chart.h"
+#include "lpviewer/statistics_grid.h"
 #include "i18n/language_texts.h"
 #include "loadprofile/channel_codes.h"
 #include "ui/messages.h"

@@ -1,4 +1,4 @@
-#include "archive/load_profile_chart.h"
+#include "lpviewer/load_profile_chart.h"
 
 #include "loadprofile/channel_codes.h"
 

@@ -1,10 +1,10 @@
 // The viewer's controls, their captions' keys and their layout: meter and
 // group above, the channels at the left, the period's buttons, the chart and
 // the statistics at the right, the status line below.
-#include "archive/load_profile_viewer.h"
+#include "lpviewer/load_profile_viewer.h"
 
-#include "archive/load_profile_chart.h"
-#include "archive/statistics_grid.h"
+#include "lpviewer/load_profile_chart.h"
+#include "lpviewer/statistics_grid.h"
 #include "ui/named_controls.h"
 
 #include <QButtonGroup>

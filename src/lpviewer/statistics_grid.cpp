@@ -1,4 +1,4 @@
-#include "archive/statistics_grid.h"
+#include "lpviewer/statistics_grid.h"
 
 #include "loadprofile/channel_codes.h"
 #include "ui/named_controls.h"

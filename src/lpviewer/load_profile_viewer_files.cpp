@@ -1,9 +1,9 @@
 // The viewer's files: CSV files imported into the archive, the period's
 // records written as CSV files, the chart saved as a picture.
-#include "archive/load_profile_viewer.h"
+#include "lpviewer/load_profile_viewer.h"
 
 #include "archive/archive_thread.h"
-#include "archive/load_profile_chart.h"
+#include "lpviewer/load_profile_chart.h"
 #include "i18n/language_texts.h"
 #include "ui/messages.h"
 
