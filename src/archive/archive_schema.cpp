@@ -46,10 +46,25 @@ QStringList createVersion1(const SqlDialect &dialect)
     };
 }
 
+// Version 2: the workers' claims of meters (times in seconds since 1970 by
+// the database's clock; lease_until 0 once finished).
+QStringList createVersion2(const SqlDialect &)
+{
+    return {
+        QStringLiteral("CREATE TABLE lp_meter_claims ("
+                       "meter_key TEXT PRIMARY KEY, "
+                       "worker TEXT NOT NULL, "
+                       "lease_until DOUBLE PRECISION NOT NULL, "
+                       "finished_at DOUBLE PRECISION, "
+                       "result TEXT, "
+                       "records BIGINT NOT NULL DEFAULT 0)"),
+    };
+}
+
 // Step i brings version i to version i + 1. A later version appends its step.
 const std::vector<Step> &steps()
 {
-    static const std::vector<Step> all{createVersion1};
+    static const std::vector<Step> all{createVersion1, createVersion2};
     return all;
 }
 

@@ -18,6 +18,10 @@
 //                     (record_id, channel_code); value NULL: not a finite
 //                     number; column_index: the channel's place (from 0) in
 //                     the group's channel list
+//   lp_meter_claims   (meter_key PK, worker, lease_until, finished_at,
+//                      result, records) which worker of a fleet holds or
+//                      last finished a meter; times in seconds since 1970
+//                      by the database's clock
 //   lp_values         the view for analysts: (meter_serial, lp_group,
 //                     recorded_at, channel_code, channel_name, value)
 namespace archive {

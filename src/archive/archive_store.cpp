@@ -1,5 +1,6 @@
 #include "archive/archive_store.h"
 
+#include "archive/archive_location.h"
 #include "archive/archive_schema.h"
 #include "archive/record_writer.h"
 
@@ -111,27 +112,53 @@ QSqlDatabase ArchiveStore::database() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-std::optional<ArchiveStore> ArchiveStore::connect(const QString &path, SqlFault *fault)
+std::optional<ArchiveStore> ArchiveStore::connect(const ArchiveLocation &location, SqlFault *fault)
 {
-    SqlDialect dialect = sqliteDialect();
+    const bool server = location.kind == ArchiveLocation::Kind::Postgres;
+    SqlDialect dialect = server ? postgresDialect() : sqliteDialect();
     const QString name = newConnectionName();
-    ArchiveStore store(path, name, dialect); // drops the connection on every way out
+    const QString shownName = server ? location.shown() : shown(location.path);
+    ArchiveStore store(server ? location.shown() : location.path, name, dialect); // drops the connection on every way out
     QSqlDatabase db = QSqlDatabase::addDatabase(dialect.driver, name);
-    db.setDatabaseName(path);
-    db.setConnectOptions(dialect.connectOptions);
-    if (!db.open()) {
-        *fault = {QStringLiteral("open the archive %1").arg(shown(path)), db.lastError()};
+    if (!db.isValid()) {
+        *fault = {QStringLiteral("open the archive %1").arg(shownName),
+                  QSqlError(QStringLiteral("the Qt SQL driver %1 is not installed").arg(dialect.driver))};
         return std::nullopt;
     }
-    {
-        QSqlQuery query(db);
-        for (const QString &sql : dialect.sessionSetup) {
-            if (!execOrFault(query, sql, QStringLiteral("open the archive %1").arg(shown(path)), fault))
-                return std::nullopt;
+    if (server) {
+        db.setHostName(location.host);
+        db.setPort(location.port);
+        db.setUserName(location.user);
+        db.setDatabaseName(location.database);
+    } else {
+        db.setDatabaseName(location.path);
+    }
+    db.setConnectOptions(dialect.connectOptions);
+    const QString opening = QStringLiteral("open the archive %1").arg(shownName);
+    if (!db.open()) {
+        *fault = {opening, db.lastError()};
+        return std::nullopt;
+    }
+    QSqlQuery query(db);
+    for (const QString &sql : dialect.sessionSetup) {
+        if (!execOrFault(query, sql, opening, fault))
+            return std::nullopt;
+    }
+    // Programs that open a new database at the same moment create its tables
+    // once: the others wait here and find them made.
+    if (!dialect.migrationLock.isEmpty() && !execOrFault(query, dialect.migrationLock, opening, fault))
+        return std::nullopt;
+    const bool ready = migrateArchive(db, dialect, fault) && syncChannelNames(db, fault);
+    if (!dialect.migrationUnlock.isEmpty()) {
+        SqlFault unlockFault;
+        if (!execOrFault(query, dialect.migrationUnlock, opening, &unlockFault) && ready) {
+            *fault = unlockFault;
+            return std::nullopt;
         }
     }
-    if (!migrateArchive(db, dialect, fault) || !syncChannelNames(db, fault))
+    if (!ready)
         return std::nullopt;
+    query.finish();
     return store;
 }
 
@@ -139,13 +166,22 @@ std::optional<ArchiveStore> ArchiveStore::open(const QString &path, QString *err
 {
     if (note)
         note->clear();
-    const QString folder = QFileInfo(path).absolutePath();
+    const std::optional<ArchiveLocation> location = parseArchiveLocation(path, error);
+    if (!location)
+        return std::nullopt;
+    SqlFault fault;
+    if (location->kind == ArchiveLocation::Kind::Postgres) {
+        auto store = connect(*location, &fault);
+        if (!store)
+            setError(error, fault.text());
+        return store;
+    }
+    const QString folder = QFileInfo(location->path).absolutePath();
     if (!QDir().mkpath(folder)) {
         setError(error, QStringLiteral("Cannot create the folder %1 for the archive").arg(shown(folder)));
         return std::nullopt;
     }
-    SqlFault fault;
-    if (auto store = connect(path, &fault))
+    if (auto store = connect(*location, &fault))
         return store;
     if (!sqliteDialect().isBrokenFile(fault.error)) {
         setError(error, fault.text());
@@ -155,10 +191,10 @@ std::optional<ArchiveStore> ArchiveStore::open(const QString &path, QString *err
     QString reason = fault.error.databaseText().trimmed();
     if (reason.isEmpty())
         reason = fault.error.text().trimmed();
-    const std::optional<QString> aside = moveAside(path, error);
+    const std::optional<QString> aside = moveAside(location->path, error);
     if (!aside)
         return std::nullopt;
-    auto store = connect(path, &fault);
+    auto store = connect(*location, &fault);
     if (!store) {
         setError(error, fault.text());
         return std::nullopt;
@@ -166,7 +202,7 @@ std::optional<ArchiveStore> ArchiveStore::open(const QString &path, QString *err
     if (note)
         *note = QStringLiteral("The archive %1 could not be read (%2). It was moved to %3 and a new, "
                                "empty archive was started in its place.")
-                    .arg(shown(path), reason, shown(*aside));
+                    .arg(shown(location->path), reason, shown(*aside));
     return store;
 }
 

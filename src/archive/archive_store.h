@@ -13,10 +13,15 @@
 
 class QSqlDatabase;
 
+namespace archive {
+struct ArchiveLocation;
+}
+
 // The load-profile archive: every record a download reads or a CSV file
 // holds, stored once per meter, group and time stamp, in a database file
-// (SQLite). The tables and the view `lp_values` for analysts are described in
-// archive/archive_schema.h.
+// (SQLite), or in a PostgreSQL database that several machines fill
+// together. The tables and the view `lp_values` for analysts are described
+// in archive/archive_schema.h.
 //
 // Time stamps are the meter's local time as recorded. Where they come in or
 // go out as QDateTime, only the date and time fields count; the archive
@@ -48,6 +53,22 @@ struct MeterSummary {
     QDateTime last;
 };
 
+// A meter as the workers of a fleet share it.
+struct MeterClaim {
+    enum class State {
+        Claimed,  // the asking worker holds it now
+        Held,     // another worker holds an unexpired lease
+        Finished, // a worker finished it in this round (see claimMeter)
+    };
+    QString meterKey;
+    State state = State::Held;
+    QString worker;          // the worker holding it, or who finished it last
+    double leaseLeft = 0;    // seconds, while held
+    QDateTime finishedAt;    // UTC; invalid while never finished
+    QString result;          // what the last finished download said
+    long long records = 0;   // the records it wrote
+};
+
 // From since to until, both included; a missing end is open.
 struct TimeRange {
     std::optional<QDateTime> since;
@@ -60,8 +81,10 @@ public:
     // (~/.local/share/Ampwright), for the window and the command-line tool alike.
     static QString defaultPath();
 
-    // Opens the archive at path, creating it (and its folder) when missing
-    // and bringing older tables up to date. A file that is no database or a
+    // Opens the archive at path (a SQLite file, "sqlite:PATH", or a
+    // PostgreSQL database "postgresql://USER@HOST[:PORT]/DB": see
+    // archive/archive_location.h), creating it (and a file's folder) when
+    // missing and bringing older tables up to date. A file that is no database or a
     // damaged one is moved aside to "<path>.broken-<yyyyMMdd-hhmmss>" (its
     // write-ahead log with it) and a new archive started at path; note then
     // names both paths, for the user. Empty, with the reason in error, when
@@ -76,6 +99,7 @@ public:
     ArchiveStore &operator=(const ArchiveStore &) = delete;
     ~ArchiveStore();
 
+    // The file, or the database's address without password.
     QString path() const { return m_path; }
 
     // Stores one block of a download (the records of one read), all or
@@ -137,9 +161,27 @@ public:
     std::optional<StoreResult> importCsv(const QString &filePath, std::optional<QString> meterSerial,
                                          std::optional<int> groupNumber, QString *error);
 
+    // Claims of meters by the workers of a fleet (archive/archive_claims.cpp).
+    // Times are the database's clock, in seconds since 1970, so that the
+    // machines of a fleet need not agree on theirs.
+    std::optional<double> serverClock(QString *error) const;
+    // Claims the meter for worker for leaseSeconds, unless another worker
+    // holds an unexpired lease on it or it was finished since roundStart.
+    std::optional<MeterClaim> claimMeter(const QString &meterKey, const QString &worker, double leaseSeconds,
+                                         double roundStart, QString *error);
+    // Extends the worker's lease; false when the claim is no longer the
+    // worker's (its lease ran out and another took the meter).
+    std::optional<bool> renewClaim(const QString &meterKey, const QString &worker, double leaseSeconds,
+                                   QString *error);
+    // The worker is done with the meter: the lease ends, the result stays.
+    bool finishClaim(const QString &meterKey, const QString &worker, const QString &result,
+                     long long records, QString *error);
+    // Every meter ever claimed, by key.
+    std::optional<std::vector<MeterClaim>> claims(QString *error) const;
+
 private:
     ArchiveStore(QString path, QString connection, SqlDialect dialect);
-    static std::optional<ArchiveStore> connect(const QString &path, SqlFault *fault);
+    static std::optional<ArchiveStore> connect(const ArchiveLocation &location, SqlFault *fault);
     QSqlDatabase database() const;
 
     QString m_path;

@@ -17,6 +17,14 @@ struct SqlDialect {
     QString idColumn;        // a column that numbers new rows by itself, as the primary key
     QString compactKeyTable; // appended to CREATE TABLE of a table read only by its primary key
     QStringList sessionSetup; // run once on every new connection
+    // The database server's clock in seconds since 1970 (fractions kept), as
+    // an SQL expression: every machine of a fleet compares leases by it.
+    QString serverEpoch;
+    // Held while the tables are brought up to date, so that programs opening
+    // a new database at once create its tables once; empty where the
+    // database's own locking is enough.
+    QString migrationLock;
+    QString migrationUnlock;
 
     // The error says the file is no database of this kind, or a damaged one;
     // any other failure (a locked or unreadable file) never says so.
@@ -26,5 +34,9 @@ struct SqlDialect {
 // SQLite: a file, write-ahead log, foreign keys checked, writers wait for
 // each other up to five seconds.
 SqlDialect sqliteDialect();
+
+// PostgreSQL: a server shared by many programs; identity columns; the
+// tables brought up to date under an advisory lock.
+SqlDialect postgresDialect();
 
 } // namespace archive

@@ -1,8 +1,12 @@
-// The load-profile archive on SQLite files: storing blocks once, replacing
-// re-recorded ones, the analysts' view, CSV import and export, a broken file
-// moved aside, and a writer killed between blocks.
+// The load-profile archive: storing blocks once, replacing re-recorded ones,
+// the analysts' view, CSV import and export, a broken file moved aside, a
+// writer killed between blocks, and the fleet's claims of meters. Built twice:
+// on SQLite files, and (ARCHIVE_ON_POSTGRES) on a PostgreSQL server of the
+// test's own, each test in a new database.
+#include "archive/archive_location.h"
 #include "archive/archive_store.h"
 #include "loadprofile/csv_file.h"
+#include "postgres_server.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,6 +22,7 @@
 #include <QThread>
 #include <QTest>
 
+#include <atomic>
 #include <cmath>
 
 using archive::ArchiveStore;
@@ -63,13 +68,28 @@ Records quarterHours(int first, int count, std::size_t channels, double base)
     return records;
 }
 
+#ifdef ARCHIVE_ON_POSTGRES
+constexpr bool kOnServer = true;
+#else
+constexpr bool kOnServer = false;
+#endif
+
 // A connection of the test's own beside the store's, to look at the tables.
 struct SideConnection {
     QString name = QStringLiteral("side-%1").arg(QRandomGenerator::global()->generate());
     explicit SideConnection(const QString &path)
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
+        const auto location = archive::parseArchiveLocation(path, nullptr);
+        const bool server = location && location->kind == archive::ArchiveLocation::Kind::Postgres;
+        QSqlDatabase db = QSqlDatabase::addDatabase(server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
+        if (server) { // the password comes from PGPASSWORD
+            db.setHostName(location->host);
+            db.setPort(location->port);
+            db.setUserName(location->user);
+            db.setDatabaseName(location->database);
+        } else {
+            db.setDatabaseName(path);
+        }
         db.open();
     }
     ~SideConnection()
@@ -144,6 +164,17 @@ class TestArchiveCore : public QObject {
     QTemporaryDir m_dir;
     QString m_path;
     std::optional<ArchiveStore> m_store;
+    testsupport::PostgresServer m_server;
+    int m_databases = 0;
+
+    // Where the current test keeps its archive: a new file, or a new database.
+    QString newArchive()
+    {
+        if (!kOnServer)
+            return m_dir.filePath(QStringLiteral("%1 %2.sqlite").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        const QString name = QStringLiteral("archive%1").arg(++m_databases);
+        return m_server.createDatabase(name) ? m_server.url(name) : QString();
+    }
 
     long long storedCount() const
     {
@@ -157,11 +188,19 @@ class TestArchiveCore : public QObject {
 
 private slots:
     // Numbers and rows must not change in a locale with a decimal comma.
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        if (kOnServer) {
+            QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
+            qputenv("PGPASSWORD", testsupport::PostgresServer::password());
+        }
+    }
 
     void init()
     {
-        m_path = m_dir.filePath(QStringLiteral("%1 %2.sqlite").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        m_path = newArchive();
+        QVERIFY2(!m_path.isEmpty(), qPrintable(m_server.errorString()));
         QString error;
         m_store = ArchiveStore::open(m_path, &error);
         QVERIFY2(m_store, qPrintable(error));
@@ -243,8 +282,15 @@ private slots:
         QString error;
         QVERIFY(m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error));
         SideConnection side(m_path);
-        side.rows("CREATE TRIGGER full_disk BEFORE INSERT ON lp_record_values WHEN NEW.value = 999 "
-                  "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+        if (kOnServer)
+            side.rows("CREATE FUNCTION full_disk() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                      "IF NEW.value = 999 THEN RAISE EXCEPTION 'database or disk is full'; END IF; "
+                      "RETURN NEW; END $$; "
+                      "CREATE TRIGGER full_disk BEFORE INSERT ON lp_record_values "
+                      "FOR EACH ROW EXECUTE FUNCTION full_disk()");
+        else
+            side.rows("CREATE TRIGGER full_disk BEFORE INSERT ON lp_record_values WHEN NEW.value = 999 "
+                      "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
         Records block = quarterHours(4, kBlock, 8, 1.0);
         block[2].values[5] = 999;
         QVERIFY(!m_store->storeBlock(kSerial, 1, kEight, block, &error));
@@ -421,6 +467,8 @@ private slots:
     }
     void brokenFile()
     {
+        if (kOnServer)
+            QSKIP("a file's damage: the server keeps its own files");
         QFETCH(QByteArray, content);
         QFETCH(bool, movedAside);
         m_store.reset();
@@ -460,6 +508,8 @@ private slots:
     // The window and the command-line tool, named differently, share one archive.
     void defaultPathSharedByPrograms()
     {
+        if (kOnServer)
+            QSKIP("the default archive is a file");
         QCoreApplication::setApplicationName(QStringLiteral("Ampwright"));
         const QString window = ArchiveStore::defaultPath();
         QCoreApplication::setApplicationName(QStringLiteral("ampwright-cli"));
@@ -497,7 +547,7 @@ private slots:
             m_store = ArchiveStore::open(m_path, &error);
             QVERIFY2(m_store, qPrintable(error));
             const long long stored = storedCount();
-            QVERIFY(stored >= before + blocks * kBlock);
+            QVERIFY2(stored >= before + blocks * kBlock, qPrintable(QStringLiteral("%1 stored, %2 told").arg(stored).arg(before + blocks * kBlock)));
             QCOMPARE(stored % kBlock, 0LL);
             SideConnection side(m_path);
             QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_records r WHERE r.channel_count <> 8 OR 8 <> "
@@ -506,6 +556,132 @@ private slots:
             before = stored;
             m_store.reset();
         }
+    }
+
+    void locations_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown"); // empty: refused
+        QTest::newRow("plain path") << "/data/a.sqlite" << "/data/a.sqlite";
+        QTest::newRow("sqlite:") << "sqlite:rel/a b.sqlite" << "rel/a b.sqlite";
+        QTest::newRow("server") << "postgresql://meter@db.example:5433/fleet" << "postgresql://meter@db.example:5433/fleet";
+        QTest::newRow("default port") << "postgres://meter@10.0.0.5/fleet" << "postgresql://meter@10.0.0.5:5432/fleet";
+        QTest::newRow("no user") << "postgresql://db/fleet" << "postgresql://db:5432/fleet";
+        QTest::newRow("password") << "postgresql://meter:secret@db/fleet" << "";
+        QTest::newRow("no database") << "postgresql://meter@db/" << "";
+        QTest::newRow("no host") << "postgresql:///fleet" << "";
+        QTest::newRow("other kind") << "mysql://meter@db/fleet" << "";
+        QTest::newRow("options") << "postgresql://meter@db/fleet?sslmode=disable" << "";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("sqlite: nothing") << "sqlite:" << "";
+    }
+    void locations()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QString error;
+        const auto location = archive::parseArchiveLocation(text, &error);
+        QCOMPARE(location ? location->shown() : QString(), shown);
+        QCOMPARE(error.isEmpty(), location.has_value());
+        if (text.contains(QLatin1String("secret")))
+            QVERIFY2(!error.contains(QLatin1String("secret")) && error.contains(QLatin1String("PGPASSWORD")), qPrintable(error));
+    }
+
+    // Two workers and a meter: held, renewed, finished, its lease run out,
+    // and a new round. Leases are short, so waits are too.
+    void claimsAcrossWorkers()
+    {
+        using State = archive::MeterClaim::State;
+        QString error;
+        const QString meter = QStringLiteral("127.0.0.7:502, unit 15, group 1");
+        const double start = m_store->serverClock(&error).value_or(0);
+        QVERIFY2(start > 1.7e9, qPrintable(error));
+        const auto claim = [&](const char *worker, double lease, double round) {
+            const auto c = m_store->claimMeter(meter, QLatin1String(worker), lease, round, &error);
+            return c ? QStringLiteral("%1 %2").arg(int(c->state)).arg(c->worker) : QStringLiteral("failed: ") + error;
+        };
+        const auto state = [](State s, const char *worker) { return QStringLiteral("%1 %2").arg(int(s)).arg(QLatin1String(worker)); };
+        QCOMPARE(claim("a", 30, start), state(State::Claimed, "a"));
+        QCOMPARE(claim("b", 30, start), state(State::Held, "a"));
+        QCOMPARE(m_store->renewClaim(meter, QStringLiteral("a"), 30, &error), std::optional(true));
+        QCOMPARE(m_store->renewClaim(meter, QStringLiteral("b"), 30, &error), std::optional(false));
+        QVERIFY(m_store->finishClaim(meter, QStringLiteral("a"), QStringLiteral("12 records"), 12, &error));
+        QCOMPARE(claim("b", 30, start), state(State::Finished, "a"));
+        const auto listed = m_store->claims(&error).value();
+        QCOMPARE(listed.size(), 1u);
+        QCOMPARE(listed[0].result, QStringLiteral("12 records"));
+        QCOMPARE(listed[0].records, 12LL);
+        QVERIFY(listed[0].finishedAt.isValid());
+        // A new round reads it again; a lease that runs out frees it.
+        const double later = m_store->serverClock(&error).value_or(0) + 0.001;
+        QCOMPARE(claim("b", 0.2, later), state(State::Claimed, "b"));
+        QCOMPARE(claim("a", 30, later), state(State::Held, "b"));
+        QTest::qWait(400);
+        QCOMPARE(claim("a", 30, later), state(State::Claimed, "a"));
+        QCOMPARE(m_store->renewClaim(meter, QStringLiteral("b"), 30, &error), std::optional(false));
+    }
+
+    // Workers asking at the same moment, each on a connection of its own:
+    // every meter goes to exactly one of them.
+    void oneClaimAmongRacingWorkers()
+    {
+        constexpr int kWorkers = 6;
+        constexpr int kMeters = 20;
+        QString error;
+        const double round = m_store->serverClock(&error).value_or(0);
+        std::atomic<int> claimed[kMeters] = {};
+        std::atomic<int> failures{0};
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int w = 0; w < kWorkers; ++w) {
+            threads.emplace_back(QThread::create([&, w] {
+                QString why;
+                auto store = ArchiveStore::open(m_path, &why);
+                if (!store) {
+                    ++failures;
+                    return;
+                }
+                for (int m = 0; m < kMeters; ++m) {
+                    const auto c = store->claimMeter(QStringLiteral("meter %1").arg(m), QStringLiteral("w%1").arg(w), 60,
+                                                     round, &why);
+                    if (!c)
+                        ++failures;
+                    else if (c->state == archive::MeterClaim::State::Claimed)
+                        ++claimed[m];
+                }
+            }));
+        }
+        for (auto &t : threads)
+            t->start();
+        for (auto &t : threads)
+            QVERIFY(t->wait(60000));
+        QCOMPARE(failures.load(), 0);
+        for (int m = 0; m < kMeters; ++m)
+            QCOMPARE(claimed[m].load(), 1);
+    }
+
+    // Programs opening a new database at the same moment: one makes the
+    // tables, every one can use them.
+    void simultaneousFirstOpen()
+    {
+        if (!kOnServer)
+            QSKIP("a fleet shares a server's database");
+        const QString fresh = newArchive();
+        std::atomic<int> opened{0};
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int w = 0; w < 5; ++w)
+            threads.emplace_back(QThread::create([&] {
+                QString why;
+                auto store = ArchiveStore::open(fresh, &why);
+                if (store && store->meters(&why))
+                    ++opened;
+                else
+                    qWarning("%s", qPrintable(why));
+            }));
+        for (auto &t : threads)
+            t->start();
+        for (auto &t : threads)
+            QVERIFY(t->wait(60000));
+        QCOMPARE(opened.load(), 5);
     }
 };
 
