@@ -74,6 +74,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The display plugins and the archive's SQLite driver are loaded at run
 # time, so no library names them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+# A shared PostgreSQL archive needs the server driver; a lone PC does not.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${AMPWRIGHT_PACKAGING_DIR}/postinst ${AMPWRIGHT_PACKAGING_DIR}/prerm ${AMPWRIGHT_PACKAGING_DIR}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)

@@ -1,5 +1,6 @@
 #include "cli/archive_commands.h"
 
+#include "archive/archive_location.h"
 #include "archive/archive_store.h"
 #include "cli/console.h"
 #include "cli/meter_list.h"
@@ -34,6 +35,28 @@ int list(archive::ArchiveStore &store)
                 .arg(m.records, 8)
                 .arg(timeText(m.first), -19)
                 .arg(timeText(m.last)));
+    // The meters the workers of a fleet claimed: who read each one last,
+    // when, and what came of it; a lease still running means a worker is at it.
+    const auto claims = store.claims(&error);
+    if (!claims)
+        return fail(error, kFailed);
+    if (claims->empty())
+        return kOk;
+    out(QStringLiteral("\n%1  %2  %3  %4  %5\n")
+            .arg(QStringLiteral("claimed meter"), -40)
+            .arg(QStringLiteral("worker"), -24)
+            .arg(QStringLiteral("records"), 8)
+            .arg(QStringLiteral("finished (UTC)"), -19)
+            .arg(QStringLiteral("result")));
+    for (const archive::MeterClaim &c : *claims)
+        out(QStringLiteral("%1  %2  %3  %4  %5\n")
+                .arg(c.meterKey, -40)
+                .arg(c.worker, -24)
+                .arg(c.records, 8)
+                .arg(c.finishedAt.isValid() ? timeText(c.finishedAt) : QStringLiteral("-"), -19)
+                .arg(c.state == archive::MeterClaim::State::Held
+                         ? QStringLiteral("reading, lease %1 s left").arg(qRound(c.leaseLeft))
+                         : c.finishedAt.isValid() ? c.result : QStringLiteral("left unfinished")));
     return kOk;
 }
 
@@ -115,8 +138,10 @@ int importFiles(archive::ArchiveStore &store, const QCommandLineParser &p)
 
 void addStoreOptions(QCommandLineParser &parser)
 {
-    parser.addOptions({{QStringLiteral("store"), QStringLiteral("The archive: sqlite:PATH (the user's archive)."),
-                        QStringLiteral("KIND:PATH")},
+    parser.addOptions({{QStringLiteral("store"),
+                        QStringLiteral("The archive: sqlite:PATH (the user's archive) or "
+                                       "postgresql://USER@HOST[:PORT]/DB (password from PGPASSWORD or ~/.pgpass)."),
+                        QStringLiteral("ARCHIVE")},
                        {QStringLiteral("no-store"), QStringLiteral("Keep no archive of the records.")}});
 }
 
@@ -132,12 +157,8 @@ std::optional<QString> chosenArchive(const QCommandLineParser &parser, QString *
     if (!store)
         return archive::ArchiveStore::defaultPath();
     const QString value = parser.value(QStringLiteral("store"));
-    if (value.startsWith(QLatin1String("sqlite:")))
-        return value.mid(7);
-    if (value.contains(QLatin1String("://"))) {
-        *error = QStringLiteral("this tool keeps archives in SQLite files only (sqlite:PATH), not \"%1\"").arg(value);
+    if (!archive::parseArchiveLocation(value, error))
         return std::nullopt;
-    }
     return value;
 }
 

@@ -11,9 +11,10 @@ class QCommandLineParser;
 // uses, and the commands that list, export and import it.
 namespace cli {
 
-// --store KIND:PATH (sqlite:PATH, or a plain path) and --no-store.
+// --store ARCHIVE (sqlite:PATH, a plain path, or postgresql://USER@HOST[:PORT]/DB)
+// and --no-store.
 void addStoreOptions(QCommandLineParser &parser);
-// The archive file the options choose: the user's archive by default, empty
+// The archive the options choose: the user's archive file by default, empty
 // for --no-store. Nothing, with the reason, for a store this tool cannot use.
 std::optional<QString> chosenArchive(const QCommandLineParser &parser, QString *error);
 

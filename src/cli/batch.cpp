@@ -1,39 +1,202 @@
 #include "cli/batch.h"
 
+#include "archive/archive_store.h"
+
+#include <QElapsedTimer>
 #include <QMap>
 #include <QThreadPool>
 
-#include <atomic>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace cli {
 
-std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
-                                  const QString &archivePath,
-                                  int parallel, bool log, const std::function<void(int, int)> &finished)
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A lane is one serial port's meters, read one after the other, or one TCP
+// meter. A lane whose meter another worker holds waits until retryAt.
+struct Lane {
+    std::vector<std::size_t> meters;
+    std::size_t next = 0;
+    bool busy = false;
+    Clock::time_point retryAt{};
+    bool left() const { return next < meters.size(); }
+};
+
+// What became of one turn at a meter: done (read, failed, or read by
+// another worker), or to be tried again after a while.
+struct Turn {
+    bool done = true;
+    std::chrono::milliseconds retryAfter{0};
+};
+
+// One pool thread's claims connection to the archive: a database connection
+// belongs to the thread that opened it.
+class ThreadClaims {
+public:
+    archive::ArchiveStore *store(const QString &archivePath, QString *error)
+    {
+        if (!store_)
+            store_ = archive::ArchiveStore::open(archivePath, error);
+        return store_ ? &*store_ : nullptr;
+    }
+
+private:
+    std::optional<archive::ArchiveStore> store_;
+};
+
+// The result line kept with a finished claim.
+QString claimResult(const LpResult &result)
 {
-    // A lane is one serial port's meters, or one TCP meter.
-    QMap<QString, std::vector<std::size_t>> lanes;
+    if (!result.ok)
+        return QStringLiteral("FAILED: ") + result.error;
+    if (result.nothingNew)
+        return QStringLiteral("nothing new");
+    return QStringLiteral("%1 records").arg(result.records);
+}
+
+} // namespace
+
+QString claimKey(const MeterJob &job)
+{
+    return QStringLiteral("%1, group %2").arg(job.address.describe()).arg(job.range.group);
+}
+
+std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
+                                  const QString &archivePath, int parallel, bool log,
+                                  const std::function<void(int, int)> &finished,
+                                  const std::optional<FleetWorker> &fleet)
+{
+    QMap<QString, Lane> lanes;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         const MeterAddress &a = jobs[i].address;
-        lanes[a.rtu ? QStringLiteral("rtu %1").arg(a.port) : QStringLiteral("tcp %1").arg(i)].push_back(i);
+        lanes[a.rtu ? QStringLiteral("rtu %1").arg(a.port) : QStringLiteral("tcp %1").arg(i)].meters.push_back(i);
     }
     std::vector<BatchResult> results(jobs.size());
-    std::atomic<int> done{0};
-    QThreadPool pool;
-    pool.setMaxThreadCount(std::max(1, parallel));
-    for (const std::vector<std::size_t> &lane : lanes) {
-        pool.start([&, lane] {
-            // Each meter's link lives and waits on this lane's thread.
-            for (std::size_t i : lane) {
-                StderrTraffic traffic(QStringLiteral("[%1] ").arg(jobs[i].line));
-                results[i] = {jobs[i], downloadLoadProfile(jobs[i].address, jobs[i].range, outDir, archivePath, {},
-                                                           log ? &traffic : nullptr)};
-                const int count = ++done;
-                if (finished)
-                    finished(count, int(jobs.size()));
-            }
-        });
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        results[i].job = jobs[i];
+
+    // A round begins now by the archive's clock: a meter finished by any
+    // worker from now on is not read again by this one.
+    double roundStart = 0;
+    QString fleetError;
+    if (fleet) {
+        auto store = archive::ArchiveStore::open(archivePath, &fleetError);
+        const std::optional<double> now = store ? store->serverClock(&fleetError) : std::nullopt;
+        if (now)
+            roundStart = *now;
+        else
+            fleetError = QStringLiteral("the archive cannot share the meters out: ") + fleetError;
     }
+
+    const auto download = [&](std::size_t i, const LpProgress &progress) {
+        StderrTraffic traffic(QStringLiteral("[%1] ").arg(jobs[i].line));
+        return downloadLoadProfile(jobs[i].address, jobs[i].range, outDir, archivePath, progress,
+                                   log ? &traffic : nullptr);
+    };
+
+    // One turn at meter i: claim it, read it while renewing the lease, and
+    // tell the archive the result.
+    const auto claimedTurn = [&](std::size_t i, ThreadClaims &claims) -> Turn {
+        QString error;
+        archive::ArchiveStore *store = fleetError.isEmpty() ? claims.store(archivePath, &error) : nullptr;
+        const QString key = claimKey(jobs[i]);
+        const auto claim = store ? store->claimMeter(key, fleet->name, fleet->leaseSeconds, roundStart, &error)
+                                 : std::nullopt;
+        if (!claim) {
+            results[i].result.error = fleetError.isEmpty() ? error : fleetError;
+            return {};
+        }
+        if (claim->state == archive::MeterClaim::State::Finished) {
+            results[i].doneBy = claim->worker;
+            results[i].result.ok = true;
+            results[i].result.records = claim->records;
+            return {};
+        }
+        if (claim->state == archive::MeterClaim::State::Held) {
+            // Looked at again within a second, and when its lease runs out.
+            const double wait = std::clamp(claim->leaseLeft, 0.05, 1.0);
+            return {false, std::chrono::milliseconds(qint64(wait * 1000))};
+        }
+        QElapsedTimer sinceRenewal;
+        sinceRenewal.start();
+        const LpResult result = download(i, [&](long long, long long) {
+            if (sinceRenewal.elapsed() < qint64(fleet->leaseSeconds * 1000 / 3))
+                return true;
+            sinceRenewal.restart();
+            QString why;
+            // A failing database is no reason to stop a download whose lease
+            // still runs; a lease taken over is.
+            return store->renewClaim(key, fleet->name, fleet->leaseSeconds, &why).value_or(true);
+        });
+        results[i].result = result;
+        if (!store->finishClaim(key, fleet->name, claimResult(result), result.records, &error) && result.ok)
+            results[i].result.archiveError = error;
+        return {};
+    };
+
+    std::mutex lock;
+    std::condition_variable changed;
+    int done = 0;
+    const auto work = [&] {
+        ThreadClaims claims;
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            Lane *lane = nullptr;
+            bool anyLeft = false;
+            Clock::time_point earliest = Clock::time_point::max();
+            for (Lane &l : lanes) {
+                if (!l.left())
+                    continue;
+                anyLeft = true;
+                if (l.busy)
+                    continue;
+                if (l.retryAt <= Clock::now()) {
+                    lane = &l;
+                    break;
+                }
+                earliest = std::min(earliest, l.retryAt);
+            }
+            if (!anyLeft)
+                break;
+            if (!lane) {
+                if (earliest == Clock::time_point::max())
+                    changed.wait(held);
+                else
+                    changed.wait_until(held, earliest);
+                continue;
+            }
+            lane->busy = true;
+            const std::size_t i = lane->meters[lane->next];
+            held.unlock();
+            Turn turn;
+            if (fleet && !jobs[i].address.rtu)
+                turn = claimedTurn(i, claims);
+            else
+                results[i].result = download(i, {});
+            held.lock();
+            lane->busy = false;
+            if (turn.done) {
+                ++lane->next;
+                ++done;
+                if (finished)
+                    finished(done, int(jobs.size()));
+            } else {
+                lane->retryAt = Clock::now() + turn.retryAfter;
+            }
+            changed.notify_all();
+        }
+        changed.notify_all();
+    };
+    QThreadPool pool;
+    const int threads = std::clamp(parallel, 1, int(std::max<qsizetype>(1, lanes.size())));
+    pool.setMaxThreadCount(threads);
+    for (int t = 0; t < threads; ++t)
+        pool.start(work);
     pool.waitForDone();
     return results;
 }
@@ -50,7 +213,8 @@ QString summaryTable(const std::vector<BatchResult> &results)
                    .arg(r.job.line, -4)
                    .arg(r.job.address.describe(), -40)
                    .arg(r.result.records, 7)
-                   .arg(!r.result.ok        ? QStringLiteral("FAILED: ") + r.result.error
+                   .arg(!r.result.ok          ? QStringLiteral("FAILED: ") + r.result.error
+                        : !r.doneBy.isEmpty() ? QStringLiteral("read by %1").arg(r.doneBy)
                         : r.result.nothingNew ? QStringLiteral("nothing new")
                                               : r.result.path
                                                     + (r.result.archiveError.isEmpty()
@@ -58,6 +222,33 @@ QString summaryTable(const std::vector<BatchResult> &results)
                                                            : QStringLiteral(" (not archived: %1)").arg(r.result.archiveError)));
     }
     return out;
+}
+
+QString workerSummary(const FleetWorker &worker, const std::vector<BatchResult> &results, double seconds,
+                      double cpuSeconds)
+{
+    int read = 0, byOthers = 0, failed = 0;
+    long long records = 0;
+    for (const BatchResult &r : results) {
+        if (!r.result.ok)
+            ++failed;
+        else if (!r.doneBy.isEmpty())
+            ++byOthers;
+        else
+            ++read;
+        if (r.doneBy.isEmpty())
+            records += r.result.records;
+    }
+    return QStringLiteral("worker %1: %2 meters read, %3 records in %4 s (%5 records/s), processor %6 s; "
+                          "%7 meters read by other workers, %8 failed\n")
+        .arg(worker.name)
+        .arg(read)
+        .arg(records)
+        .arg(seconds, 0, 'f', 1)
+        .arg(seconds > 0 ? records / seconds : 0.0, 0, 'f', 1)
+        .arg(cpuSeconds, 0, 'f', 2)
+        .arg(byOthers)
+        .arg(failed);
 }
 
 } // namespace cli

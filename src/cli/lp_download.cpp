@@ -154,8 +154,9 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
             result.archiveError = *failure;
         result.records += step.rows.size();
         steps.taken(step);
-        if (progress)
-            progress(std::min(next, stop + 1) - (first - 1), stop - first + 2);
+        if (progress && !progress(std::min(next, stop + 1) - (first - 1), stop - first + 2))
+            return failed(QStringLiteral("stopped after %1 records: the meter is no longer this worker's").arg(result.records),
+                          result);
     }
     result.ok = true;
     return result;

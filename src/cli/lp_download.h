@@ -29,8 +29,9 @@ struct LpResult {
     QString archiveError;  // the archive could not keep the records (the CSV file has them)
 };
 
-// Records done of records asked, whenever a block has been written.
-using LpProgress = std::function<void(long long done, long long asked)>;
+// Records done of records asked, whenever a block has been written. False
+// stops the download there (a worker that lost its claim of the meter).
+using LpProgress = std::function<bool(long long done, long long asked)>;
 
 // Downloads one meter's records into a new CSV file in outDir: the same name,
 // header lines and rows as the window's download of the same range, the

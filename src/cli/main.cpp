@@ -1,5 +1,6 @@
 // ampwright-cli: scripted reads and batch load-profile downloads, over the
 // same links, transactions, decoders and CSV files as the window.
+#include "archive/archive_location.h"
 #include "cli/archive_commands.h"
 #include "cli/batch.h"
 #include "cli/console.h"
@@ -19,9 +20,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 
 #ifdef _WIN32
@@ -46,6 +49,7 @@ const char kUsageText[] =
     "                   --group 1|2 (--from N --to M | --since \"YYYY-MM-DD HH:MM\" [--until ...] | --new)\n"
     "                   [--out DIR] [--store sqlite:PATH | --no-store] [--log]\n"
     "  ampwright-cli lp --meters FILE [--group ...] [--from ... | --since ... | --new] [--out DIR] [--jobs N]\n"
+    "                   [--store postgresql://USER@HOST[:PORT]/DB] [--worker NAME] [--lease-s S]\n"
     "  ampwright-cli archive list | export --serial S --group G [--since ...] [--until ...] [--out DIR]\n"
     "                       | import FILE... [--serial S] [--group G]    [--store sqlite:PATH]\n"
     "  ampwright-cli --help | --version\n"
@@ -59,6 +63,9 @@ const char kUsageText[] =
     "       unit=, baud=, stop-bits=, group=, from=, to=, since=\"...\", until=\"...\"\n"
     "       Every record downloaded is kept in the archive too (the user's, or --store's; not with --no-store);\n"
     "       --new: the records newer than the archive's newest of that meter and group\n"
+    "       A fleet: workers on many machines given the same meters file and a PostgreSQL archive\n"
+    "       (password from PGPASSWORD or ~/.pgpass) claim each TCP meter there before reading it; a\n"
+    "       worker's meters go to the others when it dies and its claims' leases (--lease-s) run out\n"
     "archive  list the archive's meters, export its records as CSV files, import CSV files\n"
     "--log  every frame sent and received and what became of it, on standard error\n"
     "--tcp-pause-ms MS  a fixed pause after each TCP request (default: none, each answer taken when complete)\n"
@@ -236,6 +243,9 @@ int loadProfile(const QStringList &args)
         {QStringLiteral("meters"), QStringLiteral("A file of meters to download."), QStringLiteral("FILE")},
         {QStringLiteral("jobs"), QStringLiteral("TCP meters at a time (4)."), QStringLiteral("N"), QStringLiteral("4")},
         {QStringLiteral("new"), QStringLiteral("Only records newer than the archive's.")},
+        {QStringLiteral("worker"), QStringLiteral("This worker's name in a fleet (host:process)."), QStringLiteral("NAME")},
+        {QStringLiteral("lease-s"), QStringLiteral("Seconds a claimed meter stays this worker's unrenewed (60)."),
+         QStringLiteral("S"), QStringLiteral("60")},
     });
     addStoreOptions(p);
     int code = kOk;
@@ -272,9 +282,10 @@ int loadProfile(const QStringList &args)
         const LpResult result = downloadLoadProfile(
             defaults.address, defaults.range, outDir, *archivePath, [&](long long done, long long asked) {
                 if (!showProgress)
-                    return;
+                    return true;
                 const long long left = sinceStart.elapsed() * (asked - done) / std::max(1LL, done) / 1000;
                 progressLine(QStringLiteral("%1/%2 records, %3 s left").arg(done).arg(asked).arg(left));
+                return true;
             },
             p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
         if (showProgress)
@@ -305,14 +316,36 @@ int loadProfile(const QStringList &args)
     const auto parallel = cli::parseNumber(p.value(QStringLiteral("jobs")), 1, 64, QStringLiteral("--jobs"), &error);
     if (!parallel)
         return usage(error);
+    // With a shared server's archive (or a worker's name) the TCP meters are
+    // claimed in the archive, so that workers on many machines share them.
+    std::optional<cli::FleetWorker> fleet;
+    const auto location = archive::parseArchiveLocation(*archivePath, nullptr);
+    if (p.isSet(QStringLiteral("worker"))
+        || (location && location->kind == archive::ArchiveLocation::Kind::Postgres)) {
+        if (archivePath->isEmpty())
+            return usage(QStringLiteral("--worker shares meters through the archive: not with --no-store"));
+        const auto lease = cli::parseNumber(p.value(QStringLiteral("lease-s")), 2, 86400, QStringLiteral("--lease-s"), &error);
+        if (!lease)
+            return usage(error);
+        fleet = cli::FleetWorker{p.isSet(QStringLiteral("worker"))
+                                     ? p.value(QStringLiteral("worker"))
+                                     : QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid()),
+                                 double(*lease)};
+        if (fleet->name.trimmed().isEmpty())
+            return usage(QStringLiteral("--worker needs a name"));
+    }
+    QElapsedTimer took;
+    took.start();
     const std::vector<cli::BatchResult> results =
         cli::runBatch(*jobs, outDir, *archivePath, *parallel, p.isSet(QStringLiteral("log")), [&](int done, int total) {
             if (showProgress)
                 progressLine(QStringLiteral("%1 of %2 meters done").arg(done).arg(total));
-        });
+        }, fleet);
     if (showProgress)
         progressLine(QString());
     out(cli::summaryTable(results));
+    if (fleet)
+        out(cli::workerSummary(*fleet, results, took.elapsed() / 1000.0, double(std::clock()) / CLOCKS_PER_SEC));
     for (const cli::BatchResult &r : results)
         if (!r.result.ok)
             return kFailed;
