@@ -26,13 +26,15 @@ struct LanguageTexts;
 class ArchiveLink : public QObject {
     Q_OBJECT
 public:
-    // archivePath: the archive file; empty for none.
+    // archivePath: the archive (a file or a database's address); empty for none.
     ArchiveLink(const QString &archivePath, LinkState &link, PollCycle &poll, DownloadState &download,
                 DownloadPanel &downloads, DateRangePanel &dateRange, const i18n::LanguageTexts &texts,
                 Messages &messages, const ControlMap &controls, QObject *parent = nullptr);
 
     void cmdLPNew_Click();
     archive::DownloadArchiver &archiver() { return archiver_; }
+    // The user chose another archive: the next block goes there.
+    void setArchive(const QString &archivePath) { archiver_ = archive::DownloadArchiver(archivePath); }
 
 private:
     void blockRead(const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records);

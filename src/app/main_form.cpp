@@ -7,6 +7,7 @@
 #include "app/page_layout.h"
 #include "ui/named_controls.h"
 #include "app/startup_lists.h"
+#include "archive/archive_setting.h"
 #include "archive/archive_store.h"
 #include "lpviewer/load_profile_viewer.h"
 #include "config/display_setting_panel.h"
@@ -105,7 +106,7 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     dateRange_ = std::make_unique<DateRangePanel>(link_, download_, transactions(), *poll_,
                                                   *downloadPanel_, language_->texts(), messages_,
                                                   controls_);
-    archive_ = std::make_unique<ArchiveLink>(archive::ArchiveStore::defaultPath(), link_, *poll_, download_,
+    archive_ = std::make_unique<ArchiveLink>(archive::chosenArchive(), link_, *poll_, download_,
                                              *downloadPanel_, *dateRange_, language_->texts(), messages_,
                                              controls_);
 
@@ -113,7 +114,9 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     // that the language reaches its captions; it opens the archive when shown.
     auto *viewer = new LoadProfileViewer(language_->texts(), messages_, this);
     connect(controls_.require<QPushButton>(QStringLiteral("cmdLPViewer")), &QPushButton::clicked, viewer,
-            [viewer] { viewer->openArchive(archive::ArchiveStore::defaultPath()); });
+            [viewer] { viewer->openArchive(archive::chosenArchive()); });
+    connect(viewer, &LoadProfileViewer::archiveChosen, this,
+            [this](const QString &chosen) { archive_->setArchive(chosen); });
 
     connect(controls_.require<QPushButton>(QStringLiteral("cmdScanComPort")),
             &QPushButton::clicked, portScan_.get(), &PortScan::cmdScanComPort_Click);

@@ -62,6 +62,7 @@ public:
     const ControlMap &controls() const { return controls_; }
     LinkState &link() { return link_; }
     DownloadState &download() { return download_; }
+    ArchiveLink &archiveLink() { return *archive_; }
     PollCycle &poll() { return *poll_; }
     modbus::Transactions &transactions();
     TransactionLink &transactionLink() { return *transactionLink_; }

@@ -1,6 +1,7 @@
 #include "cli/archive_commands.h"
 
 #include "archive/archive_location.h"
+#include "archive/archive_setting.h"
 #include "archive/archive_store.h"
 #include "cli/console.h"
 #include "cli/meter_list.h"
@@ -155,7 +156,7 @@ std::optional<QString> chosenArchive(const QCommandLineParser &parser, QString *
     if (parser.isSet(QStringLiteral("no-store")))
         return QString();
     if (!store)
-        return archive::ArchiveStore::defaultPath();
+        return archive::chosenArchive();
     const QString value = parser.value(QStringLiteral("store"));
     if (!archive::parseArchiveLocation(value, error))
         return std::nullopt;

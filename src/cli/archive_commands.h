@@ -14,7 +14,8 @@ namespace cli {
 // --store ARCHIVE (sqlite:PATH, a plain path, or postgresql://USER@HOST[:PORT]/DB)
 // and --no-store.
 void addStoreOptions(QCommandLineParser &parser);
-// The archive the options choose: the user's archive file by default, empty
+// The archive the options choose: the user's archive (the window's choice,
+// archive/archive_setting.h) by default, empty
 // for --no-store. Nothing, with the reason, for a store this tool cannot use.
 std::optional<QString> chosenArchive(const QCommandLineParser &parser, QString *error);
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class ArchiveSettingDialog;
 class LoadProfileChart;
 class Messages;
 class QButtonGroup;
@@ -60,6 +61,9 @@ signals:
     void periodShown();
     // An import has ended; the meter list is read anew.
     void importEnded();
+    // The user chose another archive (a path or a database's address); the
+    // viewer shows it already.
+    void archiveChosen(const QString &archive);
 
 private:
     void buildControls();
@@ -98,6 +102,7 @@ private:
     QPushButton *previous_ = nullptr;
     QPushButton *next_ = nullptr;
     QPushButton *import_ = nullptr;
+    ArchiveSettingDialog *archiveSetting_ = nullptr;
     QLabel *periodText_ = nullptr;
     QLabel *hover_ = nullptr;
     QLabel *status_ = nullptr;

@@ -3,6 +3,8 @@
 // the statistics at the right, the status line below.
 #include "lpviewer/load_profile_viewer.h"
 
+#include "archive/archive_setting.h"
+#include "lpviewer/archive_setting_dialog.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/statistics_grid.h"
 #include "ui/named_controls.h"
@@ -37,6 +39,14 @@ void LoadProfileViewer::buildControls()
     import_ = keyed<QPushButton>(this, "cmdLPViewerImport", "Import CSV...", "lpviewer_Import");
     auto *exportCsv = keyed<QPushButton>(this, "cmdLPViewerExportCsv", "Export CSV...", "lpviewer_ExportCsv");
     auto *picture = keyed<QPushButton>(this, "cmdLPViewerExportPng", "Save picture...", "lpviewer_ExportPng");
+    auto *chooseArchive = keyed<QPushButton>(this, "cmdLPViewerArchive", "Archive...", "lpviewer_Archive");
+    archiveSetting_ = new ArchiveSettingDialog(this);
+    connect(chooseArchive, &QPushButton::clicked, archiveSetting_, &ArchiveSettingDialog::edit);
+    connect(archiveSetting_, &QDialog::accepted, this, [this] {
+        const QString chosen = archive::chosenArchive();
+        openArchive(chosen);
+        emit archiveChosen(chosen);
+    });
     auto *top = new QHBoxLayout;
     top->addWidget(keyed(this, "txtLPViewerMeterCaption", "Meter", "lpviewer_Meter"));
     top->addWidget(meter_);
@@ -47,6 +57,7 @@ void LoadProfileViewer::buildControls()
     top->addWidget(import_);
     top->addWidget(exportCsv);
     top->addWidget(picture);
+    top->addWidget(chooseArchive);
 
     channels_ = makeNamed<QListWidget>(this, "lstLPViewerChannels");
     channels_->setMinimumWidth(190);
