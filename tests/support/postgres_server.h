@@ -10,7 +10,7 @@ namespace testsupport {
 // free port, its socket in that folder, stopped and removed at the end. Its
 // one user "ampwright" logs in with a password (scram), which the test hands
 // to clients as they get it in the field: in PGPASSWORD. initdb refuses to
-// run as root; as root the server runs as the system user "postgres".
+// run as root; as root the server runs in a user namespace as an ordinary user.
 //
 //   testsupport::PostgresServer server;
 //   QVERIFY2(server.start(), qPrintable(server.errorString()));
