@@ -15,47 +15,109 @@
 #include <QLocale>
 
 #include <limits>
+#include <utility>
 
 ArchiveLink::ArchiveLink(const QString &archivePath, LinkState &link, PollCycle &poll, DownloadState &download,
                          DownloadPanel &downloads, DateRangePanel &dateRange, const i18n::LanguageTexts &texts,
                          Messages &messages, const ControlMap &controls, QObject *parent)
-    : QObject(parent), archiver_(archivePath), link_(link), poll_(poll), download_(download),
-      downloads_(downloads), dateRange_(dateRange), texts_(texts), messages_(messages), controls_(controls)
+    : QObject(parent), link_(link), poll_(poll), download_(download), downloads_(downloads), dateRange_(dateRange),
+      texts_(texts), messages_(messages), controls_(controls)
 {
-    connect(&downloads_, &DownloadPanel::downloadStarted, this, [this] { archiver_.beginDownload(); });
+    setArchive(archivePath);
+    connect(&downloads_, &DownloadPanel::downloadStarted, this, [this] { failureTold_ = false; });
     connect(&downloads_, &DownloadPanel::blockRead, this, &ArchiveLink::blockRead);
     onClicked(controls_, "cmdLPNew", this, &ArchiveLink::cmdLPNew_Click);
 }
 
-void ArchiveLink::tellNote()
+ArchiveLink::~ArchiveLink() = default;
+
+QString ArchiveLink::archivePath() const
 {
-    const QString note = archiver_.takeNote();
-    if (!note.isEmpty())
+    return archive_ ? archive_->path() : QString();
+}
+
+void ArchiveLink::setArchive(const QString &archivePath)
+{
+    archive_.reset();
+    pendingJobs_ = 0;
+    newAsked_ = false;
+    if (archivePath.isEmpty())
+        return;
+    archive_ = std::make_unique<archive::ArchiveThread>(archivePath);
+    connect(archive_.get(), &archive::ArchiveThread::noted, this, [this](const QString &note) {
         messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW, texts_.rightdown_LPArchiveMoved + QLatin1Char('\n') + note);
+    });
+    // A job whose archive could not be opened did not run: it is over.
+    connect(archive_.get(), &archive::ArchiveThread::openFailed, this, [this](const QString &error) {
+        pendingJobs_ = std::max(0, pendingJobs_ - 1);
+        if (std::exchange(newAsked_, false)) {
+            messages_.show(MessageKind::Critical, texts_.strMsgBoxerr,
+                           texts_.rightdown_LPArchiveError + QLatin1Char('\n') + error);
+            return;
+        }
+        tellFailure(error);
+    });
+}
+
+void ArchiveLink::tellFailure(const QString &error)
+{
+    if (std::exchange(failureTold_, true))
+        return;
+    messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW, texts_.rightdown_LPArchiveError + QLatin1Char('\n') + error);
 }
 
 void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records)
 {
-    const std::optional<QString> failure =
-        archiver_.storeBlock(origin.serial, origin.group + 1, origin.codes, records);
-    tellNote();
-    if (failure)
-        messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW, texts_.rightdown_LPArchiveError + QLatin1Char('\n') + *failure);
+    if (!archive_)
+        return;
+    ++pendingJobs_;
+    archive_->run<QString>(
+        [serial = origin.serial, group = origin.group + 1, codes = origin.codes, records](archive::ArchiveStore &store) {
+            QString error;
+            return store.storeBlock(serial, group, codes, records, &error) ? QString() : error;
+        },
+        [this](QString error) {
+            pendingJobs_ = std::max(0, pendingJobs_ - 1);
+            if (!error.isEmpty())
+                tellFailure(error);
+        });
 }
 
 void ArchiveLink::cmdLPNew_Click()
 {
     const polling::Reading &reading = poll_.reading();
-    if (!link_.LinkOnline() || !reading.identity || downloads_.searchPending())
+    if (!link_.LinkOnline() || !reading.identity || downloads_.searchPending() || newAsked_ || !archive_)
         return;
     const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel"))->currentIndex() == 1 ? 1 : 0;
-    QString error;
-    const std::optional<QDateTime> newest = archiver_.newestRecord(reading.identity->serial, g + 1, &error);
-    tellNote();
+    const QString serial = reading.identity->serial;
+    newAsked_ = true;
+    ++pendingJobs_;
+    using Newest = std::pair<std::optional<QDateTime>, QString>;
+    // Queued behind the blocks still being stored: it sees them.
+    archive_->run<Newest>(
+        [serial, g](archive::ArchiveStore &store) {
+            QString error;
+            const std::optional<QDateTime> newest = store.newestRecord(serial, g + 1, &error);
+            return Newest{newest, error};
+        },
+        [this, serial, g](Newest answer) {
+            pendingJobs_ = std::max(0, pendingJobs_ - 1);
+            if (std::exchange(newAsked_, false))
+                downloadNewerThan(g, serial, answer.first, answer.second);
+        });
+}
+
+void ArchiveLink::downloadNewerThan(int g, const QString &serial, const std::optional<QDateTime> &newest,
+                                    const QString &error)
+{
     if (!newest) {
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPArchiveError + QLatin1Char('\n') + error);
         return;
     }
+    // The meter may have gone offline or been replaced while the archive answered.
+    const polling::Reading &reading = poll_.reading();
+    if (!link_.LinkOnline() || !reading.identity || reading.identity->serial != serial || downloads_.searchPending())
+        return;
     const long long valid = reading.lpGroups[std::size_t(g)].validRecords.value_or(0);
     if (!newest->isValid()) {
         // Nothing archived of this meter's group: all its records.

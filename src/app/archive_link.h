@@ -1,11 +1,14 @@
 #pragma once
 
-#include "archive/download_archiver.h"
+#include "archive/archive_thread.h"
 #include "loadprofile/download_origin.h"
 #include "loadprofile/records.h"
 
+#include <QDateTime>
 #include <QObject>
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 class ControlMap;
@@ -20,9 +23,11 @@ struct LanguageTexts;
 }
 
 // The window's downloads and the archive: every block a download reads is
-// stored (a failing archive is told once, the CSV file goes on), and
-// "new records only" (cmdLPNew) downloads the chosen group's records newer
-// than the newest one the archive holds of this meter.
+// stored (a failing archive is told once per download, the CSV file goes
+// on), and "new records only" (cmdLPNew) downloads the chosen group's
+// records newer than the newest one the archive holds of this meter. The
+// database work runs on the archive's own thread, in the order asked, so
+// that a slow or unreachable server never holds the window.
 class ArchiveLink : public QObject {
     Q_OBJECT
 public:
@@ -30,17 +35,27 @@ public:
     ArchiveLink(const QString &archivePath, LinkState &link, PollCycle &poll, DownloadState &download,
                 DownloadPanel &downloads, DateRangePanel &dateRange, const i18n::LanguageTexts &texts,
                 Messages &messages, const ControlMap &controls, QObject *parent = nullptr);
+    ~ArchiveLink() override;
 
     void cmdLPNew_Click();
-    archive::DownloadArchiver &archiver() { return archiver_; }
+    // The archive the next block goes to.
+    QString archivePath() const;
     // The user chose another archive: the next block goes there.
-    void setArchive(const QString &archivePath) { archiver_ = archive::DownloadArchiver(archivePath); }
+    void setArchive(const QString &archivePath);
+    // Every block handed over so far has been stored, or its failure told.
+    bool idle() const { return pendingJobs_ == 0; }
 
 private:
     void blockRead(const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records);
-    void tellNote();
+    void tellFailure(const QString &error);
+    // The rest of cmdLPNew once the archive's newest record of the group is known.
+    void downloadNewerThan(int group, const QString &serial, const std::optional<QDateTime> &newest,
+                           const QString &error);
 
-    archive::DownloadArchiver archiver_;
+    std::unique_ptr<archive::ArchiveThread> archive_;
+    int pendingJobs_ = 0;
+    bool failureTold_ = false;
+    bool newAsked_ = false; // cmdLPNew waits for the archive's answer
     LinkState &link_;
     PollCycle &poll_;
     DownloadState &download_;

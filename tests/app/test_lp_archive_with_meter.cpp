@@ -86,7 +86,8 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
     const QString newFile = lpData.filePath(files.last()); // ..._Group1_1.csv
     QCOMPARE(lptest::csvRows(newFile), lptest::expectedRows(51, 55));
 
-    // The archive holds the 55 records once each.
+    // The archive holds the 55 records once each, stored on its own thread.
+    QVERIFY(QTest::qWaitFor([&] { return session.window().archiveLink().idle(); }, kPatienceMs));
     QString error;
     auto store = archive::ArchiveStore::open(archive::ArchiveStore::defaultPath(), &error);
     QVERIFY2(store, qPrintable(error));
@@ -109,7 +110,7 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
     // Nothing newer now.
     session.started->messages.shown.clear();
     session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
-    QCOMPARE(session.started->messages.shown.size(), 1);
+    QTRY_COMPARE(session.started->messages.shown.size(), 1);
     QVERIFY(session.started->messages.shown.first().text.startsWith(QStringLiteral("No records newer")));
     QCOMPARE(lpData.entryList(QDir::Files).size(), 2);
 

@@ -226,7 +226,7 @@ void TestLpViewer::anotherArchiveChosen()
     QVERIFY(!dialog->isVisible());
     QCOMPARE(archive::savedArchiveChoice(), other);
     QCOMPARE(viewer->findChild<QComboBox *>(QStringLiteral("cmbLPViewerMeter"))->currentText(), QStringLiteral("OTHER001"));
-    QCOMPARE(started.window->archiveLink().archiver().path(), other);
+    QCOMPARE(started.window->archiveLink().archivePath(), other);
     QVERIFY(started.messages.shown.isEmpty());
     // Empty goes back to the user's archive file.
     QVERIFY(archive::saveArchiveChoice(QString(), nullptr));
