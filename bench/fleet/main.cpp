@@ -80,14 +80,9 @@ QString onceCheck(const testsupport::PostgresServer &server, const QString &data
 {
     QString verdict;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("check"));
-        db.setHostName(QStringLiteral("127.0.0.1"));
-        db.setPort(server.port());
-        db.setUserName(QStringLiteral("ampwright"));
-        db.setPassword(QString::fromLatin1(testsupport::PostgresServer::password()));
-        db.setDatabaseName(database);
+        QSqlDatabase db = server.connect(QStringLiteral("check"), database);
         QSqlQuery query(db);
-        if (!db.open()
+        if (!db.isOpen()
             || !query.exec(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT meter_serial), "
                                           "(SELECT COUNT(*) FROM lp_record_values), "
                                           "(SELECT COUNT(*) FROM (SELECT meter_serial FROM lp_records GROUP BY meter_serial "

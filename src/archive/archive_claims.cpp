@@ -19,6 +19,23 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
+// Runs one statement with its values; the rows it changed, or nothing with
+// the reason in error.
+std::optional<int> change(const QSqlDatabase &db, const QString &sql, const QVariantList &values,
+                          const QString &doing, QString *error)
+{
+    QSqlQuery query(db);
+    query.prepare(sql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    SqlFault fault;
+    if (!execOrFault(query, doing, &fault)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    return query.numRowsAffected();
+}
+
 QDateTime fromEpoch(const QVariant &seconds)
 {
     if (seconds.isNull())
@@ -102,38 +119,25 @@ std::optional<MeterClaim> ArchiveStore::claimMeter(const QString &meterKey, cons
 std::optional<bool> ArchiveStore::renewClaim(const QString &meterKey, const QString &worker, double leaseSeconds,
                                              QString *error)
 {
-    QSqlQuery query(database());
-    query.prepare(QStringLiteral("UPDATE lp_meter_claims SET lease_until = %1 + ? "
-                                 "WHERE meter_key = ? AND worker = ? AND finished_at IS NULL")
-                      .arg(m_dialect.serverEpoch));
-    query.addBindValue(leaseSeconds);
-    query.addBindValue(meterKey);
-    query.addBindValue(worker);
-    SqlFault fault;
-    if (!execOrFault(query, QStringLiteral("renew the claim of the meter %1").arg(meterKey), &fault)) {
-        setError(error, fault.text());
-        return std::nullopt;
-    }
-    return query.numRowsAffected() == 1;
+    const auto changed = change(database(),
+                                QStringLiteral("UPDATE lp_meter_claims SET lease_until = %1 + ? "
+                                               "WHERE meter_key = ? AND worker = ? AND finished_at IS NULL")
+                                    .arg(m_dialect.serverEpoch),
+                                {leaseSeconds, meterKey, worker},
+                                QStringLiteral("renew the claim of the meter %1").arg(meterKey), error);
+    return changed ? std::optional(*changed == 1) : std::nullopt;
 }
 
 bool ArchiveStore::finishClaim(const QString &meterKey, const QString &worker, const QString &result,
                                long long records, QString *error)
 {
-    QSqlQuery query(database());
-    query.prepare(QStringLiteral("UPDATE lp_meter_claims SET lease_until = 0, finished_at = %1, result = ?, "
+    return change(database(),
+                  QStringLiteral("UPDATE lp_meter_claims SET lease_until = 0, finished_at = %1, result = ?, "
                                  "records = ? WHERE meter_key = ? AND worker = ?")
-                      .arg(m_dialect.serverEpoch));
-    query.addBindValue(result);
-    query.addBindValue(records);
-    query.addBindValue(meterKey);
-    query.addBindValue(worker);
-    SqlFault fault;
-    if (!execOrFault(query, QStringLiteral("finish the claim of the meter %1").arg(meterKey), &fault)) {
-        setError(error, fault.text());
-        return false;
-    }
-    return true;
+                      .arg(m_dialect.serverEpoch),
+                  {result, records, meterKey, worker},
+                  QStringLiteral("finish the claim of the meter %1").arg(meterKey), error)
+        .has_value();
 }
 
 std::optional<std::vector<MeterClaim>> ArchiveStore::claims(QString *error) const

@@ -1,32 +1,20 @@
 #include "lpviewer/archive_setting_dialog.h"
 
 #include "archive/archive_setting.h"
-#include "ui/named_controls.h"
+#include "lpviewer/keyed_control.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr const char *kSection = "lpviewerini";
-
-template <class T = QLabel>
-T *keyed(QWidget *parent, const char *name, const char *english, const char *key)
-{
-    T *control = makeKeyed<T>(parent, english, kSection, key);
-    control->setObjectName(QLatin1String(name));
-    return control;
-}
-
-} // namespace
+using lpviewer::keyed;
 
 ArchiveSettingDialog::ArchiveSettingDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmArchiveSetting"));
     setWindowTitle(QStringLiteral("Load-profile archive"));
-    setCaptionKey(this, kSection, "lpviewer_ArchiveTitle");
+    setCaptionKey(this, lpviewer::kCaptionSection, "lpviewer_ArchiveTitle");
     auto *caption = keyed(this, "txtArchiveLocationCaption",
                           "Archive: empty for this user's archive file, a file, or postgresql://USER@HOST[:PORT]/DB",
                           "lpviewer_ArchiveLocation");

@@ -7,7 +7,7 @@
 #include "lpviewer/archive_setting_dialog.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/statistics_grid.h"
-#include "ui/named_controls.h"
+#include "lpviewer/keyed_control.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -16,24 +16,12 @@
 
 using archive::PeriodKind;
 
-namespace {
-
-constexpr const char *kSection = "lpviewerini";
-
-template <class T = QLabel>
-T *keyed(QWidget *parent, const char *name, const char *english, const char *key)
-{
-    T *control = makeKeyed<T>(parent, english, kSection, key);
-    control->setObjectName(QLatin1String(name));
-    return control;
-}
-
-} // namespace
+using lpviewer::keyed;
 
 void LoadProfileViewer::buildControls()
 {
     setWindowTitle(QStringLiteral("Load profile viewer"));
-    setCaptionKey(this, kSection, "lpviewer_Title");
+    setCaptionKey(this, lpviewer::kCaptionSection, "lpviewer_Title");
     meter_ = makeNamedList(this, QStringLiteral("cmbLPViewerMeter"), 16);
     group_ = makeNamedList(this, QStringLiteral("cmbLPViewerGroup"), 2);
     import_ = keyed<QPushButton>(this, "cmdLPViewerImport", "Import CSV...", "lpviewer_Import");

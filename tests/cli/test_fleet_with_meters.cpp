@@ -33,13 +33,7 @@ class Archive {
 public:
     explicit Archive(const testsupport::PostgresServer &server, const QString &database)
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
-        db.setHostName(QStringLiteral("127.0.0.1"));
-        db.setPort(server.port());
-        db.setUserName(QStringLiteral("ampwright"));
-        db.setPassword(QString::fromLatin1(testsupport::PostgresServer::password()));
-        db.setDatabaseName(database);
-        db.open();
+        server.connect(name_, database);
     }
     ~Archive()
     {

@@ -138,18 +138,25 @@ bool PostgresServer::start()
     return true;
 }
 
+QSqlDatabase PostgresServer::connect(const QString &connection, const QString &database) const
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+    db.setHostName(QStringLiteral("127.0.0.1"));
+    db.setPort(port_);
+    db.setUserName(QLatin1String(kUser));
+    db.setPassword(QString::fromLatin1(password()));
+    db.setDatabaseName(database);
+    db.open();
+    return db;
+}
+
 bool PostgresServer::createDatabase(const QString &name)
 {
     const QString connection = QStringLiteral("test-server-admin");
     bool done = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        db.setHostName(QStringLiteral("127.0.0.1"));
-        db.setPort(port_);
-        db.setUserName(QLatin1String(kUser));
-        db.setPassword(QString::fromLatin1(password()));
-        db.setDatabaseName(QStringLiteral("postgres"));
-        if (!db.open()) {
+        QSqlDatabase db = connect(connection, QStringLiteral("postgres"));
+        if (!db.isOpen()) {
             error_ = QStringLiteral("PostgreSQL test server: cannot connect: ") + db.lastError().text();
         } else {
             QSqlQuery query(db);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -27,6 +28,9 @@ public:
     // made or started: the test fails with it.
     bool start();
     bool createDatabase(const QString &name);
+    // A Qt SQL connection of the given name to a database of this server,
+    // opened (check isOpen()); remove it with QSqlDatabase::removeDatabase.
+    QSqlDatabase connect(const QString &connection, const QString &database) const;
     void stop();
 
     // postgresql://ampwright@127.0.0.1:PORT/database
