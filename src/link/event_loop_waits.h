@@ -17,8 +17,7 @@ public:
     bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) override;
     void subDelay(double seconds) override;
 
-    // While part of a serial answer is in, completion is looked at this often:
-    // the serial link no longer signals every byte (see SerialLink).
+    // While part of a serial answer is in, completion is looked at this often.
     static constexpr int kPartialAnswerCheckMs = 3;
 
 private:

@@ -153,10 +153,12 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
             return linkLost();
         }
         discardStaleInput(rtuMode, true, attempt);
-        if (rtuMode)
+        if (rtuMode) {
+            serial_.expectInput(request.expectedLength());
             serial_.output(request.txFrame());
-        else
+        } else {
             tcp_.sendData(request.txFrame());
+        }
         report(TrafficEvent::Kind::Sent, rtuMode, attempt, request.txFrame(), "");
         if (!rtuMode)
             waits_.subDelay(tcpPauseMs_ ? *tcpPauseMs_ / 1000.0 : isRead ? 0.2 : 0.5);

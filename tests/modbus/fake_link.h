@@ -118,6 +118,7 @@ public:
     bool isOpen() const override { return open; }
     int inBufferCount() override { return open ? int(buffer.size()) : 0; }
     std::vector<std::uint8_t> takeInput() override { return std::exchange(buffer, {}); }
+    void expectInput(int) override {}
     void output(std::span<const std::uint8_t> bytes) override
     {
         sent.emplace_back(bytes.begin(), bytes.end());
