@@ -270,5 +270,21 @@ void SerialLink::output(std::span<const std::uint8_t> bytes)
 {
     if (!port_.isOpen())
         return;
+#ifdef Q_OS_UNIX
+    // A request fits the driver's output buffer: written at once it costs no
+    // round through the event loop (a write notification, then its
+    // switching off). What the driver does not take, or a failed write,
+    // goes the port's way, which also reports a device that went away.
+    if (port_.bytesToWrite() == 0) {
+        ssize_t n = -1;
+        do
+            n = ::write(port_.handle(), bytes.data(), bytes.size());
+        while (n < 0 && errno == EINTR);
+        if (n > 0)
+            bytes = bytes.subspan(static_cast<std::size_t>(n));
+        if (bytes.empty())
+            return;
+    }
+#endif
     port_.write(reinterpret_cast<const char *>(bytes.data()), static_cast<qint64>(bytes.size()));
 }
