@@ -19,6 +19,7 @@ public:
         bytesIn += static_cast<long long>(input.size());
         return input;
     }
+    void expectInput(int totalBytes) override { port_.expectInput(totalBytes); }
     void output(std::span<const std::uint8_t> bytes) override
     {
         bytesOut += static_cast<long long>(bytes.size());

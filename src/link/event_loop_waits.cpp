@@ -5,9 +5,10 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cmath>
+#include <functional>
 
 std::int64_t EventLoopWaits::nowMs()
 {
@@ -15,52 +16,76 @@ std::int64_t EventLoopWaits::nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-EventLoopWaits::End EventLoopWaits::waitUntilPast(std::int64_t start, std::int64_t ms,
-                                                  bool endWhenOffline,
-                                                  const std::function<bool()> *inputEnds)
+namespace {
+
+// The timer interval up to `until`. A timer may end a little before its time
+// on the millisecond clock; the waits then run their loop once more.
+int remainingMs(std::int64_t until, std::int64_t now)
 {
-    bool inputArrived = false;
+    return static_cast<int>(std::min<std::int64_t>(until - now, 24 * 3600 * 1000));
+}
+
+} // namespace
+
+void EventLoopWaits::waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline)
+{
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (endWhenOffline) {
+        QObject::connect(&link_, &LinkState::linkOnlineChanged, &loop, [&loop](bool online) {
+            if (!online)
+                loop.quit();
+        });
+    }
     for (;;) {
         if (endWhenOffline && !link_.LinkOnline())
-            return End::Offline;
-        if (inputArrived)
-            return End::Input;
-        const std::int64_t remaining = start + ms + 1 - nowMs();
-        if (remaining <= 0)
-            return End::Time;
+            return;
+        const std::int64_t now = nowMs();
+        if (now > start + ms)
+            return;
+        timer.start(remainingMs(start + ms + 1, now));
+        loop.exec();
+    }
+}
 
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QTimer partialCheck;
-        partialCheck.setTimerType(Qt::PreciseTimer);
-        partialCheck.setInterval(kPartialAnswerCheckMs);
-        if (endWhenOffline) {
-            QObject::connect(&link_, &LinkState::linkOnlineChanged, &loop, [&loop](bool online) {
-                if (!online)
-                    loop.quit();
-            });
-        }
-        if (inputEnds) {
-            const auto arrived = [&] {
-                if (!(*inputEnds)())
-                    return;
-                inputArrived = true;
-                loop.quit();
-            };
-            QObject::connect(&link_.serial, &SerialLink::inputArrived, &loop, arrived);
-            QObject::connect(&link_.tcp, &TcpLink::dataArrival, &loop, arrived);
-            // A serial answer that has begun is checked at short intervals
-            // until it is complete; before its first byte nothing polls.
-            QObject::connect(&link_.serial, &SerialLink::inputArrived, &partialCheck,
-                             qOverload<>(&QTimer::start));
-            QObject::connect(&partialCheck, &QTimer::timeout, &loop, arrived);
-            if (link_.serial.isOpen() && link_.serial.inBufferCount() > 0)
-                partialCheck.start();
-        }
-        timer.start(static_cast<int>(remaining));
+bool EventLoopWaits::WaitForAnswer(std::int64_t deadline, const std::function<bool()> &settled)
+{
+    bool isSettled = false;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&link_, &LinkState::linkOnlineChanged, &loop, [&loop](bool online) {
+        if (!online)
+            loop.quit();
+    });
+    const auto look = [&] {
+        if (!settled())
+            return;
+        isSettled = true;
+        loop.quit();
+    };
+    // The serial link announces input once the expected count is in (see
+    // SerialLink::expectInput); the socket's count reaches the transactions
+    // (TransactionLink) before this looks at it.
+    QObject::connect(&link_.serial, &SerialLink::inputArrived, &loop, look);
+    QObject::connect(&link_.serial, &SerialLink::portLost, &loop, look);
+    QObject::connect(&link_.tcp, &TcpLink::dataArrival, &loop, look);
+    QObject::connect(&link_.tcp, &TcpLink::disconnected, &loop, look);
+    QObject::connect(this, &EventLoopWaits::linkReleased, &loop, look);
+    for (;;) {
+        if (!link_.LinkOnline())
+            return false;
+        if (isSettled || settled())
+            return true;
+        const std::int64_t now = nowMs();
+        if (now >= deadline)
+            return true;
+        timer.start(remainingMs(deadline, now));
         loop.exec();
     }
 }
@@ -68,12 +93,6 @@ EventLoopWaits::End EventLoopWaits::waitUntilPast(std::int64_t start, std::int64
 void EventLoopWaits::WaitGapSince(std::int64_t start, int ms) { waitUntilPast(start, ms, true); }
 
 void EventLoopWaits::WaitWhileOnline(int ms) { waitUntilPast(nowMs(), ms, true); }
-
-bool EventLoopWaits::WaitForAnswerWhileOnline(int ms,
-                                              const std::function<bool()> &answerComplete)
-{
-    return waitUntilPast(nowMs(), ms, true, &answerComplete) != End::Input;
-}
 
 void EventLoopWaits::subDelay(double seconds)
 {

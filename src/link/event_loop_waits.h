@@ -2,31 +2,35 @@
 
 #include "modbus/transactions.h"
 
+#include <QObject>
+
 class LinkState;
 
 // Waits of the transactions as nested event loops ended by a single-shot
-// timer, and by the link going offline where the wait says so. The window
-// stays live and a waiting program uses no CPU.
-class EventLoopWaits : public modbus::Waits {
+// timer, and by the link going offline where the wait says so. A wait for an
+// answer also ends on the link's own events (input arrived, port or socket
+// gone, a transaction ended), never on a periodic look. The window stays
+// live and a waiting program uses no CPU.
+class EventLoopWaits : public QObject, public modbus::Waits {
+    Q_OBJECT
 public:
     explicit EventLoopWaits(LinkState &link) : link_(link) {}
 
     std::int64_t nowMs() override;
     void WaitGapSince(std::int64_t start, int ms) override;
     void WaitWhileOnline(int ms) override;
-    bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) override;
+    bool WaitForAnswer(std::int64_t deadline, const std::function<bool()> &settled) override;
+    void transactionEnded() override { emit linkReleased(); }
     void subDelay(double seconds) override;
 
-    // While part of a serial answer is in, completion is looked at this often:
-    // the serial link no longer signals every byte (see SerialLink).
-    static constexpr int kPartialAnswerCheckMs = 3;
+signals:
+    // A transaction ended: the waits for an answer look at theirs again.
+    void linkReleased();
 
 private:
-    enum class End { Time, Offline, Input };
-    // Waits until more than ms have passed since start, or an end condition
-    // that the wait watches for holds.
-    End waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline,
-                      const std::function<bool()> *inputEnds = nullptr);
+    // Waits until more than ms have passed since start, or the link is
+    // offline where endWhenOffline says so.
+    void waitUntilPast(std::int64_t start, std::int64_t ms, bool endWhenOffline);
 
     LinkState &link_;
 };

@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -81,14 +82,8 @@ bool SerialLink::deviceRefusesUser() const
 
 SerialLink::SerialLink(QObject *parent) : QObject(parent)
 {
-    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::inputArrived);
-#ifdef Q_OS_UNIX
-    // The port's own buffer takes one byte; the rest of an answer waits in the
-    // driver until a transaction takes it. A meter's answer trickling in byte
-    // by byte then wakes the program once, not for every byte: the
-    // transactions look at the receive count in their waits anyway.
-    port_.setReadBufferSize(1);
-#endif
+    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::inputReady);
+    port_.setReadBufferSize(kReadBufferBytes);
     // A device that has gone away wakes the port's notifiers again and again
     // (a read that ends at once, a write that fails, each an error) for as
     // long as the port stays open. Queued: the port is not closed inside its
@@ -114,6 +109,46 @@ void SerialLink::checkDeviceAfterError()
 #endif
     port_.close();
     emit portLost();
+}
+
+void SerialLink::inputReady()
+{
+    // Only part of the answer is in (more than a wake count can hold, or a
+    // driver that wakes on every byte): wake again for the rest only. A
+    // complete answer is taken at once and needs nothing more.
+    if (expected_ > inBufferCount())
+        armWake();
+    emit inputArrived();
+}
+
+void SerialLink::expectInput(int totalBytes)
+{
+    expected_ = std::max(totalBytes, 0);
+    armWake();
+}
+
+void SerialLink::armWake()
+{
+#ifdef Q_OS_UNIX
+    if (!port_.isOpen())
+        return;
+    // With no read timer, a terminal in raw mode reports itself readable
+    // once its minimum read count of bytes is in (Linux; other systems may
+    // report every byte, which is merely more wakes). The count is one byte
+    // wide: a longer answer wakes at 255 bytes and then for the rest.
+    constexpr qint64 kMostWakeBytes = 255;
+    const int count = static_cast<int>(
+        std::clamp<qint64>(expected_ - port_.bytesAvailable(), 1, kMostWakeBytes));
+    if (count == wakeCount_)
+        return;
+    termios tio {};
+    if (::tcgetattr(port_.handle(), &tio) != 0)
+        return;
+    tio.c_cc[VMIN] = static_cast<cc_t>(count);
+    tio.c_cc[VTIME] = 0;
+    if (::tcsetattr(port_.handle(), TCSANOW, &tio) == 0)
+        wakeCount_ = count;
+#endif
 }
 
 bool SerialLink::setPortNumber(int number, QString *error)
@@ -152,6 +187,7 @@ bool SerialLink::applySettings(QString *error)
                     && port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!ok)
         setError(error, port_.errorString());
+    wakeCount_ = -1; // the port may have written its own terminal settings
     return ok;
 }
 
@@ -163,6 +199,8 @@ bool SerialLink::open(QString *error)
     }
     port_.setPortName(deviceName());
     openDenied_ = false;
+    expected_ = 0;
+    wakeCount_ = -1;
     if (!port_.open(QIODevice::ReadWrite)) {
         openDenied_ = port_.error() == QSerialPort::PermissionError && deviceRefusesUser();
         setError(error, port_.errorString());
@@ -206,8 +244,9 @@ std::vector<std::uint8_t> SerialLink::takeInput()
 {
     if (!port_.isOpen())
         return {};
-    // The buffered byte came first; then what the driver holds, up to the
-    // count it reports now (a peer that keeps sending cannot hold us here).
+    // What the port object holds came first; then what the driver holds, up
+    // to the count it reports now (a peer that keeps sending cannot hold us
+    // here).
     const QByteArray buffered = port_.readAll();
     std::vector<std::uint8_t> data(buffered.begin(), buffered.end());
 #ifdef Q_OS_UNIX
@@ -231,5 +270,21 @@ void SerialLink::output(std::span<const std::uint8_t> bytes)
 {
     if (!port_.isOpen())
         return;
+#ifdef Q_OS_UNIX
+    // A request fits the driver's output buffer: written at once it costs no
+    // round through the event loop (a write notification, then its
+    // switching off). What the driver does not take, or a failed write,
+    // goes the port's way, which also reports a device that went away.
+    if (port_.bytesToWrite() == 0) {
+        ssize_t n = -1;
+        do
+            n = ::write(port_.handle(), bytes.data(), bytes.size());
+        while (n < 0 && errno == EINTR);
+        if (n > 0)
+            bytes = bytes.subspan(static_cast<std::size_t>(n));
+        if (bytes.empty())
+            return;
+    }
+#endif
     port_.write(reinterpret_cast<const char *>(bytes.data()), static_cast<qint64>(bytes.size()));
 }

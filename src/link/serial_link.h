@@ -12,6 +12,11 @@
 class SerialLink : public QObject, public modbus::SerialIo {
     Q_OBJECT
 public:
+    // The most received bytes the port object keeps. A Modbus RTU answer has
+    // at most 256 bytes; what a peer sends beyond this without being asked
+    // waits in the driver until the transactions take and drop it.
+    static constexpr qint64 kReadBufferBytes = 1024;
+
     explicit SerialLink(QObject *parent = nullptr);
 
     // Fails (with a reason) for a number outside 1..16 or while the port is open.
@@ -32,10 +37,15 @@ public:
     bool isOpen() const override;
     int inBufferCount() override;
     std::vector<std::uint8_t> takeInput() override;
+    // Where the driver supports it (a terminal's minimum read count), the
+    // port wakes the program only once the missing bytes are in: a meter's
+    // answer trickling in byte by byte then wakes it once, not per byte.
+    void expectInput(int totalBytes) override;
     void output(std::span<const std::uint8_t> bytes) override;
 
 signals:
-    // New bytes are in the receive buffer.
+    // New bytes are in the receive buffer; while an answer is expected,
+    // usually only once it is complete.
     void inputArrived();
     // The device behind the open port went away (an adapter pulled out, the
     // other side of a pseudo-terminal closed); the port has been closed.
@@ -44,12 +54,20 @@ signals:
 private:
     // Closes the port and reports it lost when its device no longer answers.
     void checkDeviceAfterError();
+    void inputReady();
+    // Sets the driver's wake count to the bytes still missing from the
+    // expected count.
+    void armWake();
     // Bytes received by the driver and not yet read from it.
     int driverCount() const;
     bool applySettings(QString *error);
     bool deviceRefusesUser() const;
 
     QSerialPort port_;
+    int expected_ = 0;
+    // The wake count in force in the driver; -1 when not known (the port
+    // was opened or its settings applied since).
+    int wakeCount_ = -1;
     bool openDenied_ = false;
     int portNumber_ = 1;
     QString settings_ = QStringLiteral("9600,n,8,1");

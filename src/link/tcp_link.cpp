@@ -4,6 +4,7 @@ TcpLink::TcpLink(QObject *parent) : QObject(parent)
 {
     socket_.setReadBufferSize(kReadBufferBytes);
     connect(&socket_, &QTcpSocket::connected, this, &TcpLink::connected);
+    connect(&socket_, &QTcpSocket::disconnected, this, &TcpLink::disconnected);
     connect(&socket_, &QTcpSocket::readyRead, this,
             [this] { emit dataArrival(socket_.bytesAvailable()); });
     connect(&socket_, &QAbstractSocket::errorOccurred, this,

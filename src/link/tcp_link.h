@@ -41,6 +41,8 @@ signals:
     void connected();
     // Total number of unread bytes after new data arrived.
     void dataArrival(qint64 totalBytes);
+    // The connection ended (the peer closed it, or it was aborted).
+    void disconnected();
     void socketError(int number, const QString &description);
 
 private:

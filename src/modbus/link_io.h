@@ -7,7 +7,7 @@
 namespace modbus {
 
 // What a transaction needs of the serial port: its receive count, the whole
-// receive buffer at once, and output.
+// receive buffer at once, the length of the answer it waits for, and output.
 class SerialIo {
 public:
     virtual ~SerialIo() = default;
@@ -16,6 +16,10 @@ public:
     virtual int inBufferCount() = 0;
     // Takes everything from the receive buffer.
     virtual std::vector<std::uint8_t> takeInput() = 0;
+    // The receive count at which the answer to the next request is complete.
+    // The port may then announce arriving input only once that many bytes
+    // are in, instead of for each part of a trickling answer.
+    virtual void expectInput(int totalBytes) = 0;
     virtual void output(std::span<const std::uint8_t> bytes) = 0;
 };
 

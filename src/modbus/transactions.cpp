@@ -96,8 +96,14 @@ void Transactions::refuse()
 {
     report(TrafficEvent::Kind::Outcome, true, 0, {}, "request refused: it does not fit a Modbus frame",
            true);
-    CommBusy = false;
     LastTransOK = false;
+    releaseLink();
+}
+
+void Transactions::releaseLink()
+{
+    CommBusy = false;
+    waits_.transactionEnded();
 }
 
 bool Transactions::linkReady(bool rtuMode, std::uint64_t session) const
@@ -112,8 +118,8 @@ void Transactions::linkLost()
     // port closed, the socket is not connected): no message, but the caller
     // must not take the missing answer for a success, and the busy flag must
     // not stay raised, or nothing would ever talk to the meter again.
-    CommBusy = false;
     LastTransOK = false;
+    releaseLink();
 }
 
 void Transactions::discardStaleInput(bool rtuMode, bool forgetAnnounced, int attempt)
@@ -153,17 +159,19 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
             return linkLost();
         }
         discardStaleInput(rtuMode, true, attempt);
-        if (rtuMode)
+        if (rtuMode) {
+            serial_.expectInput(request.expectedLength());
             serial_.output(request.txFrame());
-        else
+        } else {
             tcp_.sendData(request.txFrame());
+        }
         report(TrafficEvent::Kind::Sent, rtuMode, attempt, request.txFrame(), "");
         if (!rtuMode)
             waits_.subDelay(tcpPauseMs_ ? *tcpPauseMs_ / 1000.0 : isRead ? 0.2 : 0.5);
 
         switch (pollForAnswer(request, readCount, rtuMode, session, attempt)) {
         case PollOutcome::Success:
-            CommBusy = false;
+            releaseLink();
             return;
         case PollOutcome::LinkLost:
             report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {}, "link gone while waiting");
@@ -188,8 +196,8 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
     report(TrafficEvent::Kind::Outcome, rtuMode, kAttempts, {},
            "no usable answer in 3 attempts: link taken offline", true);
     host_.setStatusText(communicationError());
-    CommBusy = false;
     LastTransOK = false;
+    releaseLink();
     host_.takeLinkOffline();
 }
 
@@ -198,10 +206,15 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
                                                       int attempt)
 {
     const int expected = request.expectedLength();
-    // The answer gets kAnswerPolls waits of more than kAnswerPollMs; a wait
-    // cut short by the answer's last bytes does not count, so the answer is
-    // taken as soon as it is complete while a silent meter gets its full time.
-    for (int polls = 0;;) {
+    // One wait for the whole attempt. The link's arrival events end it once
+    // the answer is complete, so the answer is taken at once; a silent meter
+    // gets kAnswerWaitMs. It also ends when the link goes, or when another
+    // transaction ran to its end inside it and so took the link.
+    const std::int64_t deadline = waits_.nowMs() + kAnswerWaitMs;
+    const auto settled = [&] {
+        return !CommBusy || !linkReady(rtuMode, session) || answerComplete(expected, rtuMode);
+    };
+    for (;;) {
         if (!CommBusy)
             return PollOutcome::Abandoned;
         if (!linkReady(rtuMode, session))
@@ -230,14 +243,15 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
                    true);
             return PollOutcome::Failed;
         }
-        if (polls >= kAnswerPolls) {
+        if (waits_.nowMs() >= deadline) {
             report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {},
                    "no complete answer within the waits", true);
             return PollOutcome::Failed;
         }
-        if (waits_.WaitForAnswerWhileOnline(kAnswerPollMs,
-                                            [&] { return answerComplete(expected, rtuMode); }))
-            ++polls;
+        // Offline ends the wait whatever settled() says; the busy flag still
+        // tells an abandoned transaction from a lost link.
+        if (!waits_.WaitForAnswer(deadline, settled) && CommBusy)
+            return PollOutcome::LinkLost;
     }
 }
 

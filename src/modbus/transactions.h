@@ -39,9 +39,16 @@ public:
     virtual void WaitGapSince(std::int64_t start, int ms) = 0;
     // Returns once more than ms have passed, or earlier when the link goes offline.
     virtual void WaitWhileOnline(int ms) = 0;
-    // As WaitWhileOnline, and also returns as soon as input arriving from the
-    // meter makes answerComplete() true. False only when that ended the wait.
-    virtual bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) = 0;
+    // Returns once settled() holds, or nowMs() has reached deadline, or the
+    // link is offline. settled() is looked at when something happens that
+    // can change it: input arrives from the meter, the port or the socket
+    // goes away, a transaction ends (transactionEnded). Nothing looks at it
+    // periodically. False only when the link went offline.
+    virtual bool WaitForAnswer(std::int64_t deadline, const std::function<bool()> &settled) = 0;
+    // A transaction has ended and given the link up. A transaction waiting
+    // for its answer around it (the other one ran inside its wait) then finds
+    // that it lost the link.
+    virtual void transactionEnded() = 0;
     // Returns after the given time.
     virtual void subDelay(double seconds) = 0;
 };
@@ -52,8 +59,10 @@ class Transactions {
 public:
     static constexpr int kAttempts = 3;
     static constexpr int kGapMs = 12;
-    static constexpr int kAnswerPolls = 100;
-    static constexpr int kAnswerPollMs = 10;
+    // How long each attempt waits for an answer that does not come: 1.1 s
+    // from the request (over TCP from the end of the pause after it), the
+    // time of a hundred waits of more than 10 ms on a millisecond clock.
+    static constexpr int kAnswerWaitMs = 1100;
 
     Transactions(TransactionHost &host, Waits &waits, SerialIo &serial, TcpIo &tcp);
 
@@ -100,6 +109,9 @@ private:
                 std::span<const std::uint8_t> bytes, const char *note, bool error = false);
     void linkLost();
     void refuse();
+    // Lowers the busy flag and tells the waits, so that a transaction this
+    // one ran inside of stops waiting for its answer.
+    void releaseLink();
 
     TransactionHost &host_;
     Waits &waits_;

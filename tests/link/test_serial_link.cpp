@@ -16,15 +16,19 @@ private slots:
 void TestSerialLink::takesEverythingReceivedInOrder_data()
 {
     QTest::addColumn<QList<int>>("bursts");
-    QTest::newRow("one byte") << QList<int>{1};
-    QTest::newRow("a main-block answer") << QList<int>{517};
-    QTest::newRow("nearly what the driver holds") << QList<int>{2500, 1500};
-    QTest::newRow("answer in pieces") << QList<int>{3, 60, 1, 200};
+    QTest::addColumn<int>("answerLength"); // the answer length announced, 0 for none
+    QTest::newRow("one byte") << QList<int>{1} << 0;
+    QTest::newRow("a main-block answer") << QList<int>{517} << 0;
+    QTest::newRow("nearly what the driver holds") << QList<int>{2500, 1500} << 0;
+    QTest::newRow("answer in pieces") << QList<int>{3, 60, 1, 200} << 0;
+    QTest::newRow("expected answer trickling in") << QList<int>{3, 4, 1, 5} << 13;
+    QTest::newRow("expected longest answer in pieces") << QList<int>{100, 100, 55} << 255;
 }
 
 void TestSerialLink::takesEverythingReceivedInOrder()
 {
     QFETCH(QList<int>, bursts);
+    QFETCH(int, answerLength);
     QTemporaryDir comDir;
     QVERIFY(comDir.isValid());
     qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
@@ -37,6 +41,9 @@ void TestSerialLink::takesEverythingReceivedInOrder()
     QVERIFY(link.setPortNumber(1, &error));
     QVERIFY(link.setSettings(QStringLiteral("19200,n,8,1"), &error));
     QVERIFY2(link.open(&error), qPrintable(error));
+    int earlyWakes = 0, completeWakes = 0;
+    connect(&link, &SerialLink::inputArrived, this, [&] { ++(link.inBufferCount() < answerLength ? earlyWakes : completeWakes); });
+    link.expectInput(answerLength);
 
     // Every byte value, control characters included, must pass unchanged.
     QByteArray sent;
@@ -49,8 +56,11 @@ void TestSerialLink::takesEverythingReceivedInOrder()
         const int expected = int(sent.size());
         QVERIFY2(QTest::qWaitFor([&] { return link.inBufferCount() >= expected; }, 5000),
                  qPrintable(QString::number(link.inBufferCount())));
+        QTest::qWait(10);
     }
     QCOMPARE(link.inBufferCount(), int(sent.size()));
+    QTRY_VERIFY(completeWakes > 0);
+    QCOMPARE(earlyWakes, 0); // told the length, the link wakes once that is in
 
     const std::vector<std::uint8_t> taken = link.takeInput();
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(taken.data()), qsizetype(taken.size())), sent);

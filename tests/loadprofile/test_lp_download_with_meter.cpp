@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,20 @@ namespace {
 
 constexpr int kPatienceMs = 60000;
 using lptest::expectedRow;
+
+// Per answer taken right after its request: the time beyond the window's TCP pause.
+struct BeyondPause : modbus::TrafficObserver {
+    QElapsedTimer clock;
+    qint64 sentAt = -1, function = 0;
+    QList<qint64> ms;
+    void traffic(const modbus::TrafficEvent &e) override
+    {
+        if (e.kind == modbus::TrafficEvent::Kind::Received && sentAt >= 0)
+            ms << clock.elapsed() - sentAt - (function == 16 ? 500 : 200);
+        sentAt = e.kind == modbus::TrafficEvent::Kind::Sent ? clock.elapsed() : -1;
+        function = e.bytes.size() > 7 ? e.bytes[7] : 0;
+    }
+};
 
 } // namespace
 
@@ -53,6 +68,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> programDir_;
     std::unique_ptr<testsupport::MeterSession> session_;
+    BeyondPause beyondPause_; // outlives the window it watches
 };
 
 void TestLPDownloadWithMeter::init()
@@ -113,7 +129,13 @@ void TestLPDownloadWithMeter::rowsOfARange()
     QFETCH(int, last);
     QFETCH(bool, tcp);
     goOnline({}, tcp);
+    beyondPause_.clock.start();
+    session_->window().transactions().setTrafficObserver(tcp ? &beyondPause_ : nullptr);
     const QString path = download(first, last);
+    session_->window().transactions().setTrafficObserver(nullptr);
+    QVERIFY(!tcp || beyondPause_.ms.size() >= 4); // two blocks: each a write and a read
+    for (qint64 ms : std::as_const(beyondPause_.ms))
+        QVERIFY2(ms >= 0 && ms < 400, qPrintable(QString::number(ms)));
     QFile file(path);
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
     const QList<QByteArray> lines = file.readAll().split('\n');

@@ -39,25 +39,27 @@ public:
         while (online() && now < end)
             advanceTo(end, true);
     }
-    bool WaitForAnswerWhileOnline(int ms, const std::function<bool()> &answerComplete) override
+    // Each wait looks at its settled() only when the link announces something.
+    bool WaitForAnswer(std::int64_t deadline, const std::function<bool()> &settled) override
     {
-        const std::int64_t end = now + ms + 1;
-        bool complete = false;
-        while (online() && now < end && !complete) {
-            inputArrived_ = false;
-            advanceTo(end, true, true);
-            complete = inputArrived_ && answerComplete();
-        }
-        return !complete;
+        ++answerWaits;
+        std::pair<const std::function<bool()> *, bool> wait{&settled, settled()};
+        waits_.push_back(&wait);
+        while (online() && now < deadline && !wait.second)
+            advanceTo(deadline, true, &wait.second);
+        std::erase(waits_, &wait);
+        return online();
     }
+    void transactionEnded() override { inputArrived(); }
     void subDelay(double seconds) override { advanceTo(now + std::int64_t(seconds * 1000), false); }
-    // Called by events that bring bytes from the meter.
-    void inputArrived() { inputArrived_ = true; }
+    // Called by events that bring bytes from the meter or take the socket away.
+    void inputArrived() { for (auto *wait : waits_) wait->second = wait->second || (*wait->first)(); }
+    int answerWaits = 0;
 
 private:
     // Runs the events due up to target; stops early after an event that took
-    // the link offline, or brought input when the wait watches for it.
-    void advanceTo(std::int64_t target, bool stopWhenOffline, bool stopOnInput = false)
+    // the link offline, or settled the wait that watches for it.
+    void advanceTo(std::int64_t target, bool stopWhenOffline, const bool *settled = nullptr)
     {
         while (!events_.empty() && events_.begin()->first <= target) {
             auto first = events_.begin();
@@ -65,13 +67,13 @@ private:
             auto event = std::move(first->second);
             events_.erase(first);
             event();
-            if ((stopWhenOffline && !online()) || (stopOnInput && inputArrived_))
+            if ((stopWhenOffline && !online()) || (settled && *settled))
                 return;
         }
         now = std::max(now, target);
     }
 
-    bool inputArrived_ = false;
+    std::vector<std::pair<const std::function<bool()> *, bool> *> waits_;
     std::multimap<std::int64_t, std::function<void()>> events_;
 };
 
@@ -118,6 +120,7 @@ public:
     bool isOpen() const override { return open; }
     int inBufferCount() override { return open ? int(buffer.size()) : 0; }
     std::vector<std::uint8_t> takeInput() override { return std::exchange(buffer, {}); }
+    void expectInput(int) override {}
     void output(std::span<const std::uint8_t> bytes) override
     {
         sent.emplace_back(bytes.begin(), bytes.end());

@@ -157,6 +157,7 @@ void TestTransactions::threeFailuresTakeTheLinkOffline()
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rig.host.statusTexts.back(), kCommError);
     QVERIFY(rig.tx.RxData.isEmptyState());
+    QCOMPARE(rig.clock.answerWaits, 3); // one wait per attempt
     const std::int64_t elapsed = rig.clock.now - start;
     QVERIFY2(elapsed >= minMs && elapsed <= maxMs, qPrintable(QString::number(elapsed)));
 }
@@ -201,27 +202,30 @@ void TestTransactions::offlineAtTheCallSendsNothing()
 void TestTransactions::goingOfflineMidWaitReturnsSilently_data()
 {
     QTest::addColumn<bool>("rtu");
-    QTest::newRow("rtu") << true;
-    QTest::newRow("tcp") << false;
+    QTest::addColumn<bool>("userOffline"); // false: the socket closes, the link stays online
+    QTest::newRow("rtu") << true << true;
+    QTest::newRow("tcp, closed by the meter") << false << false;
 }
 
 void TestTransactions::goingOfflineMidWaitReturnsSilently()
 {
     QFETCH(bool, rtu);
+    QFETCH(bool, userOffline);
     Rig rig;
     rig.tx.LastTransOK = true;
     const std::int64_t start = rig.clock.now;
-    // The user presses the connect button 300 ms into the wait.
+    // 300 ms into the wait the user goes offline, or the meter closes the socket.
     rig.clock.after(300, [&] {
-        rig.host.online = false;
+        rig.host.online = !userOffline;
         rig.serial.open = false;
         rig.tcp.connected = false;
+        rig.clock.inputArrived();
     });
     rig.tx.ModbusReadRegisters(1, 3, 0, 2, rtu);
 
     QVERIFY(rig.host.statusTexts.empty());
     QCOMPARE(rig.host.offlineCalls, 0);
-    QVERIFY(rig.clock.now - start < 400);
+    QCOMPARE(rig.clock.now - start, std::int64_t(300));
     // The missing answer is not a success, and the link is free for the next transaction.
     QVERIFY(!rig.tx.LastTransOK);
     QVERIFY(!rig.tx.CommBusy);
@@ -331,6 +335,7 @@ void TestTransactions::nestedTransactionMakesTheOuterOneSendAgain()
     QCOMPARE(rig.serial.sent.size(), std::size_t(3));
     // The outer request goes out again unchanged, not the inner one's frame.
     QCOMPARE(rig.serial.sent[2], rig.serial.sent[0]);
+    QCOMPARE(rig.serial.sentAt[2], rig.serial.sentAt[1] + 5 + 13);
     QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rig.host.offlineCalls, 0);
