@@ -16,8 +16,12 @@ void setCaption(QWidget *control, const QString &text)
         button->setText(text);
     else if (auto *frame = qobject_cast<QGroupBox *>(control))
         frame->setTitle(text);
-    else if (auto *edit = qobject_cast<QLineEdit *>(control))
-        edit->setText(text);
+    else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        // Setting the same text again would still lay the field out anew
+        // (and move its cursor): the poll sets every value each cycle.
+        if (edit->text() != text)
+            edit->setText(text);
+    }
     else if (auto *plain = qobject_cast<QPlainTextEdit *>(control))
         plain->setPlainText(text);
     else if (auto *list = qobject_cast<QComboBox *>(control))

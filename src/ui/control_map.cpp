@@ -2,7 +2,8 @@
 
 QString controlName(const QString &name, int index)
 {
-    return index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index);
+    // Built by concatenation: the poll looks up every value's control each cycle.
+    return index < 0 ? name : name + QLatin1Char('(') + QString::number(index) + QLatin1Char(')');
 }
 
 QWidget *ControlMap::find(const QString &name, int index) const
