@@ -8,9 +8,10 @@
 #include <optional>
 #include <span>
 
-// Keeps a download's blocks in the archive beside its CSV file. The archive
-// is opened at the first use; a download goes on into its CSV file whatever
-// becomes of the archive, and a failing archive is told once per download.
+// Keeps one download's blocks in the archive beside its CSV file (the
+// command-line tool's; the window stores through an ArchiveThread). The
+// archive is opened at the first use; a download goes on into its CSV file
+// whatever becomes of the archive, and a failing archive is told once.
 namespace archive {
 
 class DownloadArchiver {
@@ -20,9 +21,6 @@ public:
 
     bool enabled() const { return !path_.isEmpty(); }
     const QString &path() const { return path_; }
-
-    // A new download begins: a failure of its own is told again.
-    void beginDownload() { failureTold_ = false; }
 
     // Stores one block. Nothing when it was stored, or when its failure was
     // told already in this download; else the text to tell the user.

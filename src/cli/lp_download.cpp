@@ -159,5 +159,6 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
                           result);
     }
     result.ok = true;
+    result.archiveNote = archiver.takeNote();
     return result;
 }

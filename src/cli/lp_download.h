@@ -27,6 +27,7 @@ struct LpResult {
     bool nothingNew = false;   // newOnly: the meter holds nothing newer than the archive
     QString error;         // one line, when not ok
     QString archiveError;  // the archive could not keep the records (the CSV file has them)
+    QString archiveNote;   // opening the archive moved a damaged file aside: both paths
 };
 
 // Records done of records asked, whenever a block has been written. False

@@ -290,6 +290,8 @@ int loadProfile(const QStringList &args)
             p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
         if (showProgress)
             progressLine(QString());
+        if (!result.archiveNote.isEmpty())
+            fail(result.archiveNote, kOk);
         if (!result.ok)
             return fail(result.error + (result.path.isEmpty() ? QString() : QStringLiteral("; rows so far in ") + result.path),
                         kFailed);
