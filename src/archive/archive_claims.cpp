@@ -13,12 +13,6 @@ namespace archive {
 
 namespace {
 
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
-
 // Runs one statement with its values; the rows it changed, or nothing with
 // the reason in error.
 std::optional<int> change(const QSqlDatabase &db, const QString &sql, const QVariantList &values,

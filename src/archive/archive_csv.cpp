@@ -23,12 +23,6 @@ constexpr qint64 kMaxImportBytes = 256LL * 1024 * 1024;
 // The serial part of a download's file name.
 constexpr qsizetype kSerialPartLength = 8;
 
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
-
 QString shown(const QString &path)
 {
     return QDir::toNativeSeparators(path);

@@ -4,6 +4,8 @@
 #include "archive/stamp_text.h"
 #include "archive/stored_records.h"
 
+#include "archive/sql_fault.h"
+
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -13,12 +15,6 @@
 namespace archive {
 
 namespace {
-
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
 
 // A stored stamp as a date time; invalid for a malformed one.
 QDateTime stampAsDateTime(const QString &text)

@@ -4,6 +4,8 @@
 #include "archive/archive_schema.h"
 #include "archive/record_writer.h"
 
+#include "archive/sql_fault.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,12 +18,6 @@
 namespace archive {
 
 namespace {
-
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
 
 QString newConnectionName()
 {

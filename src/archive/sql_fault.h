@@ -17,6 +17,13 @@ struct SqlFault {
     QString text() const;
 };
 
+// Sets *error to text when the caller asked for the reason (error not null).
+inline void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
 // Executes a prepared query; false with the fault when it fails.
 bool execOrFault(QSqlQuery &query, const QString &doing, SqlFault *fault);
 // Executes a statement without parameters on the query's connection.
