@@ -38,6 +38,9 @@ QString ArchiveLink::archivePath() const
 
 void ArchiveLink::setArchive(const QString &archivePath)
 {
+    // The same archive chosen again keeps its thread and the blocks it has yet to store.
+    if (archive_ && archive_->path() == archivePath)
+        return;
     archive_.reset();
     pendingJobs_ = 0;
     newAsked_ = false;
