@@ -4,7 +4,7 @@
 #include "cli/archive_commands.h"
 #include "cli/batch.h"
 #include "cli/console.h"
-#include "cli/live_values.h"
+#include "polling/live_values.h"
 #include "cli/meter_connection.h"
 #include "cli/meter_list.h"
 #include "link/port_map.h"

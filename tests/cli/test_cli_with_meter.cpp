@@ -1,7 +1,7 @@
 // ampwright-cli against the simulated meter, beside the window on the same
 // meter: the same live values, the same CSV file, the same start of a date
 // range; and a batch that goes on past a meter that never answers.
-#include "cli/live_values.h"
+#include "polling/live_values.h"
 #include "loadprofile/date_serial.h"
 #include "loadprofile/download_state.h"
 #include "meter_session.h"

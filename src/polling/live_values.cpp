@@ -1,4 +1,4 @@
-#include "cli/live_values.h"
+#include "polling/live_values.h"
 
 #include "polling/measurement_decoders.h"
 #include "polling/quantities.h"
