@@ -22,6 +22,7 @@
 #include <QTabWidget>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -46,11 +47,17 @@ DateRangePanel::DateRangePanel(LinkState &link, DownloadState &download,
     : QObject(parent), link_(link), state_(download), transactions_(transactions), poll_(poll),
       downloads_(downloads), texts_(texts), messages_(messages), controls_(controls)
 {
-    for (int selector = 0; selector < 2; ++selector)
-        for (int field = 0; field < kFields; ++field)
-            connect(controls_.require<QComboBox>(QLatin1String(kSelectors[selector]), field),
-                    &QComboBox::activated, this,
-                    [this, selector, field] { dateFieldChosen(selector, field); });
+    for (int selector = 0; selector < 2; ++selector) {
+        for (int field = 0; field < kFields; ++field) {
+            auto *list = controls_.require<QComboBox>(QLatin1String(kSelectors[selector]), field);
+            connect(list, &QComboBox::activated, this, [this, selector, field] { dateFieldChosen(selector, field); });
+            // Choosing the entry a list already shows changes nothing: only a
+            // new year or month can call for another day list.
+            if (field == kYear || field == kMonth)
+                connect(list, &QComboBox::currentIndexChanged, this,
+                        [this, selector, field] { fieldChanged_[selector][field] = true; });
+        }
+    }
     connect(controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1")),
             &QComboBox::activated, this, &DateRangePanel::cmbLPReadGroupSel1_Click);
     onClicked(controls_, "cmdReadLP2", this, &DateRangePanel::cmdReadLP2_Click);
@@ -73,7 +80,9 @@ void DateRangePanel::recompute(int selector, int field)
         return controls_.require<QComboBox>(QLatin1String(kSelectors[selector]), f);
     };
     const int month = fieldOf(kMonth)->currentText().toInt();
-    if (field == kMonth || (field == kYear && month == 2)) {
+    const bool monthChanged = field < kFields && std::exchange(fieldChanged_[selector][kMonth], false);
+    const bool yearChanged = field < kFields && std::exchange(fieldChanged_[selector][kYear], false);
+    if (monthChanged || (yearChanged && month == 2)) {
         const int days = loadprofile::daysInMonth(fieldOf(kYear)->currentText().toInt(), month);
         fillList(fieldOf(kDay), numberTexts(1, days), 0);
     }

@@ -27,7 +27,9 @@ public:
                    PollCycle &poll, DownloadPanel &downloads, const i18n::LanguageTexts &texts,
                    Messages &messages, const ControlMap &controls, QObject *parent = nullptr);
 
-    // A field of the begin (selector 0) or end (selector 1) date changed.
+    // A field of the begin (selector 0) or end (selector 1) date was chosen.
+    // The day list is built anew (its first day chosen) only when the month
+    // changed, or the year while the month is February.
     void dateFieldChosen(int selector, int field);
     void cmbLPReadGroupSel1_Click();
     void cmdReadLP2_Click();
@@ -59,4 +61,7 @@ private:
     const i18n::LanguageTexts &texts_;
     Messages &messages_;
     const ControlMap &controls_;
+    // The year or month of a selector changed since its day list was last
+    // looked at (a field chosen, or moved by the other selector).
+    bool fieldChanged_[2][2] = {};
 };

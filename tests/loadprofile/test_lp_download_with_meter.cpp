@@ -53,6 +53,7 @@ private slots:
     void byDateRange();
     void namesCountUpAndStayInTheFolder();
     void beginLaterThanEndMovesTheEnd();
+    void choosingTheShownMonthKeepsTheDay();
     void startsRefusedWithoutNumbersOrChannels();
     void lostAnswersLoseAndDoubleNoRecord();
     void screenshotsDuringAndAfter();
@@ -294,6 +295,43 @@ void TestLPDownloadWithMeter::beginLaterThanEndMovesTheEnd()
         session_->started->window->dateRange().dateFieldChosen(0, 1);
         QCOMPARE(field("cmbLPReadBeginTime", 2)->count(), days);
     }
+}
+
+void TestLPDownloadWithMeter::choosingTheShownMonthKeepsTheDay()
+{
+    QVERIFY2(session_->startMeter({QStringLiteral("--lp-count"), QStringLiteral("1=250")}), qPrintable(session_->error()));
+    QVERIFY(session_->openWindow(programDir_->path()));
+    QVERIFY(session_->goOnline([&] {
+        return session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->count() == 250;
+    }));
+    const ControlMap &controls = session_->started->window->controls();
+    const char *selectors[2] = {"cmbLPReadBeginTime", "cmbLPReadEndTime"};
+    // As the user chooses: the list shows the entry, then tells it was chosen.
+    const auto choose = [&](int selector, int field, const char *text) {
+        auto *box = controls.require<QComboBox>(QLatin1String(selectors[selector]), field);
+        box->setCurrentIndex(box->findText(QLatin1String(text)));
+        emit box->activated(box->currentIndex());
+    };
+    const auto shownDate = [&](int selector) {
+        QStringList fields;
+        for (int field = 0; field < 5; ++field)
+            fields << controls.require<QComboBox>(QLatin1String(selectors[selector]), field)->currentText();
+        return fields.join(QLatin1Char(' '));
+    };
+    for (const auto &[field, text] : {std::pair{0, "24"}, {1, "3"}, {2, "3"}, {3, "6"}})
+        choose(0, field, text);
+    QCOMPARE(shownDate(1), QStringLiteral("24 3 3 6 0"));
+    choose(1, 1, "3");
+    choose(1, 3, "7");
+    QCOMPARE(shownDate(0), QStringLiteral("24 3 3 6 0"));
+    QCOMPARE(shownDate(1), QStringLiteral("24 3 3 7 0"));
+
+    session_->started->control<QPushButton>(QStringLiteral("cmdReadLP2"))->click();
+    QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")).contains(u'\uFF01'); }, kPatienceMs),
+             qPrintable(shown(QStringLiteral("Text6"))));
+    const QDir folder(programDir_->filePath(QStringLiteral("LP Data")));
+    QCOMPARE(folder.entryList(QDir::Files).size(), 1);
+    QCOMPARE(lptest::csvRows(folder.filePath(folder.entryList(QDir::Files).first())), lptest::expectedRows(217, 221));
 }
 
 void TestLPDownloadWithMeter::startsRefusedWithoutNumbersOrChannels()
