@@ -55,8 +55,10 @@ DownloadPanel::DownloadPanel(LinkState &link, DownloadState &download,
     connect(&poll_, &PollCycle::mainBlockDecoded, this, [this] {
         meterKnown_ = true;
         // Lists that do not match the meter's record count wait for the
-        // refresh later in the cycle.
-        if (validCount(group()) != state_.LPListedCount)
+        // refresh later in the cycle. A count this connection has not read
+        // yet (the first cycle after going online) is no reason to wait.
+        const auto &valid = poll_.reading().lpGroups[std::size_t(group())].validRecords;
+        if (valid && *valid != state_.LPListedCount)
             status(QStringLiteral("Wait!! Setting 'Start no' & 'Stop no'"));
     });
     connect(&poll_, &PollCycle::loadProfileStepDue, this, [this] {

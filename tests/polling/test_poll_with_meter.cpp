@@ -7,6 +7,7 @@
 
 #include "ui/caption.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -62,6 +63,7 @@ private slots:
     void valuesShowInTheirFormatsOnTheFirmwarePanel();
     void failedAttemptsOfBlock2AreRetriedInTheSameCycle_data();
     void failedAttemptsOfBlock2AreRetriedInTheSameCycle();
+    void aReconnectOverALossyLineShowsNoWaitMessage();
     void failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay_data();
     void failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay();
 
@@ -344,6 +346,26 @@ void TestPollWithMeter::failedAttemptsOfBlock2AreRetriedInTheSameCycle()
     QVERIFY(started_->window->link().LinkOnline());
     QVERIFY(started_->window->poll().running());
     QVERIFY(started_->messages.shown.isEmpty());
+}
+
+void TestPollWithMeter::aReconnectOverALossyLineShowsNoWaitMessage()
+{
+    // Every fourth answer lost: the cycle after going online again waits out
+    // lost answers between its main block and the end of its reads, so a
+    // status shown at the main block stays up for seconds. The meter's record
+    // count is the same as before: the record lists need no waiting for.
+    goOnline(Transport::PseudoTerminal, {QStringLiteral("--fault"), QStringLiteral("drop@every=4")});
+    QVERIFY(QTest::qWaitFor([&] { return started_->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->count() == 100; },
+                            kPatienceMs));
+    auto *connect = started_->control<QPushButton>(QStringLiteral("cmdOnLine"));
+    connect->click();
+    QVERIFY(!started_->window->link().LinkOnline());
+    started_->control<QLineEdit>(QStringLiteral("Text6"))->setText(kStatusMarker);
+    recordChanges({QStringLiteral("Text6")});
+    connect->click();
+    // The first cycle clears the status line once its reads got that far.
+    QVERIFY(QTest::qWaitFor([&] { return !changes_.isEmpty(); }, kPatienceMs));
+    QCOMPARE(changes_, QStringList{QStringLiteral("Text6: ")});
 }
 
 void TestPollWithMeter::failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay_data()
