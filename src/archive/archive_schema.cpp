@@ -68,10 +68,16 @@ const std::vector<Step> &steps()
     return all;
 }
 
-bool readVersion(QSqlDatabase &db, const SqlDialect &dialect, int *version, SqlFault *fault)
+bool readVersion(QSqlDatabase &db, const SqlDialect &dialect, int *version, SqlFault *fault, bool inTransaction = false)
 {
     const QString doing = QStringLiteral("read the archive's version");
     QSqlQuery query(db);
+    // Inside a transaction a failing statement would spoil it (PostgreSQL
+    // refuses every later one): a missing table is looked for first.
+    if (inTransaction && !db.tables().contains(QStringLiteral("archive_version"))) {
+        *version = 0;
+        return true;
+    }
     if (!execOrFault(query, QStringLiteral("SELECT version FROM archive_version"), doing, fault)) {
         // A new, empty database has no such table. A broken file fails here
         // as well, and the failure stands.
@@ -88,28 +94,6 @@ bool readVersion(QSqlDatabase &db, const SqlDialect &dialect, int *version, SqlF
     return true;
 }
 
-// Runs run in one transaction: committed when it returns true, rolled back
-// (nothing half-written) when it or the commit fails.
-bool inTransaction(QSqlDatabase &db, const QString &doing, SqlFault *fault,
-                   const std::function<bool(QSqlQuery &)> &run)
-{
-    if (!db.transaction()) {
-        *fault = {doing, db.lastError()};
-        return false;
-    }
-    bool done = false;
-    {
-        QSqlQuery query(db);
-        done = run(query);
-    }
-    if (done && db.commit())
-        return true;
-    if (done)
-        *fault = {doing, db.lastError()};
-    db.rollback();
-    return false;
-}
-
 } // namespace
 
 int schemaVersion()
@@ -119,34 +103,47 @@ int schemaVersion()
 
 bool migrateArchive(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault)
 {
-    int version = 0;
-    if (!readVersion(db, dialect, &version, fault))
-        return false;
-    if (version > schemaVersion()) {
+    const auto newer = [&](int version) {
         *fault = {QStringLiteral("use the archive %1").arg(db.databaseName()),
                   QSqlError(QStringLiteral("its tables are of version %1, made by a newer program; "
                                            "this one knows version %2")
                                 .arg(version)
                                 .arg(schemaVersion()))};
         return false;
-    }
-    for (; version < schemaVersion(); ++version) {
-        const QString doing = QStringLiteral("bring the archive to version %1").arg(version + 1);
-        QStringList statements = steps()[std::size_t(version)](dialect);
-        statements << QStringLiteral("UPDATE archive_version SET version = %1").arg(version + 1);
-        const bool done = inTransaction(db, doing, fault, [&](QSqlQuery &query) {
+    };
+    int version = 0;
+    if (!readVersion(db, dialect, &version, fault))
+        return false;
+    if (version > schemaVersion())
+        return newer(version);
+    while (version < schemaVersion()) {
+        // The version is read again once this program writes: another one
+        // that opened the same new archive at the same moment may have
+        // brought it up to date meanwhile.
+        const QString doing = QStringLiteral("bring the archive up to date");
+        const bool done = inWriteTransaction(db, dialect, doing, fault, [&] {
+            if (!readVersion(db, dialect, &version, fault, true))
+                return false;
+            if (version >= schemaVersion())
+                return true;
+            QStringList statements = steps()[std::size_t(version)](dialect);
+            statements << QStringLiteral("UPDATE archive_version SET version = %1").arg(version + 1);
+            QSqlQuery query(db);
             for (const QString &sql : statements)
                 if (!execOrFault(query, sql, doing, fault))
                     return false;
+            ++version;
             return true;
         });
         if (!done)
             return false;
+        if (version > schemaVersion())
+            return newer(version);
     }
     return true;
 }
 
-bool syncChannelNames(QSqlDatabase &db, SqlFault *fault)
+bool syncChannelNames(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault)
 {
     const QString doing = QStringLiteral("write the channel names");
     QSqlQuery query(db);
@@ -167,7 +164,8 @@ bool syncChannelNames(QSqlDatabase &db, SqlFault *fault)
     if (differing.empty())
         return true;
 
-    return inTransaction(db, doing, fault, [&](QSqlQuery &insert) {
+    return inWriteTransaction(db, dialect, doing, fault, [&] {
+        QSqlQuery insert(db);
         insert.prepare(QStringLiteral("INSERT INTO lp_channel_names (channel_code, channel_name) VALUES (?, ?) "
                                       "ON CONFLICT (channel_code) DO UPDATE SET channel_name = excluded.channel_name"));
         for (const int code : differing) {

@@ -38,6 +38,6 @@ bool migrateArchive(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault
 // Writes the name of every channel code the program knows into
 // lp_channel_names where it is missing or differs (one transaction, only
 // when something differs).
-bool syncChannelNames(QSqlDatabase &db, SqlFault *fault);
+bool syncChannelNames(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault);
 
 } // namespace archive

@@ -144,7 +144,7 @@ std::optional<ArchiveStore> ArchiveStore::connect(const ArchiveLocation &locatio
     // once: the others wait here and find them made.
     if (!dialect.migrationLock.isEmpty() && !execOrFault(query, dialect.migrationLock, opening, fault))
         return std::nullopt;
-    const bool ready = migrateArchive(db, dialect, fault) && syncChannelNames(db, fault);
+    const bool ready = migrateArchive(db, dialect, fault) && syncChannelNames(db, dialect, fault);
     if (!dialect.migrationUnlock.isEmpty()) {
         SqlFault unlockFault;
         if (!execOrFault(query, dialect.migrationUnlock, opening, &unlockFault) && ready) {
@@ -212,20 +212,14 @@ std::optional<StoreResult> ArchiveStore::storeBlock(const QString &meterSerial, 
         return std::nullopt;
     }
     QSqlDatabase db = database();
-    if (!db.transaction()) {
-        setError(error, SqlFault{QStringLiteral("begin storing records"), db.lastError()}.text());
-        return std::nullopt;
-    }
     StoreResult counts;
     SqlFault fault;
-    if (!writeRecords(db, meterSerial, groupNumber, channelCodes, records, &counts, &fault)) {
-        db.rollback();
+    const bool stored = inWriteTransaction(db, m_dialect, QStringLiteral("store the records"), &fault, [&] {
+        counts = {};
+        return writeRecords(db, meterSerial, groupNumber, channelCodes, records, &counts, &fault);
+    });
+    if (!stored) {
         setError(error, fault.text());
-        return std::nullopt;
-    }
-    if (!db.commit()) {
-        setError(error, SqlFault{QStringLiteral("store the records"), db.lastError()}.text());
-        db.rollback();
         return std::nullopt;
     }
     return counts;

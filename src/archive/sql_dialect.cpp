@@ -24,13 +24,14 @@ SqlDialect sqliteDialect()
 {
     return {
         QStringLiteral("QSQLITE"),
-        QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"),
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyWaitMs),
         QStringLiteral("INTEGER PRIMARY KEY"),
         QStringLiteral(" WITHOUT ROWID"),
         {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA foreign_keys = ON")},
         QStringLiteral("(julianday('now') - 2440587.5) * 86400.0"),
         QString(),
         QString(),
+        QStringLiteral("BEGIN IMMEDIATE"),
         sqliteBrokenFile,
     };
 }
@@ -47,6 +48,7 @@ SqlDialect postgresDialect()
         QStringLiteral("EXTRACT(EPOCH FROM clock_timestamp())::double precision"),
         QStringLiteral("SELECT pg_advisory_lock(1095585111)"),
         QStringLiteral("SELECT pg_advisory_unlock(1095585111)"),
+        QString(),
         [](const QSqlError &) { return false; }, // a server's database is never moved aside
     };
 }

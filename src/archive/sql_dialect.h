@@ -25,6 +25,10 @@ struct SqlDialect {
     // database's own locking is enough.
     QString migrationLock;
     QString migrationUnlock;
+    // Begins a transaction that writes: it waits for other writers at its
+    // start (SQLite's BEGIN IMMEDIATE), so that it never finds the database
+    // taken over halfway, after it has read. Empty: the driver's own begin.
+    QString beginWrite;
 
     // The error says the file is no database of this kind, or a damaged one;
     // any other failure (a locked or unreadable file) never says so.
@@ -32,7 +36,8 @@ struct SqlDialect {
 };
 
 // SQLite: a file, write-ahead log, foreign keys checked, writers wait for
-// each other up to five seconds.
+// each other up to kSqliteBusyWaitMs.
+inline constexpr int kSqliteBusyWaitMs = 10000;
 SqlDialect sqliteDialect();
 
 // PostgreSQL: a server shared by many programs; identity columns; the

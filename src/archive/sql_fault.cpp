@@ -1,5 +1,8 @@
 #include "archive/sql_fault.h"
 
+#include "archive/sql_dialect.h"
+
+#include <QSqlDatabase>
 #include <QSqlQuery>
 
 namespace archive {
@@ -27,6 +30,29 @@ bool execOrFault(QSqlQuery &query, const QString &sql, const QString &doing, Sql
     if (query.exec(sql))
         return true;
     *fault = {doing, query.lastError()};
+    return false;
+}
+
+bool inWriteTransaction(QSqlDatabase &db, const SqlDialect &dialect, const QString &doing, SqlFault *fault,
+                        const std::function<bool()> &run)
+{
+    bool begun = false;
+    if (dialect.beginWrite.isEmpty()) {
+        begun = db.transaction();
+        if (!begun)
+            *fault = {doing, db.lastError()};
+    } else {
+        QSqlQuery begin(db);
+        begun = execOrFault(begin, dialect.beginWrite, doing, fault);
+    }
+    if (!begun)
+        return false;
+    if (run()) {
+        if (db.commit())
+            return true;
+        *fault = {doing, db.lastError()};
+    }
+    db.rollback();
     return false;
 }
 

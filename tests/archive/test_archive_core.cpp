@@ -299,6 +299,56 @@ private slots:
         QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_record_values"), QStringList{"32"});
     }
 
+    // Another program (sqlite3, a second copy of the tool) holds the write
+    // lock for a while and writes: a block is stored once it lets go.
+    void anotherWriterIsWaitedFor()
+    {
+        if (kOnServer)
+            QSKIP("a server's rows are locked one by one, not the whole database");
+        QString error;
+        QVERIFY(m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error));
+        std::atomic<bool> locked{false};
+        std::unique_ptr<QThread> other(QThread::create([&] {
+            SideConnection side(m_path);
+            side.rows("BEGIN IMMEDIATE");
+            side.rows("INSERT INTO lp_records (meter_serial, lp_group, recorded_at, channel_count) "
+                      "VALUES ('OTHER', 1, '2024-01-01 00:00:00', 1)");
+            locked = true;
+            QThread::msleep(1500);
+            side.rows("COMMIT");
+        }));
+        other->start();
+        QVERIFY(QTest::qWaitFor([&] { return locked.load(); }, 10000));
+        const auto stored = m_store->storeBlock(kSerial, 1, kEight, quarterHours(4, kBlock, 8, 1.0), &error);
+        QVERIFY(other->wait(10000));
+        QVERIFY2(stored, qPrintable(error));
+        QCOMPARE(storedCount(), 2LL * kBlock + 1);
+    }
+
+    // Programs that open a new archive at the same moment all open it, and
+    // its tables are made once.
+    void newArchiveOpenedAtOnce()
+    {
+        const QString archive = kOnServer ? newArchive() : m_dir.filePath(QStringLiteral("new at once.sqlite"));
+        std::atomic<int> failures{0};
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int w = 0; w < 6; ++w)
+            threads.emplace_back(QThread::create([&] {
+                QString why;
+                if (!ArchiveStore::open(archive, &why)) {
+                    ++failures;
+                    qWarning("%s", qPrintable(why));
+                }
+            }));
+        for (auto &t : threads)
+            t->start();
+        for (auto &t : threads)
+            QVERIFY(t->wait(60000));
+        QCOMPARE(failures.load(), 0);
+        SideConnection side(archive);
+        QCOMPARE(side.rows("SELECT COUNT(*) FROM archive_version"), QStringList{"1"});
+    }
+
     void viewRows()
     {
         QString error;
