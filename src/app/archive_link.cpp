@@ -24,7 +24,10 @@ ArchiveLink::ArchiveLink(const QString &archivePath, LinkState &link, PollCycle 
       texts_(texts), messages_(messages), controls_(controls)
 {
     setArchive(archivePath);
-    connect(&downloads_, &DownloadPanel::downloadStarted, this, [this] { failureTold_ = false; });
+    connect(&downloads_, &DownloadPanel::downloadStarted, this, [this] {
+        failureTold_ = false;
+        blocks_ = std::make_shared<archive::DownloadBlocks>();
+    });
     connect(&downloads_, &DownloadPanel::blockRead, this, &ArchiveLink::blockRead);
     onClicked(controls_, "cmdLPNew", this, &ArchiveLink::cmdLPNew_Click);
 }
@@ -73,11 +76,13 @@ void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, const std
 {
     if (!archive_)
         return;
+    if (!blocks_)
+        blocks_ = std::make_shared<archive::DownloadBlocks>();
     ++pendingJobs_;
-    archive_->run<QString>(
-        [serial = origin.serial, group = origin.group + 1, codes = origin.codes, records](archive::ArchiveStore &store) {
-            QString error;
-            return store.storeBlock(serial, group, codes, records, &error) ? QString() : error;
+    archive_->runToEnd<QString>(
+        [serial = origin.serial, group = origin.group + 1, codes = origin.codes, records,
+         blocks = blocks_](archive::ArchiveStore *store, const QString &openError) {
+            return blocks->store(store, openError, serial, group, codes, records).tell.value_or(QString());
         },
         [this](QString error) {
             pendingJobs_ = std::max(0, pendingJobs_ - 1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/archive_thread.h"
+#include "archive/download_archiver.h"
 #include "loadprofile/download_origin.h"
 #include "loadprofile/records.h"
 
@@ -53,6 +54,8 @@ private:
                            const QString &error);
 
     std::unique_ptr<archive::ArchiveThread> archive_;
+    // The running download's blocks, used on the archive's thread only.
+    std::shared_ptr<archive::DownloadBlocks> blocks_;
     int pendingJobs_ = 0;
     bool failureTold_ = false;
     bool newAsked_ = false; // cmdLPNew waits for the archive's answer

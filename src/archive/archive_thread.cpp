@@ -23,23 +23,23 @@ ArchiveThread::~ArchiveThread()
     delete worker_;
 }
 
-void ArchiveThread::post(std::function<void(ArchiveStore &)> task)
+void ArchiveThread::post(std::function<void(ArchiveStore *, const QString &)> task, bool mustFinish)
 {
-    QMetaObject::invokeMethod(worker_, [this, task = std::move(task)] {
-        if (closing_)
+    QMetaObject::invokeMethod(worker_, [this, task = std::move(task), mustFinish] {
+        if (closing_ && !mustFinish)
             return;
+        QString error;
         if (!store_) {
-            QString error;
             QString note;
             store_ = ArchiveStore::open(path_, &error, &note);
             if (!note.isEmpty())
                 QMetaObject::invokeMethod(this, [this, note] { emit noted(note); }, Qt::QueuedConnection);
-            if (!store_) {
+            if (!store_ && !mustFinish) {
                 QMetaObject::invokeMethod(this, [this, error] { emit openFailed(error); }, Qt::QueuedConnection);
                 return;
             }
         }
-        task(*store_);
+        task(store_ ? &*store_ : nullptr, error);
     }, Qt::QueuedConnection);
 }
 

@@ -22,8 +22,9 @@ class ArchiveThread : public QObject {
 public:
     // The archive at path is opened by the first job (ArchiveStore::open).
     explicit ArchiveThread(QString path, QObject *parent = nullptr);
-    // Lets the running job end, drops the waiting ones and closes the
-    // archive on its thread. No result is delivered after this.
+    // Lets the running job end, drops the waiting ones (but for those that
+    // must finish: runToEnd) and closes the archive on its thread. No result
+    // is delivered after this.
     ~ArchiveThread() override;
 
     QString path() const { return path_; }
@@ -34,10 +35,24 @@ public:
     template <class Result>
     void run(std::function<Result(ArchiveStore &)> job, std::function<void(Result)> done)
     {
-        post([this, job = std::move(job), done = std::move(done)](ArchiveStore &store) {
-            auto result = std::make_shared<Result>(job(store));
+        post([this, job = std::move(job), done = std::move(done)](ArchiveStore *store, const QString &) {
+            auto result = std::make_shared<Result>(job(*store));
             QMetaObject::invokeMethod(this, [done, result] { done(std::move(*result)); }, Qt::QueuedConnection);
-        });
+        }, false);
+    }
+    // A job that writes what must not be lost (the blocks of a download): it
+    // runs even while the ArchiveThread is being destroyed, which waits for
+    // it, and also when the archive cannot be opened: store is then nullptr
+    // and openError says why (openFailed is not emitted for it).
+    template <class Result>
+    void runToEnd(std::function<Result(ArchiveStore *store, const QString &openError)> job,
+                  std::function<void(Result)> done)
+    {
+        post([this, job = std::move(job), done = std::move(done)](ArchiveStore *store, const QString &openError) {
+            auto result = std::make_shared<Result>(job(store, openError));
+            if (!closing_)
+                QMetaObject::invokeMethod(this, [done, result] { done(std::move(*result)); }, Qt::QueuedConnection);
+        }, true);
     }
 
 signals:
@@ -47,7 +62,9 @@ signals:
     void noted(const QString &note);
 
 private:
-    void post(std::function<void(ArchiveStore &)> task);
+    // task gets the open store, or (only when mustFinish) nullptr and the
+    // reason it could not be opened.
+    void post(std::function<void(ArchiveStore *, const QString &)> task, bool mustFinish);
 
     QString path_;
     QThread thread_;

@@ -4,6 +4,19 @@
 
 namespace archive {
 
+DownloadBlocks::Outcome DownloadBlocks::store(ArchiveStore *store, const QString &openError, const QString &meterSerial,
+                                              int groupNumber, std::span<const int> channelCodes,
+                                              std::span<const loadprofile::Record> records)
+{
+    if (failed_)
+        return {};
+    QString error = openError;
+    if (store && store->storeBlock(meterSerial, groupNumber, channelCodes, records, &error))
+        return {true, std::nullopt};
+    failed_ = true;
+    return {false, error};
+}
+
 DownloadArchiver::DownloadArchiver(QString path) : path_(std::move(path)) {}
 
 ArchiveStore *DownloadArchiver::open(QString *error)
@@ -14,18 +27,17 @@ ArchiveStore *DownloadArchiver::open(QString *error)
 }
 
 std::optional<QString> DownloadArchiver::storeBlock(const QString &meterSerial, int groupNumber,
-                                               std::span<const int> channelCodes,
-                                               std::span<const loadprofile::Record> records)
+                                                    std::span<const int> channelCodes,
+                                                    std::span<const loadprofile::Record> records)
 {
-    if (!enabled() || records.empty())
+    if (!enabled() || records.empty() || blocks_.failed())
         return std::nullopt;
     QString error;
     ArchiveStore *archive = open(&error);
-    if (archive && archive->storeBlock(meterSerial, groupNumber, channelCodes, records, &error))
+    const DownloadBlocks::Outcome outcome = blocks_.store(archive, error, meterSerial, groupNumber, channelCodes, records);
+    if (!outcome.tell)
         return std::nullopt;
-    if (std::exchange(failureTold_, true))
-        return std::nullopt;
-    return QStringLiteral("%1: %2").arg(path_, error);
+    return QStringLiteral("%1: %2").arg(path_, *outcome.tell);
 }
 
 std::optional<QDateTime> DownloadArchiver::newestRecord(const QString &meterSerial, int groupNumber,

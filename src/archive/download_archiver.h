@@ -8,12 +8,34 @@
 #include <optional>
 #include <span>
 
-// Keeps one download's blocks in the archive beside its CSV file (the
-// command-line tool's; the window stores through an ArchiveThread). The
-// archive is opened at the first use; a download goes on into its CSV file
-// whatever becomes of the archive, and a failing archive is told once.
+// Keeping one download's blocks in the archive beside its CSV file. A
+// download goes on into its CSV file whatever becomes of the archive.
 namespace archive {
 
+// The blocks of one download, handed to the archive in the order they were
+// read. Once a block could not be stored, no later block is: the archive's
+// newest record of the meter then stays before the first one it lacks, so
+// that "new records only" fetches the rest instead of leaving a hole for good.
+class DownloadBlocks {
+public:
+    struct Outcome {
+        bool stored = false;
+        // The failure to tell the user: only the first one of the download.
+        std::optional<QString> tell;
+    };
+
+    // Stores one block in store; nullptr when the archive could not be
+    // opened, with openError saying why.
+    Outcome store(ArchiveStore *store, const QString &openError, const QString &meterSerial, int groupNumber,
+                  std::span<const int> channelCodes, std::span<const loadprofile::Record> records);
+    bool failed() const { return failed_; }
+
+private:
+    bool failed_ = false;
+};
+
+// The command-line tool's archive of one download (the window stores through
+// an ArchiveThread): opened at the first use, the blocks kept as above.
 class DownloadArchiver {
 public:
     // path: the archive file; empty for none (nothing is stored).
@@ -22,10 +44,10 @@ public:
     bool enabled() const { return !path_.isEmpty(); }
     const QString &path() const { return path_; }
 
-    // Stores one block. Nothing when it was stored, or when its failure was
+    // Stores one block. Nothing when it was stored, or when a failure was
     // told already in this download; else the text to tell the user.
     std::optional<QString> storeBlock(const QString &meterSerial, int groupNumber, std::span<const int> channelCodes,
-                                 std::span<const loadprofile::Record> records);
+                                      std::span<const loadprofile::Record> records);
 
     // The newest archived record of the meter's group: an invalid date time
     // when none is archived; nothing, with the reason in error, when the
@@ -44,7 +66,7 @@ private:
     QString path_;
     std::optional<ArchiveStore> store_;
     QString note_;
-    bool failureTold_ = false;
+    DownloadBlocks blocks_;
 };
 
 } // namespace archive

@@ -7,8 +7,26 @@
 
 namespace archive {
 
+namespace {
+
+// The database server went away under the connection: it was shut down or
+// restarted (PostgreSQL's class 57P), or the connection broke (class 08).
+// The driver then often has no words of its own, only the code.
+bool serverGone(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return code.startsWith(QLatin1String("57P"))
+           || code.startsWith(QLatin1String("08"))
+           || error.text().contains(QLatin1String("server closed the connection"), Qt::CaseInsensitive)
+           || error.text().contains(QLatin1String("no connection to the server"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
 QString SqlFault::text() const
 {
+    if (serverGone(error))
+        return QStringLiteral("Cannot %1: the archive's server closed the connection").arg(doing);
     // The database's own words say what is wrong; the driver's add only
     // which call failed.
     QString reason = error.databaseText().trimmed();

@@ -304,7 +304,8 @@ int loadProfile(const QStringList &args)
                 .arg(result.firstRecord)
                 .arg(result.path));
         if (!result.archiveError.isEmpty())
-            return fail(QStringLiteral("the records are in the CSV file, but not in the archive: ") + result.archiveError,
+            return fail(QStringLiteral("the archive did not take every record: %1; the records are in the CSV file; "
+                                       "run with --new to store them").arg(result.archiveError),
                         kFailed);
         return kOk;
     }

@@ -18,6 +18,9 @@
 #include <QLineSeries>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -49,7 +52,46 @@ class TestLPArchiveWithMeter : public QObject {
     Q_OBJECT
 private slots:
     void newRecordsOnlyAndExport();
+    void aLockedArchiveIsWaitedFor();
 };
+
+// Another program holds the archive's write lock for 4 s while the tool
+// downloads 600 records into it: the tool waits, and every record is stored.
+void TestLPArchiveWithMeter::aLockedArchiveIsWaitedFor()
+{
+    testsupport::MeterSession session;
+    QVERIFY2(session.startMeter({QStringLiteral("--lp-count"), QStringLiteral("1=600")}, true), qPrintable(session.error()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
+    QProcess tool;
+    tool.start(QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")),
+               {QStringLiteral("lp"), QStringLiteral("--tcp"), session.address(), QStringLiteral("--group"), QStringLiteral("1"),
+                QStringLiteral("--from"), QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("600"),
+                QStringLiteral("--store"), QStringLiteral("sqlite:") + path, QStringLiteral("--out"), dir.filePath(QStringLiteral("lp"))});
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other program"));
+        other.setDatabaseName(path);
+        other.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        QSqlQuery query(other);
+        const auto stored = [&] {
+            return other.open() && query.exec(QStringLiteral("SELECT COUNT(*) FROM lp_records")) && query.next()
+                       ? query.value(0).toInt() : 0;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return stored() > 0; }, kPatienceMs));
+        query.finish();
+        QVERIFY2(query.exec(QStringLiteral("BEGIN IMMEDIATE")), qPrintable(query.lastError().text()));
+        QVERIFY(query.exec(QStringLiteral("INSERT INTO lp_channel_names (channel_code, channel_name) VALUES (9999, 'held')")));
+        QTest::qWait(4000);
+        QVERIFY(query.exec(QStringLiteral("COMMIT")));
+        QVERIFY2(tool.waitForFinished(120000), "the tool did not finish");
+        const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+        QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0, qPrintable(err));
+        QCOMPARE(stored(), 600);
+        query = QSqlQuery();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other program"));
+}
 
 void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
 {

@@ -5,6 +5,8 @@
 // test's own, each test in a new database.
 #include "archive/archive_location.h"
 #include "archive/archive_store.h"
+#include "archive/archive_thread.h"
+#include "archive/download_archiver.h"
 #include "loadprofile/csv_file.h"
 #include "postgres_server.h"
 
@@ -323,6 +325,52 @@ private slots:
         QVERIFY(other->wait(10000));
         QVERIFY2(stored, qPrintable(error));
         QCOMPARE(storedCount(), 2LL * kBlock + 1);
+    }
+
+    // A download's blocks after one that could not be stored are not stored
+    // either: the archive's newest record stays before the first it lacks.
+    void noBlockAfterOneNotStored()
+    {
+        archive::DownloadBlocks blocks;
+        const auto block = [](int n) { return quarterHours(n * kBlock, kBlock, 8, 1.0); };
+        QVERIFY(blocks.store(&*m_store, {}, kSerial, 1, kEight, block(0)).stored);
+        const auto lost = blocks.store(nullptr, QStringLiteral("locked"), kSerial, 1, kEight, block(1));
+        QCOMPARE(lost.tell, std::optional(QStringLiteral("locked")));
+        const auto later = blocks.store(&*m_store, {}, kSerial, 1, kEight, block(2));
+        QVERIFY(!later.stored);
+        QVERIFY(!later.tell); // told once
+        QString error;
+        QCOMPARE(m_store->newestRecord(kSerial, 1, &error).value_or(QDateTime()).toString(QStringLiteral("yyyy/M/d H:m:s")),
+                 stampOf(block(0).back()));
+    }
+
+    // The window closes (its archive thread goes) with blocks still queued:
+    // they are stored all the same.
+    void queuedBlocksStoredAtClose()
+    {
+        {
+            archive::ArchiveThread thread(m_path);
+            for (int block = 0; block < 20; ++block)
+                thread.runToEnd<bool>(
+                    [block](archive::ArchiveStore *store, const QString &) {
+                        QString error;
+                        return store && store->storeBlock(kSerial, 1, kEight, quarterHours(block * kBlock, kBlock, 8, 1.0), &error);
+                    },
+                    [](bool) {});
+        }
+        QCOMPARE(storedCount(), 20LL * kBlock);
+    }
+
+    // A server restarted under a download's connection: said in words.
+    void serverRestartSaidInWords()
+    {
+        if (!kOnServer)
+            QSKIP("a file has no server");
+        QString error;
+        QVERIFY(m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error));
+        QVERIFY2(m_server.restart(), qPrintable(m_server.errorString()));
+        QVERIFY(!m_store->storeBlock(kSerial, 1, kEight, quarterHours(kBlock, kBlock, 8, 1.0), &error));
+        QVERIFY2(error.endsWith(QLatin1String("the archive's server closed the connection")), qPrintable(error));
     }
 
     // Programs that open a new archive at the same moment all open it, and

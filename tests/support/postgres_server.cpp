@@ -181,6 +181,15 @@ void PostgresServer::stop()
             30000);
 }
 
+bool PostgresServer::restart()
+{
+    return running_
+           && runTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")),
+                                                 QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
+                                                 QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("restart")},
+                      90000);
+}
+
 QString PostgresServer::url(const QString &database) const
 {
     return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(QLatin1String(kUser)).arg(port_).arg(database);

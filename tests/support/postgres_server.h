@@ -32,6 +32,9 @@ public:
     // opened (check isOpen()); remove it with QSqlDatabase::removeDatabase.
     QSqlDatabase connect(const QString &connection, const QString &database) const;
     void stop();
+    // Shuts the server down as an administrator would (its clients'
+    // connections are ended) and starts it again on the same port.
+    bool restart();
 
     // postgresql://ampwright@127.0.0.1:PORT/database
     QString url(const QString &database) const;
