@@ -4,6 +4,7 @@
 #include "link/link_state.h"
 #include "polling/poll_cycle.h"
 #include "trend/csv_rows.h"
+#include "trend/time_ticks.h"
 #include "trend/trend_chart.h"
 #include "ui/messages.h"
 #include "ui/named_controls.h"
@@ -30,11 +31,7 @@ using polling::QuantityGroup;
 
 constexpr const char *kSection = "trendini";
 constexpr int kRefreshMs = 1000;
-struct SpanTicks {
-    qint64 spanMs;
-    qint64 tickMs; // the span ends on a multiple of it, so its ticks fall on round times
-};
-constexpr SpanTicks kSpans[] = {{60 * 1000, 10 * 1000}, {10 * 60 * 1000, 60 * 1000}, {3600 * 1000, 10 * 60 * 1000}};
+constexpr qint64 kSpansMs[] = {60 * 1000, 10 * 60 * 1000, 3600 * 1000};
 constexpr Q kDefaultChoice[] = {polling::VoltageLnA, polling::VoltageLnB, polling::VoltageLnC,
                                 polling::CurrentA,   polling::CurrentB,   polling::CurrentC};
 
@@ -339,9 +336,8 @@ void TrendWindow::refresh()
         return chart_->showSpan(store_, store_.firstMs() ? store_.firstMs() : last, last);
     // The axis' labels stand still between ticks rather than crawl along
     // with every reading.
-    const SpanTicks &ticks = kSpans[span];
-    const qint64 end = (last / ticks.tickMs + 1) * ticks.tickMs;
-    chart_->showSpan(store_, end - ticks.spanMs, end, int(ticks.spanMs / ticks.tickMs) + 1);
+    const trend::TimeTicks ticks = trend::followedTicks(kSpansMs[span], last, trend::localUtcOffsetMs(last));
+    chart_->showSpan(store_, ticks.fromMs, ticks.toMs, ticks.count);
 }
 
 void TrendWindow::resetZoom()
