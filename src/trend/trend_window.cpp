@@ -4,6 +4,7 @@
 #include "link/link_state.h"
 #include "polling/poll_cycle.h"
 #include "trend/csv_rows.h"
+#include "trend/quantity_captions.h"
 #include "trend/time_ticks.h"
 #include "trend/trend_chart.h"
 #include "ui/messages.h"
@@ -112,7 +113,9 @@ QWidget *TrendWindow::buildChooser()
             if (polling::quantity(Q(q)).group != kGroups[g].group)
                 continue;
             auto *box = makeNamed<QCheckBox>(frame, QStringLiteral("chkTrend(%1)").arg(q));
+            // The id until a language names it.
             box->setText(trend::columnName(Q(q)));
+            box->setToolTip(polling::quantity(Q(q)).id);
             connect(box, &QCheckBox::toggled, this, &TrendWindow::takeChoice);
             choices_.emplace(Q(q), box);
             boxes->addWidget(box);
@@ -120,12 +123,24 @@ QWidget *TrendWindow::buildChooser()
         column->addWidget(frame);
     }
     column->addStretch();
-    auto *scroll = makeNamed<QScrollArea>(this, "lstTrendQuantities");
-    scroll->setWidget(list);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setMinimumWidth(list->sizeHint().width() + 24);
-    return scroll;
+    chooser_ = makeNamed<QScrollArea>(this, "lstTrendQuantities");
+    chooser_->setWidget(list);
+    chooser_->setWidgetResizable(true);
+    chooser_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fitChooser();
+    return chooser_;
+}
+
+void TrendWindow::fitChooser()
+{
+    chooser_->setMinimumWidth(chooser_->widget()->sizeHint().width() + 24);
+}
+
+void TrendWindow::applyLanguage(const i18n::IniFile &language)
+{
+    for (const auto &[q, box] : choices_)
+        box->setText(trend::quantityCaption(q, language));
+    fitChooser();
 }
 
 QWidget *TrendWindow::buildTools()

@@ -1,9 +1,15 @@
 // What the trend window labels: the round times its time axis shows when it
 // follows the poll and when the user zooms, and the captions of the
 // quantities in each language.
+#include "i18n/ini_file.h"
+#include "i18n/language_files.h"
+#include "test_paths.h"
+#include "trend/quantity_captions.h"
 #include "trend/time_ticks.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTimeZone>
 #include <QtTest>
 
@@ -21,6 +27,13 @@ qint64 at(const char *time)
     return QDateTime(QDate(2024, 3, 5), t, QTimeZone::utc()).toMSecsSinceEpoch();
 }
 
+i18n::IniFile languageFile(i18n::Language language)
+{
+    const QString path = i18n::findFileInFolder(testsupport::sourceDir() + QStringLiteral("/lang"),
+                                                i18n::languageFileName(language));
+    return i18n::IniFile::load(path, i18n::codePageOf(language));
+}
+
 QString shown(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toString(u"HH:mm:ss.zzz"); }
 
 } // namespace
@@ -32,6 +45,10 @@ private slots:
     void roundSteps();
     void ticksOnRoundTimes_data();
     void ticksOnRoundTimes();
+    void quantityCaptions_data();
+    void quantityCaptions();
+    void everyQuantityNamedInEachLanguage_data();
+    void everyQuantityNamedInEachLanguage();
 };
 
 void TestTrendLabels::roundSteps_data()
@@ -108,6 +125,77 @@ void TestTrendLabels::ticksOnRoundTimes()
     QCOMPARE(shown(ticks.fromMs), from);
     QCOMPARE(shown(ticks.toMs), to);
     QCOMPARE(ticks.count, count);
+}
+
+void TestTrendLabels::quantityCaptions_data()
+{
+    using polling::Q;
+    using i18n::Language;
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<int>("quantity");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("phase") << Language::English << int(Q::VoltageLnA) << "Voltage L-N (V), Phase A";
+    QTest::newRow("pair of phases") << Language::English << int(Q::VoltageLlCa) << "Voltage L-L (V), C-A";
+    QTest::newRow("average") << Language::English << int(Q::CurrentAvg) << "Current (A), Average";
+    QTest::newRow("energy total") << Language::English << int(Q::KwhDelivered) << "kWh delivered, Total";
+    QTest::newRow("THD by number") << Language::English << int(Q::Thd + 8) << "THD group 2 (%), 3";
+    QTest::newRow("one of a kind") << Language::English << int(Q::Frequency) << "Frequency (Hz)";
+    QTest::newRow("chinese") << Language::Chinese << int(Q::VoltageLnB) << "相電壓 (V),B 相";
+    QTest::newRow("chinese pair") << Language::Chinese << int(Q::VoltageLlAb) << "線電壓 (V),A-B 相間";
+    QTest::newRow("japanese phase energy") << Language::Japanese << int(Q::PhaseEnergyC + 2)
+                                           << "遅れ無効電力量 kvarh・C相";
+    QTest::newRow("japanese total") << Language::Japanese << int(Q::KwTotal) << "有効電力 kW・合計";
+}
+
+void TestTrendLabels::quantityCaptions()
+{
+    QFETCH(i18n::Language, language);
+    QFETCH(int, quantity);
+    QFETCH(QString, caption);
+    QCOMPARE(trend::quantityCaption(polling::Q(quantity), languageFile(language)), caption);
+}
+
+void TestTrendLabels::everyQuantityNamedInEachLanguage_data()
+{
+    QTest::addColumn<i18n::Language>("language");
+    QTest::newRow("english") << i18n::Language::English;
+    QTest::newRow("chinese") << i18n::Language::Chinese;
+    QTest::newRow("japanese") << i18n::Language::Japanese;
+}
+
+// Each file has every key a caption is made of, the captions tell the
+// quantities apart, and Chinese and Japanese ones hold no English words but
+// units and codes.
+void TestTrendLabels::everyQuantityNamedInEachLanguage()
+{
+    QFETCH(i18n::Language, language);
+    const i18n::IniFile file = languageFile(language);
+    QVERIFY(!file.isEmpty());
+    static const QRegularExpression word(QStringLiteral("[A-Za-z][A-Za-z0-9]*"));
+    const QStringList codes = QStringLiteral("V A B C kW kvar kVA kWh kvarh kVAh PF THD Hz CO2 kg PT CT")
+                                  .split(QLatin1Char(' '));
+    QSet<QString> captions;
+    for (int q = 0; q < polling::kQuantityCount; ++q) {
+        const polling::Quantity &quantity = polling::quantity(polling::Q(q));
+        QVERIFY2(file.text(QLatin1String(quantity.captionSection), QLatin1String(quantity.captionKey))
+                     != i18n::IniFile::missingText(),
+                 quantity.captionKey);
+        if (quantity.partKey)
+            QVERIFY2(file.text(QLatin1String(quantity.partSection), QLatin1String(quantity.partKey))
+                         != i18n::IniFile::missingText(),
+                     quantity.partKey);
+        const QString caption = trend::quantityCaption(polling::Q(q), file);
+        // The whole-number and fractional ratios are one setting shown twice.
+        if (quantity.group != polling::QuantityGroup::Ratio)
+            QVERIFY2(!captions.contains(caption), qPrintable(caption));
+        captions.insert(caption);
+        if (language == i18n::Language::English)
+            continue;
+        for (auto m = word.globalMatch(caption); m.hasNext();) {
+            const QString token = m.next().captured();
+            QVERIFY2(codes.contains(token), qPrintable(caption));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTrendLabels)

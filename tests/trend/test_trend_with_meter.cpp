@@ -2,13 +2,17 @@
 // meter: opened by its button, it draws the default six curves on a volt
 // and an ampere axis, records five seconds whose voltage columns hold the
 // meter's voltage, follows a motor start, leaves a gap where the link was
-// offline, and pictures of it polling, zoomed and in Japanese.
+// offline and names its quantities in the window's language; zoomed, its
+// time labels fall on round times. Pictures of it polling, zoomed and in
+// Japanese.
 #include "i18n/language_controller.h"
 #include "meter_session.h"
 #include "screenshot.h"
+#include "trend/time_ticks.h"
 #include "trend/trend_chart.h"
 #include "trend/trend_window.h"
 
+#include <QCheckBox>
 #include <QDateTimeAxis>
 #include <QLineSeries>
 #include <QPushButton>
@@ -95,6 +99,10 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     }
     QVERIFY(chart.zoomed());
     QVERIFY(chart.shownToMs() - chart.shownFromMs() < span / 2);
+    const qint64 step = trend::roundTimeStep(chart.shownToMs() - chart.shownFromMs());
+    const qint64 local = chart.shownFromMs() + trend::localUtcOffsetMs(chart.shownFromMs());
+    QCOMPARE(local % step, 0);
+    QCOMPARE((chart.shownToMs() - chart.shownFromMs()) % step, 0);
     QVERIFY(trend.findChild<QPushButton *>(QStringLiteral("cmdTrendPause"))->isChecked());
     QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_zoomed")));
     trend.findChild<QPushButton *>(QStringLiteral("cmdTrendResetZoom"))->click();
@@ -107,7 +115,12 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     QVERIFY(session.goOnline([&] { return trend.store().curve(polling::VoltageLnA)->lastMs() > offlineAt + 1000; }));
     QTRY_COMPARE(chart.lines(polling::VoltageLnA).size(), std::size_t(2));
 
+    // The chooser names the quantities in the window's language, their ids in the tool tips.
+    auto *voltageA = trend.findChild<QCheckBox *>(QStringLiteral("chkTrend(0)"));
+    QCOMPARE(voltageA->text(), QStringLiteral("Voltage L-N (V), Phase A"));
+    QCOMPARE(voltageA->toolTip(), QStringLiteral("voltage_ln_a"));
     session.window().language().applyLanguage(i18n::Language::Japanese);
+    QCOMPARE(voltageA->text(), QStringLiteral("相電圧 (V)・A相"));
     QTest::qWait(600);
     QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_japanese")));
     QVERIFY(session.started->messages.shown.isEmpty());
