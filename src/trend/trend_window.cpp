@@ -7,6 +7,7 @@
 #include "trend/quantity_captions.h"
 #include "trend/time_ticks.h"
 #include "trend/trend_chart.h"
+#include "ui/elided_label.h"
 #include "ui/messages.h"
 #include "ui/named_controls.h"
 
@@ -15,10 +16,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -75,12 +76,16 @@ TrendWindow::TrendWindow(PollCycle &poll, LinkState &link, const i18n::LanguageT
 
     hover_ = makeNamed<QLabel>(this, "txtTrendHover");
     auto *right = new QVBoxLayout;
-    right->addWidget(buildTools());
     right->addWidget(chart_, 1);
     right->addWidget(hover_);
-    auto *layout = new QHBoxLayout(this);
-    layout->addWidget(buildChooser());
-    layout->addLayout(right, 1);
+    auto *body = new QHBoxLayout;
+    body->addWidget(buildChooser());
+    body->addLayout(right, 1);
+    // The tools span the window, so that the recording's file name has the
+    // room to show whole.
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildTools());
+    layout->addLayout(body, 1);
 
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(kRefreshMs);
@@ -186,8 +191,7 @@ QWidget *TrendWindow::buildTools()
     record_->setCheckable(true);
     connect(record_, &QPushButton::toggled, this, &TrendWindow::setRecording);
     row->addWidget(record_);
-    file_ = makeNamed<QLineEdit>(tools, "txtTrendFile");
-    file_->setReadOnly(true);
+    file_ = makeNamed<ElidedLabel>(tools, "txtTrendFile");
     row->addWidget(file_, 1);
     return tools;
 }
@@ -324,9 +328,10 @@ void TrendWindow::startFile()
     if (!recorder_.start(trend::recordingFolders(programDir_), serial, QDateTime::currentDateTime(),
                          store_.chosen(), &error))
         return recordingFailed(error);
-    file_->setText(QDir::toNativeSeparators(recorder_.path()));
-    // The box shows the end, the file's own name; the tool tip the whole path.
-    file_->setToolTip(file_->text());
+    // The file's own name; the tool tip the whole path.
+    const QString path = QDir::toNativeSeparators(recorder_.path());
+    file_->setWholeText(QFileInfo(recorder_.path()).fileName());
+    file_->setToolTip(path);
 }
 
 void TrendWindow::recordingFailed(const QString &message)

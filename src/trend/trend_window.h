@@ -17,8 +17,8 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
+class ElidedLabel;
 class TrendChart;
 class QScrollArea;
 namespace i18n {
@@ -92,7 +92,7 @@ private:
     QButtonGroup *spans_;
     QPushButton *pause_;
     QPushButton *record_;
-    QLineEdit *file_;
+    ElidedLabel *file_;
     QLabel *hover_;
 
     // Connections to the poll cycle and the link, held while shown.

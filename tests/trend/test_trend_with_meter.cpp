@@ -2,9 +2,9 @@
 // meter: opened by its button, it draws the default six curves on a volt
 // and an ampere axis, records five seconds whose voltage columns hold the
 // meter's voltage, follows a motor start, leaves a gap where the link was
-// offline and names its quantities in the window's language; zoomed, its
-// time labels fall on round times. Pictures of it polling, zoomed and in
-// Japanese.
+// offline, shows its file's name whole and names its quantities in the
+// window's language; zoomed, its time labels fall on round times. Pictures
+// of it polling, zoomed and in Japanese.
 #include "i18n/language_controller.h"
 #include "meter_session.h"
 #include "screenshot.h"
@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeAxis>
+#include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QValueAxis>
@@ -48,6 +49,19 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     record->click();
     QVERIFY(!trend.recorder().isRecording());
     QVERIFY(path.startsWith(programDir.filePath(QStringLiteral("Trend Data/12345678_"))));
+    // The tool bar shows the file's name whole, its path in the tool tip.
+    auto *fileName = trend.findChild<QLabel *>(QStringLiteral("txtTrendFile"));
+    QCOMPARE(fileName->text(), QFileInfo(path).fileName());
+    QCOMPARE(fileName->toolTip(), QDir::toNativeSeparators(path));
+    // Only a window too narrow for it cuts it, in the middle.
+    const QSize size = trend.size();
+    trend.resize(trend.minimumSizeHint());
+    QTRY_VERIFY(fileName->text().contains(QChar(0x2026)));
+    QVERIFY2(fileName->text().startsWith(QStringLiteral("123")) && fileName->text().endsWith(QStringLiteral(".csv")),
+             qPrintable(fileName->text()));
+    QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_narrow")));
+    trend.resize(size);
+    QTRY_COMPARE(fileName->text(), QFileInfo(path).fileName());
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
