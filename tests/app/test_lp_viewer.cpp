@@ -2,15 +2,13 @@
 // filled in a temporary folder: a week of two channels, their lines and
 // statistics, the hover text, stepping back a week, and CSV files imported
 // with a malformed one named with its line in one message. Pictures of the
-// week in English and Traditional Chinese; the channels in a strip that wraps.
+// week in English and Traditional Chinese.
 #include "app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
 #include "lpviewer/archive_setting_dialog.h"
-#include "lpviewer/channel_list.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/load_profile_viewer.h"
-#include "loadprofile/channel_codes.h"
 #include "main_form_starter.h"
 #include "screenshot.h"
 
@@ -76,7 +74,6 @@ private slots:
     void weekOfTwoChannels();
     void importNamesTheMalformedFileAndLine();
     void anotherArchiveChosen();
-    void channelStripWrapsAndShowsEveryEntry();
 
 private:
     // The viewer opened by its button on the load-profile read page.
@@ -237,28 +234,6 @@ void TestLpViewer::anotherArchiveChosen()
     // Empty goes back to the user's archive file.
     QVERIFY(archive::saveArchiveChoice(QString(), nullptr));
     QCOMPARE(archive::chosenArchive(), archive::ArchiveStore::defaultPath());
-}
-
-// Twelve channels in a narrow window wrap into rows, every entry in sight
-// and no row more than they need.
-void TestLpViewer::channelStripWrapsAndShowsEveryEntry()
-{
-    ChannelList list;
-    const std::vector<int> codes = loadprofile::offeredChannelCodes(true);
-    QVERIFY(codes.size() >= 12);
-    for (std::size_t i = 0; i < 12; ++i)
-        new QListWidgetItem(loadprofile::LPDataName(codes[i]), &list);
-    list.fitEntries();
-    list.resize(420, list.height());
-    list.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&list));
-    const int perRow = list.viewport()->width() / list.gridSize().width();
-    QVERIFY(perRow >= 1 && perRow < 12);
-    const int rows = (12 + perRow - 1) / perRow;
-    QTRY_COMPARE(list.height(), rows * list.gridSize().height() + 2 * list.frameWidth());
-    for (int i = 0; i < list.count(); ++i)
-        QVERIFY2(list.viewport()->rect().contains(list.visualItemRect(list.item(i))), qPrintable(list.item(i)->text()));
-    QVERIFY(testsupport::saveScreenshot(&list, QStringLiteral("lp_viewer_channels_wrapped")));
 }
 
 QTEST_MAIN(TestLpViewer)
