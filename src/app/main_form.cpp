@@ -135,6 +135,8 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     addWindowButton(traffic_, "cmdTrafficLog", "Log", "trafficini", "traffic_Button",
                     QKeySequence(Qt::CTRL | Qt::Key_L));
     trend_ = new TrendWindow(*poll_, link_, language_->texts(), messages_, programDir_, this);
+    connect(language_.get(), &i18n::LanguageController::languageApplied, trend_,
+            [this] { trend_->applyLanguage(language_->file()); });
     addWindowButton(trend_, "cmdTrend", "Trend", "trendini", "trend_Button", QKeySequence(Qt::CTRL | Qt::Key_T));
 
     resize(1180, 860);

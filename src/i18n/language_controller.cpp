@@ -47,6 +47,7 @@ void LanguageController::applyLanguage(Language language)
     applyCaptions(file_);
     translate(controls_.root());
     fillLanguageList(file_, language);
+    emit languageApplied();
 }
 
 void LanguageController::translate(QWidget *root) const

@@ -25,6 +25,8 @@ public:
     // The message texts of the applied file. The reference stays valid; its
     // contents change when another file is applied.
     const LanguageTexts &texts() const { return texts_; }
+    // The applied file, for captions made of several of its texts.
+    const IniFile &file() const { return file_; }
     Language language() const { return language_; }
 
     // Applies the file of a language to the window.
@@ -44,6 +46,8 @@ public:
 signals:
     // The language button applied a language.
     void languageChosen(i18n::Language language);
+    // A language was applied, by the button or by the program.
+    void languageApplied();
 
 private:
     void applyCaptions(const IniFile &file);

@@ -1,6 +1,7 @@
 #include "lpviewer/load_profile_viewer.h"
 
 #include "archive/archive_thread.h"
+#include "lpviewer/channel_list.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/statistics_grid.h"
 #include "i18n/language_texts.h"
@@ -192,6 +193,7 @@ void LoadProfileViewer::fillChannels(const std::vector<int> &codes)
         if (checkedCodes().empty() && channels_->count() > 0)
             channels_->item(0)->setCheckState(Qt::Checked);
     }
+    channels_->fitEntries();
     limitChannels();
     showPeriod();
 }

@@ -12,12 +12,12 @@
 #include <vector>
 
 class ArchiveSettingDialog;
+class ChannelList;
 class LoadProfileChart;
 class Messages;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
-class QListWidget;
 class QPushButton;
 class StatisticsGrid;
 namespace archive {
@@ -97,7 +97,7 @@ private:
 
     QComboBox *meter_ = nullptr;
     QComboBox *group_ = nullptr;
-    QListWidget *channels_ = nullptr;
+    ChannelList *channels_ = nullptr;
     QButtonGroup *kinds_ = nullptr;
     QPushButton *previous_ = nullptr;
     QPushButton *next_ = nullptr;

@@ -1,10 +1,11 @@
 // The viewer's controls, their captions' keys and their layout: meter and
-// group above, the channels at the left, the period's buttons, the chart and
-// the statistics at the right, the status line below.
+// group above, the channels in a strip across the window below them, then
+// the period's buttons, the chart, the statistics and the status line.
 #include "lpviewer/load_profile_viewer.h"
 
 #include "archive/archive_setting.h"
 #include "lpviewer/archive_setting_dialog.h"
+#include "lpviewer/channel_list.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/statistics_grid.h"
 #include "lpviewer/keyed_control.h"
@@ -47,12 +48,11 @@ void LoadProfileViewer::buildControls()
     top->addWidget(picture);
     top->addWidget(chooseArchive);
 
-    channels_ = makeNamed<QListWidget>(this, "lstLPViewerChannels");
-    channels_->setMinimumWidth(190);
-    channels_->setSpacing(1);
-    auto *side = new QVBoxLayout;
-    side->addWidget(keyed(this, "txtLPViewerChannelsCaption", "Channels (up to 8)", "lpviewer_Channels"));
-    side->addWidget(channels_, 1);
+    channels_ = makeNamed<ChannelList>(this, "lstLPViewerChannels");
+    auto *channelRow = new QHBoxLayout;
+    channelRow->addWidget(keyed(this, "txtLPViewerChannelsCaption", "Channels (up to 8)", "lpviewer_Channels"), 0,
+                          Qt::AlignTop);
+    channelRow->addWidget(channels_, 1);
 
     kinds_ = new QButtonGroup(this);
     auto *periodRow = new QHBoxLayout;
@@ -84,19 +84,14 @@ void LoadProfileViewer::buildControls()
     chart_ = new LoadProfileChart(this);
     hover_ = makeNamed<QLabel>(this, "txtLPViewerHover");
     statistics_ = new StatisticsGrid(this);
-    auto *main = new QVBoxLayout;
-    main->addLayout(periodRow);
-    main->addWidget(chart_, 1);
-    main->addWidget(hover_);
-    main->addWidget(statistics_);
-
-    auto *body = new QHBoxLayout;
-    body->addLayout(side);
-    body->addLayout(main, 1);
     status_ = makeNamed<QLabel>(this, "txtLPViewerStatus");
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addLayout(body, 1);
+    layout->addLayout(channelRow);
+    layout->addLayout(periodRow);
+    layout->addWidget(chart_, 1);
+    layout->addWidget(hover_);
+    layout->addWidget(statistics_);
     layout->addWidget(status_);
 
     connect(meter_, &QComboBox::currentIndexChanged, this, &LoadProfileViewer::fillGroups);

@@ -23,12 +23,36 @@ struct Kind {
     std::vector<const char *> suffixes;
 };
 
+struct Part {
+    const char *section = nullptr;
+    const char *key = nullptr;
+    int number = -1;
+};
+
+// The caption keys of the phases, pairs of phases, averages and totals, by
+// the end of the id.
+Part phasePart(const QString &suffix)
+{
+    const struct {
+        const char *suffix;
+        Part part;
+    } parts[] = {{"a", {"left1midini", "left1mid_La2_48"}},   {"b", {"left1midini", "left1mid_La2_1"}},
+                 {"c", {"left1midini", "left1mid_La2_49"}},   {"ab", {"left1midini", "left1mid_PhaseAB"}},
+                 {"bc", {"left1midini", "left1mid_PhaseBC"}}, {"ca", {"left1midini", "left1mid_PhaseCA"}},
+                 {"avg", {"lpviewerini", "lpviewer_Average"}}, {"total", {"left1midini", "left1mid_Total"}}};
+    for (const auto &p : parts)
+        if (suffix == QLatin1String(p.suffix))
+            return p.part;
+    return {};
+}
+
 std::vector<Quantity> build()
 {
     std::vector<Quantity> all;
     const auto add = [&all](QString id, const char *unit, G group, ReadBy readBy, int decimals,
-                            const char *section, const char *key) {
-        all.push_back({std::move(id), QString::fromUtf8(unit), group, readBy, decimals, section, key});
+                            const char *section, const char *key, Part part = {}) {
+        all.push_back({std::move(id), QString::fromUtf8(unit), group, readBy, decimals, section, key, part.section,
+                       part.key, part.number});
     };
     const std::vector<const char *> phasesAvg{"a", "b", "c", "avg"};
     const std::vector<const char *> phasesTotal{"a", "b", "c", "total"};
@@ -46,7 +70,7 @@ std::vector<Quantity> build()
     for (const Kind &kind : kinds)
         for (const char *suffix : kind.suffixes)
             add(QLatin1String(kind.prefix) + QLatin1String(suffix), kind.unit, kind.group, ReadBy::Every,
-                kind.decimals, "left1midini", kind.key);
+                kind.decimals, "left1midini", kind.key, phasePart(QLatin1String(suffix)));
     add(QStringLiteral("frequency"), "Hz", G::Frequency, ReadBy::Every, 2, "left1midini", "left1mid_La113");
 
     struct Energy {
@@ -57,10 +81,14 @@ std::vector<Quantity> build()
                                {"kvarh_lagging", "kvarh", "left1mid_kvarhLagging"},
                                {"kvarh_leading", "kvarh", "left1mid_kvarhLeading"},
                                {"kvah", "kVAh", "left1mid_kVAh"}};
-    for (const char *phase : {"", "_a", "_b", "_c"})
+    // The totals, then phases a, b and c.
+    const struct {
+        const char *suffix, *phase;
+    } energyPhases[] = {{"", "total"}, {"_a", "a"}, {"_b", "b"}, {"_c", "c"}};
+    for (const auto &phase : energyPhases)
         for (const Energy &e : energies)
-            add(QLatin1String(e.id) + QLatin1String(phase), e.unit, G::Energy, ReadBy::Every, 4,
-                "left1midini", e.key);
+            add(QLatin1String(e.id) + QLatin1String(phase.suffix), e.unit, G::Energy, ReadBy::Every, 4,
+                "left1midini", e.key, phasePart(QLatin1String(phase.phase)));
 
     add(QStringLiteral("demand_time_left"), "s", G::Demand, ReadBy::Every, -1, "rightdownini", "rightdown_La12_153");
     add(QStringLiteral("demand_kw"), "kW", G::Demand, ReadBy::Every, 5, "rightdownini", "rightdown_La12_149");
@@ -75,7 +103,7 @@ std::vector<Quantity> build()
     for (int g = 0; g < 3; ++g)
         for (int k = 0; k < 6; ++k)
             add(QStringLiteral("thd_%1_%2").arg(g + 1).arg(k + 1), "%", G::Thd, ReadBy::OlderFirmware, 5,
-                "left1midini", thdKeys[g]);
+                "left1midini", thdKeys[g], {nullptr, nullptr, k + 1});
     return all;
 }
 

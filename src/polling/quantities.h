@@ -50,6 +50,12 @@ struct Quantity {
     int decimals;     // as shown; -1: a whole number
     const char *captionSection; // language key of the caption of its kind
     const char *captionKey;
+    // What tells it from the others of its kind, after that caption: the
+    // language key of its phase ("Phase A", "Total"), or a number (THD);
+    // neither (a null key, -1) for one of a kind.
+    const char *partSection;
+    const char *partKey;
+    int partNumber;
 };
 
 // Every quantity, in the order of Q.

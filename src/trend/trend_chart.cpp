@@ -2,6 +2,7 @@
 
 #include "polling/reading_texts.h"
 #include "trend/point_store.h"
+#include "trend/time_ticks.h"
 
 #include <QChart>
 #include <QDateTime>
@@ -150,6 +151,7 @@ std::vector<const QLineSeries *> TrendChart::lines(polling::Q quantity) const
 void TrendChart::setTimeRange(qint64 fromMs, qint64 toMs, int ticks)
 {
     toMs = std::max(toMs, fromMs + 1000);
+    ticks = std::max(ticks, 2);
     time_->setTickCount(ticks);
     time_->setFormat(timeFormat(toMs - fromMs));
     time_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs), QDateTime::fromMSecsSinceEpoch(toMs));
@@ -207,15 +209,18 @@ void TrendChart::fill(const trend::PointStore &store, qint64 fromMs, qint64 toMs
 
 void TrendChart::zoomTo(const QRectF &plotRect)
 {
+    const qint64 wasSpan = shownToMs() - shownFromMs();
     chart()->zoomIn(plotRect);
-    zoomedByUser();
+    zoomedByUser(wasSpan);
 }
 
-void TrendChart::zoomedByUser()
+void TrendChart::zoomedByUser(qint64 wasSpanMs)
 {
     zoomed_ = true;
-    time_->setTickCount(kTicks);
-    time_->setFormat(timeFormat(shownToMs() - shownFromMs()));
+    // The span moves to round times, so that its labels fall on them.
+    const qint64 from = shownFromMs();
+    const trend::TimeTicks ticks = trend::zoomedTicks(from, shownToMs(), wasSpanMs, trend::localUtcOffsetMs(from));
+    setTimeRange(ticks.fromMs, ticks.toMs, ticks.count);
     emit userZoomed();
 }
 
@@ -243,5 +248,5 @@ void TrendChart::mouseReleaseEvent(QMouseEvent *event)
     QChartView::mouseReleaseEvent(event);
     // The rubber band zoomed in, or the right button out.
     if (shownFromMs() != from || shownToMs() != to)
-        zoomedByUser();
+        zoomedByUser(to - from);
 }

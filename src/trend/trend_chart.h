@@ -68,8 +68,9 @@ private:
     QLineSeries *addLine(Curve &curve, std::size_t colour);
     void setTimeRange(qint64 fromMs, qint64 toMs, int ticks);
     void zoomTo(const QRectF &plotRect);
-    // Ticks and labels for the span zoomed to; tells.
-    void zoomedByUser();
+    // The span zoomed to (from one of wasSpanMs) on round times, its
+    // labels on them; tells.
+    void zoomedByUser(qint64 wasSpanMs);
 
     QDateTimeAxis *time_;
     std::vector<QValueAxis *> axes_;

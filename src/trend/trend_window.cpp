@@ -4,7 +4,10 @@
 #include "link/link_state.h"
 #include "polling/poll_cycle.h"
 #include "trend/csv_rows.h"
+#include "trend/quantity_captions.h"
+#include "trend/time_ticks.h"
 #include "trend/trend_chart.h"
+#include "ui/elided_label.h"
 #include "ui/messages.h"
 #include "ui/named_controls.h"
 
@@ -13,10 +16,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -30,11 +33,7 @@ using polling::QuantityGroup;
 
 constexpr const char *kSection = "trendini";
 constexpr int kRefreshMs = 1000;
-struct SpanTicks {
-    qint64 spanMs;
-    qint64 tickMs; // the span ends on a multiple of it, so its ticks fall on round times
-};
-constexpr SpanTicks kSpans[] = {{60 * 1000, 10 * 1000}, {10 * 60 * 1000, 60 * 1000}, {3600 * 1000, 10 * 60 * 1000}};
+constexpr qint64 kSpansMs[] = {60 * 1000, 10 * 60 * 1000, 3600 * 1000};
 constexpr Q kDefaultChoice[] = {polling::VoltageLnA, polling::VoltageLnB, polling::VoltageLnC,
                                 polling::CurrentA,   polling::CurrentB,   polling::CurrentC};
 
@@ -77,12 +76,16 @@ TrendWindow::TrendWindow(PollCycle &poll, LinkState &link, const i18n::LanguageT
 
     hover_ = makeNamed<QLabel>(this, "txtTrendHover");
     auto *right = new QVBoxLayout;
-    right->addWidget(buildTools());
     right->addWidget(chart_, 1);
     right->addWidget(hover_);
-    auto *layout = new QHBoxLayout(this);
-    layout->addWidget(buildChooser());
-    layout->addLayout(right, 1);
+    auto *body = new QHBoxLayout;
+    body->addWidget(buildChooser());
+    body->addLayout(right, 1);
+    // The tools span the window, so that the recording's file name has the
+    // room to show whole.
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildTools());
+    layout->addLayout(body, 1);
 
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(kRefreshMs);
@@ -115,7 +118,9 @@ QWidget *TrendWindow::buildChooser()
             if (polling::quantity(Q(q)).group != kGroups[g].group)
                 continue;
             auto *box = makeNamed<QCheckBox>(frame, QStringLiteral("chkTrend(%1)").arg(q));
+            // The id until a language names it.
             box->setText(trend::columnName(Q(q)));
+            box->setToolTip(polling::quantity(Q(q)).id);
             connect(box, &QCheckBox::toggled, this, &TrendWindow::takeChoice);
             choices_.emplace(Q(q), box);
             boxes->addWidget(box);
@@ -123,12 +128,24 @@ QWidget *TrendWindow::buildChooser()
         column->addWidget(frame);
     }
     column->addStretch();
-    auto *scroll = makeNamed<QScrollArea>(this, "lstTrendQuantities");
-    scroll->setWidget(list);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setMinimumWidth(list->sizeHint().width() + 24);
-    return scroll;
+    chooser_ = makeNamed<QScrollArea>(this, "lstTrendQuantities");
+    chooser_->setWidget(list);
+    chooser_->setWidgetResizable(true);
+    chooser_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fitChooser();
+    return chooser_;
+}
+
+void TrendWindow::fitChooser()
+{
+    chooser_->setMinimumWidth(chooser_->widget()->sizeHint().width() + 24);
+}
+
+void TrendWindow::applyLanguage(const i18n::IniFile &language)
+{
+    for (const auto &[q, box] : choices_)
+        box->setText(trend::quantityCaption(q, language));
+    fitChooser();
 }
 
 QWidget *TrendWindow::buildTools()
@@ -174,8 +191,7 @@ QWidget *TrendWindow::buildTools()
     record_->setCheckable(true);
     connect(record_, &QPushButton::toggled, this, &TrendWindow::setRecording);
     row->addWidget(record_);
-    file_ = makeNamed<QLineEdit>(tools, "txtTrendFile");
-    file_->setReadOnly(true);
+    file_ = makeNamed<ElidedLabel>(tools, "txtTrendFile");
     row->addWidget(file_, 1);
     return tools;
 }
@@ -312,9 +328,10 @@ void TrendWindow::startFile()
     if (!recorder_.start(trend::recordingFolders(programDir_), serial, QDateTime::currentDateTime(),
                          store_.chosen(), &error))
         return recordingFailed(error);
-    file_->setText(QDir::toNativeSeparators(recorder_.path()));
-    // The box shows the end, the file's own name; the tool tip the whole path.
-    file_->setToolTip(file_->text());
+    // The file's own name; the tool tip the whole path.
+    const QString path = QDir::toNativeSeparators(recorder_.path());
+    file_->setWholeText(QFileInfo(recorder_.path()).fileName());
+    file_->setToolTip(path);
 }
 
 void TrendWindow::recordingFailed(const QString &message)
@@ -339,9 +356,8 @@ void TrendWindow::refresh()
         return chart_->showSpan(store_, store_.firstMs() ? store_.firstMs() : last, last);
     // The axis' labels stand still between ticks rather than crawl along
     // with every reading.
-    const SpanTicks &ticks = kSpans[span];
-    const qint64 end = (last / ticks.tickMs + 1) * ticks.tickMs;
-    chart_->showSpan(store_, end - ticks.spanMs, end, int(ticks.spanMs / ticks.tickMs) + 1);
+    const trend::TimeTicks ticks = trend::followedTicks(kSpansMs[span], last, trend::localUtcOffsetMs(last));
+    chart_->showSpan(store_, ticks.fromMs, ticks.toMs, ticks.count);
 }
 
 void TrendWindow::resetZoom()

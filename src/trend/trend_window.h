@@ -17,10 +17,12 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
+class ElidedLabel;
 class TrendChart;
+class QScrollArea;
 namespace i18n {
+class IniFile;
 struct LanguageTexts;
 }
 
@@ -44,6 +46,9 @@ public:
     TrendChart &chart() { return *chart_; }
     // Writes the chart as it shows to a PNG file; false when it cannot.
     bool saveChartPng(const QString &path);
+    // Names the chooser's quantities in the language applied (their ids
+    // stay in the tool tips).
+    void applyLanguage(const i18n::IniFile &language);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -51,6 +56,8 @@ protected:
 
 private:
     QWidget *buildChooser();
+    // The chooser as wide as its captions.
+    void fitChooser();
     QWidget *buildTools();
     // The choice of the check boxes, in the catalogue's order.
     void takeChoice();
@@ -81,10 +88,11 @@ private:
     trend::Recorder recorder_;
     TrendChart *chart_;
     std::map<polling::Q, QCheckBox *> choices_;
+    QScrollArea *chooser_;
     QButtonGroup *spans_;
     QPushButton *pause_;
     QPushButton *record_;
-    QLineEdit *file_;
+    ElidedLabel *file_;
     QLabel *hover_;
 
     // Connections to the poll cycle and the link, held while shown.

@@ -149,6 +149,9 @@ void TestLpViewer::weekOfTwoChannels()
              QStringLiteral("2024-03-13 12:00  Vln_avg(point)  241.5000 V"));
     viewer->findChild<QLabel *>(QStringLiteral("txtLPViewerHover"))->clear();
     QCoreApplication::processEvents(); // the legend's layout
+    // The channels take one row's height across the window; the chart the rest.
+    QCOMPARE(channels->height(), channels->gridSize().height() + 2 * channels->frameWidth());
+    QVERIFY(chart.width() > viewer->width() * 9 / 10);
     QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_week_%1").arg(QLatin1String(QTest::currentDataTag()))));
 
     // Interval energy adds up; the week before starts at the first record.

@@ -2,14 +2,19 @@
 // meter: opened by its button, it draws the default six curves on a volt
 // and an ampere axis, records five seconds whose voltage columns hold the
 // meter's voltage, follows a motor start, leaves a gap where the link was
-// offline, and pictures of it polling, zoomed and in Japanese.
+// offline, shows its file's name whole, names its quantities in the
+// window's language, zooms to round times, and pictures of it polling,
+// zoomed and in Japanese.
 #include "i18n/language_controller.h"
 #include "meter_session.h"
 #include "screenshot.h"
+#include "trend/time_ticks.h"
 #include "trend/trend_chart.h"
 #include "trend/trend_window.h"
 
+#include <QCheckBox>
 #include <QDateTimeAxis>
+#include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QValueAxis>
@@ -44,6 +49,10 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     record->click();
     QVERIFY(!trend.recorder().isRecording());
     QVERIFY(path.startsWith(programDir.filePath(QStringLiteral("Trend Data/12345678_"))));
+    // The tool bar shows the file's name whole, its path in the tool tip.
+    auto *fileName = trend.findChild<QLabel *>(QStringLiteral("txtTrendFile"));
+    QCOMPARE(fileName->text(), QFileInfo(path).fileName());
+    QCOMPARE(fileName->toolTip(), QDir::toNativeSeparators(path));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -95,6 +104,9 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     }
     QVERIFY(chart.zoomed());
     QVERIFY(chart.shownToMs() - chart.shownFromMs() < span / 2);
+    const qint64 step = trend::roundTimeStep(chart.shownToMs() - chart.shownFromMs());
+    QCOMPARE((chart.shownFromMs() + trend::localUtcOffsetMs(chart.shownFromMs())) % step, 0);
+    QCOMPARE((chart.shownToMs() - chart.shownFromMs()) % step, 0);
     QVERIFY(trend.findChild<QPushButton *>(QStringLiteral("cmdTrendPause"))->isChecked());
     QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_zoomed")));
     trend.findChild<QPushButton *>(QStringLiteral("cmdTrendResetZoom"))->click();
@@ -107,7 +119,11 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     QVERIFY(session.goOnline([&] { return trend.store().curve(polling::VoltageLnA)->lastMs() > offlineAt + 1000; }));
     QTRY_COMPARE(chart.lines(polling::VoltageLnA).size(), std::size_t(2));
 
+    auto *voltageA = trend.findChild<QCheckBox *>(QStringLiteral("chkTrend(0)"));
+    QCOMPARE(voltageA->text(), QStringLiteral("Voltage L-N (V), Phase A"));
+    QCOMPARE(voltageA->toolTip(), QStringLiteral("voltage_ln_a"));
     session.window().language().applyLanguage(i18n::Language::Japanese);
+    QCOMPARE(voltageA->text(), QStringLiteral("相電圧 (V)・A相"));
     QTest::qWait(600);
     QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_japanese")));
     QVERIFY(session.started->messages.shown.isEmpty());

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "polling/quantities.h"
+
+#include <QString>
+
+namespace i18n {
+class IniFile;
+}
+
+namespace trend {
+
+// A quantity's caption in a language: the caption of its kind and what tells
+// it from the others of that kind, joined as the language's
+// trend_QuantityCaption says ("Voltage L-N (V), Phase A", "THD group 1 (%), 3");
+// the kind's caption alone for one of a kind ("Frequency (Hz)").
+QString quantityCaption(polling::Q quantity, const i18n::IniFile &language);
+
+} // namespace trend
