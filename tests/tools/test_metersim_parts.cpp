@@ -1,13 +1,11 @@
-// The simulated meter's stream parsing, fault rules, record stamps, the
-// meters of a line and the noise, checked without a process.
+// The simulated meter's stream parsing, fault rules, record stamps and
+// noise, checked without a process.
 
 #include "fault_rules.h"
 #include "load_profile.h"
 #include "meter_model.h"
-#include "options.h"
 #include "register_addresses.h"
 #include "rtu_framer.h"
-#include "unit_configs.h"
 #include "wire_codec.h"
 
 #include <cmath>
@@ -56,13 +54,9 @@ private slots:
     void faultRuleParsing();
     void faultSelectorsAndTimes_data();
     void faultSelectorsAndTimes();
-    void clearingOneUnitsRules();
     void recordStamps_data();
     void recordStamps();
-    void metersOfALine_data();
-    void metersOfALine();
     void noiseStaysAroundTheValues();
-    void energyOnlyGrowsUnderNoise();
 };
 
 void TestMetersimParts::framerFindsRequests_data()
@@ -202,163 +196,86 @@ void TestMetersimParts::faultSelectorsAndTimes()
     QCOMPARE(dropped, hit);
 }
 
-void TestMetersimParts::clearingOneUnitsRules()
-{
-    QString error;
-    FaultRules rules;
-    for (const char *rule : {"drop@all,unit=2", "drop@all,unit=3", "delay:10@all"})
-        rules.add(*FaultRule::parse(QString::fromLatin1(rule), &error));
-    rules.clearUnit(2);
-    QCOMPARE(rules.match(2, 1, 3, 0x1000).drop, false);
-    QCOMPARE(rules.match(2, 2, 3, 0x1000).delayMs, 10); // the rule for every unit stays
-    QCOMPARE(rules.match(3, 1, 3, 0x1000).drop, true);
-}
-
 void TestMetersimParts::recordStamps_data()
 {
-    QTest::addColumn<int>("interval");
     QTest::addColumn<QList<StampShift>>("shifts");
     QTest::addColumn<QList<int>>("records");
-    QTest::addColumn<QList<int>>("seconds"); // each record's stamp after the start
+    QTest::addColumn<QList<int>>("minutes"); // each record's stamp after the start, 15-minute records
 
     const QList<int> around60{59, 60, 67, 68};
-    const auto minutes = [](QList<int> m) {
-        for (int &v : m)
-            v *= 60;
-        return m;
-    };
-    QTest::newRow("even") << 15 << QList<StampShift>{} << around60 << minutes({870, 885, 990, 1005});
+    QTest::newRow("even") << QList<StampShift>{} << around60 << QList<int>{870, 885, 990, 1005};
     // Records 60..67 carry the stamps of 52..59 again.
-    QTest::newRow("clock set back") << 15 << QList<StampShift>{{60, -120}} << around60
-                                    << minutes({870, 765, 870, 885});
-    QTest::newRow("power-off gap") << 15 << QList<StampShift>{{60, 600}} << around60
-                                   << minutes({870, 1485, 1590, 1605});
-    QTest::newRow("one record out of order") << 15 << QList<StampShift>{{30, 60}, {31, -60}}
-                                             << QList<int>{29, 30, 31} << minutes({420, 495, 450});
-    QTest::newRow("thirty-second records, shifts add up") << 230 << QList<StampShift>{{2, 1}, {3, 1}}
-                                                          << QList<int>{1, 2, 3} << QList<int>{0, 90, 180};
+    QTest::newRow("clock set back") << QList<StampShift>{{60, -120}} << around60 << QList<int>{870, 765, 870, 885};
+    QTest::newRow("power-off gap") << QList<StampShift>{{60, 600}} << around60 << QList<int>{870, 1485, 1590, 1605};
+    QTest::newRow("one record out of order") << QList<StampShift>{{30, 60}, {31, -60}} << QList<int>{29, 30, 31}
+                                             << QList<int>{420, 495, 450};
 }
 
 void TestMetersimParts::recordStamps()
 {
-    QFETCH(int, interval);
     QFETCH(QList<StampShift>, shifts);
     QFETCH(QList<int>, records);
-    QFETCH(QList<int>, seconds);
+    QFETCH(QList<int>, minutes);
     LoadProfileGroup group;
-    group.interval = static_cast<quint16>(interval);
     group.shifts = shifts;
     const QDateTime start(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC);
     QList<int> seen;
     for (int number : records)
-        seen << int(start.secsTo(loadprofile::recordStamp(group, start, number)));
-    QCOMPARE(seen, seconds);
-}
-
-void TestMetersimParts::metersOfALine_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QStringList>("meters"); // "unit serial voltage current", or the error
-    QTest::newRow("one unit as configured") << QStringList{"--unit", "7", "--voltage", "120"}
-                                            << QStringList{"7 AWMETER012345678 120 5"};
-    QTest::newRow("derived serials and offsets") << QStringList{"--unit", "1,2", "--unit", "30"}
-        << QStringList{"1 AWMETER012345001 230 5", "2 AWMETER012345002 231 5.5", "30 AWMETER012345030 232 6"};
-    QTest::newRow("given serials") << QStringList{"--unit", "4,9", "--serial", "SERIAL0000000004,SERIAL0000000009"}
-                                   << QStringList{"4 SERIAL0000000004 230 5", "9 SERIAL0000000009 231 5.5"};
-    QTest::newRow("unit twice") << QStringList{"--unit", "3,3"} << QStringList{"--unit 3 is given twice"};
-    QTest::newRow("too few serials") << QStringList{"--unit", "1,2", "--serial", "SERIAL0000000004"}
-                                     << QStringList{"--serial: give one serial number per unit (2 units, 1 serials)"};
-}
-
-void TestMetersimParts::metersOfALine()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QStringList, meters);
-    Options options;
-    QString message;
-    const auto outcome = parseOptions(QStringList{"metersim"} + args, options, &message);
-    QStringList seen;
-    if (outcome == ParseOutcome::Error)
-        seen << message;
-    else
-        for (const MeterConfig &c : unitConfigs(options, 1))
-            seen << QStringLiteral("%1 %2 %3 %4").arg(c.unit).arg(QString::fromLatin1(c.serial))
-                        .arg(c.phaseVoltage).arg(c.current);
-    QCOMPARE(seen, meters);
+        seen << int(start.secsTo(loadprofile::recordStamp(group, start, number)) / 60);
+    QCOMPARE(seen, minutes);
 }
 
 namespace {
 
-// The floats of input registers 0x107E..0x10C3 in one read.
-QList<float> measurements(MeterModel &model)
+// The floats of input registers start.. in one read.
+QList<float> floatsRead(MeterModel &model, quint16 start, int floats)
 {
     QList<quint16> words;
-    model.read(RegisterKind::Input, reg::kFrequency, reg::kCurrentAngle + 6 - reg::kFrequency, words);
-    QList<float> floats;
+    model.read(RegisterKind::Input, start, static_cast<quint16>(2 * floats), words);
+    QList<float> values;
     for (qsizetype i = 0; i + 1 < words.size(); i += 2)
-        floats << registersToFloat(words[i], words[i + 1]);
-    return floats;
+        values << registersToFloat(words[i], words[i + 1]);
+    return values;
 }
+
+constexpr int kMeasurements = (reg::kCurrentAngle + 6 - reg::kFrequency) / 2;
 
 } // namespace
 
 void TestMetersimParts::noiseStaysAroundTheValues()
 {
-    MeterConfig quiet;
-    MeterModel exact(quiet);
-    const QList<float> stored = measurements(exact);
-    QCOMPARE(measurements(exact), stored); // no noise: values as configured
-
+    const QList<float> stored = floatsRead(*std::make_unique<MeterModel>(MeterConfig{}), reg::kFrequency, kMeasurements);
     MeterConfig noisy;
     noisy.noisePercent = 2;
     noisy.noiseSeed = 42;
     MeterModel first(noisy);
     MeterModel again(noisy);
+    QVERIFY(first.write(reg::kClearEnergy, {reg::kClearEnergyValue}) == MeterModel::Outcome::Ok);
     const int angles = (reg::kVoltageAngle - reg::kFrequency) / 2;
     QList<float> previous;
-    for (int read = 0; read < 50; ++read) {
-        const QList<float> values = measurements(first);
-        QCOMPARE(measurements(again), values); // the same seed draws the same values
+    QList<float> energy = floatsRead(first, reg::kEnergyTotals, 5);
+    for (int read = 0; read < 20; ++read) {
+        const QList<float> values = floatsRead(first, reg::kFrequency, kMeasurements);
+        QCOMPARE(floatsRead(again, reg::kFrequency, kMeasurements), values); // same seed, same draws
         QVERIFY(values != previous);
         for (qsizetype i = 0; i < values.size(); ++i) {
             // Angles move by up to 0.02 rad, wrapping at 360; the rest by up to 2 %.
             const double limit = i >= angles ? 0.02 * 180 / M_PI : 0.02 * std::abs(stored[i]);
             const double off = std::remainder(double(values[i]) - stored[i], i >= angles ? 360.0 : 1e9);
-            QVERIFY2(std::abs(off) <= limit * 1.0001, qPrintable(QStringLiteral("float %1: %2 against %3")
-                                                                 .arg(i).arg(values[i]).arg(stored[i])));
+            QVERIFY2(std::abs(off) <= limit * 1.0001, qPrintable(QStringLiteral("%1: %2").arg(i).arg(values[i])));
         }
-        QCOMPARE(values[angles], 0.0F);      // the reference angle
-        QVERIFY(values[angles - 4] <= 1.0F); // the power factor of phase a
+        QCOMPARE(values[angles], 0.0F); // the reference angle
         previous = values;
-    }
-}
-
-void TestMetersimParts::energyOnlyGrowsUnderNoise()
-{
-    MeterConfig noisy;
-    noisy.noisePercent = 1;
-    MeterModel model(noisy);
-    QVERIFY(model.write(reg::kClearEnergy, {reg::kClearEnergyValue}) == MeterModel::Outcome::Ok);
-    const auto counters = [&model] {
-        QList<quint16> words;
-        model.read(RegisterKind::Input, reg::kEnergyTotals, 10, words);
-        QList<float> kwh;
+        // The energy counters never go back.
+        QTest::qWait(5);
+        const QList<float> now = floatsRead(first, reg::kEnergyTotals, 5);
         for (int q = 0; q < 5; ++q)
-            kwh << registersToFloat(words[2 * q], words[2 * q + 1]);
-        return kwh;
-    };
-    QList<float> last = counters();
-    for (int step = 0; step < 5; ++step) {
-        QTest::qWait(20);
-        const QList<float> now = counters();
-        for (int q = 0; q < 5; ++q)
-            QVERIFY(now[q] >= last[q]);
-        last = now;
+            QVERIFY(now[q] >= energy[q]);
+        energy = now;
     }
     // 30 degrees lagging: delivered, lagging and kVAh grow; received and leading stay 0.
-    QVERIFY(last[0] > 0 && last[2] > 0 && last[4] > last[0]);
-    QCOMPARE(last[1], 0.0F);
-    QCOMPARE(last[3], 0.0F);
+    QVERIFY(energy[0] > 0 && energy[2] > 0 && energy[4] > energy[0]);
+    QCOMPARE(energy[1] + energy[3], 0.0F);
 }
 
 QTEST_GUILESS_MAIN(TestMetersimParts)
