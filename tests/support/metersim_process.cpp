@@ -18,7 +18,7 @@ namespace testsupport {
 std::optional<MeterWrite> parseWriteLine(const QString &line)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "^WRITE start=0x([0-9A-Fa-f]{4}) count=(\\d+) values=(0x[0-9A-Fa-f]{4}(?:,0x[0-9A-Fa-f]{4})*)$"));
+        "^WRITE start=0x([0-9A-Fa-f]{4}) count=(\\d+) values=(0x[0-9A-Fa-f]{4}(?:,0x[0-9A-Fa-f]{4})*)(?: unit=(\\d+))?$"));
     const auto match = pattern.match(line.trimmed());
     if (!match.hasMatch())
         return std::nullopt;
@@ -28,6 +28,7 @@ std::optional<MeterWrite> parseWriteLine(const QString &line)
         write.values.append(static_cast<quint16>(value.mid(2).toUInt(nullptr, 16)));
     if (match.captured(2).toInt() != write.values.size())
         return std::nullopt;
+    write.unit = match.captured(4).toInt();
     return write;
 }
 
@@ -154,7 +155,11 @@ void MeterSim::readOutput()
             ready_ = true;
         else if (line.startsWith(QLatin1String("WRITE ")))
             ++writeLines_;
-        else if (line.startsWith(QLatin1String("PTY ")))
+        else if (line.startsWith(QLatin1String("UNIT "))) {
+            const QStringList fields = line.split(QLatin1Char(' '));
+            if (fields.size() == 3)
+                unitSerials_.insert(fields[1].toInt(), fields[2]);
+        } else if (line.startsWith(QLatin1String("PTY ")))
             ptyPath_ = line.mid(4);
         else if (line.startsWith(QLatin1String("TCP "))) {
             const QString hostPort = line.mid(4);

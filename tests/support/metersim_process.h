@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -11,10 +12,12 @@
 
 namespace testsupport {
 
-// One line of metersim's write log: WRITE start=0x1021 count=1 values=0x04D2
+// One line of metersim's write log: WRITE start=0x1021 count=1 values=0x04D2,
+// on a line of several meters followed by " unit=2".
 struct MeterWrite {
     quint16 start = 0;
     QList<quint16> values;
+    int unit = 0; // 0: a meter alone on its line
     bool operator==(const MeterWrite &) const = default;
 };
 
@@ -59,6 +62,8 @@ public:
     quint16 tcpPort() const { return tcpPort_; }
     QString ptyPath() const { return ptyPath_; }
     QString writeLogPath() const { return writeLogPath_; }
+    // The serial number of each unit, from its UNIT line.
+    QMap<int, QString> unitSerials() const { return unitSerials_; }
     bool isRunning() const { return process_.state() == QProcess::Running; }
 
     // Sends one console command and waits for its OK or ERR line. Returns true
@@ -96,6 +101,7 @@ private:
     quint16 tcpPort_ = 0;
     QString ptyPath_;
     QString writeLogPath_;
+    QMap<int, QString> unitSerials_;
     int writeLines_ = 0;
     bool ready_ = false;
 };

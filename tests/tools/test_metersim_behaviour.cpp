@@ -93,6 +93,7 @@ private slots:
     void startFailureIsReported();
     void writeLogLines_data();
     void writeLogLines();
+    void answersShareTheLine();
 };
 
 void TestMetersimBehaviour::faultRules_data()
@@ -508,6 +509,8 @@ void TestMetersimBehaviour::consoleCommands_data()
                                         << QList<quint16>{0x0000, 0x3F80};
     QTest::newRow("value too large") << "set holding:0x1022=70000" << false << 3 << 0x1021 << QList<quint16>{10, 1};
     QTest::newRow("unit address 0") << "set holding:0x1000=0" << false << 3 << 0x1000 << QList<quint16>{15, 2};
+    QTest::newRow("add records") << "add-records 2 9" << true << 4 << 0x1190 << QList<quint16>{100, 59};
+    QTest::newRow("add records to group 3") << "add-records 3 9" << false << 4 << 0x1190 << QList<quint16>{100, 50};
     QTest::newRow("nonsense") << "make coffee" << false << 3 << 0x1021 << QList<quint16>{10, 1};
 }
 
@@ -560,6 +563,12 @@ void TestMetersimBehaviour::startFailureIsReported_data()
     QTest::newRow("bad fault rule") << QStringList{"--fault", "drop@sometimes"} << "unknown selector";
     QTest::newRow("nothing to serve") << QStringList{"--no-tcp"} << "nothing to serve";
     QTest::newRow("unknown option") << QStringList{"--volume", "11"} << "volume";
+    QTest::newRow("shift of no minutes") << QStringList{"--lp-shift", "1=60:0"} << "--lp-shift";
+    QTest::newRow("shift without a record") << QStringList{"--lp-shift", "2=-120"} << "--lp-shift";
+    QTest::newRow("noise past 50 %") << QStringList{"--noise", "80"} << "--noise";
+    QTest::newRow("unit twice") << QStringList{"--unit", "3,3"} << "--unit 3 is given twice";
+    QTest::newRow("a serial for one of two units") << QStringList{"--unit", "1,2", "--serial", "SERIAL0000000004"}
+                                                   << "one serial number per unit";
 }
 
 void TestMetersimBehaviour::startFailureIsReported()
@@ -584,6 +593,8 @@ void TestMetersimBehaviour::writeLogLines_data()
     QTest::newRow("count disagrees") << "WRITE start=0x1021 count=2 values=0x04D2" << false << 0 << QList<quint16>{};
     QTest::newRow("decimal value") << "WRITE start=0x1021 count=1 values=1234" << false << 0 << QList<quint16>{};
     QTest::newRow("other line") << "READY" << false << 0 << QList<quint16>{};
+    QTest::newRow("a unit of a line") << "WRITE start=0x1021 count=1 values=0x04D2 unit=3" << true << 0x1021
+                                      << QList<quint16>{1234};
 }
 
 void TestMetersimBehaviour::writeLogLines()
@@ -595,7 +606,25 @@ void TestMetersimBehaviour::writeLogLines()
     const auto parsed = testsupport::parseWriteLine(line);
     QCOMPARE(parsed.has_value(), valid);
     if (valid)
-        QCOMPARE(*parsed, (MeterWrite{quint16(start), values}));
+        QCOMPARE(*parsed, (MeterWrite{quint16(start), values, line.contains("unit=3") ? 3 : 0}));
+}
+
+void TestMetersimBehaviour::answersShareTheLine()
+{
+    // Two clients ask two units of one line at once: at 9600 baud each exchange
+    // of 12 + 209 bytes takes 230 ms, and the second can only follow the first.
+    MeterSim sim;
+    START_SIM(sim, (QStringList{"--unit", "1,2", "--baud", "9600"}));
+    RawTcpClient clients[2];
+    for (RawTcpClient &client : clients)
+        QVERIFY(client.connectTo(sim.tcpAddress(), sim.tcpPort()));
+    clients[0].send(hexBytes("00 01 00 00 00 06 01 03 10 00 00 64"));
+    clients[1].send(hexBytes("00 01 00 00 00 06 02 03 10 00 00 64"));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(clients[0].receive(209, 3000).bytes.size() + clients[1].receive(209, 3000).bytes.size(), 2 * 209);
+    const double exchangeMs = 221 * 10 * 1000.0 / 9600;
+    QVERIFY2(clock.elapsed() >= 2 * 0.95 * exchangeMs, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestMetersimBehaviour)

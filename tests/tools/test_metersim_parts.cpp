@@ -1,8 +1,14 @@
-// The simulated meter's stream parsing and fault rules, checked without a process.
+// The simulated meter's stream parsing, fault rules, record stamps and
+// noise, checked without a process.
 
 #include "fault_rules.h"
+#include "load_profile.h"
+#include "meter_model.h"
+#include "register_addresses.h"
 #include "rtu_framer.h"
 #include "wire_codec.h"
+
+#include <cmath>
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -48,6 +54,9 @@ private slots:
     void faultRuleParsing();
     void faultSelectorsAndTimes_data();
     void faultSelectorsAndTimes();
+    void recordStamps_data();
+    void recordStamps();
+    void noiseStaysAroundTheValues();
 };
 
 void TestMetersimParts::framerFindsRequests_data()
@@ -139,6 +148,10 @@ void TestMetersimParts::faultRuleParsing_data()
     QTest::newRow("times zero") << "drop@all,times=0" << false;
     QTest::newRow("argument on drop") << "drop:3@all" << false;
     QTest::newRow("trailing junk") << "drop@all,times=2,x" << false;
+    QTest::newRow("unit after times") << "drop@nth=1,times=2,unit=3" << true;
+    QTest::newRow("unit before times") << "delay:5@all,unit=250,times=1" << true;
+    QTest::newRow("unit 0") << "drop@all,unit=0" << false;
+    QTest::newRow("unit twice") << "drop@all,unit=2,unit=3" << false;
 }
 
 void TestMetersimParts::faultRuleParsing()
@@ -162,6 +175,9 @@ void TestMetersimParts::faultSelectorsAndTimes_data()
     QTest::newRow("all, three times") << "drop@all,times=3" << QList<int>{1, 2, 3};
     // Requests alternate between 3:0x1000 (odd numbers) and 4:0x1080 (even).
     QTest::newRow("register") << "drop@reg=4:0x1080,times=2" << QList<int>{2, 4};
+    // The requests go to unit 15.
+    QTest::newRow("aimed at the unit") << "drop@every=4,unit=15" << QList<int>{4, 8};
+    QTest::newRow("aimed at another unit") << "drop@all,unit=16" << QList<int>{};
 }
 
 void TestMetersimParts::faultSelectorsAndTimes()
@@ -174,10 +190,92 @@ void TestMetersimParts::faultSelectorsAndTimes()
     QList<int> dropped;
     for (int n = 1; n <= 8; ++n) {
         const bool odd = n % 2 == 1;
-        if (rules.match(n, odd ? 3 : 4, odd ? 0x1000 : 0x1080).drop)
+        if (rules.match(15, n, odd ? 3 : 4, odd ? 0x1000 : 0x1080).drop)
             dropped << n;
     }
     QCOMPARE(dropped, hit);
+}
+
+void TestMetersimParts::recordStamps_data()
+{
+    QTest::addColumn<QList<StampShift>>("shifts");
+    QTest::addColumn<QList<int>>("records");
+    QTest::addColumn<QList<int>>("minutes"); // each record's stamp after the start, 15-minute records
+
+    const QList<int> around60{59, 60, 67, 68};
+    QTest::newRow("even") << QList<StampShift>{} << around60 << QList<int>{870, 885, 990, 1005};
+    // Records 60..67 carry the stamps of 52..59 again.
+    QTest::newRow("clock set back") << QList<StampShift>{{60, -120}} << around60 << QList<int>{870, 765, 870, 885};
+    QTest::newRow("power-off gap") << QList<StampShift>{{60, 600}} << around60 << QList<int>{870, 1485, 1590, 1605};
+    QTest::newRow("one record out of order") << QList<StampShift>{{30, 60}, {31, -60}} << QList<int>{29, 30, 31}
+                                             << QList<int>{420, 495, 450};
+}
+
+void TestMetersimParts::recordStamps()
+{
+    QFETCH(QList<StampShift>, shifts);
+    QFETCH(QList<int>, records);
+    QFETCH(QList<int>, minutes);
+    LoadProfileGroup group;
+    group.shifts = shifts;
+    const QDateTime start(QDate(2024, 3, 1), QTime(0, 0), Qt::UTC);
+    QList<int> seen;
+    for (int number : records)
+        seen << int(start.secsTo(loadprofile::recordStamp(group, start, number)) / 60);
+    QCOMPARE(seen, minutes);
+}
+
+namespace {
+
+// The floats of input registers start.. in one read.
+QList<float> floatsRead(MeterModel &model, quint16 start, int floats)
+{
+    QList<quint16> words;
+    model.read(RegisterKind::Input, start, static_cast<quint16>(2 * floats), words);
+    QList<float> values;
+    for (qsizetype i = 0; i + 1 < words.size(); i += 2)
+        values << registersToFloat(words[i], words[i + 1]);
+    return values;
+}
+
+constexpr int kMeasurements = (reg::kCurrentAngle + 6 - reg::kFrequency) / 2;
+
+} // namespace
+
+void TestMetersimParts::noiseStaysAroundTheValues()
+{
+    const QList<float> stored = floatsRead(*std::make_unique<MeterModel>(MeterConfig{}), reg::kFrequency, kMeasurements);
+    MeterConfig noisy;
+    noisy.noisePercent = 2;
+    noisy.noiseSeed = 42;
+    MeterModel first(noisy);
+    MeterModel again(noisy);
+    QVERIFY(first.write(reg::kClearEnergy, {reg::kClearEnergyValue}) == MeterModel::Outcome::Ok);
+    const int angles = (reg::kVoltageAngle - reg::kFrequency) / 2;
+    QList<float> previous;
+    QList<float> energy = floatsRead(first, reg::kEnergyTotals, 5);
+    for (int read = 0; read < 20; ++read) {
+        const QList<float> values = floatsRead(first, reg::kFrequency, kMeasurements);
+        QCOMPARE(floatsRead(again, reg::kFrequency, kMeasurements), values); // same seed, same draws
+        QVERIFY(values != previous);
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            // Angles move by up to 0.02 rad, wrapping at 360; the rest by up to 2 %.
+            const double limit = i >= angles ? 0.02 * 180 / M_PI : 0.02 * std::abs(stored[i]);
+            const double off = std::remainder(double(values[i]) - stored[i], i >= angles ? 360.0 : 1e9);
+            QVERIFY2(std::abs(off) <= limit * 1.0001, qPrintable(QStringLiteral("%1: %2").arg(i).arg(values[i])));
+        }
+        QCOMPARE(values[angles], 0.0F); // the reference angle
+        previous = values;
+        // The energy counters never go back.
+        QTest::qWait(5);
+        const QList<float> now = floatsRead(first, reg::kEnergyTotals, 5);
+        for (int q = 0; q < 5; ++q)
+            QVERIFY(now[q] >= energy[q]);
+        energy = now;
+    }
+    // 30 degrees lagging: delivered, lagging and kVAh grow; received and leading stay 0.
+    QVERIFY(energy[0] > 0 && energy[2] > 0 && energy[4] > energy[0]);
+    QCOMPARE(energy[1] + energy[3], 0.0F);
 }
 
 QTEST_GUILESS_MAIN(TestMetersimParts)

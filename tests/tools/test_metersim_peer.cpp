@@ -75,6 +75,8 @@ private slots:
     void otherUnitGetsNoAnswer();
     void exceptions_data();
     void exceptions();
+    void severalUnitsOnOneLine_data() { addTransports(); }
+    void severalUnitsOnOneLine();
 };
 
 void TestMetersimPeer::readsConfiguredMeasurements()
@@ -230,6 +232,44 @@ void TestMetersimPeer::exceptions()
     expected.append(static_cast<char>(code));
     QCOMPARE(answer->toHex(' '), expected.toHex(' '));
     QVERIFY(sim.writes().isEmpty());
+}
+
+void TestMetersimPeer::severalUnitsOnOneLine()
+{
+    QFETCH(QString, transport);
+    MeterSim sim;
+    START_SIM(sim, (QStringList{"--pty", "--unit", "1,2,3"}));
+    QCOMPARE(sim.unitSerials().value(3), QStringLiteral("AWMETER012345003"));
+    ModbusPeer peer;
+    CONNECT_PEER(peer, sim, transport);
+    peer.setTimeoutMs(400);
+
+    // Per unit 1..4: the end of its serial number, its voltage and current, or "timeout".
+    const auto meters = [&peer] {
+        QStringList seen;
+        for (int unit = 1; unit <= 4; ++unit) {
+            peer.setUnit(unit);
+            const auto serial = peer.readInput(0x1012, 2);
+            const auto main = serial ? peer.readInput(0x1080, 18) : std::nullopt;
+            seen << (main ? QStringLiteral("%1%2 %3 %4").arg(serial->at(0), 4, 16).arg(serial->at(1), 4, 16)
+                                .arg(floatFromRegisters(*main, 0)).arg(floatFromRegisters(*main, 16))
+                          : peer.timedOut() ? QStringLiteral("timeout") : peer.errorText());
+        }
+        return seen;
+    };
+    // "5001" and so on, in ASCII.
+    QCOMPARE(meters(), (QStringList{"35303031 230 5", "35303032 231 5.5", "35303033 232 6", "timeout"}));
+    QVERIFY(sim.sendCommand("unit=2 drop@all"));
+    QCOMPARE(meters(), (QStringList{"35303031 230 5", "timeout", "35303033 232 6", "timeout"}));
+    QVERIFY(sim.sendCommand("unit=2 clear-faults"));
+    QCOMPARE(meters().at(1), QStringLiteral("35303032 231 5.5"));
+
+    // A write goes to its own meter alone.
+    peer.setUnit(3);
+    QVERIFY2(peer.write(0x1022, {150}), qPrintable(peer.errorText()));
+    peer.setUnit(1);
+    QCOMPARE(valuesOr(peer.readHolding(0x1022, 1)), QList<quint16>{1});
+    QCOMPARE(sim.writes(), (QList<MeterWrite>{{0x1022, {150}, 3}}));
 }
 
 QTEST_GUILESS_MAIN(TestMetersimPeer)

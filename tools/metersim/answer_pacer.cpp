@@ -4,8 +4,8 @@
 
 namespace metersim {
 
-AnswerPacer::AnswerPacer(Writer writer, Closer closer, QObject *parent)
-    : QObject(parent), writer_(std::move(writer)), closer_(std::move(closer))
+AnswerPacer::AnswerPacer(Writer writer, Closer closer, LineSchedule *line, QObject *parent)
+    : QObject(parent), writer_(std::move(writer)), closer_(std::move(closer)), line_(line)
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
@@ -15,7 +15,13 @@ AnswerPacer::AnswerPacer(Writer writer, Closer closer, QObject *parent)
 qint64 AnswerPacer::startTime(qint64 notBeforeNs, int delayMs) const
 {
     const qint64 earliest = qMax(monotonicNs(), notBeforeNs) + qint64(delayMs) * 1'000'000;
-    return qMax(earliest, lastDueNs_);
+    return qMax(qMax(earliest, lastDueNs_), line_ ? line_->busyUntilNs : 0);
+}
+
+void AnswerPacer::occupyLine()
+{
+    if (line_)
+        line_->busyUntilNs = qMax(line_->busyUntilNs, lastDueNs_);
 }
 
 void AnswerPacer::send(const QByteArray &frame, qint64 notBeforeNs, const AnswerFaults &faults,
@@ -30,6 +36,7 @@ void AnswerPacer::send(const QByteArray &frame, qint64 notBeforeNs, const Answer
         queue_.push_back({due, frame[k], false});
         lastDueNs_ = due;
     }
+    occupyLine();
     flushDue();
 }
 
@@ -38,6 +45,7 @@ void AnswerPacer::close(qint64 notBeforeNs, const AnswerFaults &faults)
     const qint64 due = startTime(notBeforeNs, faults.delayMs);
     queue_.push_back({due, 0, true});
     lastDueNs_ = due;
+    occupyLine();
     flushDue();
 }
 

@@ -11,17 +11,24 @@
 
 namespace metersim {
 
+// When the line is free again: shared by the transports of one line of
+// several meters, whose answers must not overlap on it.
+struct LineSchedule {
+    qint64 busyUntilNs = 0;
+};
+
 // Sends answers on one connection in order, each byte at its due time: after
 // the request would have arrived on the wire, after an injected delay, one
 // byte time apart at the emulated rate and with pauses between split chunks.
-// Timers do the waiting.
+// With a line schedule, also not before the line is free. Timers do the
+// waiting.
 class AnswerPacer : public QObject {
     Q_OBJECT
 public:
     using Writer = std::function<void(const QByteArray &)>;
     using Closer = std::function<void()>;
 
-    AnswerPacer(Writer writer, Closer closer, QObject *parent = nullptr);
+    AnswerPacer(Writer writer, Closer closer, LineSchedule *line = nullptr, QObject *parent = nullptr);
 
     // notBeforeNs: monotonic time before which the answer may not start.
     void send(const QByteArray &frame, qint64 notBeforeNs, const AnswerFaults &faults,
@@ -38,12 +45,14 @@ private:
     qint64 startTime(qint64 notBeforeNs, int delayMs) const;
     void flushDue();
     void schedule();
+    void occupyLine();
 
     Writer writer_;
     Closer closer_;
     std::deque<Pending> queue_;
     QTimer timer_;
     qint64 lastDueNs_ = 0;
+    LineSchedule *line_;
 };
 
 } // namespace metersim

@@ -1,6 +1,7 @@
 #include "command_console.h"
 
 #include "console_output.h"
+#include "number_text.h"
 #include "register_assignment.h"
 
 #include <QSocketNotifier>
@@ -15,8 +16,8 @@ namespace {
 constexpr qsizetype kMaxLine = 4096;
 }
 
-CommandConsole::CommandConsole(MeterModel &model, FaultRules &rules, QObject *parent)
-    : QObject(parent), model_(model), rules_(rules)
+CommandConsole::CommandConsole(std::vector<MeterModel *> meters, FaultRules &rules, QObject *parent)
+    : QObject(parent), meters_(std::move(meters)), rules_(rules)
 {
     if (::fcntl(STDIN_FILENO, F_GETFD) < 0)
         return; // no stdin at all
@@ -58,23 +59,64 @@ QString CommandConsole::execute(const QString &line)
 {
     if (line.isEmpty())
         return {};
+    if (!line.startsWith(QLatin1String("unit=")))
+        return executeFor(line, 0, meters_);
+    const qsizetype space = line.indexOf(QLatin1Char(' '));
+    const auto unit = parseNumber(line.mid(5, space < 0 ? -1 : space - 5), 1, 250);
+    if (!unit || space < 0)
+        return QStringLiteral("ERR expected unit=N (1 to 250) and a command");
+    std::vector<MeterModel *> aimed;
+    for (MeterModel *meter : meters_) {
+        if (meter->unitAddress() == *unit)
+            aimed.push_back(meter);
+    }
+    if (aimed.empty())
+        return QStringLiteral("ERR no meter answers unit %1").arg(*unit);
+    return executeFor(line.mid(space + 1).trimmed(), static_cast<quint8>(*unit), aimed);
+}
+
+// unit 0: the command is for every meter.
+QString CommandConsole::executeFor(const QString &command, quint8 unit,
+                                   const std::vector<MeterModel *> &meters)
+{
     QString error;
-    if (line == QLatin1String("clear-faults")) {
-        rules_.clear();
+    if (command == QLatin1String("clear-faults")) {
+        if (unit)
+            rules_.clearUnit(unit);
+        else
+            rules_.clear();
         return QStringLiteral("OK");
     }
     for (const auto &[prefix, isFloat] : {std::pair{QStringLiteral("set "), false},
                                           std::pair{QStringLiteral("setf "), true}}) {
-        if (!line.startsWith(prefix))
+        if (!command.startsWith(prefix))
             continue;
-        const auto assignment = RegisterAssignment::parse(line.mid(prefix.size()).trimmed(), isFloat, &error);
-        if (assignment && assignment->applyTo(model_, &error))
-            return QStringLiteral("OK");
-        return QStringLiteral("ERR ") + error;
+        const auto assignment = RegisterAssignment::parse(command.mid(prefix.size()).trimmed(), isFloat, &error);
+        if (!assignment)
+            return QStringLiteral("ERR ") + error;
+        for (MeterModel *meter : meters) {
+            if (!assignment->applyTo(*meter, &error))
+                return QStringLiteral("ERR ") + error;
+        }
+        return QStringLiteral("OK");
     }
-    const auto rule = FaultRule::parse(line, &error);
+    if (command.startsWith(QLatin1String("add-records "))) {
+        const QStringList args = command.mid(12).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const auto group = args.size() == 2 ? parseNumber(args[0], 1, 2) : std::nullopt;
+        const auto count = args.size() == 2 ? parseNumber(args[1], 1, 65535) : std::nullopt;
+        if (!group || !count)
+            return QStringLiteral("ERR add-records G N: group 1 or 2, N from 1 to 65535");
+        for (MeterModel *meter : meters)
+            meter->addRecords(static_cast<int>(*group) - 1, static_cast<int>(*count));
+        return QStringLiteral("OK");
+    }
+    auto rule = FaultRule::parse(command, &error);
     if (!rule)
         return QStringLiteral("ERR ") + error;
+    if (unit && rule->unit && rule->unit != unit)
+        return QStringLiteral("ERR the rule names unit %1, the command unit %2").arg(rule->unit).arg(unit);
+    if (unit)
+        rule->unit = unit;
     rules_.add(*rule);
     return QStringLiteral("OK");
 }

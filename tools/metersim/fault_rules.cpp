@@ -100,42 +100,57 @@ bool parseSelector(const QString &text, FaultRule &rule, QString *error)
     return false;
 }
 
+// The conditions after the selector: times=K and unit=N, each at most once.
+bool parseConditions(const QStringList &conditions, FaultRule &rule, const QString &text, QString *error)
+{
+    bool seen[2] = {false, false};
+    for (const QString &condition : conditions) {
+        const bool times = condition.startsWith(QLatin1String("times="));
+        const bool unit = condition.startsWith(QLatin1String("unit="));
+        if ((!times && !unit) || seen[unit ? 1 : 0]) {
+            *error = QStringLiteral("expected times=K or unit=N, once each, after ',' in '%1'").arg(text);
+            return false;
+        }
+        seen[unit ? 1 : 0] = true;
+        const auto n = times ? parseNumber(condition.mid(6), 1, std::numeric_limits<int>::max())
+                             : parseNumber(condition.mid(5), 1, 250);
+        if (!n) {
+            *error = QStringLiteral("bad %1 in '%2'").arg(times ? QStringLiteral("times") : QStringLiteral("unit (1 to 250)"), text);
+            return false;
+        }
+        if (times)
+            rule.timesLeft = static_cast<int>(*n);
+        else
+            rule.unit = static_cast<quint8>(*n);
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<FaultRule> FaultRule::parse(const QString &text, QString *error)
 {
     const qsizetype at = text.indexOf(QLatin1Char('@'));
     if (at <= 0) {
-        *error = QStringLiteral("a fault rule is KIND@SELECTOR[,times=K]");
+        *error = QStringLiteral("a fault rule is KIND@SELECTOR[,times=K][,unit=N]");
         return std::nullopt;
     }
     FaultRule rule;
-    QStringList tail = text.mid(at + 1).split(QLatin1Char(','));
-    if (tail.size() > 2) {
+    const QStringList tail = text.mid(at + 1).split(QLatin1Char(','));
+    if (tail.size() > 3) {
         *error = QStringLiteral("too many ',' in '%1'").arg(text);
         return std::nullopt;
     }
-    if (tail.size() == 2) {
-        if (!tail[1].startsWith(QLatin1String("times="))) {
-            *error = QStringLiteral("expected times=K after ',' in '%1'").arg(text);
-            return std::nullopt;
-        }
-        const auto times = parseNumber(tail[1].mid(6), 1, std::numeric_limits<int>::max());
-        if (!times) {
-            *error = QStringLiteral("bad times in '%1'").arg(text);
-            return std::nullopt;
-        }
-        rule.timesLeft = static_cast<int>(*times);
-    }
-    if (!parseAction(text.left(at), rule, error) || !parseSelector(tail[0], rule, error))
+    if (!parseConditions(tail.mid(1), rule, text, error) || !parseAction(text.left(at), rule, error)
+        || !parseSelector(tail[0], rule, error))
         return std::nullopt;
     return rule;
 }
 
-bool FaultRule::selects(quint64 requestNumber, quint8 requestFunction,
+bool FaultRule::selects(quint8 requestUnit, quint64 requestNumber, quint8 requestFunction,
                         std::optional<quint16> requestStart) const
 {
-    if (timesLeft == 0)
+    if (timesLeft == 0 || (unit != 0 && unit != requestUnit))
         return false;
     switch (selector) {
     case Selector::Nth: return requestNumber == n;
@@ -167,11 +182,17 @@ void FaultRule::applyTo(AnswerFaults &faults) const
     }
 }
 
-AnswerFaults FaultRules::match(quint64 requestNumber, quint8 function, std::optional<quint16> start)
+void FaultRules::clearUnit(quint8 unit)
+{
+    rules_.removeIf([unit](const FaultRule &rule) { return rule.unit == unit; });
+}
+
+AnswerFaults FaultRules::match(quint8 unit, quint64 requestNumber, quint8 function,
+                               std::optional<quint16> start)
 {
     AnswerFaults faults;
     for (FaultRule &rule : rules_) {
-        if (!rule.selects(requestNumber, function, start))
+        if (!rule.selects(unit, requestNumber, function, start))
             continue;
         rule.applyTo(faults);
         if (rule.timesLeft > 0)

@@ -23,7 +23,7 @@ struct AnswerFaults {
     bool suppressesRequest() const { return drop || close || exceptionCode.has_value(); }
 };
 
-// One --fault rule: KIND@SELECTOR[,times=K].
+// One --fault rule: KIND@SELECTOR[,times=K][,unit=N].
 struct FaultRule {
     enum class Action { Drop, Crc, Address, Delay, Short, Exception, Split, Garbage, Close };
     enum class Selector { Nth, Every, Register, All };
@@ -36,9 +36,11 @@ struct FaultRule {
     quint8 function = 0;  // reg=FC:START
     quint16 start = 0;
     int timesLeft = -1;   // -1: no limit
+    quint8 unit = 0;      // only requests to this unit; 0: to every unit
 
     static std::optional<FaultRule> parse(const QString &text, QString *error);
-    bool selects(quint64 requestNumber, quint8 requestFunction,
+    // requestNumber counts the requests to requestUnit.
+    bool selects(quint8 requestUnit, quint64 requestNumber, quint8 requestFunction,
                  std::optional<quint16> requestStart) const;
     void applyTo(AnswerFaults &faults) const;
 };
@@ -47,9 +49,12 @@ class FaultRules {
 public:
     void add(const FaultRule &rule) { rules_.append(rule); }
     void clear() { rules_.clear(); }
-    // The faults for request number requestNumber (1-based); uses up one of
-    // the times of every rule that applies.
-    AnswerFaults match(quint64 requestNumber, quint8 function, std::optional<quint16> start);
+    // Removes the rules aimed at that unit; those for every unit stay.
+    void clearUnit(quint8 unit);
+    // The faults for request number requestNumber (1-based) to unit; uses up
+    // one of the times of every rule that applies.
+    AnswerFaults match(quint8 unit, quint64 requestNumber, quint8 function,
+                       std::optional<quint16> start);
 
 private:
     QList<FaultRule> rules_;

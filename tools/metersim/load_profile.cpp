@@ -19,6 +19,16 @@ float channelValue(quint16 code, int number)
     return static_cast<float>(code) + 0.25F * static_cast<float>(number);
 }
 
+QDateTime recordStamp(const LoadProfileGroup &group, const QDateTime &start, qint64 number)
+{
+    qint64 seconds = (number - 1) * intervalSeconds(group.interval);
+    for (const StampShift &shift : group.shifts) {
+        if (number >= shift.fromRecord)
+            seconds += qint64(shift.minutes) * 60;
+    }
+    return start.addSecs(seconds);
+}
+
 quint16 windowRegister(const LoadProfileGroup &group, const QDateTime &start, int offset)
 {
     const int size = recordRegisters(group.channelCount);
@@ -28,7 +38,7 @@ quint16 windowRegister(const LoadProfileGroup &group, const QDateTime &start, in
         return 0;
 
     if (within < 3) {
-        const QDateTime t = start.addSecs((number - 1) * intervalSeconds(group.interval));
+        const QDateTime t = recordStamp(group, start, number);
         const auto pair = [](int high, int low) {
             return static_cast<quint16>(((high & 0xFF) << 8) | (low & 0xFF));
         };

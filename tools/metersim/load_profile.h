@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter_config.h"
+
 #include <QDateTime>
 #include <QList>
 
@@ -12,6 +14,7 @@ struct LoadProfileGroup {
     QList<quint16> channelCodes; // channelCount codes
     int validCount = 0;          // records 1 .. validCount exist
     int firstRecord = 1;         // the record pointer: number of the first record shown
+    QList<StampShift> shifts;    // clock changes between records
 };
 
 namespace loadprofile {
@@ -24,6 +27,9 @@ int intervalSeconds(quint16 interval);
 int recordRegisters(int channelCount);
 // The value channel code `code` holds in record `number`.
 float channelValue(quint16 code, int number);
+// The time stamp of record `number`: start + (number - 1) intervals, moved by
+// every shift that begins at or before it.
+QDateTime recordStamp(const LoadProfileGroup &group, const QDateTime &start, qint64 number);
 // Register `offset` (0-based) of the record window: consecutive records from
 // the record pointer on; records that do not exist read as zero.
 quint16 windowRegister(const LoadProfileGroup &group, const QDateTime &start, int offset);

@@ -9,9 +9,11 @@
 #include "rtu_port.h"
 #include "signal_watcher.h"
 #include "tcp_server.h"
+#include "unit_configs.h"
 #include "write_log.h"
 
 #include <QCoreApplication>
+#include <QRandomGenerator>
 
 #include <csignal>
 #include <cstdio>
@@ -50,13 +52,22 @@ int main(int argc, char *argv[])
         break;
     }
 
-    MeterModel model(options.meter);
-    for (const RegisterAssignment &a : options.assignments) {
-        if (!a.applyTo(model, &message)) {
-            printError(message);
-            return 2;
+    const quint64 seed = options.noiseSeed.value_or(QRandomGenerator::system()->generate64() >> 1);
+    std::vector<std::unique_ptr<MeterModel>> models;
+    std::vector<MeterModel *> meters;
+    for (const MeterConfig &config : unitConfigs(options, seed)) {
+        models.push_back(std::make_unique<MeterModel>(config));
+        meters.push_back(models.back().get());
+        for (const RegisterAssignment &a : options.assignments) {
+            if (!a.applyTo(*meters.back(), &message)) {
+                printError(message);
+                return 2;
+            }
         }
+        printLine(QStringLiteral("UNIT %1 %2").arg(config.unit).arg(QString::fromLatin1(config.serial)));
     }
+    if (options.meter.noisePercent > 0)
+        printLine(QStringLiteral("NOISE %1 SEED %2").arg(options.meter.noisePercent).arg(seed));
     FaultRules rules;
     for (const FaultRule &rule : options.faults)
         rules.add(rule);
@@ -65,7 +76,7 @@ int main(int argc, char *argv[])
         printError(message);
         return 2;
     }
-    MeterService service(model, rules, writeLog, options.baud);
+    MeterService service(meters, rules, writeLog, options.baud);
 
     std::unique_ptr<TcpServer> tcp;
     if (options.tcp) {
@@ -89,7 +100,7 @@ int main(int argc, char *argv[])
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app,
                      &QCoreApplication::quit);
-    CommandConsole console(model, rules);
+    CommandConsole console(meters, rules);
     printLine(QStringLiteral("READY"));
     return app.exec();
 }

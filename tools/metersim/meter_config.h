@@ -8,10 +8,19 @@
 
 namespace metersim {
 
+// From record fromRecord on, every time stamp is moved by minutes (negative:
+// the clock was set back). Shifts of one group add up.
+struct StampShift {
+    int fromRecord = 1;
+    int minutes = 0;
+    bool operator==(const StampShift &) const = default;
+};
+
 struct LoadProfileGroupConfig {
     int validCount = 0;
     quint16 interval = 15;       // minutes, or 230 for 30 seconds
     QList<quint16> channelCodes; // its size is the channel count
+    QList<StampShift> shifts;
 };
 
 // What the meter is made of before the first request: identity, measured
@@ -27,10 +36,14 @@ struct MeterConfig {
     double pfAngleDegrees = 30.0;
     float co2Factor = 0.5F;
     std::array<LoadProfileGroupConfig, 2> groups{{
-        {100, 15, {1, 2, 3, 4, 5, 7, 9, 11}},
-        {50, 15, {6, 12, 13, 14}},
+        {100, 15, {1, 2, 3, 4, 5, 7, 9, 11}, {}},
+        {50, 15, {6, 12, 13, 14}, {}},
     }};
     QDateTime lpStart{QDate(2024, 3, 1), QTime(0, 0), Qt::UTC};
+    // Measured values vary by up to this many percent at every read (0: they
+    // stay as configured), drawn from a generator started with noiseSeed.
+    double noisePercent = 0.0;
+    quint64 noiseSeed = 0;
 };
 
 } // namespace metersim

@@ -1,6 +1,7 @@
 #include "meter_model.h"
 
 #include "meter_defaults.h"
+#include "monotonic_clock.h"
 #include "register_addresses.h"
 #include "wire_codec.h"
 
@@ -38,7 +39,10 @@ int windowGroup(quint32 reg)
 } // namespace
 
 MeterModel::MeterModel(const MeterConfig &config)
-    : lpStart_(config.lpStart), pinnedInput_(0x10000, false)
+    : lpStart_(config.lpStart),
+      shifts_{config.groups[0].shifts, config.groups[1].shifts},
+      pinnedInput_(0x10000, false),
+      noise_(config.noisePercent, config.noiseSeed)
 {
     mapRegisters(bank_);
     fillDefaults(bank_, config);
@@ -59,9 +63,10 @@ bool MeterModel::isClockRegister(quint16 reg)
     return inRange(reg, reg::kClockFirst, reg::kClockFirst + reg::kClockFields - 1);
 }
 
-bool MeterModel::isComputedInput(quint16 reg)
+bool MeterModel::isComputedInput(quint16 reg) const
 {
-    return inRange(reg, reg::kCo2First, reg::kCo2Last) || windowGroup(reg) >= 0;
+    return inRange(reg, reg::kCo2First, reg::kCo2Last) || windowGroup(reg) >= 0
+        || (noise_.enabled() && EnergyGrowth::isEnergyRegister(reg));
 }
 
 LoadProfileGroup MeterModel::group(int g) const
@@ -74,18 +79,30 @@ LoadProfileGroup MeterModel::group(int g) const
         group.channelCodes.append(bank_.value(H, static_cast<quint16>(settings + 2 + ch)));
     group.validCount = bank_.value(I, static_cast<quint16>(reg::kLpValidCount + g));
     group.firstRecord = bank_.value(H, reg::kLpRecordPointer);
+    group.shifts = shifts_[std::size_t(g)];
     return group;
 }
 
 quint16 MeterModel::co2Register(quint16 reg) const
 {
     const float factor = bank_.floatValue(H, reg::kCo2Factor);
-    const float delivered = bank_.floatValue(I, reg::kEnergyTotals);
-    const float received = bank_.floatValue(I, reg::kEnergyTotals + 2);
+    const float delivered = energyFloat(reg::kEnergyTotals);
+    const float received = energyFloat(reg::kEnergyTotals + 2);
     const float values[4] = {factor, delivered * factor, received * factor,
                              delivered * factor / 1000.0F};
     const int offset = reg - reg::kCo2First;
     return floatToRegisters(values[offset / 2])[offset % 2];
+}
+
+// An energy counter as read: the stored value and, while noise is on and the
+// counter is not planted, what it has grown since.
+float MeterModel::energyFloat(quint16 floatReg) const
+{
+    const float stored = bank_.floatValue(I, floatReg);
+    const auto counter = EnergyGrowth::counterAt(floatReg);
+    if (!noise_.enabled() || pinnedInput_[floatReg] || !counter)
+        return stored;
+    return static_cast<float>(double(stored) + growth_.grown(*counter));
 }
 
 quint16 MeterModel::valueOf(RegisterKind kind, quint16 reg, const LoadProfileGroup *groups) const
@@ -99,21 +116,30 @@ quint16 MeterModel::valueOf(RegisterKind kind, quint16 reg, const LoadProfileGro
         return bank_.value(I, reg);
     if (inRange(reg, reg::kCo2First, reg::kCo2Last))
         return co2Register(reg);
+    if (EnergyGrowth::isEnergyRegister(reg)) {
+        // The two words of a counter: its float starts at an even offset.
+        const bool low = EnergyGrowth::counterAt(reg).has_value();
+        return floatToRegisters(energyFloat(low ? reg : static_cast<quint16>(reg - 1)))[low ? 0 : 1];
+    }
     const int g = windowGroup(reg);
     const int offset = reg - (reg::kLpWindow + reg::kLpWindowStride * g);
     return loadprofile::windowRegister(groups[g], lpStart_, offset);
 }
 
 MeterModel::Outcome MeterModel::read(RegisterKind kind, quint16 start, quint16 count,
-                                     QList<quint16> &values) const
+                                     QList<quint16> &values)
 {
     if (!bank_.isMapped(kind, start, count))
         return Outcome::IllegalAddress;
+    if (noise_.enabled())
+        growth_.advance(bank_, monotonicNs());
     const LoadProfileGroup groups[2] = {group(0), group(1)};
     values.clear();
     values.reserve(count);
     for (quint32 r = start; r < quint32(start) + count; ++r)
         values.append(valueOf(kind, static_cast<quint16>(r), groups));
+    if (kind == I)
+        noise_.vary(start, values);
     return Outcome::Ok;
 }
 
@@ -179,11 +205,20 @@ void MeterModel::clearEnergy()
         bank_.setValue(I, r, 0);
     for (quint16 r = reg::kPhaseEnergy; r <= reg::kPhaseEnergyLast; ++r)
         bank_.setValue(I, r, 0);
+    growth_.restart();
 }
 
 void MeterModel::clearRecords(int g)
 {
     bank_.setValue(I, static_cast<quint16>(reg::kLpValidCount + g), 0);
+}
+
+int MeterModel::addRecords(int g, int n)
+{
+    const auto countReg = static_cast<quint16>(reg::kLpValidCount + g);
+    const int count = qBound(0, int(bank_.value(I, countReg)) + n, 0xFFFF);
+    bank_.setValue(I, countReg, static_cast<quint16>(count));
+    return count;
 }
 
 bool MeterModel::plant(RegisterKind kind, quint16 reg, quint16 value, QString *error)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "energy_growth.h"
 #include "load_profile.h"
+#include "measurement_noise.h"
 #include "meter_clock.h"
 #include "meter_config.h"
 #include "register_bank.h"
@@ -14,7 +16,8 @@ namespace metersim {
 
 // The meter behind the wire: its registers and what reads and writes do to
 // them. Most registers are stored; the clock, the CO2 values and the
-// load-profile record windows are computed when read.
+// load-profile record windows are computed when read, and so are the
+// measured values and energy counters while noise is on.
 class MeterModel {
 public:
     enum class Outcome { Ok, IllegalAddress, IllegalValue };
@@ -24,7 +27,8 @@ public:
     quint8 unitAddress() const;
     quint16 baudCode() const;
 
-    Outcome read(RegisterKind kind, quint16 start, quint16 count, QList<quint16> &values) const;
+    // Not const: with noise on, every read draws new values.
+    Outcome read(RegisterKind kind, quint16 start, quint16 count, QList<quint16> &values);
     // Function 16: all values are checked first; a rejected write changes nothing.
     Outcome write(quint16 start, const QList<quint16> &values);
 
@@ -35,11 +39,16 @@ public:
     bool plant(RegisterKind kind, quint16 reg, quint16 value, QString *error);
     bool plantFloat(RegisterKind kind, quint16 reg, float value, QString *error);
 
+    // The profile of group g (0 or 1) grows by n records, as the meter adds
+    // one at the end of each interval; at most 65535 are held. Returns the new count.
+    int addRecords(int g, int n);
+
 private:
     static bool isClockRegister(quint16 reg);
-    static bool isComputedInput(quint16 reg);
+    bool isComputedInput(quint16 reg) const;
     quint16 valueOf(RegisterKind kind, quint16 reg, const LoadProfileGroup *groups) const;
     quint16 co2Register(quint16 reg) const;
+    float energyFloat(quint16 floatReg) const;
     LoadProfileGroup group(int g) const;
     void clearEnergy();
     void clearRecords(int g);
@@ -47,7 +56,10 @@ private:
     RegisterBank bank_;
     MeterClock clock_;
     QDateTime lpStart_;
+    std::array<QList<StampShift>, 2> shifts_;
     std::vector<bool> pinnedInput_;
+    MeasurementNoise noise_;
+    EnergyGrowth growth_;
 };
 
 } // namespace metersim

@@ -3,30 +3,39 @@
 #include "pdu_handler.h"
 #include "register_addresses.h"
 
+#include <algorithm>
+
 namespace metersim {
 
-MeterService::MeterService(MeterModel &model, FaultRules &rules, WriteLog &log, int baud)
-    : model_(model), rules_(rules), log_(log), baud_(baud)
+MeterService::MeterService(std::vector<MeterModel *> meters, FaultRules &rules, WriteLog &log, int baud)
+    : rules_(rules), log_(log)
 {
+    for (MeterModel *model : meters)
+        meters_.push_back({model, 0, baud});
 }
 
-qint64 MeterService::byteTimeNs() const
+qint64 MeterService::byteTimeNs(int baud)
 {
-    return baud_ > 0 ? 10'000'000'000LL / baud_ : 0;
+    return baud > 0 ? 10'000'000'000LL / baud : 0;
 }
 
 std::optional<Answer> MeterService::handle(quint8 unit, QByteArrayView pdu)
 {
-    if (unit != model_.unitAddress() || pdu.isEmpty())
+    if (pdu.isEmpty())
         return std::nullopt;
+    const auto found = std::find_if(meters_.begin(), meters_.end(),
+                                    [unit](const Meter &m) { return m.model->unitAddress() == unit; });
+    if (found == meters_.end())
+        return std::nullopt;
+    Meter &meter = *found;
 
-    ++requests_;
+    ++meter.requests;
     const auto function = static_cast<quint8>(pdu[0]);
     Answer answer;
     answer.unit = unit;
-    answer.faults = rules_.match(requests_, function, requestStart(pdu));
+    answer.faults = rules_.match(unit, meter.requests, function, requestStart(pdu));
     // The answer goes out at the rate in force when the request came in.
-    answer.byteTimeNs = byteTimeNs();
+    answer.byteTimeNs = byteTimeNs(meter.baud);
     if (answer.faults.wrongAddress)
         answer.unit = static_cast<quint8>(unit + 1);
 
@@ -37,14 +46,14 @@ std::optional<Answer> MeterService::handle(quint8 unit, QByteArrayView pdu)
         return answer;
     }
 
-    PduResult result = executeRequest(model_, pdu);
+    PduResult result = executeRequest(*meter.model, pdu);
     answer.pdu = result.answer;
     if (result.accepted) {
-        log_.record(*result.accepted);
         const WriteRecord &w = *result.accepted;
+        log_.record(w, meters_.size() > 1 ? std::optional<quint8>(unit) : std::nullopt);
         const bool baudWritten = w.start <= reg::kBaudCode && reg::kBaudCode < w.start + w.values.size();
-        if (baud_ > 0 && baudWritten)
-            baud_ = model_.baudCode() == 1 ? 9600 : 19200;
+        if (meter.baud > 0 && baudWritten)
+            meter.baud = meter.model->baudCode() == 1 ? 9600 : 19200;
     }
     return answer;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "answer_pacer.h"
 #include "fault_rules.h"
 #include "meter_model.h"
 #include "write_log.h"
@@ -8,6 +9,7 @@
 #include <QByteArrayView>
 
 #include <optional>
+#include <vector>
 
 namespace metersim {
 
@@ -19,27 +21,36 @@ struct Answer {
     qint64 byteTimeNs = 0; // wire time of one byte; 0 = no wire-time emulation
 };
 
-// What every transport shares: the meter, its fault rules, its write log and
-// the emulated line speed. Requests are counted per meter, over all
-// transports, for the nth= and every= selectors.
+// What every transport shares: the meters of the line, their fault rules,
+// the write log and the emulated line speed. Requests are counted per meter,
+// over all transports, for the nth= and every= selectors. Each meter keeps
+// its own rate: a baud-rate write changes that meter's alone.
 class MeterService {
 public:
-    // baud 0 turns wire-time emulation off.
-    MeterService(MeterModel &model, FaultRules &rules, WriteLog &log, int baud);
+    // baud 0 turns wire-time emulation off. The meters are not owned.
+    MeterService(std::vector<MeterModel *> meters, FaultRules &rules, WriteLog &log, int baud);
 
-    // std::nullopt when the request is for another unit: a meter on a shared
-    // line stays silent then.
+    // std::nullopt when no meter of the line has that unit address: they
+    // stay silent then. With two at one address, the first listed answers.
     std::optional<Answer> handle(quint8 unit, QByteArrayView pdu);
 
-    // Wire time of one byte at the emulated rate (10 bit times), 0 when off.
-    qint64 byteTimeNs() const;
+    // The schedule every transport's answers share when several meters are on
+    // the line, so that their answers never overlap; nullptr for a single
+    // meter, whose connections keep their own schedules.
+    LineSchedule *sharedLine() { return meters_.size() > 1 ? &line_ : nullptr; }
 
 private:
-    MeterModel &model_;
+    struct Meter {
+        MeterModel *model;
+        quint64 requests = 0;
+        int baud = 0;
+    };
+    static qint64 byteTimeNs(int baud);
+
+    std::vector<Meter> meters_;
     FaultRules &rules_;
     WriteLog &log_;
-    int baud_;
-    quint64 requests_ = 0;
+    LineSchedule line_;
 };
 
 // Garbage and truncation, applied to a framed answer.

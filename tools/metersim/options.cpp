@@ -27,12 +27,19 @@ Fault rules (--fault, or a line on stdin): KIND@SELECTOR[,times=K]
             reg=FC:START    requests with function FC (3, 4 or 16) and that start register
             all             every request
   times=K   apply the rule at most K times.
+  unit=N    only requests to unit N (on a line of several meters); the
+            request numbers of nth= and every= count that unit's requests.
   Example:  --fault drop@reg=3:0x1064,times=3
-  Faults of several matching rules add up.
+  Faults of several matching rules add up. Each meter counts its own requests.
 
 Commands on stdin, one per line; each answers OK or ERR <reason> on stdout:
   a fault rule        clear-faults
   set KIND:REG=VALUE  (16-bit value)      setf KIND:REG=VALUE  (float)
+  add-records G N     group G (1 or 2) holds N more records, as after N intervals
+  unit=N COMMAND      COMMAND for the meter at unit N alone: a fault rule hits only
+                      its requests, clear-faults removes only the rules aimed at it
+                      (unit=2 drop@all silences unit 2; unit=2 clear-faults lets it
+                      answer again). Without unit=N a command is for every meter.
   A planted value is stored as it is, without the effects of a Modbus write;
   a planted clock register sets that field of the clock; a planted CO2 or
   record-window register keeps its value instead of the computed one.
@@ -54,14 +61,42 @@ Register behaviour:
   Load-profile record windows: input 0x2000 (group 1) and 0x2100 (group 2), up
   to 125 registers, start at record number = holding 0x104D. A record is 3 + 2N
   registers: bytes year-2000, month, day, hour, minute, second, then N floats
-  (low-order word first). Record i is stamped start + (i-1) x interval; channel
+  (low-order word first). Record i is stamped start + (i-1) x interval, plus
+  the minutes of every --lp-shift of its group from a record <= i; channel
   j holds the float (channel code + 0.25 x i). Records outside 1..count read 0.
+  With 15-minute records, --lp-shift 1=60:-120 (the clock set back two hours
+  before record 60) gives records 60..67 the stamps of 52..59 again, then
+  68 that of 60; --lp-shift 1=30:60 --lp-shift 1=31:-60 puts record 30 alone
+  an hour ahead, out of order.
+
+Several meters on one line (--unit 1,2,3): one process answers each of the
+units on its pseudo-terminal and its TCP listener, as meters on one RS-485
+line behind a Modbus TCP gateway. Each is a meter of its own, with its own
+registers, writes, load profile, clock, request count and rate. The unit
+listed n-th (counting from 0) has phase voltage V + n volts and current
+I + n x 0.5 A (powers follow), and serial number AWMETER012345 followed by
+its unit address in three digits (AWMETER012345002 for unit 2) unless
+--serial gives one per unit. Answers of the units never overlap on the line:
+a request over TCP goes onto the line when it is free, and with --baud every
+answer takes its wire time there. Planted values go to every meter.
+
+Noise (--noise PERCENT): at every read each measured float (frequency,
+voltages, currents, powers, power factors, angles) moves by its own random
+fraction d of at most PERCENT/100 around its stored value: value x (1 + d),
+power factors kept within -1..1, angles + d radians (0.57 degrees per
+percent), the voltage angle of phase a staying the reference. The energy
+counters grow meanwhile with the stored powers and the time that passes
+(delivered by positive kW, received by negative kW, lagging by positive kvar,
+leading by negative kvar, kVAh by kVA), so they never go back. --seed makes
+the draws repeatable: the unit listed n-th draws from seed + n.
   Floats everywhere occupy two registers, low-order 16 bits first.
 
-On start metersim prints "TCP <addr>:<port>" and/or "PTY <device>", then
+On start metersim prints "UNIT <n> <serial>" for each meter, "NOISE <percent>
+SEED <seed>" with --noise, "TCP <addr>:<port>" and/or "PTY <device>", then
 "READY". Every write carried out is printed as
   WRITE start=0x1021 count=1 values=0x04D2
-and appended to the --write-log file. SIGTERM or SIGINT ends it cleanly.
+(with " unit=<n>" at its end on a line of several meters) and appended to
+the --write-log file. SIGTERM or SIGINT ends it cleanly.
 )";
 
 bool fail(QString *message, const QString &text)
@@ -150,6 +185,23 @@ bool parseLoadProfile(const QCommandLineParser &p, Options &o, QString *message)
         }
         o.meter.groups[g].channelCodes = parsed;
     }
+    for (const QString &text : p.values(QStringLiteral("lp-shift"))) {
+        int g = 0;
+        QString value;
+        if (!splitGroup(text, &g, &value, message))
+            return false;
+        const QStringList parts = value.split(QLatin1Char(':'));
+        const auto from = parts.size() == 2 ? parseNumber(parts[0], 1, 65535) : std::nullopt;
+        // Minutes may be signed: parseNumber takes no sign, so the sign is ours.
+        const bool back = parts.size() == 2 && parts[1].startsWith(QLatin1Char('-'));
+        const auto minutes = parts.size() == 2 ? parseNumber(back ? parts[1].mid(1) : parts[1], 1, 527040)
+                                               : std::nullopt;
+        if (!from || !minutes)
+            return fail(message, QStringLiteral("--lp-shift '%1': expected G=FROM:MINUTES, record FROM 1 to "
+                                                "65535, MINUTES not 0 and within a year, negative for back")
+                                     .arg(text));
+        o.meter.groups[g].shifts.append({static_cast<int>(*from), static_cast<int>(back ? -*minutes : *minutes)});
+    }
     if (p.isSet(QStringLiteral("lp-start"))) {
         const QString text = p.value(QStringLiteral("lp-start"));
         QDateTime start = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -160,25 +212,70 @@ bool parseLoadProfile(const QCommandLineParser &p, Options &o, QString *message)
     return true;
 }
 
-bool parseMeter(const QCommandLineParser &p, Options &o, QString *message)
+// Every value of a repeatable option, each also split at commas.
+QStringList listValues(const QCommandLineParser &p, const QString &name)
 {
-    if (p.isSet(QStringLiteral("unit"))) {
-        const auto unit = parseNumber(p.value(QStringLiteral("unit")), 1, 250);
+    QStringList all;
+    for (const QString &value : p.values(name))
+        all += value.split(QLatin1Char(','));
+    return all;
+}
+
+bool parseUnits(const QCommandLineParser &p, Options &o, QString *message)
+{
+    for (const QString &text : listValues(p, QStringLiteral("unit"))) {
+        const auto unit = parseNumber(text, 1, 250);
         if (!unit)
             return fail(message, QStringLiteral("--unit must be 1 to 250"));
-        o.meter.unit = static_cast<quint8>(*unit);
+        if (o.units.contains(quint8(*unit)))
+            return fail(message, QStringLiteral("--unit %1 is given twice").arg(*unit));
+        o.units.append(static_cast<quint8>(*unit));
     }
+    if (o.units.isEmpty())
+        o.units.append(o.meter.unit);
+    o.meter.unit = o.units.first();
+    for (const QString &text : listValues(p, QStringLiteral("serial"))) {
+        if (text.size() != 16 || !isAscii(text))
+            return fail(message, QStringLiteral("--serial must be exactly 16 ASCII characters"));
+        o.serials.append(text.toLatin1());
+    }
+    if (!o.serials.isEmpty() && o.serials.size() != o.units.size())
+        return fail(message, QStringLiteral("--serial: give one serial number per unit (%1 units, %2 serials)")
+                                 .arg(o.units.size())
+                                 .arg(o.serials.size()));
+    if (!o.serials.isEmpty())
+        o.meter.serial = o.serials.first();
+    return true;
+}
+
+bool parseNoise(const QCommandLineParser &p, Options &o, QString *message)
+{
+    if (p.isSet(QStringLiteral("noise"))) {
+        double percent = 0;
+        if (!parseDouble(p.value(QStringLiteral("noise")), QStringLiteral("--noise"), &percent, message))
+            return false;
+        if (!(percent >= 0.0 && percent <= 50.0))
+            return fail(message, QStringLiteral("--noise must be 0 to 50 percent"));
+        o.meter.noisePercent = percent;
+    }
+    if (p.isSet(QStringLiteral("seed"))) {
+        const auto seed = parseNumber(p.value(QStringLiteral("seed")), 0, std::numeric_limits<qint64>::max());
+        if (!seed)
+            return fail(message, QStringLiteral("--seed must be a whole number from 0"));
+        o.noiseSeed = static_cast<quint64>(*seed);
+    }
+    return true;
+}
+
+bool parseMeter(const QCommandLineParser &p, Options &o, QString *message)
+{
+    if (!parseUnits(p, o, message) || !parseNoise(p, o, message))
+        return false;
     if (p.isSet(QStringLiteral("firmware"))) {
         const QString text = p.value(QStringLiteral("firmware"));
         if (text.size() != 8 || !isAscii(text))
             return fail(message, QStringLiteral("--firmware must be exactly 8 ASCII characters"));
         o.meter.firmware = text.toLatin1();
-    }
-    if (p.isSet(QStringLiteral("serial"))) {
-        const QString text = p.value(QStringLiteral("serial"));
-        if (text.size() != 16 || !isAscii(text))
-            return fail(message, QStringLiteral("--serial must be exactly 16 ASCII characters"));
-        o.meter.serial = text.toLatin1();
     }
     struct NumberOption { const char *name; double *target; };
     const NumberOption numbers[] = {{"voltage", &o.meter.phaseVoltage},
@@ -271,9 +368,9 @@ ParseOutcome parseOptions(const QStringList &arguments, Options &options, QStrin
     add("no-tcp", "Do not serve Modbus TCP.");
     add("pty", "Serve Modbus RTU on a new pseudo-terminal.");
     add("pty-link", "Also create a symbolic link PATH to the pseudo-terminal (implies --pty; removed at exit).", "path");
-    add("unit", "Modbus unit address, 1 to 250 (default 15).", "n");
+    add("unit", "Modbus unit address, 1 to 250 (default 15); several (1,2,3 or repeated) serve meters of their own on one line (see below).", "n[,n...]");
     add("firmware", "Firmware text, exactly 8 characters (default V3705A00; characters 2-5 are the version, a leading R selects the R layout).", "text");
-    add("serial", "Serial number, exactly 16 characters (default AWMETER012345678).", "text");
+    add("serial", "Serial number, exactly 16 characters (default AWMETER012345678); with several units one per unit, in their order (default AWMETER012345 and the unit in three digits).", "text[,text...]");
     add("voltage", "Phase voltage in V (default 230); line voltages are sqrt(3) times it.", "V");
     add("current", "Phase current in A (default 5).", "A");
     add("frequency", "Frequency in Hz (default 50).", "Hz");
@@ -283,8 +380,11 @@ ParseOutcome parseOptions(const QStringList &arguments, Options &options, QStrin
     add("lp-count", "Valid records of load-profile group G (1 or 2): G=N (defaults 100 and 50).", "G=N");
     add("lp-interval", "Interval of group G in minutes, 230 = 30 s: G=MIN (default 15).", "G=MIN");
     add("lp-channels", "Channel codes of group G, which also sets its channel count: G=c1,c2,... (defaults 1,2,3,4,5,7,9,11 and 6,12,13,14).", "G=codes");
+    add("lp-shift", "Clock change in group G: from record FROM on every stamp moves by MINUTES (negative: set back): G=FROM:MINUTES (repeatable; shifts add up).", "G=FROM:MIN");
     add("lp-start", "Time stamp of record 1 of both groups (default 2024-03-01 00:00).", "YYYY-MM-DD HH:MM");
     add("baud", "Emulate the wire time of RTU at N baud (answers on TCP too): no answer before the request would have arrived, 10 bit times per answer byte.", "N");
+    add("noise", "Measured values vary at every read by up to PERCENT around their value (0 to 50, default off); energy counters grow (see below).", "PERCENT");
+    add("seed", "Seed of the noise, for repeatable runs (default: a random one, printed on start).", "N");
     add("write-log", "Write every write carried out to FILE, one line each (started afresh).", "file");
     add("fault", "Fault rule KIND@SELECTOR[,times=K] (repeatable; see below).", "rule");
 

@@ -9,10 +9,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace metersim {
 
 struct Options {
-    MeterConfig meter;
+    MeterConfig meter;            // the first meter; the others follow from it (unit_configs.h)
+    QList<quint8> units;          // the unit addresses served on the line, at least one
+    QList<QByteArray> serials;    // one per unit, or none: derived from the unit
+    std::optional<quint64> noiseSeed; // nothing: a random one
     bool tcp = true;
     QHostAddress tcpAddress = QHostAddress::LocalHost;
     quint16 tcpPort = 502;

@@ -17,7 +17,7 @@ quint8 exceptionFor(MeterModel::Outcome outcome)
                                                           : exception::kIllegalDataValue;
 }
 
-PduResult executeRead(const MeterModel &model, quint8 function, QByteArrayView pdu)
+PduResult executeRead(MeterModel &model, quint8 function, QByteArrayView pdu)
 {
     if (pdu.size() != 5)
         return fail(function, exception::kIllegalDataValue);

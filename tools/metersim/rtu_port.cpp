@@ -21,7 +21,7 @@ namespace metersim {
 RtuPort::RtuPort(MeterService &service, QObject *parent)
     : QObject(parent),
       service_(service),
-      pacer_([this](const QByteArray &bytes) { write(bytes); }, [] {}, this)
+      pacer_([this](const QByteArray &bytes) { write(bytes); }, [] {}, service.sharedLine(), this)
 {
 }
 

@@ -41,7 +41,7 @@ TcpSession::TcpSession(QTcpSocket *socket, MeterService &service, QObject *paren
       socket_(socket),
       service_(service),
       pacer_([this](const QByteArray &bytes) { socket_->write(bytes); },
-             [this] { socket_->disconnectFromHost(); }, this)
+             [this] { socket_->disconnectFromHost(); }, service.sharedLine(), this)
 {
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -103,7 +103,13 @@ bool TcpSession::handleFrame(const QByteArray &frame, qint64 firstByteNs)
     const auto answer = service_.handle(unit, pdu);
     if (!answer || answer->faults.drop)
         return true;
-    const qint64 wireEnd = firstByteNs + frame.size() * answer->byteTimeNs;
+    // On a line of several meters the gateway puts the request on the line
+    // once the line is free.
+    LineSchedule *line = service_.sharedLine();
+    const qint64 requestStart = line ? qMax(firstByteNs, line->busyUntilNs) : firstByteNs;
+    const qint64 wireEnd = requestStart + frame.size() * answer->byteTimeNs;
+    if (line)
+        line->busyUntilNs = qMax(line->busyUntilNs, wireEnd);
     if (answer->faults.close) {
         pacer_.close(wireEnd, answer->faults);
         return true;

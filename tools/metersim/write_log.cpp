@@ -24,7 +24,7 @@ bool WriteLog::open(const QString &path, QString *error)
     return true;
 }
 
-QString WriteLog::format(const WriteRecord &write)
+QString WriteLog::format(const WriteRecord &write, std::optional<quint8> unit)
 {
     QStringList values;
     for (const quint16 v : write.values)
@@ -32,12 +32,13 @@ QString WriteLog::format(const WriteRecord &write)
     return QStringLiteral("WRITE start=%1 count=%2 values=%3")
         .arg(hex4(write.start))
         .arg(write.values.size())
-        .arg(values.join(QLatin1Char(',')));
+        .arg(values.join(QLatin1Char(',')))
+        + (unit ? QStringLiteral(" unit=%1").arg(*unit) : QString());
 }
 
-void WriteLog::record(const WriteRecord &write)
+void WriteLog::record(const WriteRecord &write, std::optional<quint8> unit)
 {
-    const QString line = format(write);
+    const QString line = format(write, unit);
     if (file_.isOpen()) {
         file_.write((line + QLatin1Char('\n')).toLatin1());
         file_.flush();
