@@ -111,6 +111,17 @@ private slots:
         QVERIFY(checkGatewaySettings(certOnly).contains(QStringLiteral("mqtt-key")));
     }
 
+    // The example the package installs as /etc/ampwright/gateway.conf.
+    void packagedExampleReads()
+    {
+        const QString path = qEnvironmentVariable("AMPWRIGHT_SOURCE_DIR") + QStringLiteral("/packaging/gateway.conf");
+        ConfigError error;
+        const auto settings = readGatewayConfig(path, &error);
+        QVERIFY2(settings, qPrintable(error.text()));
+        QCOMPARE(checkGatewaySettings(*settings), QString());
+        QCOMPARE(settings->store, "sqlite:/var/lib/ampwright/archive.sqlite");
+    }
+
     void credentials_data()
     {
         QTest::addColumn<QByteArray>("file");        // empty: no file
