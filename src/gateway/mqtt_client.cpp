@@ -163,7 +163,8 @@ void MqttClient::connectTo(const QString &address)
     m_attemptAge.start();
     m_tick.start();
     rc = mosquitto_connect_async(m_handle, host.constData(), m_settings.port, m_settings.keepAliveS);
-    afterLibraryCall(rc, errno);
+    const int savedErrno = errno;
+    afterLibraryCall(rc == MOSQ_ERR_CONN_PENDING ? MOSQ_ERR_SUCCESS : rc, savedErrno);
 }
 
 void MqttClient::onConnect(mosquitto *, void *self, int rc)

@@ -76,7 +76,7 @@ public:
     // stops reconnecting. finished(true) once all of it was handed to the
     // socket; finished(false) when the client was not connected or timeoutMs
     // passed first (the connection is then dropped). finished() always comes
-    // after finish() returns.
+    // after finish() returns; a finish() while one runs changes nothing.
     void finish(const QList<MqttMessage> &lastMessages = {}, int timeoutMs = 1000);
 
 signals:

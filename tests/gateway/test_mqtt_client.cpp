@@ -4,6 +4,7 @@
 #include "mqtt_broker.h"
 
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -170,6 +171,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(logLines.join(u'\n').contains(QStringLiteral("cannot connect to localhost")), kWaitMs);
         QCOMPARE(connected.size(), 0);
         QVERIFY(logLines.join(u'\n').contains(QStringLiteral("next attempt in 1 s")));
+    }
+
+    // A server that takes the connection and never answers holds no
+    // attempt for longer than the connect time-out.
+    void givesUpOnASilentServer()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        MqttSettings s = plain(QStringLiteral("silent"));
+        s.port = silent.serverPort();
+        s.connectTimeoutMs = 1000;
+        auto c = client(s);
+        logLines.clear();
+        c->start();
+        QTRY_VERIFY_WITH_TIMEOUT(logLines.join(u'\n').contains(QStringLiteral("no answer within 1 s")), kWaitMs);
+        QVERIFY(silent.hasPendingConnections()); // it was reached, and said nothing
+        QVERIFY(!c->isConnected());
     }
 
     void cleanupTestCase()
