@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 #include <utility>
 
@@ -29,7 +30,16 @@ constexpr int kPendingReads = 64;
 void useLibrary()
 {
     struct Library {
-        Library() { mosquitto_lib_init(); }
+        Library()
+        {
+            mosquitto_lib_init();
+            // TLS writes through OpenSSL, which gives no MSG_NOSIGNAL: a
+            // broken connection would raise SIGPIPE, which by default ends
+            // the process, where the client rather sees a write error.
+            struct sigaction pipe {};
+            if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL)
+                std::signal(SIGPIPE, SIG_IGN);
+        }
         ~Library() { mosquitto_lib_cleanup(); }
     };
     static const Library library;

@@ -30,7 +30,8 @@ struct MqttMessage {
 //
 // Use a client only from the thread it lives on; one client per thread (the
 // library's own set-up runs once per process, the first time a client is
-// made).
+// made; it also ignores SIGPIPE, if nothing else handles it, since a TLS
+// write to a broken connection raises it).
 //
 // start() connects and keeps the connection: after a loss, or an attempt
 // that fails, the client tries again by itself after 1 s, then 2, 4 ... up
