@@ -32,6 +32,11 @@ install(FILES ${AMPWRIGHT_PACKAGING_DIR}/ampwright.desktop
 install(FILES ${AMPWRIGHT_PACKAGING_DIR}/ampwright.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The meter gateway's service (not enabled on install) and its example
+# configuration, a conffile: the administrator's edits survive upgrades.
+install(FILES ${AMPWRIGHT_PACKAGING_DIR}/ampwright-gateway.service DESTINATION /lib/systemd/system)
+install(FILES ${AMPWRIGHT_PACKAGING_DIR}/gateway.conf DESTINATION /etc/ampwright)
+
 # Manual pages, compressed as Debian wants them.
 foreach(page ampwright ampwright-cli ampwright-metersim)
   set(gz ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
@@ -74,12 +79,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # prometheus-cpp libraries too, once the tool links them).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The display plugins and the archive's SQLite driver are loaded at run
-# time, so no library names them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+# time, so no library names them. The gateway publishes through libmosquitto;
+# postinst makes its system user with adduser.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, libmosquitto1, adduser")
 # A shared PostgreSQL archive needs the server driver; a lone PC does not.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    ${AMPWRIGHT_PACKAGING_DIR}/postinst ${AMPWRIGHT_PACKAGING_DIR}/prerm ${AMPWRIGHT_PACKAGING_DIR}/postrm)
+    ${AMPWRIGHT_PACKAGING_DIR}/postinst ${AMPWRIGHT_PACKAGING_DIR}/prerm ${AMPWRIGHT_PACKAGING_DIR}/postrm
+    ${AMPWRIGHT_PACKAGING_DIR}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES TRUE)
 include(CPack)

@@ -8,6 +8,7 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql postgresql
   mbpoll libmodbus-dev
   prometheus-cpp-dev prometheus
+  libmosquitto-dev libssl-dev mosquitto mosquitto-clients systemd
   xvfb xauth fonts-wqy-microhei
   dpkg-dev lintian desktop-file-utils iproute2 qt6-qpa-plugins
 )

@@ -20,12 +20,21 @@ for file in usr/bin/ampwright usr/bin/ampwright-cli usr/bin/ampwright-metersim \
             usr/lib/ampwright/english.ini usr/lib/ampwright/chinese.ini usr/lib/ampwright/Japanese.ini \
             usr/lib/ampwright/titlee.txt usr/lib/ampwright/titlec.txt usr/lib/ampwright/titlej.txt \
             usr/share/applications/ampwright.desktop usr/share/icons/hicolor/scalable/apps/ampwright.svg \
-            usr/share/doc/ampwright/copyright usr/share/man/man1/ampwright-cli.1.gz; do
+            usr/share/doc/ampwright/copyright usr/share/man/man1/ampwright-cli.1.gz \
+            lib/systemd/system/ampwright-gateway.service etc/ampwright/gateway.conf; do
   [ -e "$root/$file" ] || { echo "FAIL: $file missing from the package"; exit 1; }
 done
 [ "$(readlink "$root/usr/bin/ampwright")" = ../lib/ampwright/Ampwright ] || { echo "FAIL: /usr/bin/ampwright"; exit 1; }
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "FAIL: no dependency on Qt Widgets"; exit 1; }
 desktop-file-validate "$root/usr/share/applications/ampwright.desktop"
+# The gateway: its example configuration is a conffile, its service starts
+# only once enabled, and it can reach its broker and make its user.
+[ "$(dpkg-deb -I "$deb" conffiles)" = /etc/ampwright/gateway.conf ] || { echo "FAIL: gateway.conf is not the conffile"; exit 1; }
+[ ! -e "$root/etc/systemd" ] || { echo "FAIL: the package enables a service"; exit 1; }
+grep -qx 'ExecStart=/usr/bin/ampwright-cli serve --config /etc/ampwright/gateway.conf' \
+  "$root/lib/systemd/system/ampwright-gateway.service" || { echo "FAIL: the service does not run serve"; exit 1; }
+dpkg-deb -f "$deb" Depends | grep -q libmosquitto1 || { echo "FAIL: no dependency on libmosquitto"; exit 1; }
+dpkg-deb -f "$deb" Depends | grep -q adduser || { echo "FAIL: no dependency on adduser"; exit 1; }
 lintian --fail-on error --suppress-tags initial-upload-closes-no-bugs "$deb"
 
 # The control registered as the package's postinst does, in a registry of

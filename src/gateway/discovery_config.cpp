@@ -1,0 +1,68 @@
+#include "gateway/discovery_config.h"
+
+#include "gateway/discovery_classes.h"
+#include "gateway/mqtt_topics.h"
+#include "polling/live_values.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace gateway {
+
+namespace {
+
+QString deviceId(const QString &serial) { return QLatin1String("ampwright_") + meterId(serial); }
+
+} // namespace
+
+QString discoveryTopic(const QString &prefix, const QString &serial, polling::Q q)
+{
+    return prefix + QLatin1String("/sensor/") + deviceId(serial) + QLatin1Char('/') + polling::quantity(q).id
+           + QLatin1String("/config");
+}
+
+DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, polling::Q q)
+{
+    const QString &id = polling::quantity(q).id;
+    const SensorKind kind = sensorKind(q);
+    const QString serial = meter.serial.trimmed();
+
+    QJsonObject device{{QStringLiteral("identifiers"), QJsonArray{deviceId(meter.serial)}},
+                       {QStringLiteral("name"), QStringLiteral("Meter %1").arg(serial)},
+                       {QStringLiteral("serial_number"), serial}};
+    if (!meter.firmware.isEmpty())
+        device.insert(QStringLiteral("sw_version"), meter.firmware);
+
+    QJsonObject config{
+        {QStringLiteral("unique_id"), deviceId(meter.serial) + QLatin1Char('_') + id},
+        {QStringLiteral("name"), sensorName(q)},
+        {QStringLiteral("state_topic"), stateTopic(meter.serial)},
+        {QStringLiteral("value_template"),
+         kind.scale == 1 ? QStringLiteral("{{ value_json.%1 }}").arg(id)
+                         : QStringLiteral("{{ value_json.%1 * %2 }}").arg(id).arg(kind.scale)},
+        {QStringLiteral("state_class"), kind.stateClass},
+        {QStringLiteral("suggested_display_precision"), kind.precision},
+        {QStringLiteral("availability_topic"), availabilityTopic(meter.serial)},
+        {QStringLiteral("device"), device},
+    };
+    if (!kind.unit.isEmpty())
+        config.insert(QStringLiteral("unit_of_measurement"), kind.unit);
+    if (!kind.deviceClass.isEmpty())
+        config.insert(QStringLiteral("device_class"), kind.deviceClass);
+    return {discoveryTopic(prefix, meter.serial, q), QJsonDocument(config).toJson(QJsonDocument::Compact)};
+}
+
+std::vector<DiscoveryConfig> discoveryConfigs(const QString &prefix, const DiscoveryMeter &meter, int firmwareNumber,
+                                              int displayBase, const QStringList &stateIds)
+{
+    std::vector<DiscoveryConfig> configs;
+    for (const QString &id : stateIds.isEmpty() ? defaultQuantityIds() : stateIds) {
+        const std::optional<polling::Q> q = polling::findQuantity(id);
+        if (q && polling::readsQuantity(*q, firmwareNumber, displayBase))
+            configs.push_back(discoveryConfig(prefix, meter, *q));
+    }
+    return configs;
+}
+
+} // namespace gateway

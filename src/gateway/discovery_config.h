@@ -1,0 +1,46 @@
+#pragma once
+
+#include "polling/quantities.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Home Assistant's MQTT discovery: one retained config message per meter
+// and quantity tells it of a sensor, its state topic and how to pick the
+// value from the state's JSON object (the same object as
+// `ampwright-cli read --format json`, see polling/live_values.h).
+namespace gateway {
+
+inline const QString kDefaultDiscoveryPrefix = QStringLiteral("homeassistant");
+
+// Who the meter is, as its reading tells.
+struct DiscoveryMeter {
+    QString serial;   // as the meter gives it (see meterId in mqtt_topics.h)
+    QString firmware; // the firmware text, shown as the software version
+};
+
+struct DiscoveryConfig {
+    QString topic;
+    QByteArray payload; // compact JSON; publish retained
+};
+
+// <prefix>/sensor/ampwright_<meter id>/<quantity id>/config
+QString discoveryTopic(const QString &prefix, const QString &serial, polling::Q q);
+
+// unique_id ampwright_<meter id>_<quantity id>, name, state_topic,
+// value_template ("{{ value_json.voltage_ln_a }}"), unit_of_measurement,
+// device_class, state_class, suggested_display_precision,
+// availability_topic (the meter's), and the device: identifiers, name,
+// serial_number, sw_version.
+DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, polling::Q q);
+
+// The configs of the quantities a state holds (stateIds, catalogue ids; by
+// default those of a read, defaultQuantityIds()) that a meter of that
+// firmware number and panel (its DisplayBase) reads, in stateIds' order.
+std::vector<DiscoveryConfig> discoveryConfigs(const QString &prefix, const DiscoveryMeter &meter, int firmwareNumber,
+                                              int displayBase, const QStringList &stateIds = {});
+
+} // namespace gateway

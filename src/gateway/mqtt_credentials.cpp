@@ -1,0 +1,65 @@
+#include "gateway/mqtt_credentials.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace gateway {
+
+namespace {
+
+constexpr qint64 kLargestFile = 64 * 1024;
+
+bool readFile(const QString &path, MqttCredentials &credentials, QString *error)
+{
+    QFile file(path);
+    // Checked before reading: a secret that every user can read is no longer one.
+    if (QFileInfo::exists(path) && (file.permissions() & QFileDevice::ReadOther)) {
+        *error = QStringLiteral("%1: the credentials file is readable by every user of the machine; "
+                                "allow its owner and group only (chmod o-rwx %1)")
+                     .arg(path);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: the credentials file cannot be read: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.read(kLargestFile + 1);
+    if (bytes.size() > kLargestFile) {
+        *error = QStringLiteral("%1: larger than 64 KiB, not a credentials file").arg(path);
+        return false;
+    }
+    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    credentials.username = lines.value(0).trimmed();
+    credentials.password = lines.value(1);
+    if (credentials.username.isEmpty()) {
+        *error = QStringLiteral("%1: the first line must hold the user name").arg(path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<MqttCredentials> loadMqttCredentials(const QString &file, const QProcessEnvironment &env,
+                                                   QString *error)
+{
+    MqttCredentials credentials;
+    if (!file.isEmpty() && !readFile(file, credentials, error))
+        return std::nullopt;
+    if (env.contains(QStringLiteral("AMPWRIGHT_MQTT_USERNAME")))
+        credentials.username = env.value(QStringLiteral("AMPWRIGHT_MQTT_USERNAME"));
+    if (env.contains(QStringLiteral("AMPWRIGHT_MQTT_PASSWORD")))
+        credentials.password = env.value(QStringLiteral("AMPWRIGHT_MQTT_PASSWORD"));
+    if (credentials.username.isEmpty() && !credentials.password.isEmpty()) {
+        *error = QStringLiteral("a password needs a user name (AMPWRIGHT_MQTT_USERNAME, or the first line of "
+                                "the credentials file)");
+        return std::nullopt;
+    }
+    return credentials;
+}
+
+} // namespace gateway
