@@ -79,7 +79,8 @@ std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records)
 } // namespace
 
 std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std::optional<QString> meterSerial,
-                                                   std::optional<int> groupNumber, QString *error)
+                                                   std::optional<int> groupNumber, QString *error,
+                                                   QString *matchedSerial)
 {
     const std::optional<CsvFileOwner> owner = csvFileOwner(QFileInfo(filePath).fileName());
     if (!meterSerial && !owner) {
@@ -92,8 +93,20 @@ std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std:
         setError(error, QStringLiteral("%1: the file's name does not give the group; give it").arg(shown(filePath)));
         return std::nullopt;
     }
-    const QString serial = meterSerial ? *meterSerial : owner->serial;
     const int group = groupNumber ? *groupNumber : owner->group;
+    QString serial = meterSerial ? *meterSerial : owner->serial;
+    QString matched;
+    if (!meterSerial) {
+        const auto known = meters(error);
+        if (!known)
+            return std::nullopt;
+        QStringList whole;
+        for (const MeterSummary &m : *known)
+            if (m.group == group && m.serial != serial && loadprofile::csvSerialPart(m.serial) == serial)
+                whole << m.serial;
+        if (whole.size() == 1)
+            serial = matched = whole.first();
+    }
 
     const std::optional<QByteArray> bytes = readWholeFile(filePath, error);
     if (!bytes)
@@ -121,6 +134,8 @@ std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std:
     auto result = storeBlock(serial, group, parse.channelCodes, parse.records, &storeError);
     if (!result)
         setError(error, QStringLiteral("%1: %2").arg(shown(filePath), storeError));
+    else if (matchedSerial)
+        *matchedSerial = matched;
     return result;
 }
 

@@ -156,10 +156,14 @@ public:
 
     // Stores the records of a CSV file a download wrote (format:
     // archive/lp_csv_parse.h), all or nothing, in one transaction. The meter
-    // and group come from the file's name unless given. A malformed file is
-    // refused whole with an error naming it and its line.
+    // and group come from the file's name unless given. The name holds only
+    // a part of the serial (loadprofile::csvSerialPart): when exactly one
+    // archived meter of that group has a serial of that part, the records
+    // go to it (*matchedSerial then names it), else to the part itself. A malformed
+    // file is refused whole with an error naming it and its line.
     std::optional<StoreResult> importCsv(const QString &filePath, std::optional<QString> meterSerial,
-                                         std::optional<int> groupNumber, QString *error);
+                                         std::optional<int> groupNumber, QString *error,
+                                         QString *matchedSerial = nullptr);
 
     // Claims of meters by the workers of a fleet (archive/archive_claims.cpp).
     // Times are the database's clock, in seconds since 1970, so that the

@@ -121,16 +121,20 @@ int importFiles(archive::ArchiveStore &store, const QCommandLineParser &p)
         return usage(QStringLiteral("name the CSV files to import"));
     int code = kOk;
     for (const QString &file : files) {
-        const auto stored = store.importCsv(file, serial, group, &error);
+        QString matched;
+        const auto stored = store.importCsv(file, serial, group, &error, &matched);
         if (!stored) {
             code = fail(error, kFailed);
             continue;
         }
-        out(QStringLiteral("%1: %2 added, %3 unchanged, %4 replaced\n")
+        out(QStringLiteral("%1: %2 added, %3 unchanged, %4 replaced%5\n")
                 .arg(file)
                 .arg(stored->added)
                 .arg(stored->unchanged)
-                .arg(stored->replaced));
+                .arg(stored->replaced)
+                .arg(matched.isEmpty() ? QString()
+                                       : QStringLiteral(" (stored as meter %1, whose serial the file's name ends with)")
+                                             .arg(matched)));
     }
     return code;
 }

@@ -83,6 +83,7 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_ArchiveError),
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_ImportFailed),
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_Imported),
+    AMPWRIGHT_SLOT("lpviewerini", lpviewer_ImportMatched),
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_ExportFailed),
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_Exported),
     AMPWRIGHT_SLOT("lpviewerini", lpviewer_NoRecords),

@@ -61,7 +61,7 @@ struct LanguageTexts {
     // did (%1 files, %2 new, %3 already stored, %4 replaced records), the
     // shown records not written, written (%1 the files), none to write, the
     // picture not saved, an import running.
-    QString lpviewer_ArchiveError, lpviewer_ImportFailed, lpviewer_Imported, lpviewer_ExportFailed,
+    QString lpviewer_ArchiveError, lpviewer_ImportFailed, lpviewer_Imported, lpviewer_ImportMatched, lpviewer_ExportFailed,
         lpviewer_Exported, lpviewer_NoRecords, lpviewer_PictureFailed, lpviewer_Importing;
     // [trendini]: a trend recording that cannot go on (the reason follows),
     // and the link reaching another meter while recording (%1 the trend's

@@ -8,6 +8,7 @@
 #include "ui/messages.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -20,21 +21,25 @@ void LoadProfileViewer::importFiles()
         archive::StoreResult total;
         int files = 0;
         QStringList failures; // each names its file and, for a malformed one, the line
+        QStringList matched;  // files stored under a meter their name gives only a part of
     };
     import_->setEnabled(false);
     status_->setText(texts_.lpviewer_Importing);
     archive_->run<Imported>(
-        [paths](archive::ArchiveStore &store) {
+        [paths, matchedText = texts_.lpviewer_ImportMatched](archive::ArchiveStore &store) {
             Imported imported;
             for (const QString &path : paths) {
                 QString error;
                 // The meter and group come from the file's name.
-                const auto result = store.importCsv(path, std::nullopt, std::nullopt, &error);
+                QString matched;
+                const auto result = store.importCsv(path, std::nullopt, std::nullopt, &error, &matched);
                 if (!result) {
                     imported.failures << error;
                     continue;
                 }
                 ++imported.files;
+                if (!matched.isEmpty())
+                    imported.matched << matchedText.arg(QFileInfo(path).fileName(), matched);
                 imported.total.added += result->added;
                 imported.total.unchanged += result->unchanged;
                 imported.total.replaced += result->replaced;
@@ -46,10 +51,12 @@ void LoadProfileViewer::importFiles()
             status_->setText(texts_.lpviewer_Imported.arg(imported.files)
                                  .arg(imported.total.added)
                                  .arg(imported.total.unchanged)
-                                 .arg(imported.total.replaced));
+                                 .arg(imported.total.replaced)
+                             + (imported.matched.isEmpty() ? QString() : QLatin1Char(' ') + imported.matched.join(u' ')));
             if (!imported.failures.isEmpty())
                 messages_.show(MessageKind::Critical, QString(),
                                texts_.lpviewer_ImportFailed + QLatin1Char('\n') + imported.failures.join(u'\n'));
+
             listMeters();
             emit importEnded();
         });

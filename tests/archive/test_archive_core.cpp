@@ -493,28 +493,40 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<std::optional<QString>>("serial");
-        QTest::addColumn<QString>("stored"); // "serial group", empty: refused
-        QTest::newRow("download's name") << "12345678_20240301_Group2.csv" << std::optional<QString>() << "12345678 2";
-        QTest::newRow("numbered, _ in serial") << "AB_CD_EF_20240301_Group1_3.csv" << std::optional<QString>() << "AB_CD_EF 1";
-        QTest::newRow("serial given") << "12345678_20240301_Group1.csv" << std::optional(kSerial) << kSerial + " 1";
-        QTest::newRow("no meter in name") << "march.csv" << std::optional<QString>() << QString();
+        QTest::addColumn<bool>("archived"); // a download of kSerial's group 1 is archived first
+        QTest::addColumn<QStringList>("stored"); // "serial group" of each meter; empty: refused
+        const QString downloaded = kSerial + " 1";
+        QTest::newRow("download's name") << "12345678_20240301_Group2.csv" << std::optional<QString>() << false
+                                         << QStringList{"12345678 2"};
+        QTest::newRow("numbered, _ in serial") << "AB_CD_EF_20240301_Group1_3.csv" << std::optional<QString>() << false
+                                               << QStringList{"AB_CD_EF 1"};
+        QTest::newRow("serial given") << "12345678_20240301_Group1.csv" << std::optional(kSerial) << false
+                                      << QStringList{downloaded};
+        QTest::newRow("no meter in name") << "march.csv" << std::optional<QString>() << false << QStringList();
+        QTest::newRow("the archived meter of that serial")
+            << "12345678_20240301_Group1.csv" << std::optional<QString>() << true << QStringList{downloaded};
+        QTest::newRow("archived in the other group only")
+            << "12345678_20240301_Group2.csv" << std::optional<QString>() << true << QStringList{"12345678 2", downloaded};
     }
     void importFileNames()
     {
         QFETCH(QString, fileName);
         QFETCH(std::optional<QString>, serial);
-        QFETCH(QString, stored);
+        QFETCH(bool, archived);
+        QFETCH(QStringList, stored);
+        QString error;
+        if (archived)
+            QVERIFY(m_store->storeBlock(kSerial, 1, kEight, quarterHours(0, kBlock, 8, 1.0), &error));
         const QString path = m_dir.filePath(fileName);
         QVERIFY(writeFile(path, "Date : 1.3.24  00:00\nDate,Time,I_avg(point)\n2024/3/1,0:15:0,1.5\n"
                                 "2024/03/01,00:30:00,-2\r\n\r\n"));
-        QString error;
         const auto result = m_store->importCsv(path, serial, std::nullopt, &error);
         QCOMPARE(result.has_value(), !stored.isEmpty());
         QStringList listing;
         const auto meters = m_store->meters(&error);
         for (const archive::MeterSummary &m : meters.value())
             listing << QStringLiteral("%1 %2").arg(m.serial).arg(m.group);
-        QCOMPARE(listing, stored.isEmpty() ? QStringList() : QStringList{stored});
+        QCOMPARE(listing, stored.isEmpty() && archived ? QStringList{kSerial + " 1"} : stored);
     }
 
     void importMalformed_data()
