@@ -124,6 +124,7 @@ std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QStri
         }
         QElapsedTimer sinceRenewal;
         sinceRenewal.start();
+        bool claimLost = false;
         const LpResult result = download(i, [&](long long, long long) {
             if (sinceRenewal.elapsed() < qint64(fleet->leaseSeconds * 1000 / 3))
                 return true;
@@ -131,9 +132,23 @@ std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QStri
             QString why;
             // A failing database is no reason to stop a download whose lease
             // still runs; a lease taken over is.
-            return store->renewClaim(key, fleet->name, fleet->leaseSeconds, &why).value_or(true);
+            claimLost = !store->renewClaim(key, fleet->name, fleet->leaseSeconds, &why).value_or(true);
+            return !claimLost;
         });
         results[i].result = result;
+        if (claimLost) {
+            // This worker stalled past its lease and another took the meter
+            // over: it reads the rest, so the meter did not fail. What this
+            // worker stored stays (the other starts after it, with --new).
+            results[i].result.ok = true;
+            results[i].result.error.clear();
+            results[i].doneBy = QStringLiteral("another worker");
+            if (const auto all = store->claims(&error))
+                for (const archive::MeterClaim &c : *all)
+                    if (c.meterKey == key)
+                        results[i].doneBy = c.worker;
+            return {};
+        }
         if (!store->finishClaim(key, fleet->name, claimResult(result), result.records, &error) && result.ok)
             results[i].result.archiveError = error;
         return {};

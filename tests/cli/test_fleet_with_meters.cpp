@@ -19,6 +19,8 @@
 #include <QTest>
 
 #include <array>
+#include <csignal>
+#include <sys/types.h>
 #include <memory>
 
 namespace {
@@ -165,6 +167,49 @@ private slots:
         QVERIFY2(listing.contains(serialOf(kMeters - 1) + QStringLiteral("      1       %1").arg(kRecords))
                      && listing.contains(victim),
                  qPrintable(listing));
+    }
+
+    // A worker that stalls past its lease (here: stopped) finds its meter
+    // taken over when it goes on: the meter is the other's, not a failure.
+    void stalledWorkerLeavesItsMeterToTheOther()
+    {
+        QVERIFY2(server_.createDatabase(QStringLiteral("stall")), qPrintable(server_.errorString()));
+        const Archive archive(server_, QStringLiteral("stall"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PGPASSWORD"), QString::fromLatin1(testsupport::PostgresServer::password()));
+        std::array<QProcess, 2> workers;
+        for (int w = 0; w < 2; ++w) {
+            workers[size_t(w)].setProcessEnvironment(environment);
+            workers[size_t(w)].start(cli(), {QStringLiteral("lp"), QStringLiteral("--meters"), metersFile_,
+                                             QStringLiteral("--new"), QStringLiteral("--store"), server_.url(QStringLiteral("stall")),
+                                             QStringLiteral("--worker"), QStringLiteral("s%1").arg(w + 1),
+                                             QStringLiteral("--lease-s"), QStringLiteral("2"), QStringLiteral("--jobs"),
+                                             QStringLiteral("1"), QStringLiteral("--out"),
+                                             dir_.filePath(QStringLiteral("stall%1").arg(w + 1))});
+        }
+        const QString held = QStringLiteral("SELECT meter_key FROM lp_meter_claims WHERE worker = 's1' AND finished_at IS NULL");
+        QVERIFY(QTest::qWaitFor([&] { return !archive.column(held).isEmpty()
+                                             && archive.column(QStringLiteral("SELECT COUNT(*) FROM lp_records")).value(0).toInt() > 0; },
+                                60000));
+        const QString victim = archive.column(held).value(0);
+        ::kill(pid_t(workers[0].processId()), SIGSTOP);
+        QVERIFY(QTest::qWaitFor([&] {
+            return archive.column(QStringLiteral("SELECT worker FROM lp_meter_claims WHERE meter_key = '%1'").arg(victim))
+                   == QStringList{QStringLiteral("s2")};
+        }, 60000));
+        ::kill(pid_t(workers[0].processId()), SIGCONT);
+        QStringList tables;
+        for (QProcess &worker : workers) {
+            QVERIFY2(worker.waitForFinished(120000), "a worker did not finish");
+            const QString out = QString::fromLocal8Bit(worker.readAllStandardOutput());
+            QVERIFY2(worker.exitCode() == 0, qPrintable(out + QString::fromLocal8Bit(worker.readAllStandardError())));
+            tables << out;
+        }
+        const QString victimLine = tables[0].split(u'\n').filter(victim.section(u',', 0, 0)).value(0);
+        QVERIFY2(victimLine.contains(QLatin1String("read by s2")), qPrintable(tables[0]));
+        QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) - COUNT(DISTINCT (meter_serial, recorded_at)) FROM lp_records")),
+                 QStringList{QStringLiteral("0")});
+        QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) FROM lp_records")), QStringList{QString::number(kMeters * kRecords)});
     }
 
     // The password reaches the server only through PGPASSWORD or ~/.pgpass:
