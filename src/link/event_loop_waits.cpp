@@ -80,7 +80,8 @@ bool EventLoopWaits::WaitForAnswer(std::int64_t deadline, const std::function<bo
     for (;;) {
         if (!link_.LinkOnline())
             return false;
-        if (isSettled || settled())
+        // The caller looked at settled() just before it asked to wait.
+        if (isSettled)
             return true;
         const std::int64_t now = nowMs();
         if (now >= deadline)

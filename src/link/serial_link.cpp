@@ -116,14 +116,16 @@ void SerialLink::inputReady()
     // Only part of the answer is in (more than a wake count can hold, or a
     // driver that wakes on every byte): wake again for the rest only. A
     // complete answer is taken at once and needs nothing more.
-    if (expected_ > inBufferCount())
+    // The port object has just read what the driver held.
+    if (expected_ > int(held_.size() + port_.bytesAvailable()))
         armWake();
     emit inputArrived();
 }
 
-void SerialLink::expectInput(int totalBytes)
+void SerialLink::expectInput(int totalBytes, int firstLook)
 {
     expected_ = std::max(totalBytes, 0);
+    firstLook_ = std::clamp(firstLook, 0, expected_);
     armWake();
 }
 
@@ -137,16 +139,24 @@ void SerialLink::armWake()
     // report every byte, which is merely more wakes). The count is one byte
     // wide: a longer answer wakes at 255 bytes and then for the rest.
     constexpr qint64 kMostWakeBytes = 255;
-    const int count = static_cast<int>(
-        std::clamp<qint64>(expected_ - port_.bytesAvailable(), 1, kMostWakeBytes));
+    const qint64 have = qint64(held_.size()) + port_.bytesAvailable();
+    const qint64 target = have < firstLook_ ? firstLook_ : expected_;
+    const int count = static_cast<int>(std::clamp<qint64>(target - have, 1, kMostWakeBytes));
     if (count == wakeCount_)
         return;
-    termios tio {};
-    if (::tcgetattr(port_.handle(), &tio) != 0)
+    // The terminal's settings are read once after the port applied its own;
+    // later wakes change the one field.
+    if (wakeCount_ < 0 && ::tcgetattr(port_.handle(), &terminal_) != 0)
         return;
-    tio.c_cc[VMIN] = static_cast<cc_t>(count);
-    tio.c_cc[VTIME] = 0;
-    if (::tcsetattr(port_.handle(), TCSANOW, &tio) == 0)
+    terminal_.c_cc[VMIN] = static_cast<cc_t>(count);
+    terminal_.c_cc[VTIME] = 0;
+#ifdef Q_OS_LINUX
+    // One call: the C library's tcsetattr reads the settings back around it.
+    const int set = ::ioctl(port_.handle(), TCSETS, &terminal_);
+#else
+    const int set = ::tcsetattr(port_.handle(), TCSANOW, &terminal_);
+#endif
+    if (set == 0)
         wakeCount_ = count;
 #endif
 }
@@ -199,7 +209,9 @@ bool SerialLink::open(QString *error)
     }
     port_.setPortName(deviceName());
     openDenied_ = false;
+    held_.clear();
     expected_ = 0;
+    firstLook_ = 0;
     wakeCount_ = -1;
     if (!port_.open(QIODevice::ReadWrite)) {
         openDenied_ = port_.error() == QSerialPort::PermissionError && deviceRefusesUser();
@@ -216,6 +228,7 @@ bool SerialLink::open(QString *error)
 
 void SerialLink::close()
 {
+    held_.clear();
     if (port_.isOpen())
         port_.close();
 }
@@ -236,19 +249,35 @@ int SerialLink::inBufferCount()
 {
     if (!port_.isOpen())
         return 0;
-    const qint64 available = port_.bytesAvailable() + driverCount();
+    const qint64 available = qint64(held_.size()) + port_.bytesAvailable() + driverCount();
     return static_cast<int>(std::min<qint64>(available, std::numeric_limits<int>::max()));
+}
+
+std::vector<std::uint8_t> SerialLink::peekInput(int maxBytes)
+{
+    holdInput();
+    const std::size_t n = std::min(held_.size(), std::size_t(std::max(maxBytes, 0)));
+    return std::vector<std::uint8_t>(held_.begin(), held_.begin() + std::ptrdiff_t(n));
+}
+
+void SerialLink::holdInput()
+{
+    std::vector<std::uint8_t> fresh = takeInput();
+    held_.insert(held_.end(), fresh.begin(), fresh.end());
 }
 
 std::vector<std::uint8_t> SerialLink::takeInput()
 {
-    if (!port_.isOpen())
+    if (!port_.isOpen()) {
+        held_.clear();
         return {};
-    // What the port object holds came first; then what the driver holds, up
-    // to the count it reports now (a peer that keeps sending cannot hold us
-    // here).
+    }
+    // What was held for a look came first, then what the port object holds;
+    // then what the driver holds, up to the count it reports now (a peer
+    // that keeps sending cannot hold us here).
+    std::vector<std::uint8_t> data = std::exchange(held_, {});
     const QByteArray buffered = port_.readAll();
-    std::vector<std::uint8_t> data(buffered.begin(), buffered.end());
+    data.insert(data.end(), buffered.begin(), buffered.end());
 #ifdef Q_OS_UNIX
     std::size_t pending = static_cast<std::size_t>(driverCount());
     data.reserve(data.size() + pending);

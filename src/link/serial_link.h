@@ -6,6 +6,10 @@
 #include <QSerialPort>
 #include <QString>
 
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
 // The serial port of the main window: a port number (1 to 16, see port_map.h),
 // a settings text such as "19200,n,8,1", open and close, the receive count,
 // the whole receive buffer at once, and output. Received data are raw bytes.
@@ -37,10 +41,12 @@ public:
     bool isOpen() const override;
     int inBufferCount() override;
     std::vector<std::uint8_t> takeInput() override;
+    std::vector<std::uint8_t> peekInput(int maxBytes) override;
     // Where the driver supports it (a terminal's minimum read count), the
-    // port wakes the program only once the missing bytes are in: a meter's
-    // answer trickling in byte by byte then wakes it once, not per byte.
-    void expectInput(int totalBytes) override;
+    // port wakes the program only once the first look's bytes are in, then
+    // once the missing bytes are in: a meter's answer trickling in byte by
+    // byte then wakes it twice at most, not per byte.
+    void expectInput(int totalBytes, int firstLook) override;
     void output(std::span<const std::uint8_t> bytes) override;
 
 signals:
@@ -63,11 +69,21 @@ private:
     bool applySettings(QString *error);
     bool deviceRefusesUser() const;
 
+    // Moves what the port object and the driver hold into held_, in order.
+    void holdInput();
+
     QSerialPort port_;
+    // Bytes read from the port for a look, not taken yet; older than what
+    // the port object holds.
+    std::vector<std::uint8_t> held_;
     int expected_ = 0;
+    int firstLook_ = 0;
     // The wake count in force in the driver; -1 when not known (the port
     // was opened or its settings applied since).
     int wakeCount_ = -1;
+#ifdef Q_OS_UNIX
+    termios terminal_ {}; // valid while wakeCount_ >= 0
+#endif
     bool openDenied_ = false;
     int portNumber_ = 1;
     QString settings_ = QStringLiteral("9600,n,8,1");

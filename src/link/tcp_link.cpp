@@ -48,6 +48,14 @@ std::vector<std::uint8_t> TcpLink::getData(int maxBytes)
     return std::vector<std::uint8_t>(data.begin(), data.end());
 }
 
+std::vector<std::uint8_t> TcpLink::peekData(int maxBytes)
+{
+    if (maxBytes <= 0)
+        return {};
+    const QByteArray data = socket_.peek(maxBytes);
+    return std::vector<std::uint8_t>(data.begin(), data.end());
+}
+
 void TcpLink::sendData(std::span<const std::uint8_t> bytes)
 {
     if (!isConnected())

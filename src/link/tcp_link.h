@@ -34,6 +34,7 @@ public:
 
     bool isConnected() const override;
     std::vector<std::uint8_t> getData(int maxBytes) override;
+    std::vector<std::uint8_t> peekData(int maxBytes) override;
     void sendData(std::span<const std::uint8_t> bytes) override;
 
 signals:

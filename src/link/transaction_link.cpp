@@ -35,8 +35,6 @@ bool TransactionLink::linkOnline() const { return link_.LinkOnline(); }
 
 std::uint64_t TransactionLink::linkSession() const { return link_.session(); }
 
-int TransactionLink::slaveAddress() const { return link_.SlaveAddress; }
-
 void TransactionLink::setStatusText(const std::string &text)
 {
     emit statusText(QString::fromStdString(text));

@@ -24,7 +24,6 @@ public:
     // modbus::TransactionHost
     bool linkOnline() const override;
     std::uint64_t linkSession() const override;
-    int slaveAddress() const override;
     void setStatusText(const std::string &text) override;
     void takeLinkOffline() override;
 

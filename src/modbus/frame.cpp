@@ -99,6 +99,28 @@ AnswerCheck FrameCodec::checkTcpAnswer(std::span<const std::uint8_t> r) const
     return fits ? AnswerCheck::Valid : AnswerCheck::HeaderError;
 }
 
+std::optional<std::uint8_t> FrameCodec::exceptionCode(std::span<const std::uint8_t> r, int unit, bool rtu)
+{
+    const std::size_t functionAt = rtu ? 0 : kTcpHeaderLength;
+    if (TxFrame.size() <= functionAt + 1)
+        return std::nullopt;
+    const std::uint8_t function = TxFrame[functionAt + 1] | 0x80;
+    if (rtu) {
+        if (r.size() < std::size_t(kRtuExceptionLength) || r[0] != unit || r[1] != function)
+            return std::nullopt;
+        if (!crc_.tablesReady())
+            crc_.CrcTableSetup();
+        crc_.compute(r.first(3));
+        if (r[3] != crc_.CrcLo || r[4] != crc_.CrcHi)
+            return std::nullopt;
+        return r[2];
+    }
+    if (r.size() < std::size_t(kTcpExceptionLength) || r[2] != 0 || r[3] != 0 || r[4] != 0 || r[5] != 3
+        || r[7] != function)
+        return std::nullopt;
+    return r[8];
+}
+
 bool FrameCodec::extractReadData(std::span<const std::uint8_t> r, int registerCount, bool rtu,
                                  RxBuffer &rx)
 {

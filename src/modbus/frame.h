@@ -4,6 +4,7 @@
 #include "rx_buffer.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -49,6 +50,14 @@ public:
     // answer padded out by later bytes) are not taken for one. Trailing bytes
     // are ignored.
     AnswerCheck checkTcpAnswer(std::span<const std::uint8_t> r) const;
+
+    // An exception answer to this request (the request's function with its
+    // high bit set, and a code): its code, once the first bytes of r form
+    // one, checked as an answer is (RTU: the unit and the CRC; TCP: the
+    // header). Nothing for any other bytes.
+    static constexpr int kRtuExceptionLength = 5;
+    static constexpr int kTcpExceptionLength = 9;
+    std::optional<std::uint8_t> exceptionCode(std::span<const std::uint8_t> r, int unit, bool rtu);
 
     // Appends the 2n data bytes of a read answer r (already checked) to rx.
     // Returns false, appending nothing, when r is shorter than the layout.

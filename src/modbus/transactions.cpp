@@ -11,11 +11,6 @@ namespace {
 constexpr char kAddressError[] = "Address Error";
 constexpr char kCrcError[] = "CRC Error";
 
-std::string communicationError()
-{
-    return "Communication Error! Retry " + std::to_string(Transactions::kAttempts) + " times!";
-}
-
 } // namespace
 
 Transactions::Transactions(TransactionHost &host, Waits &waits, SerialIo &serial, TcpIo &tcp)
@@ -32,55 +27,48 @@ void Transactions::Winsock_DataArrival(std::int64_t totalBytes)
         std::clamp<std::int64_t>(totalBytes, 0, std::numeric_limits<std::int16_t>::max()));
 }
 
-void Transactions::ModbusReadRegisters(int slaveAddress, std::uint8_t function, int start,
-                                       int count, bool rtuMode)
+TransactionResult Transactions::ModbusReadRegisters(int slaveAddress, std::uint8_t function, int start,
+                                                    int count, bool rtuMode, const TransactionPolicy &policy)
 {
     if (!host_.linkOnline())
-        return;
+        return {Failure::LinkGone};
     CommBusy = true;
-    FrameCodec request(crc_);
-    if (!request.buildReadRequest(static_cast<std::uint8_t>(slaveAddress), function, start, count,
-                                  rtuMode)) {
-        refuse();
-        return;
-    }
-    run(request, count, rtuMode);
+    FrameCodec frame(crc_);
+    if (!frame.buildReadRequest(static_cast<std::uint8_t>(slaveAddress), function, start, count, rtuMode))
+        return refuse();
+    return run({frame, slaveAddress, count, rtuMode}, policy);
 }
 
-void Transactions::ModbusWriteRegisters(int slaveAddress, int start, int count,
-                                        std::span<const std::uint16_t> values, bool rtuMode)
+TransactionResult Transactions::ModbusWriteRegisters(int slaveAddress, int start, int count,
+                                                     std::span<const std::uint16_t> values, bool rtuMode,
+                                                     const TransactionPolicy &policy)
 {
     if (!host_.linkOnline())
-        return;
+        return {Failure::LinkGone};
     CommBusy = true;
-    LastTransOK = true;
-    FrameCodec request(crc_);
+    FrameCodec frame(crc_);
     if (count < 0 || values.size() < static_cast<std::size_t>(count)
-        || !request.buildWriteRequest(static_cast<std::uint8_t>(slaveAddress), start,
-                                      values.first(static_cast<std::size_t>(count)), rtuMode)) {
-        refuse();
-        return;
-    }
-    run(request, 0, rtuMode);
+        || !frame.buildWriteRequest(static_cast<std::uint8_t>(slaveAddress), start,
+                                    values.first(static_cast<std::size_t>(count)), rtuMode))
+        return refuse();
+    return run({frame, slaveAddress, 0, rtuMode}, policy);
 }
 
-void Transactions::ModbusWriteBytes(int slaveAddress, int start, int byteCount,
-                                    std::span<const std::uint8_t> data, bool rtuMode)
+TransactionResult Transactions::ModbusWriteBytes(int slaveAddress, int start, int byteCount,
+                                                 std::span<const std::uint8_t> data, bool rtuMode,
+                                                 const TransactionPolicy &policy)
 {
     if (!host_.linkOnline())
-        return;
+        return {Failure::LinkGone};
     CommBusy = true;
-    LastTransOK = true;
-    if (byteCount <= 0 || byteCount % 2 != 0 || data.size() < static_cast<std::size_t>(byteCount)) {
-        refuse();
-        return;
-    }
+    if (byteCount <= 0 || byteCount % 2 != 0 || data.size() < static_cast<std::size_t>(byteCount))
+        return refuse();
     const int count = byteCount / 2;
     std::vector<std::uint16_t> values(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         values[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(
             data[static_cast<std::size_t>(2 * i)] << 8 | data[static_cast<std::size_t>(2 * i + 1)]);
-    ModbusWriteRegisters(slaveAddress, start, count, values, rtuMode);
+    return ModbusWriteRegisters(slaveAddress, start, count, values, rtuMode, policy);
 }
 
 void Transactions::report(TrafficEvent::Kind kind, bool rtuMode, int attempt,
@@ -92,12 +80,12 @@ void Transactions::report(TrafficEvent::Kind kind, bool rtuMode, int attempt,
         {kind, rtuMode, attempt, error, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), note});
 }
 
-void Transactions::refuse()
+TransactionResult Transactions::refuse()
 {
     report(TrafficEvent::Kind::Outcome, true, 0, {}, "request refused: it does not fit a Modbus frame",
            true);
-    LastTransOK = false;
     releaseLink();
+    return {Failure::Refused};
 }
 
 void Transactions::releaseLink()
@@ -112,14 +100,14 @@ bool Transactions::linkReady(bool rtuMode, std::uint64_t session) const
            && (rtuMode ? serial_.isOpen() : tcp_.isConnected());
 }
 
-void Transactions::linkLost()
+TransactionResult Transactions::linkLost()
 {
     // The link went away under the transaction (the user went offline, the
     // port closed, the socket is not connected): no message, but the caller
     // must not take the missing answer for a success, and the busy flag must
     // not stay raised, or nothing would ever talk to the meter again.
-    LastTransOK = false;
     releaseLink();
+    return {Failure::LinkGone};
 }
 
 void Transactions::discardStaleInput(bool rtuMode, bool forgetAnnounced, int attempt)
@@ -137,19 +125,29 @@ void Transactions::discardStaleInput(bool rtuMode, bool forgetAnnounced, int att
                                : "incomplete or unusable answer dropped");
 }
 
-bool Transactions::answerComplete(int expectedLength, bool rtuMode)
+bool Transactions::answerComplete(const Request &request)
 {
-    return rtuMode ? serial_.inBufferCount() >= expectedLength
-                   : TcpBytesPending >= expectedLength;
+    const int received = request.rtu ? serial_.inBufferCount() : TcpBytesPending;
+    if (received >= request.frame.expectedLength())
+        return true;
+    // An exception answer is shorter than the answer asked for.
+    const int exception = request.rtu ? FrameCodec::kRtuExceptionLength : FrameCodec::kTcpExceptionLength;
+    if (received < exception)
+        return false;
+    const std::vector<std::uint8_t> head = request.rtu ? serial_.peekInput(exception) : tcp_.peekData(exception);
+    return request.frame.exceptionCode(head, request.unit, request.rtu).has_value();
 }
 
-void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
+TransactionResult Transactions::run(const Request &request, const TransactionPolicy &policy)
 {
-    const bool isRead = readCount > 0;
+    const bool rtuMode = request.rtu;
+    const bool isRead = request.readCount > 0;
+    const int attempts = std::max(1, policy.attempts);
     // Going offline and online again while this transaction waits gives a
     // new connection; the transaction then ends instead of going on there.
     const std::uint64_t session = host_.linkSession();
-    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    Failure lastFailure = Failure::NoAnswer;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
         // A transaction that ran to its end inside this one's waits cleared
         // the busy flag; this attempt sends again and owns the link once more.
         CommBusy = true;
@@ -160,29 +158,33 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
         }
         discardStaleInput(rtuMode, true, attempt);
         if (rtuMode) {
-            serial_.expectInput(request.expectedLength());
-            serial_.output(request.txFrame());
+            // The answer is looked at once its first bytes could be an exception.
+            serial_.expectInput(request.frame.expectedLength(), FrameCodec::kRtuExceptionLength);
+            serial_.output(request.frame.txFrame());
         } else {
-            tcp_.sendData(request.txFrame());
+            tcp_.sendData(request.frame.txFrame());
         }
-        report(TrafficEvent::Kind::Sent, rtuMode, attempt, request.txFrame(), "");
+        report(TrafficEvent::Kind::Sent, rtuMode, attempt, request.frame.txFrame(), "");
         if (!rtuMode)
             waits_.subDelay(tcpPauseMs_ ? *tcpPauseMs_ / 1000.0 : isRead ? 0.2 : 0.5);
 
-        switch (pollForAnswer(request, readCount, rtuMode, session, attempt)) {
-        case PollOutcome::Success:
+        TransactionResult result = pollForAnswer(request, session, attempt);
+        switch (result.failure) {
+        case Failure::None:
+        case Failure::Exception:
             releaseLink();
-            return;
-        case PollOutcome::LinkLost:
+            return result;
+        case Failure::LinkGone:
             report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {}, "link gone while waiting");
             return linkLost();
-        case PollOutcome::Abandoned:
+        case Failure::Abandoned:
             report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {},
                    "given up: another transaction took the link", true);
-            if (attempt == kAttempts)
-                return;
+            if (attempt == attempts)
+                return {Failure::Abandoned};
             continue;
-        case PollOutcome::Failed:
+        default:
+            lastFailure = result.failure;
             break;
         }
 
@@ -193,44 +195,54 @@ void Transactions::run(FrameCodec &request, int readCount, bool rtuMode)
         discardStaleInput(rtuMode, false, attempt);
     }
 
-    report(TrafficEvent::Kind::Outcome, rtuMode, kAttempts, {},
-           "no usable answer in 3 attempts: link taken offline", true);
-    host_.setStatusText(communicationError());
-    LastTransOK = false;
+    const bool offline = policy.takeOfflineOnFailure;
+    const std::string note = "no usable answer in " + std::to_string(attempts)
+                             + (attempts == 1 ? " attempt" : " attempts") + (offline ? ": link taken offline" : "");
+    report(TrafficEvent::Kind::Outcome, rtuMode, attempts, {}, note.c_str(), true);
+    if (offline)
+        host_.setStatusText("Communication Error! Retry " + std::to_string(attempts) + " times!");
     releaseLink();
-    host_.takeLinkOffline();
+    if (offline)
+        host_.takeLinkOffline();
+    return {lastFailure};
 }
 
-Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int readCount,
-                                                      bool rtuMode, std::uint64_t session,
-                                                      int attempt)
+TransactionResult Transactions::pollForAnswer(const Request &request, std::uint64_t session, int attempt)
 {
-    const int expected = request.expectedLength();
+    const bool rtuMode = request.rtu;
     // One wait for the whole attempt. The link's arrival events end it once
     // the answer is complete, so the answer is taken at once; a silent meter
     // gets kAnswerWaitMs. It also ends when the link goes, or when another
     // transaction ran to its end inside it and so took the link.
     const std::int64_t deadline = waits_.nowMs() + kAnswerWaitMs;
     const auto settled = [&] {
-        return !CommBusy || !linkReady(rtuMode, session) || answerComplete(expected, rtuMode);
+        return !CommBusy || !linkReady(rtuMode, session) || answerComplete(request);
     };
     for (;;) {
         if (!CommBusy)
-            return PollOutcome::Abandoned;
+            return {Failure::Abandoned};
         if (!linkReady(rtuMode, session))
-            return PollOutcome::LinkLost;
-        if (answerComplete(expected, rtuMode)) {
+            return {Failure::LinkGone};
+        if (answerComplete(request)) {
             const std::vector<std::uint8_t> answer =
                 rtuMode ? serial_.takeInput() : tcp_.getData(TcpBytesPending);
             LastRxTime = waits_.nowMs();
+            if (const auto code = request.frame.exceptionCode(answer, request.unit, rtuMode);
+                code && answer.size() < std::size_t(request.frame.expectedLength())) {
+                report(TrafficEvent::Kind::Received, rtuMode, attempt, answer, "exception answer", true);
+                return {Failure::Exception, *code};
+            }
             const AnswerCheck outcome =
-                rtuMode ? request.checkRtuAnswer(answer, host_.slaveAddress())
-                        : request.checkTcpAnswer(answer);
+                rtuMode ? request.frame.checkRtuAnswer(answer, request.unit) : request.frame.checkTcpAnswer(answer);
             if (outcome == AnswerCheck::Valid) {
                 report(TrafficEvent::Kind::Received, rtuMode, attempt, answer, "answer taken");
-                if (readCount > 0)
-                    FrameCodec::extractReadData(answer, readCount, rtuMode, RxData);
-                return PollOutcome::Success;
+                TransactionResult result;
+                if (request.readCount > 0) {
+                    RxBuffer data;
+                    FrameCodec::extractReadData(answer, request.readCount, rtuMode, data);
+                    result.data.assign(data.bytes().begin(), data.bytes().end());
+                }
+                return result;
             }
             if (outcome == AnswerCheck::AddressError)
                 host_.setStatusText(kAddressError);
@@ -241,17 +253,26 @@ Transactions::PollOutcome Transactions::pollForAnswer(FrameCodec &request, int r
                    : outcome == AnswerCheck::CrcError   ? "CRC error"
                                                         : "answer does not fit the request",
                    true);
-            return PollOutcome::Failed;
+            return {outcome == AnswerCheck::AddressError ? Failure::WrongUnit : Failure::BadAnswer};
         }
         if (waits_.nowMs() >= deadline) {
+            // An exception that came with more bytes than it has, or that the
+            // link announced late, still ends the transaction.
+            const int exception = rtuMode ? FrameCodec::kRtuExceptionLength : FrameCodec::kTcpExceptionLength;
+            const std::vector<std::uint8_t> head = rtuMode ? serial_.peekInput(exception) : tcp_.peekData(exception);
+            if (const auto code = request.frame.exceptionCode(head, request.unit, rtuMode)) {
+                const std::vector<std::uint8_t> answer = rtuMode ? serial_.takeInput() : tcp_.getData(TcpBytesPending);
+                report(TrafficEvent::Kind::Received, rtuMode, attempt, answer, "exception answer", true);
+                return {Failure::Exception, *code};
+            }
             report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {},
                    "no complete answer within the waits", true);
-            return PollOutcome::Failed;
+            return {Failure::NoAnswer};
         }
         // Offline ends the wait whatever settled() says; the busy flag still
         // tells an abandoned transaction from a lost link.
         if (!waits_.WaitForAnswer(deadline, settled) && CommBusy)
-            return PollOutcome::LinkLost;
+            return {Failure::LinkGone};
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "modbus/frame.h"
 #include "modbus/link_io.h"
-#include "modbus/rx_buffer.h"
 #include "modbus/traffic.h"
 
 #include <cstdint>
@@ -21,8 +20,6 @@ public:
     // Which connection the link is on: it changes each time the link goes
     // online. A transaction ends when the connection it began on is gone.
     virtual std::uint64_t linkSession() const = 0;
-    // The meter address every RTU answer is compared with.
-    virtual int slaveAddress() const = 0;
     // The one-line status text of the main window.
     virtual void setStatusText(const std::string &text) = 0;
     // Takes a failed link offline, as the connect button does.
@@ -43,7 +40,8 @@ public:
     // link is offline. settled() is looked at when something happens that
     // can change it: input arrives from the meter, the port or the socket
     // goes away, a transaction ends (transactionEnded). Nothing looks at it
-    // periodically. False only when the link went offline.
+    // periodically, nor at the start: the caller has just looked. False only
+    // when the link went offline.
     virtual bool WaitForAnswer(std::int64_t deadline, const std::function<bool()> &settled) = 0;
     // A transaction has ended and given the link up. A transaction waiting
     // for its answer around it (the other one ran inside its wait) then finds
@@ -53,8 +51,46 @@ public:
     virtual void subDelay(double seconds) = 0;
 };
 
+// What became of a transaction.
+enum class Failure {
+    None,      // answered
+    Abandoned, // another transaction ran to its end inside this one's waits,
+               // three times: given up without a word, nothing known
+    NoAnswer,  // no complete answer in any attempt
+    BadAnswer, // answers that did not pass the checks (a CRC, a header)
+    WrongUnit, // answers from another unit
+    Exception, // the meter answered with a Modbus exception
+    LinkGone,  // the link went offline or away under the transaction
+    Refused,   // the request does not fit a Modbus frame: nothing was sent
+};
+
+struct TransactionResult {
+    TransactionResult() = default;
+    TransactionResult(Failure kind, std::uint8_t code = 0) : failure(kind), exceptionCode(code) {}
+
+    Failure failure = Failure::None;
+    std::uint8_t exceptionCode = 0; // the meter's exception code
+    std::vector<std::uint8_t> data; // a read's data bytes, two per register
+
+    bool ok() const { return failure == Failure::None; }
+    // Failed in a way the caller must take for a failure; an abandoned
+    // transaction leaves the caller's state as it was.
+    bool failed() const { return failure != Failure::None && failure != Failure::Abandoned; }
+};
+
+// How a caller wants its transaction run.
+struct TransactionPolicy {
+    int attempts = 3;
+    // A transaction that fails all its attempts takes the link offline, as
+    // the window does with a meter that went silent. A line shared by
+    // several meters keeps its link for the others.
+    bool takeOfflineOnFailure = true;
+};
+
 // One Modbus request with its answer: waiting, checking, three attempts, and
 // taking a dead link offline. Every exchange with the meter goes through here.
+// Each returns what came of it: a read its data. An exception answer ends
+// its transaction at once: the meter answered, so the link is alive.
 class Transactions {
 public:
     static constexpr int kAttempts = 3;
@@ -66,12 +102,14 @@ public:
 
     Transactions(TransactionHost &host, Waits &waits, SerialIo &serial, TcpIo &tcp);
 
-    void ModbusReadRegisters(int slaveAddress, std::uint8_t function, int start, int count,
-                             bool rtuMode);
-    void ModbusWriteRegisters(int slaveAddress, int start, int count,
-                              std::span<const std::uint16_t> values, bool rtuMode);
-    void ModbusWriteBytes(int slaveAddress, int start, int byteCount,
-                          std::span<const std::uint8_t> data, bool rtuMode);
+    TransactionResult ModbusReadRegisters(int slaveAddress, std::uint8_t function, int start, int count,
+                                          bool rtuMode, const TransactionPolicy &policy = {});
+    TransactionResult ModbusWriteRegisters(int slaveAddress, int start, int count,
+                                           std::span<const std::uint16_t> values, bool rtuMode,
+                                           const TransactionPolicy &policy = {});
+    TransactionResult ModbusWriteBytes(int slaveAddress, int start, int byteCount,
+                                       std::span<const std::uint8_t> data, bool rtuMode,
+                                       const TransactionPolicy &policy = {});
 
     // Rebuilds the CRC tables and resets the CRC register.
     void CrcTableSetup();
@@ -88,27 +126,32 @@ public:
     // The socket's data-arrival event: the total of unread bytes.
     void Winsock_DataArrival(std::int64_t totalBytes);
 
+    // A transaction is under way (the load-profile download waits for none).
     bool CommBusy = false;
-    bool LastTransOK = false;
     std::int64_t LastRxTime = 0;
-    RxBuffer RxData;
     std::int16_t TcpBytesPending = 0;
 
 private:
-    enum class PollOutcome { Success, Failed, Abandoned, LinkLost };
+    // One request on its way: what is sent and to whom.
+    struct Request {
+        FrameCodec &frame;
+        int unit;
+        int readCount; // registers of a read; 0 for a write
+        bool rtu;
+    };
 
-    void run(FrameCodec &request, int readCount, bool rtuMode);
-    PollOutcome pollForAnswer(FrameCodec &request, int readCount, bool rtuMode,
-                              std::uint64_t session, int attempt);
+    TransactionResult run(const Request &request, const TransactionPolicy &policy);
+    TransactionResult pollForAnswer(const Request &request, std::uint64_t session, int attempt);
     // The link is online, still on the connection (session) the transaction
     // began on, with its port open or socket connected.
     bool linkReady(bool rtuMode, std::uint64_t session) const;
-    bool answerComplete(int expectedLength, bool rtuMode);
+    // A whole answer is in, or an exception answer.
+    bool answerComplete(const Request &request);
     void discardStaleInput(bool rtuMode, bool forgetAnnounced, int attempt);
     void report(TrafficEvent::Kind kind, bool rtuMode, int attempt,
                 std::span<const std::uint8_t> bytes, const char *note, bool error = false);
-    void linkLost();
-    void refuse();
+    TransactionResult linkLost();
+    TransactionResult refuse();
     // Lowers the busy flag and tells the waits, so that a transaction this
     // one ran inside of stops waiting for its answer.
     void releaseLink();

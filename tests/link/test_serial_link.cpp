@@ -43,7 +43,7 @@ void TestSerialLink::takesEverythingReceivedInOrder()
     QVERIFY2(link.open(&error), qPrintable(error));
     int earlyWakes = 0, completeWakes = 0;
     connect(&link, &SerialLink::inputArrived, this, [&] { ++(link.inBufferCount() < answerLength ? earlyWakes : completeWakes); });
-    link.expectInput(answerLength);
+    link.expectInput(answerLength, 0);
 
     // Every byte value, control characters included, must pass unchanged.
     QByteArray sent;

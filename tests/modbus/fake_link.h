@@ -7,6 +7,7 @@
 #include "modbus/crc.h"
 #include "modbus/transactions.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -89,7 +90,6 @@ public:
 
     bool linkOnline() const override { return online; }
     std::uint64_t linkSession() const override { return session; }
-    int slaveAddress() const override { return slave; }
     void setStatusText(const std::string &text) override { statusTexts.push_back(text); }
     void takeLinkOffline() override
     {
@@ -120,7 +120,11 @@ public:
     bool isOpen() const override { return open; }
     int inBufferCount() override { return open ? int(buffer.size()) : 0; }
     std::vector<std::uint8_t> takeInput() override { return std::exchange(buffer, {}); }
-    void expectInput(int) override {}
+    std::vector<std::uint8_t> peekInput(int maxBytes) override
+    {
+        return Bytes(buffer.begin(), buffer.begin() + std::ptrdiff_t(std::min<std::size_t>(buffer.size(), std::size_t(std::max(maxBytes, 0)))));
+    }
+    void expectInput(int, int) override {}
     void output(std::span<const std::uint8_t> bytes) override
     {
         sent.emplace_back(bytes.begin(), bytes.end());
@@ -163,6 +167,11 @@ public:
         Bytes out(socketBuffer.begin(), socketBuffer.begin() + std::ptrdiff_t(n));
         socketBuffer.erase(socketBuffer.begin(), socketBuffer.begin() + std::ptrdiff_t(n));
         return out;
+    }
+    std::vector<std::uint8_t> peekData(int maxBytes) override
+    {
+        return Bytes(socketBuffer.begin(),
+                     socketBuffer.begin() + std::ptrdiff_t(std::min<std::size_t>(socketBuffer.size(), std::size_t(std::max(maxBytes, 0)))));
     }
     void sendData(std::span<const std::uint8_t> bytes) override
     {

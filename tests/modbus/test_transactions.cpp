@@ -16,11 +16,12 @@ Bytes corruptCrc(Bytes b)
     return b;
 }
 
-Bytes bytesOf(const modbus::RxBuffer &rx) { return Bytes(rx.bytes().begin(), rx.bytes().end()); }
+using modbus::Failure;
 
 } // namespace
 
 Q_DECLARE_METATYPE(std::optional<int>)
+Q_DECLARE_METATYPE(modbus::Failure)
 
 class TestTransactions : public QObject {
     Q_OBJECT
@@ -43,6 +44,8 @@ private slots:
     void answerIsTakenAsSoonAsItIsComplete_data();
     void answerIsTakenAsSoonAsItIsComplete();
     void nestedTransactionMakesTheOuterOneSendAgain();
+    void exceptionAnswerEndsAtOnce_data();
+    void exceptionAnswerEndsAtOnce();
 };
 
 void TestTransactions::answerInSecondAttempt_data()
@@ -56,7 +59,7 @@ void TestTransactions::answerInSecondAttempt_data()
     QTest::newRow("rtu, other address first") << true << fake::rtuReadAnswer(2, 4)
                                               << QStringLiteral("Address Error");
     QTest::newRow("tcp, silent first attempt") << false << Bytes{} << QString();
-    QTest::newRow("tcp, short first answer") << false << Bytes{0, 0, 0, 0, 0, 3, 1, 0x83, 2}
+    QTest::newRow("tcp, short first answer") << false << Bytes{0, 0, 0, 0, 0, 7, 1, 3, 8, 1}
                                              << QString();
 }
 
@@ -70,14 +73,11 @@ void TestTransactions::answerInSecondAttempt()
     std::deque<Reply> &replies = rtu ? rig.serial.replies : rig.tcp.replies;
     replies.push_back(Reply{firstReply});
     replies.push_back(Reply{good});
-    rig.tx.LastTransOK = false; // a read leaves it as it was
-    rig.tx.RxData.reset();
+    const modbus::TransactionResult result = rig.tx.ModbusReadRegisters(1, 3, 0x1000, 4, rtu);
 
-    rig.tx.ModbusReadRegisters(1, 3, 0x1000, 4, rtu);
-
-    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+    QVERIFY(result.ok());
+    QCOMPARE(result.data, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
     QVERIFY(!rig.tx.CommBusy);
-    QVERIFY(!rig.tx.LastTransOK);
     QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(2));
     QCOMPARE(rig.host.offlineCalls, 0);
     if (firstMessage.isEmpty())
@@ -92,8 +92,7 @@ void TestTransactions::trailingGarbageAfterGoodRtuAnswerIsAccepted()
     Bytes answer = fake::rtuReadAnswer(1, 2);
     answer.insert(answer.end(), {0x55, 0xAA, 0x00});
     rig.serial.replies = {Reply{answer}};
-    rig.tx.ModbusReadRegisters(1, 4, 0x107E, 2, true);
-    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
+    QCOMPARE(rig.tx.ModbusReadRegisters(1, 4, 0x107E, 2, true).data, (Bytes{1, 2, 3, 4}));
     QCOMPARE(rig.serial.sent.size(), std::size_t(1));
 }
 
@@ -110,8 +109,7 @@ void TestTransactions::staleInputIsDroppedBeforeSending()
     fresh[fresh.size() - 2] = crc.CrcLo;
     fresh[fresh.size() - 1] = crc.CrcHi;
     rig.serial.replies = {Reply{fresh}};
-    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
-    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{0x77, 2, 3, 4}));
+    QCOMPARE(rig.tx.ModbusReadRegisters(1, 3, 0, 2, true).data, (Bytes{0x77, 2, 3, 4}));
 }
 
 void TestTransactions::threeFailuresTakeTheLinkOffline_data()
@@ -121,15 +119,16 @@ void TestTransactions::threeFailuresTakeTheLinkOffline_data()
     QTest::addColumn<Bytes>("reply");
     QTest::addColumn<int>("minMs");
     QTest::addColumn<int>("maxMs");
+    QTest::addColumn<Failure>("failure");
     // 100 waits of more than 10 ms each per attempt, plus the TCP pause.
-    QTest::newRow("rtu read, no answer") << true << false << Bytes{} << 3 * 1100 << 3 * 1150;
-    QTest::newRow("rtu read, exception answer")
-        << true << false << Bytes{1, 0x83, 2, 0xC0, 0xF1} << 3 * 1100 << 3 * 1150;
+    QTest::newRow("rtu read, no answer") << true << false << Bytes{} << 3 * 1100 << 3 * 1150 << Failure::NoAnswer;
     QTest::newRow("rtu write, crc errors") << true << true << corruptCrc(fake::rtuWriteAnswer(1, 0x1021, 1))
-                                           << 90 << 300;
-    QTest::newRow("tcp read, short answer") << false << false << Bytes{0, 0, 0, 0, 0, 3, 1, 0x83, 2}
-                                            << 3 * 1300 << 3 * 1320;
-    QTest::newRow("tcp write, no answer") << false << true << Bytes{} << 3 * 1600 << 3 * 1620;
+                                           << 90 << 300 << Failure::BadAnswer;
+    QTest::newRow("rtu read, another unit") << true << false << fake::rtuReadAnswer(2, 4) << 90 << 300
+                                            << Failure::WrongUnit;
+    QTest::newRow("tcp read, short answer") << false << false << Bytes{0, 0, 0, 0, 0, 7, 1, 3, 8, 1}
+                                            << 3 * 1300 << 3 * 1320 << Failure::NoAnswer;
+    QTest::newRow("tcp write, no answer") << false << true << Bytes{} << 3 * 1600 << 3 * 1620 << Failure::NoAnswer;
 }
 
 void TestTransactions::threeFailuresTakeTheLinkOffline()
@@ -139,24 +138,21 @@ void TestTransactions::threeFailuresTakeTheLinkOffline()
     QFETCH(Bytes, reply);
     QFETCH(int, minMs);
     QFETCH(int, maxMs);
+    QFETCH(Failure, failure);
     Rig rig;
     (rtu ? rig.serial.replies : rig.tcp.replies) = {Reply{reply}, Reply{reply}, Reply{reply}};
-    rig.tx.LastTransOK = true;
     const std::int64_t start = rig.clock.now;
 
-    if (write) {
-        const std::uint16_t value = 1234;
-        rig.tx.ModbusWriteRegisters(1, 0x1021, 1, std::span(&value, 1), rtu);
-    } else {
-        rig.tx.ModbusReadRegisters(1, 3, 0x1000, 4, rtu);
-    }
+    const std::uint16_t value = 1234;
+    const modbus::TransactionResult result = write ? rig.tx.ModbusWriteRegisters(1, 0x1021, 1, std::span(&value, 1), rtu)
+                                                   : rig.tx.ModbusReadRegisters(1, 3, 0x1000, 4, rtu);
 
     QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(3));
     QCOMPARE(rig.host.offlineCalls, 1);
-    QVERIFY(!rig.tx.LastTransOK);
+    QCOMPARE(result.failure, failure);
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rig.host.statusTexts.back(), kCommError);
-    QVERIFY(rig.tx.RxData.isEmptyState());
+    QVERIFY(result.data.empty());
     QCOMPARE(rig.clock.answerWaits, 3); // one wait per attempt
     const std::int64_t elapsed = rig.clock.now - start;
     QVERIFY2(elapsed >= minMs && elapsed <= maxMs, qPrintable(QString::number(elapsed)));
@@ -167,11 +163,10 @@ void TestTransactions::writeBytesPacksPairsIntoRegisters()
     Rig rig;
     rig.tcp.replies = {Reply{Bytes{0, 0, 0, 0, 0, 6, 15, 16, 0x10, 0x40, 0, 2}}};
     const std::uint8_t data[5] = {0x00, 0x00, 0x3F, 0x00, 0x99};
-    rig.tx.ModbusWriteBytes(15, 0x1040, 4, data, false);
+    QVERIFY(rig.tx.ModbusWriteBytes(15, 0x1040, 4, data, false).ok());
     QCOMPARE(rig.tcp.sent.size(), std::size_t(1));
     QCOMPARE(rig.tcp.sent[0],
              (Bytes{0, 0, 0, 0, 0, 11, 15, 16, 0x10, 0x40, 0, 2, 4, 0x00, 0x00, 0x3F, 0x00}));
-    QVERIFY(rig.tx.LastTransOK);
     QVERIFY(!rig.tx.CommBusy);
 }
 
@@ -179,9 +174,8 @@ void TestTransactions::writeBytesRefusesTooFewBytes()
 {
     Rig rig;
     const std::uint8_t data[3] = {1, 2, 3};
-    rig.tx.ModbusWriteBytes(15, 0x1040, 4, data, true);
+    QCOMPARE(rig.tx.ModbusWriteBytes(15, 0x1040, 4, data, true).failure, Failure::Refused);
     QVERIFY(rig.serial.sent.empty());
-    QVERIFY(!rig.tx.LastTransOK);
     QVERIFY(!rig.tx.CommBusy);
 }
 
@@ -189,13 +183,11 @@ void TestTransactions::offlineAtTheCallSendsNothing()
 {
     Rig rig;
     rig.host.online = false;
-    rig.tx.LastTransOK = true;
-    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    QCOMPARE(rig.tx.ModbusReadRegisters(1, 3, 0, 2, true).failure, Failure::LinkGone);
     const std::uint16_t v = 1;
-    rig.tx.ModbusWriteRegisters(1, 0, 1, std::span(&v, 1), false);
+    QCOMPARE(rig.tx.ModbusWriteRegisters(1, 0, 1, std::span(&v, 1), false).failure, Failure::LinkGone);
     QVERIFY(rig.serial.sent.empty());
     QVERIFY(rig.tcp.sent.empty());
-    QVERIFY(rig.tx.LastTransOK);
     QVERIFY(!rig.tx.CommBusy);
 }
 
@@ -212,7 +204,6 @@ void TestTransactions::goingOfflineMidWaitReturnsSilently()
     QFETCH(bool, rtu);
     QFETCH(bool, userOffline);
     Rig rig;
-    rig.tx.LastTransOK = true;
     const std::int64_t start = rig.clock.now;
     // 300 ms into the wait the user goes offline, or the meter closes the socket.
     rig.clock.after(300, [&] {
@@ -221,13 +212,13 @@ void TestTransactions::goingOfflineMidWaitReturnsSilently()
         rig.tcp.connected = false;
         rig.clock.inputArrived();
     });
-    rig.tx.ModbusReadRegisters(1, 3, 0, 2, rtu);
+    const modbus::TransactionResult result = rig.tx.ModbusReadRegisters(1, 3, 0, 2, rtu);
 
     QVERIFY(rig.host.statusTexts.empty());
     QCOMPARE(rig.host.offlineCalls, 0);
     QCOMPARE(rig.clock.now - start, std::int64_t(300));
     // The missing answer is not a success, and the link is free for the next transaction.
-    QVERIFY(!rig.tx.LastTransOK);
+    QCOMPARE(result.failure, Failure::LinkGone);
     QVERIFY(!rig.tx.CommBusy);
 }
 
@@ -276,13 +267,10 @@ void TestTransactions::tcpReadsWaitTheFixedPause()
     rig.tx.setTcpPauseMs(pauseMs);
     rig.tcp.replies = {Reply{write ? Bytes{0, 0, 0, 0, 0, 6, 1, 16, 0, 0, 0, 1} : fake::tcpReadAnswer(1, 2), 5}};
     const std::int64_t start = rig.clock.now;
-    rig.tx.LastTransOK = true; // as the callers do before a read
     const std::uint16_t value = 7;
-    if (write)
-        rig.tx.ModbusWriteRegisters(1, 0, 1, std::span(&value, 1), false);
-    else
-        rig.tx.ModbusReadRegisters(1, 3, 0, 2, false);
-    QVERIFY(rig.tx.LastTransOK);
+    const modbus::TransactionResult result = write ? rig.tx.ModbusWriteRegisters(1, 0, 1, std::span(&value, 1), false)
+                                                   : rig.tx.ModbusReadRegisters(1, 3, 0, 2, false);
+    QVERIFY(result.ok());
     QVERIFY2(rig.clock.now - start >= atLeastMs && rig.clock.now - start < belowMs,
              qPrintable(QString::number(rig.clock.now - start)));
 }
@@ -313,8 +301,7 @@ void TestTransactions::answerIsTakenAsSoonAsItIsComplete()
         rig.serial.replies = {Reply{answer, delayMs}};
     }
     const std::int64_t start = rig.clock.now;
-    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
-    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
+    QCOMPARE(rig.tx.ModbusReadRegisters(1, 3, 0, 2, true).data, (Bytes{1, 2, 3, 4}));
     QCOMPARE(rig.clock.now - start, std::int64_t(delayMs));
     QCOMPARE(rig.tx.LastRxTime, start + delayMs);
 }
@@ -330,15 +317,48 @@ void TestTransactions::nestedTransactionMakesTheOuterOneSendAgain()
         const std::uint16_t v = 25;
         rig.tx.ModbusWriteRegisters(1, 0x1021, 1, std::span(&v, 1), true);
     });
-    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    const modbus::TransactionResult outer = rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
 
     QCOMPARE(rig.serial.sent.size(), std::size_t(3));
     // The outer request goes out again unchanged, not the inner one's frame.
     QCOMPARE(rig.serial.sent[2], rig.serial.sent[0]);
     QCOMPARE(rig.serial.sentAt[2], rig.serial.sentAt[1] + 5 + 13);
-    QCOMPARE(bytesOf(rig.tx.RxData), (Bytes{1, 2, 3, 4}));
+    QCOMPARE(outer.data, (Bytes{1, 2, 3, 4}));
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rig.host.offlineCalls, 0);
+}
+
+void TestTransactions::exceptionAnswerEndsAtOnce_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<Bytes>("reply");
+    QTest::addColumn<int>("pauseMs"); // of the window over TCP
+    // An RTU exception with its CRC; over TCP the header of a 3-byte PDU.
+    QTest::newRow("rtu read") << true << false << Bytes{1, 0x83, 2, 0xC0, 0xF1} << 0;
+    QTest::newRow("tcp read") << false << false << Bytes{0, 0, 0, 0, 0, 3, 1, 0x83, 2} << 200;
+    QTest::newRow("tcp write") << false << true << Bytes{0, 0, 0, 0, 0, 3, 1, 0x90, 2} << 500;
+}
+
+void TestTransactions::exceptionAnswerEndsAtOnce()
+{
+    QFETCH(bool, rtu);
+    QFETCH(bool, write);
+    QFETCH(Bytes, reply);
+    QFETCH(int, pauseMs);
+    Rig rig;
+    (rtu ? rig.serial.replies : rig.tcp.replies) = {Reply{reply, 20}};
+    const std::int64_t start = rig.clock.now;
+    const std::uint16_t value = 1;
+    const modbus::TransactionResult result = write ? rig.tx.ModbusWriteRegisters(1, 0x1021, 1, std::span(&value, 1), rtu)
+                                                   : rig.tx.ModbusReadRegisters(1, 3, 0x1000, 4, rtu);
+    QCOMPARE(result.failure, Failure::Exception);
+    QCOMPARE(result.exceptionCode, std::uint8_t(2));
+    // One request, taken as soon as the exception is in; the meter answered, the link stays.
+    QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(1));
+    QCOMPARE(rig.clock.now - start, std::int64_t(rtu ? 20 : pauseMs));
+    QCOMPARE(rig.host.offlineCalls, 0);
+    QVERIFY(!rig.tx.CommBusy);
 }
 
 QTEST_GUILESS_MAIN(TestTransactions)
