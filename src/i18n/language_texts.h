@@ -47,6 +47,8 @@ struct LanguageTexts {
     // file was moved aside (the paths follow), no records newer than the
     // archive's newest (%1 its time).
     QString rightdown_LPArchiveError, rightdown_LPArchiveMoved, rightdown_LPNothingNew;
+    // What became of a setting the meter did not take (%1: the exception code).
+    QString rightdown_RequestRefused, rightdown_RequestNoAnswer, rightdown_RequestLinkGone;
     // [rightdownini]: the group settings' names, for the message above.
     QString rightdown_LPSET1, rightdown_LPSET2, rightdown_ChannelCodes;
     // A serial port the user may not open (%1 is its device), and how to

@@ -39,14 +39,28 @@ QString displayItemName(unsigned code)
     return {};
 }
 
-QString displayItemsText(std::span<const std::uint8_t> mainBlock)
+std::optional<DisplayItemCodes> displayItemCodes(std::span<const std::uint8_t> mainBlock)
 {
     if (mainBlock.size() != kMainBlockBytes)
-        return {};
+        return std::nullopt;
+    DisplayItemCodes codes{};
+    for (std::size_t p = 0; p < codes.size(); ++p)
+        codes[p] = mainBlock[kFirstCodeOffset + 2 * p];
+    return codes;
+}
+
+QString displayItemsText(std::span<const std::uint8_t> mainBlock)
+{
+    const auto codes = displayItemCodes(mainBlock);
+    return codes ? displayItemsText(*codes) : QString();
+}
+
+QString displayItemsText(const DisplayItemCodes &codes)
+{
     const QString lineEnd = QStringLiteral("\r\n");
     QString text = QStringLiteral("Display Item  : ") + lineEnd;
     for (int p = 1; p <= kDisplayPositions; ++p) {
-        const unsigned code = mainBlock[kFirstCodeOffset + 2 * std::size_t(p - 1)];
+        const unsigned code = codes[std::size_t(p - 1)];
         const QString name = displayItemName(code);
         if (!name.isEmpty())
             text += QStringLiteral("%1 : %2(%3)").arg(p).arg(name).arg(code) + lineEnd;

@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // The pages the meter's own display scrolls through.
@@ -14,9 +16,15 @@ inline constexpr int kDisplayPositions = 50;
 // position (0, 13 to 100, 142 and above).
 QString displayItemName(unsigned code);
 
-// The text of txt_Display_Item from the 520-byte main block: a header line,
-// then "p : name(code)" for every position p = 1..50 whose code has a name,
-// each line ending in CR LF. Empty for a block of another length.
+// The code at each position 1..50 of the display sequence, from the 520-byte
+// main block; nothing for a block of another length.
+using DisplayItemCodes = std::array<unsigned, kDisplayPositions>;
+std::optional<DisplayItemCodes> displayItemCodes(std::span<const std::uint8_t> mainBlock);
+// The text of the display sequence: a header line, then "p : name(code)"
+// for every position p = 1..50 whose code has a name, each line ending in
+// CR LF.
+QString displayItemsText(const DisplayItemCodes &codes);
+// The same from the main block; empty for a block of another length.
 QString displayItemsText(std::span<const std::uint8_t> mainBlock);
 
 } // namespace polling

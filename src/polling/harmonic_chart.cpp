@@ -1,6 +1,5 @@
 #include "polling/harmonic_chart.h"
 
-#include "polling/poll_cycle.h"
 
 #include <QBarSeries>
 #include <QBarSet>
@@ -22,7 +21,7 @@ constexpr int kOrders = 32;
 
 } // namespace
 
-HarmonicChart::HarmonicChart(PollCycle &poll, QWidget *parent)
+HarmonicChart::HarmonicChart(QWidget *parent)
     : QWidget(parent), chart_(new QChart), bars_(new QBarSet(QString())),
       orders_(new QCategoryAxis), values_(new QValueAxis)
 {
@@ -61,8 +60,6 @@ HarmonicChart::HarmonicChart(PollCycle &poll, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
-
-    connect(&poll, &PollCycle::harmonicsShown, this, [this, &poll] { showValues(poll.reading().harmonics); });
 }
 
 void HarmonicChart::setTitles(const QString &order, const QString &unit)

@@ -4,18 +4,17 @@
 
 #include <array>
 
-class PollCycle;
 class QBarSet;
 class QCategoryAxis;
 class QValueAxis;
 class QChart;
 
 // The 32 harmonic values of the chosen channel as a bar chart beside their
-// numbers, redrawn whenever the poll cycle shows new numbers.
+// numbers, redrawn whenever the window shows new numbers (showValues).
 class HarmonicChart : public QWidget {
     Q_OBJECT
 public:
-    HarmonicChart(PollCycle &poll, QWidget *parent);
+    explicit HarmonicChart(QWidget *parent);
 
     // Axis titles in the window's language: harmonic order and the unit.
     void setTitles(const QString &order, const QString &unit);

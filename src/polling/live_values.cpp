@@ -3,9 +3,9 @@
 #include "polling/measurement_decoders.h"
 #include "polling/quantities.h"
 #include "polling/reading.h"
-#include "polling/reading_texts.h"
 #include "polling/value_format.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -86,6 +86,30 @@ const char *readByText(polling::ReadBy readBy)
 
 } // namespace
 
+std::optional<int> harmonicChannelOf(const QString &name)
+{
+    for (int k = 0; k < 6; ++k)
+        if (name == QLatin1String(kHarmonicChannelNames[k]))
+            return k;
+    return std::nullopt;
+}
+
+void addSpectrum(std::vector<LiveValue> &values, int channel, const std::array<double, 32> &spectrum)
+{
+    if (channel < 0 || channel > 5)
+        return;
+    LiveValue value;
+    value.name = QLatin1String(kHarmonicChannelNames[channel]);
+    value.spectrum.assign(spectrum.begin(), spectrum.end());
+    values.push_back(std::move(value));
+}
+
+namespace {
+
+QString spectrumText(double value) { return polling::formatFixed(value, 5); }
+
+} // namespace
+
 QStringList defaultQuantityIds()
 {
     QStringList ids;
@@ -103,28 +127,42 @@ std::vector<LiveValue> liveValues(const polling::Reading &reading, const QString
         if (!q)
             continue;
         const std::optional<double> value = reading.value(*q);
-        values.push_back({id, value ? polling::valueText(*q, *value) : QString(), value, true});
+        values.push_back({id, value ? polling::valueText(*q, *value) : QString(), value, true, {}});
     }
     if (quantities.isEmpty())
         for (int field = 0; field < int(std::size(kIdentityFields)); ++field)
             values.push_back({QLatin1String(kIdentityFields[field]), identityText(reading, field), std::nullopt,
-                              false});
+                              false, {}});
     return values;
 }
 
 QString textLines(const std::vector<LiveValue> &values)
 {
     QString out;
-    for (const LiveValue &v : values)
-        out += v.name.leftJustified(20) + v.text + QLatin1Char('\n');
+    for (const LiveValue &v : values) {
+        if (v.spectrum.empty()) {
+            out += v.name.leftJustified(20) + v.text + QLatin1Char('\n');
+            continue;
+        }
+        QStringList texts;
+        for (const double h : v.spectrum)
+            texts << spectrumText(h);
+        out += (QStringLiteral("harmonics_") + v.name).leftJustified(20) + texts.join(QLatin1Char(' ')) + QLatin1Char('\n');
+    }
     return out;
 }
 
 QString jsonLine(const std::vector<LiveValue> &values, const polling::Reading &reading)
 {
     QJsonObject object;
+    QJsonObject harmonics;
     for (const LiveValue &v : values) {
-        if (v.isQuantity) {
+        if (!v.spectrum.empty()) {
+            QJsonArray orders;
+            for (const double h : v.spectrum)
+                orders.append(shortestSingle(h));
+            harmonics.insert(v.name, orders);
+        } else if (v.isQuantity) {
             if (v.number)
                 object.insert(v.name, shortestSingle(*v.number));
         } else if (v.name == QLatin1String("meter_time")) {
@@ -134,22 +172,32 @@ QString jsonLine(const std::vector<LiveValue> &values, const polling::Reading &r
             object.insert(v.name, v.text);
         }
     }
+    if (!harmonics.isEmpty())
+        object.insert(QStringLiteral("harmonics"), harmonics);
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
 }
 
 QString csvHeader(const std::vector<LiveValue> &values)
 {
     QStringList names;
-    for (const LiveValue &v : values)
-        names << v.name;
+    for (const LiveValue &v : values) {
+        if (v.spectrum.empty())
+            names << v.name;
+        for (std::size_t h = 0; h < v.spectrum.size(); ++h)
+            names << QStringLiteral("harmonic_%1_%2").arg(v.name).arg(h + 1);
+    }
     return names.join(QLatin1Char(',')) + QLatin1Char('\n');
 }
 
 QString csvLine(const std::vector<LiveValue> &values)
 {
     QStringList texts;
-    for (const LiveValue &v : values)
-        texts << csvField(v.text);
+    for (const LiveValue &v : values) {
+        if (v.spectrum.empty())
+            texts << csvField(v.text);
+        for (const double h : v.spectrum)
+            texts << spectrumText(h);
+    }
     return texts.join(QLatin1Char(',')) + QLatin1Char('\n');
 }
 

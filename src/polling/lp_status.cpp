@@ -1,7 +1,6 @@
 #include "polling/lp_status.h"
 
 #include "polling/measurement_decoders.h"
-#include "polling/reading_texts.h"
 #include "polling/value_format.h"
 
 #include <array>
@@ -49,12 +48,6 @@ std::optional<std::array<LPGroupStatus, kLPGroups>> lpGroupStatus(std::span<cons
         group.capacity = lpCapacity(g, int(group.channels));
     }
     return groups;
-}
-
-TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock)
-{
-    const auto groups = lpGroupStatus(mainBlock);
-    return groups ? lpStatusTexts(*groups) : TextUpdates{};
 }
 
 std::optional<std::array<unsigned, kLPGroups>> lpValidCounts(std::span<const std::uint8_t> block)

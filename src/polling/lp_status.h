@@ -1,7 +1,6 @@
 #pragma once
 
 #include "polling/reading.h"
-#include "polling/text_update.h"
 
 #include <QString>
 
@@ -21,8 +20,6 @@ inline constexpr int kLPMaxChannels[kLPGroups] = {12, 8};
 // the group can have); nothing for a block of another length. The valid
 // counts are left unknown: they come from their own block.
 std::optional<std::array<LPGroupStatus, kLPGroups>> lpGroupStatus(std::span<const std::uint8_t> mainBlock);
-// Their texts (see lpStatusTexts).
-TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock);
 
 // The text of a group's interval register.
 QString lpIntervalText(unsigned value);

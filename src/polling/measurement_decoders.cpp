@@ -1,6 +1,5 @@
 #include "polling/measurement_decoders.h"
 
-#include "polling/reading_texts.h"
 #include "polling/value_format.h"
 
 namespace polling {
@@ -14,11 +13,6 @@ void floats(Samples &out, std::span<const std::uint8_t> block, std::size_t offse
         out.push_back({Q(first + i), floatAt(block, offset + 4 * std::size_t(i))});
 }
 
-template <class Decoded>
-TextUpdates textsOr(const std::optional<Decoded> &decoded, int displayBase)
-{
-    return decoded ? sampleTexts(*decoded, displayBase) : TextUpdates{};
-}
 
 } // namespace
 
@@ -145,59 +139,6 @@ std::optional<std::array<double, 32>> harmonicValues(std::span<const std::uint8_
     for (std::size_t h = 0; h < table.size(); ++h)
         table[h] = floatAt(block, 4 * h);
     return table;
-}
-
-TextUpdates DecodeMainBlock(std::span<const std::uint8_t> block, int displayBase)
-{
-    const auto main = mainBlockValues(block);
-    if (!main)
-        return {};
-    TextUpdates out = sampleTexts(main->samples, displayBase);
-    const TextUpdates identity = identityTexts(main->identity);
-    out.insert(out.end(), identity.begin(), identity.end());
-    return out;
-}
-
-TextUpdates DecodePhaseEnergy(std::span<const std::uint8_t> block, int displayBase,
-                              const std::array<QString, 5> &totalTexts)
-{
-    const auto phases = phaseEnergyValues(block);
-    return phases ? phaseEnergyTexts(*phases, displayBase, totalTexts) : TextUpdates{};
-}
-
-TextUpdates decodeDemand(std::span<const std::uint8_t> block) { return textsOr(demandValues(block), 0); }
-
-TextUpdates decodeFrequency(std::span<const std::uint8_t> block, int displayBase)
-{
-    return textsOr(frequencyValues(block), displayBase);
-}
-
-TextUpdates decodeRatios(std::span<const std::uint8_t> block) { return textsOr(ratioValues(block), 0); }
-
-TextUpdates decodeFloatRatios(std::span<const std::uint8_t> block)
-{
-    return textsOr(floatRatioValues(block), 0);
-}
-
-TextUpdates DecodeCO2(std::span<const std::uint8_t> block) { return textsOr(co2Values(block), 0); }
-
-TextUpdates DecodeTHD(std::span<const std::uint8_t> block, std::array<double, 24> &table)
-{
-    const auto thd = thdValues(block);
-    if (!thd)
-        return {};
-    table = *thd;
-    return sampleTexts(thdSamples(table), 0);
-}
-
-TextUpdates DecodeHarmonic(std::span<const std::uint8_t> block, bool stillSelected,
-                           std::array<double, 32> &table)
-{
-    const auto harmonics = harmonicValues(block);
-    if (!harmonics)
-        return {};
-    table = *harmonics;
-    return stillSelected ? harmonicTexts(table) : TextUpdates{};
 }
 
 } // namespace polling

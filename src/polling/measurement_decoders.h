@@ -1,7 +1,6 @@
 #pragma once
 
 #include "polling/reading.h"
-#include "polling/text_update.h"
 
 #include <array>
 #include <cstdint>
@@ -10,8 +9,7 @@
 
 // Decoders of the measurement blocks: register bytes in, typed values out
 // (reading.h); each gives nothing when its block does not have the length it
-// needs. The Decode... functions beside them give the window's texts of the
-// same block, made by the one formatter (reading_texts.h).
+// needs. The window's texts of the same blocks are its pages' (reading_texts.h).
 namespace polling {
 
 inline constexpr std::size_t kMainBlockBytes = 520;
@@ -41,24 +39,6 @@ std::optional<std::array<double, 24>> thdValues(std::span<const std::uint8_t> bl
 Samples thdSamples(const std::array<double, 24> &table);
 // The 32 harmonics of one channel (block 11, 128 bytes).
 std::optional<std::array<double, 32>> harmonicValues(std::span<const std::uint8_t> block);
-
-// The window's texts of each block; indexes start at displayBase.
-TextUpdates DecodeMainBlock(std::span<const std::uint8_t> block, int displayBase);
-// Per-phase energies into txt_kWh B+5..B+19, then the texts of the totals
-// B+0..B+4 copied into B+20..B+24.
-TextUpdates DecodePhaseEnergy(std::span<const std::uint8_t> block, int displayBase,
-                              const std::array<QString, 5> &totalTexts);
-TextUpdates decodeDemand(std::span<const std::uint8_t> block);
-TextUpdates decodeFrequency(std::span<const std::uint8_t> block, int displayBase);
-TextUpdates decodeRatios(std::span<const std::uint8_t> block);
-TextUpdates decodeFloatRatios(std::span<const std::uint8_t> block);
-TextUpdates DecodeCO2(std::span<const std::uint8_t> block);
-// Values 8g+k (k < 6) into txtTHD(6g+k); the table is filled.
-TextUpdates DecodeTHD(std::span<const std::uint8_t> block, std::array<double, 24> &table);
-// Into txtHarmonic(0..31) when the channel is still selected; the table is
-// filled either way.
-TextUpdates DecodeHarmonic(std::span<const std::uint8_t> block, bool stillSelected,
-                           std::array<double, 32> &table);
 
 // Texts of the wiring and phase-sequence codes ("" for a code whose wiring
 // text is left unchanged).

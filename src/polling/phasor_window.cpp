@@ -8,8 +8,7 @@
 #include "phasorctl/phaser_calls.h"
 #include "link/link_state.h"
 #include "polling/measurement_decoders.h"
-#include "polling/poll_cycle.h"
-#include "polling/reading_texts.h"
+#include "polling/value_format.h"
 
 #include <QAbstractButton>
 #include <QGridLayout>
@@ -264,15 +263,15 @@ void PhaserForm::done(int result)
     emit closedByUser();
 }
 
-PhasorLauncher::PhasorLauncher(PollCycle &poll, LinkState &link, Messages &messages,
+PhasorLauncher::PhasorLauncher(std::function<const polling::Reading &()> reading,
+                               std::function<void(bool)> setRequested, LinkState &link, Messages &messages,
                                std::function<PhaserCaptions()> captions, QWidget *window)
-    : poll_(poll), messages_(messages),
+    : reading_(std::move(reading)), setRequested_(std::move(setRequested)), messages_(messages),
       captions_(std::move(captions)), window_(window)
 {
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(kOpenDelayMs);
     connect(&Timer1, &QTimer::timeout, this, &PhasorLauncher::Timer1_Timer);
-    connect(&poll_, &PollCycle::phasorWindowDue, &Timer1, qOverload<>(&QTimer::start));
     const ControlMap controls(window);
     for (int panel = 0; panel < 2; ++panel) {
         auto *button = controls.require<QAbstractButton>(QStringLiteral("cmdPhaseShow"), panel);
@@ -283,7 +282,7 @@ PhasorLauncher::PhasorLauncher(PollCycle &poll, LinkState &link, Messages &messa
     }
 }
 
-void PhasorLauncher::cmdPhaseShow_Click() { poll_.setPhasorRequested(true); }
+void PhasorLauncher::cmdPhaseShow_Click() { setRequested_(true); }
 
 void PhasorLauncher::Timer1_Timer()
 {
@@ -291,8 +290,7 @@ void PhasorLauncher::Timer1_Timer()
     Timer1.stop();
     if (form_)
         return;
-    form_ = new PhaserForm([this]() -> const polling::Reading & { return poll_.reading(); }, messages_,
-                           window_);
+    form_ = new PhaserForm(reading_, messages_, window_);
     form_->setAttribute(Qt::WA_DeleteOnClose);
     form_->applyCaptions(captions_());
     connect(form_, &PhaserForm::closedByUser, this, &PhasorLauncher::closed);
@@ -306,6 +304,6 @@ void PhasorLauncher::Timer1_Timer()
 void PhasorLauncher::closed()
 {
     form_ = nullptr;
-    poll_.setPhasorRequested(false);
+    setRequested_(false);
     Timer1.stop();
 }

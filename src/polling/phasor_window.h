@@ -12,7 +12,6 @@
 
 class LinkState;
 class Messages;
-class PollCycle;
 namespace polling {
 struct Reading;
 }
@@ -83,10 +82,15 @@ public:
     static constexpr int kOpenDelayMs = 100;
 
     // The phasor buttons of the window are usable while the link is online.
-    PhasorLauncher(PollCycle &poll, LinkState &link, Messages &messages,
-                   std::function<PhaserCaptions()> captions, QWidget *window);
+    // reading: what the meter's poll cycle read; setRequested: raises or
+    // lowers its phasor request, which makes the end of a cycle call windowDue.
+    PhasorLauncher(std::function<const polling::Reading &()> reading, std::function<void(bool)> setRequested,
+                   LinkState &link, Messages &messages, std::function<PhaserCaptions()> captions,
+                   QWidget *window);
 
     void cmdPhaseShow_Click();
+    // The end of a poll cycle found the window requested: Timer1 opens it.
+    void windowDue() { Timer1.start(); }
     void Timer1_Timer();
 
     QTimer Timer1;
@@ -96,7 +100,8 @@ public:
 private:
     void closed();
 
-    PollCycle &poll_;
+    std::function<const polling::Reading &()> reading_;
+    std::function<void(bool)> setRequested_;
     Messages &messages_;
     std::function<PhaserCaptions()> captions_;
     QWidget *window_;

@@ -66,6 +66,7 @@ enum ReadingPart : unsigned {
     ThdPart = 1u << 8,
     Harmonics = 1u << 9,
     CO2 = 1u << 10,
+    DisplayItems = 1u << 11, // the display sequence (read again after it was written)
 };
 
 struct Reading {
@@ -82,6 +83,9 @@ struct Reading {
     // spectrum of the chosen harmonic channel.
     std::array<double, 24> thd{};
     std::array<double, 32> harmonics{};
+    int harmonicChannel = -1; // whose spectrum harmonics is (0..5 for Va..Ic); -1: none read
+    // The meter's display sequence (codes of positions 1..50).
+    std::optional<std::array<unsigned, 50>> displayItems;
 
     std::optional<double> value(Q q) const { return values[std::size_t(q)]; }
     // Stores a block's samples, received at receivedAtMs.

@@ -1,6 +1,7 @@
 #include "polling/reading_texts.h"
 
 #include "polling/lp_status.h"
+#include "polling/quantities.h"
 #include "polling/measurement_decoders.h"
 #include "polling/value_format.h"
 
@@ -46,11 +47,6 @@ std::pair<QString, int> placeOf(Q q, int displayBase)
 
 } // namespace
 
-QString valueText(Q quantity, double value)
-{
-    const int decimals = polling::quantity(quantity).decimals;
-    return decimals < 0 ? QString::number(value, 'f', 0) : formatFixed(value, decimals);
-}
 
 TextUpdates sampleTexts(const Samples &samples, int displayBase)
 {
@@ -73,11 +69,6 @@ TextUpdates blankTexts(std::initializer_list<Q> quantities, int displayBase)
     return out;
 }
 
-QString clockText(const MeterClock &clock)
-{
-    const auto n = [&clock](std::size_t i) { return QString::number(clock.fields[i] + (i == 0 ? 2000u : 0u)); };
-    return n(0) + u'/' + n(1) + u'/' + n(2) + QStringLiteral("  ") + n(3) + u':' + n(4) + u':' + n(5);
-}
 
 TextUpdates identityTexts(const MeterIdentity &identity)
 {
@@ -120,6 +111,71 @@ TextUpdates lpStatusTexts(const std::array<LPGroupStatus, 2> &groups)
             out.push_back({QStringLiteral("Text_Max_int_num"), g, QString::number(*group.capacity)});
     }
     return out;
+}
+
+template <class Decoded>
+TextUpdates textsOr(const std::optional<Decoded> &decoded, int displayBase)
+{
+    return decoded ? sampleTexts(*decoded, displayBase) : TextUpdates{};
+}
+
+TextUpdates DecodeMainBlock(std::span<const std::uint8_t> block, int displayBase)
+{
+    const auto main = mainBlockValues(block);
+    if (!main)
+        return {};
+    TextUpdates out = sampleTexts(main->samples, displayBase);
+    const TextUpdates identity = identityTexts(main->identity);
+    out.insert(out.end(), identity.begin(), identity.end());
+    return out;
+}
+
+TextUpdates DecodePhaseEnergy(std::span<const std::uint8_t> block, int displayBase,
+                              const std::array<QString, 5> &totalTexts)
+{
+    const auto phases = phaseEnergyValues(block);
+    return phases ? phaseEnergyTexts(*phases, displayBase, totalTexts) : TextUpdates{};
+}
+
+TextUpdates decodeDemand(std::span<const std::uint8_t> block) { return textsOr(demandValues(block), 0); }
+
+TextUpdates decodeFrequency(std::span<const std::uint8_t> block, int displayBase)
+{
+    return textsOr(frequencyValues(block), displayBase);
+}
+
+TextUpdates decodeRatios(std::span<const std::uint8_t> block) { return textsOr(ratioValues(block), 0); }
+
+TextUpdates decodeFloatRatios(std::span<const std::uint8_t> block)
+{
+    return textsOr(floatRatioValues(block), 0);
+}
+
+TextUpdates DecodeCO2(std::span<const std::uint8_t> block) { return textsOr(co2Values(block), 0); }
+
+TextUpdates DecodeTHD(std::span<const std::uint8_t> block, std::array<double, 24> &table)
+{
+    const auto thd = thdValues(block);
+    if (!thd)
+        return {};
+    table = *thd;
+    return sampleTexts(thdSamples(table), 0);
+}
+
+TextUpdates DecodeHarmonic(std::span<const std::uint8_t> block, bool stillSelected,
+                           std::array<double, 32> &table)
+{
+    const auto harmonics = harmonicValues(block);
+    if (!harmonics)
+        return {};
+    table = *harmonics;
+    return stillSelected ? harmonicTexts(table) : TextUpdates{};
+}
+
+TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock)
+{
+    const auto groups = lpGroupStatus(mainBlock);
+    return groups ? lpStatusTexts(*groups) : TextUpdates{};
 }
 
 } // namespace polling

@@ -1,26 +1,22 @@
 #pragma once
 
 #include "polling/reading.h"
+#include "polling/value_format.h"
 #include "polling/text_update.h"
 
 #include <array>
+#include <cstdint>
+#include <span>
 
-// The one formatter of the reading: the window's texts of its values, at
-// the controls that show them. Only the window's view (and the poll cycle
-// that fills it) knows these control names.
+// The window's texts of the reading, at the controls that show them: the
+// only place outside the pages' own code that names those controls.
 namespace polling {
-
-// A value as the window shows it: the quantity's decimals in the user's
-// locale (formatFixed), or a whole number.
-QString valueText(Q quantity, double value);
 
 // Texts of the samples; indexes of the measurement panels start at displayBase.
 TextUpdates sampleTexts(const Samples &samples, int displayBase);
 // The texts of quantities that are no longer read: empty.
 TextUpdates blankTexts(std::initializer_list<Q> quantities, int displayBase);
 
-// "2024/3/5  9:5:3": the clock fields as they come, no leading zeros.
-QString clockText(const MeterClock &clock);
 // Clock, serial number, wiring (only for a code that has a text), phase sequence.
 TextUpdates identityTexts(const MeterIdentity &identity);
 
@@ -31,5 +27,26 @@ TextUpdates harmonicTexts(const std::array<double, 32> &harmonics);
 // Channel counts, intervals ("30 sec" for 230), channel codes and record
 // capacities of both groups.
 TextUpdates lpStatusTexts(const std::array<LPGroupStatus, 2> &groups);
+
+// The window's texts of each block; indexes start at displayBase.
+TextUpdates DecodeMainBlock(std::span<const std::uint8_t> block, int displayBase);
+// Per-phase energies into txt_kWh B+5..B+19, then the texts of the totals
+// B+0..B+4 copied into B+20..B+24.
+TextUpdates DecodePhaseEnergy(std::span<const std::uint8_t> block, int displayBase,
+                              const std::array<QString, 5> &totalTexts);
+TextUpdates decodeDemand(std::span<const std::uint8_t> block);
+TextUpdates decodeFrequency(std::span<const std::uint8_t> block, int displayBase);
+TextUpdates decodeRatios(std::span<const std::uint8_t> block);
+TextUpdates decodeFloatRatios(std::span<const std::uint8_t> block);
+TextUpdates DecodeCO2(std::span<const std::uint8_t> block);
+// Values 8g+k (k < 6) into txtTHD(6g+k); the table is filled.
+TextUpdates DecodeTHD(std::span<const std::uint8_t> block, std::array<double, 24> &table);
+// Into txtHarmonic(0..31) when the channel is still selected; the table is
+// filled either way.
+TextUpdates DecodeHarmonic(std::span<const std::uint8_t> block, bool stillSelected,
+                           std::array<double, 32> &table);
+
+// Channel counts, intervals, codes and capacities of both groups from the main block.
+TextUpdates DecodeLPStatus(std::span<const std::uint8_t> mainBlock);
 
 } // namespace polling

@@ -1,6 +1,7 @@
 #include "polling/value_format.h"
 
 #include "modbus/float_codec.h"
+#include "polling/reading.h"
 
 #include <QLocale>
 
@@ -51,6 +52,18 @@ double floatAt(std::span<const std::uint8_t> bytes, std::size_t offset)
 unsigned u16At(std::span<const std::uint8_t> bytes, std::size_t offset)
 {
     return static_cast<unsigned>(bytes[offset]) * 256u + bytes[offset + 1];
+}
+
+QString valueText(Q quantity, double value)
+{
+    const int decimals = polling::quantity(quantity).decimals;
+    return decimals < 0 ? QString::number(value, 'f', 0) : formatFixed(value, decimals);
+}
+
+QString clockText(const MeterClock &clock)
+{
+    const auto n = [&clock](std::size_t i) { return QString::number(clock.fields[i] + (i == 0 ? 2000u : 0u)); };
+    return n(0) + u'/' + n(1) + u'/' + n(2) + QStringLiteral("  ") + n(3) + u':' + n(4) + u':' + n(5);
 }
 
 } // namespace polling

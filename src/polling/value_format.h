@@ -1,5 +1,7 @@
 #pragma once
 
+#include "polling/quantities.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -7,6 +9,8 @@
 #include <span>
 
 namespace polling {
+
+struct MeterClock;
 
 // A value with a fixed number of decimals, at least one digit before the
 // decimal separator of the user's locale, no thousands separator. A value
@@ -21,6 +25,12 @@ QString float32Text(double value);
 // Meter text: one character per byte. Printable ASCII shows as itself, a zero
 // byte (padding) shows as nothing, any other byte as '?'.
 QString meterText(std::span<const std::uint8_t> bytes);
+
+// A value as the window shows it: the quantity's decimals in the user's
+// locale (formatFixed), or a whole number.
+QString valueText(Q quantity, double value);
+// "2024/3/5  9:5:3": the clock fields as they come, no leading zeros.
+QString clockText(const MeterClock &clock);
 
 // The float32 at offset..offset+3 in received order. The caller has checked the length.
 double floatAt(std::span<const std::uint8_t> bytes, std::size_t offset);

@@ -1,6 +1,6 @@
 #include "trend/trend_chart.h"
 
-#include "polling/reading_texts.h"
+#include "polling/value_format.h"
 #include "trend/point_store.h"
 #include "trend/time_ticks.h"
 

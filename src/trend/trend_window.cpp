@@ -2,7 +2,7 @@
 
 #include "i18n/language_texts.h"
 #include "link/link_state.h"
-#include "polling/poll_cycle.h"
+#include "session/poll_cycle.h"
 #include "trend/csv_rows.h"
 #include "trend/quantity_captions.h"
 #include "trend/time_ticks.h"
@@ -63,7 +63,7 @@ QPushButton *button(QWidget *parent, const QString &name, const char *english, c
 
 } // namespace
 
-TrendWindow::TrendWindow(PollCycle &poll, LinkState &link, const i18n::LanguageTexts &texts,
+TrendWindow::TrendWindow(session::PollCycle &poll, LinkState &link, const i18n::LanguageTexts &texts,
                          Messages &messages, const QString &programDir, QWidget *parent)
     : QDialog(parent), poll_(poll), link_(link), texts_(texts), messages_(messages),
       programDir_(programDir), recorder_(this), chart_(new TrendChart(this))
@@ -201,8 +201,8 @@ void TrendWindow::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (!followed_.empty())
         return;
-    followed_.push_back(connect(&poll_, &PollCycle::readingUpdated, this, &TrendWindow::readingUpdated));
-    followed_.push_back(connect(&poll_, &PollCycle::layoutApplied, this, &TrendWindow::enableChoices));
+    followed_.push_back(connect(&poll_, &session::PollCycle::readingUpdated, this, &TrendWindow::readingUpdated));
+    followed_.push_back(connect(&poll_, &session::PollCycle::layoutApplied, this, &TrendWindow::enableChoices));
     followed_.push_back(connect(&link_, &LinkState::linkOnlineChanged, this, &TrendWindow::linkOnlineChanged));
     enableChoices();
     refresh();

@@ -12,7 +12,9 @@
 
 class LinkState;
 class Messages;
+namespace session {
 class PollCycle;
+}
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
@@ -36,7 +38,7 @@ public:
     // Time spans of the chart; All shows every point kept.
     enum Span { OneMinute, TenMinutes, OneHour, All };
 
-    TrendWindow(PollCycle &poll, LinkState &link, const i18n::LanguageTexts &texts, Messages &messages,
+    TrendWindow(session::PollCycle &poll, LinkState &link, const i18n::LanguageTexts &texts, Messages &messages,
                 const QString &programDir, QWidget *parent);
 
     // The chosen quantities, in the catalogue's order.
@@ -78,7 +80,7 @@ private:
     void refresh();
     void resetZoom();
 
-    PollCycle &poll_;
+    session::PollCycle &poll_;
     LinkState &link_;
     const i18n::LanguageTexts &texts_;
     Messages &messages_;

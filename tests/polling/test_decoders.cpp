@@ -2,6 +2,7 @@
 #include "polling/lp_status.h"
 #include "polling/measurement_decoders.h"
 #include "polling/quantities.h"
+#include "polling/reading_texts.h"
 #include "polling/value_format.h"
 
 #include <QLocale>

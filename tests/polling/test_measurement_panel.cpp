@@ -1,6 +1,9 @@
 #include "polling/measurement_decoders.h"
 #include "polling/measurement_panel.h"
-#include "polling/widget_poll_view.h"
+#include "polling/reading_texts.h"
+#include "polling/reading_view.h"
+#include "ui/caption.h"
+#include "ui/control_map.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -41,7 +44,8 @@ void TestMeasurementPanel::everyDecodedControlExists()
     buildBasicDataPanel(basic);
     layout->addWidget(basic);
 
-    WidgetPollView view(&root);
+    ReadingView view(&root);
+    const ControlMap controls(&root);
     QTest::failOnWarning(QRegularExpression(QStringLiteral("No control named")));
 
     Bytes block(polling::kMainBlockBytes, 0x41);
@@ -61,12 +65,12 @@ void TestMeasurementPanel::everyDecodedControlExists()
     }
     for (const char *name : {"cmdPhaseShow(0)", "cmdPhaseShow(1)", "txtFWver", "Command7(48)",
                              "Command7(211)", "lblFreq(1)", "txt_kWh(124)", "txt_Display_Item"})
-        QVERIFY2(view.find(QString::fromLatin1(name), -1), name);
+        QVERIFY2(controls.find(QString::fromLatin1(name), -1), name);
 
     // The decoded text lands in the display of that name and index.
     const auto *va = root.findChild<QLineEdit *>(QStringLiteral("txt_V_N(%1)").arg(base));
     QVERIFY(va);
-    QCOMPARE(va->text(), view.text(QStringLiteral("txt_V_N"), base));
+    QCOMPARE(va->text(), caption(controls.find(QStringLiteral("txt_V_N"), base)));
     QVERIFY(!va->text().isEmpty());
     QVERIFY(va->isReadOnly());
 }
@@ -75,12 +79,13 @@ void TestMeasurementPanel::harmonicOptionIsReadBack()
 {
     QTabWidget tabs;
     buildMeasurementPanel(&tabs, 0);
-    WidgetPollView view(&tabs);
-    QVERIFY(view.isChecked(QStringLiteral("optHarmonic"), 6));
-    QVERIFY(!view.isChecked(QStringLiteral("optHarmonic"), 2));
-    qobject_cast<QAbstractButton *>(view.find(QStringLiteral("optHarmonic"), 2))->click();
-    QVERIFY(view.isChecked(QStringLiteral("optHarmonic"), 2));
-    QVERIFY(!view.isChecked(QStringLiteral("optHarmonic"), 6));
+    const ControlMap controls(&tabs);
+    const auto checked = [&](int k) { return controls.require<QAbstractButton>(QStringLiteral("optHarmonic"), k)->isChecked(); };
+    QVERIFY(checked(6));
+    QVERIFY(!checked(2));
+    controls.require<QAbstractButton>(QStringLiteral("optHarmonic"), 2)->click();
+    QVERIFY(checked(2));
+    QVERIFY(!checked(6));
 }
 
 QTEST_MAIN(TestMeasurementPanel)

@@ -400,7 +400,7 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
     MainForm &window = *started.window;
     window.show();
     started.messages.shown.clear();
-    PollCycle &poll = window.poll();
+    session::PollCycle &poll = window.poll();
     PhasorLauncher &launcher = window.phasor();
 
     launcher.cmdPhaseShow_Click();

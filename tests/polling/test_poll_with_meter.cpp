@@ -211,7 +211,7 @@ void TestPollWithMeter::changeMeterBetweenCycles(const QStringList &commands)
 {
     // A held timer is a long pause between two cycles; none is running now,
     // as the test only runs between them.
-    PollCycle &poll = started_->window->poll();
+    session::PollCycle &poll = started_->window->poll();
     QVERIFY(poll.running());
     poll.pause();
     for (const QString &command : commands) {

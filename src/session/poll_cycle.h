@@ -1,66 +1,45 @@
 #pragma once
 
+#include "polling/firmware_layout.h"
 #include "polling/reading.h"
 
 #include <QObject>
-#include <QString>
 #include <QTimer>
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <vector>
+#include <optional>
 
 class LinkState;
-class PollView;
-namespace polling {
-struct PanelChoice;
-}
-namespace modbus {
-class Transactions;
-}
 
-// The poll cycle: while the link is online, Timer1Sec reads the meter's
-// measurement blocks one after the other, hands each to its decoder, and then
-// serves pending requests in a fixed order. One variant per measurement
-// panel: PollPanel0 (DisplayBase 0) and PollPanel1 (DisplayBase 100).
-// It follows the link by itself: going online starts Timer1Sec with a fresh
-// firmware read, going offline stops it.
+namespace session {
+
+class MeterAccess;
+class RequestQueue;
+
+// The poll cycle of a meter session: while the link is online, Timer1Sec
+// reads the meter's measurement blocks one after the other, decodes each
+// into the typed reading, and then serves the waiting requests in their
+// order. One variant per measurement panel: PollPanel0 (DisplayBase 0) and
+// PollPanel1 (DisplayBase 100). It follows the link by itself: going online
+// starts Timer1Sec with a fresh firmware read (unless the session polls on
+// demand only), going offline stops it.
+//
+// It names no control: what it read leaves as signals with typed payloads,
+// and whoever shows it (the window's pages, the tool, the gateway) makes its
+// own texts.
 class PollCycle : public QObject {
     Q_OBJECT
 public:
     static constexpr int kIntervalMs = 201;
 
-    PollCycle(modbus::Transactions &transactions, LinkState &link, PollView &view,
-              QObject *parent = nullptr);
-
-    // Run once by the main window's start-up: every request flag lowered,
-    // the display-item list to be rebuilt, the CO2 setting off until a cycle
-    // finds a meter with CO2.
-    void initialise();
+    // timed: Timer1Sec runs while online (the window); otherwise a cycle runs
+    // only when Timer1Sec_Timer is called (the tool, the gateway).
+    PollCycle(MeterAccess &meter, RequestQueue &requests, bool timed, QObject *parent = nullptr);
 
     void Timer1Sec_Timer();
     void PollPanel0();
     void PollPanel1();
-    void ApplyFirmwareLayout();
-    void ApplyRLayout();
-
-    // A pending request: its flag and the write that serves it. Rows are
-    // served in the order of their numbers (equal numbers in the order they
-    // were added), each only while the last transaction succeeded; the flag
-    // is lowered before the write runs.
-    struct RequestRow {
-        bool *flag;
-        std::function<void()> write;
-        int order = 0;
-    };
-    void addRequestRow(RequestRow row);
-    // The CO2-factor request, served on panel 0 before the CO2 values are
-    // read, so that they already come with the new factor.
-    void setCO2Request(RequestRow row) { co2Request_ = std::move(row); }
-
-    // Text of the status caption at each tick (language key online_Status2).
-    std::function<QString()> onlineStatusText = [] { return QString(); };
 
     // The cycle's timer runs (between ticks, or a tick is on its way).
     bool running() const { return Timer1Sec.isActive(); }
@@ -76,6 +55,10 @@ public:
     int displayBase() const { return DisplayBase; }
     // The display items are read again at the next cycle.
     void markDisplayItemsDirty() { DisplayItemsDirty = true; }
+    // The harmonic channel to read (0..5: Va, Vb, Vc, Ia, Ib, Ic), or none.
+    // Looked at before its block is read and again when it has come.
+    void setHarmonicChannel(std::optional<int> channel) { harmonicChannel_ = channel; }
+    std::optional<int> harmonicChannel() const { return harmonicChannel_; }
     // The phasor button's request: the end of a cycle opens the window.
     bool phasorRequested() const { return PhasorRequested; }
     void setPhasorRequested(bool requested) { PhasorRequested = requested; }
@@ -86,55 +69,74 @@ public:
     // record's time was last read.
     bool lpNewData(int group) const { return LPNewData[std::size_t(group)]; }
     void clearLPNewData(int group) { LPNewData[std::size_t(group)] = false; }
+    // The spectrum of harmonic channel 0..5 read now, outside a cycle (the
+    // tool reads every chosen channel this way); stored in the reading.
+    // Nothing when the read failed or the meter's firmware has no harmonics.
+    std::optional<std::array<double, 32>> readHarmonics(int channel);
+    // The last transaction of the cycle succeeded: its later steps go on.
+    bool lastTransOK() const { return LastTransOK; }
 
     // The typed reading of the meter, as far as the cycles of this
     // connection have read it.
     const polling::Reading &reading() const { return reading_; }
 
 signals:
+    // A tick begins: the status caption shows that the meter is polled.
+    void tickStarted();
+    // The samples of one block, just stored in the reading; readingUpdated
+    // follows.
+    void samplesRead(const polling::Samples &samples);
     // Parts of the reading (polling::ReadingPart bits) were read anew.
     void readingUpdated(unsigned parts);
+    // The CO2 values are no longer read (a failed cycle, or a meter without
+    // them): they have been forgotten from the reading.
+    void co2Blanked();
+    // The CO2 factor can be set (the meter computes CO2), or not.
+    void co2Settable(bool settable);
     // The end of a cycle found the phasor window requested.
     void phasorWindowDue();
-    // The layout for the firmware just read was applied (rLayout: the "R"
-    // firmware's); DisplayBase tells the panel.
+    // The layout for the firmware just read: first the panel, then
+    // (layoutApplied) the lists that follow it.
+    void layoutChosen(const polling::PanelChoice &choice);
     void layoutApplied(bool rLayout);
     // The main block was decoded (the load profile compares its record
     // lists with the group status), and later the cycle has read the group
     // status: the record-number lists follow the valid-record counts now.
     void mainBlockDecoded();
     void recordListsDue();
+    // Messages of earlier attempts are over: the cycle got past its reads.
+    void statusCleared();
     // The end of a cycle that is still online: the load profile's steps
     // (newest-record times, the date search of a download by date) run here,
     // on the cycle's connection.
     void loadProfileStepDue();
-    // New harmonic values of the chosen channel are shown (reading().harmonics).
+    // New harmonic values of the chosen channel (reading().harmonics); only
+    // when that channel is still the chosen one.
     void harmonicsShown();
 
 private:
-    void applyLayout(const polling::PanelChoice &choice, bool rLayout);
     void linkOnlineChanged(bool online);
     void pollPanel(bool panel0);
     void readFirmware();
-    void read(std::uint8_t function, int start, int count);
+    void applyLayout(const polling::PanelChoice &choice, bool rLayout);
+    // One read: its data, or nothing when it failed (LastTransOK then false).
+    std::optional<std::vector<std::uint8_t>> read(std::uint8_t function, int start, int count);
     bool ok() const;
     bool online() const;
     // The link went offline, and perhaps online again, since the tick began:
     // the tick must not go on over another connection.
     bool connectionGone() const;
-    std::size_t received() const;
     void blankCO2();
-    void showValidCounts();
+    void takeValidCounts(std::span<const std::uint8_t> block);
     void serveRequests();
-    // Stores a decoded block in the reading, shows its texts and tells.
+    // Stores a decoded block in the reading and tells.
     void take(const std::optional<polling::Samples> &samples, polling::ReadingPart part);
 
-    modbus::Transactions &tx_;
-    LinkState &link_;
-    PollView &view_;
-    std::vector<RequestRow> requestRows_;
-    RequestRow co2Request_{nullptr, {}};
+    MeterAccess &meter_;
+    RequestQueue &requests_;
+    bool timed_;
     QTimer Timer1Sec;
+    bool LastTransOK = false;
     bool FirmwareReadPending = false;
     int FirmwareNumber = 0;
     int DisplayBase = 0;
@@ -142,7 +144,10 @@ private:
     bool PhasorRequested = false;
     bool LPReadByDate = false;
     std::array<bool, 2> LPNewData{};
+    std::optional<int> harmonicChannel_;
     polling::Reading reading_;
     bool tickRunning_ = false;
     std::uint64_t tickSession_ = 0;
 };
+
+} // namespace session

@@ -1,17 +1,13 @@
 #pragma once
 
-// A register map answering RTU requests for the poll-cycle tests, and a view
-// that keeps control texts and states in maps.
+// A register map answering RTU requests for the session tests: reads and
+// writes of its registers, silence or an exception code for chosen requests.
 
 #include "../modbus/fake_link.h"
-#include "polling/poll_view.h"
-#include "ui/control_map.h"
-
-#include <QHash>
-#include <QPair>
 
 #include <array>
 #include <bit>
+#include <map>
 #include <set>
 
 namespace fake {
@@ -21,8 +17,9 @@ public:
     std::array<std::uint16_t, 0x10000> holding{};
     std::array<std::uint16_t, 0x10000> input{};
     std::uint8_t unit = 1;
-    // Requests (function, start) that get no answer.
+    // Requests (function, start) that get no answer, or an exception answer.
     std::set<std::pair<int, int>> silent;
+    std::map<std::pair<int, int>, std::uint8_t> exceptions;
     std::vector<std::pair<int, int>> requests; // (function, start) in order received
 
     void setFloat(std::array<std::uint16_t, 0x10000> &regs, int reg, float value)
@@ -48,7 +45,10 @@ public:
         if (silent.count({function, start}))
             return Reply{};
         Bytes a{unit, std::uint8_t(function)};
-        if (function == 16) {
+        if (const auto e = exceptions.find({function, start}); e != exceptions.end()) {
+            a[1] |= 0x80;
+            a.push_back(e->second);
+        } else if (function == 16) {
             for (int i = 0; i < count; ++i)
                 holding[std::size_t(start + i)] =
                     std::uint16_t(request[std::size_t(7 + 2 * i)] << 8 | request[std::size_t(8 + 2 * i)]);
@@ -67,34 +67,6 @@ public:
         a.push_back(crc.CrcLo);
         a.push_back(crc.CrcHi);
         return Reply{a, 5};
-    }
-};
-
-class View : public PollView {
-public:
-    static QString key(const QString &control, int index)
-    {
-        return controlName(control, index);
-    }
-    QHash<QString, QString> texts;
-    QHash<QString, bool> enabled;
-    QHash<QString, bool> visible;
-    QHash<QString, bool> checked;
-    QHash<QString, bool> tabs;
-    QHash<QString, QStringList> lists;
-
-    void setText(const QString &c, int i, const QString &t) override { texts[key(c, i)] = t; }
-    QString text(const QString &c, int i) const override { return texts.value(key(c, i)); }
-    void setEnabled(const QString &c, int i, bool e) override { enabled[key(c, i)] = e; }
-    void setVisible(const QString &c, int i, bool v) override { visible[key(c, i)] = v; }
-    bool isChecked(const QString &c, int i) const override { return checked.value(key(c, i)); }
-    void setListItems(const QString &c, int i, const QStringList &items, int) override
-    {
-        lists[key(c, i)] = items;
-    }
-    void setTabEnabled(const QString &c, int i, int tab, bool e) override
-    {
-        tabs[key(c, i) + QStringLiteral(" tab %1").arg(tab)] = e;
     }
 };
 

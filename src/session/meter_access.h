@@ -1,0 +1,49 @@
+#pragma once
+
+#include "modbus/transactions.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+class LinkState;
+
+namespace session {
+
+// One meter on its line: the transactions with it, at its unit address, in
+// the line's framing, under the caller's policy. Every exchange of a meter
+// session (its poll cycle, its requests, its downloads) goes through here.
+class MeterAccess {
+public:
+    // unit: the meter's address; nothing for the address the link holds
+    // (the window's connection row chooses it).
+    MeterAccess(LinkState &link, modbus::Transactions &transactions, std::optional<int> unit = std::nullopt)
+        : link_(link), tx_(transactions), unit_(unit)
+    {
+    }
+
+    modbus::TransactionResult read(std::uint8_t function, int start, int count);
+    modbus::TransactionResult write(int start, std::span<const std::uint16_t> values);
+    // Raw data bytes, two a register (the record pointer).
+    modbus::TransactionResult writeBytes(int start, std::span<const std::uint8_t> bytes);
+
+    int unit() const;
+    void setUnit(std::optional<int> unit) { unit_ = unit; }
+    bool rtu() const;
+    bool online() const;
+    // Changes each time the link goes online (see LinkState::session).
+    std::uint64_t connection() const;
+    // A transaction is under way on the line.
+    bool busy() const { return tx_.CommBusy; }
+
+    modbus::TransactionPolicy policy;
+    LinkState &link() { return link_; }
+    modbus::Transactions &transactions() { return tx_; }
+
+private:
+    LinkState &link_;
+    modbus::Transactions &tx_;
+    std::optional<int> unit_;
+};
+
+} // namespace session

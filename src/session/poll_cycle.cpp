@@ -1,0 +1,356 @@
+#include "session/poll_cycle.h"
+
+#include "link/link_state.h"
+#include "polling/display_items.h"
+#include "polling/lp_status.h"
+#include "polling/measurement_decoders.h"
+#include "session/meter_access.h"
+#include "session/request_queue.h"
+
+#include <QDateTime>
+
+namespace session {
+
+namespace {
+
+constexpr std::uint8_t kHolding = 3;
+constexpr std::uint8_t kInput = 4;
+
+// Blocks of the meter's register map, in poll order.
+struct Block {
+    std::uint8_t function;
+    int start;
+    int count;
+};
+constexpr Block kFirmware{kInput, 0x1018, 4};
+constexpr Block kMainBlocks[] = {{kHolding, 0x1000, 100}, {kHolding, 0x1064, 50},
+                                 {kInput, 0x1000, 20}, {kInput, 0x1080, 90}};
+constexpr Block kValidCounts{kInput, 0x1190, 4};
+constexpr Block kDemand{kInput, 0x11A1, 5};
+constexpr Block kFrequency{kInput, 0x107E, 2};
+constexpr Block kPhaseEnergy{kInput, 0x10D4, 30};
+constexpr Block kRatios{kHolding, 0x1021, 2};
+constexpr Block kThd{kInput, 0x1400, 48};
+constexpr int kHarmonicStart = 0x1430;
+constexpr int kHarmonicStride = 0x40;
+constexpr int kHarmonicCount = 64;
+constexpr int kHarmonicChannels = 6;
+constexpr Block kCO2{kInput, 0x044C, 8};
+constexpr Block kFloatRatios{kHolding, 0x0000, 4};
+
+// Holds the next tick back while one is still waiting inside a transaction.
+class TickGuard {
+public:
+    explicit TickGuard(bool &running) : running_(running) { running_ = true; }
+    ~TickGuard() { running_ = false; }
+    TickGuard(const TickGuard &) = delete;
+    TickGuard &operator=(const TickGuard &) = delete;
+
+private:
+    bool &running_;
+};
+
+} // namespace
+
+PollCycle::PollCycle(MeterAccess &meter, RequestQueue &requests, bool timed, QObject *parent)
+    : QObject(parent), meter_(meter), requests_(requests), timed_(timed)
+{
+    Timer1Sec.setObjectName(QStringLiteral("Timer1Sec"));
+    Timer1Sec.setInterval(kIntervalMs);
+    connect(&Timer1Sec, &QTimer::timeout, this, &PollCycle::Timer1Sec_Timer);
+    connect(&meter_.link(), &LinkState::linkOnlineChanged, this, &PollCycle::linkOnlineChanged);
+}
+
+void PollCycle::linkOnlineChanged(bool online)
+{
+    // The CO2 factor can be set only once a cycle has found a meter with CO2.
+    emit co2Settable(false);
+    if (online) {
+        // A new connection may reach another meter: nothing of the last one
+        // stays in the reading.
+        reading_ = {};
+        FirmwareReadPending = true;
+        if (timed_)
+            Timer1Sec.start();
+    } else {
+        Timer1Sec.stop();
+    }
+}
+
+std::optional<std::vector<std::uint8_t>> PollCycle::read(std::uint8_t function, int start, int count)
+{
+    modbus::TransactionResult result = meter_.read(function, start, count);
+    if (result.failed())
+        LastTransOK = false;
+    if (!result.ok())
+        return std::nullopt;
+    return std::move(result.data);
+}
+
+bool PollCycle::connectionGone() const { return meter_.connection() != tickSession_; }
+bool PollCycle::ok() const { return LastTransOK && !connectionGone(); }
+bool PollCycle::online() const { return meter_.online() && !connectionGone(); }
+
+void PollCycle::Timer1Sec_Timer()
+{
+    if (tickRunning_)
+        return;
+    TickGuard guard(tickRunning_);
+    tickSession_ = meter_.connection();
+
+    emit tickStarted();
+    LastTransOK = true;
+    if (FirmwareReadPending)
+        readFirmware();
+    // A firmware read that took the link offline ends the tick here, so that
+    // its message stays in the status line.
+    if (online()) {
+        if (DisplayBase == 100)
+            PollPanel1();
+        else
+            PollPanel0();
+        if (online())
+            emit loadProfileStepDue();
+        if (!LPReadByDate && PhasorRequested)
+            emit phasorWindowDue();
+    }
+    // The pause between cycles counts from the end of this one.
+    if (Timer1Sec.isActive())
+        Timer1Sec.start();
+}
+
+void PollCycle::readFirmware()
+{
+    const auto bytes = read(kFirmware.function, kFirmware.start, kFirmware.count);
+    if (ok() && online() && bytes && bytes->size() == 8) {
+        const polling::FirmwareInfo info = polling::decodeFirmware(*bytes);
+        FirmwareNumber = info.number;
+        FirmwareReadPending = false;
+        reading_.firmwareText = info.text;
+        reading_.firmwareNumber = info.number;
+        emit readingUpdated(polling::Firmware);
+    }
+    if (connectionGone())
+        return;
+    // Whatever the read gave: a failed read gives no "R".
+    if (bytes && !bytes->empty() && bytes->front() == 'R')
+        applyLayout(polling::rFirmwarePanel(), true);
+    else
+        applyLayout(polling::firmwarePanel(FirmwareNumber), false);
+}
+
+void PollCycle::applyLayout(const polling::PanelChoice &choice, bool rLayout)
+{
+    DisplayBase = choice.displayBase;
+    emit layoutChosen(choice);
+    emit layoutApplied(rLayout);
+}
+
+void PollCycle::takeValidCounts(std::span<const std::uint8_t> block)
+{
+    const auto counts = polling::lpValidCounts(block);
+    if (!counts)
+        return;
+    for (int g = 0; g < polling::kLPGroups; ++g) {
+        const unsigned count = (*counts)[std::size_t(g)];
+        auto &valid = reading_.lpGroups[std::size_t(g)].validRecords;
+        if (valid != count)
+            LPNewData[std::size_t(g)] = true;
+        valid = count;
+    }
+    emit readingUpdated(polling::LoadProfile);
+}
+
+void PollCycle::take(const std::optional<polling::Samples> &samples, polling::ReadingPart part)
+{
+    if (!samples)
+        return;
+    reading_.store(*samples, QDateTime::currentMSecsSinceEpoch());
+    emit samplesRead(*samples);
+    emit readingUpdated(part);
+}
+
+void PollCycle::PollPanel0() { pollPanel(true); }
+void PollCycle::PollPanel1() { pollPanel(false); }
+
+void PollCycle::blankCO2()
+{
+    // A tick whose connection is gone ends without a word: the new
+    // connection's ticks tell what its meter has.
+    if (connectionGone())
+        return;
+    reading_.forget({polling::Co2Emission, polling::Co2Factor});
+    emit co2Blanked();
+    emit co2Settable(false);
+    emit readingUpdated(polling::CO2);
+}
+
+void PollCycle::pollPanel(bool panel0)
+{
+    const bool olderFirmware = FirmwareNumber < polling::kFirstFirmwareWithoutHarmonics;
+    const auto stopAfterFailure = [&] {
+        if (panel0)
+            blankCO2();
+    };
+    const auto sizeIs = [](const std::optional<std::vector<std::uint8_t>> &bytes, std::size_t size) {
+        return bytes && bytes->size() == size;
+    };
+
+    // The main block: four reads appended to one buffer.
+    LastTransOK = true;
+    std::vector<std::uint8_t> main;
+    for (const Block &block : kMainBlocks) {
+        const auto bytes = read(block.function, block.start, block.count);
+        if (!ok())
+            return stopAfterFailure();
+        if (bytes)
+            main.insert(main.end(), bytes->begin(), bytes->end());
+    }
+    if (online() && main.size() == polling::kMainBlockBytes) {
+        const auto decoded = polling::mainBlockValues(main);
+        reading_.store(decoded->samples, QDateTime::currentMSecsSinceEpoch());
+        reading_.identity = decoded->identity;
+        const auto groups = polling::lpGroupStatus(main);
+        for (int g = 0; g < polling::kLPGroups; ++g) {
+            polling::LPGroupStatus &group = reading_.lpGroups[std::size_t(g)];
+            const auto valid = group.validRecords; // counted in a block of its own
+            group = (*groups)[std::size_t(g)];
+            group.validRecords = valid;
+        }
+        unsigned parts = polling::Measurements | polling::Identity | polling::LoadProfile;
+        if (DisplayItemsDirty) {
+            DisplayItemsDirty = false;
+            reading_.displayItems = polling::displayItemCodes(main);
+            parts |= polling::DisplayItems;
+        }
+        emit samplesRead(decoded->samples);
+        emit readingUpdated(parts);
+        emit mainBlockDecoded();
+    }
+
+    if (olderFirmware) {
+        const auto counts = read(kValidCounts.function, kValidCounts.start, kValidCounts.count);
+        if (!ok())
+            return stopAfterFailure();
+        if (online() && counts)
+            takeValidCounts(*counts);
+    }
+
+    const auto demand = read(kDemand.function, kDemand.start, kDemand.count);
+    if (!ok())
+        return stopAfterFailure();
+    if (online() && sizeIs(demand, 10))
+        take(polling::demandValues(*demand), polling::Demand);
+
+    const auto frequency = read(kFrequency.function, kFrequency.start, kFrequency.count);
+    if (ok() && online() && frequency && (panel0 || frequency->size() == 4))
+        take(polling::frequencyValues(*frequency), polling::FrequencyPart);
+    if (!ok())
+        return stopAfterFailure();
+
+    const auto energy = read(kPhaseEnergy.function, kPhaseEnergy.start, kPhaseEnergy.count);
+    if (ok() && online() && energy && (panel0 || energy->size() == 60))
+        take(polling::phaseEnergyValues(*energy), polling::PhaseEnergy);
+    emit recordListsDue();
+    // Messages of earlier attempts go once the cycle got this far; the
+    // message of a final failure stays.
+    if (ok())
+        emit statusCleared();
+    if (ok()) {
+        const auto ratios = read(kRatios.function, kRatios.start, kRatios.count);
+        if (ok() && online() && ratios && (panel0 || ratios->size() == 4))
+            take(polling::ratioValues(*ratios), polling::Ratios);
+    }
+
+    if (panel0) {
+        if (olderFirmware) {
+            if (ok()) {
+                const auto block = read(kThd.function, kThd.start, kThd.count);
+                if (ok() && online() && block) {
+                    if (const auto thd = polling::thdValues(*block)) {
+                        reading_.thd = *thd;
+                        take(polling::thdSamples(*thd), polling::ThdPart);
+                    }
+                }
+            }
+            for (int k = 0; k < kHarmonicChannels; ++k) {
+                if (!ok() || harmonicChannel_ != k)
+                    continue;
+                const auto block = read(kInput, kHarmonicStart + kHarmonicStride * k, kHarmonicCount);
+                if (ok() && online() && block) {
+                    const bool stillChosen = harmonicChannel_ == k;
+                    if (const auto harmonics = polling::harmonicValues(*block)) {
+                        reading_.harmonics = *harmonics;
+                        reading_.harmonicChannel = k;
+                        emit readingUpdated(polling::Harmonics);
+                        // A channel switched while its block was on its way
+                        // is stored, not shown.
+                        if (stillChosen)
+                            emit harmonicsShown();
+                    }
+                }
+            }
+        }
+        if (!ok())
+            return blankCO2();
+        if (const auto co2 = requests_.takeCO2()) {
+            if (requests_.run(meter_, *co2).failed())
+                LastTransOK = false;
+            if (!ok())
+                return blankCO2();
+        }
+
+        if (polling::firmwareHasCO2(FirmwareNumber)) {
+            emit co2Settable(true);
+            const auto co2 = read(kCO2.function, kCO2.start, kCO2.count);
+            if (!ok())
+                return;
+            if (online() && co2)
+                take(polling::co2Values(*co2), polling::CO2);
+        } else {
+            blankCO2();
+        }
+    } else if (!ok()) {
+        return;
+    }
+
+    const auto floats = read(kFloatRatios.function, kFloatRatios.start, kFloatRatios.count);
+    if (!ok())
+        return;
+    if (online() && floats && (panel0 || floats->size() == 8))
+        take(polling::floatRatioValues(*floats), polling::Ratios);
+
+    serveRequests();
+}
+
+std::optional<std::array<double, 32>> PollCycle::readHarmonics(int channel)
+{
+    if (channel < 0 || channel >= kHarmonicChannels || FirmwareReadPending || DisplayBase != 0
+        || FirmwareNumber >= polling::kFirstFirmwareWithoutHarmonics)
+        return std::nullopt;
+    const modbus::TransactionResult block = meter_.read(kInput, kHarmonicStart + kHarmonicStride * channel, kHarmonicCount);
+    if (!block.ok())
+        return std::nullopt;
+    const auto harmonics = polling::harmonicValues(block.data);
+    if (harmonics) {
+        reading_.harmonics = *harmonics;
+        reading_.harmonicChannel = channel;
+        emit readingUpdated(polling::Harmonics);
+    }
+    return harmonics;
+}
+
+void PollCycle::serveRequests()
+{
+    while (ok()) {
+        const auto request = requests_.takeNext();
+        if (!request)
+            return;
+        if (requests_.run(meter_, *request).failed())
+            LastTransOK = false;
+        if (request->kind == RequestKind::DisplayItem)
+            DisplayItemsDirty = true; // the next main block shows the meter's sequence anew
+    }
+}
+
+} // namespace session
