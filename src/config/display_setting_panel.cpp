@@ -1,10 +1,10 @@
 #include "config/display_setting_panel.h"
 
+#include "config/setting_requests.h"
 #include "config/setting_values.h"
 #include "i18n/language_texts.h"
-#include "link/link_state.h"
 #include "polling/display_items.h"
-#include "polling/poll_cycle.h"
+#include "session/meter_session.h"
 #include "ui/caption.h"
 #include "ui/control_map.h"
 
@@ -15,32 +15,17 @@ namespace {
 
 constexpr const char *kSetButtons[] = {"cmdDisplayItemSet", "cmdScrollTimeSet"};
 
-// Rows of the poll cycle's request service.
-constexpr int kScrollTimeRow = 7;
-constexpr int kDisplayItemsRow = 8;
-
 } // namespace
 
-DisplaySettingPanel::DisplaySettingPanel(LinkState &link, modbus::Transactions &transactions,
-                                         PollCycle &poll, const i18n::LanguageTexts &texts,
+DisplaySettingPanel::DisplaySettingPanel(session::MeterSession &session, const i18n::LanguageTexts &texts,
                                          const ControlMap &controls, QObject *parent)
-    : QObject(parent), texts_(texts), controls_(controls), writes_(transactions, link)
+    : QObject(parent), session_(session), texts_(texts), controls_(controls)
 {
     onClicked(controls_, "cmdDisplayItemSet", this, &DisplaySettingPanel::cmdDisplayItemSet_Click);
     onClicked(controls_, "cmdScrollTimeSet", this, &DisplaySettingPanel::cmdScrollTimeSet_Click);
     onClicked(controls_, "cmdDisplayindex", this, &DisplaySettingPanel::cmdDisplayindex_Click);
-
-    poll.addRequestRow({&ReqSetScrollTime, [this] { WriteScrollTime(); }, kScrollTimeRow});
-    poll.addRequestRow({&ReqSetDisplayItems,
-                        [this, &poll] {
-                            WriteDisplayItem();
-                            // The next main block shows the meter's sequence anew.
-                            poll.markDisplayItemsDirty();
-                        },
-                        kDisplayItemsRow});
-
-    linkOnlineChanged(link.LinkOnline());
-    connect(&link, &LinkState::linkOnlineChanged, this, &DisplaySettingPanel::linkOnlineChanged);
+    linkOnlineChanged(session_.link().LinkOnline());
+    connect(&session_.link(), &LinkState::linkOnlineChanged, this, &DisplaySettingPanel::linkOnlineChanged);
 }
 
 void DisplaySettingPanel::linkOnlineChanged(bool online)
@@ -55,7 +40,7 @@ void DisplaySettingPanel::cmdDisplayindex_Click()
                 texts_.dataItem3);
 }
 
-void DisplaySettingPanel::WriteDisplayItem()
+void DisplaySettingPanel::cmdDisplayItemSet_Click()
 {
     bool isNumber = false;
     const int code = controls_.require<QComboBox>(QStringLiteral("Combo_Display_Item_sel"))
@@ -66,12 +51,11 @@ void DisplaySettingPanel::WriteDisplayItem()
     if (!isNumber || code < 0 || code > 0xFFFF || position < 0
         || position >= polling::kDisplayPositions)
         return;
-    writes_.registers(config::kFirstDisplayItemRegister + position, {std::uint16_t(code)});
+    session_.request(config::displayItemRequest(position, std::uint16_t(code)));
 }
 
-void DisplaySettingPanel::WriteScrollTime()
+void DisplaySettingPanel::cmdScrollTimeSet_Click()
 {
     const auto *scroll = controls_.require<QComboBox>(QStringLiteral("Combo1"));
-    writes_.registers(config::kScrollTimeRegister,
-                      {config::scrollTimeValue(scroll->currentText(), scroll->currentIndex())});
+    session_.request(config::scrollTimeRequest(config::scrollTimeValue(scroll->currentText(), scroll->currentIndex())));
 }

@@ -1,47 +1,36 @@
 #pragma once
 
-#include "link/meter_writes.h"
-
 #include <QObject>
 
 class ControlMap;
-class LinkState;
-class PollCycle;
 namespace i18n {
 struct LanguageTexts;
 }
-namespace modbus {
-class Transactions;
+namespace session {
+class MeterSession;
 }
 
 // The handlers of the display-setting page: the item the meter's display
 // shows at one sequence position, the scroll time, and the description of
-// the item codes. The writes follow the request pattern of the meter
-// settings (see SettingPanel); after a display-item write the poll cycle
-// reads the whole sequence back.
+// the item codes. The writes are requests to the meter session as the meter
+// settings' are (see SettingPanel); after a display-item write the poll
+// cycle reads the whole sequence back.
 class DisplaySettingPanel : public QObject {
     Q_OBJECT
 public:
     // The page must be built (see setting_pages.h).
-    DisplaySettingPanel(LinkState &link, modbus::Transactions &transactions, PollCycle &poll,
-                        const i18n::LanguageTexts &texts, const ControlMap &controls,
-                        QObject *parent = nullptr);
+    DisplaySettingPanel(session::MeterSession &session, const i18n::LanguageTexts &texts,
+                        const ControlMap &controls, QObject *parent = nullptr);
 
-    void cmdDisplayItemSet_Click() { ReqSetDisplayItems = true; }
-    void cmdScrollTimeSet_Click() { ReqSetScrollTime = true; }
+    void cmdDisplayItemSet_Click();
+    void cmdScrollTimeSet_Click();
     // Shows or hides the description of the item codes.
     void cmdDisplayindex_Click();
-
-    void WriteDisplayItem();
-    void WriteScrollTime();
-
-    bool ReqSetDisplayItems = false;
-    bool ReqSetScrollTime = false;
 
 private:
     void linkOnlineChanged(bool online);
 
+    session::MeterSession &session_;
     const i18n::LanguageTexts &texts_;
     const ControlMap &controls_;
-    MeterWrites writes_;
 };

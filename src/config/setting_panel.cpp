@@ -1,10 +1,10 @@
 #include "config/setting_panel.h"
 
+#include "config/setting_requests.h"
 #include "config/setting_values.h"
 #include "config/typed_number.h"
 #include "i18n/language_texts.h"
-#include "link/link_state.h"
-#include "polling/poll_cycle.h"
+#include "session/meter_session.h"
 #include "ui/caption.h"
 #include "ui/confirm_dialog.h"
 #include "ui/control_map.h"
@@ -26,26 +26,23 @@ constexpr const char *kSetButtons[] = {
 // when written; lower ones are found in it.
 constexpr int kHighestListedByPosition = 60;
 
-// Rows of the poll cycle's request service.
-enum Row {
-    kClockRow = 1, kAddressRow = 2, kBaudRateRow = 3, kStopBitRow = 4, kCTRatioRow = 5,
-    kPTRatioRow = 6, kClearEnergyRow = 13, kWiringRow = 14, kPTRatioFloatRow = 15,
-    kCTRatioFloatRow = 16,
-};
-
 } // namespace
 
-SettingPanel::SettingPanel(LinkState &link, modbus::Transactions &transactions, PollCycle &poll,
-                           const i18n::LanguageTexts &texts, Messages &messages,
+SettingPanel::SettingPanel(session::MeterSession &session, const i18n::LanguageTexts &texts, Messages &messages,
                            const ControlMap &controls, QObject *parent)
-    : QObject(parent), link_(link), texts_(texts), messages_(messages), controls_(controls),
-      writes_(transactions, link)
+    : QObject(parent), session_(session), texts_(texts), messages_(messages), controls_(controls)
 {
     connectHandlers();
-    registerRequests(poll);
-    linkOnlineChanged(link.LinkOnline());
-    connect(&link, &LinkState::linkOnlineChanged, this, &SettingPanel::linkOnlineChanged);
+    linkOnlineChanged(session_.link().LinkOnline());
+    connect(&session_.link(), &LinkState::linkOnlineChanged, this, &SettingPanel::linkOnlineChanged);
+    connect(&session_, &session::MeterSession::connectionFollowed, this, &SettingPanel::connectionFollowed);
+    // The CO2 factor can be set once a cycle found a meter that computes CO2.
+    auto *co2 = controls_.require<QWidget>(QStringLiteral("cmdSetCO2"));
+    co2->setEnabled(false);
+    connect(&session_.poll(), &session::PollCycle::co2Settable, co2, &QWidget::setEnabled);
 }
+
+bool SettingPanel::pending(session::RequestKind kind) const { return session_.requestPending(kind); }
 
 void SettingPanel::connectHandlers()
 {
@@ -68,24 +65,6 @@ void SettingPanel::connectHandlers()
     validate("Combo_PT_Ratio", &SettingPanel::Combo_PT_Ratio_Validate);
     validate("Combo_Modbus_add", &SettingPanel::Combo_Modbus_add_Validate);
     validate("Combo_Modbus_add_sel", &SettingPanel::Combo_Modbus_add_sel_Validate);
-}
-
-void SettingPanel::registerRequests(PollCycle &poll)
-{
-    const auto row = [this, &poll](int order, bool &flag, void (SettingPanel::*write)()) {
-        poll.addRequestRow({&flag, [this, write] { (this->*write)(); }, order});
-    };
-    row(kClockRow, ReqSetClock, &SettingPanel::SetMeterClock);
-    row(kAddressRow, ReqSetModbusAddress, &SettingPanel::WriteModbusAddress);
-    row(kBaudRateRow, ReqSetBaudRate, &SettingPanel::WriteBaudRate);
-    row(kStopBitRow, ReqSetStopBit, &SettingPanel::WriteStopBit);
-    row(kCTRatioRow, ReqSetCTRatio, &SettingPanel::WriteCTRatio);
-    row(kPTRatioRow, ReqSetPTRatio, &SettingPanel::WritePTRatio);
-    row(kClearEnergyRow, ReqClearEnergy, &SettingPanel::WriteClearEnergy);
-    row(kWiringRow, ReqSetWiring, &SettingPanel::WriteWiring);
-    row(kPTRatioFloatRow, ReqSetPTRatioFloat, &SettingPanel::WritePTRatioFloat);
-    row(kCTRatioFloatRow, ReqSetCTRatioFloat, &SettingPanel::WriteCTRatioFloat);
-    poll.setCO2Request({&ReqSetCO2, [this] { WriteCO2Factor(); }});
 }
 
 void SettingPanel::linkOnlineChanged(bool online)
@@ -146,51 +125,80 @@ void SettingPanel::Combo_Modbus_add_sel_Validate()
         || typed.isEmpty())
         return;
     if (const std::optional<int> address = config::wholeNumberIn(typed, 0, 250))
-        link_.SlaveAddress = *address;
+        session_.link().SlaveAddress = *address;
 }
 
 void SettingPanel::cmdModbusAddSet_Click()
 {
-    if (!text("Combo_Modbus_add").isEmpty() && check("Combo_Modbus_add", config::meterAddressAccepted, texts_.rightdown_Box5))
-        ReqSetModbusAddress = true;
+    if (text("Combo_Modbus_add").isEmpty() || !check("Combo_Modbus_add", config::meterAddressAccepted, texts_.rightdown_Box5))
+        return;
+    if (const std::optional<int> address = config::meterAddress(text("Combo_Modbus_add")))
+        session_.request(config::addressRequest(*address));
+}
+
+void SettingPanel::cmdBaudRateSet_Click()
+{
+    const int position = list("Combo_Modbus_BaudRate")->currentIndex();
+    if (position >= 0)
+        session_.request(config::baudRateRequest(position));
+}
+
+void SettingPanel::cmdStopBitSet_Click()
+{
+    const int position = list("Combo_SetStopBit")->currentIndex();
+    if (position >= 0)
+        session_.request(config::stopBitsRequest(position));
+}
+
+void SettingPanel::cmdWiringSet_Click()
+{
+    const int wiring = list("Combo_SetWiring")->currentIndex();
+    if (wiring >= 0)
+        session_.request(config::wiringRequest(wiring));
 }
 
 void SettingPanel::cmdPTRatio1Set_Click()
 {
-    if (!text("Combo_PT_Ratio").isEmpty() && check("Combo_PT_Ratio", config::ptRatioAccepted, texts_.rightdown_Box6))
-        ReqSetPTRatio = true;
+    if (text("Combo_PT_Ratio").isEmpty() || !check("Combo_PT_Ratio", config::ptRatioAccepted, texts_.rightdown_Box6))
+        return;
+    if (const auto tenths = config::ptRatioTenths(text("Combo_PT_Ratio")))
+        session_.request(config::ptRatioRequest(*tenths));
 }
 
 void SettingPanel::cmdCTRatio1Set_Click()
 {
-    if (!text("Combo_CT_Ratio").isEmpty() && check("Combo_CT_Ratio", config::ctRatioAccepted, texts_.rightdown_Box3))
-        ReqSetCTRatio = true;
+    if (text("Combo_CT_Ratio").isEmpty() || !check("Combo_CT_Ratio", config::ctRatioAccepted, texts_.rightdown_Box3))
+        return;
+    if (const auto ratio = config::ctRatioValue(text("Combo_CT_Ratio")))
+        session_.request(config::ctRatioRequest(*ratio));
 }
 
-void SettingPanel::raiseIfFloatRatio(const char *primary, const char *secondary, bool &flag)
+void SettingPanel::requestFloatRatio(const char *primary, const char *secondary, bool pt)
 {
     const QString top = text(primary);
     const QString bottom = text(secondary);
     if (top.isEmpty() || bottom.isEmpty())
         return;
-    if (!config::floatRatio(top, bottom)) {
+    const auto ratio = config::floatRatio(top, bottom);
+    if (!ratio) {
         showError(texts_.rightdown_RatioInvalid);
         return;
     }
-    flag = true;
+    session_.request(pt ? config::ptRatioFloatRequest(*ratio) : config::ctRatioFloatRequest(*ratio));
 }
 
-void SettingPanel::cmdPTRatio2Set_Click() { raiseIfFloatRatio("txtPT1", "txtPT2", ReqSetPTRatioFloat); }
+void SettingPanel::cmdPTRatio2Set_Click() { requestFloatRatio("txtPT1", "txtPT2", true); }
 
-void SettingPanel::cmdCTRatio2Set_Click() { raiseIfFloatRatio("txtCT1", "txtCT2", ReqSetCTRatioFloat); }
+void SettingPanel::cmdCTRatio2Set_Click() { requestFloatRatio("txtCT1", "txtCT2", false); }
 
 void SettingPanel::cmdSetCO2_Click()
 {
-    if (!config::co2Factor(text("txt_set_CO2"))) {
+    const auto factor = config::co2Factor(text("txt_set_CO2"));
+    if (!factor) {
         showError(texts_.rightdown_CO2Invalid);
         return;
     }
-    ReqSetCO2 = true;
+    session_.request(config::co2FactorRequest(*factor));
 }
 
 bool SettingPanel::confirmed(const QString &question)
@@ -202,25 +210,28 @@ bool SettingPanel::confirmed(const QString &question)
 void SettingPanel::cmdTimeSet_Click()
 {
     if (confirmed(texts_.Set_Time))
-        ReqSetClock = true;
+        session_.request(config::clockRequest([this] { return now(); }));
 }
 
 void SettingPanel::cmdClrkWh_Click()
 {
     if (confirmed(texts_.rightdown_Box10))
-        ReqClearEnergy = true;
+        session_.request(config::clearEnergyRequest());
 }
 
-// The writes read their boxes when served; a text that was changed into
-// something that cannot be written since the press is not written.
-
-void SettingPanel::WriteModbusAddress()
+void SettingPanel::connectionFollowed(const session::ConnectionChange &change)
 {
-    const std::optional<int> address = config::meterAddress(text("Combo_Modbus_add"));
-    if (!address)
+    using Kind = session::ConnectionChange::Kind;
+    // The connection row shows what the link now uses; selecting an entry
+    // runs the list's handler, which applies it to the link once more.
+    if (change.kind == Kind::Unit) {
+        selectConnectionAddress(change.value);
         return;
-    writes_.registers(config::kAddressRegister, {std::uint16_t(*address)});
-    selectConnectionAddress(*address);
+    }
+    QComboBox *connection = list(change.kind == Kind::Baud ? "Combo_BaudRate_Sel" : "Combo_StopBit");
+    const int index = connection->findText(QString::number(change.value));
+    if (index >= 0)
+        connection->setCurrentIndex(index);
 }
 
 void SettingPanel::selectConnectionAddress(int address)
@@ -249,70 +260,4 @@ void SettingPanel::selectConnectionAddress(int address)
         index = connection->count() - 1;
     }
     connection->setCurrentIndex(index);
-}
-
-void SettingPanel::writeAndFollow(const char *setting, int start, const char *connection)
-{
-    const int position = list(setting)->currentIndex();
-    if (position < 0)
-        return;
-    writes_.registers(start, {std::uint16_t(position + 1)});
-    // The connection's list holds the same entries from its start; selecting
-    // applies the setting to the open port.
-    list(connection)->setCurrentIndex(position);
-}
-
-void SettingPanel::WriteBaudRate()
-{
-    writeAndFollow("Combo_Modbus_BaudRate", config::kBaudRateRegister, "Combo_BaudRate_Sel");
-}
-
-void SettingPanel::WriteStopBit()
-{
-    writeAndFollow("Combo_SetStopBit", config::kStopBitRegister, "Combo_StopBit");
-}
-
-void SettingPanel::WriteWiring()
-{
-    const int wiring = list("Combo_SetWiring")->currentIndex();
-    if (wiring >= 0)
-        writes_.registers(config::kWiringRegister, {std::uint16_t(wiring)});
-}
-
-void SettingPanel::WritePTRatio()
-{
-    if (const auto tenths = config::ptRatioTenths(text("Combo_PT_Ratio")))
-        writes_.registers(config::kPTRatioRegister, {*tenths});
-}
-
-void SettingPanel::WriteCTRatio()
-{
-    if (const auto ratio = config::ctRatioValue(text("Combo_CT_Ratio")))
-        writes_.registers(config::kCTRatioRegister, {*ratio});
-}
-
-void SettingPanel::writeFloatRatio(const char *primary, const char *secondary, int start)
-{
-    if (const auto ratio = config::floatRatio(text(primary), text(secondary)))
-        writes_.floatValue(start, *ratio);
-}
-
-void SettingPanel::WritePTRatioFloat() { writeFloatRatio("txtPT1", "txtPT2", config::kPTRatioFloatRegister); }
-
-void SettingPanel::WriteCTRatioFloat() { writeFloatRatio("txtCT1", "txtCT2", config::kCTRatioFloatRegister); }
-
-void SettingPanel::WriteCO2Factor()
-{
-    if (const auto factor = config::co2Factor(text("txt_set_CO2")))
-        writes_.floatValue(config::kCO2FactorRegister, *factor);
-}
-
-void SettingPanel::SetMeterClock()
-{
-    writes_.registers(config::kClockRegister, config::meterClockValues(now()));
-}
-
-void SettingPanel::WriteClearEnergy()
-{
-    writes_.registers(config::kClearEnergyRegister, {config::kClearEnergyCommand});
 }

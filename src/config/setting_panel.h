@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/meter_writes.h"
+#include "session/meter_request.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -8,38 +8,36 @@
 #include <functional>
 
 class ControlMap;
-class LinkState;
 class Messages;
-class PollCycle;
 class QComboBox;
 namespace i18n {
 struct LanguageTexts;
 }
-namespace modbus {
-class Transactions;
+namespace session {
+class MeterSession;
 }
 
 // The handlers of the meter-settings page: the meter's Modbus address, baud
 // rate, stop bits, wiring, PT and CT ratios in both forms, clock, energy
 // reset and CO2 factor.
 //
-// No button talks to the meter: a press checks its input and raises a
-// request flag; the poll cycle serves the flag after its reads and runs the
-// write, which reads its input box at that moment. The set buttons work only
-// while the link is online; the panel follows the link by itself.
+// No button talks to the meter: a press checks its input and hands the
+// setting with its value to the meter session, whose poll cycle writes it
+// after its reads. The set buttons work only while the link is online; the
+// panel follows the link by itself, and the connection row follows a new
+// address, rate or stop bits once the meter has taken it.
 class SettingPanel : public QObject {
     Q_OBJECT
 public:
     // The page must be built (see setting_pages.h) inside the window whose
     // connection row the address, baud-rate and stop-bit writes update.
-    SettingPanel(LinkState &link, modbus::Transactions &transactions, PollCycle &poll,
-                 const i18n::LanguageTexts &texts, Messages &messages, const ControlMap &controls,
-                 QObject *parent = nullptr);
+    SettingPanel(session::MeterSession &session, const i18n::LanguageTexts &texts, Messages &messages,
+                 const ControlMap &controls, QObject *parent = nullptr);
 
     void cmdModbusAddSet_Click();
-    void cmdBaudRateSet_Click() { ReqSetBaudRate = true; }
-    void cmdStopBitSet_Click() { ReqSetStopBit = true; }
-    void cmdWiringSet_Click() { ReqSetWiring = true; }
+    void cmdBaudRateSet_Click();
+    void cmdStopBitSet_Click();
+    void cmdWiringSet_Click();
     void cmdPTRatio1Set_Click();
     void cmdCTRatio1Set_Click();
     void cmdPTRatio2Set_Click();
@@ -57,55 +55,28 @@ public:
     // The connection's address: an accepted text becomes SlaveAddress.
     void Combo_Modbus_add_sel_Validate();
 
-    // The writes, run by the poll cycle.
-    void WriteModbusAddress();
-    void WriteBaudRate();
-    void WriteStopBit();
-    void WriteWiring();
-    void WritePTRatio();
-    void WriteCTRatio();
-    void WritePTRatioFloat();
-    void WriteCTRatioFloat();
-    void WriteCO2Factor();
-    void SetMeterClock();
-    void WriteClearEnergy();
-
-    bool ReqSetModbusAddress = false;
-    bool ReqSetBaudRate = false;
-    bool ReqSetStopBit = false;
-    bool ReqSetWiring = false;
-    bool ReqSetPTRatio = false;
-    bool ReqSetCTRatio = false;
-    bool ReqSetPTRatioFloat = false;
-    bool ReqSetCTRatioFloat = false;
-    bool ReqSetCO2 = false;
-    bool ReqSetClock = false;
-    bool ReqClearEnergy = false;
+    // A setting of this kind waits for the poll cycle.
+    bool pending(session::RequestKind kind) const;
 
     // The PC's clock, read when the clock request is served.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
 private:
     void connectHandlers();
-    void registerRequests(PollCycle &poll);
     void linkOnlineChanged(bool online);
+    void connectionFollowed(const session::ConnectionChange &change);
     QComboBox *list(const char *name) const;
     QString text(const char *name) const;
     // Runs a check on a typed box; a rejected text is emptied and reported.
     bool check(const char *box, bool (*accepted)(const QString &), const QString &message);
     void showError(const QString &message);
-    void raiseIfFloatRatio(const char *primary, const char *secondary, bool &flag);
-    void writeFloatRatio(const char *primary, const char *secondary, int start);
+    void requestFloatRatio(const char *primary, const char *secondary, bool pt);
     void selectConnectionAddress(int address);
-    // Writes the list position + 1 of a setting and selects the same position
-    // in the connection's list.
-    void writeAndFollow(const char *setting, int start, const char *connection);
     bool confirmed(const QString &question);
 
-    LinkState &link_;
+    session::MeterSession &session_;
     const i18n::LanguageTexts &texts_;
     Messages &messages_;
     const ControlMap &controls_;
-    MeterWrites writes_;
     bool checking_ = false;
 };

@@ -237,10 +237,10 @@ void TestSettingsWithMeter::pressesThatRaiseNothing()
     auto *set = session_->started->control<QPushButton>(button);
     set->setEnabled(true);
     set->click();
-    const SettingPanel &s = settings();
-    for (bool flag : {s.ReqSetCTRatio, s.ReqSetPTRatioFloat, s.ReqSetCTRatioFloat, s.ReqSetCO2,
-                      s.ReqSetClock, s.ReqClearEnergy})
-        QVERIFY(!flag);
+    using session::RequestKind;
+    for (RequestKind kind : {RequestKind::CtRatio, RequestKind::PtRatioFloat, RequestKind::CtRatioFloat,
+                             RequestKind::CO2Factor, RequestKind::Clock, RequestKind::ClearEnergy})
+        QVERIFY(!settings().pending(kind));
     if (message.isEmpty()) {
         QVERIFY(session_->started->messages.shown.isEmpty());
     } else {
@@ -301,7 +301,7 @@ void TestSettingsWithMeter::typedChecks()
         auto *set = session_->started->control<QPushButton>(QStringLiteral("cmdCTRatio1Set"));
         set->setEnabled(true);
         QTest::mouseClick(set, Qt::LeftButton);
-        QVERIFY(!settings().ReqSetCTRatio);
+        QVERIFY(!settings().pending(session::RequestKind::CtRatio));
     } else {
         const std::map<QString, void (SettingPanel::*)()> validate{
             {QStringLiteral("Combo_CT_Ratio"), &SettingPanel::Combo_CT_Ratio_Validate},
@@ -344,14 +344,14 @@ void TestSettingsWithMeter::requestsOfOneCycleInServiceOrderAndAfterAFailure()
     QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@reg=16:0x1022,times=3")));
     pressBoth();
     QVERIFY(QTest::qWaitFor([&] { return !session_->started->window->link().LinkOnline(); }, kPatienceMs));
-    QVERIFY(settings().ReqSetWiring);
-    QVERIFY(!settings().ReqSetCTRatio);
+    QVERIFY(settings().pending(session::RequestKind::Wiring));
+    QVERIFY(!settings().pending(session::RequestKind::CtRatio));
     QCOMPARE(settingWrites().size(), 2);
 
     session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     QVERIFY(session_->meter->waitForSettingWrites(3, kPatienceMs));
     QCOMPARE(settingWrites(), (QList<MeterWrite>{ct, wiring, wiring}));
-    QVERIFY(!settings().ReqSetWiring);
+    QVERIFY(!settings().pending(session::RequestKind::Wiring));
 }
 
 void TestSettingsWithMeter::descriptionButtonsShowAndHide()
