@@ -78,13 +78,19 @@ bool readVersion(QSqlDatabase &db, const SqlDialect &dialect, int *version, SqlF
         *version = 0;
         return true;
     }
-    if (!execOrFault(query, QStringLiteral("SELECT version FROM archive_version"), doing, fault)) {
+    const QString select = QStringLiteral("SELECT version FROM archive_version");
+    if (!execOrFault(query, select, doing, fault)) {
         // A new, empty database has no such table. A broken file fails here
         // as well, and the failure stands.
-        if (dialect.isBrokenFile(fault->error) || db.tables().contains(QStringLiteral("archive_version")))
+        if (dialect.isBrokenFile(fault->error))
             return false;
-        *version = 0;
-        return true;
+        if (!db.tables().contains(QStringLiteral("archive_version"))) {
+            *version = 0;
+            return true;
+        }
+        // Another program made the tables just now: their version counts.
+        if (!execOrFault(query, select, doing, fault))
+            return false;
     }
     if (!query.next()) {
         *fault = {doing, QSqlError(QStringLiteral("the version table is empty"))};

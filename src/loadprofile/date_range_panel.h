@@ -1,31 +1,34 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
+
+#include <array>
+#include <optional>
 
 class ControlMap;
 class DownloadPanel;
-class DownloadState;
-class LinkState;
 class Messages;
-class PollCycle;
 namespace i18n {
 struct LanguageTexts;
 }
-namespace modbus {
-class Transactions;
+namespace loadprofile {
+class DownloadJob;
+}
+namespace session {
+class MeterSession;
 }
 
 // Downloading by date range: the begin and end selectors, the time of each
-// group's newest record, and the search that turns the begin into the first
-// record number. The poll cycle runs the search (and the newest-record
-// times) at the end of a cycle; the download itself is DownloadPanel's,
-// with the range as a filter on the records it writes.
+// group's newest record, and the date search's progress and outcome. The
+// search itself (at the end of a poll cycle) and the download it starts are
+// the session's DownloadJob's.
 class DateRangePanel : public QObject {
     Q_OBJECT
 public:
-    DateRangePanel(LinkState &link, DownloadState &download, modbus::Transactions &transactions,
-                   PollCycle &poll, DownloadPanel &downloads, const i18n::LanguageTexts &texts,
-                   Messages &messages, const ControlMap &controls, QObject *parent = nullptr);
+    DateRangePanel(session::MeterSession &session, loadprofile::DownloadJob &job, DownloadPanel &downloads,
+                   const i18n::LanguageTexts &texts, Messages &messages, const ControlMap &controls,
+                   QObject *parent = nullptr);
 
     // A field of the begin (selector 0) or end (selector 1) date was chosen.
     // The day list is built anew (its first day chosen) only when the month
@@ -37,26 +40,23 @@ public:
     // records from begin to end (date serials); false while another search
     // or a download is on its way.
     bool requestSearch(int group, double begin, double end);
+    // The records of group g newer than the archive's newest (archivedNewest;
+    // nothing or invalid: the archive holds none, so all of them).
+    void startNewOnly(int g, const std::optional<QDateTime> &archivedNewest);
 
-    // The time stamp of a record (number from 1) of group 0 or 1; 0 when it
-    // cannot be read.
-    double ReadLPDataDateSub(int group, long long record);
-    // Reads the time of the group's newest record; false when the read failed.
-    bool RefreshLPLastTime(int group);
-    void LPFindStartByDate();
+    // Begin and end of the chosen date range, as date serials.
+    std::array<double, 2> LPRangeDate{};
 
 private:
-    void loadProfileStep();
     void showSearchProgress(int probes);
     void recompute(int selector, int field);
     double selectorValue(int selector) const;
     void showNewestTime();
     long long validCount(int group) const;
+    void rangeFound(int g, long long first);
 
-    LinkState &link_;
-    DownloadState &state_;
-    modbus::Transactions &transactions_;
-    PollCycle &poll_;
+    session::MeterSession &session_;
+    loadprofile::DownloadJob &job_;
     DownloadPanel &downloads_;
     const i18n::LanguageTexts &texts_;
     Messages &messages_;

@@ -1,5 +1,8 @@
 #include "loadprofile/download_origin.h"
 
+#include "polling/lp_status.h"
+#include "polling/reading.h"
+
 #include <QStringList>
 
 namespace loadprofile {
@@ -15,6 +18,19 @@ QString codesText(const std::vector<int> &codes)
 }
 
 } // namespace
+
+DownloadOrigin originOf(const polling::Reading &reading, int g)
+{
+    const polling::LPGroupStatus &status = reading.lpGroups[std::size_t(g)];
+    DownloadOrigin origin;
+    origin.serial = reading.identity ? reading.identity->serial : QString();
+    origin.group = g;
+    if (status.channels >= 1 && int(status.channels) <= polling::kLPMaxChannels[g])
+        origin.channels = int(status.channels);
+    origin.codes.assign(status.codes.begin(), status.codes.begin() + origin.channels);
+    origin.interval = polling::lpIntervalText(status.intervalCode);
+    return origin;
+}
 
 OriginChange originChange(const DownloadOrigin &began, const DownloadOrigin &now)
 {

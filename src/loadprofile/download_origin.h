@@ -4,6 +4,10 @@
 
 #include <vector>
 
+namespace polling {
+struct Reading;
+}
+
 // What a download belongs to, fixed when it starts: the meter and the
 // group's settings its rows were read with. A download continued after a
 // reconnect goes on into the same file only while the meter read then is
@@ -19,6 +23,10 @@ struct DownloadOrigin {
 
     bool operator==(const DownloadOrigin &) const = default;
 };
+
+// What the reading shows of the meter and of group g (0 or 1) now; no
+// channels for a count the group cannot have.
+DownloadOrigin originOf(const polling::Reading &reading, int g);
 
 // The first thing that differs between the origin a download began with and
 // the meter read now, in this order: another meter, the channel count, the

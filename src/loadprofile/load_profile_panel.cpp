@@ -1,10 +1,10 @@
 #include "loadprofile/load_profile_panel.h"
 
 #include "i18n/language_texts.h"
-#include "link/link_state.h"
 #include "loadprofile/channel_codes.h"
-#include "loadprofile/download_state.h"
-#include "polling/poll_cycle.h"
+#include "loadprofile/download_job.h"
+#include "loadprofile/group_requests.h"
+#include "session/meter_session.h"
 #include "ui/back_color.h"
 #include "ui/caption.h"
 #include "ui/confirm_dialog.h"
@@ -29,52 +29,36 @@ constexpr const char *kMeterControls[] = {
 struct GroupLayout {
     const char *settings;  // list array: 0 channel count, 1 interval, 2.. channel codes
     int maxChannels;
-    int firstRegister;     // channel count, interval, codes follow
-    int clearRegister;
     const char *clearQuestion;
     QString defaultChannels;
     std::array<int, 12> defaultPositions; // of each channel's code in the offered list
 };
 const GroupLayout kGroups[2] = {
-    {"Combo_G1_Setting", 12, 0x1034, 0x1033, "Clear Group1 Data\uFF1F", QStringLiteral("8"),
+    {"Combo_G1_Setting", 12, "Clear Group1 Data\uFF1F", QStringLiteral("8"),
      {0, 1, 2, 3, 4, 6, 8, 10, 5, 7, 9, 11}},
-    {"Combo_G2_Setting", 8, 0x1043, 0x1042, "Clear Group2 Data\uFF1F", QStringLiteral("4"),
+    {"Combo_G2_Setting", 8, "Clear Group2 Data\uFF1F", QStringLiteral("4"),
      {5, 11, 12, 13, 0, 1, 2, 3}},
 };
 
-// The value a clear register takes to clear its group's records.
-constexpr std::uint16_t kClearRecords = 51;
 // The interval register's value for 30 seconds.
 constexpr std::uint16_t kThirtySeconds = 230;
 
-// Rows of the poll cycle's request service.
-constexpr int kSetRow[2] = {9, 10};
-constexpr int kClearRow[2] = {11, 12};
-
 } // namespace
 
-LoadProfilePanel::LoadProfilePanel(LinkState &link, DownloadState &download,
-                                   modbus::Transactions &transactions, PollCycle &poll,
-                                   const i18n::LanguageTexts &texts, const ControlMap &controls,
-                                   QObject *parent)
-    : QObject(parent), poll_(poll), texts_(texts), controls_(controls),
-      writes_(transactions, link)
+LoadProfilePanel::LoadProfilePanel(session::MeterSession &session, loadprofile::DownloadJob &job,
+                                   const i18n::LanguageTexts &texts, const ControlMap &controls, QObject *parent)
+    : QObject(parent), session_(session), texts_(texts), controls_(controls)
 {
     onClicked(controls_, "cmdLPindexon", this, &LoadProfilePanel::cmdLPindexon_Click);
     onClicked(controls_, "cmdLoadProfileG1Set", this, &LoadProfilePanel::cmdLoadProfileG1Set_Click);
     onClicked(controls_, "cmdLoadProfileG2Set", this, &LoadProfilePanel::cmdLoadProfileG2Set_Click);
     onClicked(controls_, "Comm_Clr_G1_Data", this, &LoadProfilePanel::Comm_Clr_G1_Data_Click);
     onClicked(controls_, "Comm_Clr_G2_Data", this, &LoadProfilePanel::Comm_Clr_G2_Data_Click);
-    poll.addRequestRow({&ReqLPSetG1, [this] { LPWriteGroupSetting(0); }, kSetRow[0]});
-    poll.addRequestRow({&ReqLPSetG2, [this] { LPWriteGroupSetting(1); }, kSetRow[1]});
-    poll.addRequestRow({&ReqLPClearG1, [this] { LPClearGroup(0); }, kClearRow[0]});
-    poll.addRequestRow({&ReqLPClearG2, [this] { LPClearGroup(1); }, kClearRow[1]});
-    connect(&poll, &PollCycle::layoutApplied, this, &LoadProfilePanel::layoutApplied);
+    connect(&session_.poll(), &session::PollCycle::layoutApplied, this, &LoadProfilePanel::layoutApplied);
 
-    setControlsEnabled(controls_, kMeterControls, link.LinkOnline());
-    connect(&link, &LinkState::linkOnlineChanged, this, &LoadProfilePanel::linkOnlineChanged);
-    connect(&download, &DownloadState::downloadInterrupted, this,
-            &LoadProfilePanel::markInterruptedDownload);
+    setControlsEnabled(controls_, kMeterControls, session_.link().LinkOnline());
+    connect(&session_.link(), &LinkState::linkOnlineChanged, this, &LoadProfilePanel::linkOnlineChanged);
+    connect(&job, &loadprofile::DownloadJob::interrupted, this, &LoadProfilePanel::markInterruptedDownload);
 }
 
 void LoadProfilePanel::linkOnlineChanged(bool online)
@@ -105,7 +89,7 @@ void LoadProfilePanel::layoutApplied(bool rLayout)
     const int offered = controls_.require<QComboBox>(QLatin1String(kGroups[0].settings), 2)->count();
     const int all = int(loadprofile::offeredChannelCodes(true).size());
     const int withoutThd = int(loadprofile::offeredChannelCodes(false).size());
-    if (rLayout || poll_.displayBase() == 100) {
+    if (rLayout || session_.poll().displayBase() == 100) {
         if (offered != withoutThd)
             LPBuildSettingLists(false);
     } else if (offered != all) {
@@ -153,21 +137,11 @@ void LoadProfilePanel::askAndRaiseGroupSetting(int group)
 {
     const QString wanted =
         controls_.require<QComboBox>(QLatin1String(kGroups[group].settings), 0)->currentText();
-    const QString current = QString::number(poll_.reading().lpGroups[std::size_t(group)].channels);
+    const QString current = QString::number(session_.reading().lpGroups[std::size_t(group)].channels);
     // A new channel count makes the meter restart the group's records.
     if (wanted != current && !confirmed(texts_.LPF_war))
         return;
-    (group == 0 ? ReqLPSetG1 : ReqLPSetG2) = true;
-}
 
-void LoadProfilePanel::askAndRaiseClear(int group)
-{
-    if (confirmed(QString::fromUtf8(kGroups[group].clearQuestion)))
-        (group == 0 ? ReqLPClearG1 : ReqLPClearG2) = true;
-}
-
-void LoadProfilePanel::LPWriteGroupSetting(int group)
-{
     const GroupLayout &layout = kGroups[group];
     std::vector<std::uint16_t> values;
     for (int element = 0; element < 2 + layout.maxChannels; ++element) {
@@ -184,10 +158,11 @@ void LoadProfilePanel::LPWriteGroupSetting(int group)
             return;
         values.push_back(std::uint16_t(value));
     }
-    writes_.registers(layout.firstRegister, values);
+    session_.request(loadprofile::groupSettingRequest(group, std::move(values)));
 }
 
-void LoadProfilePanel::LPClearGroup(int group)
+void LoadProfilePanel::askAndRaiseClear(int group)
 {
-    writes_.registers(kGroups[group].clearRegister, {kClearRecords});
+    if (confirmed(QString::fromUtf8(kGroups[group].clearQuestion)))
+        session_.request(loadprofile::clearGroupRequest(group));
 }

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "link/meter_writes.h"
-
 #include <QObject>
 
 class ControlMap;
-class DownloadState;
-class LinkState;
-class PollCycle;
 namespace i18n {
 struct LanguageTexts;
 }
-namespace modbus {
-class Transactions;
+namespace loadprofile {
+class DownloadJob;
+}
+namespace session {
+class MeterSession;
 }
 
 // The handlers of the load-profile pages. Their buttons talk to the meter,
@@ -21,16 +19,15 @@ class Transactions;
 // (not its stop button), and a download cut off by going offline marks the
 // start button red.
 //
-// Group settings: the set and clear buttons raise requests that the poll
-// cycle serves (rows 9 to 12 of its request service); the lists of channel
-// counts, intervals and channel codes are built once the firmware is known.
+// Group settings: the set and clear buttons hand requests to the meter
+// session, whose poll cycle writes them; the lists of channel counts,
+// intervals and channel codes are built once the firmware is known.
 class LoadProfilePanel : public QObject {
     Q_OBJECT
 public:
     // The pages must be built (see load_profile_pages.h).
-    LoadProfilePanel(LinkState &link, DownloadState &download, modbus::Transactions &transactions,
-                     PollCycle &poll, const i18n::LanguageTexts &texts, const ControlMap &controls,
-                     QObject *parent = nullptr);
+    LoadProfilePanel(session::MeterSession &session, loadprofile::DownloadJob &job,
+                     const i18n::LanguageTexts &texts, const ControlMap &controls, QObject *parent = nullptr);
 
     void cmdLPindexon_Click();
     void cmdLoadProfileG1Set_Click() { askAndRaiseGroupSetting(0); }
@@ -41,13 +38,6 @@ public:
     // Fills the group, channel-count, interval and channel lists, and the
     // code listing; includeAll offers the THD codes as well.
     void LPBuildSettingLists(bool includeAll);
-    void LPWriteGroupSetting(int group);
-    void LPClearGroup(int group);
-
-    bool ReqLPSetG1 = false;
-    bool ReqLPSetG2 = false;
-    bool ReqLPClearG1 = false;
-    bool ReqLPClearG2 = false;
 
 private:
     void linkOnlineChanged(bool online);
@@ -57,8 +47,7 @@ private:
     void askAndRaiseClear(int group);
     bool confirmed(const QString &question);
 
-    PollCycle &poll_;
+    session::MeterSession &session_;
     const i18n::LanguageTexts &texts_;
     const ControlMap &controls_;
-    MeterWrites writes_;
 };

@@ -1,9 +1,8 @@
 #include "loadprofile/record_reads.h"
 
-#include "link/link_state.h"
 #include "loadprofile/block_read.h"
 #include "loadprofile/date_serial.h"
-#include "modbus/transactions.h"
+#include "session/meter_access.h"
 
 #include <algorithm>
 
@@ -16,46 +15,39 @@ constexpr std::uint8_t kInputRegisters = 4;
 constexpr int kTimeStampRegisters = 3;
 
 // Points the meter's record window at a record; false when that failed.
-bool pointAt(MeterLink meter, long long recordNumber)
+bool pointAt(session::MeterAccess &meter, long long recordNumber)
 {
     const auto pointer = recordPointerBytes(recordNumber);
-    meter.transactions.ModbusWriteBytes(meter.link.SlaveAddress, kRecordPointerRegister, 2, pointer,
-                                        meter.link.RtuMode);
-    return meter.transactions.LastTransOK && meter.link.LinkOnline();
+    return meter.writeBytes(kRecordPointerRegister, pointer).ok() && meter.online();
 }
 
 } // namespace
 
-std::optional<double> readRecordTime(MeterLink meter, int group, long long recordNumber)
+std::optional<double> readRecordTime(session::MeterAccess &meter, int group, long long recordNumber)
 {
     if (!pointAt(meter, recordNumber))
         return std::nullopt;
-    modbus::Transactions &tx = meter.transactions;
-    tx.RxData.reset();
-    tx.ModbusReadRegisters(meter.link.SlaveAddress, kInputRegisters, recordWindowRegister(group),
-                           kTimeStampRegisters, meter.link.RtuMode);
-    const auto bytes = tx.RxData.bytes();
-    if (!tx.LastTransOK || !meter.link.LinkOnline() || bytes.size() != 2 * kTimeStampRegisters)
+    const modbus::TransactionResult read = meter.read(kInputRegisters, recordWindowRegister(group), kTimeStampRegisters);
+    const std::vector<std::uint8_t> &bytes = read.data;
+    if (!read.ok() || !meter.online() || bytes.size() != 2 * kTimeStampRegisters)
         return std::nullopt;
     return dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
 }
 
-std::optional<std::vector<Record>> readRecordBlock(MeterLink meter, int group, int channels,
+std::optional<std::vector<Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
                                                    long long next, long long last)
 {
     const int records = recordsInBlock(next, last);
     if (records == 0 || !pointAt(meter, next + 1))
         return std::nullopt;
-    modbus::Transactions &tx = meter.transactions;
-    tx.RxData.reset();
-    tx.ModbusReadRegisters(meter.link.SlaveAddress, kInputRegisters, recordWindowRegister(group),
-                           blockRegisters(channels, records), meter.link.RtuMode);
-    if (!tx.LastTransOK || !meter.link.LinkOnline() || tx.RxData.isEmptyState())
+    const modbus::TransactionResult read =
+        meter.read(kInputRegisters, recordWindowRegister(group), blockRegisters(channels, records));
+    if (!read.ok() || !meter.online() || read.data.empty())
         return std::nullopt;
-    return decodeRecords(tx.RxData.bytes(), channels, records);
+    return decodeRecords(read.data, channels, records);
 }
 
-CheckedBlock readCheckedBlock(MeterLink meter, int group, int channels, long long next,
+CheckedBlock readCheckedBlock(session::MeterAccess &meter, int group, int channels, long long next,
                               long long last)
 {
     const auto firstBad = [](const std::vector<Record> &records) {

@@ -8,9 +8,8 @@
 #include <utility>
 #include <vector>
 
-class LinkState;
-namespace modbus {
-class Transactions;
+namespace session {
+class MeterAccess;
 }
 
 // Reading records from the meter: the time stamp of one record, a block of
@@ -18,22 +17,16 @@ class Transactions;
 // date search and the command-line tool read through these.
 namespace loadprofile {
 
-// The meter a read talks to: its transactions and the link they run on.
-struct MeterLink {
-    modbus::Transactions &transactions;
-    LinkState &link;
-};
-
 // The time stamp of a record (numbered from 1) of group 0 or 1, as a date
 // serial; 0 when its bytes form no date. Nothing when the read failed (a
 // transaction failed, the link went offline, the answer was cut short): a
 // failed read is never taken for a time.
-std::optional<double> readRecordTime(MeterLink meter, int group, long long recordNumber);
+std::optional<double> readRecordTime(session::MeterAccess &meter, int group, long long recordNumber);
 
 // The records next to last (zero-based, inclusive), at most one block of
 // four. Empty when a transaction failed, the link went offline, or the answer
 // does not hold them all: the block is then to be asked for again.
-std::optional<std::vector<Record>> readRecordBlock(MeterLink meter, int group, int channels,
+std::optional<std::vector<Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
                                                    long long next, long long last);
 
 // A block whose records all carry a real date and time. A block holding a
@@ -45,7 +38,7 @@ struct CheckedBlock {
     std::optional<std::vector<Record>> records; // nothing: not read, ask again
     std::optional<long long> badRecord;
 };
-CheckedBlock readCheckedBlock(MeterLink meter, int group, int channels, long long next,
+CheckedBlock readCheckedBlock(session::MeterAccess &meter, int group, int channels, long long next,
                               long long last);
 
 // The CSV rows of a block; with a date range [begin, end] (date serials)

@@ -6,6 +6,7 @@
 #include "loadprofile/date_serial.h"
 #include "loadprofile/download_origin.h"
 #include "loadprofile/record_reads.h"
+#include "session/meter_access.h"
 #include "loadprofile/records.h"
 #include "link/link_state.h"
 #include "../modbus/fake_link.h"
@@ -66,7 +67,7 @@ struct StampedMeter {
 
     loadprofile::StartRecordSearch search(double begin)
     {
-        const loadprofile::MeterLink meter{rig.tx, link};
+        session::MeterAccess meter(link, rig.tx);
         return loadprofile::findStartRecord(begin, 1000, loadprofile::dateSerial(2024, 3, 11, 9, 45, 0), 1,
                                             [&](long long r) { return loadprofile::readRecordTime(meter, 0, r); });
     }

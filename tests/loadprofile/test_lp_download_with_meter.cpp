@@ -232,7 +232,7 @@ void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
 
     // Then the meter stops answering block reads: the link goes offline in
     // the middle of the download.
-    QVERIFY(QTest::qWaitFor([&] { return session_->started->window->download().LPNextRecord >= 20; },
+    QVERIFY(QTest::qWaitFor([&] { return session_->started->window->download().LPNextRecord() >= 20; },
                             kPatienceMs));
     QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@reg=4:0x2000,times=3")));
     QVERIFY(QTest::qWaitFor([&] { return !session_->started->window->link().LinkOnline(); }, kPatienceMs));
@@ -266,9 +266,9 @@ void TestLPDownloadWithMeter::screenshotsDuringAndAfter()
     session_->started->control<QPushButton>(QStringLiteral("Command10(3)"))->click(); // data read
     session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->setCurrentIndex(99);
     session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
-    QVERIFY(QTest::qWaitFor([&] { return window.download().LPNextRecord >= 40; }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return window.download().LPNextRecord() >= 40; }, kPatienceMs));
     QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lp_read_during_download")));
-    QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading; }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading(); }, kPatienceMs));
     testsupport::showWholePage(window);
     QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lp_read_after_download")));
     for (int pageButton : {1, 2}) { // setting, records
@@ -355,7 +355,7 @@ void TestLPDownloadWithMeter::startsRefusedWithoutNumbersOrChannels()
     QCOMPARE(session_->started->messages.shown.size(), 1);
     QCOMPARE(session_->started->messages.shown.first().text,
              session_->started->window->language().texts().rightdown_LPChannelsInvalid);
-    QVERIFY(!session_->started->window->download().LPDownloading);
+    QVERIFY(!session_->started->window->download().LPDownloading());
     QVERIFY(!QDir(programDir_->filePath(QStringLiteral("LP Data"))).exists()
             || QDir(programDir_->filePath(QStringLiteral("LP Data"))).isEmpty());
 }

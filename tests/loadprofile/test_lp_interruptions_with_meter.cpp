@@ -5,7 +5,7 @@
 // ran, and the next download behaves as the first one of a fresh program.
 #include "loadprofile/date_range_panel.h"
 #include "loadprofile/download_panel.h"
-#include "loadprofile/download_state.h"
+#include "loadprofile/download_job.h"
 #include "lp_meter_rows.h"
 #include "meter_session.h"
 #include "screenshot.h"
@@ -144,24 +144,24 @@ void TestLPInterruptions::stopWhileMeterSilentLeavesNothingBehind()
     // Over TCP, whose pauses after each request leave room for the poll's
     // ticks inside a transaction's waits.
     goOnline({}, true);
-    DownloadState &download = window().download();
+    loadprofile::DownloadJob &download = window().download();
     chooseRecords(1, 80);
     press("Command8");
-    QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord >= 8; }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord() >= 8; }, kPatienceMs));
     QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@all")));
     // The stop lands while a transaction of the download waits for the
     // silent meter; the meter answers again right after it.
     long long writtenAtStop = -1;
-    whenReady(this, [&] { return window().transactions().CommBusy && download.LPBlockBusy; }, [&] {
+    whenReady(this, [&] { return window().transactions().CommBusy && download.LPBlockBusy(); }, [&] {
         QTest::qWait(300);
-        writtenAtStop = download.LPNextRecord;
+        writtenAtStop = download.LPNextRecord();
         messages().answer = MessageAnswer::Yes;
         press("cmdStopLPRead");
         QVERIFY(session_->meter->sendCommand(QStringLiteral("clear-faults")));
     });
-    QVERIFY(QTest::qWaitFor([&] { return writtenAtStop >= 0 && !download.LPBlockBusy; }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return writtenAtStop >= 0 && !download.LPBlockBusy(); }, kPatienceMs));
     QVERIFY(window().link().LinkOnline());
-    QVERIFY(!download.LPDownloading);
+    QVERIFY(!download.LPDownloading());
     QVERIFY(!download.Timer_RS_Lpf.isActive());
     // Nothing of the block that was on its way when stopped is written.
     QCOMPARE(lptest::csvRows(newestFile()), lptest::expectedRows(1, int(writtenAtStop)));
@@ -189,7 +189,7 @@ void TestLPInterruptions::startPressedDuringSearchStartsNothing()
     QVERIFY(!control<QWidget>("cmdReadLP2")->isEnabled());
     QVERIFY(!control<QWidget>("cmbLPReadGroupSel")->isEnabled());
     bool pressedWhileSearching = false;
-    whenReady(this, [&] { return window().download().searchRunning; }, [&] {
+    whenReady(this, [&] { return window().download().searchRunning(); }, [&] {
         testsupport::saveScreenshot(&window(), QStringLiteral("lp_date_search_running"));
         press("Command8");
         press("cmdReadLP2");
@@ -216,9 +216,9 @@ void TestLPInterruptions::searchEndedEarly()
     chooseDates({"24", "3", "3", "6", "0"}, {"24", "3", "3", "9", "0"});
     press("cmdReadLP2");
     QVERIFY(shown("Text6").startsWith(QStringLiteral("Searching for the first record")));
-    DownloadState &download = window().download();
+    loadprofile::DownloadJob &download = window().download();
     bool interrupted = false;
-    whenReady(this, [&] { return download.searchRunning; }, [&] {
+    whenReady(this, [&] { return download.searchRunning(); }, [&] {
         interrupted = true;
         if (stop) {
             messages().answer = MessageAnswer::Yes;
@@ -227,7 +227,7 @@ void TestLPInterruptions::searchEndedEarly()
             QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@all")));
         }
     });
-    QVERIFY(QTest::qWaitFor([&] { return interrupted && !download.searchRunning; }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return interrupted && !download.searchRunning(); }, kPatienceMs));
     const i18n::LanguageTexts &texts = window().language().texts();
     QCOMPARE(messages().count(texts.rightdown_LPSearchFailed), stop ? 0 : 1);
     if (!stop) {
@@ -237,11 +237,11 @@ void TestLPInterruptions::searchEndedEarly()
     }
     // Nothing pending: two more poll cycles start nothing by themselves.
     int cycles = 0;
-    connect(&window().poll(), &PollCycle::loadProfileStepDue, this, [&] { ++cycles; });
+    connect(&window().poll(), &session::PollCycle::loadProfileStepDue, this, [&] { ++cycles; });
     QVERIFY(QTest::qWaitFor([&] { return cycles >= 2; }, kPatienceMs));
     QVERIFY(!window().poll().lpReadByDate());
     QVERIFY(!download.TimerEnLPRead.isActive());
-    QVERIFY(!download.LPDownloading);
+    QVERIFY(!download.LPDownloading());
     QVERIFY(control<QWidget>("cmdStopLPRead")->isHidden());
     QVERIFY(control<QWidget>("cmdReadLP2")->isEnabled());
     QVERIFY(files().isEmpty());
@@ -265,13 +265,13 @@ void TestLPInterruptions::continueOnReconnect()
     QFETCH(QStringList, meterAfter);
     QFETCH(QString, refusal);
     goOnline(kMeterA);
-    DownloadState &download = window().download();
+    loadprofile::DownloadJob &download = window().download();
     chooseRecords(1, 40);
     press("Command8");
-    QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord >= 8; }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord() >= 8; }, kPatienceMs));
     press("cmdOnLine");
     QVERIFY(!window().link().LinkOnline());
-    const int written = int(download.LPNextRecord);
+    const int written = int(download.LPNextRecord());
 
     const QStringList count{QStringLiteral("--lp-count"), QStringLiteral("1=100")};
     QVERIFY2(session_->startMeter(meterAfter + count), qPrintable(session_->error()));
@@ -286,7 +286,7 @@ void TestLPInterruptions::continueOnReconnect()
         QCOMPARE(lptest::csvRows(newestFile()), lptest::expectedRows(1, 40));
         return;
     }
-    QVERIFY(QTest::qWaitFor([&] { return !messages().shown.isEmpty() && !download.LPDownloading; },
+    QVERIFY(QTest::qWaitFor([&] { return !messages().shown.isEmpty() && !download.LPDownloading(); },
                             kPatienceMs));
     QVERIFY2(messages().shown.last().text.contains(refusal), qPrintable(messages().shown.last().text));
     QVERIFY(control<QWidget>("cmdStopLPRead")->isHidden());
@@ -305,11 +305,11 @@ void TestLPInterruptions::groupChosenDuringDownload()
 {
     QFETCH(bool, offline);
     goOnline();
-    DownloadState &download = window().download();
+    loadprofile::DownloadJob &download = window().download();
     auto *groupList = control<QComboBox>("cmbLPReadGroupSel");
     chooseRecords(1, 40);
     press("Command8");
-    QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord >= 12; }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord() >= 12; }, kPatienceMs));
     QVERIFY(!groupList->isEnabled());
     QVERIFY(!control<QWidget>("cmbLPReadGroupSel1")->isEnabled());
     if (offline) {

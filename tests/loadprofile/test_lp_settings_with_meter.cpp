@@ -5,6 +5,7 @@
 #include "dialog_answer.h"
 #include "loadprofile/load_profile_panel.h"
 #include "meter_session.h"
+#include "session/meter_session.h"
 #include "ui/caption.h"
 
 #include <QComboBox>
@@ -143,9 +144,10 @@ void TestLPSettingsWithMeter::setAndClearButtons()
     QCOMPARE(*asked, question);
 
     if (writes.isEmpty()) {
-        const LoadProfilePanel &panel = session_->started->window->loadProfile();
-        QVERIFY(!panel.ReqLPSetG1 && !panel.ReqLPSetG2 && !panel.ReqLPClearG1
-                && !panel.ReqLPClearG2);
+        using session::RequestKind;
+        for (RequestKind kind : {RequestKind::GroupSetting1, RequestKind::GroupSetting2, RequestKind::ClearGroup1,
+                                 RequestKind::ClearGroup2})
+            QVERIFY(!session_->started->window->session().requestPending(kind));
         return;
     }
     QVERIFY(session_->meter->waitForSettingWrites(int(writes.size()), kPatienceMs));
