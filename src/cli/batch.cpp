@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include "archive/archive_store.h"
+#include "cli/stderr_traffic.h"
 
 #include <QElapsedTimer>
 #include <QMap>

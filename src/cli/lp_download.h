@@ -1,6 +1,7 @@
 #pragma once
 
-#include "cli/meter_connection.h"
+#include "link/meter_address.h"
+#include "modbus/traffic.h"
 
 #include <QDateTime>
 #include <QString>

@@ -5,8 +5,10 @@
 #include "cli/batch.h"
 #include "cli/console.h"
 #include "polling/live_values.h"
-#include "cli/meter_connection.h"
+#include "cli/stderr_traffic.h"
+#include "session/meter_session.h"
 #include "cli/meter_list.h"
+#include "link/plain_dispatcher.h"
 #include "link/port_map.h"
 #include "link/serial_link.h"
 #include "polling/quantities.h"
@@ -23,6 +25,7 @@
 #include <QSysInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -44,7 +47,8 @@ const char kUsageText[] =
     "  ampwright-cli ports\n"
     "  ampwright-cli quantities\n"
     "  ampwright-cli read (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
-    "                     [--every SECONDS] [--format text|json|csv] [--quantities ID,ID,...] [--log]\n"
+    "                     [--every SECONDS] [--format text|json|csv] [--quantities ID,ID,...]\n"
+    "                     [--harmonics va,vb,vc,ia,ib,ic|all] [--log]\n"
     "  ampwright-cli lp (--rtu N [--baud B] [--stop-bits S] | --tcp HOST[:PORT]) [--unit U]\n"
     "                   --group 1|2 (--from N --to M | --since \"YYYY-MM-DD HH:MM\" [--until ...] | --new)\n"
     "                   [--out DIR] [--store sqlite:PATH | --no-store] [--log]\n"
@@ -56,6 +60,7 @@ const char kUsageText[] =
     "\n"
     "quantities  the ids, units and groups of the values a meter gives\n"
     "read   one poll of the meter's live values, or one every SECONDS until interrupted;\n"
+    "       --harmonics adds each chosen channel's 32 harmonic values (meters that read them)\n"
     "       --format csv with --quantities records as the trend window does: \"time\", then\n"
     "       \"id (unit)\" a quantity; ISO 8601 local times, \".\" decimals, empty for a value not read\n"
     "lp     load-profile records into a CSV file as the window writes it (default folder \"LP Data\")\n"
@@ -165,7 +170,9 @@ int read(const QStringList &args)
                   {QStringLiteral("format"), QStringLiteral("text, json or csv."), QStringLiteral("FORMAT"),
                    QStringLiteral("text")},
                   {QStringLiteral("quantities"), QStringLiteral("Only these quantities (see \"quantities\")."),
-                   QStringLiteral("ID,ID,...")}});
+                   QStringLiteral("ID,ID,...")},
+                  {QStringLiteral("harmonics"), QStringLiteral("The harmonic spectra of these channels."),
+                   QStringLiteral("va,vb,vc,ia,ib,ic|all")}});
     int code = kOk;
     if (!parse(p, args, &code))
         return code;
@@ -192,6 +199,20 @@ int read(const QStringList &args)
         if (chosen.isEmpty())
             return usage(QStringLiteral("--quantities names no quantity"));
     }
+    std::vector<int> spectra;
+    if (p.isSet(QStringLiteral("harmonics"))) {
+        const QString names = p.value(QStringLiteral("harmonics")).trimmed();
+        for (const QString &name : names == QLatin1String("all") ? QStringList{"va", "vb", "vc", "ia", "ib", "ic"}
+                                                                  : names.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const auto channel = harmonicChannelOf(name.trimmed());
+            if (!channel)
+                return usage(QStringLiteral("no harmonic channel is named \"%1\" (va, vb, vc, ia, ib, ic or all)").arg(name));
+            if (std::find(spectra.begin(), spectra.end(), *channel) == spectra.end())
+                spectra.push_back(*channel);
+        }
+        if (spectra.empty())
+            return usage(QStringLiteral("--harmonics names no channel"));
+    }
     int every = 0;
     if (p.isSet(QStringLiteral("every"))) {
         const auto n = cli::parseNumber(p.value(QStringLiteral("every")), 1, 86400, QStringLiteral("--every"), &error);
@@ -201,16 +222,20 @@ int read(const QStringList &args)
     }
 
     StderrTraffic traffic;
-    MeterConnection meter(address, p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
-    if (!meter.open(&error))
+    session::MeterSession meter(session::MeterSession::Pacing::OnDemand);
+    meter.transactions().setTrafficObserver(p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
+    if (!meter.open(address, &error))
         return fail(error, kFailed);
     for (bool first = true;; first = false) {
         QElapsedTimer took;
         took.start();
         // A cycle cut short by a garbled answer is tried once more.
-        if (!meter.poll(&error) && !(meter.link().LinkOnline() && meter.poll(&error)))
+        if (!meter.pollOnce(&error) && !(meter.link().LinkOnline() && meter.pollOnce(&error)))
             return fail(error, kFailed);
-        const std::vector<LiveValue> values = liveValues(meter.reading(), chosen);
+        std::vector<LiveValue> values = liveValues(meter.reading(), chosen);
+        for (const int channel : spectra)
+            if (const auto spectrum = meter.poll().readHarmonics(channel))
+                addSpectrum(values, channel, *spectrum);
         if (format == QLatin1String("json"))
             out(jsonLine(values, meter.reading()));
         else if (format == QLatin1String("csv") && !chosen.isEmpty())
@@ -359,6 +384,7 @@ int loadProfile(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
+    preferPlainEventDispatcher();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ampwright-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(AMPWRIGHT_VERSION));

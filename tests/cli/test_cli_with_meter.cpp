@@ -3,9 +3,10 @@
 // range; and a batch that goes on past a meter that never answers.
 #include "polling/live_values.h"
 #include "loadprofile/date_serial.h"
-#include "loadprofile/download_state.h"
+#include "loadprofile/date_range_panel.h"
+#include "loadprofile/download_job.h"
 #include "meter_session.h"
-#include "polling/poll_cycle.h"
+#include "session/poll_cycle.h"
 #include "polling/quantities.h"
 
 #include <QComboBox>
@@ -178,13 +179,13 @@ void TestCliWithMeter::dateRangeStartsWhereTheWindowsDoes()
     QVERIFY2(session_->startMeter({}, true), qPrintable(session_->error()));
     QVERIFY(windowOnline(dir_->path()));
     MainForm &window = session_->window();
-    window.download().LPRangeDate = {loadprofile::dateSerial(2024, 3, 1, 6, 7, 0),
-                                     loadprofile::dateSerial(2024, 3, 1, 7, 0, 0)};
+    window.dateRange().LPRangeDate = {loadprofile::dateSerial(2024, 3, 1, 6, 7, 0),
+                                      loadprofile::dateSerial(2024, 3, 1, 7, 0, 0)};
     session_->started->control<QPushButton>(QStringLiteral("cmdReadLP2"))->click();
-    QVERIFY(QTest::qWaitFor([&] { return window.download().LPDownloading; }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return window.download().LPDownloading(); }, 60000));
     const QString windowStart =
         session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Start_No"))->currentText();
-    QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading; }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return !window.download().LPDownloading(); }, 60000));
     session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
 
     const Run run = runCli({QStringLiteral("lp"), QStringLiteral("--tcp"), session_->address(),
