@@ -1,34 +1,30 @@
 #include "app/archive_link.h"
 
 #include "i18n/language_texts.h"
-#include "link/link_state.h"
 #include "loadprofile/date_range_panel.h"
-#include "loadprofile/date_serial.h"
-#include "loadprofile/download_panel.h"
-#include "loadprofile/download_state.h"
-#include "polling/poll_cycle.h"
+#include "loadprofile/download_job.h"
+#include "session/meter_session.h"
 #include "ui/control_map.h"
 #include "ui/messages.h"
 #include "ui/named_controls.h"
 
 #include <QComboBox>
-#include <QLocale>
 
-#include <limits>
 #include <utility>
 
-ArchiveLink::ArchiveLink(const QString &archivePath, LinkState &link, PollCycle &poll, DownloadState &download,
-                         DownloadPanel &downloads, DateRangePanel &dateRange, const i18n::LanguageTexts &texts,
-                         Messages &messages, const ControlMap &controls, QObject *parent)
-    : QObject(parent), link_(link), poll_(poll), download_(download), downloads_(downloads), dateRange_(dateRange),
-      texts_(texts), messages_(messages), controls_(controls)
+ArchiveLink::ArchiveLink(const QString &archivePath, session::MeterSession &session,
+                         loadprofile::DownloadJob &download, DateRangePanel &dateRange,
+                         const i18n::LanguageTexts &texts, Messages &messages, const ControlMap &controls,
+                         QObject *parent)
+    : QObject(parent), session_(session), download_(download), dateRange_(dateRange), texts_(texts),
+      messages_(messages), controls_(controls)
 {
     setArchive(archivePath);
-    connect(&downloads_, &DownloadPanel::downloadStarted, this, [this] {
+    connect(&download_, &loadprofile::DownloadJob::started, this, [this] {
         failureTold_ = false;
         blocks_ = std::make_shared<archive::DownloadBlocks>();
     });
-    connect(&downloads_, &DownloadPanel::blockRead, this, &ArchiveLink::blockRead);
+    connect(&download_, &loadprofile::DownloadJob::blockWritten, this, &ArchiveLink::blockRead);
     onClicked(controls_, "cmdLPNew", this, &ArchiveLink::cmdLPNew_Click);
 }
 
@@ -91,10 +87,15 @@ void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, const std
         });
 }
 
+bool ArchiveLink::downloadRequestRunning() const
+{
+    return download_.searchPending() || (download_.LPDownloading() && download_.Timer_RS_Lpf.isActive());
+}
+
 void ArchiveLink::cmdLPNew_Click()
 {
-    const polling::Reading &reading = poll_.reading();
-    if (!link_.LinkOnline() || !reading.identity || downloads_.searchPending() || newAsked_ || !archive_)
+    const polling::Reading &reading = session_.reading();
+    if (!session_.link().LinkOnline() || !reading.identity || downloadRequestRunning() || newAsked_ || !archive_)
         return;
     const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel"))->currentIndex() == 1 ? 1 : 0;
     const QString serial = reading.identity->serial;
@@ -123,33 +124,9 @@ void ArchiveLink::downloadNewerThan(int g, const QString &serial, const std::opt
         return;
     }
     // The meter may have gone offline or been replaced while the archive answered.
-    const polling::Reading &reading = poll_.reading();
-    if (!link_.LinkOnline() || !reading.identity || reading.identity->serial != serial || downloads_.searchPending())
+    const polling::Reading &reading = session_.reading();
+    if (!session_.link().LinkOnline() || !reading.identity || reading.identity->serial != serial
+        || downloadRequestRunning())
         return;
-    const long long valid = reading.lpGroups[std::size_t(g)].validRecords.value_or(0);
-    if (!newest->isValid()) {
-        // Nothing archived of this meter's group: all its records.
-        if (valid < 1) {
-            messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW, texts_.rightdown_LPNothingNew.arg(QStringLiteral("-")));
-            return;
-        }
-        auto *start = controls_.require<QComboBox>(QStringLiteral("Combo_LP_Start_No"));
-        auto *stop = controls_.require<QComboBox>(QStringLiteral("Combo_LP_Stop_No"));
-        start->setCurrentIndex(0);
-        stop->setCurrentIndex(stop->count() - 1);
-        downloads_.Command8_Click();
-        return;
-    }
-    const QDate d = newest->date();
-    const QTime t = newest->time();
-    const double archived = loadprofile::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
-    // The meter's newest record (read by the poll, to the minute) is no later.
-    const double meterNewest = download_.LPLastDataTime[std::size_t(g)];
-    if (valid < 1 || (meterNewest != 0 && meterNewest <= archived)) {
-        messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW,
-                       texts_.rightdown_LPNothingNew.arg(QLocale().toString(*newest, QLocale::ShortFormat)));
-        return;
-    }
-    constexpr double kOneSecond = 1.0 / 86400;
-    dateRange_.requestSearch(g, archived + kOneSecond, std::numeric_limits<double>::max());
+    dateRange_.startNewOnly(g, newest->isValid() ? newest : std::nullopt);
 }

@@ -14,13 +14,15 @@
 
 class ControlMap;
 class DateRangePanel;
-class DownloadPanel;
-class DownloadState;
-class LinkState;
 class Messages;
-class PollCycle;
 namespace i18n {
 struct LanguageTexts;
+}
+namespace loadprofile {
+class DownloadJob;
+}
+namespace session {
+class MeterSession;
 }
 
 // The window's downloads and the archive: every block a download reads is
@@ -33,9 +35,9 @@ class ArchiveLink : public QObject {
     Q_OBJECT
 public:
     // archivePath: the archive (a file or a database's address); empty for none.
-    ArchiveLink(const QString &archivePath, LinkState &link, PollCycle &poll, DownloadState &download,
-                DownloadPanel &downloads, DateRangePanel &dateRange, const i18n::LanguageTexts &texts,
-                Messages &messages, const ControlMap &controls, QObject *parent = nullptr);
+    ArchiveLink(const QString &archivePath, session::MeterSession &session, loadprofile::DownloadJob &download,
+                DateRangePanel &dateRange, const i18n::LanguageTexts &texts, Messages &messages,
+                const ControlMap &controls, QObject *parent = nullptr);
     ~ArchiveLink() override;
 
     void cmdLPNew_Click();
@@ -52,6 +54,7 @@ private:
     // The rest of cmdLPNew once the archive's newest record of the group is known.
     void downloadNewerThan(int group, const QString &serial, const std::optional<QDateTime> &newest,
                            const QString &error);
+    bool downloadRequestRunning() const;
 
     std::unique_ptr<archive::ArchiveThread> archive_;
     // The running download's blocks, used on the archive's thread only.
@@ -59,10 +62,8 @@ private:
     int pendingJobs_ = 0;
     bool failureTold_ = false;
     bool newAsked_ = false; // cmdLPNew waits for the archive's answer
-    LinkState &link_;
-    PollCycle &poll_;
-    DownloadState &download_;
-    DownloadPanel &downloads_;
+    session::MeterSession &session_;
+    loadprofile::DownloadJob &download_;
     DateRangePanel &dateRange_;
     const i18n::LanguageTexts &texts_;
     Messages &messages_;

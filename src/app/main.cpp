@@ -1,10 +1,12 @@
 #include "app/main_form.h"
+#include "link/plain_dispatcher.h"
 #include "ui/message_boxes.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    preferPlainEventDispatcher();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ampwright"));
 

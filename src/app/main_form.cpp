@@ -23,8 +23,9 @@
 #include "loadprofile/load_profile_panel.h"
 #include "polling/harmonic_chart.h"
 #include "polling/phasor_window.h"
-#include "polling/poll_cycle.h"
-#include "polling/widget_poll_view.h"
+#include "app/session_views.h"
+#include "loadprofile/download_job.h"
+#include "session/meter_session.h"
 #include "trend/trend_window.h"
 
 #include <QAbstractButton>
@@ -74,41 +75,43 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     progress->hide();
     statusBar()->addPermanentWidget(progress);
 
-    pollView_ = std::make_unique<WidgetPollView>(this);
-    transactionLink_ = std::make_unique<TransactionLink>(link_);
-    connect(transactionLink_.get(), &TransactionLink::statusText, status, &QLineEdit::setText);
-    language_ = std::make_unique<i18n::LanguageController>(files_, controls_,
-                                                           [this] { return link_.RtuMode; });
-    connect(&link_, &LinkState::linkOnlineChanged, language_.get(),
-            &i18n::LanguageController::setLinkOnline);
-    connection_ = std::make_unique<ConnectionPanel>(link_, language_->texts(), messages_, controls_);
-    poll_ = std::make_unique<PollCycle>(transactionLink_->transactions(), link_, *pollView_);
-    poll_->onlineStatusText = [this] { return language_->texts().online_Status2; };
-    portScan_ = std::make_unique<PortScan>(
-        link_, *controls_.require<QComboBox>(QStringLiteral("Combo_CommPort")), language_->texts(),
-        messages_);
-    socketEvents_ = std::make_unique<SocketEvents>(link_.tcp, messages_,
-                                                   [this] { return connection_->tcpConnecting(); });
-    phasor_ = std::make_unique<PhasorLauncher>(*poll_, link_, messages_,
-                                               [this] { return phaserCaptions(); }, this);
-    settings_ = std::make_unique<SettingPanel>(link_, transactions(), *poll_, language_->texts(),
-                                               messages_, controls_);
-    displaySettings_ = std::make_unique<DisplaySettingPanel>(link_, transactions(), *poll_,
-                                                             language_->texts(), controls_);
-    loadProfile_ = std::make_unique<LoadProfilePanel>(link_, download_, transactions(), *poll_,
-                                                      language_->texts(), controls_);
-    downloadPanel_ = std::make_unique<DownloadPanel>(link_, download_, transactions(), *poll_,
-                                                     language_->texts(), messages_, controls_,
-                                                     programDir_);
+    // The meter the window shows: its session, polled on Timer1Sec, and its
+    // downloads at the window's pace.
+    session_ = std::make_unique<session::MeterSession>(session::MeterSession::Pacing::Timed);
+    download_ = std::make_unique<loadprofile::DownloadJob>(*session_, loadprofile::DownloadPolicy{});
+    LinkState &link = session_->link();
     auto *chartArea = controls_.require<QWidget>(QStringLiteral("harmonicChartArea"));
-    harmonicChart_ = new HarmonicChart(*poll_, chartArea);
+    harmonicChart_ = new HarmonicChart(chartArea);
     chartArea->layout()->addWidget(harmonicChart_);
-    dateRange_ = std::make_unique<DateRangePanel>(link_, download_, transactions(), *poll_,
-                                                  *downloadPanel_, language_->texts(), messages_,
-                                                  controls_);
-    archive_ = std::make_unique<ArchiveLink>(archive::chosenArchive(), link_, *poll_, download_,
-                                             *downloadPanel_, *dateRange_, language_->texts(), messages_,
-                                             controls_);
+    language_ = std::make_unique<i18n::LanguageController>(files_, controls_,
+                                                           [this] { return session_->link().RtuMode; });
+    connect(&link, &LinkState::linkOnlineChanged, language_.get(),
+            &i18n::LanguageController::setLinkOnline);
+    connection_ = std::make_unique<ConnectionPanel>(link, language_->texts(), messages_, controls_);
+    views_ = std::make_unique<SessionViews>(*session_, this, *harmonicChart_, language_->texts());
+    portScan_ = std::make_unique<PortScan>(
+        link, *controls_.require<QComboBox>(QStringLiteral("Combo_CommPort")), language_->texts(),
+        messages_);
+    socketEvents_ = std::make_unique<SocketEvents>(link.tcp, messages_,
+                                                   [this] { return connection_->tcpConnecting(); });
+    session::PollCycle &poll = session_->poll();
+    phasor_ = std::make_unique<PhasorLauncher>(
+        [this]() -> const polling::Reading & { return session_->reading(); },
+        [this](bool requested) { session_->poll().setPhasorRequested(requested); }, link, messages_,
+        [this] { return phaserCaptions(); }, this);
+    connect(&poll, &session::PollCycle::phasorWindowDue, phasor_.get(), &PhasorLauncher::windowDue);
+    settings_ = std::make_unique<SettingPanel>(*session_, language_->texts(), messages_, controls_);
+    displaySettings_ = std::make_unique<DisplaySettingPanel>(*session_, language_->texts(), controls_);
+    loadProfile_ = std::make_unique<LoadProfilePanel>(*session_, *download_, language_->texts(), controls_);
+    // The lists that follow the firmware take its entries after the
+    // load-profile lists were built.
+    views_->followLayout();
+    downloadPanel_ = std::make_unique<DownloadPanel>(*session_, *download_, language_->texts(), messages_,
+                                                     controls_, programDir_);
+    dateRange_ = std::make_unique<DateRangePanel>(*session_, *download_, *downloadPanel_, language_->texts(),
+                                                  messages_, controls_);
+    archive_ = std::make_unique<ArchiveLink>(archive::chosenArchive(), *session_, *download_, *dateRange_,
+                                             language_->texts(), messages_, controls_);
 
     // The load-profile viewer on the user's archive, built with the window so
     // that the language reaches its captions; it opens the archive when shown.
@@ -134,7 +137,7 @@ MainForm::MainForm(Messages &messages, const QString &programDir, QWidget *paren
     traffic_ = new TrafficWindow(transactions(), language_->texts(), messages_, this);
     addWindowButton(traffic_, "cmdTrafficLog", "Log", "trafficini", "traffic_Button",
                     QKeySequence(Qt::CTRL | Qt::Key_L));
-    trend_ = new TrendWindow(*poll_, link_, language_->texts(), messages_, programDir_, this);
+    trend_ = new TrendWindow(poll, link, language_->texts(), messages_, programDir_, this);
     connect(language_.get(), &i18n::LanguageController::languageApplied, trend_,
             [this] { trend_->applyLanguage(language_->file()); });
     addWindowButton(trend_, "cmdTrend", "Trend", "trendini", "trend_Button", QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -166,13 +169,16 @@ MainForm::~MainForm()
 
 void MainForm::stopTimers()
 {
-    poll_->pause();
-    download_.Timer_RS_Lpf.stop();
-    download_.TimerEnLPRead.stop();
+    session_->poll().pause();
+    download_->Timer_RS_Lpf.stop();
+    download_->TimerEnLPRead.stop();
     phasor_->Timer1.stop();
 }
 
-modbus::Transactions &MainForm::transactions() { return transactionLink_->transactions(); }
+modbus::Transactions &MainForm::transactions() { return session_->transactions(); }
+TransactionLink &MainForm::transactionLink() { return session_->line().transactions; }
+LinkState &MainForm::link() { return session_->link(); }
+session::PollCycle &MainForm::poll() { return session_->poll(); }
 
 bool MainForm::Form_Load()
 {
@@ -182,8 +188,9 @@ bool MainForm::Form_Load()
     if (start.ConnectChoice == LanguageSelForm::kLeave)
         return false;
 
-    link_.RtuMode = start.ConnectChoice == 0;
-    connection_->showModeControls(link_.RtuMode);
+    LinkState &link = session_->link();
+    link.RtuMode = start.ConnectChoice == 0;
+    connection_->showModeControls(link.RtuMode);
 
     const int languageIndex = start.LangChoice;
     language_->applyLanguage(languageIndex >= 0 && languageIndex < i18n::kLanguageCount
@@ -194,17 +201,16 @@ bool MainForm::Form_Load()
     // The serial ports are scanned in either mode, twice in serial mode; a
     // machine without ports is told so only once.
     bool noPortReported = false;
-    if (link_.RtuMode)
+    if (link.RtuMode)
         noPortReported = portScan_->scan(true);
     portScan_->scan(!noPortReported);
 
     OpenTextFileTest();
 
     stopTimers();
-    link_.setLinkOnline(false);
+    link.setLinkOnline(false);
 
     fillStartupLists(controls_);
-    poll_->initialise();
     connection_->showInitialState();
     pageScroller_->installWheelHook(this);
     return true;
@@ -289,7 +295,7 @@ void MainForm::closeEvent(QCloseEvent *event)
     pageScroller_->removeWheelHook();
     stopTimers();
     // A transaction still waiting returns at once once the link is offline.
-    link_.closeAndGoOffline();
+    session_->link().closeAndGoOffline();
     event->accept();
     emit unloaded();
 }

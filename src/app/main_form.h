@@ -4,7 +4,6 @@
 #include "app/window_titles.h"
 #include "i18n/language_files.h"
 #include "link/link_state.h"
-#include "loadprofile/download_state.h"
 
 #include <QMainWindow>
 
@@ -18,8 +17,8 @@ class DownloadPanel;
 class LoadProfilePanel;
 class Messages;
 class PageScroller;
-class PollCycle;
 class PhasorLauncher;
+class SessionViews;
 struct PhaserCaptions;
 class PortScan;
 class DisplaySettingPanel;
@@ -28,17 +27,24 @@ class SocketEvents;
 class TrafficWindow;
 class TrendWindow;
 class TransactionLink;
-class WidgetPollView;
 namespace i18n {
 class LanguageController;
+}
+namespace loadprofile {
+class DownloadJob;
 }
 namespace modbus {
 class Transactions;
 }
+namespace session {
+class MeterSession;
+class PollCycle;
+}
 
-// The main window. It builds the page and owns each subsystem (link,
-// transactions, poll cycle, settings, load profile, language). Each subsystem
-// follows the link's online state by itself; the window only builds them.
+// The main window. It builds the page, the meter session the pages show and
+// drive, and each page's subsystem (connection, settings, load profile,
+// language); it wires the session to the pages and holds no meter state of
+// its own. Each subsystem follows the link's online state by itself.
 class MainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -60,12 +66,13 @@ public:
     void Command11_Click(int index);
 
     const ControlMap &controls() const { return controls_; }
-    LinkState &link() { return link_; }
-    DownloadState &download() { return download_; }
+    session::MeterSession &session() { return *session_; }
+    LinkState &link();
+    loadprofile::DownloadJob &download() { return *download_; }
     ArchiveLink &archiveLink() { return *archive_; }
-    PollCycle &poll() { return *poll_; }
+    session::PollCycle &poll();
     modbus::Transactions &transactions();
-    TransactionLink &transactionLink() { return *transactionLink_; }
+    TransactionLink &transactionLink();
     ConnectionPanel &connection() { return *connection_; }
     PortScan &portScan() { return *portScan_; }
     PhasorLauncher &phasor() { return *phasor_; }
@@ -99,18 +106,16 @@ private:
 
     Messages &messages_;
     QString programDir_;
-    LinkState link_;
-    DownloadState download_{link_};
+    std::unique_ptr<session::MeterSession> session_;
+    std::unique_ptr<loadprofile::DownloadJob> download_;
     i18n::LanguageFiles files_;
     ControlMap controls_{this};
     WindowTitles titles_;
 
     std::unique_ptr<PageScroller> pageScroller_;
-    std::unique_ptr<WidgetPollView> pollView_;
-    std::unique_ptr<TransactionLink> transactionLink_;
     std::unique_ptr<i18n::LanguageController> language_;
     std::unique_ptr<ConnectionPanel> connection_;
-    std::unique_ptr<PollCycle> poll_;
+    std::unique_ptr<SessionViews> views_;
     std::unique_ptr<ArchiveLink> archive_;
     std::unique_ptr<PortScan> portScan_;
     std::unique_ptr<SocketEvents> socketEvents_;

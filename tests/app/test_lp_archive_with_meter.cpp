@@ -7,9 +7,9 @@
 #include "archive/archive_store.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/load_profile_viewer.h"
-#include "loadprofile/download_state.h"
+#include "loadprofile/download_job.h"
 #include "meter_session.h"
-#include "polling/poll_cycle.h"
+#include "session/poll_cycle.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -117,12 +117,12 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
 
     // The meter records five more.
     QVERIFY(session.meter->sendCommand(QStringLiteral("set input:0x1190=55")));
-    DownloadState &download = session.window().download();
+    loadprofile::DownloadJob &download = session.window().download();
     QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().poll().lpNewData(0); },
                             kPatienceMs));
     session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
     QVERIFY2(waitFor(finished(55)), qPrintable(session.shown(QStringLiteral("Text6"))));
-    QVERIFY(!download.LPDownloading);
+    QVERIFY(!download.LPDownloading());
     const QStringList files = lpData.entryList(QDir::Files, QDir::Name);
     QCOMPARE(files.size(), 2);
     const QString newFile = lpData.filePath(files.last()); // ..._Group1_1.csv

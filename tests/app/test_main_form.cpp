@@ -5,7 +5,7 @@
 #include "app/page_layout.h"
 #include "link/traffic_window.h"
 #include "main_form_starter.h"
-#include "polling/poll_cycle.h"
+#include "session/poll_cycle.h"
 
 #include <QComboBox>
 #include <QPlainTextEdit>

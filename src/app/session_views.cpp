@@ -1,0 +1,68 @@
+#include "app/session_views.h"
+
+#include "i18n/language_texts.h"
+#include "polling/harmonic_chart.h"
+#include "session/meter_session.h"
+#include "ui/caption.h"
+#include "ui/control_map.h"
+#include "ui/named_controls.h"
+
+#include <QAbstractButton>
+
+SessionViews::SessionViews(session::MeterSession &session, QWidget *window, HarmonicChart &chart,
+                           const i18n::LanguageTexts &texts, QObject *parent)
+    : QObject(parent), session_(session), controls_(window), reading_(window), layout_(window)
+{
+    session::PollCycle &poll = session_.poll();
+    connect(&poll, &session::PollCycle::tickStarted, this, [this, &texts] {
+        setCaption(controls_.require<QWidget>(QStringLiteral("txt_Online")), texts.online_Status2);
+    });
+    // A setting the meter refused is told in the status line; one it did not
+    // answer the transactions have told already, and it takes the link offline.
+    connect(&session_, &session::MeterSession::requestFinished, this,
+            [this, &texts](const session::MeterRequest &, const session::RequestResult &result) {
+                if (result.outcome == session::RequestResult::Outcome::Exception)
+                    status(texts.rightdown_RequestRefused.arg(int(result.exceptionCode), 2, 10, QLatin1Char('0')));
+            });
+    connect(&poll, &session::PollCycle::samplesRead, this,
+            [this](const polling::Samples &samples) { reading_.showSamples(samples, session_.poll().displayBase()); });
+    connect(&poll, &session::PollCycle::readingUpdated, this, [this](unsigned parts) {
+        reading_.showParts(session_.reading(), parts, session_.poll().displayBase());
+    });
+    connect(&poll, &session::PollCycle::co2Blanked, this, [this] { reading_.blankCO2(session_.poll().displayBase()); });
+    connect(&poll, &session::PollCycle::harmonicsShown, this, [this, &chart] {
+        reading_.showHarmonics(session_.reading().harmonics);
+        chart.showValues(session_.reading().harmonics);
+    });
+    connect(&poll, &session::PollCycle::layoutChosen, this, [this](const polling::PanelChoice &choice) {
+        choice_ = choice;
+        layout_.applyPanel(choice);
+    });
+    connect(&poll, &session::PollCycle::statusCleared, this, [this] { status(QString()); });
+    connect(&session_, &session::MeterSession::statusText, this, &SessionViews::status);
+
+    // The harmonic channel the cycle reads: the chosen option (the last one
+    // is "none").
+    for (int k = 0; k <= 6; ++k) {
+        auto *option = controls_.require<QAbstractButton>(QStringLiteral("optHarmonic"), k);
+        const auto choose = [this, k] { session_.poll().setHarmonicChannel(k < 6 ? std::optional(k) : std::nullopt); };
+        connect(option, &QAbstractButton::toggled, this, [choose](bool on) {
+            if (on)
+                choose();
+        });
+        if (option->isChecked())
+            choose();
+    }
+}
+
+void SessionViews::followLayout()
+{
+    connect(&session_.poll(), &session::PollCycle::layoutApplied, this, [this] {
+        layout_.applySettings(choice_);
+    });
+}
+
+void SessionViews::status(const QString &text)
+{
+    setCaption(controls_.require<QWidget>(QStringLiteral("Text6")), text);
+}
