@@ -1,30 +1,32 @@
 // Polls the simulated meter over a pseudo-terminal with wire-time emulation
-// and prints, measured in the same run:
+// through a meter session shown as the window shows it, and prints, measured
+// in the same run:
 //  - mean cycle time / (wire time of the cycle's bytes + the mandated gaps),
-//  - the program's CPU time / wall time while polling,
-//  - its resident memory after one minute and at the end of the run.
+//  - the program's CPU time / wall time while polling, and per request,
+//  - its resident memory after one minute and at the end of the run,
+//  - with --mbpoll, mbpoll's (libmodbus) CPU time per request reading the
+//    same meter as often, and the ratio of ours to it.
 //
-//   bench_poll_cycle [--minutes N] [--harmonics] [--chart] [--log] [--trend]
-//   (default 5 minutes; --harmonics reads voltage a's spectrum each cycle,
+//   bench_poll_cycle [--minutes N] [--noise] [--mbpoll] [--harmonics] [--chart] [--log] [--trend]
+//   (default 5 minutes; --noise: the meter's values move at every read, as
+//   a real meter's do; --harmonics reads voltage a's spectrum each cycle,
 //   --chart also draws it, --log shows the communication log window while
 //   polling, --trend the trend window with its six default curves)
 
-#include "counting_serial.h"
-#include "link/link_state.h"
-#include "metersim_process.h"
-#include "process_usage.h"
-#include "link/event_loop_waits.h"
-#include "modbus/transactions.h"
+#include "link/plain_dispatcher.h"
+#include "app/session_views.h"
 #include "config/setting_pages.h"
-#include "loadprofile/load_profile_pages.h"
-#include "polling/harmonic_chart.h"
-#include "polling/measurement_panel.h"
-#include "polling/poll_cycle.h"
-#include "polling/widget_poll_view.h"
 #include "i18n/language_texts.h"
 #include "link/traffic_window.h"
-#include "trend/trend_window.h"
+#include "loadprofile/load_profile_pages.h"
+#include "metersim_process.h"
+#include "modbus/transactions.h"
+#include "polling/harmonic_chart.h"
+#include "polling/measurement_panel.h"
+#include "process_usage.h"
 #include "recording_messages.h"
+#include "session/meter_session.h"
+#include "trend/trend_window.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,33 +34,20 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
-
 #include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
 constexpr int kGapMs = modbus::Transactions::kGapMs;
-
-class BenchHost : public modbus::TransactionHost {
-public:
-    explicit BenchHost(LinkState &link) : link_(link) {}
-    bool linkOnline() const override { return link_.LinkOnline(); }
-    std::uint64_t linkSession() const override { return link_.session(); }
-    int slaveAddress() const override { return link_.SlaveAddress; }
-    void setStatusText(const std::string &text) override { lastStatus = text; }
-    void takeLinkOffline() override { link_.setLinkOnline(false); }
-    std::string lastStatus;
-
-private:
-    LinkState &link_;
-};
-
 
 void pause(int ms)
 {
@@ -67,9 +56,23 @@ void pause(int ms)
     loop.exec();
 }
 
-// The panels the poll cycle writes into, as in the main window.
+// Counts the bytes on the wire and the requests.
+struct WireCount : modbus::TrafficObserver {
+    long long bytes = 0;
+    long long requests = 0;
+    void traffic(const modbus::TrafficEvent &event) override
+    {
+        if (event.kind == modbus::TrafficEvent::Kind::Sent)
+            ++requests;
+        if (event.kind != modbus::TrafficEvent::Kind::Outcome)
+            bytes += static_cast<long long>(event.bytes.size());
+    }
+};
+
+// The pages the meter session is shown in, as in the main window.
 struct Panels {
     QWidget root;
+    HarmonicChart *chart = nullptr;
     Panels()
     {
         auto *layout = new QVBoxLayout(&root);
@@ -88,86 +91,83 @@ struct Panels {
         for (auto build : {buildLoadProfileRecordsPage, buildLoadProfileSettingPage,
                            buildMeterSettingsPage, buildDisplaySettingsPage})
             build(new QWidget(&root));
-        for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "cmdSetCO2",
-                                 "SSTab1", "Command9(2)", "Command9(3)", "Command10(2)",
-                                 "Command10(3)", "Command10(4)"}) {
+        for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "SSTab1", "Command9(2)",
+                                 "Command9(3)", "Command10(2)", "Command10(3)", "Command10(4)"}) {
             auto *edit = new QLineEdit(&root);
             edit->setObjectName(QString::fromLatin1(name));
             layout->addWidget(edit);
         }
+        chart = new HarmonicChart(&root);
     }
 };
 
 struct RunResult {
     int cycles = 0;
+    long long requests = 0;
+    double seconds = 0;
     double meanCycleMs = 0;
     double meanWireAndGapsMs = 0;
     double cpuShare = 0;
+    double cpuPerRequestUs = 0;
     double rssAfterOneMinute = 0;
     double rssAtEnd = 0;
     bool failed = false;
 };
 
-RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonics, bool drawn,
+QStringList meterOptions(int baud, const QString &comDir, bool noise)
+{
+    QStringList options{QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"), comDir + "/COM1",
+                        QStringLiteral("--baud"), QString::number(baud)};
+    if (noise)
+        options << QStringLiteral("--noise") << QStringLiteral("1") << QStringLiteral("--seed") << QStringLiteral("1");
+    return options;
+}
+
+RunResult pollFor(int baud, double seconds, const QString &comDir, bool noise, bool harmonics, bool drawn,
                   bool logged, bool trended)
 {
     RunResult result;
     testsupport::MeterSim sim;
-    if (!sim.start({QStringLiteral("--no-tcp"), QStringLiteral("--pty-link"), comDir + "/COM1",
-                    QStringLiteral("--baud"), QString::number(baud)})) {
+    if (!sim.start(meterOptions(baud, comDir, noise))) {
         std::fprintf(stderr, "metersim did not start: %s\n", qPrintable(sim.errorString()));
         result.failed = true;
         return result;
     }
 
-    LinkState link;
-    link.RtuMode = true;
-    link.SlaveAddress = 15;
-    QString error;
-    if (!link.serial.setPortNumber(1, &error)
-        || !link.serial.setSettings(QStringLiteral("%1,n,8,1").arg(baud), &error)
-        || !link.serial.open(&error)) {
-        std::fprintf(stderr, "serial port: %s\n", qPrintable(error));
-        result.failed = true;
-        return result;
-    }
-    link.setLinkOnline(true);
-
-    CountingSerial serial(link.serial);
-    BenchHost host(link);
-    EventLoopWaits waits(link);
-    modbus::Transactions tx(host, waits, serial, link.tcp);
+    session::MeterSession meter(session::MeterSession::Pacing::OnDemand);
+    WireCount wire;
+    meter.transactions().setTrafficObserver(&wire);
     Panels panels;
-    WidgetPollView view(&panels.root);
-    PollCycle poll(tx, link, view);
+    const i18n::LanguageTexts texts;
+    SessionViews views(meter, &panels.root, *panels.chart, texts);
+    views.followLayout();
     // With --harmonics voltage a's spectrum is read every cycle; with
-    // --chart it is also drawn as the window's chart (shown, so that it
-    // really paints).
-    std::unique_ptr<HarmonicChart> chart;
+    // --chart it is also drawn (shown, so that it really paints).
     if (harmonics)
         panels.root.findChild<QAbstractButton *>(QStringLiteral("optHarmonic(0)"))->setChecked(true);
     if (drawn) {
-        chart = std::make_unique<HarmonicChart>(poll, nullptr);
-        chart->show();
+        panels.chart->setParent(nullptr);
+        panels.chart->show();
     }
     // With --log the communication log is open, and so fed every frame.
-    const i18n::LanguageTexts texts;
     testsupport::RecordingMessages messages;
     std::unique_ptr<TrafficWindow> log;
     if (logged) {
-        log = std::make_unique<TrafficWindow>(tx, texts, messages, nullptr);
+        log = std::make_unique<TrafficWindow>(meter.transactions(), texts, messages, nullptr);
         log->show();
     }
     // With --trend the trend window is open and draws its default curves.
     std::unique_ptr<TrendWindow> trend;
     if (trended) {
-        trend = std::make_unique<TrendWindow>(poll, link, texts, messages, comDir, nullptr);
+        trend = std::make_unique<TrendWindow>(meter.poll(), meter.link(), texts, messages, comDir, nullptr);
         trend->show();
     }
-    poll.requestFirmwareRead();
-    poll.Timer1Sec_Timer(); // the firmware read and the choice of panel
-    if (!link.LinkOnline()) {
-        std::fprintf(stderr, "polling failed: %s\n", host.lastStatus.c_str());
+    MeterAddress address;
+    address.port = 1;
+    address.baud = baud;
+    QString error;
+    if (!meter.open(address, &error) || !meter.pollOnce(&error)) {
+        std::fprintf(stderr, "polling failed: %s\n", qPrintable(error));
         result.failed = true;
         return result;
     }
@@ -177,28 +177,74 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool harmonic
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = testsupport::cpuSeconds();
+    const long long requestsStart = wire.requests;
     bool measuredMinute = false;
-    while (wall.elapsed() < seconds * 1000 && link.LinkOnline()) {
-        const long long out = serial.bytesOut, in = serial.bytesIn, requests = serial.requests;
+    while (wall.elapsed() < seconds * 1000 && meter.link().LinkOnline()) {
+        const long long bytes = wire.bytes, requests = wire.requests;
         QElapsedTimer tick;
         tick.start();
-        poll.Timer1Sec_Timer();
+        meter.poll().Timer1Sec_Timer();
         cycleMs += double(tick.nsecsElapsed()) / 1e6;
-        const long long bytes = serial.bytesOut - out + serial.bytesIn - in;
-        wireMs += double(bytes) * 10.0 * 1000.0 / baud + double(serial.requests - requests) * kGapMs;
+        wireMs += double(wire.bytes - bytes) * 10.0 * 1000.0 / baud + double(wire.requests - requests) * kGapMs;
         ++result.cycles;
-        pause(PollCycle::kIntervalMs);
+        pause(session::PollCycle::kIntervalMs);
         if (!measuredMinute && wall.elapsed() >= 60'000) {
             result.rssAfterOneMinute = testsupport::residentMiB();
             measuredMinute = true;
         }
     }
-    result.failed = !link.LinkOnline();
-    result.cpuShare = (testsupport::cpuSeconds() - cpuStart) / (double(wall.elapsed()) / 1000.0);
+    const double cpu = testsupport::cpuSeconds() - cpuStart;
+    result.failed = !meter.link().LinkOnline();
+    result.seconds = double(wall.elapsed()) / 1000.0;
+    result.requests = wire.requests - requestsStart;
+    result.cpuShare = cpu / result.seconds;
+    result.cpuPerRequestUs = 1e6 * cpu / double(std::max(1LL, result.requests));
     result.rssAtEnd = testsupport::residentMiB();
     result.meanCycleMs = cycleMs / result.cycles;
     result.meanWireAndGapsMs = wireMs / result.cycles;
     return result;
+}
+
+// CPU seconds (user and system) a process has used, from /proc.
+double processCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// mbpoll reading the main block of the same meter requestsPerSecond times a
+// second for seconds: its CPU time per request in microseconds.
+double mbpollPerRequestUs(int baud, const QString &comDir, bool noise, double requestsPerSecond, double seconds)
+{
+    testsupport::MeterSim sim;
+    if (!sim.start(meterOptions(baud, comDir, noise)))
+        return -1;
+    QTemporaryDir out;
+    QProcess mbpoll;
+    mbpoll.setStandardOutputFile(out.filePath(QStringLiteral("values")));
+    mbpoll.start(QStringLiteral("mbpoll"),
+                 {QStringLiteral("-m"), QStringLiteral("rtu"), QStringLiteral("-b"), QString::number(baud),
+                  QStringLiteral("-P"), QStringLiteral("none"), QStringLiteral("-a"), QStringLiteral("15"),
+                  QStringLiteral("-t"), QStringLiteral("4"), QStringLiteral("-r"), QStringLiteral("4097"),
+                  QStringLiteral("-c"), QStringLiteral("100"), QStringLiteral("-l"),
+                  QString::number(std::max(11, int(1000.0 / requestsPerSecond))), comDir + "/COM1"});
+    if (!mbpoll.waitForStarted())
+        return -1;
+    pause(int(seconds * 1000));
+    const double cpu = processCpuSeconds(mbpoll.processId());
+    mbpoll.kill();
+    mbpoll.waitForFinished();
+    QFile values(out.filePath(QStringLiteral("values")));
+    if (cpu < 0 || !values.open(QIODevice::ReadOnly))
+        return -1;
+    const long long polls = values.readAll().count("[4097]:");
+    return polls > 0 ? 1e6 * cpu / double(polls) : -1;
 }
 
 } // namespace
@@ -207,12 +253,15 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferPlainEventDispatcher(); // as the program does
     QApplication app(argc, argv);
     double minutes = 5;
     const QStringList args = app.arguments();
     const qsizetype at = args.indexOf(QStringLiteral("--minutes"));
     if (at >= 0 && at + 1 < args.size())
         minutes = args[at + 1].toDouble();
+    const bool noise = args.contains(QStringLiteral("--noise"));
+    const bool compare = args.contains(QStringLiteral("--mbpoll"));
     const bool harmonics = args.contains(QStringLiteral("--harmonics"));
     const bool drawn = args.contains(QStringLiteral("--chart"));
     const bool logged = args.contains(QStringLiteral("--log"));
@@ -225,7 +274,7 @@ int main(int argc, char *argv[])
     for (int baud : {9600, 19200}) {
         // The long run (memory over time) at the faster rate; a shorter one at 9600.
         const double seconds = baud == 19200 ? minutes * 60 : 40;
-        const RunResult r = pollFor(baud, seconds, comDir.path(), harmonics || drawn, drawn, logged, trended);
+        const RunResult r = pollFor(baud, seconds, comDir.path(), noise, harmonics || drawn, drawn, logged, trended);
         if (r.failed) {
             std::printf("%5d baud: polling failed after %d cycles\n", baud, r.cycles);
             ok = false;
@@ -233,16 +282,19 @@ int main(int argc, char *argv[])
         }
         std::printf("%5d baud: %d cycles, mean cycle %.1f ms, wire time + gaps %.1f ms, "
                     "ratio %.3f (target <= 1.15)\n",
-                    baud, r.cycles, r.meanCycleMs, r.meanWireAndGapsMs,
-                    r.meanCycleMs / r.meanWireAndGapsMs);
-        std::printf("%5d baud: CPU time / wall time while polling %.2f %% of one core "
-                    "(target < 3 %%)\n",
-                    baud, 100.0 * r.cpuShare);
+                    baud, r.cycles, r.meanCycleMs, r.meanWireAndGapsMs, r.meanCycleMs / r.meanWireAndGapsMs);
+        std::printf("%5d baud: CPU time / wall time while polling %.2f %% of one core (target < 1 %%), "
+                    "%.0f us per request\n",
+                    baud, 100.0 * r.cpuShare, r.cpuPerRequestUs);
+        if (compare) {
+            const double theirs = mbpollPerRequestUs(baud, comDir.path(), noise, double(r.requests) / r.seconds, 30);
+            std::printf("%5d baud: mbpoll %.0f us per request at the same rate; ours / mbpoll %.2f (target <= 1.5)\n",
+                        baud, theirs, theirs > 0 ? r.cpuPerRequestUs / theirs : 0.0);
+        }
         if (baud == 19200)
             std::printf("%5d baud: resident memory after 1 min %.1f MiB, after %.0f min %.1f MiB "
                         "(growth %.2f MiB)\n",
-                        baud, r.rssAfterOneMinute, minutes, r.rssAtEnd,
-                        r.rssAtEnd - r.rssAfterOneMinute);
+                        baud, r.rssAfterOneMinute, minutes, r.rssAtEnd, r.rssAtEnd - r.rssAfterOneMinute);
         std::fflush(stdout);
     }
     return ok ? 0 : 1;
