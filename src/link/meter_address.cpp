@@ -3,12 +3,13 @@
 #include "link/link_state.h"
 #include "link/port_map.h"
 
-QString MeterAddress::describe() const
+QString MeterAddress::describeLine() const
 {
-    const QString where = rtu ? QStringLiteral("serial port %1 (%2)").arg(port).arg(portmap::deviceForPort(port))
-                              : QStringLiteral("%1:%2").arg(host).arg(tcpPort);
-    return QStringLiteral("%1, unit %2").arg(where).arg(unit);
+    return rtu ? QStringLiteral("serial port %1 (%2)").arg(port).arg(portmap::deviceForPort(port))
+               : QStringLiteral("%1:%2").arg(host).arg(tcpPort);
 }
+
+QString MeterAddress::describe() const { return QStringLiteral("%1, unit %2").arg(describeLine()).arg(unit); }
 
 bool openMeterLink(LinkState &link, const MeterAddress &address, QString *why)
 {

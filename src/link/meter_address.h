@@ -23,6 +23,8 @@ struct MeterAddress {
 
     // "serial port 3 (/dev/ttyUSB2), unit 15" or "192.168.1.250:502, unit 15".
     QString describe() const;
+    // The line alone: "serial port 1 (/dev/ttyUSB0)", "HOST:PORT".
+    QString describeLine() const;
 };
 
 // Points the link at the meter (mode, unit, port and its settings, or host

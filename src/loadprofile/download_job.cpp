@@ -83,9 +83,11 @@ std::optional<DownloadEnd> DownloadJob::start(int g, long long first, long long 
     if (origin.channels == 0)
         return endOf(DownloadEnd::Reason::NoChannels);
     QString error;
-    file_ = LoadProfileCsv::create(folders, csvBaseName(origin.serial, QDate::currentDate(), g + 1),
-                                   QDateTime::currentDateTime(), origin.codes, &error);
-    if (!file_) {
+    file_.reset();
+    if (!folders.preferred.isEmpty())
+        file_ = LoadProfileCsv::create(folders, csvBaseName(origin.serial, QDate::currentDate(), g + 1),
+                                       QDateTime::currentDateTime(), origin.codes, &error);
+    if (!file_ && !folders.preferred.isEmpty()) {
         DownloadEnd end = endOf(DownloadEnd::Reason::FileError);
         end.detail = error;
         return end;
@@ -186,7 +188,7 @@ void DownloadJob::LPReadBlock() { readBlock(); }
 
 bool DownloadJob::readBlock()
 {
-    if (!file_ || !downloading_)
+    if (!downloading_)
         return true;
     const std::uint64_t generation = generation_;
     const CheckedBlock block =
@@ -208,7 +210,7 @@ bool DownloadJob::readBlock()
     attempts_ = 0;
     const BlockRows rows = blockRows(*block.records, range_);
     QString error;
-    if (!file_->appendRows(rows.rows, &error)) {
+    if (file_ && !file_->appendRows(rows.rows, &error)) {
         // The rows already written stay; nothing is read that cannot be kept.
         finish(DownloadEnd::Reason::FileError, 0, error);
         return true;

@@ -105,7 +105,9 @@ public:
 
     // The download to the end at once (without the window's pace): the
     // records of range of group g (0 or 1) into a new file in folders, named
-    // after the meter's serial, today and the group. Polls the meter first
+    // after the meter's serial, today and the group (no file when folders
+    // name none: the blocks only go to blockWritten, as for the gateway's
+    // archive). Polls the meter first
     // when its group status is not known yet.
     DownloadEnd run(int g, const DownloadRange &range, const DataFolders &folders);
 

@@ -11,17 +11,17 @@ std::uint64_t MeterAccess::connection() const { return link_.session(); }
 
 modbus::TransactionResult MeterAccess::read(std::uint8_t function, int start, int count)
 {
-    return tx_.ModbusReadRegisters(unit(), function, start, count, rtu(), policy);
+    return told(tx_.ModbusReadRegisters(unit(), function, start, count, rtu(), policy));
 }
 
 modbus::TransactionResult MeterAccess::write(int start, std::span<const std::uint16_t> values)
 {
-    return tx_.ModbusWriteRegisters(unit(), start, int(values.size()), values, rtu(), policy);
+    return told(tx_.ModbusWriteRegisters(unit(), start, int(values.size()), values, rtu(), policy));
 }
 
 modbus::TransactionResult MeterAccess::writeBytes(int start, std::span<const std::uint8_t> bytes)
 {
-    return tx_.ModbusWriteBytes(unit(), start, int(bytes.size()), bytes, rtu(), policy);
+    return told(tx_.ModbusWriteBytes(unit(), start, int(bytes.size()), bytes, rtu(), policy));
 }
 
 } // namespace session

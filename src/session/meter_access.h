@@ -3,6 +3,7 @@
 #include "modbus/transactions.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -37,10 +38,19 @@ public:
     bool busy() const { return tx_.CommBusy; }
 
     modbus::TransactionPolicy policy;
+    // Told of every transaction's result (the gateway counts them per meter).
+    std::function<void(const modbus::TransactionResult &)> onResult;
     LinkState &link() { return link_; }
     modbus::Transactions &transactions() { return tx_; }
 
 private:
+    modbus::TransactionResult told(modbus::TransactionResult result) const
+    {
+        if (onResult)
+            onResult(result);
+        return result;
+    }
+
     LinkState &link_;
     modbus::Transactions &tx_;
     std::optional<int> unit_;

@@ -49,12 +49,12 @@ public:
     void request(MeterRequest request);
     bool requestPending(RequestKind kind) const { return requests_.pending(kind); }
 
-    // For a session of its own line (the tool): points the link at the
-    // meter, opens it (a TCP connection within kConnectTimeoutMs) and goes
-    // online. False with a one-line reason (and, for a serial port the user
-    // may not open, how to get access).
-    static constexpr int kConnectTimeoutMs = 5000;
+    // For a session of its own line (the tool): opens the line to the
+    // meter (MeterLine::open).
     bool open(const MeterAddress &address, QString *error);
+    // Where the meter is, for its messages (a shared line's sessions are
+    // told it; open() sets it).
+    void setAddress(const MeterAddress &address) { address_ = address; }
     // One poll cycle now (the firmware first, the first time). False when
     // the meter did not answer, with the reason.
     bool pollOnce(QString *error);
@@ -74,7 +74,6 @@ signals:
 private:
     void finished(const MeterRequest &request, const RequestResult &result);
     void follow(const ConnectionChange &change);
-    bool waitForTcp(QString *error);
 
     std::unique_ptr<MeterLine> ownLine_;
     MeterLine *line_;
