@@ -79,20 +79,30 @@ LpResult failed(QString error)
 LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range, const QString &outDir,
                              const QString &archivePath, const LpProgress &progress, modbus::TrafficObserver *log)
 {
-    const int g = range.group - 1;
-    if (g < 0 || g > 1)
+    if (range.group < 1 || range.group > 2)
         return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
     session::MeterSession meter(session::MeterSession::Pacing::OnDemand);
     meter.transactions().setTrafficObserver(log);
     QString error;
     if (!meter.open(address, &error))
         return failed(error);
-
     archive::DownloadArchiver archiver(archivePath);
+    LpResult result = downloadOnSession(meter, range, outDir, archiver, progress);
+    result.archiveNote = archiver.takeNote();
+    return result;
+}
+
+LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, const QString &outDir,
+                           archive::DownloadArchiver &archiver, const LpProgress &progress)
+{
+    const int g = range.group - 1;
+    if (g < 0 || g > 1)
+        return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
+    QString error;
     std::optional<QDateTime> archived;
     if (range.newOnly) {
-        // The serial comes with the first poll.
-        if (!meter.pollOnce(&error))
+        // The serial comes with a poll.
+        if (!meter.reading().identity && !meter.pollOnce(&error))
             return failed(error);
         const QString serial = meter.reading().identity ? meter.reading().identity->serial : QString();
         archived = archiver.newestRecord(serial, range.group, &error);
@@ -102,7 +112,7 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range, 
 
     loadprofile::DownloadJob job(meter, {kBlockAttempts, false});
     LpResult result;
-    QObject::connect(&job, &loadprofile::DownloadJob::started, [&] { result.path = job.file()->path(); });
+    QObject::connect(&job, &loadprofile::DownloadJob::started, [&] { result.path = job.file() ? job.file()->path() : QString(); });
     QObject::connect(&job, &loadprofile::DownloadJob::blockWritten,
                      [&](const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records) {
                          if (const auto failure = archiver.storeBlock(origin.serial, origin.group + 1, origin.codes, records))
@@ -117,7 +127,6 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range, 
     result.firstRecord = end.firstRecord;
     result.nothingNew = end.reason == loadprofile::DownloadEnd::Reason::NothingNew;
     result.ok = end.reason == loadprofile::DownloadEnd::Reason::Done || result.nothingNew;
-    result.error = endText(end, meter, range.group, !result.path.isEmpty());
-    result.archiveNote = archiver.takeNote();
+    result.error = endText(end, meter, range.group, end.records > 0 || !result.path.isEmpty());
     return result;
 }

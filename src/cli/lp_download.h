@@ -9,6 +9,13 @@
 #include <functional>
 #include <optional>
 
+namespace session {
+class MeterSession;
+}
+namespace archive {
+class DownloadArchiver;
+}
+
 // Which records of which group a download asks for: record numbers, or the
 // records stamped from since (to until, or to the newest).
 struct LpRange {
@@ -44,3 +51,8 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
                              const QString &outDir, const QString &archivePath,
                              const LpProgress &progress = {},
                              modbus::TrafficObserver *log = nullptr);
+
+// The same on a session that is open already (the gateway's meters share
+// their line): no CSV file when outDir is empty, every block to archiver.
+LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, const QString &outDir,
+                           archive::DownloadArchiver &archiver, const LpProgress &progress = {});

@@ -4,6 +4,7 @@
 #include "cli/archive_commands.h"
 #include "cli/batch.h"
 #include "cli/console.h"
+#include "cli/serve.h"
 #include "polling/live_values.h"
 #include "cli/stderr_traffic.h"
 #include "session/meter_session.h"
@@ -56,6 +57,10 @@ const char kUsageText[] =
     "                   [--store postgresql://USER@HOST[:PORT]/DB] [--worker NAME] [--lease-s S]\n"
     "  ampwright-cli archive list | export --serial S --group G [--since ...] [--until ...] [--out DIR]\n"
     "                       | import FILE... [--serial S] [--group G]    [--store sqlite:PATH]\n"
+    "  ampwright-cli serve --meters FILE [--mqtt HOST[:PORT]] [--metrics HOST:PORT] [--every SECONDS]\n"
+    "                      [--lp-every MINUTES] [--store sqlite:PATH|postgresql://...] [--config FILE]\n"
+    "                      [--name N] [--mqtt-prefix P] [--mqtt-credentials F] [--mqtt-ca F]\n"
+    "                      [--mqtt-cert F --mqtt-key F] [--log]\n"
     "  ampwright-cli --help | --version\n"
     "\n"
     "quantities  the ids, units and groups of the values a meter gives\n"
@@ -71,6 +76,11 @@ const char kUsageText[] =
     "       A fleet: workers on many machines given the same meters file and a PostgreSQL archive\n"
     "       (password from PGPASSWORD or ~/.pgpass) claim each TCP meter there before reading it; a\n"
     "       worker's meters go to the others when it dies and its claims' leases (--lease-s) run out\n"
+    "serve  polls every meter of the meters file around the clock until SIGTERM or SIGINT: each\n"
+    "       one's state and availability over MQTT (with Home Assistant discovery), metrics for\n"
+    "       Prometheus, and its load profiles \"new only\" into the archive every --lp-every minutes\n"
+    "       (15; 0: never); meters on one serial port or one TCP host:port share its line;\n"
+    "       --config gives the same settings from a file, the options win over it\n"
     "archive  list the archive's meters, export its records as CSV files, import CSV files\n"
     "--log  every frame sent and received and what became of it, on standard error\n"
     "--tcp-pause-ms MS  a fixed pause after each TCP request (default: none, each answer taken when complete)\n"
@@ -418,5 +428,7 @@ int main(int argc, char *argv[])
         return loadProfile(args);
     if (command == QLatin1String("archive"))
         return archiveCommand(args);
+    if (command == QLatin1String("serve"))
+        return cli::serve(args);
     return usage(QStringLiteral("unknown command \"%1\"").arg(command));
 }

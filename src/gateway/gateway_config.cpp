@@ -129,7 +129,7 @@ const std::vector<Key> &keys()
         {"mqtt-key", path(&GatewaySettings::mqttKey)},
         {"metrics", hostPort(&GatewaySettings::metrics, true)},
         {"every", number(&GatewaySettings::everyS, 1, 86400, "seconds")},
-        {"lp-every", number(&GatewaySettings::lpEveryMin, 1, 1440, "minutes")},
+        {"lp-every", number(&GatewaySettings::lpEveryMin, 0, 1440, "minutes")},
         {"store",
          [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
              QString why;

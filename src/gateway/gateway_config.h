@@ -25,7 +25,7 @@
 //   mqtt-key          its key
 //   metrics           where to serve metrics, HOST:PORT
 //   every             seconds between polls of a meter, 1 to 86400
-//   lp-every          minutes between load-profile downloads, 1 to 1440
+//   lp-every          minutes between load-profile downloads, 0 (never) to 1440
 //   store             the archive, sqlite:PATH or postgresql://USER@HOST[:PORT]/DB
 namespace gateway {
 

@@ -3,39 +3,14 @@
 // away and an energy reset; the text also goes through promtool.
 
 #include "gateway/prometheus_exporter.h"
+#include "metrics_scrape.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTcpSocket>
 #include <QTest>
 
 using gateway::MeterMetrics;
 using polling::Q;
 
 namespace {
-
-// GET /metrics with a plain socket; the body, or an empty text.
-QString scrape(quint16 port)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    socket.write("GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
-    QByteArray response;
-    while (socket.waitForReadyRead(3000)) // until the server closes
-        response += socket.readAll();
-    const qsizetype body = response.indexOf("\r\n\r\n");
-    return body < 0 ? QString() : QString::fromUtf8(response.mid(body + 4));
-}
-
-// Sample lines by series ("name{labels}"), their values as text.
-QHash<QString, QString> samples(const QString &text)
-{
-    QHash<QString, QString> series;
-    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        if (!line.startsWith(QLatin1Char('#')))
-            series.insert(line.section(QLatin1Char(' '), 0, -2), line.section(QLatin1Char(' '), -1));
-    return series;
-}
 
 polling::Reading readingOf(int firmware, std::initializer_list<polling::Sample> values)
 {
@@ -88,7 +63,7 @@ void TestPrometheusExporter::initTestCase()
     metrics_->countArchivedRecords("M1", 96);
     metrics_->setCycleSeconds("M1", 0.25);
     metrics_->setUp("M2", false);
-    text_ = scrape(metrics_->port());
+    text_ = testsupport::scrapeMetrics(metrics_->port());
     QVERIFY2(text_.contains(QLatin1String("ampwright_")), qPrintable(text_));
 }
 
@@ -133,7 +108,7 @@ void TestPrometheusExporter::series()
 {
     QFETCH(QString, series);
     QFETCH(QString, value);
-    const QHash<QString, QString> all = samples(text_);
+    const QHash<QString, QString> all = testsupport::metricSamples(text_);
     if (value.isEmpty()) {
         QVERIFY2(!all.contains(series), qPrintable(all.value(series)));
         return;
@@ -146,17 +121,10 @@ void TestPrometheusExporter::series()
 
 void TestPrometheusExporter::promtoolAcceptsTheText()
 {
-    const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
-    if (promtool.isEmpty())
+    const auto complaints = testsupport::promtoolComplaints(text_);
+    if (!complaints)
         QSKIP("promtool is not installed (Debian package prometheus; scripts/install-deps.sh brings it)");
-    QProcess check;
-    check.setProcessChannelMode(QProcess::MergedChannels);
-    check.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
-    QVERIFY(check.waitForStarted());
-    check.write(text_.toUtf8());
-    check.closeWriteChannel();
-    QVERIFY(check.waitForFinished(10000));
-    QVERIFY2(check.exitCode() == 0, qPrintable(QString::fromUtf8(check.readAll())));
+    QVERIFY2(complaints->isEmpty(), qPrintable(*complaints));
 }
 
 QTEST_GUILESS_MAIN(TestPrometheusExporter)

@@ -1,0 +1,299 @@
+#include "cli/line_poller.h"
+
+#include "archive/archive_store.h"
+#include "archive/download_archiver.h"
+#include "cli/lp_download.h"
+#include "cli/stderr_traffic.h"
+#include "gateway/prometheus_exporter.h"
+#include "polling/live_values.h"
+#include "session/meter_line.h"
+#include "session/meter_session.h"
+
+#include <QThread>
+
+#include <algorithm>
+
+namespace cli {
+
+namespace {
+
+constexpr qint64 kLongestReopenMs = 60000;
+// A claimed meter's round is this worker's for so long unrenewed.
+constexpr double kClaimLeaseS = 60;
+
+std::optional<gateway::RequestFailure> failureKind(modbus::Failure failure)
+{
+    using modbus::Failure;
+    using gateway::RequestFailure;
+    switch (failure) {
+    case Failure::None:
+    case Failure::Abandoned:
+        return std::nullopt;
+    case Failure::NoAnswer:
+        return RequestFailure::Timeout;
+    case Failure::BadAnswer:
+    case Failure::WrongUnit:
+        return RequestFailure::Crc;
+    case Failure::Exception:
+        return RequestFailure::Exception;
+    case Failure::LinkGone:
+    case Failure::Refused:
+        return RequestFailure::Link;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// A meter of the line: its session and what the gateway knows of it.
+struct LinePoller::Served {
+    Meter meter;
+    int slot = 0; // in served_ and the schedule
+    std::unique_ptr<session::MeterSession> session;
+    std::unique_ptr<StderrTraffic> traffic;
+    QString serial;        // once read
+    bool told = false;     // its availability was told
+    bool online = false;
+    qint64 lpDueMs = 0;
+};
+
+LinePoller::LinePoller(MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
+                       QString claimsWorker, gateway::MeterMetrics *metrics, bool log)
+    : lineAddress_(std::move(line)), meters_(std::move(meters)), times_(times), archivePath_(std::move(archivePath)),
+      claimsWorker_(std::move(claimsWorker)), metrics_(metrics), log_(log)
+{
+    // A child, so that it moves to the poller's thread with it.
+    next_.setParent(this);
+    next_.setSingleShot(true);
+    connect(&next_, &QTimer::timeout, this, &LinePoller::step);
+}
+
+LinePoller::~LinePoller()
+{
+    // The sessions before the line they use.
+    served_.clear();
+    if (line_)
+        line_->link.closeAndGoOffline();
+}
+
+void LinePoller::start()
+{
+    // Made here, on the poller's thread, which their sockets belong to.
+    line_ = std::make_unique<session::MeterLine>();
+    line_->transactions.transactions().setTcpPauseMs(lineAddress_.tcpPauseMs);
+    clock_.start();
+    for (const Meter &m : meters_) {
+        auto s = std::make_unique<Served>();
+        s->meter = m;
+        s->slot = int(served_.size());
+        s->session = std::make_unique<session::MeterSession>(*line_, m.address.unit,
+                                                             session::MeterSession::Pacing::OnDemand);
+        s->session->setAddress(m.address);
+        // One attempt a poll; a silent meter must not take the line offline
+        // for the others on it.
+        s->session->meter().policy = {1, false};
+        Served *raw = s.get();
+        s->session->meter().onResult = [this, raw](const modbus::TransactionResult &result) {
+            if (!metrics_ || raw->serial.isEmpty() || result.failure == modbus::Failure::Abandoned)
+                return;
+            metrics_->countRequest(raw->serial.trimmed());
+            if (const auto kind = failureKind(result.failure))
+                metrics_->countFailure(raw->serial.trimmed(), *kind);
+        };
+        // The first round of load profiles right after the meter's first
+        // answer: what it recorded while the gateway was down comes first.
+        s->lpDueMs = 0;
+        served_.push_back(std::move(s));
+    }
+    if (log_) {
+        // One log for the line's traffic, its lines led by where the line goes.
+        auto traffic = std::make_unique<StderrTraffic>(QStringLiteral("[%1] ").arg(lineAddress_.describeLine()));
+        line_->transactions.transactions().setTrafficObserver(traffic.get());
+        served_.front()->traffic = std::move(traffic);
+    }
+    if (!archivePath_.isEmpty())
+        archiver_ = std::make_unique<archive::DownloadArchiver>(archivePath_);
+    schedule_.emplace(int(served_.size()), times_.everyMs, clock_.elapsed());
+    later(0);
+}
+
+void LinePoller::stop()
+{
+    stopping_ = true;
+    // Wakes the poller when it waits for the next meter; a step under way
+    // sees the flag when it returns.
+    QMetaObject::invokeMethod(this, [this] {
+        if (!inStep_) {
+            next_.stop();
+            step();
+        }
+    }, Qt::QueuedConnection);
+}
+
+void LinePoller::later(qint64 ms) { next_.start(int(std::clamp<qint64>(ms, 0, 24 * 3600 * 1000))); }
+
+QString LinePoller::name(const Served &meter) const
+{
+    const QString where = meter.meter.address.describe();
+    return meter.serial.isEmpty() ? where : QStringLiteral("%1 (%2)").arg(meter.serial.trimmed(), where);
+}
+
+void LinePoller::tell(Served &meter, bool online, const QString &why)
+{
+    if (meter.told && meter.online == online)
+        return;
+    meter.told = true;
+    meter.online = online;
+    emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), online ? QStringLiteral("online") : QStringLiteral("offline: ") + why));
+    if (metrics_ && !meter.serial.isEmpty())
+        metrics_->setUp(meter.serial.trimmed(), online);
+    emit meterAvailable(meter.meter.index, online);
+}
+
+bool LinePoller::openLine()
+{
+    if (line_->link.LinkOnline())
+        return true;
+    const qint64 now = clock_.elapsed();
+    if (now < reopenAt_)
+        return false;
+    QString error;
+    if (line_->open(lineAddress_, &error)) {
+        emit logLine(QStringLiteral("line %1: open").arg(lineAddress_.describeLine()));
+        lineError_.clear();
+        reopenDelayMs_ = 1000;
+        return true;
+    }
+    if (error != lineError_)
+        emit logLine(QStringLiteral("line %1: %2; trying again").arg(lineAddress_.describeLine(), error));
+    lineError_ = error;
+    reopenAt_ = clock_.elapsed() + reopenDelayMs_;
+    reopenDelayMs_ = std::min(reopenDelayMs_ * 2, kLongestReopenMs);
+    // Its meters cannot answer meanwhile.
+    for (std::size_t i = 0; i < served_.size(); ++i) {
+        schedule_->polled(int(i), false, now);
+        if (!schedule_->online(int(i)))
+            tell(*served_[i], false, error);
+    }
+    return false;
+}
+
+void LinePoller::step()
+{
+    if (inStep_)
+        return;
+    inStep_ = true;
+    if (!stopping_ && openLine()) {
+        const qint64 now = clock_.elapsed();
+        if (const auto m = schedule_->next(now)) {
+            Served &meter = *served_[std::size_t(*m)];
+            poll(meter);
+            if (!stopping_ && meter.online && times_.lpEveryMs > 0 && archiver_ && clock_.elapsed() >= meter.lpDueMs) {
+                meter.lpDueMs = clock_.elapsed() + times_.lpEveryMs;
+                downloadNewRecords(meter);
+            }
+        }
+    }
+    inStep_ = false;
+    if (stopping_) {
+        emit stopped();
+        return;
+    }
+    const qint64 now = clock_.elapsed();
+    qint64 wait = schedule_->nextDueMs() - now;
+    if (!line_->link.LinkOnline())
+        wait = std::max(wait, reopenAt_ - now);
+    later(wait);
+}
+
+void LinePoller::poll(Served &meter)
+{
+    const int index = meter.slot;
+    QElapsedTimer took;
+    took.start();
+    const qint64 started = clock_.elapsed();
+    QString error;
+    session::MeterSession &s = *meter.session;
+    const bool answered = s.pollOnce(&error) && s.reading().identity;
+    schedule_->polled(index, answered, started);
+    if (answered) {
+        const polling::Reading &reading = s.reading();
+        const QString serial = reading.identity->serial;
+        if (serial != meter.serial && !meter.serial.isEmpty()) {
+            emit logLine(QStringLiteral("meter %1: another meter answers there now, serial %2").arg(name(meter), serial.trimmed()));
+            meter.told = false;
+        }
+        meter.serial = serial;
+        gateway::MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
+                                  jsonLine(liveValues(reading, {}), reading).trimmed().toUtf8()};
+        if (metrics_) {
+            metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
+            metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);
+        }
+        tell(meter, true, {});
+        emit meterRead(meter.meter.index, state);
+    } else if (!schedule_->online(index)) {
+        tell(meter, false, error);
+    }
+}
+
+void LinePoller::downloadNewRecords(Served &meter)
+{
+    for (int group = 1; group <= 2 && !stopping_ && line_->link.LinkOnline(); ++group)
+        if (meter.session->reading().lpGroups[std::size_t(group - 1)].validRecords > 0)
+            downloadGroup(meter, group);
+}
+
+void LinePoller::downloadGroup(Served &meter, int group)
+{
+    LpRange range;
+    range.group = group;
+    range.newOnly = true;
+    MeterJob job{0, meter.meter.address, range};
+    const QString key = claimKey(job);
+    archive::ArchiveStore *store = nullptr;
+    if (!claimsWorker_.isEmpty()) {
+        // Under the fleet's claims: a round another gateway reads now, or
+        // read within the last half period, is left to it.
+        QString error;
+        store = archiver_->open(&error);
+        const std::optional<double> now = store ? store->serverClock(&error) : std::nullopt;
+        const auto claim = now ? store->claimMeter(key, claimsWorker_, kClaimLeaseS,
+                                                       *now - double(times_.lpEveryMs) / 2000.0, &error) : std::nullopt;
+        if (!claim) {
+            emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group).arg(error));
+            return;
+        }
+        if (claim->state != archive::MeterClaim::State::Claimed)
+            return;
+    }
+    QElapsedTimer sinceRenewal;
+    sinceRenewal.start();
+    const LpResult result = downloadOnSession(*meter.session, range, QString(), *archiver_, [&](long long, long long) {
+        if (store && sinceRenewal.elapsed() > qint64(kClaimLeaseS * 1000 / 3)) {
+            sinceRenewal.restart();
+            QString why;
+            if (!store->renewClaim(key, claimsWorker_, kClaimLeaseS, &why).value_or(true))
+                return false;
+        }
+        // A stop lets the block under way reach the archive, then ends.
+        return !stopping_;
+    });
+    if (store) {
+        QString why;
+        store->finishClaim(key, claimsWorker_, result.ok ? QStringLiteral("%1 records").arg(result.records) : result.error,
+                           result.records, &why);
+    }
+    if (metrics_ && result.records > 0 && result.archiveError.isEmpty())
+        metrics_->countArchivedRecords(meter.serial.trimmed(), quint64(result.records));
+    if (!result.archiveError.isEmpty())
+        emit logLine(QStringLiteral("meter %1: load profile %2: %3 records read, the archive did not take them all: %4; "
+                                    "the next round fetches them again")
+                         .arg(name(meter)).arg(group).arg(result.records).arg(result.archiveError));
+    else if (!result.ok && !stopping_)
+        emit logLine(QStringLiteral("meter %1: load profile %2: %3").arg(name(meter)).arg(group).arg(result.error));
+    else if (result.records > 0)
+        emit logLine(QStringLiteral("meter %1: load profile %2: %3 new records archived").arg(name(meter)).arg(group).arg(result.records));
+}
+
+} // namespace cli

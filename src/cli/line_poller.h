@@ -1,0 +1,101 @@
+#pragma once
+
+#include "cli/batch.h"
+#include "gateway/meter_publisher.h"
+#include "gateway/meter_schedule.h"
+#include "link/meter_address.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace archive {
+class DownloadArchiver;
+}
+namespace gateway {
+class MeterMetrics;
+}
+namespace session {
+class MeterLine;
+class MeterSession;
+} // namespace session
+
+namespace cli {
+
+// How the gateway serves its meters.
+struct ServeTimes {
+    qint64 everyMs = 10000;       // between polls of a meter
+    qint64 lpEveryMs = 15 * 60000; // between load-profile rounds; 0: never
+};
+
+// One line of the gateway (a serial port, or a TCP host and port) with the
+// meters on it, polled around the clock on the thread the poller lives on:
+// one request at a time, the meters in turn as their schedule makes them
+// due (gateway::MeterSchedule), each meter's load-profile groups downloaded
+// "new only" into the archive every lpEveryMs between its polls. A line
+// that cannot be opened, or whose connection drops, is opened again after
+// 1 s, 2 s ... up to a minute.
+//
+// Make it, move it to its thread, then start() there (queued). stop() may be
+// called from any thread: the poll or archive block under way ends, then
+// stopped() comes.
+class LinePoller : public QObject {
+    Q_OBJECT
+public:
+    struct Meter {
+        int index = 0;       // the caller's number for it (its place in the meters file)
+        MeterAddress address;
+    };
+    // The archive: empty for none. claimsWorker: with a PostgreSQL archive,
+    // the gateway's name, under which each meter's round is claimed in the
+    // fleet's table (empty: no claims).
+    LinePoller(MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
+               QString claimsWorker, gateway::MeterMetrics *metrics, bool log);
+    ~LinePoller() override;
+
+    void start();
+    void stop();
+
+signals:
+    void meterRead(int meter, const gateway::MeterState &state);
+    void meterAvailable(int meter, bool online);
+    void logLine(const QString &line);
+    void stopped();
+
+private:
+    struct Served;
+    void step();
+    void later(qint64 ms);
+    bool openLine();
+    void poll(Served &meter);
+    void downloadNewRecords(Served &meter);
+    void downloadGroup(Served &meter, int group);
+    void tell(Served &meter, bool online, const QString &why);
+    QString name(const Served &meter) const;
+
+    MeterAddress lineAddress_;
+    std::vector<Meter> meters_;
+    ServeTimes times_;
+    QString archivePath_;
+    QString claimsWorker_;
+    gateway::MeterMetrics *metrics_;
+    bool log_;
+
+    std::unique_ptr<session::MeterLine> line_;
+    std::vector<std::unique_ptr<Served>> served_;
+    std::unique_ptr<archive::DownloadArchiver> archiver_;
+    std::optional<gateway::MeterSchedule> schedule_;
+    QElapsedTimer clock_;
+    QTimer next_;
+    qint64 reopenAt_ = 0;
+    qint64 reopenDelayMs_ = 1000;
+    QString lineError_;
+    std::atomic_bool stopping_ = false;
+    bool inStep_ = false;
+};
+
+} // namespace cli

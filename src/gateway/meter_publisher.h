@@ -1,0 +1,61 @@
+#pragma once
+
+#include "gateway/mqtt_client.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <map>
+#include <optional>
+
+namespace gateway {
+
+// What a line's poll of one meter gave, as the gateway publishes it.
+struct MeterState {
+    QString serial;
+    QString firmware;       // the firmware's text
+    int firmwareNumber = 0;
+    int displayBase = 0;    // its measurement panel (0 or 100)
+    QByteArray json;        // the state: the same object as `read --format json`
+};
+
+// The gateway's messages for its broker: for each meter its discovery
+// configs (retained, sent again when the meter's serial or firmware
+// changes), its state, and its availability (retained); the gateway's own
+// availability. The client keeps no queue while the broker is away, so on
+// every connected() all of it is published again: the broker then holds the
+// current state, whatever it missed.
+//
+// Meters are told apart by an index of the caller's (the meters file's line
+// order); a meter has topics once its serial is known.
+class MeterPublisher {
+public:
+    // client: nothing when no broker is set; the publisher then only keeps
+    // the states (nothing is sent).
+    MeterPublisher(MqttClient *client, QString discoveryPrefix, QString gatewayName);
+
+    void meterRead(int meter, const MeterState &state);
+    void meterAvailable(int meter, bool online);
+    // Everything again, after a (re)connection.
+    void connected();
+    // The last messages of a clean end: every meter and the gateway offline.
+    QList<MqttMessage> lastMessages() const;
+
+private:
+    struct Meter {
+        std::optional<MeterState> state;
+        bool online = false;
+        bool told = false; // its availability was published at least once
+    };
+    void publishDiscovery(const MeterState &state);
+    void publishAvailability(const Meter &meter);
+    bool publish(const QString &topic, const QByteArray &payload, bool retained);
+
+    MqttClient *client_;
+    QString prefix_;
+    QString name_;
+    std::map<int, Meter> meters_;
+};
+
+} // namespace gateway

@@ -1,0 +1,264 @@
+// ampwright-cli serve against real parts: two simulated meters on one
+// pseudo-terminal line, one over Modbus TCP, a mosquitto broker and a
+// subscriber, /metrics checked by promtool, the load profiles in a SQLite
+// archive. One gateway runs through the test functions in order.
+#include "metersim_process.h"
+#include "metrics_scrape.h"
+#include "mqtt_broker.h"
+#include "test_paths.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+QString cli() { return QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")); }
+
+// The newest payload of topic among "R TOPIC PAYLOAD" lines.
+QString newest(const QStringList &messages, const QString &topic, bool *retained = nullptr)
+{
+    for (qsizetype i = messages.size() - 1; i >= 0; --i)
+        if (messages[i].section(u' ', 1, 1) == topic) {
+            if (retained)
+                *retained = messages[i].startsWith(u'1');
+            return messages[i].section(u' ', 2);
+        }
+    return {};
+}
+
+int countOf(const QStringList &messages, const QString &topic)
+{
+    return int(std::count_if(messages.begin(), messages.end(),
+                             [&](const QString &m) { return m.section(u' ', 1, 1) == topic; }));
+}
+
+QJsonObject json(const QString &text) { return QJsonDocument::fromJson(text.toUtf8()).object(); }
+
+} // namespace
+
+class TestServeWithMeters : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void badFilesStopNothingStarts_data();
+    void badFilesStopNothingStarts();
+    void publishesEveryMeter();
+    void metricsPassPromtool();
+    void archivesTheLoadProfiles();
+    void silencedMeterGoesOfflineAndBack();
+    void brokerRestartGetsEverythingAgain();
+    void sigtermPublishesOfflineAndEnds();
+
+private:
+    QString writeFile(const QString &name, const QString &text);
+
+    QTemporaryDir dir_;
+    MqttBroker broker_;
+    testsupport::MeterSim line_; // units 1 and 2 on one pseudo-terminal
+    testsupport::MeterSim tcp_;  // unit 7 over TCP
+    QStringList serials_;        // unit 1, unit 2, the TCP meter
+    QProcess gateway_;
+    QString metricsPort_;
+};
+
+QString TestServeWithMeters::writeFile(const QString &name, const QString &text)
+{
+    QFile file(dir_.filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text.toUtf8());
+    return file.fileName();
+}
+
+void TestServeWithMeters::initTestCase()
+{
+    QString error;
+    QVERIFY2(broker_.create(&error), qPrintable(error)); // and started
+    QDir().mkpath(dir_.filePath(QStringLiteral("com")));
+    QVERIFY2(line_.start({"--no-tcp", "--pty-link", dir_.filePath(QStringLiteral("com/COM1")), "--unit", "1,2",
+                          "--voltage", "230"}),
+             qPrintable(line_.errorString()));
+    QVERIFY2(tcp_.start({"--unit", "7", "--voltage", "240", "--serial", "AWTCPMETER000007"}),
+             qPrintable(tcp_.errorString()));
+    serials_ = {line_.unitSerials().value(1), line_.unitSerials().value(2), QStringLiteral("AWTCPMETER000007")};
+    QVERIFY2(!serials_[0].isEmpty() && !serials_[1].isEmpty(), "metersim named no unit serials");
+
+    const QString meters = writeFile(QStringLiteral("meters.txt"),
+                                     QStringLiteral("# two units on serial port 1, one over TCP\n"
+                                                    "rtu=1 unit=1 baud=9600\nrtu=1 unit=2 baud=9600\n"
+                                                    "tcp=%1:%2 unit=7\n")
+                                         .arg(tcp_.tcpAddress()).arg(tcp_.tcpPort()));
+    metricsPort_ = QString::number(20000 + QCoreApplication::applicationPid() % 20000);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("AMPWRIGHT_COM_DIR"), dir_.filePath(QStringLiteral("com")));
+    gateway_.setProcessEnvironment(environment);
+    gateway_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    gateway_.start(cli(), {"serve", "--meters", meters, "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker_.port()),
+                           "--metrics", "127.0.0.1:" + metricsPort_, "--every", "2", "--name", "test",
+                           "--store", "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))});
+    QVERIFY(gateway_.waitForStarted());
+}
+
+void TestServeWithMeters::badFilesStopNothingStarts_data()
+{
+    QTest::addColumn<QString>("meters");
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("said"); // a part of the message
+    QTest::newRow("unknown word") << "tcp=127.0.0.1 unit=1\nrtu=1 speed=9600\n" << "" << "meters.bad: line 2: unknown word \"speed\"";
+    QTest::newRow("two rates on one port") << "rtu=1 unit=1 baud=9600\nrtu=1 unit=2 baud=19200\n" << ""
+                                           << "meters.bad: line 2: \"baud=19200";
+    QTest::newRow("one unit twice on a line") << "tcp=h:502 unit=3\ntcp=h:502 unit=3\n" << "" << "line 2: \"unit=3\"";
+    QTest::newRow("bad config key") << "tcp=127.0.0.1\n" << "every = 10\nmqtt-port = 1\n" << "gateway.bad:2";
+}
+
+void TestServeWithMeters::badFilesStopNothingStarts()
+{
+    QFETCH(QString, meters);
+    QFETCH(QString, config);
+    QFETCH(QString, said);
+    QStringList args{"serve", "--meters", writeFile(QStringLiteral("meters.bad"), meters)};
+    if (!config.isEmpty())
+        args << "--config" << writeFile(QStringLiteral("gateway.bad"), config);
+    QProcess bad;
+    bad.start(cli(), args);
+    QVERIFY(bad.waitForFinished(10000));
+    const QString err = QString::fromLocal8Bit(bad.readAllStandardError());
+    QCOMPARE(bad.exitCode(), 2);
+    QVERIFY2(err.contains(said), qPrintable(err));
+    QVERIFY2(!err.contains(QLatin1String("serving")), qPrintable(err));
+}
+
+void TestServeWithMeters::publishesEveryMeter()
+{
+    QString error;
+    {
+        MqttSubscriber live(broker_.port(), QStringLiteral("ampwright/+/state"));
+        QVERIFY2(live.start(&error), qPrintable(error));
+        for (const QString &id : serials_)
+            QTRY_VERIFY_WITH_TIMEOUT(!newest(live.messages(), QStringLiteral("ampwright/%1/state").arg(id)).isEmpty(), kWaitMs);
+    }
+    // A subscriber that comes later gets the configs and availability retained.
+    MqttSubscriber watch(broker_.port(), QStringLiteral("#"));
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const QList<double> voltages{230, 231, 240}; // the unit n-th on its line: V + n
+    for (int m = 0; m < serials_.size(); ++m) {
+        const QString id = serials_[m];
+        QTRY_VERIFY_WITH_TIMEOUT(!newest(watch.messages(), QStringLiteral("ampwright/%1/state").arg(id)).isEmpty(), kWaitMs);
+        bool retained = false;
+        const QString configTopic = QStringLiteral("homeassistant/sensor/ampwright_%1/voltage_ln_a/config").arg(id);
+        const QJsonObject config = json(newest(watch.messages(), configTopic, &retained));
+        QVERIFY2(retained, qPrintable(configTopic));
+        QCOMPARE(config.value("unique_id").toString(), QStringLiteral("ampwright_%1_voltage_ln_a").arg(id));
+        QCOMPARE(config.value("device_class").toString(), QStringLiteral("voltage"));
+        QCOMPARE(config.value("state_class").toString(), QStringLiteral("measurement"));
+        QCOMPARE(config.value("state_topic").toString(), QStringLiteral("ampwright/%1/state").arg(id));
+        const QJsonObject energy = json(newest(
+            watch.messages(), QStringLiteral("homeassistant/sensor/ampwright_%1/kwh_delivered/config").arg(id)));
+        QCOMPARE(energy.value("state_class").toString(), QStringLiteral("total_increasing"));
+        QCOMPARE(energy.value("device_class").toString(), QStringLiteral("energy"));
+
+        const QJsonObject state = json(newest(watch.messages(), QStringLiteral("ampwright/%1/state").arg(id)));
+        QVERIFY2(state.value("voltage_ln_a").isDouble(), qPrintable(id));
+        QCOMPARE(state.value("voltage_ln_a").toDouble(), voltages[m]);
+        QCOMPARE(newest(watch.messages(), QStringLiteral("ampwright/%1/availability").arg(id), &retained), QStringLiteral("online"));
+        QVERIFY(retained);
+    }
+    QCOMPARE(newest(watch.messages(), QStringLiteral("ampwright/gateway/test/availability")), QStringLiteral("online"));
+}
+
+void TestServeWithMeters::metricsPassPromtool()
+{
+    QString text;
+    const auto allUp = [&] {
+        text = testsupport::scrapeMetrics(quint16(metricsPort_.toInt()));
+        const QHash<QString, QString> samples = testsupport::metricSamples(text);
+        for (const QString &id : serials_)
+            if (samples.value(QStringLiteral("ampwright_meter_up{meter=\"%1\"}").arg(id)) != QLatin1String("1")
+                || samples.value(QStringLiteral("ampwright_requests_total{meter=\"%1\"}").arg(id)).toDouble() <= 0)
+                return false;
+        return true;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(allUp(), qPrintable(text.left(3000)), kWaitMs);
+    const auto complaints = testsupport::promtoolComplaints(text);
+    if (!complaints)
+        QSKIP("promtool is not installed (Debian package prometheus)");
+    QVERIFY2(complaints->isEmpty(), qPrintable(*complaints));
+}
+
+void TestServeWithMeters::archivesTheLoadProfiles()
+{
+    // Both groups of every meter, new only, into the archive: 100 and 50
+    // records each (metersim's default profile).
+    const auto archived = [&] {
+        QProcess list;
+        list.start(cli(), {"archive", "list", "--store", "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))});
+        list.waitForFinished(10000);
+        return QString::fromLocal8Bit(list.readAllStandardOutput());
+    };
+    const auto complete = [&](const QString &listing) {
+        for (const QString &id : serials_)
+            for (const char *records : {" 1 +100 ", " 2 +50 "})
+                if (!listing.contains(QRegularExpression(QRegularExpression::escape(id) + QStringLiteral(".*") + QLatin1String(records))))
+                    return false;
+        return true;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(complete(archived()), qPrintable(archived()), kWaitMs);
+}
+
+void TestServeWithMeters::silencedMeterGoesOfflineAndBack()
+{
+    MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/#"));
+    QString error;
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const QString silent = QStringLiteral("ampwright/%1/").arg(serials_[1]);
+    const QString other = QStringLiteral("ampwright/%1/state").arg(serials_[0]);
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=2 drop@all")));
+    QTRY_COMPARE_WITH_TIMEOUT(newest(watch.messages(), silent + "availability"), QStringLiteral("offline"), kWaitMs);
+    // The other meter on the same line went on meanwhile, and goes on.
+    const int before = countOf(watch.messages(), other);
+    QVERIFY(before > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(countOf(watch.messages(), other) > before, kWaitMs);
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=2 clear-faults")));
+    QTRY_COMPARE_WITH_TIMEOUT(newest(watch.messages(), silent + "availability"), QStringLiteral("online"), 70000);
+}
+
+void TestServeWithMeters::brokerRestartGetsEverythingAgain()
+{
+    broker_.stop();
+    QString error;
+    QVERIFY2(broker_.start(&error), qPrintable(error)); // a broker without persistence: nothing retained
+    MqttSubscriber watch(broker_.port(), QStringLiteral("#"));
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    for (const QString &id : serials_) {
+        QTRY_COMPARE_WITH_TIMEOUT(newest(watch.messages(), QStringLiteral("ampwright/%1/availability").arg(id)),
+                                  QStringLiteral("online"), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!newest(watch.messages(), QStringLiteral("homeassistant/sensor/ampwright_%1/voltage_ln_a/config").arg(id)).isEmpty(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!newest(watch.messages(), QStringLiteral("ampwright/%1/state").arg(id)).isEmpty(), kWaitMs);
+    }
+}
+
+void TestServeWithMeters::sigtermPublishesOfflineAndEnds()
+{
+    QElapsedTimer took;
+    took.start();
+    gateway_.terminate();
+    QVERIFY(gateway_.waitForFinished(5000));
+    QVERIFY2(took.elapsed() < 5000, qPrintable(QString::number(took.elapsed())));
+    QCOMPARE(gateway_.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(gateway_.exitCode(), 0);
+    // What stays retained for the next subscriber.
+    MqttSubscriber after(broker_.port(), QStringLiteral("ampwright/+/availability"));
+    QString error;
+    QVERIFY2(after.start(&error), qPrintable(error));
+    for (const QString &id : serials_)
+        QTRY_COMPARE_WITH_TIMEOUT(newest(after.messages(), QStringLiteral("ampwright/%1/availability").arg(id)),
+                                  QStringLiteral("offline"), 5000);
+}
+
+QTEST_GUILESS_MAIN(TestServeWithMeters)
+#include "test_serve_with_meters.moc"
