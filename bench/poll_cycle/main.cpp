@@ -24,6 +24,7 @@
 #include "polling/harmonic_chart.h"
 #include "polling/measurement_panel.h"
 #include "process_usage.h"
+#include "wire_count.h"
 #include "recording_messages.h"
 #include "session/meter_session.h"
 #include "trend/trend_window.h"
@@ -55,19 +56,6 @@ void pause(int ms)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
-
-// Counts the bytes on the wire and the requests.
-struct WireCount : modbus::TrafficObserver {
-    long long bytes = 0;
-    long long requests = 0;
-    void traffic(const modbus::TrafficEvent &event) override
-    {
-        if (event.kind == modbus::TrafficEvent::Kind::Sent)
-            ++requests;
-        if (event.kind != modbus::TrafficEvent::Kind::Outcome)
-            bytes += static_cast<long long>(event.bytes.size());
-    }
-};
 
 // The pages the meter session is shown in, as in the main window.
 struct Panels {
@@ -135,7 +123,7 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool noise, b
     }
 
     session::MeterSession meter(session::MeterSession::Pacing::OnDemand);
-    WireCount wire;
+    testsupport::WireCount wire;
     meter.transactions().setTrafficObserver(&wire);
     Panels panels;
     const i18n::LanguageTexts texts;
@@ -205,19 +193,6 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool noise, b
     return result;
 }
 
-// CPU seconds (user and system) a process has used, from /proc.
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
 // mbpoll reading the main block of the same meter requestsPerSecond times a
 // second for seconds: its CPU time per request in microseconds.
 double mbpollPerRequestUs(int baud, const QString &comDir, bool noise, double requestsPerSecond, double seconds)
@@ -237,7 +212,7 @@ double mbpollPerRequestUs(int baud, const QString &comDir, bool noise, double re
     if (!mbpoll.waitForStarted())
         return -1;
     pause(int(seconds * 1000));
-    const double cpu = processCpuSeconds(mbpoll.processId());
+    const double cpu = testsupport::processCpuSeconds(mbpoll.processId());
     mbpoll.kill();
     mbpoll.waitForFinished();
     QFile values(out.filePath(QStringLiteral("values")));

@@ -105,6 +105,7 @@ void LinePoller::start()
         s->lpDueMs = 0;
         served_.push_back(std::move(s));
     }
+    line_->transactions.transactions().setTrafficObserver(observer_);
     if (log_) {
         // One log for the line's traffic, its lines led by where the line goes.
         auto traffic = std::make_unique<StderrTraffic>(QStringLiteral("[%1] ").arg(lineAddress_.describeLine()));

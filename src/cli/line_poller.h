@@ -4,10 +4,13 @@
 #include "gateway/meter_publisher.h"
 #include "gateway/meter_schedule.h"
 #include "link/meter_address.h"
+#include "modbus/traffic.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+
+#include <atomic>
 
 #include <memory>
 #include <optional>
@@ -59,6 +62,9 @@ public:
 
     void start();
     void stop();
+    // Before start(): an observer of the line's traffic (a benchmark's
+    // count of bytes on the wire); --log's lines take its place.
+    void setTrafficObserver(modbus::TrafficObserver *observer) { observer_ = observer; }
 
 signals:
     void meterRead(int meter, const gateway::MeterState &state);
@@ -84,6 +90,7 @@ private:
     QString claimsWorker_;
     gateway::MeterMetrics *metrics_;
     bool log_;
+    modbus::TrafficObserver *observer_ = nullptr;
 
     std::unique_ptr<session::MeterLine> line_;
     std::vector<std::unique_ptr<Served>> served_;

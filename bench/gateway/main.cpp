@@ -1,0 +1,159 @@
+// The gateway's costs, measured in one run:
+//  (a) four units on one 9600-baud serial line (metersim on a pseudo-terminal,
+//      pacing its answers at the rate), polled flat out: each meter's poll
+//      time against the wire time of its bytes plus the gaps between frames
+//      (goal <= 1.05);
+//  (b) 100 simulated meters over TCP polled every 10 s by `ampwright-cli
+//      serve`: its CPU share of one core and its resident memory after one
+//      minute and at the end (goal < 2 % and flat).
+//
+//   bench_gateway [--line-seconds S] [--minutes N] [--meters M]
+#include "link/plain_dispatcher.h"
+#include "metersim_process.h"
+#include "process_usage.h"
+#include "wire_count.h"
+#include "test_paths.h"
+
+#include "cli/line_poller.h"
+#include "modbus/transactions.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool sharedLine(double seconds)
+{
+    constexpr int kBaud = 9600;
+    QTemporaryDir comDir;
+    qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
+    testsupport::MeterSim sim;
+    if (!sim.start({"--no-tcp", "--pty-link", comDir.filePath(QStringLiteral("COM1")), "--baud",
+                    QString::number(kBaud), "--unit", "1,2,3,4", "--noise", "1", "--seed", "1"})) {
+        std::fprintf(stderr, "metersim did not start: %s\n", qPrintable(sim.errorString()));
+        return false;
+    }
+    MeterAddress line;
+    line.port = 1;
+    line.baud = kBaud;
+    std::vector<cli::LinePoller::Meter> meters;
+    for (int unit = 1; unit <= 4; ++unit) {
+        MeterAddress a = line;
+        a.unit = unit;
+        meters.push_back({unit, a});
+    }
+    // Every second: slower than the line, which so runs flat out.
+    cli::LinePoller poller(line, meters, {1000, 0}, QString(), QString(), nullptr, false);
+    testsupport::WireCount wire;
+    poller.setTrafficObserver(&wire);
+    long long polls = 0, bytesAtFirst = 0, requestsAtFirst = 0;
+    QElapsedTimer sinceFirst;
+    QObject::connect(&poller, &cli::LinePoller::meterRead, [&](int, const gateway::MeterState &) {
+        if (polls++ == 0) {
+            sinceFirst.start();
+            bytesAtFirst = wire.bytes;
+            requestsAtFirst = wire.requests;
+        }
+    });
+    poller.start();
+    pause(int(seconds * 1000));
+    const double elapsedMs = double(sinceFirst.nsecsElapsed()) / 1e6;
+    const long long measured = polls - 1; // the polls after the first one
+    if (measured < 8) {
+        std::printf("(a) shared line: only %lld polls answered\n", polls);
+        return false;
+    }
+    const double floorMs = double(wire.bytes - bytesAtFirst) * 10.0 * 1000.0 / kBaud
+                           + double(wire.requests - requestsAtFirst) * modbus::Transactions::kGapMs;
+    std::printf("(a) 4 units on one %d-baud line: %lld polls in %.1f s, %.1f ms a poll, wire time + gaps %.1f ms, "
+                "ratio %.3f (goal <= 1.05)\n",
+                kBaud, measured, elapsedMs / 1000, elapsedMs / double(measured), floorMs / double(measured),
+                elapsedMs / floorMs);
+    return true;
+}
+
+bool manyMeters(int count, double minutes)
+{
+    std::vector<std::unique_ptr<testsupport::MeterSim>> sims;
+    QTemporaryDir dir;
+    QFile list(dir.filePath(QStringLiteral("meters.txt")));
+    if (!list.open(QIODevice::WriteOnly))
+        return false;
+    for (int m = 0; m < count; ++m) {
+        auto sim = std::make_unique<testsupport::MeterSim>();
+        if (!sim->start({"--noise", "1", "--seed", QString::number(m + 1)})) {
+            std::fprintf(stderr, "metersim %d did not start: %s\n", m, qPrintable(sim->errorString()));
+            return false;
+        }
+        list.write(QStringLiteral("tcp=%1:%2\n").arg(sim->tcpAddress()).arg(sim->tcpPort()).toUtf8());
+        sims.push_back(std::move(sim));
+    }
+    list.close();
+    QProcess serve;
+    serve.setStandardOutputFile(QProcess::nullDevice());
+    serve.setStandardErrorFile(dir.filePath(QStringLiteral("serve.log")));
+    serve.start(QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")),
+                {"serve", "--meters", list.fileName(), "--every", "10", "--lp-every", "0"});
+    if (!serve.waitForStarted())
+        return false;
+    // The first minute connects and reads every meter's firmware; measure after it.
+    pause(60'000);
+    const double cpuAtMinute = testsupport::processCpuSeconds(serve.processId());
+    const double rssAtMinute = testsupport::residentMiBOf(QString::number(serve.processId()));
+    QElapsedTimer wall;
+    wall.start();
+    pause(int((minutes - 1) * 60'000));
+    const double cpu = testsupport::processCpuSeconds(serve.processId()) - cpuAtMinute;
+    const double rss = testsupport::residentMiBOf(QString::number(serve.processId()));
+    const double seconds = double(wall.elapsed()) / 1000.0;
+    serve.terminate();
+    serve.waitForFinished(5000);
+    QFile log(dir.filePath(QStringLiteral("serve.log")));
+    log.open(QIODevice::ReadOnly);
+    const QByteArray text = log.readAll();
+    const long long online = text.count(": online");
+    const long long offline = text.count(": offline");
+    std::printf("(b) %d TCP meters every 10 s: %lld went online, %lld offline events; CPU %.2f %% of one core "
+                "over %.0f s (goal < 2 %%); resident memory %.1f MiB after 1 min, %.1f MiB after %.0f min "
+                "(growth %.2f MiB)\n",
+                count, online, offline, 100.0 * cpu / seconds, seconds, rssAtMinute, rss, minutes, rss - rssAtMinute);
+    return cpu >= 0 && online == count;
+}
+
+double option(const QStringList &args, const char *name, double fallback)
+{
+    const qsizetype at = args.indexOf(QLatin1String(name));
+    return at >= 0 && at + 1 < args.size() ? args[at + 1].toDouble() : fallback;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    preferPlainEventDispatcher(); // as the program does
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    bool ok = sharedLine(option(args, "--line-seconds", 60));
+    std::fflush(stdout);
+    const double minutes = option(args, "--minutes", 10);
+    if (minutes > 1)
+        ok = manyMeters(int(option(args, "--meters", 100)), minutes) && ok;
+    return ok ? 0 : 1;
+}
