@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -69,6 +70,7 @@ private slots:
         dir_.reset();
     }
     void readShowsWhatTheWindowShows();
+    void readGivesHarmonicSpectra();
     void csvOfChosenQuantitiesIsATrendRecording();
     void downloadWritesTheWindowsFile_data();
     void downloadWritesTheWindowsFile();
@@ -121,6 +123,28 @@ void TestCliWithMeter::readShowsWhatTheWindowShows()
         }
     }
     QCOMPARE(qsizetype(read.size()), qsizetype(given + 1));
+}
+
+void TestCliWithMeter::readGivesHarmonicSpectra()
+{
+    QVERIFY2(session_->startMeter({}, true), qPrintable(session_->error()));
+    const Run run = runCli({QStringLiteral("read"), QStringLiteral("--tcp"), session_->address(), QStringLiteral("--unit"),
+                            QStringLiteral("15"), QStringLiteral("--harmonics"), QStringLiteral("all"),
+                            QStringLiteral("--format"), QStringLiteral("json")});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QJsonObject harmonics =
+        QJsonDocument::fromJson(run.out.toUtf8()).object().value(QStringLiteral("harmonics")).toObject();
+    const QStringList channels{"va", "vb", "vc", "ia", "ib", "ic"};
+    QCOMPARE(harmonics.keys().size(), channels.size());
+    for (int ch = 0; ch < channels.size(); ++ch) {
+        const QJsonArray values = harmonics.value(channels[ch]).toArray();
+        QCOMPARE(values.size(), 32);
+        // The simulated meter's spectrum: 100 % at first, then falling.
+        for (int h = 0; h < 32; ++h) {
+            QVERIFY2(values[h].isDouble(), qPrintable(channels[ch]));
+            QCOMPARE(float(values[h].toDouble()), float(h == 0 ? 100.0 : (ch < 3 ? 3.0 : 12.0) / h));
+        }
+    }
 }
 
 void TestCliWithMeter::csvOfChosenQuantitiesIsATrendRecording()
