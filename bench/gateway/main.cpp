@@ -7,7 +7,7 @@
 //      serve`: its CPU share of one core and its resident memory after one
 //      minute and at the end (goal < 2 % and flat).
 //
-//   bench_gateway [--line-seconds S] [--minutes N] [--meters M]
+//   bench_gateway [--line-seconds S] [--units U] [--minutes N] [--meters M]
 #include "link/plain_dispatcher.h"
 #include "metersim_process.h"
 #include "process_usage.h"
@@ -39,14 +39,18 @@ void pause(int ms)
     loop.exec();
 }
 
-bool sharedLine(double seconds)
+bool sharedLine(double seconds, int units)
 {
     constexpr int kBaud = 9600;
+    QStringList numbers;
+    for (int unit = 1; unit <= units; ++unit)
+        numbers << QString::number(unit);
+    const QString unitList = numbers.join(u',');
     QTemporaryDir comDir;
     qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
     testsupport::MeterSim sim;
     if (!sim.start({"--no-tcp", "--pty-link", comDir.filePath(QStringLiteral("COM1")), "--baud",
-                    QString::number(kBaud), "--unit", "1,2,3,4", "--noise", "1", "--seed", "1"})) {
+                    QString::number(kBaud), "--unit", unitList, "--noise", "1", "--seed", "1"})) {
         std::fprintf(stderr, "metersim did not start: %s\n", qPrintable(sim.errorString()));
         return false;
     }
@@ -54,7 +58,7 @@ bool sharedLine(double seconds)
     line.port = 1;
     line.baud = kBaud;
     std::vector<cli::LinePoller::Meter> meters;
-    for (int unit = 1; unit <= 4; ++unit) {
+    for (int unit = 1; unit <= units; ++unit) {
         MeterAddress a = line;
         a.unit = unit;
         meters.push_back({unit, a});
@@ -82,9 +86,9 @@ bool sharedLine(double seconds)
     }
     const double floorMs = double(wire.bytes - bytesAtFirst) * 10.0 * 1000.0 / kBaud
                            + double(wire.requests - requestsAtFirst) * modbus::Transactions::kGapMs;
-    std::printf("(a) 4 units on one %d-baud line: %lld polls in %.1f s, %.1f ms a poll, wire time + gaps %.1f ms, "
+    std::printf("(a) %d units on one %d-baud line: %lld polls in %.1f s, %.1f ms a poll, wire time + gaps %.1f ms, "
                 "ratio %.3f (goal <= 1.05)\n",
-                kBaud, measured, elapsedMs / 1000, elapsedMs / double(measured), floorMs / double(measured),
+                units, kBaud, measured, elapsedMs / 1000, elapsedMs / double(measured), floorMs / double(measured),
                 elapsedMs / floorMs);
     return true;
 }
@@ -119,9 +123,16 @@ bool manyMeters(int count, double minutes)
     const double rssAtMinute = testsupport::residentMiBOf(QString::number(serve.processId()));
     QElapsedTimer wall;
     wall.start();
-    pause(int((minutes - 1) * 60'000));
+    // Resident memory minute by minute: growth that levels off is warming
+    // up, growth that goes on is a leak.
+    QStringList perMinute{QString::number(rssAtMinute, 'f', 1)};
+    double rss = rssAtMinute;
+    for (int minute = 2; minute <= int(minutes); ++minute) {
+        pause(60'000);
+        rss = testsupport::residentMiBOf(QString::number(serve.processId()));
+        perMinute << QString::number(rss, 'f', 1);
+    }
     const double cpu = testsupport::processCpuSeconds(serve.processId()) - cpuAtMinute;
-    const double rss = testsupport::residentMiBOf(QString::number(serve.processId()));
     const double seconds = double(wall.elapsed()) / 1000.0;
     serve.terminate();
     serve.waitForFinished(5000);
@@ -132,8 +143,9 @@ bool manyMeters(int count, double minutes)
     const long long offline = text.count(": offline");
     std::printf("(b) %d TCP meters every 10 s: %lld went online, %lld offline events; CPU %.2f %% of one core "
                 "over %.0f s (goal < 2 %%); resident memory %.1f MiB after 1 min, %.1f MiB after %.0f min "
-                "(growth %.2f MiB)\n",
-                count, online, offline, 100.0 * cpu / seconds, seconds, rssAtMinute, rss, minutes, rss - rssAtMinute);
+                "(growth %.2f MiB; by minute %s)\n",
+                count, online, offline, 100.0 * cpu / seconds, seconds, rssAtMinute, rss, minutes, rss - rssAtMinute,
+                qPrintable(perMinute.join(u' ')));
     return cpu >= 0 && online == count;
 }
 
@@ -150,7 +162,7 @@ int main(int argc, char *argv[])
     preferPlainEventDispatcher(); // as the program does
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    bool ok = sharedLine(option(args, "--line-seconds", 60));
+    bool ok = sharedLine(option(args, "--line-seconds", 60), int(option(args, "--units", 4)));
     std::fflush(stdout);
     const double minutes = option(args, "--minutes", 10);
     if (minutes > 1)

@@ -41,6 +41,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -213,8 +214,11 @@ double mbpollPerRequestUs(int baud, const QString &comDir, bool noise, double re
         return -1;
     pause(int(seconds * 1000));
     const double cpu = testsupport::processCpuSeconds(mbpoll.processId());
-    mbpoll.kill();
-    mbpoll.waitForFinished();
+    // SIGINT, so that mbpoll writes out the lines it buffered (a kill would
+    // lose them and undercount its polls).
+    ::kill(pid_t(mbpoll.processId()), SIGINT);
+    if (!mbpoll.waitForFinished(5000))
+        mbpoll.kill();
     QFile values(out.filePath(QStringLiteral("values")));
     if (cpu < 0 || !values.open(QIODevice::ReadOnly))
         return -1;
