@@ -207,7 +207,17 @@ std::optional<StoreResult> ArchiveStore::storeBlock(const QString &meterSerial, 
                                                     std::span<const loadprofile::Record> records,
                                                     QString *error)
 {
-    if (const auto problem = recordsProblem(meterSerial, groupNumber, channelCodes, records)) {
+    RecordBlock block;
+    block.meterSerial = meterSerial;
+    block.groupNumber = groupNumber;
+    block.channelCodes = channelCodes;
+    block.records = records;
+    return storeBlock(block, error);
+}
+
+std::optional<StoreResult> ArchiveStore::storeBlock(const RecordBlock &block, QString *error)
+{
+    if (const auto problem = recordsProblem(block)) {
         setError(error, QStringLiteral("Records not stored: %1").arg(*problem));
         return std::nullopt;
     }
@@ -216,7 +226,7 @@ std::optional<StoreResult> ArchiveStore::storeBlock(const QString &meterSerial, 
     SqlFault fault;
     const bool stored = inWriteTransaction(db, m_dialect, QStringLiteral("store the records"), &fault, [&] {
         counts = {};
-        return writeRecords(db, meterSerial, groupNumber, channelCodes, records, &counts, &fault);
+        return writeRecords(db, block, &counts, &fault);
     });
     if (!stored) {
         setError(error, fault.text());

@@ -12,6 +12,7 @@ namespace archive {
 struct StoredRecord {
     std::vector<int> codes;
     loadprofile::Record record;
+    RecordQuality quality;
 };
 
 // The range's ends as stored time stamps, open ends as texts before or after
@@ -19,10 +20,10 @@ struct StoredRecord {
 std::optional<std::pair<QString, QString>> stampBounds(const TimeRange &range);
 
 // The stored records of a meter's group between two stamps (both included),
-// oldest first, with all their channels or, when onlyChannels is not
-// empty, those of them (a record holding none of them is left out). Refuses
-// what a hand-edited database can hold and no download writes: a malformed
-// time stamp, a record with fewer values than its channel count.
+// by stamp and occurrence, with all their channels or, when onlyChannels is
+// not empty, those of them (a record holding none of them is left out).
+// Refuses what a hand-edited database can hold and no download writes: a
+// malformed time stamp, a record whose settings are not stored.
 bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNumber,
                        const std::pair<QString, QString> &bounds, std::span<const int> onlyChannels,
                        std::vector<StoredRecord> *records, SqlFault *fault);

@@ -22,7 +22,7 @@ double serialOf(const QDateTime &time)
 }
 
 // The range asked for on the command line as the download job takes it.
-loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<QDateTime> &archived)
+loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<loadprofile::ArchivedEnd> &archived)
 {
     using loadprofile::DownloadRange;
     if (range.newOnly)
@@ -89,13 +89,13 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range, 
         return failed(error);
 
     archive::DownloadArchiver archiver(archivePath);
-    std::optional<QDateTime> archived;
+    std::optional<loadprofile::ArchivedEnd> archived;
     if (range.newOnly) {
         // The serial comes with the first poll.
         if (!meter.pollOnce(&error))
             return failed(error);
         const QString serial = meter.reading().identity ? meter.reading().identity->serial : QString();
-        archived = archiver.newestRecord(serial, range.group, &error);
+        archived = archiver.archivedEnd(serial, range.group, &error);
         if (!archived)
             return failed(error);
     }
@@ -104,8 +104,10 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range, 
     LpResult result;
     QObject::connect(&job, &loadprofile::DownloadJob::started, [&] { result.path = job.file()->path(); });
     QObject::connect(&job, &loadprofile::DownloadJob::blockWritten,
-                     [&](const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records) {
-                         if (const auto failure = archiver.storeBlock(origin.serial, origin.group + 1, origin.codes, records))
+                     [&](const loadprofile::DownloadOrigin &origin, long long firstRecord,
+                         const std::vector<loadprofile::Record> &records) {
+                         if (const auto failure = archiver.storeBlock(
+                                 {origin.serial, origin.group + 1, origin.codes, origin.interval, firstRecord, records}))
                              result.archiveError = *failure;
                      });
     QObject::connect(&job, &loadprofile::DownloadJob::progress, [&](long long, long long done, long long asked, long long) {
@@ -119,5 +121,6 @@ LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range, 
     result.ok = end.reason == loadprofile::DownloadEnd::Reason::Done || result.nothingNew;
     result.error = endText(end, meter, range.group, !result.path.isEmpty());
     result.archiveNote = archiver.takeNote();
+    result.stored = archiver.stored();
     return result;
 }

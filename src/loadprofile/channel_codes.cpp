@@ -1,5 +1,7 @@
 #include "loadprofile/channel_codes.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <array>
 
@@ -116,6 +118,14 @@ QString channelCodeListing(bool includeAll)
         listing += QString::number(code) + QLatin1String(" : ") + LPDataName(code)
                    + QLatin1String("\r\n");
     return listing;
+}
+
+QString channelCodesText(std::span<const int> codes)
+{
+    QStringList texts;
+    for (const int code : codes)
+        texts << QString::number(code);
+    return texts.join(QLatin1Char(','));
 }
 
 } // namespace loadprofile

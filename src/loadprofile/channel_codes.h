@@ -27,6 +27,9 @@ bool isIntervalEnergy(int code);
 // 1..14, 101..160, 201..206.
 std::span<const int> LPChannelCodes();
 
+// Codes as one text, "1,2,3".
+QString channelCodesText(std::span<const int> codes);
+
 // The codes offered in the setting lists: all of them for a meter that
 // records harmonics, otherwise all but the six THD codes (201..206).
 std::vector<int> offeredChannelCodes(bool includeAll);

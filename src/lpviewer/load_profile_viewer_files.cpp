@@ -40,9 +40,7 @@ void LoadProfileViewer::importFiles()
                 ++imported.files;
                 if (!matched.isEmpty())
                     imported.matched << matchedText.arg(QFileInfo(path).fileName(), matched);
-                imported.total.added += result->added;
-                imported.total.unchanged += result->unchanged;
-                imported.total.replaced += result->replaced;
+                imported.total += *result;
             }
             return imported;
         },
@@ -51,7 +49,7 @@ void LoadProfileViewer::importFiles()
             status_->setText(texts_.lpviewer_Imported.arg(imported.files)
                                  .arg(imported.total.added)
                                  .arg(imported.total.unchanged)
-                                 .arg(imported.total.replaced)
+                                 .arg(imported.total.repeated)
                              + (imported.matched.isEmpty() ? QString() : QLatin1Char(' ') + imported.matched.join(u' ')));
             if (!imported.failures.isEmpty())
                 messages_.show(MessageKind::Critical, QString(),

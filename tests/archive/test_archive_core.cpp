@@ -1,5 +1,6 @@
-// The load-profile archive: storing blocks once, replacing re-recorded ones,
-// the analysts' view, CSV import and export, a broken file moved aside, a
+// The load-profile archive: storing blocks once, keeping every record of a
+// repeated stamp with its flags, the analysts' view, CSV import and export,
+// a version-2 archive brought up to date, a broken file moved aside, a
 // writer killed between blocks, and the fleet's claims of meters. Built twice:
 // on SQLite files, and (ARCHIVE_ON_POSTGRES) on a PostgreSQL server of the
 // test's own, each test in a new database.
@@ -7,6 +8,7 @@
 #include "archive/archive_store.h"
 #include "archive/archive_thread.h"
 #include "archive/download_archiver.h"
+#include "archive/stamp_text.h"
 #include "loadprofile/csv_file.h"
 #include "postgres_server.h"
 
@@ -37,7 +39,7 @@ Q_DECLARE_METATYPE(Records)
 namespace archive {
 char *toString(const StoreResult &r)
 {
-    return QTest::toString(QStringLiteral("added %1, unchanged %2, replaced %3").arg(r.added).arg(r.unchanged).arg(r.replaced));
+    return QTest::toString(QStringLiteral("added %1, unchanged %2, repeated %3").arg(r.added).arg(r.unchanged).arg(r.repeated));
 }
 } // namespace archive
 
@@ -68,6 +70,53 @@ Records quarterHours(int first, int count, std::size_t channels, double base)
                                  t.time().minute(), 0, values));
     }
     return records;
+}
+
+
+// A meter's records stamped at minute offsets from 2024-03-01 00:15 on, in
+// the meter's order: channel 0 the record's number (from 1), channel 1 the
+// value of its minute, so that records of one stamp may hold the same values.
+Records meterRecords(const QList<int> &minutes, bool sameValuesPerStamp)
+{
+    Records records;
+    for (qsizetype i = 0; i < minutes.size(); ++i) {
+        const QDateTime t = QDateTime(QDate(2024, 3, 1), QTime(0, 15), Qt::UTC).addSecs(minutes[i] * 60LL);
+        const double own = sameValuesPerStamp ? minutes[i] : double(i + 1);
+        records.push_back(record(t.date().year(), t.date().month(), t.date().day(), t.time().hour(),
+                                 t.time().minute(), 0, {own, minutes[i] * 0.5}));
+    }
+    return records;
+}
+
+// Record numbers first..last (from 1) of records as a download hands them
+// to the archive: blocks of four, in order.
+bool download(ArchiveStore &store, const Records &records, int first, int last)
+{
+    archive::DownloadBlocks blocks;
+    for (int from = first; from <= last; from += kBlock) {
+        const int to = std::min(last, from + kBlock - 1);
+        const Records block(records.begin() + from - 1, records.begin() + to);
+        if (!blocks.store(&store, {}, {kSerial, 1, {3, 12}, QStringLiteral("15"), from, block}).stored)
+            return false;
+    }
+    return true;
+}
+
+// Each record's flags as the archive hands them out, in its order (stamp,
+// then occurrence): "<minute>#<occurrence> <flags>".
+QStringList storedFlags(const ArchiveStore &store, const QString &serial = kSerial)
+{
+    QString error;
+    std::vector<archive::RecordQuality> quality;
+    const auto records = store.records(serial, 1, std::vector<int>{3, 12}, {}, &error, &quality);
+    QStringList flags;
+    for (std::size_t i = 0; records && i < records->size(); ++i)
+        flags << QStringLiteral("%1#%2 %3")
+                     .arg(int(records->at(i).values[1] * 2))
+                     .arg(quality[i].occurrence)
+                     .arg(archive::qualityText(quality[i]))
+                     .trimmed();
+    return flags;
 }
 
 #ifdef ARCHIVE_ON_POSTGRES
@@ -220,12 +269,12 @@ private slots:
         finer[1].values[2] += 0.00001; // beyond the four decimals a file keeps
         QTest::newRow("same block twice") << block << block << StoreResult{0, 4, 0} << 4LL;
         QTest::newRow("finer digits") << block << finer << StoreResult{0, 4, 0} << 4LL;
-        QTest::newRow("cleared and recorded again")
-            << block << quarterHours(0, kBlock, 3, 7.0) << StoreResult{0, 0, 4} << 4LL;
+        QTest::newRow("cleared and recorded again: both kept")
+            << block << quarterHours(0, kBlock, 3, 7.0) << StoreResult{4, 0, 4} << 8LL;
         QTest::newRow("overlapping") << block << quarterHours(2, kBlock, 3, 1.0) << StoreResult{2, 2, 0} << 6LL;
         Records twice = quarterHours(9, 1, 3, 1.0);
         twice.push_back(quarterHours(9, 1, 3, 2.0)[0]);
-        QTest::newRow("a stamp twice in a block") << block << twice << StoreResult{1, 0, 1} << 5LL;
+        QTest::newRow("a stamp twice in a block") << block << twice << StoreResult{2, 0, 1} << 6LL;
     }
     void storeAgain()
     {
@@ -239,14 +288,128 @@ private slots:
                  (StoreResult{static_cast<long long>(first.size()), 0, 0}));
         QCOMPARE(counts(m_store->storeBlock(kSerial, 1, codes, second, &error)), result);
         QCOMPARE(storedCount(), stored);
-        // The archive holds the values that came last for each stamp.
+        // Nothing either block held is lost.
         QStringList rows;
         for (const Record &r : m_store->records(kSerial, 1, codes, {}, &error).value_or(Records()))
             rows << loadprofile::csvRow(r);
-        for (auto r = second.rbegin(); r != second.rend(); ++r) {
-            if (std::none_of(second.rbegin(), r, [&](const Record &later) { return stampOf(later) == stampOf(*r); }))
-                QVERIFY2(rows.contains(loadprofile::csvRow(*r)), qPrintable(loadprofile::csvRow(*r)));
+        for (const Records *block : {&first, &second})
+            for (const Record &r : *block)
+                QVERIFY2(rows.contains(loadprofile::csvRow(r)), qPrintable(loadprofile::csvRow(r)));
+    }
+
+    // Sequences a meter records (in minutes from the first stamp) through
+    // downloads of record ranges into the archive and back out: every
+    // record once, with the flags its place gives it.
+    void sequences_data()
+    {
+        QTest::addColumn<QList<int>>("minutes");
+        QTest::addColumn<bool>("sameValues");   // records of one stamp hold the same values
+        QTest::addColumn<QList<int>>("ranges");  // first, last, first, last, ... downloaded in turn
+        QTest::addColumn<QStringList>("flags");  // storedFlags
+        const QList<int> back{0, 15, 30, 45, 60, 75, 30, 45, 60, 75, 90, 105};
+        const QStringList backFlags{"0#0", "15#0", "30#0", "30#1 repeated out-of-order", "45#0", "45#1 repeated",
+                                    "60#0", "60#1 repeated", "75#0", "75#1 repeated", "90#0", "105#0"};
+        QTest::newRow("clock back 3 intervals") << back << false << QList<int>{1, 12} << backFlags;
+        QTest::newRow("clock back, same values") << back << true << QList<int>{1, 12} << backFlags;
+        QTest::newRow("clock back, new only after the set-back") << back << false << QList<int>{1, 6, 7, 12} << backFlags;
+        QTest::newRow("clock back, downloaded twice") << back << true << QList<int>{1, 12, 1, 12} << backFlags;
+        QTest::newRow("clock back, overlapping downloads") << back << true << QList<int>{1, 8, 3, 12, 5, 9} << backFlags;
+        QTest::newRow("clock forward 2 intervals")
+            << QList<int>{0, 15, 60, 75} << false << QList<int>{1, 4, 1, 4}
+            << QStringList{"0#0", "15#0", "60#0 gap=2", "75#0"};
+        QTest::newRow("power-off gap, then a download from the record after it")
+            << QList<int>{0, 15, 30, 195, 210} << false << QList<int>{1, 3, 4, 5, 2, 5}
+            << QStringList{"0#0", "15#0", "30#0", "195#0 gap=10", "210#0"};
+        QTest::newRow("repeated hour")
+            << QList<int>{0, 15, 30, 45, 60, 0, 15, 30, 45, 60, 75} << true << QList<int>{1, 11, 1, 11}
+            << QStringList{"0#0", "0#1 repeated out-of-order", "15#0", "15#1 repeated", "30#0", "30#1 repeated",
+                           "45#0", "45#1 repeated", "60#0", "60#1 repeated", "75#0"};
+        QTest::newRow("one record an hour ahead")
+            << QList<int>{0, 15, 90, 45, 60, 75, 105} << false << QList<int>{1, 7, 2, 7}
+            << QStringList{"0#0", "15#0", "45#0 out-of-order", "60#0", "75#0", "90#0 gap=4", "105#0 gap=1"};
+        QTest::newRow("off the grid")
+            << QList<int>{0, 15, 35, 45, 80} << false << QList<int>{1, 5, 1, 5}
+            << QStringList{"0#0", "15#0", "35#0 off-grid", "45#0", "80#0 off-grid gap=1"};
+    }
+    void sequences()
+    {
+        QFETCH(QList<int>, minutes);
+        QFETCH(bool, sameValues);
+        QFETCH(QList<int>, ranges);
+        QFETCH(QStringList, flags);
+        const Records records = meterRecords(minutes, sameValues);
+        for (qsizetype i = 0; i + 1 < ranges.size(); i += 2)
+            QVERIFY(download(*m_store, records, ranges[i], ranges[i + 1]));
+        QCOMPARE(storedFlags(*m_store), flags);
+        // Where the last download ended: its last record and that one's stamp.
+        QString error;
+        const auto end = m_store->archivedEnd(kSerial, 1, &error);
+        QVERIFY2(end, qPrintable(error));
+        QCOMPARE(end->lastRecord, (long long)ranges.back());
+        QCOMPARE(end->lastRecordStamp, archive::stampDateTime(records[std::size_t(ranges.back() - 1)]));
+    }
+
+    // The archive's file with its flags column, imported under another
+    // serial and again: the same records, occurrences and flags; once.
+    void flagsSurviveExportAndImport()
+    {
+        const Records records = meterRecords({0, 15, 30, 45, 15, 30, 90}, true);
+        QVERIFY(download(*m_store, records, 1, 7));
+        QString error;
+        const auto paths = m_store->exportCsv(kSerial, 1, {}, m_dir.filePath(QStringLiteral("flags")), &error,
+                                              QDateTime::currentDateTime(), true);
+        QVERIFY2(paths && paths->size() == 1, qPrintable(error));
+        const QByteArray bytes = fileBytes(paths->at(0));
+        QVERIFY2(bytes.contains(",kWh(interval),Flags\r\n") && bytes.contains(",repeated out-of-order\r\n"),
+                 bytes.constData());
+        QCOMPARE(counts(m_store->importCsv(paths->at(0), QStringLiteral("COPY"), 1, &error)),
+                 (StoreResult{7, 0, 2}));
+        QCOMPARE(counts(m_store->importCsv(paths->at(0), QStringLiteral("COPY"), 1, &error)),
+                 (StoreResult{0, 7, 0}));
+        QCOMPARE(storedFlags(*m_store, QStringLiteral("COPY")), storedFlags(*m_store));
+        QCOMPARE(storedFlags(*m_store).size(), 7);
+    }
+
+    // An archive written by the version before (a file kept with the tests)
+    // opens brought up to date: every record and value there, each record's
+    // gap found, the fleet's claims kept.
+    void versionTwoArchiveUpgraded()
+    {
+        if (kOnServer)
+            QSKIP("the kept archive is a SQLite file");
+        m_store.reset();
+        QFile::remove(m_path);
+        QVERIFY(QFile::copy(qEnvironmentVariable("AMPWRIGHT_SOURCE_DIR") + "/tests/archive/data/archive_v2.sqlite",
+                            m_path));
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+        QString error;
+        m_store = ArchiveStore::open(m_path, &error);
+        QVERIFY2(m_store, qPrintable(error));
+        SideConnection side(m_path);
+        QCOMPARE(side.rows("SELECT version FROM archive_version"), QStringList{"3"});
+        QCOMPARE(side.rows("SELECT COUNT(*), COUNT(value) FROM lp_values"), QStringList{"71|70"});
+        QStringList listing;
+        const auto meters = m_store->meters(&error);
+        for (const archive::MeterSummary &m : meters.value())
+            listing << QStringLiteral("%1 %2 %3").arg(m.serial).arg(m.group).arg(m.records);
+        QCOMPARE(listing, (QStringList{"12345678 1 1", "AWMETER012345001 1 20", "AWMETER012345001 2 5"}));
+        std::vector<archive::RecordQuality> quality;
+        const auto records = m_store->records(QStringLiteral("AWMETER012345001"), 1, std::vector<int>{1, 3, 12}, {},
+                                              &error, &quality);
+        QCOMPARE(records.value().size(), 20u);
+        for (std::size_t i = 0; i < records->size(); ++i) {
+            QCOMPARE(loadprofile::valueText(records->at(i).values[0]), loadprofile::valueText(230.5 + double(i) * 0.25));
+            QCOMPARE(records->at(i).values[1], i == 4 ? std::nan("") : 12.75 + double(i));
+            QCOMPARE(archive::qualityText(quality[i]), QLatin1String(i == 10 ? "gap=3" : ""));
+            QCOMPARE(quality[i].intervalSeconds, 900);
         }
+        const auto claims = m_store->claims(&error);
+        QCOMPARE(claims.value().size(), 1u);
+        QCOMPARE(claims->at(0).result, QStringLiteral("20 records"));
+        // Stored again as a download reads it, a migrated record is the same record.
+        QCOMPARE(counts(m_store->storeBlock(QStringLiteral("AWMETER012345001"), 2, std::vector<int>{6, 12},
+                                            Records{record(2024, 3, 1, 1, 0, 0, {0.95, 0})}, &error)),
+                 (StoreResult{0, 1, 0}));
     }
 
     void refusedBlocks_data()
@@ -286,19 +449,19 @@ private slots:
         SideConnection side(m_path);
         if (kOnServer)
             side.rows("CREATE FUNCTION full_disk() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                      "IF NEW.value = 999 THEN RAISE EXCEPTION 'database or disk is full'; END IF; "
+                      "IF NEW.v5 = 9990000 THEN RAISE EXCEPTION 'database or disk is full'; END IF; "
                       "RETURN NEW; END $$; "
-                      "CREATE TRIGGER full_disk BEFORE INSERT ON lp_record_values "
+                      "CREATE TRIGGER full_disk BEFORE INSERT ON lp_records "
                       "FOR EACH ROW EXECUTE FUNCTION full_disk()");
         else
-            side.rows("CREATE TRIGGER full_disk BEFORE INSERT ON lp_record_values WHEN NEW.value = 999 "
+            side.rows("CREATE TRIGGER full_disk BEFORE INSERT ON lp_records WHEN NEW.v5 = 9990000 "
                       "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
         Records block = quarterHours(4, kBlock, 8, 1.0);
         block[2].values[5] = 999;
         QVERIFY(!m_store->storeBlock(kSerial, 1, kEight, block, &error));
         QVERIFY2(error.contains(QLatin1String("disk is full")), qPrintable(error));
         QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_records"), QStringList{"4"});
-        QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_record_values"), QStringList{"32"});
+        QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_values"), QStringList{"32"});
     }
 
     // Another program (sqlite3, a second copy of the tool) holds the write
@@ -313,8 +476,7 @@ private slots:
         std::unique_ptr<QThread> other(QThread::create([&] {
             SideConnection side(m_path);
             side.rows("BEGIN IMMEDIATE");
-            side.rows("INSERT INTO lp_records (meter_serial, lp_group, recorded_at, channel_count) "
-                      "VALUES ('OTHER', 1, '2024-01-01 00:00:00', 1)");
+            side.rows("INSERT INTO lp_meter_groups (meter_serial, lp_group) VALUES ('OTHER', 1)");
             locked = true;
             QThread::msleep(1500);
             side.rows("COMMIT");
@@ -324,7 +486,7 @@ private slots:
         const auto stored = m_store->storeBlock(kSerial, 1, kEight, quarterHours(4, kBlock, 8, 1.0), &error);
         QVERIFY(other->wait(10000));
         QVERIFY2(stored, qPrintable(error));
-        QCOMPARE(storedCount(), 2LL * kBlock + 1);
+        QCOMPARE(storedCount(), 2LL * kBlock);
     }
 
     // A download's blocks after one that could not be stored are not stored
@@ -333,10 +495,13 @@ private slots:
     {
         archive::DownloadBlocks blocks;
         const auto block = [](int n) { return quarterHours(n * kBlock, kBlock, 8, 1.0); };
-        QVERIFY(blocks.store(&*m_store, {}, kSerial, 1, kEight, block(0)).stored);
-        const auto lost = blocks.store(nullptr, QStringLiteral("locked"), kSerial, 1, kEight, block(1));
+        const auto downloaded = [&](int n) {
+            return archive::DownloadedBlock{kSerial, 1, kEight, QStringLiteral("15"), n * kBlock + 1LL, block(n)};
+        };
+        QVERIFY(blocks.store(&*m_store, {}, downloaded(0)).stored);
+        const auto lost = blocks.store(nullptr, QStringLiteral("locked"), downloaded(1));
         QCOMPARE(lost.tell, std::optional(QStringLiteral("locked")));
-        const auto later = blocks.store(&*m_store, {}, kSerial, 1, kEight, block(2));
+        const auto later = blocks.store(&*m_store, {}, downloaded(2));
         QVERIFY(!later.stored);
         QVERIFY(!later.tell); // told once
         QString error;
@@ -660,9 +825,7 @@ private slots:
             QVERIFY2(stored >= before + blocks * kBlock, qPrintable(QStringLiteral("%1 stored, %2 told").arg(stored).arg(before + blocks * kBlock)));
             QCOMPARE(stored % kBlock, 0LL);
             SideConnection side(m_path);
-            QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_records r WHERE r.channel_count <> 8 OR 8 <> "
-                               "(SELECT COUNT(*) FROM lp_record_values v WHERE v.record_id = r.record_id)"),
-                     QStringList{"0"});
+            QCOMPARE(side.rows("SELECT COUNT(*) FROM lp_records WHERE v7 IS NULL OR v8 IS NOT NULL"), QStringList{"0"});
             before = stored;
             m_store.reset();
         }

@@ -137,13 +137,14 @@ private slots:
         for (int m = 0; m < kMeters; ++m)
             QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) || ' ' || COUNT(DISTINCT recorded_at) || ' ' || "
                                                    "MIN(recorded_at) || ' ' || MAX(recorded_at) FROM lp_records "
+                                                   "JOIN lp_meter_groups USING (series_id) "
                                                    "WHERE meter_serial = '%1' AND lp_group = 1")
                                         .arg(serialOf(m))),
                      QStringList{QStringLiteral("%1 %1 2024-03-01 00:00:00 %2")
                                      .arg(kRecords)
                                      .arg(QDateTime(QDate(2024, 3, 1), QTime(0, 0)).addSecs((kRecords - 1) * 900LL)
                                               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))});
-        QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) FROM lp_record_values")),
+        QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) FROM lp_values")),
                  QStringList{QString::number(kMeters * kRecords * 8)});
         const QStringList taker = archive.column(
             QStringLiteral("SELECT worker || ' ' || result FROM lp_meter_claims WHERE meter_key = '%1'").arg(victim));
@@ -207,7 +208,7 @@ private slots:
         }
         const QString victimLine = tables[0].split(u'\n').filter(victim.section(u',', 0, 0)).value(0);
         QVERIFY2(victimLine.contains(QLatin1String("read by s2")), qPrintable(tables[0]));
-        QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) - COUNT(DISTINCT (meter_serial, recorded_at)) FROM lp_records")),
+        QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) - COUNT(DISTINCT (series_id, recorded_at)) FROM lp_records")),
                  QStringList{QStringLiteral("0")});
         QCOMPARE(archive.column(QStringLiteral("SELECT COUNT(*) FROM lp_records")), QStringList{QString::number(kMeters * kRecords)});
     }
