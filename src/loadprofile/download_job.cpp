@@ -110,7 +110,8 @@ std::optional<DownloadEnd> DownloadJob::start(int g, long long first, long long 
 
 std::optional<DownloadEnd> DownloadJob::startFound(const DataFolders &folders)
 {
-    return start(search_.group, search_.found, validCount(search_.group), std::pair(search_.begin, search_.end), folders);
+    const auto dates = search_.byNumber ? std::nullopt : std::optional(std::pair(search_.begin, search_.end));
+    return start(search_.group, search_.found, validCount(search_.group), dates, folders);
 }
 
 void DownloadJob::keepRunning()
@@ -266,7 +267,7 @@ bool DownloadJob::requestSearch(int g, double begin, double end)
     // One request at a time.
     if (searchPending() || (downloading_ && Timer_RS_Lpf.isActive()))
         return false;
-    search_ = {g, begin, end, 0, 0, {}};
+    search_ = {g, begin, end, 0, 0, {}, false};
     session_.poll().setLPReadByDate(true);
     return true;
 }
@@ -299,6 +300,7 @@ void DownloadJob::LPFindStartByDate()
                 return;
             }
             search_.found = last + 1;
+            search_.byNumber = true;
             emit rangeFound(g, search_.found, validCount(g));
             TimerEnLPRead.start();
             return;

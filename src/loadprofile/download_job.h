@@ -254,6 +254,8 @@ private:
         // its stamp; the search begins by reading it (0: none).
         long long lastRecord = 0;
         QDateTime lastRecordStamp;
+        // Found by that record's number: every record after it, whatever its stamp.
+        bool byNumber = false;
     };
     Search search_;
     bool searchRunning_ = false;

@@ -56,6 +56,7 @@ private slots:
     void newRecordsOnlyAndExport();
     void aLockedArchiveIsWaitedFor();
     void clockSetBackKeepsEveryRecord();
+    void windowNewOnlyAfterClockSetBack();
 };
 
 // Another program holds the archive's write lock for 4 s while the tool
@@ -235,6 +236,51 @@ void TestLPArchiveWithMeter::clockSetBackKeepsEveryRecord()
     QCOMPARE(flags().count(QStringLiteral("gap=6")), 1);
     const QString nothing = lp({QStringLiteral("--new")}, QStringLiteral("none"));
     QVERIFY2(nothing.startsWith(QStringLiteral("nothing new")), qPrintable(nothing));
+}
+
+// The window's "new records only" after the meter's clock was set back an
+// hour: the 8 records added since, 4 of them stamped before the newest
+// archived one, all in the new file and the archive; the window says so.
+void TestLPArchiveWithMeter::windowNewOnlyAfterClockSetBack()
+{
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    testsupport::MeterSession session;
+    const auto programDir = testsupport::englishProgramFolder();
+    QVERIFY(programDir);
+    QVERIFY2(session.startMeter({QStringLiteral("--lp-count"), QStringLiteral("1=50")}), qPrintable(session.error()));
+    QVERIFY(session.openWindow(programDir->path()));
+    const auto list = [&](const char *name) { return session.started->control<QComboBox>(QLatin1String(name)); };
+    QVERIFY(session.goOnline([&] { return list("Combo_LP_Stop_No")->count() == 50; }));
+    const auto waitFor = [&](const QString &status) {
+        return QTest::qWaitFor([&] { return session.shown(QStringLiteral("Text6")) == status; }, kPatienceMs);
+    };
+    session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
+    QVERIFY2(waitFor(finished(50)), qPrintable(session.shown(QStringLiteral("Text6"))));
+    QVERIFY(QTest::qWaitFor([&] { return session.window().archiveLink().idle(); }, kPatienceMs));
+
+    QVERIFY(session.meter->sendCommand(QStringLiteral("lp-shift 1 -60")));
+    QVERIFY(session.meter->sendCommand(QStringLiteral("add-records 1 8")));
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 58 && !session.window().poll().lpNewData(0); },
+                            kPatienceMs));
+    session.started->messages.shown.clear();
+    session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
+    QVERIFY2(waitFor(finished(58)), qPrintable(session.shown(QStringLiteral("Text6"))));
+    const QDir lpData(programDir->filePath(QStringLiteral("LP Data")));
+    const QStringList files = lpData.entryList(QDir::Files, QDir::Name);
+    QCOMPARE(files.size(), 2);
+    QStringList added;
+    for (int record = 51; record <= 58; ++record)
+        added << lptest::expectedRow(record, QDateTime(QDate(2024, 2, 29), QTime(23, 0), Qt::UTC));
+    QCOMPARE(lptest::csvRows(lpData.filePath(files.last())), added);
+    QTRY_COMPARE_WITH_TIMEOUT(session.started->messages.shown.size(), 1, kPatienceMs);
+    QCOMPARE(session.started->messages.shown.first().text,
+             QStringLiteral("8 new records; 4 of them repeat earlier stamps (clock set back?)."));
+    QString error;
+    auto store = archive::ArchiveStore::open(archive::ArchiveStore::defaultPath(), &error);
+    QVERIFY2(store, qPrintable(error));
+    const int channel1[] = {1};
+    QCOMPARE(store->records(kSerial, 1, channel1, {}, &error).value().size(), std::size_t(58));
 }
 
 QTEST_MAIN(TestLPArchiveWithMeter)
