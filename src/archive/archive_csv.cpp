@@ -69,8 +69,8 @@ std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records, bo
 {
     std::vector<Run> runs;
     for (const StoredRecord &stored : records) {
-        if (runs.empty() || runs.back().codes != stored.codes)
-            runs.push_back({stored.codes, {}});
+        if (runs.empty() || runs.back().codes != *stored.codes)
+            runs.push_back({*stored.codes, {}});
         QString row = loadprofile::csvRow(stored.record);
         if (withFlags)
             row += u',' + qualityText(stored.quality);

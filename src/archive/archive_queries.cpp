@@ -169,14 +169,14 @@ std::optional<std::vector<loadprofile::Record>> ArchiveStore::records(const QStr
     for (StoredRecord &one : stored) {
         if (quality)
             quality->push_back(one.quality);
-        loadprofile::Record record = one.record;
-        record.values.assign(channels.size(), std::nan(""));
-        for (std::size_t i = 0; i < one.codes.size(); ++i) {
-            const auto at = std::find(channels.begin(), channels.end(), one.codes[i]);
+        std::vector<double> values(channels.size(), std::nan(""));
+        for (std::size_t i = 0; i < one.codes->size() && i < one.record.values.size(); ++i) {
+            const auto at = std::find(channels.begin(), channels.end(), (*one.codes)[i]);
             if (at != channels.end())
-                record.values[std::size_t(at - channels.begin())] = one.record.values[i];
+                values[std::size_t(at - channels.begin())] = one.record.values[i];
         }
-        records.push_back(std::move(record));
+        one.record.values = std::move(values);
+        records.push_back(std::move(one.record));
     }
     return records;
 }

@@ -22,7 +22,7 @@ std::vector<ChannelSeries> channelSeries(std::span<const loadprofile::Record> re
     const double longest = 1.5 * 1000.0 * recordsInterval(records, quality);
     for (std::size_t r = 0; r < records.size(); ++r) {
         const loadprofile::Record &record = records[r];
-        const double x = double(stampDateTime(record).toMSecsSinceEpoch());
+        const double x = stampMsecs(record);
         const bool repeat = r < quality.size() && quality[r].occurrence > 0;
         for (std::size_t c = 0; c < codes.size() && c < record.values.size(); ++c) {
             if (!std::isfinite(record.values[c]))

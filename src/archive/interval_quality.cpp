@@ -1,6 +1,6 @@
 #include "archive/interval_quality.h"
 
-#include <QDate>
+#include <QDateTime>
 #include <QStringList>
 
 #include <algorithm>
@@ -30,6 +30,12 @@ long long stampSeconds(const loadprofile::Record &record)
 {
     const QDate date(2000 + record.year, record.month, record.day);
     return kEpoch.daysTo(date) * kDaySeconds + record.hour * 3600LL + record.minute * 60LL + record.second;
+}
+
+double stampMsecs(const loadprofile::Record &record)
+{
+    static const double kEpochMsecs = double(QDateTime(kEpoch, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch());
+    return kEpochMsecs + 1000.0 * double(stampSeconds(record));
 }
 
 RecordQuality intervalQuality(std::optional<long long> previous, long long stamp, int intervalSeconds,

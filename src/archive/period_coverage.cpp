@@ -4,7 +4,6 @@
 #include <cmath>
 #include <functional>
 #include <map>
-#include <set>
 
 namespace archive {
 
@@ -53,15 +52,17 @@ PeriodCoverage periodCoverage(std::span<const loadprofile::Record> records, std:
     // on, a whole number of days: the grid of every day).
     const long long first = (begin + interval - 1) / interval * interval;
     coverage.due = end > first ? (end - 1 - first) / interval + 1 : 0;
-    std::set<long long> closed;
+    std::vector<long long> closed;
+    closed.reserve(records.size());
     for (const loadprofile::Record &record : records) {
         if (!loadprofile::hasValidStamp(record))
             continue;
         const long long stamp = stampSeconds(record);
         if (stamp >= begin && stamp < end && stamp % interval == 0)
-            closed.insert(stamp);
+            closed.push_back(stamp);
     }
-    coverage.present = (long long)closed.size();
+    std::sort(closed.begin(), closed.end());
+    coverage.present = std::unique(closed.begin(), closed.end()) - closed.begin();
     coverage.missing = std::max(0LL, coverage.due - coverage.present);
     return coverage;
 }

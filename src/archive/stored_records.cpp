@@ -47,12 +47,16 @@ bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNu
         return false;
     if (series == 0)
         return true;
+    // Only the value columns some layout fills: the driver fetches every column of a row.
+    std::size_t columns = 1;
+    for (const auto &[id, layout] : layouts)
+        columns = std::max(columns, std::min(layout.codes.size(), std::size_t(kValueColumns)));
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT recorded_at, occurrence, flags, gap_before, layout_id, %1 FROM lp_records "
                                  "WHERE series_id = ? AND recorded_at >= ? AND recorded_at <= ? "
                                  "ORDER BY recorded_at, occurrence")
-                      .arg(valueColumnList()));
+                      .arg(valueColumnList().section(QStringLiteral(", "), 0, int(columns) - 1)));
     query.addBindValue(series);
     query.addBindValue(bounds.first);
     query.addBindValue(bounds.second);
@@ -64,6 +68,9 @@ bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNu
         return false;
     };
     constexpr int kFirstValue = 5;
+    std::map<qint64, std::shared_ptr<const std::vector<int>>> codesOf;
+    for (const auto &[id, layout] : layouts)
+        codesOf[id] = std::make_shared<const std::vector<int>>(layout.codes);
     while (query.next()) {
         const auto layout = layouts.find(query.value(4).toLongLong());
         const QString stamp = query.value(0).toString();
@@ -74,13 +81,13 @@ bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNu
         StoredRecord next;
         if (!readStampText(stamp, &next.record))
             return damaged(QStringLiteral("a record's time stamp \"%1\" is malformed").arg(stamp.left(40)));
-        next.codes = layout->second.codes;
+        next.codes = codesOf[layout->first];
         next.quality.occurrence = query.value(1).toInt();
         next.quality.flags = query.value(2).toUInt();
         next.quality.gapBefore = query.value(3).toLongLong();
         next.quality.intervalSeconds = layout->second.intervalSeconds;
-        next.record.values.reserve(next.codes.size());
-        for (std::size_t i = 0; i < next.codes.size() && i < std::size_t(kValueColumns); ++i) {
+        next.record.values.reserve(next.codes->size());
+        for (std::size_t i = 0; i < next.codes->size() && i < std::size_t(kValueColumns); ++i) {
             const QVariant value = query.value(kFirstValue + int(i));
             next.record.values.push_back(value.isNull() ? std::nan("") : valueOfFixed(value.toDouble()));
         }

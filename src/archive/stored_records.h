@@ -5,12 +5,14 @@
 
 #include <QSqlDatabase>
 
+#include <memory>
+
 // Reading records back out of the archive's tables.
 namespace archive {
 
 // A stored record with the channel codes its values belong to, in column order.
 struct StoredRecord {
-    std::vector<int> codes;
+    std::shared_ptr<const std::vector<int>> codes; // shared by the records of one layout
     loadprofile::Record record;
     RecordQuality quality;
 };

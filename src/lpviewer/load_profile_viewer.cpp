@@ -42,11 +42,17 @@ QString periodText(const archive::ViewPeriod &period)
 
 using PeriodRead = LoadProfileViewer::PeriodRead;
 
-// On the archive's thread: the channels of the period (and of the one
-// before, moved onto its time, when compare), ready to draw. first and last:
-// the group's oldest and newest record, where its coverage begins and ends.
+// What a read of a period makes besides the chart's lines.
+struct ReadAlso {
+    bool before = false;    // the period before, moved onto this one's time
+    bool durations = false; // the load-duration curves
+};
+
+// On the archive's thread: the channels of the period, ready to draw.
+// first and last: the group's oldest and newest record, where its coverage
+// begins and ends.
 PeriodRead readPeriod(archive::ArchiveStore &store, const QString &serial, int group, const std::vector<int> &codes,
-                      const archive::ViewPeriod &period, const QDateTime &first, const QDateTime &last, bool compare)
+                      const archive::ViewPeriod &period, const QDateTime &first, const QDateTime &last, ReadAlso also)
 {
     PeriodRead read;
     read.codes = codes;
@@ -64,11 +70,11 @@ PeriodRead readPeriod(archive::ArchiveStore &store, const QString &serial, int g
         archive::thinSeries(&one, from, to, kPlotColumns);
     read.coverage = archive::periodCoverage(read.records, read.quality, std::max(period.start, first),
                                             std::min(period.end, last.addSecs(1)));
-    for (std::size_t c = 0; c < codes.size(); ++c)
+    for (std::size_t c = 0; also.durations && c < codes.size(); ++c)
         read.durations.push_back(archive::thinnedForPlot(
             archive::loadDurationCurve(read.records, c, read.coverage.due), 0, 100, kPlotColumns));
 
-    if (compare && period.kind != PeriodKind::All) {
+    if (also.before && period.kind != PeriodKind::All) {
         const archive::ViewPeriod before = archive::stepped(period, -1);
         std::vector<archive::RecordQuality> quality;
         const auto earlier = store.records(serial, group, codes, before.range(), &error, &quality);
@@ -279,7 +285,7 @@ void LoadProfileViewer::showPeriod()
     const int group = chosen->group;
     const QDateTime first = chosen->first;
     const QDateTime last = chosen->last;
-    const bool compare = compare_->isChecked();
+    const ReadAlso also{compare_->isChecked(), duration_->isChecked()};
     const archive::ViewPeriod period = period_;
     auto latest = periodRequest_;
     archive_->run<PeriodRead>(
@@ -290,7 +296,7 @@ void LoadProfileViewer::showPeriod()
                 skipped.current = false;
                 return skipped;
             }
-            return readPeriod(store, serial, group, codes, period, first, last, compare);
+            return readPeriod(store, serial, group, codes, period, first, last, also);
         },
         [this, request](PeriodRead read) {
             if (!read.current || *periodRequest_ != request)
@@ -306,13 +312,14 @@ void LoadProfileViewer::drawPeriod(PeriodRead read)
     shown_ = std::move(read);
     drawChart();
     statistics_->showStatistics(shown_.series);
+    // Texts not loaded yet (a window without its language) say nothing.
     const archive::PeriodCoverage &c = shown_.coverage;
-    QString coverage = c.intervalSeconds > 0 && c.due > 0
-                           ? texts_.lpviewer_Coverage.arg(c.present).arg(c.due).arg(c.missing)
-                           : QString();
-    if (c.repeated > 0)
-        coverage += (coverage.isEmpty() ? QString() : QStringLiteral(", ")) + texts_.lpviewer_RepeatedCount.arg(c.repeated);
-    coverage_->setText(coverage);
+    QStringList coverage;
+    if (c.intervalSeconds > 0 && c.due > 0 && !texts_.lpviewer_Coverage.isEmpty())
+        coverage << texts_.lpviewer_Coverage.arg(c.present).arg(c.due).arg(c.missing);
+    if (c.repeated > 0 && !texts_.lpviewer_RepeatedCount.isEmpty())
+        coverage << texts_.lpviewer_RepeatedCount.arg(c.repeated);
+    coverage_->setText(coverage.join(QStringLiteral(", ")));
     listIrregular();
     hover_->clear();
     emit periodShown();

@@ -131,8 +131,10 @@ void LoadProfileViewer::buildControls()
     connect(picture, &QPushButton::clicked, this, &LoadProfileViewer::savePicture);
     connect(svg, &QPushButton::clicked, this, &LoadProfileViewer::saveSvg);
     connect(series, &QPushButton::clicked, this, &LoadProfileViewer::exportSeries);
-    // The curves are made with every read: switching draws what was read.
-    connect(duration_, &QCheckBox::toggled, this, [this] {
+    // The curves are made by a read that asks for them; the lines by every read.
+    connect(duration_, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && shown_.durations.size() < shown_.codes.size())
+            return showPeriod();
         drawChart();
         hover_->clear();
     });

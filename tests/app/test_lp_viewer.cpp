@@ -336,7 +336,7 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
 
     // The load-duration curve: 94 values over 96 intervals' time.
     auto *duration = viewer->findChild<QCheckBox *>(QStringLiteral("chkLPViewerDuration"));
-    duration->setChecked(true);
+    QVERIFY(drawnAfter(*viewer, [&] { duration->setChecked(true); }));
     QCOMPARE(chart.lines().size(), 1u);
     const QList<QPointF> curve = chart.lines()[0]->points();
     QCOMPARE(curve.first(), QPointF(0, 32));
