@@ -34,7 +34,10 @@ bool seriesId(QSqlDatabase &db, const QString &meterSerial, int groupNumber, boo
         *id = 0;
         if (!create || attempt > 0)
             return true;
-        query.prepare(QStringLiteral("INSERT INTO lp_meter_groups (meter_serial, lp_group) VALUES (?, ?)"));
+        // Another writer (a worker of a fleet) may make the same row at the
+        // same moment: its row, once committed, is the one.
+        query.prepare(QStringLiteral("INSERT INTO lp_meter_groups (meter_serial, lp_group) VALUES (?, ?) "
+                                     "ON CONFLICT (meter_serial, lp_group) DO NOTHING"));
         query.addBindValue(meterSerial);
         query.addBindValue(groupNumber);
         if (!execOrFault(query, doing, fault))
@@ -49,24 +52,35 @@ bool layoutId(QSqlDatabase &db, const Layout &layout, qint64 *id, SqlFault *faul
     const QString doing = QStringLiteral("keep the group's settings");
     const QString codes = loadprofile::channelCodesText(layout.codes);
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT layout_id FROM lp_layouts WHERE interval_seconds = ? AND channel_codes = ?"));
-    query.addBindValue(layout.intervalSeconds);
-    query.addBindValue(codes);
-    if (!execOrFault(query, doing, fault))
+    const auto select = [&] {
+        query.prepare(QStringLiteral("SELECT layout_id FROM lp_layouts WHERE interval_seconds = ? AND channel_codes = ?"));
+        query.addBindValue(layout.intervalSeconds);
+        query.addBindValue(codes);
+        return execOrFault(query, doing, fault);
+    };
+    if (!select())
         return false;
     if (query.next()) {
         *id = query.value(0).toLongLong();
         return true;
     }
+    // Made by another writer meanwhile: no row comes back, and its row
+    // (with its channels) is read once it is committed.
     query.prepare(QStringLiteral("INSERT INTO lp_layouts (interval_seconds, channel_codes) VALUES (?, ?) "
-                                 "RETURNING layout_id"));
+                                 "ON CONFLICT (interval_seconds, channel_codes) DO NOTHING RETURNING layout_id"));
     query.addBindValue(layout.intervalSeconds);
     query.addBindValue(codes);
     if (!execOrFault(query, doing, fault))
         return false;
     if (!query.next()) {
-        *fault = {doing, QSqlError(QStringLiteral("the layout's number did not come back"))};
-        return false;
+        if (!select())
+            return false;
+        if (!query.next()) {
+            *fault = {doing, QSqlError(QStringLiteral("the layout's number did not come back"))};
+            return false;
+        }
+        *id = query.value(0).toLongLong();
+        return true;
     }
     *id = query.value(0).toLongLong();
     query.finish();

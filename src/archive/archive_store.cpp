@@ -224,10 +224,17 @@ std::optional<StoreResult> ArchiveStore::storeBlock(const RecordBlock &block, QS
     QSqlDatabase db = database();
     StoreResult counts;
     SqlFault fault;
-    const bool stored = inWriteTransaction(db, m_dialect, QStringLiteral("store the records"), &fault, [&] {
-        counts = {};
-        return writeRecords(db, block, &counts, &fault);
-    });
+    const auto store = [&] {
+        return inWriteTransaction(db, m_dialect, QStringLiteral("store the records"), &fault, [&] {
+            counts = {};
+            return writeRecords(db, block, &counts, &fault);
+        });
+    };
+    // Another worker stored some of the same records meanwhile: read again,
+    // they are the archived ones.
+    bool stored = store();
+    if (!stored && m_dialect.isKeyTaken(fault.error))
+        stored = store();
     if (!stored) {
         setError(error, fault.text());
         return std::nullopt;

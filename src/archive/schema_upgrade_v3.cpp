@@ -154,50 +154,50 @@ bool upgradeToVersion3(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fa
         if (!execOrFault(query, sql, kDoing, fault))
             return false;
 
-    // Group by group, the records in the order of their stamps, each with
-    // its values in column order.
-    QSqlQuery old(db);
-    old.setForwardOnly(true);
-    if (!execOrFault(old,
-                     QStringLiteral("SELECT r.meter_serial, r.lp_group, r.record_id, r.recorded_at, v.channel_code, "
-                                    "v.value FROM lp_records r "
-                                    "LEFT JOIN lp_record_values v ON v.record_id = r.record_id "
-                                    "ORDER BY r.meter_serial, r.lp_group, r.recorded_at, v.column_index"),
-                     kDoing, fault))
+    // Group by group, each read whole before it is copied (a server's
+    // driver hands a query's rows out as they come, and a statement run
+    // meanwhile would cut them off): the records in the order of their
+    // stamps, each with its values in column order.
+    std::vector<std::pair<QString, int>> groups;
+    if (!execOrFault(query, QStringLiteral("SELECT DISTINCT meter_serial, lp_group FROM lp_records"), kDoing, fault))
         return false;
+    while (query.next())
+        groups.emplace_back(query.value(0).toString(), query.value(1).toInt());
+    query.finish();
     Copier copier(db, fault);
-    QString serial;
-    int group = 0;
-    qint64 recordId = -1;
-    std::vector<OldRecord> records;
-    while (old.next()) {
-        const QString nextSerial = old.value(0).toString();
-        const int nextGroup = old.value(1).toInt();
-        if (nextSerial != serial || nextGroup != group) {
-            if (!copier.copy(serial, group, records))
-                return false;
-            records.clear();
-            serial = nextSerial;
-            group = nextGroup;
+    for (const auto &[serial, group] : groups) {
+        QSqlQuery old(db);
+        old.setForwardOnly(true);
+        old.prepare(QStringLiteral("SELECT r.record_id, r.recorded_at, v.channel_code, v.value FROM lp_records r "
+                                   "LEFT JOIN lp_record_values v ON v.record_id = r.record_id "
+                                   "WHERE r.meter_serial = ? AND r.lp_group = ? "
+                                   "ORDER BY r.recorded_at, v.column_index"));
+        old.addBindValue(serial);
+        old.addBindValue(group);
+        if (!execOrFault(old, kDoing, fault))
+            return false;
+        qint64 recordId = -1;
+        std::vector<OldRecord> records;
+        while (old.next()) {
+            const qint64 id = old.value(0).toLongLong();
+            if (id != recordId) {
+                OldRecord record;
+                record.stamp = old.value(1).toString();
+                loadprofile::Record fields;
+                if (readStampText(record.stamp, &fields))
+                    record.seconds = stampSeconds(fields);
+                records.push_back(std::move(record));
+                recordId = id;
+            }
+            if (!old.value(2).isNull() && records.back().codes.size() < std::size_t(kValueColumns)) {
+                records.back().codes.push_back(old.value(2).toInt());
+                records.back().values.push_back(old.value(3));
+            }
         }
-        const qint64 id = old.value(2).toLongLong();
-        if (id != recordId) {
-            OldRecord record;
-            record.stamp = old.value(3).toString();
-            loadprofile::Record fields;
-            if (readStampText(record.stamp, &fields))
-                record.seconds = stampSeconds(fields);
-            records.push_back(std::move(record));
-            recordId = id;
-        }
-        if (!old.value(4).isNull() && records.back().codes.size() < std::size_t(kValueColumns)) {
-            records.back().codes.push_back(old.value(4).toInt());
-            records.back().values.push_back(old.value(5));
-        }
+        old.finish();
+        if (!copier.copy(serial, group, records))
+            return false;
     }
-    old.finish();
-    if (!copier.copy(serial, group, records))
-        return false;
     for (const QString &sql : {QStringLiteral("DROP TABLE lp_record_values"), QStringLiteral("DROP TABLE lp_records"),
                                QStringLiteral("ALTER TABLE lp_records_v3 RENAME TO lp_records"), valuesView()})
         if (!execOrFault(query, sql, kDoing, fault))
