@@ -131,7 +131,8 @@ bool parseRecordShift(const QString &text, bool signedAmount, int *group, int *f
         return false;
     *group = static_cast<int>(*g) - 1;
     *from = static_cast<int>(*first);
-    *amount = back ? -qint64(*value) : qint64(*value);
+    const qint64 magnitude = qint64(value.value_or(0));
+    *amount = back ? -magnitude : magnitude;
     return true;
 }
 
