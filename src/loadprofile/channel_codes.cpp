@@ -100,6 +100,13 @@ bool isIntervalEnergy(int code)
     return isEnergyUnit(LPChannelUnit(code)) && LPDataName(code).endsWith(QLatin1String("(interval)"));
 }
 
+bool isDemand(int code)
+{
+    const QString unit = LPChannelUnit(code);
+    return unit == QLatin1String("kW") || unit == QLatin1String("kvar") || unit == QLatin1String("kVA")
+           || unit == QLatin1String("A");
+}
+
 std::span<const int> LPChannelCodes()
 {
     return kCodes;

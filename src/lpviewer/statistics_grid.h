@@ -10,7 +10,8 @@ class QLabel;
 
 // The statistics of the period beside the chart, a row per channel:
 // minimum and maximum (the maximum demand of a power channel) with their
-// times, average, load factor (average over maximum) and the sum of an
+// times, average, load factor (average over maximum, of a power or current
+// channel) and the sum of an
 // interval-energy channel. Rows are txtLPViewerStat<Column>(n), n from 0.
 class StatisticsGrid : public QWidget {
     Q_OBJECT
