@@ -83,9 +83,9 @@ QString onceCheck(const testsupport::PostgresServer &server, const QString &data
         QSqlDatabase db = server.connect(QStringLiteral("check"), database);
         QSqlQuery query(db);
         if (!db.isOpen()
-            || !query.exec(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT meter_serial), "
-                                          "(SELECT COUNT(*) FROM lp_record_values), "
-                                          "(SELECT COUNT(*) FROM (SELECT meter_serial FROM lp_records GROUP BY meter_serial "
+            || !query.exec(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT series_id), "
+                                          "(SELECT COUNT(*) FROM lp_values), "
+                                          "(SELECT COUNT(*) FROM (SELECT series_id FROM lp_records GROUP BY series_id "
                                           "HAVING COUNT(DISTINCT recorded_at) <> %1) AS short) FROM lp_records")
                                .arg(records))
             || !query.next()) {

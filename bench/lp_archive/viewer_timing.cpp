@@ -78,8 +78,16 @@ bool timeViewer(const QString &archivePath)
     std::vector<double> steps;
     for (int k = 0; k < 11 && button(viewer, "cmdLPViewerPrevious")->isEnabled(); ++k)
         steps.push_back(msUntilPainted(viewer, [&] { button(viewer, "cmdLPViewerPrevious")->click(); }));
-    const double all = msUntilPainted(viewer, [&] { button(viewer, "cmdLPViewerAll")->click(); });
-    if (month < 0 || all < 0 || steps.empty() || *std::min_element(steps.begin(), steps.end()) < 0)
+    // The whole year five times (a month between), for a median that a
+    // machine busy with something else moves less.
+    std::vector<double> years;
+    for (int k = 0; k < 5; ++k) {
+        years.push_back(msUntilPainted(viewer, [&] { button(viewer, "cmdLPViewerAll")->click(); }));
+        msUntilPainted(viewer, [&] { button(viewer, "cmdLPViewerMonth")->click(); });
+    }
+    std::sort(years.begin(), years.end());
+    const double all = years[years.size() / 2];
+    if (month < 0 || years.front() < 0 || steps.empty() || *std::min_element(steps.begin(), steps.end()) < 0)
         return false;
     std::sort(steps.begin(), steps.end());
     const double median = steps[steps.size() / 2];
@@ -88,7 +96,8 @@ bool timeViewer(const QString &archivePath)
                 "month of 8 channels (%lld points) %.0f ms, %.2f of the %.0f ms aim\n",
                 opened, points, month, month / kAimMs, kAimMs);
     std::printf("viewer: a month back, %zu times: median %.0f ms (%.2f of the aim), slowest %.0f ms (%.2f); "
-                "the whole year of 8 channels %.0f ms (%.2f)\n",
-                steps.size(), median, median / kAimMs, steps.back(), steps.back() / kAimMs, all, all / kAimMs);
+                "the whole year of 8 channels, median of %zu: %.0f ms (%.2f; %.0f to %.0f ms)\n",
+                steps.size(), median, median / kAimMs, steps.back(), steps.back() / kAimMs, years.size(), all,
+                all / kAimMs, years.front(), years.back());
     return true;
 }

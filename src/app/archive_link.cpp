@@ -25,6 +25,7 @@ ArchiveLink::ArchiveLink(const QString &archivePath, session::MeterSession &sess
         blocks_ = std::make_shared<archive::DownloadBlocks>();
     });
     connect(&download_, &loadprofile::DownloadJob::blockWritten, this, &ArchiveLink::blockRead);
+    connect(&download_, &loadprofile::DownloadJob::ended, this, &ArchiveLink::downloadEnded);
     onClicked(controls_, "cmdLPNew", this, &ArchiveLink::cmdLPNew_Click);
 }
 
@@ -68,7 +69,8 @@ void ArchiveLink::tellFailure(const QString &error)
     messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW, texts_.rightdown_LPArchiveError + QLatin1Char('\n') + error);
 }
 
-void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records)
+void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, long long firstRecord,
+                            const std::vector<loadprofile::Record> &records)
 {
     if (!archive_)
         return;
@@ -76,9 +78,10 @@ void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, const std
         blocks_ = std::make_shared<archive::DownloadBlocks>();
     ++pendingJobs_;
     archive_->runToEnd<QString>(
-        [serial = origin.serial, group = origin.group + 1, codes = origin.codes, records,
+        [block = archive::DownloadedBlock{origin.serial, origin.group + 1, origin.codes, origin.interval, firstRecord,
+                                          records},
          blocks = blocks_](archive::ArchiveStore *store, const QString &openError) {
-            return blocks->store(store, openError, serial, group, codes, records).tell.value_or(QString());
+            return blocks->store(store, openError, block).tell.value_or(QString());
         },
         [this](QString error) {
             pendingJobs_ = std::max(0, pendingJobs_ - 1);
@@ -101,13 +104,13 @@ void ArchiveLink::cmdLPNew_Click()
     const QString serial = reading.identity->serial;
     newAsked_ = true;
     ++pendingJobs_;
-    using Newest = std::pair<std::optional<QDateTime>, QString>;
+    using Newest = std::pair<std::optional<loadprofile::ArchivedEnd>, QString>;
     // Queued behind the blocks still being stored: it sees them.
     archive_->run<Newest>(
         [serial, g](archive::ArchiveStore &store) {
             QString error;
-            const std::optional<QDateTime> newest = store.newestRecord(serial, g + 1, &error);
-            return Newest{newest, error};
+            const auto archived = store.archivedEnd(serial, g + 1, &error);
+            return Newest{archived, error};
         },
         [this, serial, g](Newest answer) {
             pendingJobs_ = std::max(0, pendingJobs_ - 1);
@@ -116,10 +119,10 @@ void ArchiveLink::cmdLPNew_Click()
         });
 }
 
-void ArchiveLink::downloadNewerThan(int g, const QString &serial, const std::optional<QDateTime> &newest,
+void ArchiveLink::downloadNewerThan(int g, const QString &serial, const std::optional<loadprofile::ArchivedEnd> &archived,
                                     const QString &error)
 {
-    if (!newest) {
+    if (!archived) {
         messages_.show(MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPArchiveError + QLatin1Char('\n') + error);
         return;
     }
@@ -128,5 +131,21 @@ void ArchiveLink::downloadNewerThan(int g, const QString &serial, const std::opt
     if (!session_.link().LinkOnline() || !reading.identity || reading.identity->serial != serial
         || downloadRequestRunning())
         return;
-    dateRange_.startNewOnly(g, newest->isValid() ? newest : std::nullopt);
+    newOnlyRunning_ = true;
+    dateRange_.startNewOnly(g, archived->newest.isValid() ? archived : std::nullopt);
+}
+
+void ArchiveLink::downloadEnded(const loadprofile::DownloadEnd &end)
+{
+    if (!std::exchange(newOnlyRunning_, false) || end.reason != loadprofile::DownloadEnd::Reason::Done || !archive_
+        || !blocks_)
+        return;
+    // Queued behind the download's blocks: what the archive made of them all.
+    archive_->run<archive::StoreResult>([blocks = blocks_](archive::ArchiveStore &) { return blocks->stored(); },
+                                        [this](archive::StoreResult stored) {
+                                            if (stored.repeated > 0)
+                                                messages_.show(MessageKind::Exclamation, texts_.strMsgBoxW,
+                                                               texts_.rightdown_LPNewRepeated.arg(stored.added)
+                                                                   .arg(stored.repeated));
+                                        });
 }

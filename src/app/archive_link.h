@@ -2,6 +2,7 @@
 
 #include "archive/archive_thread.h"
 #include "archive/download_archiver.h"
+#include "loadprofile/download_job.h"
 #include "loadprofile/download_origin.h"
 #include "loadprofile/records.h"
 
@@ -28,7 +29,8 @@ class MeterSession;
 // The window's downloads and the archive: every block a download reads is
 // stored (a failing archive is told once per download, the CSV file goes
 // on), and "new records only" (cmdLPNew) downloads the chosen group's
-// records newer than the newest one the archive holds of this meter. The
+// records after the last one the archive holds of this meter, and says how
+// many of them repeat earlier stamps. The
 // database work runs on the archive's own thread, in the order asked, so
 // that a slow or unreachable server never holds the window.
 class ArchiveLink : public QObject {
@@ -49,10 +51,13 @@ public:
     bool idle() const { return pendingJobs_ == 0; }
 
 private:
-    void blockRead(const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records);
+    void blockRead(const loadprofile::DownloadOrigin &origin, long long firstRecord,
+                   const std::vector<loadprofile::Record> &records);
+    // A "new only" download that stored records of repeated stamps says how many.
+    void downloadEnded(const loadprofile::DownloadEnd &end);
     void tellFailure(const QString &error);
     // The rest of cmdLPNew once the archive's newest record of the group is known.
-    void downloadNewerThan(int group, const QString &serial, const std::optional<QDateTime> &newest,
+    void downloadNewerThan(int group, const QString &serial, const std::optional<loadprofile::ArchivedEnd> &archived,
                            const QString &error);
     bool downloadRequestRunning() const;
 
@@ -62,6 +67,7 @@ private:
     int pendingJobs_ = 0;
     bool failureTold_ = false;
     bool newAsked_ = false; // cmdLPNew waits for the archive's answer
+    bool newOnlyRunning_ = false;
     session::MeterSession &session_;
     loadprofile::DownloadJob &download_;
     DateRangePanel &dateRange_;

@@ -65,15 +65,29 @@ struct Run {
     QStringList rows;
 };
 
-std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records)
+std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records, bool withFlags)
 {
     std::vector<Run> runs;
     for (const StoredRecord &stored : records) {
-        if (runs.empty() || runs.back().codes != stored.codes)
-            runs.push_back({stored.codes, {}});
-        runs.back().rows << loadprofile::csvRow(stored.record);
+        if (runs.empty() || runs.back().codes != *stored.codes)
+            runs.push_back({*stored.codes, {}});
+        QString row = loadprofile::csvRow(stored.record);
+        if (withFlags)
+            row += u',' + qualityText(stored.quality);
+        runs.back().rows << row;
     }
     return runs;
+}
+
+// The group's interval as the file's stamps show it.
+int intervalOfFile(const std::vector<loadprofile::Record> &records)
+{
+    std::vector<long long> seconds;
+    seconds.reserve(records.size());
+    for (const loadprofile::Record &record : records)
+        if (loadprofile::hasValidStamp(record))
+            seconds.push_back(stampSeconds(record));
+    return intervalOfStamps(seconds);
 }
 
 } // namespace
@@ -131,7 +145,14 @@ std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std:
         return std::nullopt;
     }
     QString storeError;
-    auto result = storeBlock(serial, group, parse.channelCodes, parse.records, &storeError);
+    RecordBlock block;
+    block.meterSerial = serial;
+    block.groupNumber = group;
+    block.channelCodes = parse.channelCodes;
+    block.intervalSeconds = intervalOfFile(parse.records);
+    block.records = parse.records;
+    block.given = parse.quality;
+    auto result = storeBlock(block, &storeError);
     if (!result)
         setError(error, QStringLiteral("%1: %2").arg(shown(filePath), storeError));
     else if (matchedSerial)
@@ -141,7 +162,7 @@ std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std:
 
 std::optional<QStringList> ArchiveStore::exportCsv(const QString &meterSerial, int groupNumber,
                                                    const TimeRange &range, const QString &outDir,
-                                                   QString *error, const QDateTime &now) const
+                                                   QString *error, const QDateTime &now, bool withFlags) const
 {
     const auto bounds = stampBounds(range);
     if (!bounds) {
@@ -158,8 +179,10 @@ std::optional<QStringList> ArchiveStore::exportCsv(const QString &meterSerial, i
 
     QStringList paths;
     const QString baseName = exportBaseName(meterSerial, now.date(), groupNumber);
-    for (const Run &run : runsOfSameChannels(stored)) {
-        const auto file = loadprofile::LoadProfileCsv::create({outDir, QString()}, baseName, now, run.codes, error);
+    const QString lastColumn = withFlags ? QString::fromLatin1(kFlagsColumn) : QString();
+    for (const Run &run : runsOfSameChannels(stored, withFlags)) {
+        const auto file =
+            loadprofile::LoadProfileCsv::create({outDir, QString()}, baseName, now, run.codes, error, lastColumn);
         if (!file || !file->appendRows(run.rows, error))
             return std::nullopt;
         paths << file->path();

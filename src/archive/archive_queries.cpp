@@ -1,4 +1,5 @@
-// The archive's reads: the newest record, the meters held, a group's channels, a chart's records.
+// The archive's reads: the newest record, where the last download ended, the
+// meters held, a group's channels, a chart's records.
 #include "archive/archive_store.h"
 
 #include "archive/stamp_text.h"
@@ -29,7 +30,9 @@ std::optional<QDateTime> ArchiveStore::newestRecord(const QString &meterSerial, 
                                                     QString *error) const
 {
     QSqlQuery query(database());
-    query.prepare(QStringLiteral("SELECT MAX(recorded_at) FROM lp_records WHERE meter_serial = ? AND lp_group = ?"));
+    query.prepare(QStringLiteral("SELECT MAX(r.recorded_at) FROM lp_records r "
+                                 "JOIN lp_meter_groups s ON s.series_id = r.series_id "
+                                 "WHERE s.meter_serial = ? AND s.lp_group = ?"));
     query.addBindValue(meterSerial);
     query.addBindValue(groupNumber);
     SqlFault fault;
@@ -48,15 +51,55 @@ std::optional<QDateTime> ArchiveStore::newestRecord(const QString &meterSerial, 
     return newest;
 }
 
+std::optional<std::optional<DownloadMark>> ArchiveStore::downloadMark(const QString &meterSerial, int groupNumber,
+                                                                      QString *error) const
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("SELECT last_record, last_recorded_at FROM lp_meter_groups "
+                                 "WHERE meter_serial = ? AND lp_group = ?"));
+    query.addBindValue(meterSerial);
+    query.addBindValue(groupNumber);
+    SqlFault fault;
+    if (!execOrFault(query, QStringLiteral("read where the last download of %1 ended").arg(meterSerial), &fault)) {
+        setError(error, fault.text());
+        return std::nullopt;
+    }
+    if (!query.next() || query.value(0).isNull())
+        return std::optional<DownloadMark>();
+    const QDateTime stamp = stampAsDateTime(query.value(1).toString());
+    if (!stamp.isValid())
+        return std::optional<DownloadMark>();
+    return std::optional(DownloadMark{query.value(0).toLongLong(), stamp});
+}
+
+std::optional<loadprofile::ArchivedEnd> ArchiveStore::archivedEnd(const QString &meterSerial, int groupNumber,
+                                                                  QString *error) const
+{
+    const auto newest = newestRecord(meterSerial, groupNumber, error);
+    if (!newest)
+        return std::nullopt;
+    const auto mark = downloadMark(meterSerial, groupNumber, error);
+    if (!mark)
+        return std::nullopt;
+    loadprofile::ArchivedEnd end;
+    end.newest = *newest;
+    if (*mark && newest->isValid()) {
+        end.lastRecord = (*mark)->record;
+        end.lastRecordStamp = (*mark)->stamp;
+    }
+    return end;
+}
+
 std::optional<std::vector<MeterSummary>> ArchiveStore::meters(QString *error) const
 {
     QSqlQuery query(database());
     query.setForwardOnly(true);
     SqlFault fault;
     if (!execOrFault(query,
-                     QStringLiteral("SELECT meter_serial, lp_group, COUNT(*), MIN(recorded_at), MAX(recorded_at) "
-                                    "FROM lp_records GROUP BY meter_serial, lp_group "
-                                    "ORDER BY meter_serial, lp_group"),
+                     QStringLiteral("SELECT s.meter_serial, s.lp_group, COUNT(*), MIN(r.recorded_at), "
+                                    "MAX(r.recorded_at) FROM lp_records r "
+                                    "JOIN lp_meter_groups s ON s.series_id = r.series_id "
+                                    "GROUP BY s.meter_serial, s.lp_group ORDER BY s.meter_serial, s.lp_group"),
                      QStringLiteral("list the archive's meters"), &fault)) {
         setError(error, fault.text());
         return std::nullopt;
@@ -75,10 +118,11 @@ std::optional<std::vector<int>> ArchiveStore::channelCodes(const QString &meterS
 {
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT v.channel_code FROM lp_records r "
-                                 "JOIN lp_record_values v ON v.record_id = r.record_id "
-                                 "WHERE r.meter_serial = ? AND r.lp_group = ? "
-                                 "GROUP BY v.channel_code ORDER BY MIN(v.column_index), v.channel_code"));
+    query.prepare(QStringLiteral("SELECT c.channel_code FROM lp_layout_channels c WHERE c.layout_id IN "
+                                 "(SELECT DISTINCT r.layout_id FROM lp_records r "
+                                 "JOIN lp_meter_groups s ON s.series_id = r.series_id "
+                                 "WHERE s.meter_serial = ? AND s.lp_group = ?) "
+                                 "GROUP BY c.channel_code ORDER BY MIN(c.column_index), c.channel_code"));
     query.addBindValue(meterSerial);
     query.addBindValue(groupNumber);
     SqlFault fault;
@@ -97,7 +141,8 @@ std::optional<std::vector<loadprofile::Record>> ArchiveStore::records(const QStr
                                                                       int groupNumber,
                                                                       std::span<const int> channels,
                                                                       const TimeRange &range,
-                                                                      QString *error) const
+                                                                      QString *error,
+                                                                      std::vector<RecordQuality> *quality) const
 {
     const auto bounds = stampBounds(range);
     if (!bounds) {
@@ -117,15 +162,21 @@ std::optional<std::vector<loadprofile::Record>> ArchiveStore::records(const QStr
     }
     std::vector<loadprofile::Record> records;
     records.reserve(stored.size());
+    if (quality) {
+        quality->clear();
+        quality->reserve(stored.size());
+    }
     for (StoredRecord &one : stored) {
-        loadprofile::Record record = one.record;
-        record.values.assign(channels.size(), std::nan(""));
-        for (std::size_t i = 0; i < one.codes.size(); ++i) {
-            const auto at = std::find(channels.begin(), channels.end(), one.codes[i]);
+        if (quality)
+            quality->push_back(one.quality);
+        std::vector<double> values(channels.size(), std::nan(""));
+        for (std::size_t i = 0; i < one.codes->size() && i < one.record.values.size(); ++i) {
+            const auto at = std::find(channels.begin(), channels.end(), (*one.codes)[i]);
             if (at != channels.end())
-                record.values[std::size_t(at - channels.begin())] = one.record.values[i];
+                values[std::size_t(at - channels.begin())] = one.record.values[i];
         }
-        records.push_back(std::move(record));
+        one.record.values = std::move(values);
+        records.push_back(std::move(one.record));
     }
     return records;
 }

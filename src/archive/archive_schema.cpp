@@ -1,5 +1,6 @@
 #include "archive/archive_schema.h"
 
+#include "archive/schema_steps.h"
 #include "loadprofile/channel_codes.h"
 
 #include <QSqlQuery>
@@ -12,7 +13,19 @@ namespace archive {
 
 namespace {
 
-using Step = std::function<QStringList(const SqlDialect &)>;
+using Step = std::function<bool(QSqlDatabase &, const SqlDialect &, SqlFault *)>;
+
+// A step made of statements alone.
+Step statements(std::function<QStringList(const SqlDialect &)> make)
+{
+    return [make](QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault) {
+        QSqlQuery query(db);
+        for (const QString &sql : make(dialect))
+            if (!execOrFault(query, sql, QStringLiteral("bring the archive up to date"), fault))
+                return false;
+        return true;
+    };
+}
 
 // Version 1: records, their values, channel names and the view.
 QStringList createVersion1(const SqlDialect &dialect)
@@ -64,7 +77,7 @@ QStringList createVersion2(const SqlDialect &)
 // Step i brings version i to version i + 1. A later version appends its step.
 const std::vector<Step> &steps()
 {
-    static const std::vector<Step> all{createVersion1, createVersion2};
+    static const std::vector<Step> all{statements(createVersion1), statements(createVersion2), upgradeToVersion3};
     return all;
 }
 
@@ -132,12 +145,12 @@ bool migrateArchive(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fault
                 return false;
             if (version >= schemaVersion())
                 return true;
-            QStringList statements = steps()[std::size_t(version)](dialect);
-            statements << QStringLiteral("UPDATE archive_version SET version = %1").arg(version + 1);
+            if (!steps()[std::size_t(version)](db, dialect, fault))
+                return false;
             QSqlQuery query(db);
-            for (const QString &sql : statements)
-                if (!execOrFault(query, sql, doing, fault))
-                    return false;
+            if (!execOrFault(query, QStringLiteral("UPDATE archive_version SET version = %1").arg(version + 1), doing,
+                             fault))
+                return false;
             ++version;
             return true;
         });

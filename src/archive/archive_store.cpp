@@ -207,17 +207,34 @@ std::optional<StoreResult> ArchiveStore::storeBlock(const QString &meterSerial, 
                                                     std::span<const loadprofile::Record> records,
                                                     QString *error)
 {
-    if (const auto problem = recordsProblem(meterSerial, groupNumber, channelCodes, records)) {
+    RecordBlock block;
+    block.meterSerial = meterSerial;
+    block.groupNumber = groupNumber;
+    block.channelCodes = channelCodes;
+    block.records = records;
+    return storeBlock(block, error);
+}
+
+std::optional<StoreResult> ArchiveStore::storeBlock(const RecordBlock &block, QString *error)
+{
+    if (const auto problem = recordsProblem(block)) {
         setError(error, QStringLiteral("Records not stored: %1").arg(*problem));
         return std::nullopt;
     }
     QSqlDatabase db = database();
     StoreResult counts;
     SqlFault fault;
-    const bool stored = inWriteTransaction(db, m_dialect, QStringLiteral("store the records"), &fault, [&] {
-        counts = {};
-        return writeRecords(db, meterSerial, groupNumber, channelCodes, records, &counts, &fault);
-    });
+    const auto store = [&] {
+        return inWriteTransaction(db, m_dialect, QStringLiteral("store the records"), &fault, [&] {
+            counts = {};
+            return writeRecords(db, block, &counts, &fault);
+        });
+    };
+    // Another worker stored some of the same records meanwhile: read again,
+    // they are the archived ones.
+    bool stored = store();
+    if (!stored && m_dialect.isKeyTaken(fault.error))
+        stored = store();
     if (!stored) {
         setError(error, fault.text());
         return std::nullopt;

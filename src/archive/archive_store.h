@@ -1,6 +1,8 @@
 #pragma once
 
+#include "archive/interval_quality.h"
 #include "archive/sql_dialect.h"
+#include "loadprofile/download_job.h"
 #include "loadprofile/records.h"
 
 #include <QDateTime>
@@ -18,7 +20,10 @@ struct ArchiveLocation;
 }
 
 // The load-profile archive: every record a download reads or a CSV file
-// holds, stored once per meter, group and time stamp, in a database file
+// holds, stored once, never replaced: a record is its meter's group, its
+// time stamp and its occurrence (the records of one stamp numbered in the
+// meter's order, as after a clock set back), kept with its quality flags
+// (archive/interval_quality.h), in a database file
 // (SQLite), or in a PostgreSQL database that several machines fill
 // together. The tables and the view `lp_values` for analysts are described
 // in archive/archive_schema.h.
@@ -37,11 +42,41 @@ struct SqlFault;
 // What became of the records handed to the archive.
 struct StoreResult {
     long long added = 0;     // not stored before
-    long long unchanged = 0; // stored before, same channels and values
-    long long replaced = 0;  // stored before with other channels or values (the group was
-                             // cleared and recorded again): the new ones replaced them
+    long long unchanged = 0; // stored before: the same record
+    long long repeated = 0;  // of the added, those whose stamp an earlier record has (clock set back?)
 
     bool operator==(const StoreResult &) const = default;
+    StoreResult &operator+=(const StoreResult &other)
+    {
+        added += other.added;
+        unchanged += other.unchanged;
+        repeated += other.repeated;
+        return *this;
+    }
+};
+
+// Records of one meter's group in the meter's order, as a download reads
+// them or a file lists them.
+struct RecordBlock {
+    QString meterSerial;
+    int groupNumber = 0;            // 1 or 2
+    std::span<const int> channelCodes; // the group's codes in column order
+    int intervalSeconds = 0;        // the group's interval; 0: not known
+    std::span<const loadprofile::Record> records;
+    // The meter's number of the first record (a download); the others follow.
+    std::optional<long long> firstRecord;
+    // stampSeconds of the record before the first in the meter's order, when
+    // the caller read it (the block before in the same download).
+    std::optional<long long> previousStamp;
+    // The flags of each record as a file gives them; empty: reckoned here.
+    std::span<const RecordQuality> given;
+};
+
+// Where a download last left the meter's group: the number the meter gave
+// its last record, and that record's stamp.
+struct DownloadMark {
+    long long record = 0;
+    QDateTime stamp;
 };
 
 // One meter's group as the archive holds it.
@@ -115,12 +150,26 @@ public:
                                           std::span<const int> channelCodes,
                                           std::span<const loadprofile::Record> records,
                                           QString *error);
+    // The same with what a download or a file knows of the records' place.
+    std::optional<StoreResult> storeBlock(const RecordBlock &block, QString *error);
+
+    // Where the last download of the meter's group ended, when one numbered
+    // its records; nothing stored: no mark. Empty, with the reason in error,
+    // when the read fails.
+    std::optional<std::optional<DownloadMark>> downloadMark(const QString &meterSerial, int groupNumber,
+                                                            QString *error) const;
 
     // The newest stored time stamp of the meter's group (downloads of "new
     // records only" start after it); an invalid date time when none is
     // stored. Empty, with the reason in error, when the read fails.
     std::optional<QDateTime> newestRecord(const QString &meterSerial, int groupNumber,
                                           QString *error) const;
+
+    // For "new only": the newest stamp (invalid when none is stored) and
+    // where the last download ended (downloadMark). Empty, with the reason
+    // in error, when the read fails.
+    std::optional<loadprofile::ArchivedEnd> archivedEnd(const QString &meterSerial, int groupNumber,
+                                                        QString *error) const;
 
     // Every meter and group stored, by serial, then group.
     std::optional<std::vector<MeterSummary>> meters(QString *error) const;
@@ -131,19 +180,21 @@ public:
     std::optional<std::vector<int>> channelCodes(const QString &meterSerial, int groupNumber,
                                                  QString *error) const;
 
-    // The stored records of the meter's group in the range, oldest first,
-    // that hold any of the channels: values[i] is channels[i]'s value, NaN
-    // where a record does not hold that channel or its value was not a
-    // finite number.
+    // The stored records of the meter's group in the range, by stamp and
+    // occurrence, that hold any of the channels: values[i] is channels[i]'s
+    // value, NaN where a record does not hold that channel or its value was
+    // not a finite number. quality, when asked for, gets each record's.
     std::optional<std::vector<loadprofile::Record>> records(const QString &meterSerial,
                                                             int groupNumber,
                                                             std::span<const int> channels,
                                                             const TimeRange &range,
-                                                            QString *error) const;
+                                                            QString *error,
+                                                            std::vector<RecordQuality> *quality = nullptr) const;
 
     // Writes the stored records of the meter's group in the range to CSV
     // files in outDir, in the format and under the names a download uses
-    // (loadprofile/csv_file.h): "<serial part>_<now's date>_Group<n>.csv".
+    // (loadprofile/csv_file.h): "<serial part>_<now's date>_Group<n>.csv";
+    // withFlags adds a last column "Flags" with each record's qualityText.
     // Records recorded with other channel settings go to a file of their own
     // each time the settings change (..._Group<n>_1.csv and so on). A serial
     // of up to 8 characters (an import takes that much from a file name) is
@@ -152,10 +203,12 @@ public:
     std::optional<QStringList> exportCsv(const QString &meterSerial, int groupNumber,
                                          const TimeRange &range, const QString &outDir,
                                          QString *error,
-                                         const QDateTime &now = QDateTime::currentDateTime()) const;
+                                         const QDateTime &now = QDateTime::currentDateTime(),
+                                         bool withFlags = false) const;
 
-    // Stores the records of a CSV file a download wrote (format:
-    // archive/lp_csv_parse.h), all or nothing, in one transaction. The meter
+    // Stores the records of a CSV file a download or an export wrote
+    // (format: archive/lp_csv_parse.h), all or nothing, in one transaction,
+    // in the file's order; the flags of a file that has them are kept. The meter
     // and group come from the file's name unless given. The name holds only
     // a part of the serial (loadprofile::csvSerialPart): when exactly one
     // archived meter of that group has a serial of that part, the records

@@ -34,6 +34,8 @@ ChannelStatistics channelStatistics(std::span<const loadprofile::Record> records
     s.minimumAt = stampDateTime(*lowest);
     s.maximumAt = stampDateTime(*highest);
     s.average = total / double(s.values);
+    if (s.maximum > 0)
+        s.loadFactor = s.average / s.maximum;
     if (summed)
         s.sum = total;
     return s;

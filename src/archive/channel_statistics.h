@@ -19,6 +19,8 @@ struct ChannelStatistics {
     double maximum = 0;
     QDateTime maximumAt;
     double average = 0;
+    // Average over maximum, for a maximum above 0.
+    std::optional<double> loadFactor;
     // The energy of the period, for an interval-energy channel with values.
     std::optional<double> sum;
 };

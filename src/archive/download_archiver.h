@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/archive_store.h"
+#include "loadprofile/download_job.h"
 
 #include <QDateTime>
 #include <QString>
@@ -12,9 +13,20 @@
 // download goes on into its CSV file whatever becomes of the archive.
 namespace archive {
 
+// One block of a download as the archive gets it: whose records, the
+// group's settings, the meter's number of its first record.
+struct DownloadedBlock {
+    QString meterSerial;
+    int groupNumber = 0; // 1 or 2
+    std::vector<int> channelCodes;
+    QString interval; // as the group's status shows it
+    long long firstRecord = 0;
+    std::vector<loadprofile::Record> records;
+};
+
 // The blocks of one download, handed to the archive in the order they were
 // read. Once a block could not be stored, no later block is: the archive's
-// newest record of the meter then stays before the first one it lacks, so
+// last record of the meter then stays before the first one it lacks, so
 // that "new records only" fetches the rest instead of leaving a hole for good.
 class DownloadBlocks {
 public:
@@ -26,13 +38,21 @@ public:
 
     // Stores one block in store; nullptr when the archive could not be
     // opened, with openError saying why.
-    Outcome store(ArchiveStore *store, const QString &openError, const QString &meterSerial, int groupNumber,
-                  std::span<const int> channelCodes, std::span<const loadprofile::Record> records);
+    Outcome store(ArchiveStore *store, const QString &openError, const DownloadedBlock &block);
     bool failed() const { return failed_; }
+    // What the archive made of the blocks stored so far.
+    const StoreResult &stored() const { return stored_; }
 
 private:
     bool failed_ = false;
+    StoreResult stored_;
+    // The stamp of the last record handed over: the one before the next block's first.
+    std::optional<long long> lastStamp_;
 };
+
+// What a download says of the records the archive added: "43 new records",
+// and "; 8 of them repeat earlier stamps (clock set back?)" when some do.
+QString newRecordsText(const StoreResult &stored);
 
 // The command-line tool's archive of one download (the window stores through
 // an ArchiveThread): opened at the first use, the blocks kept as above.
@@ -44,15 +64,18 @@ public:
     bool enabled() const { return !path_.isEmpty(); }
     const QString &path() const { return path_; }
 
+    // A new download begins: a block that could not be stored in the last
+    // one no longer holds back the blocks of this one.
+    void startDownload() { blocks_ = {}; }
     // Stores one block. Nothing when it was stored, or when a failure was
     // told already in this download; else the text to tell the user.
-    std::optional<QString> storeBlock(const QString &meterSerial, int groupNumber, std::span<const int> channelCodes,
-                                      std::span<const loadprofile::Record> records);
+    std::optional<QString> storeBlock(const DownloadedBlock &block);
+    const StoreResult &stored() const { return blocks_.stored(); }
 
-    // The newest archived record of the meter's group: an invalid date time
-    // when none is archived; nothing, with the reason in error, when the
-    // archive cannot be read.
-    std::optional<QDateTime> newestRecord(const QString &meterSerial, int groupNumber, QString *error);
+    // What the archive holds of the meter's group for "new only"
+    // (ArchiveStore::archivedEnd); nothing, with the reason in error, when
+    // the archive cannot be read.
+    std::optional<loadprofile::ArchivedEnd> archivedEnd(const QString &meterSerial, int groupNumber, QString *error);
 
     // What opening the archive had to do that the user must hear of (a
     // damaged file moved aside), once; empty otherwise.

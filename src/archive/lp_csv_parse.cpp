@@ -110,11 +110,14 @@ QString shownName(QByteArrayView name)
 }
 
 std::optional<Fault> readColumnLine(QByteArrayView line, const QHash<QString, int> &codesByName,
-                                    std::vector<int> *codes)
+                                    std::vector<int> *codes, bool *flags)
 {
     if (!line.startsWith(kColumnLineStart))
         return Fault{QStringLiteral("the column line does not begin with \"Date,Time,\"")};
-    const std::vector<QByteArrayView> names = split(line.sliced(kColumnLineStart.size()), ',');
+    std::vector<QByteArrayView> names = split(line.sliced(kColumnLineStart.size()), ',');
+    *flags = names.size() > 1 && names.back() == QByteArrayView(kFlagsColumn);
+    if (*flags)
+        names.pop_back();
     if (names.size() > std::size_t(loadprofile::kMaxChannels))
         return Fault{QStringLiteral("%1 channels; a group records at most %2")
                          .arg(names.size())
@@ -134,13 +137,21 @@ std::optional<Fault> readColumnLine(QByteArrayView line, const QHash<QString, in
     return std::nullopt;
 }
 
-std::optional<Fault> readRow(QByteArrayView line, std::size_t channels, loadprofile::Record *record)
+std::optional<Fault> readRow(QByteArrayView line, std::size_t channels, loadprofile::Record *record,
+                             RecordQuality *quality)
 {
     if (line.isEmpty())
         return Fault{QStringLiteral("an empty line among the rows")};
     const std::vector<QByteArrayView> fields = split(line, ',');
-    if (fields.size() != channels + 2)
-        return Fault{QStringLiteral("the row has %1 fields where %2 belong").arg(fields.size()).arg(channels + 2)};
+    const std::size_t expected = channels + 2 + (quality ? 1 : 0);
+    if (fields.size() != expected)
+        return Fault{QStringLiteral("the row has %1 fields where %2 belong").arg(fields.size()).arg(expected)};
+    if (quality) {
+        const auto flags = parseQualityText(QString::fromLatin1(fields.back()));
+        if (!flags)
+            return Fault{QStringLiteral("\"%1\" are no flags of a record").arg(shownName(fields.back()))};
+        *quality = *flags;
+    }
     if (!readStamp(fields[0], fields[1], record))
         return Fault{QStringLiteral("\"%1,%2\" is no date and time of a record")
                          .arg(shownName(fields[0]), shownName(fields[1]))};
@@ -177,6 +188,7 @@ LoadProfileCsvParse parseLoadProfileCsv(const QByteArray &bytes, const QHash<QSt
     const auto fail = [&parse](std::size_t index, const Fault &fault) {
         parse.channelCodes.clear();
         parse.records.clear();
+        parse.quality.clear();
         parse.faultLine = static_cast<long long>(index) + 1;
         parse.fault = fault.reason;
         return parse;
@@ -185,15 +197,19 @@ LoadProfileCsvParse parseLoadProfileCsv(const QByteArray &bytes, const QHash<QSt
         return fail(0, {QStringLiteral("the first line does not begin with \"Date : \"")});
     if (lines.size() < 2)
         return fail(1, {QStringLiteral("the column line is missing")});
-    if (const auto fault = readColumnLine(lines[1], codesByName, &parse.channelCodes))
+    bool flags = false;
+    if (const auto fault = readColumnLine(lines[1], codesByName, &parse.channelCodes, &flags))
         return fail(1, *fault);
 
     parse.records.reserve(lines.size() - 2);
     for (std::size_t i = 2; i < lines.size(); ++i) {
         loadprofile::Record record;
-        if (const auto fault = readRow(lines[i], parse.channelCodes.size(), &record))
+        RecordQuality quality;
+        if (const auto fault = readRow(lines[i], parse.channelCodes.size(), &record, flags ? &quality : nullptr))
             return fail(i, *fault);
         parse.records.push_back(std::move(record));
+        if (flags)
+            parse.quality.push_back(quality);
     }
     return parse;
 }

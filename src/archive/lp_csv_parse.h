@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/interval_quality.h"
 #include "loadprofile/records.h"
 
 #include <QByteArray>
@@ -12,12 +13,14 @@
 // Reading back the CSV files a load-profile download writes (see
 // loadprofile/csv_file.h): line 1 "Date : ..." (its text is not read), line
 // 2 "Date,Time," and the channel names, then one row per record, "2024/3/1,
-// 0:15:0,1.2500,...". Every byte of such a file is untrusted.
+// 0:15:0,1.2500,...". A file the archive exported may end each line with a
+// column "Flags" (qualityText). Every byte of such a file is untrusted.
 namespace archive {
 
 struct LoadProfileCsvParse {
     std::vector<int> channelCodes;            // in column order
     std::vector<loadprofile::Record> records; // in file order
+    std::vector<RecordQuality> quality;       // each record's flags; empty: the file has none
     long long faultLine = 0;                  // 0: the file was read whole
     QString fault;                            // what is wrong on that line
 
@@ -32,8 +35,12 @@ struct LoadProfileCsvParse {
 // header line, a column name that is empty (a channel code without a name)
 // or names no channel, a name given twice, more than kMaxChannels channels,
 // a row with another field count, a date or time that is no real one or
-// lies outside the years 2000 to 2255, a value that is not a number.
+// lies outside the years 2000 to 2255, a value that is not a number, flags
+// that parseQualityText refuses.
 LoadProfileCsvParse parseLoadProfileCsv(const QByteArray &bytes, const QHash<QString, int> &codesByName);
+
+// The name of the flags column.
+inline constexpr char kFlagsColumn[] = "Flags";
 
 // The meter and group a file's name gives: "<serial>_<yyyymmdd>_Group<n>.csv"
 // or "..._Group<n>_<k>.csv", the serial being the part before "_<date>" as

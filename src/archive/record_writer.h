@@ -11,17 +11,17 @@ namespace archive {
 // Why records cannot be stored as they are, or nothing when they can: an
 // empty serial, a group other than 1 or 2, no or more than kMaxChannels
 // channel codes, a code given twice, a record of another value count or
-// without a valid date and time (named by its place, from 1).
-std::optional<QString> recordsProblem(const QString &meterSerial, int groupNumber,
-                                      std::span<const int> channelCodes,
-                                      std::span<const loadprofile::Record> records);
+// without a valid date and time (named by its place, from 1), flags given
+// for some records only.
+std::optional<QString> recordsProblem(const RecordBlock &block);
 
 // Writes records that passed recordsProblem inside the caller's transaction
-// and counts them. A record whose time stamp is stored already stays as it is
-// when its channels and values are the same (values as four-decimal text);
-// otherwise its channels are replaced.
-bool writeRecords(QSqlDatabase &db, const QString &meterSerial, int groupNumber,
-                  std::span<const int> channelCodes, std::span<const loadprofile::Record> records,
-                  StoreResult *counts, SqlFault *fault);
+// and counts them. Each record is the archived one of its stamp when that
+// holds the same channels and values (values as four-decimal text) and, for
+// a record read from the meter, the same record number or none yet; the
+// archived records of a stamp are matched in their order, each once. Any
+// other record is added after the archived ones of its stamp (its
+// occurrence), with the flags its place in the meter's order gives it.
+bool writeRecords(QSqlDatabase &db, const RecordBlock &block, StoreResult *counts, SqlFault *fault);
 
 } // namespace archive

@@ -33,6 +33,7 @@ SqlDialect sqliteDialect()
         QString(),
         QStringLiteral("BEGIN IMMEDIATE"),
         sqliteBrokenFile,
+        [](const QSqlError &) { return false; }, // writers wait for each other
     };
 }
 
@@ -50,6 +51,7 @@ SqlDialect postgresDialect()
         QStringLiteral("SELECT pg_advisory_unlock(1095585111)"),
         QString(),
         [](const QSqlError &) { return false; }, // a server's database is never moved aside
+        [](const QSqlError &error) { return error.nativeErrorCode() == QLatin1String("23505"); }, // unique_violation
     };
 }
 

@@ -33,6 +33,9 @@ struct SqlDialect {
     // The error says the file is no database of this kind, or a damaged one;
     // any other failure (a locked or unreadable file) never says so.
     bool (*isBrokenFile)(const QSqlError &error) = nullptr;
+    // The error says a row another writer committed meanwhile holds the key
+    // (a server's writers run side by side; SQLite's one after the other).
+    bool (*isKeyTaken)(const QSqlError &error) = nullptr;
 };
 
 // SQLite: a file, write-ahead log, foreign keys checked, writers wait for

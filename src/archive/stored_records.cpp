@@ -1,12 +1,15 @@
 #include "archive/stored_records.h"
 
+#include "archive/archive_series.h"
 #include "archive/stamp_text.h"
 
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace archive {
 
@@ -15,6 +18,13 @@ namespace {
 // Below and above every stored stamp "YYYY-MM-DD HH:MM:SS".
 const QLatin1String kBeforeAll("0000");
 const QLatin1String kAfterAll("9999");
+
+bool holdsAny(const Layout &layout, std::span<const int> channels)
+{
+    return channels.empty() || std::any_of(layout.codes.begin(), layout.codes.end(), [&](int code) {
+               return std::find(channels.begin(), channels.end(), code) != channels.end();
+           });
+}
 
 } // namespace
 
@@ -30,26 +40,26 @@ bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNu
                        const std::pair<QString, QString> &bounds, std::span<const int> onlyChannels,
                        std::vector<StoredRecord> *records, SqlFault *fault)
 {
-    QStringList marks;
-    for (std::size_t i = 0; i < onlyChannels.size(); ++i)
-        marks << QStringLiteral("?");
-    const QString channelFilter =
-        onlyChannels.empty() ? QString() : QStringLiteral(" AND v.channel_code IN (%1)").arg(marks.join(u','));
+    const QString doing = QStringLiteral("read the records of %1, group %2").arg(meterSerial).arg(groupNumber);
+    qint64 series = 0;
+    std::map<qint64, Layout> layouts;
+    if (!seriesId(db, meterSerial, groupNumber, false, &series, fault) || !readLayouts(db, &layouts, fault))
+        return false;
+    if (series == 0)
+        return true;
+    // Only the value columns some layout fills: the driver fetches every column of a row.
+    std::size_t columns = 1;
+    for (const auto &[id, layout] : layouts)
+        columns = std::max(columns, std::min(layout.codes.size(), std::size_t(kValueColumns)));
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT r.record_id, r.recorded_at, r.channel_count, v.channel_code, v.value "
-                                 "FROM lp_records r JOIN lp_record_values v ON v.record_id = r.record_id "
-                                 "WHERE r.meter_serial = ? AND r.lp_group = ? "
-                                 "AND r.recorded_at >= ? AND r.recorded_at <= ?%1 "
-                                 "ORDER BY r.recorded_at, v.column_index")
-                      .arg(channelFilter));
-    query.addBindValue(meterSerial);
-    query.addBindValue(groupNumber);
+    query.prepare(QStringLiteral("SELECT recorded_at, occurrence, flags, gap_before, layout_id, %1 FROM lp_records "
+                                 "WHERE series_id = ? AND recorded_at >= ? AND recorded_at <= ? "
+                                 "ORDER BY recorded_at, occurrence")
+                      .arg(valueColumnList().section(QStringLiteral(", "), 0, int(columns) - 1)));
+    query.addBindValue(series);
     query.addBindValue(bounds.first);
     query.addBindValue(bounds.second);
-    for (const int code : onlyChannels)
-        query.addBindValue(code);
-    const QString doing = QStringLiteral("read the records of %1, group %2").arg(meterSerial).arg(groupNumber);
     if (!execOrFault(query, doing, fault))
         return false;
 
@@ -57,35 +67,32 @@ bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNu
         *fault = {doing, QSqlError(what)};
         return false;
     };
-    qint64 currentId = -1;
-    qint64 channelCount = 0;
-    const auto complete = [&] {
-        return records->empty() || !onlyChannels.empty()
-               || qint64(records->back().codes.size()) == channelCount;
-    };
+    constexpr int kFirstValue = 5;
+    std::map<qint64, std::shared_ptr<const std::vector<int>>> codesOf;
+    for (const auto &[id, layout] : layouts)
+        codesOf[id] = std::make_shared<const std::vector<int>>(layout.codes);
     while (query.next()) {
-        const qint64 id = query.value(0).toLongLong();
-        if (id != currentId) {
-            if (!complete())
-                return damaged(QStringLiteral("the record of %1 lacks values").arg(stampText(records->back().record)));
-            StoredRecord next;
-            const QString stamp = query.value(1).toString();
-            if (!readStampText(stamp, &next.record))
-                return damaged(QStringLiteral("a record's time stamp \"%1\" is malformed").arg(stamp.left(40)));
-            records->push_back(std::move(next));
-            currentId = id;
-            channelCount = query.value(2).toLongLong();
+        const auto layout = layouts.find(query.value(4).toLongLong());
+        const QString stamp = query.value(0).toString();
+        if (layout == layouts.end())
+            return damaged(QStringLiteral("the settings of the record of %1 are not stored").arg(stamp.left(40)));
+        if (!holdsAny(layout->second, onlyChannels))
+            continue;
+        StoredRecord next;
+        if (!readStampText(stamp, &next.record))
+            return damaged(QStringLiteral("a record's time stamp \"%1\" is malformed").arg(stamp.left(40)));
+        next.codes = codesOf[layout->first];
+        next.quality.occurrence = query.value(1).toInt();
+        next.quality.flags = query.value(2).toUInt();
+        next.quality.gapBefore = query.value(3).toLongLong();
+        next.quality.intervalSeconds = layout->second.intervalSeconds;
+        next.record.values.reserve(next.codes->size());
+        for (std::size_t i = 0; i < next.codes->size() && i < std::size_t(kValueColumns); ++i) {
+            const QVariant value = query.value(kFirstValue + int(i));
+            next.record.values.push_back(value.isNull() ? std::nan("") : valueOfFixed(value.toDouble()));
         }
-        StoredRecord &record = records->back();
-        if (qint64(record.codes.size()) >= channelCount)
-            return damaged(QStringLiteral("the record of %1 holds more values than channels")
-                               .arg(stampText(record.record)));
-        record.codes.push_back(query.value(3).toInt());
-        const QVariant value = query.value(4);
-        record.record.values.push_back(value.isNull() ? std::nan("") : value.toDouble());
+        records->push_back(std::move(next));
     }
-    if (!complete())
-        return damaged(QStringLiteral("the record of %1 lacks values").arg(stampText(records->back().record)));
     return true;
 }
 

@@ -5,13 +5,16 @@
 
 #include <QSqlDatabase>
 
+#include <memory>
+
 // Reading records back out of the archive's tables.
 namespace archive {
 
 // A stored record with the channel codes its values belong to, in column order.
 struct StoredRecord {
-    std::vector<int> codes;
+    std::shared_ptr<const std::vector<int>> codes; // shared by the records of one layout
     loadprofile::Record record;
+    RecordQuality quality;
 };
 
 // The range's ends as stored time stamps, open ends as texts before or after
@@ -19,10 +22,10 @@ struct StoredRecord {
 std::optional<std::pair<QString, QString>> stampBounds(const TimeRange &range);
 
 // The stored records of a meter's group between two stamps (both included),
-// oldest first, with all their channels or, when onlyChannels is not
-// empty, those of them (a record holding none of them is left out). Refuses
-// what a hand-edited database can hold and no download writes: a malformed
-// time stamp, a record with fewer values than its channel count.
+// by stamp and occurrence, with all their channels or, when onlyChannels is
+// not empty, those of them (a record holding none of them is left out).
+// Refuses what a hand-edited database can hold and no download writes: a
+// malformed time stamp, a record whose settings are not stored.
 bool readStoredRecords(QSqlDatabase &db, const QString &meterSerial, int groupNumber,
                        const std::pair<QString, QString> &bounds, std::span<const int> onlyChannels,
                        std::vector<StoredRecord> *records, SqlFault *fault);

@@ -96,7 +96,9 @@ int exportRecords(archive::ArchiveStore &store, const QCommandLineParser &p)
             return usage(error);
         *end = QDateTime(time->date(), time->time(), Qt::UTC);
     }
-    const auto paths = store.exportCsv(*serial, *group, range, p.value(QStringLiteral("out")), &error);
+    // The archive's own files: the download's columns and the records' flags last.
+    const auto paths = store.exportCsv(*serial, *group, range, p.value(QStringLiteral("out")), &error,
+                                       QDateTime::currentDateTime(), true);
     if (!paths)
         return fail(error, kFailed);
     if (paths->isEmpty())
@@ -127,11 +129,11 @@ int importFiles(archive::ArchiveStore &store, const QCommandLineParser &p)
             code = fail(error, kFailed);
             continue;
         }
-        out(QStringLiteral("%1: %2 added, %3 unchanged, %4 replaced%5\n")
+        out(QStringLiteral("%1: %2 added (%3 of them repeat earlier stamps), %4 unchanged%5\n")
                 .arg(file)
                 .arg(stored->added)
+                .arg(stored->repeated)
                 .arg(stored->unchanged)
-                .arg(stored->replaced)
                 .arg(matched.isEmpty() ? QString()
                                        : QStringLiteral(" (stored as meter %1, whose serial the file's name ends with)")
                                              .arg(matched)));

@@ -112,8 +112,6 @@ void LinePoller::start()
         line_->transactions.transactions().setTrafficObserver(traffic.get());
         served_.front()->traffic = std::move(traffic);
     }
-    if (!archivePath_.isEmpty())
-        archiver_ = std::make_unique<archive::DownloadArchiver>(archivePath_);
     schedule_.emplace(int(served_.size()), times_.everyMs, clock_.elapsed());
     later(0);
 }
@@ -189,7 +187,7 @@ void LinePoller::step()
         if (const auto m = schedule_->next(now)) {
             Served &meter = *served_[std::size_t(*m)];
             poll(meter);
-            if (!stopping_ && meter.online && times_.lpEveryMs > 0 && archiver_ && clock_.elapsed() >= meter.lpDueMs) {
+            if (!stopping_ && meter.online && times_.lpEveryMs > 0 && !archivePath_.isEmpty() && clock_.elapsed() >= meter.lpDueMs) {
                 meter.lpDueMs = clock_.elapsed() + times_.lpEveryMs;
                 downloadNewRecords(meter);
             }
@@ -240,12 +238,17 @@ void LinePoller::poll(Served &meter)
 
 void LinePoller::downloadNewRecords(Served &meter)
 {
+    // The archive is opened for the round and closed after it, so that a
+    // database that restarted, or a file moved meanwhile, is found afresh.
+    archive::DownloadArchiver archiver(archivePath_);
     for (int group = 1; group <= 2 && !stopping_ && line_->link.LinkOnline(); ++group)
         if (meter.session->reading().lpGroups[std::size_t(group - 1)].validRecords > 0)
-            downloadGroup(meter, group);
+            downloadGroup(meter, group, archiver);
+    if (const QString note = archiver.takeNote(); !note.isEmpty())
+        emit logLine(QStringLiteral("archive: ") + note);
 }
 
-void LinePoller::downloadGroup(Served &meter, int group)
+void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiver &archiver)
 {
     LpRange range;
     range.group = group;
@@ -257,7 +260,7 @@ void LinePoller::downloadGroup(Served &meter, int group)
         // Under the fleet's claims: a round another gateway reads now, or
         // read within the last half period, is left to it.
         QString error;
-        store = archiver_->open(&error);
+        store = archiver.open(&error);
         const std::optional<double> now = store ? store->serverClock(&error) : std::nullopt;
         const auto claim = now ? store->claimMeter(key, claimsWorker_, kClaimLeaseS,
                                                        *now - double(times_.lpEveryMs) / 2000.0, &error) : std::nullopt;
@@ -270,7 +273,7 @@ void LinePoller::downloadGroup(Served &meter, int group)
     }
     QElapsedTimer sinceRenewal;
     sinceRenewal.start();
-    const LpResult result = downloadOnSession(*meter.session, range, QString(), *archiver_, [&](long long, long long) {
+    const LpResult result = downloadOnSession(*meter.session, range, QString(), archiver, [&](long long, long long) {
         if (store && sinceRenewal.elapsed() > qint64(kClaimLeaseS * 1000 / 3)) {
             sinceRenewal.restart();
             QString why;
@@ -285,16 +288,17 @@ void LinePoller::downloadGroup(Served &meter, int group)
         store->finishClaim(key, claimsWorker_, result.ok ? QStringLiteral("%1 records").arg(result.records) : result.error,
                            result.records, &why);
     }
-    if (metrics_ && result.records > 0 && result.archiveError.isEmpty())
-        metrics_->countArchivedRecords(meter.serial.trimmed(), quint64(result.records));
+    if (metrics_ && result.stored.added > 0)
+        metrics_->countArchivedRecords(meter.serial.trimmed(), quint64(result.stored.added));
     if (!result.archiveError.isEmpty())
         emit logLine(QStringLiteral("meter %1: load profile %2: %3 records read, the archive did not take them all: %4; "
                                     "the next round fetches them again")
                          .arg(name(meter)).arg(group).arg(result.records).arg(result.archiveError));
     else if (!result.ok && !stopping_)
         emit logLine(QStringLiteral("meter %1: load profile %2: %3").arg(name(meter)).arg(group).arg(result.error));
-    else if (result.records > 0)
-        emit logLine(QStringLiteral("meter %1: load profile %2: %3 new records archived").arg(name(meter)).arg(group).arg(result.records));
+    else if (result.stored.added > 0)
+        emit logLine(QStringLiteral("meter %1: load profile %2: %3 archived")
+                         .arg(name(meter)).arg(group).arg(archive::newRecordsText(result.stored)));
 }
 
 } // namespace cli

@@ -79,7 +79,7 @@ private:
     bool openLine();
     void poll(Served &meter);
     void downloadNewRecords(Served &meter);
-    void downloadGroup(Served &meter, int group);
+    void downloadGroup(Served &meter, int group, archive::DownloadArchiver &archiver);
     void tell(Served &meter, bool online, const QString &why);
     QString name(const Served &meter) const;
 
@@ -94,7 +94,6 @@ private:
 
     std::unique_ptr<session::MeterLine> line_;
     std::vector<std::unique_ptr<Served>> served_;
-    std::unique_ptr<archive::DownloadArchiver> archiver_;
     std::optional<gateway::MeterSchedule> schedule_;
     QElapsedTimer clock_;
     QTimer next_;

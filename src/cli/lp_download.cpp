@@ -22,7 +22,7 @@ double serialOf(const QDateTime &time)
 }
 
 // The range asked for on the command line as the download job takes it.
-loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<QDateTime> &archived)
+loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<loadprofile::ArchivedEnd> &archived)
 {
     using loadprofile::DownloadRange;
     if (range.newOnly)
@@ -99,23 +99,26 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
     if (g < 0 || g > 1)
         return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
     QString error;
-    std::optional<QDateTime> archived;
+    std::optional<loadprofile::ArchivedEnd> archived;
     if (range.newOnly) {
         // The serial comes with a poll.
         if (!meter.reading().identity && !meter.pollOnce(&error))
             return failed(error);
         const QString serial = meter.reading().identity ? meter.reading().identity->serial : QString();
-        archived = archiver.newestRecord(serial, range.group, &error);
+        archived = archiver.archivedEnd(serial, range.group, &error);
         if (!archived)
             return failed(error);
     }
 
+    archiver.startDownload();
     loadprofile::DownloadJob job(meter, {kBlockAttempts, false});
     LpResult result;
     QObject::connect(&job, &loadprofile::DownloadJob::started, [&] { result.path = job.file() ? job.file()->path() : QString(); });
     QObject::connect(&job, &loadprofile::DownloadJob::blockWritten,
-                     [&](const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records) {
-                         if (const auto failure = archiver.storeBlock(origin.serial, origin.group + 1, origin.codes, records))
+                     [&](const loadprofile::DownloadOrigin &origin, long long firstRecord,
+                         const std::vector<loadprofile::Record> &records) {
+                         if (const auto failure = archiver.storeBlock(
+                                 {origin.serial, origin.group + 1, origin.codes, origin.interval, firstRecord, records}))
                              result.archiveError = *failure;
                      });
     QObject::connect(&job, &loadprofile::DownloadJob::progress, [&](long long, long long done, long long asked, long long) {
@@ -128,5 +131,6 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
     result.nothingNew = end.reason == loadprofile::DownloadEnd::Reason::NothingNew;
     result.ok = end.reason == loadprofile::DownloadEnd::Reason::Done || result.nothingNew;
     result.error = endText(end, meter, range.group, end.records > 0 || !result.path.isEmpty());
+    result.stored = archiver.stored();
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/archive_store.h"
 #include "link/meter_address.h"
 #include "modbus/traffic.h"
 
@@ -22,8 +23,9 @@ struct LpRange {
     int group = 1; // 1 or 2
     std::optional<long long> from, to;
     std::optional<QDateTime> since, until;
-    // The records newer than the newest one the archive holds of the
-    // meter's group; all of them when it holds none.
+    // The records after the last one the archive holds of the meter's
+    // group (by its place in the meter's sequence); all of them when it
+    // holds none.
     bool newOnly = false;
 };
 
@@ -36,6 +38,7 @@ struct LpResult {
     QString error;         // one line, when not ok
     QString archiveError;  // the archive could not keep the records (the CSV file has them)
     QString archiveNote;   // opening the archive moved a damaged file aside: both paths
+    archive::StoreResult stored; // what the archive made of the records
 };
 
 // Records done of records asked, whenever a block has been written. False

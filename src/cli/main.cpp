@@ -1,6 +1,7 @@
 // ampwright-cli: scripted reads and batch load-profile downloads, over the
 // same links, transactions, decoders and CSV files as the window.
 #include "archive/archive_location.h"
+#include "archive/download_archiver.h"
 #include "cli/archive_commands.h"
 #include "cli/batch.h"
 #include "cli/console.h"
@@ -334,6 +335,8 @@ int loadProfile(const QStringList &args)
             out(QStringLiteral("nothing new: the archive holds the meter's newest record\n"));
             return kOk;
         }
+        if (defaults.range.newOnly && !archivePath->isEmpty())
+            out(archive::newRecordsText(result.stored) + QLatin1Char('\n'));
         out(QStringLiteral("%1 records from record %2 on in %3\n")
                 .arg(result.records)
                 .arg(result.firstRecord)

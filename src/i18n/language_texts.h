@@ -45,8 +45,9 @@ struct LanguageTexts {
         rightdown_LPBadStamp, rightdown_LPSearching, rightdown_LPSearchFailed;
     // The archive cannot store a download (the reason follows), its damaged
     // file was moved aside (the paths follow), no records newer than the
-    // archive's newest (%1 its time).
-    QString rightdown_LPArchiveError, rightdown_LPArchiveMoved, rightdown_LPNothingNew;
+    // archive's newest (%1 its time), a "new only" download whose records
+    // repeat earlier stamps (%1 new records, %2 of them repeating).
+    QString rightdown_LPArchiveError, rightdown_LPArchiveMoved, rightdown_LPNothingNew, rightdown_LPNewRepeated;
     // What became of a setting the meter did not take (%1: the exception code).
     QString rightdown_RequestRefused, rightdown_RequestNoAnswer, rightdown_RequestLinkGone;
     // [rightdownini]: the group settings' names, for the message above.
@@ -60,11 +61,17 @@ struct LanguageTexts {
 
     // [lpviewerini]: the load-profile viewer's messages and status lines. The
     // archive cannot be opened or read, files not imported, what an import
-    // did (%1 files, %2 new, %3 already stored, %4 replaced records), the
-    // shown records not written, written (%1 the files), none to write, the
-    // picture not saved, an import running.
+    // did (%1 files, %2 new, %3 already stored, %4 of the new repeating an
+    // earlier stamp), the shown records not written, written (%1 the files),
+    // none to write, the picture not saved, an import running.
     QString lpviewer_ArchiveError, lpviewer_ImportFailed, lpviewer_Imported, lpviewer_ImportMatched, lpviewer_ExportFailed,
         lpviewer_Exported, lpviewer_NoRecords, lpviewer_PictureFailed, lpviewer_Importing;
+    // The period's coverage (%1 intervals recorded of %2 due, %3 missing),
+    // its records of repeated stamps (%1), the irregular intervals listed
+    // (%1 the time; a gap: %2 intervals), the load-duration curve's axis and
+    // the name of a channel's line of the period before (%1 the channel).
+    QString lpviewer_Coverage, lpviewer_RepeatedCount, lpviewer_QualityRepeated, lpviewer_QualityOutOfOrder,
+        lpviewer_QualityOffGrid, lpviewer_QualityGap, lpviewer_TimeShare, lpviewer_PeriodBefore;
     // [trendini]: a trend recording that cannot go on (the reason follows),
     // and the link reaching another meter while recording (%1 the trend's
     // serial, %2 the new one).

@@ -1,5 +1,7 @@
 #include "loadprofile/channel_codes.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <array>
 
@@ -98,6 +100,13 @@ bool isIntervalEnergy(int code)
     return isEnergyUnit(LPChannelUnit(code)) && LPDataName(code).endsWith(QLatin1String("(interval)"));
 }
 
+bool isDemand(int code)
+{
+    const QString unit = LPChannelUnit(code);
+    return unit == QLatin1String("kW") || unit == QLatin1String("kvar") || unit == QLatin1String("kVA")
+           || unit == QLatin1String("A");
+}
+
 std::span<const int> LPChannelCodes()
 {
     return kCodes;
@@ -116,6 +125,14 @@ QString channelCodeListing(bool includeAll)
         listing += QString::number(code) + QLatin1String(" : ") + LPDataName(code)
                    + QLatin1String("\r\n");
     return listing;
+}
+
+QString channelCodesText(std::span<const int> codes)
+{
+    QStringList texts;
+    for (const int code : codes)
+        texts << QString::number(code);
+    return texts.join(QLatin1Char(','));
 }
 
 } // namespace loadprofile

@@ -23,9 +23,15 @@ QString LPChannelUnit(int code);
 // of other interval channels ("kW_avg(interval)") and totals do not.
 bool isIntervalEnergy(int code);
 
+// The channel records a demand (power or current), whose load factor means something.
+bool isDemand(int code);
+
 // Every code with a name, in the order the setting lists offer them:
 // 1..14, 101..160, 201..206.
 std::span<const int> LPChannelCodes();
+
+// Codes as one text, "1,2,3".
+QString channelCodesText(std::span<const int> codes);
 
 // The codes offered in the setting lists: all of them for a meter that
 // records harmonics, otherwise all but the six THD codes (201..206).

@@ -193,11 +193,11 @@ LoadProfileCsv::Folders LoadProfileCsv::defaultFolders(const QString &programDir
 std::optional<LoadProfileCsv> LoadProfileCsv::create(const Folders &folders, const QString &baseName,
                                                      const QDateTime &now,
                                                      std::span<const int> channelCodes,
-                                                     QString *error)
+                                                     QString *error, const QString &lastColumn)
 {
     // Names are ASCII; the locale's date text is written as far as Latin-1 holds it.
-    const QByteArray header =
-        (csvDateLine(now) + kLineEnd + csvColumnLine(channelCodes) + kLineEnd).toLatin1();
+    const QString columns = csvColumnLine(channelCodes) + (lastColumn.isEmpty() ? QString() : u',' + lastColumn);
+    const QByteArray header = (csvDateLine(now) + kLineEnd + columns + kLineEnd).toLatin1();
 
     const auto file = createDataFile(folders, baseName, header, error);
     if (!file)

@@ -70,11 +70,12 @@ public:
     // "LP Data" by the rules of dataFolders.
     static Folders defaultFolders(const QString &programDir);
 
-    // A new file (createDataFile) holding the two header lines.
+    // A new file (createDataFile) holding the two header lines; a column
+    // after the channels' when lastColumn is not empty.
     static std::optional<LoadProfileCsv> create(const Folders &folders, const QString &baseName,
                                                 const QDateTime &now,
                                                 std::span<const int> channelCodes,
-                                                QString *error);
+                                                QString *error, const QString &lastColumn = {});
 
     // Appends the rows, each ended by CR LF, and closes the file again. A
     // file that has disappeared is created anew, without header lines.

@@ -143,9 +143,9 @@ bool DateRangePanel::requestSearch(int group, double begin, double end)
     return true;
 }
 
-void DateRangePanel::startNewOnly(int g, const std::optional<QDateTime> &archivedNewest)
+void DateRangePanel::startNewOnly(int g, const std::optional<loadprofile::ArchivedEnd> &archived)
 {
-    job_.startNewOnly(g, archivedNewest, downloads_.folders());
+    job_.startNewOnly(g, archived, downloads_.folders());
     if (job_.searchPending()) {
         downloads_.showRequestRunning(true);
         showSearchProgress(0);

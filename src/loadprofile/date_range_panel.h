@@ -1,5 +1,7 @@
 #pragma once
 
+#include "loadprofile/download_job.h"
+
 #include <QDateTime>
 #include <QObject>
 
@@ -40,9 +42,9 @@ public:
     // records from begin to end (date serials); false while another search
     // or a download is on its way.
     bool requestSearch(int group, double begin, double end);
-    // The records of group g newer than the archive's newest (archivedNewest;
-    // nothing or invalid: the archive holds none, so all of them).
-    void startNewOnly(int g, const std::optional<QDateTime> &archivedNewest);
+    // The records of group g after the archive's last (DownloadJob::startNewOnly;
+    // nothing: the archive holds none, so all of them).
+    void startNewOnly(int g, const std::optional<loadprofile::ArchivedEnd> &archived);
 
     // Begin and end of the chosen date range, as date serials.
     std::array<double, 2> LPRangeDate{};

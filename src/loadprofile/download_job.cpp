@@ -10,6 +10,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 
 namespace loadprofile {
 
@@ -111,7 +112,8 @@ std::optional<DownloadEnd> DownloadJob::start(int g, long long first, long long 
 
 std::optional<DownloadEnd> DownloadJob::startFound(const DataFolders &folders)
 {
-    return start(search_.group, search_.found, validCount(search_.group), std::pair(search_.begin, search_.end), folders);
+    const auto dates = search_.byNumber ? std::nullopt : std::optional(std::pair(search_.begin, search_.end));
+    return start(search_.group, search_.found, validCount(search_.group), dates, folders);
 }
 
 void DownloadJob::keepRunning()
@@ -216,7 +218,7 @@ bool DownloadJob::readBlock()
         return true;
     }
     written_ += rows.rows.size();
-    emit blockWritten(origin_, *block.records);
+    emit blockWritten(origin_, LPNextRecord_ + 1, *block.records);
     if (rows.pastEnd)
         LPLastRecord_ = LPNextRecord_;
     // Always a whole block on, also after a shorter last one.
@@ -267,7 +269,7 @@ bool DownloadJob::requestSearch(int g, double begin, double end)
     // One request at a time.
     if (searchPending() || (downloading_ && Timer_RS_Lpf.isActive()))
         return false;
-    search_ = {g, begin, end, 0};
+    search_ = {g, begin, end, 0, 0, {}, false};
     session_.poll().setLPReadByDate(true);
     return true;
 }
@@ -285,6 +287,36 @@ void DownloadJob::LPFindStartByDate()
     const int g = search_.group;
     if (g < 0 || g > 1)
         return;
+    if (search_.lastRecord > 0) {
+        // New only: where the archive's last download ended, if the meter
+        // holds that record still.
+        const long long last = std::exchange(search_.lastRecord, 0);
+        const std::optional<bool> holds = stillHolds(g, last, search_.lastRecordStamp);
+        if (!session_.poll().lpReadByDate())
+            return; // stopped meanwhile
+        if (holds && *holds) {
+            session_.poll().setLPReadByDate(false);
+            if (last >= validCount(g)) {
+                emit searchEnded();
+                emit ended(endOf(DownloadEnd::Reason::NothingNew));
+                return;
+            }
+            search_.found = last + 1;
+            search_.byNumber = true;
+            emit rangeFound(g, search_.found, validCount(g));
+            TimerEnLPRead.start();
+            return;
+        }
+        if (!holds)
+            return; // read again at the next cycle
+        search_.lastRecord = 0;
+        if (LPLastDataTime_[std::size_t(g)] != 0 && LPLastDataTime_[std::size_t(g)] < search_.begin) {
+            session_.poll().setLPReadByDate(false);
+            emit searchEnded();
+            emit ended(endOf(DownloadEnd::Reason::NothingNew));
+            return;
+        }
+    }
     const int perDay = recordsPerDay(polling::lpIntervalText(session_.reading().lpGroups[0].intervalCode));
     // The probes wait for the meter with the window alive: a stop, or the
     // link going offline, ends the search at its next probe.
@@ -318,9 +350,21 @@ void DownloadJob::LPFindStartByDate()
     TimerEnLPRead.start();
 }
 
-void DownloadJob::startNewOnly(int g, const std::optional<QDateTime> &archivedNewest, const DataFolders &folders)
+std::optional<bool> DownloadJob::stillHolds(int g, long long record, const QDateTime &stamp)
+{
+    if (record < 1 || record > validCount(g))
+        return false;
+    const std::optional<double> time = readRecordTime(session_.meter(), g, record);
+    if (!time)
+        return std::nullopt;
+    const QDateTime minute(stamp.date(), QTime(stamp.time().hour(), stamp.time().minute()), stamp.timeSpec());
+    return std::abs(*time - serialOf(minute)) < kOneSecond / 2;
+}
+
+void DownloadJob::startNewOnly(int g, const std::optional<ArchivedEnd> &archived, const DataFolders &folders)
 {
     const long long valid = validCount(g);
+    const std::optional<QDateTime> archivedNewest = archived ? std::optional(archived->newest) : std::nullopt;
     if (!archivedNewest || !archivedNewest->isValid()) {
         // Nothing archived of this meter's group: all its records.
         if (valid < 1) {
@@ -331,16 +375,21 @@ void DownloadJob::startNewOnly(int g, const std::optional<QDateTime> &archivedNe
             emit ended(*refused);
         return;
     }
-    const double archived = serialOf(*archivedNewest);
-    // The meter's newest record (read by the poll, to the minute) is no later.
+    const double newest = serialOf(*archivedNewest);
+    // The meter's newest record (read by the poll, to the minute) is no
+    // later: nothing new, unless the archive knows where its last download
+    // ended (the clock may have been set back since).
     const double meterNewest = LPLastDataTime_[std::size_t(g)];
-    if (valid < 1 || (meterNewest != 0 && meterNewest <= archived)) {
+    if (valid < 1 || (archived->lastRecord == 0 && meterNewest != 0 && meterNewest <= newest)) {
         DownloadEnd end = endOf(DownloadEnd::Reason::NothingNew);
         end.detail = QLocale().toString(*archivedNewest, QLocale::ShortFormat);
         emit ended(end);
         return;
     }
-    requestSearch(g, archived + kOneSecond, std::numeric_limits<double>::max());
+    if (requestSearch(g, newest + kOneSecond, std::numeric_limits<double>::max())) {
+        search_.lastRecord = archived->lastRecord;
+        search_.lastRecordStamp = archived->lastRecordStamp;
+    }
 }
 
 // The download to its end at once.
@@ -388,8 +437,21 @@ DownloadEnd DownloadJob::run(int g, const DownloadRange &range, const DataFolder
     std::optional<double> begin;
     if (range.kind == DownloadRange::Kind::Dates)
         begin = range.begin;
-    if (range.kind == DownloadRange::Kind::NewOnly && range.archivedNewest && range.archivedNewest->isValid())
-        begin = serialOf(*range.archivedNewest) + kOneSecond;
+    const bool newOnly = range.kind == DownloadRange::Kind::NewOnly && range.archived && range.archived->newest.isValid();
+    bool afterMark = false;
+    if (newOnly && range.archived->lastRecord > 0) {
+        const std::optional<bool> holds = stillHolds(g, range.archived->lastRecord, range.archived->lastRecordStamp);
+        if (!holds)
+            return ending(Reason::NoAnswer);
+        if (*holds && range.archived->lastRecord >= valid)
+            return ending(Reason::NothingNew);
+        if (*holds) {
+            first = range.archived->lastRecord + 1;
+            afterMark = true;
+        }
+    }
+    if (newOnly && !afterMark)
+        begin = serialOf(range.archived->newest) + kOneSecond;
     std::optional<std::pair<double, double>> dates;
     if (begin) {
         if (!RefreshLPLastTime(g))

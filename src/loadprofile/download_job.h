@@ -23,25 +23,34 @@ class MeterSession;
 
 namespace loadprofile {
 
+// What the archive holds of a meter's group, for "new only": its newest
+// stamp, and where the last download left the meter's sequence (the number
+// the meter gave that download's last record, 0 for none, and its stamp).
+struct ArchivedEnd {
+    QDateTime newest;
+    long long lastRecord = 0;
+    QDateTime lastRecordStamp;
+};
+
 // Which records of a group a download asks for.
 struct DownloadRange {
     enum class Kind {
         Records, // first .. last, numbers from 1
         Dates,   // those stamped from begin to end (date serials, both included)
-        NewOnly, // those newer than the archive's newest (all when it holds none)
+        NewOnly, // those after the archive's last (all when it holds none)
     };
     Kind kind = Kind::Records;
     long long first = 1;
     long long last = 0; // 0: to the newest
     double begin = 0;
     double end = std::numeric_limits<double>::max();
-    std::optional<QDateTime> archivedNewest;
+    std::optional<ArchivedEnd> archived;
 
     static DownloadRange records(long long first, long long last) { return {Kind::Records, first, last, 0, std::numeric_limits<double>::max(), {}}; }
     static DownloadRange dates(double begin, double end) { return {Kind::Dates, 1, 0, begin, end, {}}; }
-    static DownloadRange newOnly(std::optional<QDateTime> archivedNewest)
+    static DownloadRange newOnly(std::optional<ArchivedEnd> archived)
     {
-        return {Kind::NewOnly, 1, 0, 0, std::numeric_limits<double>::max(), std::move(archivedNewest)};
+        return {Kind::NewOnly, 1, 0, 0, std::numeric_limits<double>::max(), std::move(archived)};
     }
 };
 
@@ -89,8 +98,10 @@ struct DownloadEnd {
 // date range the download ends with the block that holds the first record
 // past its end. A block that fails is read again, so a download that goes
 // on after a failure loses and repeats no record. The date search finds the
-// first record of a date range; "new only" starts after the archive's
-// newest record.
+// first record of a date range. "New only" starts after the record where
+// the archive's last download ended, when the meter still holds it at that
+// number (its stamp read again), so that records stamped earlier after a
+// clock set back are fetched too; otherwise after the archive's newest stamp.
 //
 // A download reads the meter and group it began with (its origin) to its
 // end; one cut off by the link going offline can be continued on the same
@@ -118,10 +129,12 @@ public:
                                      std::optional<std::pair<double, double>> dates, const DataFolders &folders);
     // The download by date the search found (rangeFound) into folders.
     std::optional<DownloadEnd> startFound(const DataFolders &folders);
-    // The records newer than the archive's newest of the meter's group:
-    // all of them when it holds none, nothing new (ended says so) when the
-    // meter's newest is no newer, else a date search from the second after.
-    void startNewOnly(int g, const std::optional<QDateTime> &archivedNewest, const DataFolders &folders);
+    // The records after the archive's last of the meter's group: all of
+    // them when it holds none; after its last download's last record when
+    // the meter holds that record still (nothing new, ended says so, when it
+    // is the meter's newest); else those newer than its newest stamp
+    // (nothing new when the meter's newest is no newer), by a date search.
+    void startNewOnly(int g, const std::optional<ArchivedEnd> &archived, const DataFolders &folders);
     // Asks for a date search of group g from begin, and a download of its
     // records up to end (date serials); false while another search or a
     // running download is on its way.
@@ -170,7 +183,9 @@ signals:
     void started();
     // A block's rows are in the file: its records, all of them, and the meter
     // and group they belong to.
-    void blockWritten(const loadprofile::DownloadOrigin &origin, const std::vector<loadprofile::Record> &records);
+    // firstRecord: the meter's number (from 1) of the first of them.
+    void blockWritten(const loadprofile::DownloadOrigin &origin, long long firstRecord,
+                      const std::vector<loadprofile::Record> &records);
     // After each block: the next record to read (zero-based), records done of
     // records asked, and the seconds left at the pace so far (-1: not known yet).
     void progress(long long nextRecord, long long done, long long asked, long long secondsLeft);
@@ -208,6 +223,10 @@ private:
     // The first record at or after begin among the group's records, for run()
     // (the newest record's time read before).
     std::optional<long long> searchNow(int g, double begin, DownloadEnd::Reason *failure);
+    // The meter's record `record` of group g still carries the stamp the
+    // archive holds of it (to the minute, as the meter's stamps are read);
+    // nothing when the read failed.
+    std::optional<bool> stillHolds(int g, long long record, const QDateTime &stamp);
 
     session::MeterSession &session_;
     DownloadPolicy policy_;
@@ -233,6 +252,12 @@ private:
         double begin = 0;
         double end = 0;
         long long found = 0;
+        // New only: the record where the archive's last download ended, and
+        // its stamp; the search begins by reading it (0: none).
+        long long lastRecord = 0;
+        QDateTime lastRecordStamp;
+        // Found by that record's number: every record after it, whatever its stamp.
+        bool byNumber = false;
     };
     Search search_;
     bool searchRunning_ = false;

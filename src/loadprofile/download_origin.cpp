@@ -1,23 +1,12 @@
 #include "loadprofile/download_origin.h"
 
+#include "loadprofile/channel_codes.h"
 #include "polling/lp_status.h"
 #include "polling/reading.h"
 
 #include <QStringList>
 
 namespace loadprofile {
-
-namespace {
-
-QString codesText(const std::vector<int> &codes)
-{
-    QStringList texts;
-    for (const int code : codes)
-        texts << QString::number(code);
-    return texts.join(QLatin1Char(','));
-}
-
-} // namespace
 
 DownloadOrigin originOf(const polling::Reading &reading, int g)
 {
@@ -53,7 +42,7 @@ std::pair<QString, QString> changedValues(OriginChange change, const DownloadOri
     case OriginChange::Channels:
         return {QString::number(began.channels), QString::number(now.channels)};
     case OriginChange::Codes:
-        return {codesText(began.codes), codesText(now.codes)};
+        return {channelCodesText(began.codes), channelCodesText(now.codes)};
     case OriginChange::Interval:
         return {began.interval.trimmed(), now.interval.trimmed()};
     case OriginChange::None:

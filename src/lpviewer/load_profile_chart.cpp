@@ -5,7 +5,10 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCursor>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
+#include <QScatterSeries>
 #include <QToolTip>
 #include <QValueAxis>
 
@@ -32,7 +35,7 @@ void fitScale(QValueAxis *axis, double low, double high)
 } // namespace
 
 LoadProfileChart::LoadProfileChart(QWidget *parent)
-    : QChartView(new QChart, parent), chart_(chart()), time_(new QCategoryAxis)
+    : QChartView(new QChart, parent), chart_(chart()), time_(new QCategoryAxis), share_(new QValueAxis)
 {
     setObjectName(QStringLiteral("frmLPViewerChart"));
     setRenderHint(QPainter::Antialiasing, false);
@@ -45,6 +48,12 @@ LoadProfileChart::LoadProfileChart(QWidget *parent)
     time_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     time_->setLabelsFont(font());
     chart_->addAxis(time_, Qt::AlignBottom);
+    share_->setRange(0, 100);
+    share_->setTickCount(11);
+    share_->setLabelFormat(QStringLiteral("%.0f"));
+    share_->setLabelsFont(font());
+    share_->setVisible(false);
+    chart_->addAxis(share_, Qt::AlignBottom);
 }
 
 void LoadProfileChart::clearSeries()
@@ -52,6 +61,8 @@ void LoadProfileChart::clearSeries()
     chart_->removeAllSeries();
     lines_.clear();
     codes_.clear();
+    comparison_.clear();
+    marks_.clear();
     for (QAbstractAxis *axis : chart_->axes(Qt::Vertical)) {
         chart_->removeAxis(axis);
         delete axis;
@@ -70,59 +81,146 @@ void LoadProfileChart::setTimeAxis(const archive::ViewPeriod &period)
     time_->setRange(start, std::max(end, start + 1));
 }
 
-void LoadProfileChart::showSeries(const archive::ViewPeriod &period,
-                                  const std::vector<archive::ChannelSeries> &series)
+std::vector<std::pair<QString, QValueAxis *>> LoadProfileChart::valueAxes(
+    const std::vector<archive::ChannelSeries> &series)
 {
-    clearSeries();
-    setTimeAxis(period);
-
-    // The units in the order their first channel comes.
-    QStringList units;
+    std::vector<std::pair<QString, QValueAxis *>> axes;
     for (const archive::ChannelSeries &one : series) {
         const QString unit = loadprofile::LPChannelUnit(one.code);
-        if (!units.contains(unit))
-            units << unit;
-    }
-    // Scales and axes are set before the lines join them, and each line
-    // gets its points last: the chart computes every line once.
-    for (qsizetype u = 0; u < units.size(); ++u) {
-        const auto ofUnit = [&](const archive::ChannelSeries &one) {
-            return loadprofile::LPChannelUnit(one.code) == units[u];
-        };
+        auto found = std::find_if(axes.begin(), axes.end(), [&](const auto &a) { return a.first == unit; });
+        if (found != axes.end())
+            continue;
         auto *axis = new QValueAxis;
-        axis->setTitleText(units[u]);
+        axis->setTitleText(unit);
         axis->setLabelFormat(QStringLiteral("%g"));
         double low = INFINITY;
         double high = -INFINITY;
-        for (const archive::ChannelSeries &one : series) {
-            if (ofUnit(one) && one.statistics.values > 0) {
-                low = std::min(low, one.statistics.minimum);
-                high = std::max(high, one.statistics.maximum);
+        for (const archive::ChannelSeries &other : series) {
+            if (loadprofile::LPChannelUnit(other.code) == unit && other.statistics.values > 0) {
+                low = std::min(low, other.statistics.minimum);
+                high = std::max(high, other.statistics.maximum);
             }
         }
         fitScale(axis, low, high);
-        chart_->addAxis(axis, u % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
-        for (const archive::ChannelSeries &one : series) {
-            if (!ofUnit(one))
+        chart_->addAxis(axis, axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+        axes.emplace_back(unit, axis);
+    }
+    return axes;
+}
+
+QLineSeries *LoadProfileChart::addLine(const QString &name, int code, QAbstractAxis *x, QValueAxis *y,
+                                       const QList<QPointF> &points)
+{
+    auto *line = new QLineSeries;
+    line->setName(name);
+    chart_->addSeries(line);
+    line->attachAxis(x);
+    line->attachAxis(y);
+    line->replace(points);
+    const std::size_t index = lines_.size();
+    connect(line, &QLineSeries::hovered, this, [this, index](const QPointF &point, bool on) {
+        const QString text = on ? describeNearest(index, point.x()) : QString();
+        QToolTip::showText(QCursor::pos(), text, this);
+        emit hovered(text);
+    });
+    lines_.push_back(line);
+    codes_.push_back(code);
+    return line;
+}
+
+void LoadProfileChart::showSeries(const archive::ViewPeriod &period, const std::vector<archive::ChannelSeries> &series,
+                                  const std::vector<archive::ChannelSeries> &before, const QString &beforeName)
+{
+    clearSeries();
+    setTimeAxis(period);
+    durations_ = false;
+    time_->setVisible(true);
+    share_->setVisible(false);
+
+    // Scales and axes are set before the lines join them, and each line
+    // gets its points last: the chart computes every line once.
+    const auto axes = valueAxes(series);
+    for (const auto &[unit, axis] : axes) {
+        qsizetype ofUnit = 0;
+        QLineSeries *lineOfUnit = nullptr;
+        for (std::size_t s = 0; s < series.size(); ++s) {
+            const archive::ChannelSeries &one = series[s];
+            if (loadprofile::LPChannelUnit(one.code) != unit)
                 continue;
-            auto *line = new QLineSeries;
-            line->setName(loadprofile::LPDataName(one.code));
-            chart_->addSeries(line);
-            line->attachAxis(time_);
-            line->attachAxis(axis);
-            line->replace(one.points);
-            const std::size_t index = lines_.size();
-            connect(line, &QLineSeries::hovered, this, [this, index](const QPointF &point, bool on) {
-                const QString text = on ? describeNearest(index, point.x()) : QString();
-                QToolTip::showText(QCursor::pos(), text, this);
-                emit hovered(text);
-            });
-            lines_.push_back(line);
-            codes_.push_back(one.code);
+            ++ofUnit;
+            const QString name = loadprofile::LPDataName(one.code);
+            QLineSeries *first = nullptr;
+            for (qsizetype b = 0; b <= one.breaks.size(); ++b) {
+                const qsizetype from = b == 0 ? 0 : one.breaks[b - 1];
+                const qsizetype to = b < one.breaks.size() ? one.breaks[b] : one.points.size();
+                QLineSeries *piece = addLine(name, one.code, time_, axis, one.points.mid(from, to - from));
+                if (!first) {
+                    first = piece;
+                    continue;
+                }
+                // The pieces of one channel are one line to the eye and in the legend.
+                piece->setColor(first->color());
+                for (QLegendMarker *marker : chart_->legend()->markers(piece))
+                    marker->setVisible(false);
+            }
+            if (s < before.size() && !before[s].points.isEmpty()) {
+                auto *earlier = new QLineSeries;
+                earlier->setName(beforeName.arg(name));
+                chart_->addSeries(earlier);
+                earlier->attachAxis(time_);
+                earlier->attachAxis(axis);
+                QColor light = first->color();
+                light.setAlpha(90);
+                QPen pen(light);
+                pen.setWidthF(1.0);
+                earlier->setPen(pen);
+                earlier->replace(before[s].points);
+                comparison_.push_back(earlier);
+            }
+            if (!one.repeated.isEmpty()) {
+                auto *marks = new QScatterSeries;
+                marks->setName(name);
+                marks->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+                marks->setMarkerSize(7);
+                marks->setColor(first->color().darker(150));
+                marks->setBorderColor(Qt::black);
+                chart_->addSeries(marks);
+                marks->attachAxis(time_);
+                marks->attachAxis(axis);
+                marks->replace(one.repeated);
+                for (QLegendMarker *marker : chart_->legend()->markers(marks))
+                    marker->setVisible(false);
+                marks_.push_back(marks);
+            }
+            if (ofUnit == 1)
+                lineOfUnit = first;
         }
         // A scale read against the line of one channel takes its colour.
-        if (std::count_if(series.begin(), series.end(), ofUnit) == 1)
-            axis->setLabelsColor(lines_.back()->color());
+        if (ofUnit == 1)
+            axis->setLabelsColor(lineOfUnit->color());
+    }
+}
+
+void LoadProfileChart::showDurations(const std::vector<archive::ChannelSeries> &series,
+                                     const std::vector<QList<QPointF>> &curves, const QString &shareTitle)
+{
+    clearSeries();
+    durations_ = true;
+    time_->setVisible(false);
+    share_->setVisible(true);
+    share_->setTitleText(shareTitle);
+    const auto axes = valueAxes(series);
+    for (std::size_t s = 0; s < series.size() && s < curves.size(); ++s) {
+        const auto axis = std::find_if(axes.begin(), axes.end(), [&](const auto &a) {
+            return a.first == loadprofile::LPChannelUnit(series[s].code);
+        });
+        QLineSeries *line = addLine(loadprofile::LPDataName(series[s].code), series[s].code, share_, axis->second, curves[s]);
+        // A scale read against the curve of one channel takes its colour.
+        const auto ofUnit = std::count_if(series.begin(), series.end(), [&](const archive::ChannelSeries &one) {
+            return loadprofile::LPChannelUnit(one.code) == axis->first;
+        });
+        if (ofUnit == 1)
+            axis->second->setLabelsColor(line->color());
     }
 }
 
@@ -135,9 +233,10 @@ QString LoadProfileChart::describeNearest(std::size_t line, double x) const
                                [](const QPointF &p, double value) { return p.x() < value; });
     if (at == points.end() || (at != points.begin() && x - (at - 1)->x() < at->x() - x))
         --at;
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(at->x()), Qt::UTC);
     const int code = codes_[line];
+    const QString where = durations_ ? QStringLiteral("%1 %").arg(at->x(), 0, 'f', 1)
+                                     : QDateTime::fromMSecsSinceEpoch(qint64(at->x()), Qt::UTC).toString(u"yyyy-MM-dd HH:mm");
     return QStringLiteral("%1  %2  %3 %4")
-        .arg(time.toString(u"yyyy-MM-dd HH:mm"), loadprofile::LPDataName(code),
+        .arg(where, loadprofile::LPDataName(code),
              loadprofile::valueText(at->y()), loadprofile::LPChannelUnit(code));
 }

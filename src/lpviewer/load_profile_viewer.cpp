@@ -1,6 +1,7 @@
 #include "lpviewer/load_profile_viewer.h"
 
 #include "archive/archive_thread.h"
+#include "archive/stamp_text.h"
 #include "lpviewer/channel_list.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/statistics_grid.h"
@@ -10,6 +11,7 @@
 #include "ui/named_controls.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QListWidget>
 
@@ -38,27 +40,56 @@ QString periodText(const archive::ViewPeriod &period)
     return first + QStringLiteral(" \u2013 ") + last;
 }
 
-struct PeriodRead {
-    std::vector<archive::ChannelSeries> series;
-    bool current = true; // false: a newer request came first, nothing was read
-    std::optional<QString> error;
+using PeriodRead = LoadProfileViewer::PeriodRead;
+
+// What a read of a period makes besides the chart's lines.
+struct ReadAlso {
+    bool before = false;    // the period before, moved onto this one's time
+    bool durations = false; // the load-duration curves
 };
 
 // On the archive's thread: the channels of the period, ready to draw.
-PeriodRead readPeriod(archive::ArchiveStore &store, const QString &serial, int group,
-                      const std::vector<int> &codes, const archive::ViewPeriod &period)
+// first and last: the group's oldest and newest record, where its coverage
+// begins and ends.
+PeriodRead readPeriod(archive::ArchiveStore &store, const QString &serial, int group, const std::vector<int> &codes,
+                      const archive::ViewPeriod &period, const QDateTime &first, const QDateTime &last, ReadAlso also)
 {
     PeriodRead read;
+    read.codes = codes;
     QString error;
-    const auto records = store.records(serial, group, codes, period.range(), &error);
+    auto records = store.records(serial, group, codes, period.range(), &error, &read.quality);
     if (!records) {
         read.error = error;
         return read;
     }
-    read.series = archive::channelSeries(*records, codes);
+    read.records = std::move(*records);
+    const double from = double(period.start.toMSecsSinceEpoch());
+    const double to = double(period.end.toMSecsSinceEpoch());
+    read.series = archive::channelSeries(read.records, codes, read.quality);
     for (archive::ChannelSeries &one : read.series)
-        one.points = archive::thinnedForPlot(one.points, double(period.start.toMSecsSinceEpoch()),
-                                             double(period.end.toMSecsSinceEpoch()), kPlotColumns);
+        archive::thinSeries(&one, from, to, kPlotColumns);
+    read.coverage = archive::periodCoverage(read.records, read.quality, std::max(period.start, first),
+                                            std::min(period.end, last.addSecs(1)));
+    for (std::size_t c = 0; also.durations && c < codes.size(); ++c)
+        read.durations.push_back(archive::thinnedForPlot(
+            archive::loadDurationCurve(read.records, c, read.coverage.due), 0, 100, kPlotColumns));
+
+    if (also.before && period.kind != PeriodKind::All) {
+        const archive::ViewPeriod before = archive::stepped(period, -1);
+        std::vector<archive::RecordQuality> quality;
+        const auto earlier = store.records(serial, group, codes, before.range(), &error, &quality);
+        if (!earlier) {
+            read.error = error;
+            return read;
+        }
+        read.before = archive::channelSeries(*earlier, codes, quality);
+        const double shift = double(before.start.msecsTo(period.start));
+        for (archive::ChannelSeries &one : read.before) {
+            for (QPointF &point : one.points)
+                point.rx() += shift;
+            archive::thinSeries(&one, from, to, kPlotColumns);
+        }
+    }
     return read;
 }
 
@@ -75,12 +106,14 @@ LoadProfileViewer::LoadProfileViewer(const i18n::LanguageTexts &texts, Messages 
         return QFileDialog::getOpenFileNames(this, caption(import_), QString(), QStringLiteral("CSV (*.csv)"));
     };
     chooseExportFolder = [this] { return QFileDialog::getExistingDirectory(this, windowTitle()); };
-    choosePicturePath = [this] {
-        return QFileDialog::getSaveFileName(this, windowTitle(),
-                                            QStringLiteral("%1_%2.png").arg(meter_->currentText(),
-                                                                            period_.start.toString(u"yyyyMMdd")),
-                                            QStringLiteral("PNG (*.png)"));
+    const auto savePath = [this](const QString &suffix, const QString &filter) {
+        return QFileDialog::getSaveFileName(
+            this, windowTitle(),
+            QStringLiteral("%1_%2.%3").arg(meter_->currentText(), period_.start.toString(u"yyyyMMdd"), suffix), filter);
     };
+    choosePicturePath = [savePath] { return savePath(QStringLiteral("png"), QStringLiteral("PNG (*.png)")); };
+    chooseSvgPath = [savePath] { return savePath(QStringLiteral("svg"), QStringLiteral("SVG (*.svg)")); };
+    chooseSeriesPath = [savePath] { return savePath(QStringLiteral("csv"), QStringLiteral("CSV (*.csv)")); };
 }
 
 LoadProfileViewer::~LoadProfileViewer() = default;
@@ -250,28 +283,71 @@ void LoadProfileViewer::showPeriod()
 
     const QString serial = chosen->serial;
     const int group = chosen->group;
+    const QDateTime first = chosen->first;
+    const QDateTime last = chosen->last;
+    const ReadAlso also{compare_->isChecked(), duration_->isChecked()};
     const archive::ViewPeriod period = period_;
     auto latest = periodRequest_;
     archive_->run<PeriodRead>(
         [=](archive::ArchiveStore &store) {
             // Stepping fast queues requests: only the newest is worth reading.
-            if (*latest != request)
-                return PeriodRead{{}, false, {}};
-            return readPeriod(store, serial, group, codes, period);
+            if (*latest != request) {
+                PeriodRead skipped;
+                skipped.current = false;
+                return skipped;
+            }
+            return readPeriod(store, serial, group, codes, period, first, last, also);
         },
         [this, request](PeriodRead read) {
             if (!read.current || *periodRequest_ != request)
                 return;
             if (read.error)
                 reportArchiveError(*read.error);
-            drawPeriod(read.series);
+            drawPeriod(std::move(read));
         });
 }
 
-void LoadProfileViewer::drawPeriod(const std::vector<archive::ChannelSeries> &series)
+void LoadProfileViewer::drawPeriod(PeriodRead read)
 {
-    chart_->showSeries(period_, series);
-    statistics_->showStatistics(series);
+    shown_ = std::move(read);
+    drawChart();
+    statistics_->showStatistics(shown_.series);
+    // Texts not loaded yet (a window without its language) say nothing.
+    const archive::PeriodCoverage &c = shown_.coverage;
+    QStringList coverage;
+    if (c.intervalSeconds > 0 && c.due > 0 && !texts_.lpviewer_Coverage.isEmpty())
+        coverage << texts_.lpviewer_Coverage.arg(c.present).arg(c.due).arg(c.missing);
+    if (c.repeated > 0 && !texts_.lpviewer_RepeatedCount.isEmpty())
+        coverage << texts_.lpviewer_RepeatedCount.arg(c.repeated);
+    coverage_->setText(coverage.join(QStringLiteral(", ")));
+    listIrregular();
     hover_->clear();
     emit periodShown();
+}
+
+void LoadProfileViewer::drawChart()
+{
+    if (duration_->isChecked())
+        chart_->showDurations(shown_.series, shown_.durations, texts_.lpviewer_TimeShare);
+    else
+        chart_->showSeries(period_, shown_.series, shown_.before, texts_.lpviewer_PeriodBefore);
+}
+
+void LoadProfileViewer::listIrregular()
+{
+    irregular_->clear();
+    for (std::size_t i = 0; i < shown_.records.size() && i < shown_.quality.size(); ++i) {
+        const archive::RecordQuality &q = shown_.quality[i];
+        if (q.flags == 0)
+            continue;
+        const QString at = archive::stampDateTime(shown_.records[i]).toString(u"yyyy-MM-dd HH:mm:ss");
+        if (q.flags & archive::kRepeatedStamp)
+            irregular_->addItem(texts_.lpviewer_QualityRepeated.arg(at));
+        if (q.flags & archive::kOutOfOrder)
+            irregular_->addItem(texts_.lpviewer_QualityOutOfOrder.arg(at));
+        if (q.flags & archive::kOffGrid)
+            irregular_->addItem(texts_.lpviewer_QualityOffGrid.arg(at));
+        if (q.flags & archive::kGapBefore)
+            irregular_->addItem(texts_.lpviewer_QualityGap.arg(at).arg(q.gapBefore));
+    }
 }

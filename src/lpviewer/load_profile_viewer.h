@@ -2,6 +2,7 @@
 
 #include "archive/archive_store.h"
 #include "archive/channel_series.h"
+#include "archive/period_coverage.h"
 #include "archive/view_period.h"
 
 #include <QWidget>
@@ -16,6 +17,8 @@ class ChannelList;
 class LoadProfileChart;
 class Messages;
 class QButtonGroup;
+class QCheckBox;
+class QListWidget;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -30,10 +33,14 @@ struct LanguageTexts;
 // frmLPViewer: the archive's load profile as a chart. The user picks a
 // meter and group, up to eight of the channels the group holds and a period
 // (day, week, month or all, stepped with previous and next); the chart and
-// the statistics below it follow. It writes the period's records as CSV
-// files and the chart as a picture, and imports CSV files of downloads.
-// Not modal. Every read and write runs on the archive's own thread, so the
-// window never waits for the database.
+// the statistics below it follow: lines broken where intervals are
+// missing, the records of repeated stamps marked and listed with the other
+// irregular intervals, the period's coverage, and on demand the channels'
+// load-duration curves or the period before overlaid. It writes the
+// period's records as CSV files of downloads, what the chart shows as CSV,
+// the chart as PNG and SVG, and imports CSV files of downloads. Not modal.
+// Every read and write runs on the archive's own thread, so the window
+// never waits for the database.
 class LoadProfileViewer : public QWidget {
     Q_OBJECT
 public:
@@ -52,9 +59,26 @@ public:
     std::function<QStringList()> chooseImportFiles;
     std::function<QString()> chooseExportFolder;
     std::function<QString()> choosePicturePath;
+    std::function<QString()> chooseSvgPath;
+    std::function<QString()> chooseSeriesPath;
 
     const archive::ViewPeriod &period() const { return period_; }
     LoadProfileChart &chart() const { return *chart_; }
+    // What the period shown covers (coverage beside the statistics).
+    const archive::PeriodCoverage &coverage() const { return shown_.coverage; }
+
+    // What the viewer read of a period, ready to draw.
+    struct PeriodRead {
+        std::vector<archive::ChannelSeries> series;
+        std::vector<archive::ChannelSeries> before;  // the period before, on this one's time
+        std::vector<QList<QPointF>> durations;       // each channel's load-duration curve
+        archive::PeriodCoverage coverage;
+        std::vector<int> codes;
+        std::vector<loadprofile::Record> records;    // for the export of the series
+        std::vector<archive::RecordQuality> quality;
+        bool current = true; // false: a newer request came first, nothing was read
+        std::optional<QString> error;
+    };
 
 signals:
     // The chart and the statistics show the period last asked for.
@@ -79,12 +103,16 @@ private:
     void step(int steps);
     // Reads and draws the period; results of an older request are dropped.
     void showPeriod();
-    void drawPeriod(const std::vector<archive::ChannelSeries> &series);
+    void drawPeriod(PeriodRead read);
+    void drawChart();
+    void listIrregular();
     const archive::MeterSummary *chosenGroup() const;
 
     void importFiles();
     void exportCsv();
     void savePicture();
+    void saveSvg();
+    void exportSeries();
     void reportArchiveError(const QString &error);
 
     const i18n::LanguageTexts &texts_;
@@ -92,6 +120,7 @@ private:
     std::unique_ptr<archive::ArchiveThread> archive_;
     std::vector<archive::MeterSummary> meters_;
     archive::ViewPeriod period_;
+    PeriodRead shown_;
     // The newest request for a period: older ones are skipped or dropped.
     std::shared_ptr<std::atomic<quint64>> periodRequest_ = std::make_shared<std::atomic<quint64>>(0);
 
@@ -108,4 +137,8 @@ private:
     QLabel *status_ = nullptr;
     LoadProfileChart *chart_ = nullptr;
     StatisticsGrid *statistics_ = nullptr;
+    QCheckBox *duration_ = nullptr;
+    QCheckBox *compare_ = nullptr;
+    QLabel *coverage_ = nullptr;
+    QListWidget *irregular_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "lpviewer/keyed_control.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QVBoxLayout>
@@ -27,7 +28,9 @@ void LoadProfileViewer::buildControls()
     group_ = makeNamedList(this, QStringLiteral("cmbLPViewerGroup"), 2);
     import_ = keyed<QPushButton>(this, "cmdLPViewerImport", "Import CSV...", "lpviewer_Import");
     auto *exportCsv = keyed<QPushButton>(this, "cmdLPViewerExportCsv", "Export CSV...", "lpviewer_ExportCsv");
+    auto *series = keyed<QPushButton>(this, "cmdLPViewerExportSeries", "Export series...", "lpviewer_ExportSeries");
     auto *picture = keyed<QPushButton>(this, "cmdLPViewerExportPng", "Save picture...", "lpviewer_ExportPng");
+    auto *svg = keyed<QPushButton>(this, "cmdLPViewerExportSvg", "Save SVG...", "lpviewer_ExportSvg");
     auto *chooseArchive = keyed<QPushButton>(this, "cmdLPViewerArchive", "Archive...", "lpviewer_Archive");
     archiveSetting_ = new ArchiveSettingDialog(this);
     connect(chooseArchive, &QPushButton::clicked, archiveSetting_, &ArchiveSettingDialog::edit);
@@ -45,7 +48,9 @@ void LoadProfileViewer::buildControls()
     top->addStretch();
     top->addWidget(import_);
     top->addWidget(exportCsv);
+    top->addWidget(series);
     top->addWidget(picture);
+    top->addWidget(svg);
     top->addWidget(chooseArchive);
 
     channels_ = makeNamed<ChannelList>(this, "lstLPViewerChannels");
@@ -80,10 +85,27 @@ void LoadProfileViewer::buildControls()
     periodRow->addSpacing(12);
     periodRow->addWidget(periodText_);
     periodRow->addStretch();
+    duration_ = keyed<QCheckBox>(this, "chkLPViewerDuration", "Load-duration curve", "lpviewer_Duration");
+    compare_ = keyed<QCheckBox>(this, "chkLPViewerCompare", "Compare with the period before", "lpviewer_Compare");
+    periodRow->addWidget(duration_);
+    periodRow->addWidget(compare_);
 
     chart_ = new LoadProfileChart(this);
     hover_ = makeNamed<QLabel>(this, "txtLPViewerHover");
     statistics_ = new StatisticsGrid(this);
+    coverage_ = makeNamed<QLabel>(this, "txtLPViewerCoverage");
+    coverage_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    irregular_ = makeNamed<QListWidget>(this, "lstLPViewerIrregular");
+    irregular_->setMaximumHeight(120);
+    irregular_->setMinimumWidth(380);
+    auto *quality = new QVBoxLayout;
+    quality->addWidget(coverage_);
+    quality->addWidget(keyed(this, "txtLPViewerIrregularCaption", "Irregular intervals", "lpviewer_Irregular"));
+    quality->addWidget(irregular_);
+    auto *below = new QHBoxLayout;
+    below->addWidget(statistics_, 1, Qt::AlignTop);
+    below->addSpacing(12);
+    below->addLayout(quality);
     status_ = makeNamed<QLabel>(this, "txtLPViewerStatus");
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -91,7 +113,7 @@ void LoadProfileViewer::buildControls()
     layout->addLayout(periodRow);
     layout->addWidget(chart_, 1);
     layout->addWidget(hover_);
-    layout->addWidget(statistics_);
+    layout->addLayout(below);
     layout->addWidget(status_);
 
     connect(meter_, &QComboBox::currentIndexChanged, this, &LoadProfileViewer::fillGroups);
@@ -107,4 +129,14 @@ void LoadProfileViewer::buildControls()
     connect(import_, &QPushButton::clicked, this, &LoadProfileViewer::importFiles);
     connect(exportCsv, &QPushButton::clicked, this, &LoadProfileViewer::exportCsv);
     connect(picture, &QPushButton::clicked, this, &LoadProfileViewer::savePicture);
+    connect(svg, &QPushButton::clicked, this, &LoadProfileViewer::saveSvg);
+    connect(series, &QPushButton::clicked, this, &LoadProfileViewer::exportSeries);
+    // The curves are made by a read that asks for them; the lines by every read.
+    connect(duration_, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && shown_.durations.size() < shown_.codes.size())
+            return showPeriod();
+        drawChart();
+        hover_->clear();
+    });
+    connect(compare_, &QCheckBox::toggled, this, &LoadProfileViewer::showPeriod);
 }

@@ -1,13 +1,19 @@
 // The viewer's files: CSV files imported into the archive, the period's
-// records written as CSV files, the chart saved as a picture.
+// records written as CSV files, what the chart shows as CSV, the chart
+// saved as a picture (PNG or SVG).
 #include "lpviewer/load_profile_viewer.h"
 
 #include "archive/archive_thread.h"
+#include "archive/period_export.h"
 #include "lpviewer/load_profile_chart.h"
 #include "i18n/language_texts.h"
 #include "ui/messages.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QPainter>
+#include <QSvgGenerator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -40,9 +46,7 @@ void LoadProfileViewer::importFiles()
                 ++imported.files;
                 if (!matched.isEmpty())
                     imported.matched << matchedText.arg(QFileInfo(path).fileName(), matched);
-                imported.total.added += result->added;
-                imported.total.unchanged += result->unchanged;
-                imported.total.replaced += result->replaced;
+                imported.total += *result;
             }
             return imported;
         },
@@ -51,7 +55,7 @@ void LoadProfileViewer::importFiles()
             status_->setText(texts_.lpviewer_Imported.arg(imported.files)
                                  .arg(imported.total.added)
                                  .arg(imported.total.unchanged)
-                                 .arg(imported.total.replaced)
+                                 .arg(imported.total.repeated)
                              + (imported.matched.isEmpty() ? QString() : QLatin1Char(' ') + imported.matched.join(u' ')));
             if (!imported.failures.isEmpty())
                 messages_.show(MessageKind::Critical, QString(),
@@ -103,4 +107,46 @@ void LoadProfileViewer::savePicture()
         messages_.show(MessageKind::Critical, QString(), texts_.lpviewer_PictureFailed + QLatin1Char('\n') + path);
     else
         status_->setText(texts_.lpviewer_Exported.arg(path));
+}
+
+void LoadProfileViewer::saveSvg()
+{
+    const QString path = chooseSvgPath();
+    if (path.isEmpty())
+        return;
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(chart_->size());
+    svg.setViewBox(chart_->rect());
+    svg.setTitle(windowTitle());
+    svg.setDescription(periodText_->text());
+    QPainter painter;
+    // A file that cannot be made leaves the painter inactive.
+    if (!painter.begin(&svg)) {
+        messages_.show(MessageKind::Critical, QString(), texts_.lpviewer_PictureFailed + QLatin1Char('\n') + path);
+        return;
+    }
+    chart_->render(&painter);
+    painter.end();
+    status_->setText(texts_.lpviewer_Exported.arg(path));
+}
+
+void LoadProfileViewer::exportSeries()
+{
+    if (shown_.codes.empty())
+        return;
+    const QString path = chooseSeriesPath();
+    if (path.isEmpty())
+        return;
+    const QByteArray text = duration_->isChecked()
+                                ? archive::durationCsv(shown_.records, shown_.codes, shown_.coverage.due)
+                                : archive::periodCsv(shown_.records, shown_.quality, shown_.codes,
+                                                     QDateTime::currentDateTime());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()) {
+        messages_.show(MessageKind::Critical, QString(),
+                       texts_.lpviewer_ExportFailed + QLatin1Char('\n') + path + QStringLiteral(": ") + file.errorString());
+        return;
+    }
+    status_->setText(texts_.lpviewer_Exported.arg(path));
 }

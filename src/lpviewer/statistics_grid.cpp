@@ -22,6 +22,7 @@ constexpr ColumnHead kHeads[] = {
     {"txtLPViewerStatMax", "Maximum", "lpviewer_Maximum"},
     {"txtLPViewerStatMaxAt", "at", "lpviewer_At"},
     {"txtLPViewerStatAverage", "Average", "lpviewer_Average"},
+    {"txtLPViewerStatLoadFactor", "Load factor", "lpviewer_LoadFactor"},
     {"txtLPViewerStatSum", "Sum", "lpviewer_Sum"},
 };
 
@@ -84,6 +85,8 @@ void StatisticsGrid::showStatistics(const std::vector<archive::ChannelSeries> &s
         cells_[r][Maximum]->setText(withUnit(s.maximum, unit));
         cells_[r][MaximumAt]->setText(timeText(s.maximumAt));
         cells_[r][Average]->setText(withUnit(s.average, unit));
+        if (s.loadFactor && loadprofile::isDemand(one.code))
+            cells_[r][LoadFactor]->setText(QStringLiteral("%1 %").arg(*s.loadFactor * 100, 0, 'f', 1));
         if (s.sum)
             cells_[r][Sum]->setText(withUnit(*s.sum, unit));
     }

@@ -9,7 +9,9 @@
 class QLabel;
 
 // The statistics of the period beside the chart, a row per channel:
-// minimum and maximum with their times, average, and the sum of an
+// minimum and maximum (the maximum demand of a power channel) with their
+// times, average, load factor (average over maximum, of a power or current
+// channel) and the sum of an
 // interval-energy channel. Rows are txtLPViewerStat<Column>(n), n from 0.
 class StatisticsGrid : public QWidget {
     Q_OBJECT
@@ -22,6 +24,6 @@ public:
     void showStatistics(const std::vector<archive::ChannelSeries> &series);
 
 private:
-    enum Column { Name, Minimum, MinimumAt, Maximum, MaximumAt, Average, Sum, kColumns };
+    enum Column { Name, Minimum, MinimumAt, Maximum, MaximumAt, Average, LoadFactor, Sum, kColumns };
     QLabel *cells_[kRows][kColumns];
 };

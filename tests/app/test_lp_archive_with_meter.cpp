@@ -1,10 +1,12 @@
 // The archive beside the window's downloads, against the simulated meter:
 // every block a download reads is kept; "new records only" downloads
 // exactly the records the meter has recorded since; the viewer draws them; the tool exports the
-// archive as the files the window wrote, and its --new finds nothing more.
+// archive as the files the window wrote (and the records' flags), and its --new finds nothing
+// more. A meter whose clock was set back, then was off for a while: every record kept, flagged.
 #include "../loadprofile/lp_meter_rows.h"
 #include "app/archive_link.h"
 #include "archive/archive_store.h"
+#include "archive/interval_quality.h"
 #include "lpviewer/load_profile_chart.h"
 #include "lpviewer/load_profile_viewer.h"
 #include "loadprofile/download_job.h"
@@ -53,6 +55,8 @@ class TestLPArchiveWithMeter : public QObject {
 private slots:
     void newRecordsOnlyAndExport();
     void aLockedArchiveIsWaitedFor();
+    void clockSetBackKeepsEveryRecord();
+    void windowNewOnlyAfterClockSetBack();
 };
 
 // Another program holds the archive's write lock for 4 s while the tool
@@ -162,7 +166,10 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
                                    kSerial, QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--out"),
                                    exported.path()});
     QVERIFY2(!paths.startsWith(QStringLiteral("exit")), qPrintable(paths));
-    QCOMPARE(lptest::csvRows(paths.trimmed()), lptest::expectedRows(1, 55));
+    QStringList flagged; // no record with a flag: each row ends with an empty one
+    for (const QString &row : lptest::expectedRows(1, 55))
+        flagged << row + u',';
+    QCOMPARE(lptest::csvRows(paths.trimmed()), flagged);
     const QString listed = runTool({QStringLiteral("archive"), QStringLiteral("list")});
     QVERIFY2(listed.contains(QRegularExpression(kSerial + QStringLiteral("\\s+1\\s+55\\s"))), qPrintable(listed));
 
@@ -172,6 +179,108 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
                                    QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--new"),
                                    QStringLiteral("--out"), exported.path()});
     QVERIFY2(again.startsWith(QStringLiteral("nothing new")), qPrintable(again));
+}
+
+// The meter's clock was set back two hours before record 60 (records 60..67
+// repeat the stamps of 52..59): the tool's file and the archive hold all 100
+// records, the repeated ones flagged. The clock goes back again and the
+// meter adds 43 records: --new fetches exactly those, 8 of them repeating
+// stamps. Then the meter is off for 6 intervals: the gap is kept.
+void TestLPArchiveWithMeter::clockSetBackKeepsEveryRecord()
+{
+    testsupport::MeterSession session;
+    QVERIFY2(session.startMeter({QStringLiteral("--lp-shift"), QStringLiteral("1=60:-120")}, true),
+             qPrintable(session.error()));
+    QTemporaryDir dir;
+    const QString store = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("archive.sqlite"));
+    const auto lp = [&](const QStringList &range, const QString &out) {
+        return runTool(QStringList{QStringLiteral("lp"), QStringLiteral("--tcp"), session.address(),
+                                   QStringLiteral("--group"), QStringLiteral("1"), QStringLiteral("--store"), store,
+                                   QStringLiteral("--out"), dir.filePath(out)}
+                       + range);
+    };
+    const auto flags = [&] {
+        QString error;
+        auto archive = archive::ArchiveStore::open(store, &error);
+        std::vector<archive::RecordQuality> quality;
+        const int channel1[] = {1};
+        const auto records = archive ? archive->records(kSerial, 1, channel1, {}, &error, &quality) : std::nullopt;
+        QStringList texts;
+        for (std::size_t i = 0; records && i < records->size(); ++i)
+            texts << archive::qualityText(quality[i]);
+        return texts;
+    };
+    const QString all = lp({QStringLiteral("--from"), QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("100")},
+                           QStringLiteral("all"));
+    QVERIFY2(all.startsWith(QStringLiteral("100 records from record 1 on")), qPrintable(all));
+    QCOMPARE(lptest::csvRows(QDir(dir.filePath(QStringLiteral("all"))).entryInfoList(QDir::Files).value(0).filePath()).size(), 100);
+    QStringList stored = flags();
+    QCOMPARE(stored.size(), 100);
+    QCOMPARE(stored.count(QStringLiteral("repeated")), 7);
+    QCOMPARE(stored.count(QStringLiteral("repeated out-of-order")), 1);
+
+    QVERIFY(session.meter->sendCommand(QStringLiteral("lp-shift 1 -120")));
+    QVERIFY(session.meter->sendCommand(QStringLiteral("add-records 1 43")));
+    const QString fresh = lp({QStringLiteral("--new")}, QStringLiteral("new"));
+    QVERIFY2(fresh.startsWith(QStringLiteral("43 new records; 8 of them repeat earlier stamps (clock set back?)\n"
+                                             "43 records from record 101 on")),
+             qPrintable(fresh));
+    stored = flags();
+    QCOMPARE(stored.size(), 143);
+    QCOMPARE(stored.count(QStringLiteral("repeated")) + stored.count(QStringLiteral("repeated out-of-order")), 16);
+
+    QVERIFY(session.meter->sendCommand(QStringLiteral("lp-gap 1 6")));
+    QVERIFY(session.meter->sendCommand(QStringLiteral("add-records 1 4")));
+    const QString afterGap = lp({QStringLiteral("--new")}, QStringLiteral("gap"));
+    QVERIFY2(afterGap.startsWith(QStringLiteral("4 new records\n")), qPrintable(afterGap));
+    QCOMPARE(flags().count(QStringLiteral("gap=6")), 1);
+    const QString nothing = lp({QStringLiteral("--new")}, QStringLiteral("none"));
+    QVERIFY2(nothing.startsWith(QStringLiteral("nothing new")), qPrintable(nothing));
+}
+
+// The window's "new records only" after the meter's clock was set back an
+// hour: the 8 records added since, 4 of them stamped before the newest
+// archived one, all in the new file and the archive; the window says so.
+void TestLPArchiveWithMeter::windowNewOnlyAfterClockSetBack()
+{
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    testsupport::MeterSession session;
+    const auto programDir = testsupport::englishProgramFolder();
+    QVERIFY(programDir);
+    QVERIFY2(session.startMeter({QStringLiteral("--lp-count"), QStringLiteral("1=50")}), qPrintable(session.error()));
+    QVERIFY(session.openWindow(programDir->path()));
+    const auto list = [&](const char *name) { return session.started->control<QComboBox>(QLatin1String(name)); };
+    QVERIFY(session.goOnline([&] { return list("Combo_LP_Stop_No")->count() == 50; }));
+    const auto waitFor = [&](const QString &status) {
+        return QTest::qWaitFor([&] { return session.shown(QStringLiteral("Text6")) == status; }, kPatienceMs);
+    };
+    session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
+    QVERIFY2(waitFor(finished(50)), qPrintable(session.shown(QStringLiteral("Text6"))));
+    QVERIFY(QTest::qWaitFor([&] { return session.window().archiveLink().idle(); }, kPatienceMs));
+
+    QVERIFY(session.meter->sendCommand(QStringLiteral("lp-shift 1 -60")));
+    QVERIFY(session.meter->sendCommand(QStringLiteral("add-records 1 8")));
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 58 && !session.window().poll().lpNewData(0); },
+                            kPatienceMs));
+    session.started->messages.shown.clear();
+    session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
+    QVERIFY2(waitFor(finished(58)), qPrintable(session.shown(QStringLiteral("Text6"))));
+    const QDir lpData(programDir->filePath(QStringLiteral("LP Data")));
+    const QStringList files = lpData.entryList(QDir::Files, QDir::Name);
+    QCOMPARE(files.size(), 2);
+    QStringList added;
+    for (int record = 51; record <= 58; ++record)
+        added << lptest::expectedRow(record, QDateTime(QDate(2024, 2, 29), QTime(23, 0), Qt::UTC));
+    QCOMPARE(lptest::csvRows(lpData.filePath(files.last())), added);
+    QTRY_COMPARE_WITH_TIMEOUT(session.started->messages.shown.size(), 1, kPatienceMs);
+    QCOMPARE(session.started->messages.shown.first().text,
+             QStringLiteral("8 new records; 4 of them repeat earlier stamps (clock set back?)."));
+    QString error;
+    auto store = archive::ArchiveStore::open(archive::ArchiveStore::defaultPath(), &error);
+    QVERIFY2(store, qPrintable(error));
+    const int channel1[] = {1};
+    QCOMPARE(store->records(kSerial, 1, channel1, {}, &error).value().size(), std::size_t(58));
 }
 
 QTEST_MAIN(TestLPArchiveWithMeter)

@@ -1,8 +1,10 @@
 // The load-profile viewer opened from the program's window on an archive
 // filled in a temporary folder: a week of two channels, their lines and
 // statistics, the hover text, stepping back a week, and CSV files imported
-// with a malformed one named with its line in one message. Pictures of the
-// week in English and Traditional Chinese.
+// with a malformed one named with its line in one message; a day with
+// missing intervals and repeated stamps, its coverage, load-duration curve
+// and comparison with the day before, and what it exports. Pictures of the
+// week in English and Traditional Chinese, and of that day.
 #include "app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
@@ -12,10 +14,12 @@
 #include "main_form_starter.h"
 #include "screenshot.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QScatterSeries>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -74,6 +78,7 @@ private slots:
     void weekOfTwoChannels();
     void importNamesTheMalformedFileAndLine();
     void anotherArchiveChosen();
+    void gapsRepeatsDurationAndComparison();
 
 private:
     // The viewer opened by its button on the load-profile read page.
@@ -126,13 +131,15 @@ void TestLpViewer::weekOfTwoChannels()
     QCOMPARE(week->text(), weekCaption);
     QVERIFY(drawnAfter(*viewer, [&] { week->click(); }));
 
-    // The week of the newest record: every quarter hour, less the missing value.
+    // The week of the newest record: every quarter hour; the power's line
+    // stops at its missing value.
     QCOMPARE(viewer->findChild<QLabel *>(QStringLiteral("txtLPViewerPeriod"))->text(),
              QStringLiteral("2024-03-11 \u2013 2024-03-17"));
     const LoadProfileChart &chart = viewer->chart();
-    QCOMPARE(chart.lines().size(), 2u);
+    QCOMPARE(chart.lines().size(), 3u);
     QCOMPARE(chart.lines()[0]->count(), 672);
-    QCOMPARE(chart.lines()[1]->count(), 671);
+    QCOMPARE(chart.lines()[1]->count() + chart.lines()[2]->count(), 671);
+    QCOMPARE(chart.lines()[1]->points().last().x(), double(kPowerMissing.addSecs(-900).toMSecsSinceEpoch()));
     const QStringList expected[] = {
         {"Vln_avg(point)", "218.2500 V", "2024-03-12 03:00", "241.5000 V", "2024-03-13 12:00", "229.9996 V", ""},
         {"kW_avg(interval)", "10.0000 kW", "2024-03-11 00:00", "33.7500 kW", "2024-03-11 23:45", "21.8838 kW", ""},
@@ -234,6 +241,118 @@ void TestLpViewer::anotherArchiveChosen()
     // Empty goes back to the user's archive file.
     QVERIFY(archive::saveArchiveChoice(QString(), nullptr));
     QCOMPARE(archive::chosenArchive(), archive::ArchiveStore::defaultPath());
+}
+
+// Two days of kW_avg(interval) of another meter: the first whole, the
+// second with 6 intervals missing from 10:00 and the clock set back an hour
+// at 15:00 (4 stamps recorded twice, the second time at a lower load).
+void TestLpViewer::gapsRepeatsDurationAndComparison()
+{
+    const QDateTime start(QDate(2024, 3, 20), QTime(0, 0), Qt::UTC);
+    QList<int> quarters;
+    for (int i = 0; i < 96; ++i)
+        quarters << i;
+    for (int i = 96; i < 192; ++i)
+        if (i < 136 || i > 141)
+            quarters << i;
+    const qsizetype setBack = quarters.indexOf(155) + 1;
+    for (const int again : {155, 154, 153, 152})
+        quarters.insert(setBack, again);
+    std::vector<loadprofile::Record> records;
+    for (qsizetype i = 0; i < quarters.size(); ++i) {
+        const QDateTime t = start.addSecs(900LL * quarters[i]);
+        const bool again = i >= setBack && i < setBack + 4;
+        const double daily = 20 + 12 * std::sin(quarters[i] % 96 * 2 * M_PI / 96);
+        const double kw = quarters[i] < 96 ? 0.8 * daily : again ? daily - 6 : daily;
+        records.push_back({std::uint8_t(t.date().year() - 2000), std::uint8_t(t.date().month()),
+                           std::uint8_t(t.date().day()), std::uint8_t(t.time().hour()), std::uint8_t(t.time().minute()),
+                           0, {kw}});
+    }
+    {
+        QString error;
+        auto store = archive::ArchiveStore::open(archive::ArchiveStore::defaultPath(), &error);
+        archive::RecordBlock block;
+        block.meterSerial = QStringLiteral("GAPMETER");
+        block.groupNumber = 1;
+        const std::vector<int> codes{3};
+        block.channelCodes = codes;
+        block.intervalSeconds = 900;
+        block.records = records;
+        block.firstRecord = 1;
+        QVERIFY2(store && store->storeBlock(block, &error), qPrintable(error));
+    }
+    StartedMainForm started;
+    QVERIFY(started.loaded);
+    LoadProfileViewer *viewer = openViewer(started);
+    QVERIFY(viewer);
+    // A day, then the meter: the day of its newest record.
+    QVERIFY(drawnAfter(*viewer, [&] { viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerDay"))->click(); }));
+    auto *meters = viewer->findChild<QComboBox *>(QStringLiteral("cmbLPViewerMeter"));
+    QVERIFY(drawnAfter(*viewer, [&] { meters->setCurrentText(QStringLiteral("GAPMETER")); }));
+    QCOMPARE(viewer->findChild<QLabel *>(QStringLiteral("txtLPViewerPeriod"))->text(), QStringLiteral("2024-03-21"));
+
+    // The gap breaks the line; the repeated stamps are marked and listed.
+    QCOMPARE(viewer->findChild<QLabel *>(QStringLiteral("txtLPViewerCoverage"))->text(),
+             QStringLiteral("90 of 96 intervals, 6 missing, 4 repeated stamps"));
+    const LoadProfileChart &chart = viewer->chart();
+    QCOMPARE(chart.lines().size(), 2u);
+    QCOMPARE(chart.lines()[0]->count() + chart.lines()[1]->count(), 90);
+    QCOMPARE(chart.repeatMarks().size(), 1u);
+    QCOMPARE(chart.repeatMarks()[0]->count(), 4);
+    QStringList listed;
+    auto *irregular = viewer->findChild<QListWidget *>(QStringLiteral("lstLPViewerIrregular"));
+    for (int i = 0; i < irregular->count(); ++i)
+        listed << irregular->item(i)->text();
+    QCOMPARE(listed, (QStringList{"2024-03-21 11:30:00  6 intervals missing before",
+                                  "2024-03-21 14:00:00  repeated stamp",
+                                  "2024-03-21 14:00:00  stamped before the record ahead of it",
+                                  "2024-03-21 14:15:00  repeated stamp", "2024-03-21 14:30:00  repeated stamp",
+                                  "2024-03-21 14:45:00  repeated stamp"}));
+    // The maximum demand with its time, and the load factor beside it.
+    QCOMPARE(text(viewer, QStringLiteral("txtLPViewerStatMax"), 0), QStringLiteral("32.0000 kW"));
+    QCOMPARE(text(viewer, QStringLiteral("txtLPViewerStatMaxAt"), 0), QStringLiteral("2024-03-21 06:00"));
+    QVERIFY(text(viewer, QStringLiteral("txtLPViewerStatLoadFactor"), 0).endsWith(QLatin1String(" %")));
+    QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
+    QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_gap_and_repeats")));
+
+    // What the chart shows, written out.
+    const QString csv = data_.filePath(QStringLiteral("shown.csv"));
+    const QString svg = data_.filePath(QStringLiteral("shown.svg"));
+    viewer->chooseSeriesPath = [csv] { return csv; };
+    viewer->chooseSvgPath = [svg] { return svg; };
+    viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerExportSeries"))->click();
+    viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerExportSvg"))->click();
+    QFile shown(csv);
+    QVERIFY(shown.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = shown.readAll().split('\n');
+    QCOMPARE(lines.size(), 2 + 94 + 1);
+    QCOMPARE(lines[1], QByteArray("Date,Time,kW_avg(interval),Flags\r"));
+    QVERIFY(lines.contains("2024/3/21,14:0:0,8.0000,repeated out-of-order\r"));
+    QCOMPARE(std::count_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.endsWith(",repeated\r"); }), 3);
+    QCOMPARE(std::count_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.endsWith(",gap=6\r"); }), 1);
+    QFile picture(svg);
+    QVERIFY(picture.open(QIODevice::ReadOnly));
+    QVERIFY(picture.readAll().contains("<svg"));
+
+    // The load-duration curve: 94 values over 96 intervals' time.
+    auto *duration = viewer->findChild<QCheckBox *>(QStringLiteral("chkLPViewerDuration"));
+    QVERIFY(drawnAfter(*viewer, [&] { duration->setChecked(true); }));
+    QCOMPARE(chart.lines().size(), 1u);
+    const QList<QPointF> curve = chart.lines()[0]->points();
+    QCOMPARE(curve.first(), QPointF(0, 32));
+    QCOMPARE(curve.last().x(), 94 * 100.0 / 96);
+    QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
+    QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_load_duration")));
+    duration->setChecked(false);
+
+    // The day before, lighter, over the same hours.
+    QVERIFY(drawnAfter(*viewer, [&] { viewer->findChild<QCheckBox *>(QStringLiteral("chkLPViewerCompare"))->setChecked(true); }));
+    QCOMPARE(chart.comparisonLines().size(), 1u);
+    QCOMPARE(chart.comparisonLines()[0]->count(), 96);
+    QCOMPARE(chart.comparisonLines()[0]->at(0).x(), double(start.addDays(1).toMSecsSinceEpoch()));
+    QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
+    QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_comparison")));
+    QVERIFY(started.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(TestLpViewer)

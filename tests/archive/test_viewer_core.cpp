@@ -1,7 +1,9 @@
-// The viewer's widget-free core: the statistics of a period's channel, the
-// points of a long line thinned for drawing, the periods it steps through
-// and the marks of its time axis.
+// The viewer's widget-free core: the statistics of a period's channel, its
+// coverage, breaks and load-duration curve, the points of a long line
+// thinned for drawing, the periods it steps through and the marks of its
+// time axis.
 #include "archive/channel_series.h"
+#include "archive/period_coverage.h"
 #include "archive/view_period.h"
 
 #include <QTest>
@@ -46,6 +48,10 @@ class TestViewerCore : public QObject {
 private slots:
     void statistics_data();
     void statistics();
+    void coverage_data();
+    void coverage();
+    void loadDuration_data();
+    void loadDuration();
     void thinning_data();
     void thinning();
     void periods_data();
@@ -112,6 +118,96 @@ void TestViewerCore::statistics()
     QCOMPARE(s.maximum, maximum);
     QCOMPARE(s.maximumAt, at(3, 1).addSecs(900 * maximumAt));
     QCOMPARE(s.average, average);
+    QCOMPARE(s.loadFactor.has_value(), maximum > 0);
+    if (s.loadFactor)
+        QCOMPARE(*s.loadFactor, average / maximum);
+}
+
+// Records at minutes of 2024-03-01 (occurrence 1: a repeated stamp), over a
+// day cut to `from` .. `to` minutes.
+void TestViewerCore::coverage_data()
+{
+    QTest::addColumn<QList<int>>("minutes");
+    QTest::addColumn<QList<int>>("repeats"); // indexes of records of a repeated stamp
+    QTest::addColumn<int>("interval");       // the records' own, 0: not known to them
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QList<long long>>("counts"); // due, present, missing, repeated
+    QTest::addColumn<QList<qsizetype>>("breaks");
+
+    QList<int> day;
+    for (int m = 0; m < 1440; m += 15)
+        if (m < 150 || m > 225)
+            day << m;
+    QTest::newRow("a day, 6 missing") << day << QList<int>{} << 900 << 0 << 1440
+                                      << QList<long long>{96, 90, 6, 0} << QList<qsizetype>{10};
+    QTest::newRow("interval from the stamps") << day << QList<int>{} << 0 << 0 << 1440
+                                              << QList<long long>{96, 90, 6, 0} << QList<qsizetype>{10};
+    QTest::newRow("cut to the group's first record") << day.mid(34) << QList<int>{} << 900 << 600 << 1440
+                                                     << QList<long long>{56, 56, 0, 0} << QList<qsizetype>{};
+    QTest::newRow("cut between grid stamps") << QList<int>{15, 30} << QList<int>{} << 900 << 10 << 46
+                                             << QList<long long>{3, 2, 1, 0} << QList<qsizetype>{};
+    QTest::newRow("clock set back: repeats count once")
+        << QList<int>{0, 15, 30, 45, 15, 30, 45, 60} << QList<int>{4, 5, 6} << 900 << 0 << 75
+        << QList<long long>{5, 5, 0, 3} << QList<qsizetype>{};
+    QTest::newRow("off the grid: no interval closed")
+        << QList<int>{0, 15, 37, 45} << QList<int>{} << 900 << 0 << 60 << QList<long long>{4, 3, 1, 0}
+        << QList<qsizetype>{};
+    QTest::newRow("no interval known: nothing counted") << QList<int>{0, 50} << QList<int>{} << 0 << 0 << 60
+                                                        << QList<long long>{0, 0, 0, 0} << QList<qsizetype>{};
+}
+
+void TestViewerCore::coverage()
+{
+    QFETCH(QList<int>, minutes);
+    QFETCH(QList<int>, repeats);
+    QFETCH(int, interval);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QList<long long>, counts);
+    QFETCH(QList<qsizetype>, breaks);
+    std::vector<loadprofile::Record> records;
+    std::vector<archive::RecordQuality> quality;
+    for (qsizetype i = 0; i < minutes.size(); ++i) {
+        const QDateTime t = at(3, 1).addSecs(60 * minutes[i]);
+        records.push_back({std::uint8_t(t.date().year() - 2000), std::uint8_t(t.date().month()),
+                           std::uint8_t(t.date().day()), std::uint8_t(t.time().hour()), std::uint8_t(t.time().minute()),
+                           0, {double(i)}});
+        const bool repeat = repeats.contains(int(i));
+        quality.push_back({repeat ? 1 : 0, repeat ? archive::kRepeatedStamp : 0u, 0, interval});
+    }
+    const archive::PeriodCoverage c =
+        archive::periodCoverage(records, quality, at(3, 1).addSecs(60 * from), at(3, 1).addSecs(60 * to));
+    QCOMPARE((QList<long long>{c.due, c.present, c.missing, c.repeated}), counts);
+    const std::vector<archive::ChannelSeries> series = archive::channelSeries(records, std::vector<int>{3}, quality);
+    QCOMPARE(series[0].breaks, breaks);
+    QCOMPARE(series[0].repeated.size(), repeats.size());
+    QCOMPARE(series[0].points.size() + series[0].repeated.size(), minutes.size());
+    QCOMPARE(series[0].statistics.values, (long long)minutes.size());
+}
+
+void TestViewerCore::loadDuration_data()
+{
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<long long>("due");
+    QTest::addColumn<QList<QPointF>>("curve");
+    QTest::newRow("every interval") << QList<double>{4, 1, 3, 2} << 4LL
+                                    << QList<QPointF>{{0, 4}, {25, 3}, {50, 2}, {75, 1}, {100, 1}};
+    QTest::newRow("one missing: short of 100 %") << QList<double>{4, 1, 3, 2} << 5LL
+                                                 << QList<QPointF>{{0, 4}, {20, 3}, {40, 2}, {60, 1}, {80, 1}};
+    QTest::newRow("NaN left out, ties kept") << QList<double>{2, kNaN, 2, -1} << 4LL
+                                             << QList<QPointF>{{0, 2}, {25, 2}, {50, -1}, {75, -1}};
+    QTest::newRow("due not known: the values' own") << QList<double>{1, 3} << 0LL
+                                                    << QList<QPointF>{{0, 3}, {50, 1}, {100, 1}};
+    QTest::newRow("no values") << QList<double>{kNaN} << 4LL << QList<QPointF>{};
+}
+
+void TestViewerCore::loadDuration()
+{
+    QFETCH(QList<double>, values);
+    QFETCH(long long, due);
+    QFETCH(QList<QPointF>, curve);
+    QCOMPARE(archive::loadDurationCurve(quarterHours(values), 1, due), curve);
 }
 
 void TestViewerCore::thinning_data()

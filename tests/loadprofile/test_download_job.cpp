@@ -29,6 +29,13 @@ double stampOf(int record)
 
 QDateTime timeOf(int record) { return QDateTime(QDate(2024, 3, 1), QTime(0, 0)).addSecs(qint64(record - 1) * 900); }
 
+// What the archive holds: its newest stamp, and the record (with its stamp)
+// where its last download ended; 0: none.
+loadprofile::ArchivedEnd archived(int newest, int lastRecord = 0, int stampedAs = 0)
+{
+    return {timeOf(newest), lastRecord, lastRecord ? timeOf(stampedAs) : QDateTime()};
+}
+
 } // namespace
 
 class TestDownloadJob : public QObject {
@@ -55,8 +62,15 @@ void TestDownloadJob::runs_data()
     QTest::newRow("by date") << DownloadRange::dates(stampOf(25), stampOf(29)) << none << 0 << "" << Reason::Done << 25 << 29;
     QTest::newRow("new only, none archived") << DownloadRange::newOnly(std::nullopt) << none << 0 << "" << Reason::Done << 1
                                              << 100;
-    QTest::newRow("new only after 95") << DownloadRange::newOnly(timeOf(95)) << none << 0 << "" << Reason::Done << 96 << 100;
-    QTest::newRow("nothing new") << DownloadRange::newOnly(timeOf(100)) << none << 0 << "" << Reason::NothingNew << 0 << 0;
+    QTest::newRow("new only after 95") << DownloadRange::newOnly(archived(95)) << none << 0 << "" << Reason::Done << 96 << 100;
+    QTest::newRow("nothing new") << DownloadRange::newOnly(archived(100)) << none << 0 << "" << Reason::NothingNew << 0 << 0;
+    // The newest stamp is the meter's newest, but the last download ended at 95 (a clock set back).
+    QTest::newRow("new only after record 95 by its number")
+        << DownloadRange::newOnly(archived(100, 95, 95)) << none << 0 << "" << Reason::Done << 96 << 100;
+    QTest::newRow("by number: its last record is the meter's newest")
+        << DownloadRange::newOnly(archived(100, 100, 100)) << none << 0 << "" << Reason::NothingNew << 0 << 0;
+    QTest::newRow("the meter's record 95 stamped otherwise: by the newest stamp")
+        << DownloadRange::newOnly(archived(97, 95, 40)) << none << 0 << "" << Reason::Done << 98 << 100;
     QTest::newRow("stopped after a block") << DownloadRange::records(1, 40) << none << 1 << "" << Reason::Stopped << 1 << 4;
     QTest::newRow("stopped after three") << DownloadRange::records(1, 40) << none << 3 << "" << Reason::Stopped << 1 << 12;
     QTest::newRow("a block that comes in its third attempt")

@@ -110,6 +110,25 @@ QString CommandConsole::executeFor(const QString &command, quint8 unit,
             meter->addRecords(static_cast<int>(*group) - 1, static_cast<int>(*count));
         return QStringLiteral("OK");
     }
+    for (const bool gap : {false, true}) {
+        const QString name = gap ? QStringLiteral("lp-gap ") : QStringLiteral("lp-shift ");
+        if (!command.startsWith(name))
+            continue;
+        const QStringList args = command.mid(name.size()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const auto group = args.size() == 2 ? parseNumber(args[0], 1, 2) : std::nullopt;
+        // Minutes may be signed: parseNumber takes no sign, so the sign is ours.
+        const bool back = !gap && args.size() == 2 && args[1].startsWith(QLatin1Char('-'));
+        const auto amount = args.size() == 2 ? parseNumber(back ? args[1].mid(1) : args[1], 1, 527040) : std::nullopt;
+        if (!group || !amount)
+            return gap ? QStringLiteral("ERR lp-gap G N: group 1 or 2, N intervals from 1")
+                       : QStringLiteral("ERR lp-shift G MINUTES: group 1 or 2, MINUTES not 0, negative for back");
+        for (MeterModel *meter : meters) {
+            const int g = static_cast<int>(*group) - 1;
+            const qint64 seconds = gap ? qint64(*amount) * meter->intervalSeconds(g) : qint64(*amount) * 60;
+            meter->shiftNextRecords(g, static_cast<int>(back ? -seconds : seconds));
+        }
+        return QStringLiteral("OK");
+    }
     auto rule = FaultRule::parse(command, &error);
     if (!rule)
         return QStringLiteral("ERR ") + error;

@@ -24,7 +24,7 @@ QDateTime recordStamp(const LoadProfileGroup &group, const QDateTime &start, qin
     qint64 seconds = (number - 1) * intervalSeconds(group.interval);
     for (const StampShift &shift : group.shifts) {
         if (number >= shift.fromRecord)
-            seconds += qint64(shift.minutes) * 60;
+            seconds += qint64(shift.minutes) * 60 + shift.seconds;
     }
     return start.addSecs(seconds);
 }

@@ -8,11 +8,13 @@
 
 namespace metersim {
 
-// From record fromRecord on, every time stamp is moved by minutes (negative:
-// the clock was set back). Shifts of one group add up.
+// From record fromRecord on, every time stamp is moved by minutes and
+// seconds (negative: the clock was set back; a power-off gap moves them by
+// whole intervals). Shifts of one group add up.
 struct StampShift {
     int fromRecord = 1;
     int minutes = 0;
+    int seconds = 0;
     bool operator==(const StampShift &) const = default;
 };
 

@@ -221,6 +221,17 @@ int MeterModel::addRecords(int g, int n)
     return count;
 }
 
+void MeterModel::shiftNextRecords(int g, int seconds)
+{
+    const int next = int(bank_.value(I, static_cast<quint16>(reg::kLpValidCount + g))) + 1;
+    shifts_[std::size_t(g)].append({next, 0, seconds});
+}
+
+int MeterModel::intervalSeconds(int g) const
+{
+    return loadprofile::intervalSeconds(group(g).interval);
+}
+
 bool MeterModel::plant(RegisterKind kind, quint16 reg, quint16 value, QString *error)
 {
     if (!bank_.isMapped(kind, reg)) {

@@ -42,6 +42,11 @@ public:
     // The profile of group g (0 or 1) grows by n records, as the meter adds
     // one at the end of each interval; at most 65535 are held. Returns the new count.
     int addRecords(int g, int n);
+    // The records group g adds from now on are stamped `seconds` later
+    // (earlier when negative): its clock moved, or it was off for a while.
+    void shiftNextRecords(int g, int seconds);
+    // The interval of group g in seconds.
+    int intervalSeconds(int g) const;
 
 private:
     static bool isClockRegister(quint16 reg);

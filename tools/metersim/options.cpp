@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "load_profile.h"
 #include "number_text.h"
 
 #include <QCommandLineParser>
@@ -36,6 +37,10 @@ Commands on stdin, one per line; each answers OK or ERR <reason> on stdout:
   a fault rule        clear-faults
   set KIND:REG=VALUE  (16-bit value)      setf KIND:REG=VALUE  (float)
   add-records G N     group G (1 or 2) holds N more records, as after N intervals
+  lp-shift G MINUTES  the records group G adds from now on are stamped MINUTES
+                      later (negative: the clock was set back)
+  lp-gap G N          the records group G adds from now on come N intervals
+                      late (the meter was off for N intervals)
   unit=N COMMAND      COMMAND for the meter at unit N alone: a fault rule hits only
                       its requests, clear-faults removes only the rules aimed at it
                       (unit=2 drop@all silences unit 2; unit=2 clear-faults lets it
@@ -67,7 +72,8 @@ Register behaviour:
   With 15-minute records, --lp-shift 1=60:-120 (the clock set back two hours
   before record 60) gives records 60..67 the stamps of 52..59 again, then
   68 that of 60; --lp-shift 1=30:60 --lp-shift 1=31:-60 puts record 30 alone
-  an hour ahead, out of order.
+  an hour ahead, out of order. --lp-gap G=FROM:N leaves N intervals out before
+  record FROM (the meter was off): every later stamp moves by N intervals.
 
 Several meters on one line (--unit 1,2,3): one process answers each of the
 units on its pseudo-terminal and its TCP listener, as meters on one RS-485
@@ -108,6 +114,26 @@ bool fail(QString *message, const QString &text)
 bool isAscii(const QString &text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; });
+}
+
+// G=FROM:AMOUNT: group 1 or 2, record FROM 1 to 65535, AMOUNT 1 to a year
+// of minutes (negative too when signedAmount).
+bool parseRecordShift(const QString &text, bool signedAmount, int *group, int *from, qint64 *amount)
+{
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    const auto g = eq > 0 ? parseNumber(text.left(eq), 1, 2) : std::nullopt;
+    const QStringList parts = text.mid(eq + 1).split(QLatin1Char(':'));
+    const auto first = parts.size() == 2 ? parseNumber(parts[0], 1, 65535) : std::nullopt;
+    // parseNumber takes no sign, so the sign is ours.
+    const bool back = signedAmount && parts.size() == 2 && parts[1].startsWith(QLatin1Char('-'));
+    const auto value = parts.size() == 2 ? parseNumber(back ? parts[1].mid(1) : parts[1], 1, 527040) : std::nullopt;
+    if (!g || !first || !value)
+        return false;
+    *group = static_cast<int>(*g) - 1;
+    *from = static_cast<int>(*first);
+    const qint64 magnitude = qint64(value.value_or(0));
+    *amount = back ? -magnitude : magnitude;
+    return true;
 }
 
 // G=VALUE with G = 1 or 2.
@@ -187,20 +213,24 @@ bool parseLoadProfile(const QCommandLineParser &p, Options &o, QString *message)
     }
     for (const QString &text : p.values(QStringLiteral("lp-shift"))) {
         int g = 0;
-        QString value;
-        if (!splitGroup(text, &g, &value, message))
-            return false;
-        const QStringList parts = value.split(QLatin1Char(':'));
-        const auto from = parts.size() == 2 ? parseNumber(parts[0], 1, 65535) : std::nullopt;
-        // Minutes may be signed: parseNumber takes no sign, so the sign is ours.
-        const bool back = parts.size() == 2 && parts[1].startsWith(QLatin1Char('-'));
-        const auto minutes = parts.size() == 2 ? parseNumber(back ? parts[1].mid(1) : parts[1], 1, 527040)
-                                               : std::nullopt;
-        if (!from || !minutes)
+        int from = 0;
+        qint64 minutes = 0;
+        if (!parseRecordShift(text, true, &g, &from, &minutes))
             return fail(message, QStringLiteral("--lp-shift '%1': expected G=FROM:MINUTES, record FROM 1 to "
                                                 "65535, MINUTES not 0 and within a year, negative for back")
                                      .arg(text));
-        o.meter.groups[g].shifts.append({static_cast<int>(*from), static_cast<int>(back ? -*minutes : *minutes)});
+        o.meter.groups[g].shifts.append({from, static_cast<int>(minutes)});
+    }
+    for (const QString &text : p.values(QStringLiteral("lp-gap"))) {
+        int g = 0;
+        int from = 0;
+        qint64 count = 0;
+        if (!parseRecordShift(text, false, &g, &from, &count) || count > 65535)
+            return fail(message, QStringLiteral("--lp-gap '%1': expected G=FROM:N, record FROM and N intervals "
+                                                "1 to 65535")
+                                     .arg(text));
+        const qint64 seconds = count * loadprofile::intervalSeconds(o.meter.groups[g].interval);
+        o.meter.groups[g].shifts.append({from, 0, static_cast<int>(seconds)});
     }
     if (p.isSet(QStringLiteral("lp-start"))) {
         const QString text = p.value(QStringLiteral("lp-start"));
@@ -381,6 +411,7 @@ ParseOutcome parseOptions(const QStringList &arguments, Options &options, QStrin
     add("lp-interval", "Interval of group G in minutes, 230 = 30 s: G=MIN (default 15).", "G=MIN");
     add("lp-channels", "Channel codes of group G, which also sets its channel count: G=c1,c2,... (defaults 1,2,3,4,5,7,9,11 and 6,12,13,14).", "G=codes");
     add("lp-shift", "Clock change in group G: from record FROM on every stamp moves by MINUTES (negative: set back): G=FROM:MINUTES (repeatable; shifts add up).", "G=FROM:MIN");
+    add("lp-gap", "Power-off gap in group G: N intervals are missing before record FROM: G=FROM:N (repeatable).", "G=FROM:N");
     add("lp-start", "Time stamp of record 1 of both groups (default 2024-03-01 00:00).", "YYYY-MM-DD HH:MM");
     add("baud", "Emulate the wire time of RTU at N baud (answers on TCP too): no answer before the request would have arrived, 10 bit times per answer byte.", "N");
     add("noise", "Measured values vary at every read by up to PERCENT around their value (0 to 50, default off); energy counters grow (see below).", "PERCENT");

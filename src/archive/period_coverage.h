@@ -1,0 +1,45 @@
+#pragma once
+
+#include "archive/interval_quality.h"
+#include "loadprofile/records.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QPointF>
+
+#include <span>
+
+// What a period of a group's records covers, and a channel's load-duration
+// curve over it, as the viewer shows them beside and instead of the chart.
+namespace archive {
+
+struct PeriodCoverage {
+    int intervalSeconds = 0; // the group's interval; 0: not known, nothing counted
+    long long due = 0;       // intervals on the grid from `from` up to `to`
+    long long present = 0;   // of them, those a record closes
+    long long missing = 0;
+    long long repeated = 0;  // records whose stamp repeats an earlier one
+
+    bool operator==(const PeriodCoverage &) const = default;
+};
+
+// The group's interval in seconds: the one most of the records' quality
+// names, else the one their stamps show; 0 when neither tells.
+int recordsInterval(std::span<const loadprofile::Record> records, std::span<const RecordQuality> quality);
+
+// The coverage of the records (oldest first, quality[i] of records[i], as
+// the archive hands them out) from `from` (included) to `to` (excluded):
+// the viewer passes the period shown, cut to the group's first and last
+// record, so that intervals not recorded yet are not missing ones. The
+// interval is the records' own, else the one their stamps show.
+PeriodCoverage periodCoverage(std::span<const loadprofile::Record> records, std::span<const RecordQuality> quality,
+                              const QDateTime &from, const QDateTime &to);
+
+// The load-duration curve of column `column`: the finite values from the
+// highest down, each holding 100 / due percent of the period's time (due
+// from periodCoverage; fewer values than due intervals leave the curve
+// short of 100 %). x: percent of the time, y: the value; a point at the
+// start of each value's share and one at the end of the last.
+QList<QPointF> loadDurationCurve(std::span<const loadprofile::Record> records, std::size_t column, long long due);
+
+} // namespace archive
