@@ -76,11 +76,13 @@ void MeterPublisher::connected()
 
 QList<MqttMessage> MeterPublisher::lastMessages() const
 {
+    // QoS 0: written at once, ahead of the DISCONNECT on the same
+    // connection, whatever QoS 1 messages still wait for acknowledgement.
     QList<MqttMessage> messages;
     for (const auto &[index, m] : meters_)
         if (m.state)
-            messages.append({availabilityTopic(m.state->serial), kOffline, 1, true});
-    messages.append({gatewayAvailabilityTopic(name_), kOffline, 1, true});
+            messages.append({availabilityTopic(m.state->serial), kOffline, 0, true});
+    messages.append({gatewayAvailabilityTopic(name_), kOffline, 0, true});
     return messages;
 }
 

@@ -139,6 +139,10 @@ void MqttClient::connectTo(const QString &address)
     mosquitto_disconnect_callback_set(m_handle, &MqttClient::onDisconnect);
     mosquitto_int_option(m_handle, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_int_option(m_handle, MOSQ_OPT_TCP_NODELAY, 1);
+    // No limit on QoS 1 messages awaiting their acknowledgement: the library
+    // would otherwise hold back all but 20 of a burst (the discovery configs
+    // after a reconnection), and a clean end drops what it still holds.
+    mosquitto_max_inflight_messages_set(m_handle, 0);
 
     int rc = MOSQ_ERR_SUCCESS;
     QString failed;
