@@ -38,7 +38,22 @@ SessionViews::SessionViews(session::MeterSession &session, QWidget *window, Harm
         choice_ = choice;
         layout_.applyPanel(choice);
     });
-    connect(&poll, &session::PollCycle::statusCleared, this, [this] { status(QString()); });
+    connect(&poll, &session::PollCycle::withdrawn, this, [this, &chart](const polling::Withdrawn &withdrawn) {
+        reading_.withdraw(withdrawn, session_.poll().displayBase());
+        if (withdrawn.parts & polling::Harmonics)
+            chart.showValues({});
+    });
+    // A read the meter refuses is told for as long as it refuses it; the
+    // cycle's clearing of older messages leaves that one standing.
+    connect(&poll, &session::PollCycle::refusalsChanged, this, [this, &texts] {
+        const QString shown = refusal_;
+        refusal_ = refusalText(texts);
+        if (!refusal_.isEmpty())
+            status(refusal_);
+        else if (!shown.isEmpty() && caption(controls_.require<QWidget>(QStringLiteral("Text6"))) == shown)
+            status(QString());
+    });
+    connect(&poll, &session::PollCycle::statusCleared, this, [this] { status(refusal_); });
     connect(&session_, &session::MeterSession::statusText, this, &SessionViews::status);
 
     // The harmonic channel the cycle reads: the chosen option (the last one
@@ -60,6 +75,16 @@ void SessionViews::followLayout()
     connect(&session_.poll(), &session::PollCycle::layoutApplied, this, [this] {
         layout_.applySettings(choice_);
     });
+}
+
+QString SessionViews::refusalText(const i18n::LanguageTexts &texts) const
+{
+    const auto &refused = session_.poll().refusedReads();
+    if (refused.empty())
+        return {};
+    const session::RefusedRead &first = refused.front();
+    const auto hex = [](int value, int width) { return QString::number(value, 16).toUpper().rightJustified(width, QLatin1Char('0')); };
+    return texts.rightdown_ReadRefused.arg(QStringLiteral("0x") + hex(first.start, 4), hex(first.function, 2), hex(first.code, 2));
 }
 
 void SessionViews::status(const QString &text)

@@ -30,10 +30,13 @@ public:
 
 private:
     void status(const QString &text);
+    // The status line's text of the first read the meter refuses, or "".
+    QString refusalText(const i18n::LanguageTexts &texts) const;
 
     session::MeterSession &session_;
     ControlMap controls_;
     ReadingView reading_;
     LayoutView layout_;
     polling::PanelChoice choice_; // of the last layout chosen
+    QString refusal_;             // the text of the read refused, while it is
 };

@@ -52,6 +52,7 @@ struct LinePoller::Served {
     std::unique_ptr<session::MeterSession> session;
     std::unique_ptr<StderrTraffic> traffic;
     QString serial;        // once read
+    std::vector<session::RefusedRead> refused; // as last told
     bool told = false;     // its availability was told
     bool online = false;
     qint64 lpDueMs = 0;
@@ -213,11 +214,18 @@ void LinePoller::poll(Served &meter)
     const qint64 started = clock_.elapsed();
     QString error;
     session::MeterSession &s = *meter.session;
-    const bool answered = s.pollOnce(&error) && s.reading().identity;
+    // A meter whose main block is refused keeps the serial it gave before.
+    const bool polled = s.pollOnce(&error);
+    const bool answered = polled && (s.reading().identity || !meter.serial.isEmpty());
+    if (polled && !answered)
+        error = QStringLiteral("it refuses the read of its serial number");
     schedule_->polled(index, answered, started);
+    for (const QString &change : session::refusalChanges(meter.refused, s.poll().refusedReads()))
+        emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), change));
+    meter.refused = s.poll().refusedReads();
     if (answered) {
         const polling::Reading &reading = s.reading();
-        const QString serial = reading.identity->serial;
+        const QString serial = reading.identity ? reading.identity->serial : meter.serial;
         if (serial != meter.serial && !meter.serial.isEmpty()) {
             emit logLine(QStringLiteral("meter %1: another meter answers there now, serial %2").arg(name(meter), serial.trimmed()));
             meter.told = false;

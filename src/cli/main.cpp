@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -237,6 +238,10 @@ int read(const QStringList &args)
     meter.transactions().setTrafficObserver(p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
     if (!meter.open(address, &error))
         return fail(error, kFailed);
+    // What the meter refuses, and that its firmware has no spectra, are told
+    // once, and again when it changes.
+    std::vector<session::RefusedRead> refused;
+    bool toldNoSpectra = false;
     for (bool first = true;; first = false) {
         QElapsedTimer took;
         took.start();
@@ -244,9 +249,14 @@ int read(const QStringList &args)
         if (!meter.pollOnce(&error) && !(meter.link().LinkOnline() && meter.pollOnce(&error)))
             return fail(error, kFailed);
         std::vector<LiveValue> values = liveValues(meter.reading(), chosen);
+        if (!spectra.empty() && !meter.poll().readsHarmonics() && !std::exchange(toldNoSpectra, true))
+            fail(QStringLiteral("the meter's firmware (%1) has no harmonic spectra").arg(meter.reading().firmwareText.trimmed()), kOk);
         for (const int channel : spectra)
             if (const auto spectrum = meter.poll().readHarmonics(channel))
                 addSpectrum(values, channel, *spectrum);
+        for (const QString &change : session::refusalChanges(refused, meter.poll().refusedReads()))
+            fail(QStringLiteral("the meter ") + change, kOk);
+        refused = meter.poll().refusedReads();
         if (format == QLatin1String("json"))
             out(jsonLine(values, meter.reading()));
         else if (format == QLatin1String("csv") && !chosen.isEmpty())

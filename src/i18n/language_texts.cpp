@@ -77,6 +77,7 @@ const Slot kSlots[] = {
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_RequestRefused),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_RequestNoAnswer),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_RequestLinkGone),
+    AMPWRIGHT_SLOT("strmsgboxini", rightdown_ReadRefused),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_PortDenied),
     AMPWRIGHT_SLOT("strmsgboxini", rightdown_PortDenied2),
     AMPWRIGHT_SLOT("rightdownini", rightdown_LPSET1),

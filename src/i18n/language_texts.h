@@ -50,6 +50,9 @@ struct LanguageTexts {
     QString rightdown_LPArchiveError, rightdown_LPArchiveMoved, rightdown_LPNothingNew, rightdown_LPNewRepeated;
     // What became of a setting the meter did not take (%1: the exception code).
     QString rightdown_RequestRefused, rightdown_RequestNoAnswer, rightdown_RequestLinkGone;
+    // A read of the poll cycle that the meter refuses (%1: the first
+    // register, as 0x1064; %2: the function code; %3: the exception code).
+    QString rightdown_ReadRefused;
     // [rightdownini]: the group settings' names, for the message above.
     QString rightdown_LPSET1, rightdown_LPSET2, rightdown_ChannelCodes;
     // A serial port the user may not open (%1 is its device), and how to

@@ -32,7 +32,7 @@ QString identityText(const polling::Reading &reading, int field)
         return QString();
     const polling::MeterIdentity &identity = *reading.identity;
     switch (field) {
-    case 0: return polling::clockText(identity.clock);
+    case 0: return identity.clock ? polling::clockText(*identity.clock) : QString();
     case 1: return identity.serial;
     case 3: return polling::wiringText(identity.wiringCode);
     default: return polling::phaseSequenceText(identity.phaseSequenceCode);
@@ -166,7 +166,7 @@ QString jsonLine(const std::vector<LiveValue> &values, const polling::Reading &r
             if (v.number)
                 object.insert(v.name, shortestSingle(*v.number));
         } else if (v.name == QLatin1String("meter_time")) {
-            if (const auto clock = reading.identity ? reading.identity->clock.dateTime() : std::nullopt)
+            if (const auto clock = reading.identity && reading.identity->clock ? reading.identity->clock->dateTime() : std::nullopt)
                 object.insert(v.name, clock->toString(Qt::ISODate));
         } else if (!v.text.isEmpty()) {
             object.insert(v.name, v.text);

@@ -56,8 +56,10 @@ std::optional<MainBlock> mainBlockValues(std::span<const std::uint8_t> block)
     floats(s, block, 356, VoltageLlAb, 4);
     floats(s, block, 480, KwhDelivered, 5);
     // The meter clock: the low bytes of six holding registers.
+    MeterClock clock;
     for (std::size_t i = 0; i < 6; ++i)
-        main.identity.clock.fields[i] = block[71 + 2 * i];
+        clock.fields[i] = block[71 + 2 * i];
+    main.identity.clock = clock;
     main.identity.serial = meterText(block.subspan(324, 16));
     main.identity.wiringCode = block[477];
     main.identity.phaseSequenceCode = block[479];

@@ -26,4 +26,31 @@ void Reading::forget(std::initializer_list<Q> quantities)
         values[std::size_t(q)].reset();
 }
 
+std::vector<Q> quantityRun(Q first, int count)
+{
+    std::vector<Q> run;
+    for (int i = 0; i < count; ++i)
+        run.push_back(Q(first + i));
+    return run;
+}
+
+void Reading::withdraw(const Withdrawn &withdrawn)
+{
+    for (const Q q : withdrawn.quantities)
+        values[std::size_t(q)].reset();
+    // Who the meter is stays known (the downloads of this connection name
+    // it); its clock of the moment does not.
+    if ((withdrawn.parts & Identity) && identity)
+        identity->clock.reset();
+    if (withdrawn.parts & ValidCounts)
+        for (LPGroupStatus &group : lpGroups)
+            group.validRecords.reset();
+    if (withdrawn.parts & DisplayItems)
+        displayItems.reset();
+    if (withdrawn.parts & Harmonics)
+        harmonicChannel = -1;
+    if (withdrawn.parts & Firmware)
+        firmwareText.clear();
+}
+
 } // namespace polling

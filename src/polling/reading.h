@@ -34,10 +34,12 @@ struct MeterClock {
     bool operator==(const MeterClock &) const = default;
 };
 
-// Who the meter is and how it is wired, from the main block.
+// Who the meter is and how it is wired, from the main block, and its clock
+// (nothing once a read of the main block was refused: it is no longer the
+// clock of the moment).
 struct MeterIdentity {
     QString serial;
-    MeterClock clock;
+    std::optional<MeterClock> clock;
     unsigned wiringCode = 0;
     unsigned phaseSequenceCode = 0;
     bool operator==(const MeterIdentity &) const = default;
@@ -58,7 +60,7 @@ enum ReadingPart : unsigned {
     Measurements = 1u << 0, // the main block's values
     Identity = 1u << 1,     // serial, clock, wiring, phase sequence
     Firmware = 1u << 2,
-    LoadProfile = 1u << 3,  // group status or valid-record counts
+    LoadProfile = 1u << 3,  // the groups' settings and capacities
     Demand = 1u << 4,
     FrequencyPart = 1u << 5,
     PhaseEnergy = 1u << 6,
@@ -67,7 +69,20 @@ enum ReadingPart : unsigned {
     Harmonics = 1u << 9,
     CO2 = 1u << 10,
     DisplayItems = 1u << 11, // the display sequence (read again after it was written)
+    ValidCounts = 1u << 12,  // the groups' valid-record counts
 };
+
+// What a read the meter refused would have filled: its quantities, and the
+// parts of the reading that are no plain values (Identity, LoadProfile for
+// the groups' settings, ValidCounts, DisplayItems, Harmonics, Firmware).
+// Nothing an earlier read gave is left looking current.
+struct Withdrawn {
+    std::vector<Q> quantities;
+    unsigned parts = 0;
+    bool operator==(const Withdrawn &) const = default;
+};
+// The quantities first, first + 1, ... first + count - 1.
+std::vector<Q> quantityRun(Q first, int count);
 
 struct Reading {
     // The last value of each quantity, nothing for one not read (yet, or by
@@ -92,6 +107,11 @@ struct Reading {
     void store(const Samples &samples, qint64 receivedAtMs);
     // Forgets the values of these quantities (a block the meter no longer gives).
     void forget(std::initializer_list<Q> quantities);
+    // Forgets what a refused read would have filled. The meter's serial,
+    // wiring and the groups' settings stay: they are who the meter is and
+    // how it is set up, which the downloads of this connection go by, not
+    // values of the moment.
+    void withdraw(const Withdrawn &withdrawn);
 };
 
 } // namespace polling

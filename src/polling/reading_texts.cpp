@@ -69,10 +69,45 @@ TextUpdates blankTexts(std::initializer_list<Q> quantities, int displayBase)
     return out;
 }
 
+TextUpdates withdrawnTexts(const Withdrawn &withdrawn, int displayBase)
+{
+    TextUpdates out;
+    const auto blank = [&out](const char *control, int index) { out.push_back({QLatin1String(control), index, QString()}); };
+    for (const Q q : withdrawn.quantities) {
+        auto [control, index] = placeOf(q, displayBase);
+        out.push_back({std::move(control), index, QString()});
+        if (q >= KwhDelivered && q < KwhDelivered + 5)
+            blank("txt_kWh", displayBase + 20 + (q - KwhDelivered));
+    }
+    if (withdrawn.parts & Identity)
+        for (const char *control : {"Text5", "txtMeterSerial", "txt_Wiring", "txt_Phasor"})
+            blank(control, -1);
+    if (withdrawn.parts & LoadProfile) {
+        static const char *const codeControls[kLPGroups] = {"Text_LP_G1_Data", "Text_LP_G2_Data"};
+        for (int g = 0; g < kLPGroups; ++g) {
+            blank("Text_LP_Data_Counter", g);
+            blank("txtLPInterval", g);
+            for (int i = 0; i < kLPMaxChannels[g]; ++i)
+                blank(codeControls[g], i);
+            blank("Text_Max_int_num", g);
+        }
+    }
+    if (withdrawn.parts & ValidCounts)
+        for (int g = 0; g < kLPGroups; ++g)
+            blank("txtLPValidIntervalNum", g);
+    if (withdrawn.parts & DisplayItems)
+        blank("txt_Display_Item", -1);
+    if (withdrawn.parts & Harmonics)
+        for (int h = 0; h < 32; ++h)
+            blank("txtHarmonic", h);
+    if (withdrawn.parts & Firmware)
+        blank("txtFWver", -1);
+    return out;
+}
 
 TextUpdates identityTexts(const MeterIdentity &identity)
 {
-    TextUpdates out{{QStringLiteral("Text5"), -1, clockText(identity.clock)},
+    TextUpdates out{{QStringLiteral("Text5"), -1, identity.clock ? clockText(*identity.clock) : QString()},
                     {QStringLiteral("txtMeterSerial"), -1, identity.serial}};
     const QString wiring = wiringText(identity.wiringCode);
     if (!wiring.isEmpty())

@@ -17,6 +17,10 @@ TextUpdates sampleTexts(const Samples &samples, int displayBase);
 // The texts of quantities that are no longer read: empty.
 TextUpdates blankTexts(std::initializer_list<Q> quantities, int displayBase);
 
+// The texts of what a refused read would have filled: empty. The totals
+// shown again beside the per-phase energies go with the totals.
+TextUpdates withdrawnTexts(const Withdrawn &withdrawn, int displayBase);
+
 // Clock, serial number, wiring (only for a code that has a text), phase sequence.
 TextUpdates identityTexts(const MeterIdentity &identity);
 

@@ -27,8 +27,9 @@ void ReadingView::showParts(const polling::Reading &reading, unsigned parts, int
         apply({{QStringLiteral("txtFWver"), -1, reading.firmwareText}});
     if ((parts & polling::Identity) && reading.identity)
         apply(polling::identityTexts(*reading.identity));
-    if (parts & polling::LoadProfile) {
+    if (parts & polling::LoadProfile)
         apply(polling::lpStatusTexts(reading.lpGroups));
+    if (parts & polling::ValidCounts) {
         for (int g = 0; g < 2; ++g)
             if (const auto valid = reading.lpGroups[std::size_t(g)].validRecords)
                 apply({{QStringLiteral("txtLPValidIntervalNum"), g, QString::number(*valid)}});
@@ -56,4 +57,9 @@ void ReadingView::showHarmonics(const std::array<double, 32> &harmonics)
 void ReadingView::blankCO2(int displayBase)
 {
     apply(polling::blankTexts({polling::Co2Factor, polling::Co2Emission}, displayBase));
+}
+
+void ReadingView::withdraw(const polling::Withdrawn &withdrawn, int displayBase)
+{
+    apply(polling::withdrawnTexts(withdrawn, displayBase));
 }

@@ -23,6 +23,8 @@ public:
     void showHarmonics(const std::array<double, 32> &harmonics);
     // The CO2 values are no longer read: their boxes empty.
     void blankCO2(int displayBase);
+    // What a read the meter refused would have filled: emptied.
+    void withdraw(const polling::Withdrawn &withdrawn, int displayBase);
 
     void apply(const polling::TextUpdates &updates);
 

@@ -90,7 +90,9 @@ bool MeterSession::pollOnce(QString *error)
         return false;
     }
     poll_.Timer1Sec_Timer();
-    if (link().LinkOnline() && poll_.lastTransOK() && !poll_.firmwareReadPending())
+    // A read the meter refuses leaves its values out, not the poll: the
+    // meter answered.
+    if (link().LinkOnline() && poll_.lastTransOK() && (!poll_.firmwareReadPending() || poll_.firmwareRefused()))
         return true;
     *error = noAnswer();
     return false;

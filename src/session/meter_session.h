@@ -56,7 +56,8 @@ public:
     // told it; open() sets it).
     void setAddress(const MeterAddress &address) { address_ = address; }
     // One poll cycle now (the firmware first, the first time). False when
-    // the meter did not answer, with the reason.
+    // the meter did not answer, with the reason. Reads the meter refused
+    // leave their values out of the reading (poll().refusedReads()).
     bool pollOnce(QString *error);
     // Why the meter did not answer: where it is, and the line's last
     // status text.

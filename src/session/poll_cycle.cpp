@@ -9,6 +9,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace session {
 
 namespace {
@@ -37,6 +39,27 @@ constexpr int kHarmonicCount = 64;
 constexpr int kHarmonicChannels = 6;
 constexpr Block kCO2{kInput, 0x044C, 8};
 constexpr Block kFloatRatios{kHolding, 0x0000, 4};
+
+// What each block fills, forgotten when the meter refuses its read.
+using polling::quantityRun;
+using polling::Withdrawn;
+Withdrawn mainBlockFills()
+{
+    std::vector<polling::Q> quantities = quantityRun(polling::VoltageLnA, polling::AngleIC - polling::VoltageLnA + 1);
+    for (const polling::Q q : quantityRun(polling::KwhDelivered, 5))
+        quantities.push_back(q);
+    return {quantities, polling::Identity | polling::LoadProfile | polling::DisplayItems};
+}
+const Withdrawn kFirmwareFills{{}, polling::Firmware};
+const Withdrawn kValidCountFills{{}, polling::ValidCounts};
+const Withdrawn kDemandFills{quantityRun(polling::DemandTimeLeft, 3), 0};
+const Withdrawn kFrequencyFills{{polling::Frequency}, 0};
+const Withdrawn kPhaseEnergyFills{quantityRun(polling::PhaseEnergyA, 15), 0};
+const Withdrawn kRatioFills{{polling::PtRatio, polling::CtRatio}, 0};
+const Withdrawn kThdFills{quantityRun(polling::Thd, 18), 0};
+const Withdrawn kHarmonicFills{{}, polling::Harmonics};
+const Withdrawn kCO2Fills{{polling::Co2Emission, polling::Co2Factor}, 0};
+const Withdrawn kFloatRatioFills{{polling::PtRatioFloat, polling::CtRatioFloat}, 0};
 
 // Holds the next tick back while one is still waiting inside a transaction.
 class TickGuard {
@@ -70,21 +93,72 @@ void PollCycle::linkOnlineChanged(bool online)
         // stays in the reading.
         reading_ = {};
         FirmwareReadPending = true;
+        askedThisTick_.clear();
         if (timed_)
             Timer1Sec.start();
     } else {
         Timer1Sec.stop();
     }
+    // What another connection's meter refused says nothing of this one.
+    if (!refused_.empty()) {
+        refused_.clear();
+        emit refusalsChanged();
+    }
 }
 
-std::optional<std::vector<std::uint8_t>> PollCycle::read(std::uint8_t function, int start, int count)
+std::optional<std::vector<std::uint8_t>> PollCycle::read(std::uint8_t function, int start, int count,
+                                                          const polling::Withdrawn &fills)
 {
+    askedThisTick_.push_back({function, start, count, 0, true});
     modbus::TransactionResult result = meter_.read(function, start, count);
+    if (result.failure == modbus::Failure::Exception) {
+        refused({function, start, count, result.exceptionCode, true}, fills);
+        return std::nullopt;
+    }
     if (result.failed())
         LastTransOK = false;
     if (!result.ok())
         return std::nullopt;
+    answered(function, start, count);
     return std::move(result.data);
+}
+
+void PollCycle::refused(const RefusedRead &read, const polling::Withdrawn &fills)
+{
+    if (connectionGone())
+        return;
+    reading_.withdraw(fills);
+    emit withdrawn(fills);
+    const auto same = std::find_if(refused_.begin(), refused_.end(), [&](const RefusedRead &r) { return r.sameRead(read); });
+    if (same != refused_.end() && *same == read)
+        return;
+    if (same != refused_.end())
+        *same = read;
+    else
+        refused_.push_back(read);
+    emit refusalsChanged();
+}
+
+void PollCycle::answered(std::uint8_t function, int start, int count)
+{
+    const RefusedRead read{function, start, count, 0, true};
+    const auto gone = std::remove_if(refused_.begin(), refused_.end(), [&](const RefusedRead &r) { return r.sameRead(read); });
+    if (gone == refused_.end() || connectionGone())
+        return;
+    refused_.erase(gone, refused_.end());
+    emit refusalsChanged();
+}
+
+void PollCycle::forgetUnaskedRefusals()
+{
+    const auto unasked = std::remove_if(refused_.begin(), refused_.end(), [this](const RefusedRead &r) {
+        return r.inCycle && std::none_of(askedThisTick_.begin(), askedThisTick_.end(),
+                                         [&](const RefusedRead &asked) { return asked.sameRead(r); });
+    });
+    if (unasked == refused_.end())
+        return;
+    refused_.erase(unasked, refused_.end());
+    emit refusalsChanged();
 }
 
 bool PollCycle::connectionGone() const { return meter_.connection() != tickSession_; }
@@ -99,6 +173,7 @@ void PollCycle::Timer1Sec_Timer()
     tickSession_ = meter_.connection();
 
     emit tickStarted();
+    askedThisTick_.clear();
     LastTransOK = true;
     if (FirmwareReadPending)
         readFirmware();
@@ -113,6 +188,10 @@ void PollCycle::Timer1Sec_Timer()
             emit loadProfileStepDue();
         if (!LPReadByDate && PhasorRequested)
             emit phasorWindowDue();
+        // Only a cycle that asked for everything it reads tells which reads
+        // it no longer asks for.
+        if (ok() && online())
+            forgetUnaskedRefusals();
     }
     // The pause between cycles counts from the end of this one.
     if (Timer1Sec.isActive())
@@ -121,7 +200,7 @@ void PollCycle::Timer1Sec_Timer()
 
 void PollCycle::readFirmware()
 {
-    const auto bytes = read(kFirmware.function, kFirmware.start, kFirmware.count);
+    const auto bytes = read(kFirmware.function, kFirmware.start, kFirmware.count, kFirmwareFills);
     if (ok() && online() && bytes && bytes->size() == 8) {
         const polling::FirmwareInfo info = polling::decodeFirmware(*bytes);
         FirmwareNumber = info.number;
@@ -158,7 +237,7 @@ void PollCycle::takeValidCounts(std::span<const std::uint8_t> block)
             LPNewData[std::size_t(g)] = true;
         valid = count;
     }
-    emit readingUpdated(polling::LoadProfile);
+    emit readingUpdated(polling::ValidCounts);
 }
 
 void PollCycle::take(const std::optional<polling::Samples> &samples, polling::ReadingPart part)
@@ -196,15 +275,18 @@ void PollCycle::pollPanel(bool panel0)
         return bytes && bytes->size() == size;
     };
 
-    // The main block: four reads appended to one buffer.
+    // The main block: four reads appended to one buffer. One the meter
+    // refuses leaves it undecoded; the cycle goes on after it.
     LastTransOK = true;
     std::vector<std::uint8_t> main;
+    const polling::Withdrawn mainFills = mainBlockFills();
     for (const Block &block : kMainBlocks) {
-        const auto bytes = read(block.function, block.start, block.count);
+        const auto bytes = read(block.function, block.start, block.count, mainFills);
         if (!ok())
             return stopAfterFailure();
-        if (bytes)
-            main.insert(main.end(), bytes->begin(), bytes->end());
+        if (!bytes)
+            break;
+        main.insert(main.end(), bytes->begin(), bytes->end());
     }
     if (online() && main.size() == polling::kMainBlockBytes) {
         const auto decoded = polling::mainBlockValues(main);
@@ -229,26 +311,26 @@ void PollCycle::pollPanel(bool panel0)
     }
 
     if (olderFirmware) {
-        const auto counts = read(kValidCounts.function, kValidCounts.start, kValidCounts.count);
+        const auto counts = read(kValidCounts.function, kValidCounts.start, kValidCounts.count, kValidCountFills);
         if (!ok())
             return stopAfterFailure();
         if (online() && counts)
             takeValidCounts(*counts);
     }
 
-    const auto demand = read(kDemand.function, kDemand.start, kDemand.count);
+    const auto demand = read(kDemand.function, kDemand.start, kDemand.count, kDemandFills);
     if (!ok())
         return stopAfterFailure();
     if (online() && sizeIs(demand, 10))
         take(polling::demandValues(*demand), polling::Demand);
 
-    const auto frequency = read(kFrequency.function, kFrequency.start, kFrequency.count);
+    const auto frequency = read(kFrequency.function, kFrequency.start, kFrequency.count, kFrequencyFills);
     if (ok() && online() && frequency && (panel0 || frequency->size() == 4))
         take(polling::frequencyValues(*frequency), polling::FrequencyPart);
     if (!ok())
         return stopAfterFailure();
 
-    const auto energy = read(kPhaseEnergy.function, kPhaseEnergy.start, kPhaseEnergy.count);
+    const auto energy = read(kPhaseEnergy.function, kPhaseEnergy.start, kPhaseEnergy.count, kPhaseEnergyFills);
     if (ok() && online() && energy && (panel0 || energy->size() == 60))
         take(polling::phaseEnergyValues(*energy), polling::PhaseEnergy);
     emit recordListsDue();
@@ -257,7 +339,7 @@ void PollCycle::pollPanel(bool panel0)
     if (ok())
         emit statusCleared();
     if (ok()) {
-        const auto ratios = read(kRatios.function, kRatios.start, kRatios.count);
+        const auto ratios = read(kRatios.function, kRatios.start, kRatios.count, kRatioFills);
         if (ok() && online() && ratios && (panel0 || ratios->size() == 4))
             take(polling::ratioValues(*ratios), polling::Ratios);
     }
@@ -265,7 +347,7 @@ void PollCycle::pollPanel(bool panel0)
     if (panel0) {
         if (olderFirmware) {
             if (ok()) {
-                const auto block = read(kThd.function, kThd.start, kThd.count);
+                const auto block = read(kThd.function, kThd.start, kThd.count, kThdFills);
                 if (ok() && online() && block) {
                     if (const auto thd = polling::thdValues(*block)) {
                         reading_.thd = *thd;
@@ -276,7 +358,7 @@ void PollCycle::pollPanel(bool panel0)
             for (int k = 0; k < kHarmonicChannels; ++k) {
                 if (!ok() || harmonicChannel_ != k)
                     continue;
-                const auto block = read(kInput, kHarmonicStart + kHarmonicStride * k, kHarmonicCount);
+                const auto block = read(kInput, kHarmonicStart + kHarmonicStride * k, kHarmonicCount, kHarmonicFills);
                 if (ok() && online() && block) {
                     const bool stillChosen = harmonicChannel_ == k;
                     if (const auto harmonics = polling::harmonicValues(*block)) {
@@ -302,7 +384,7 @@ void PollCycle::pollPanel(bool panel0)
 
         if (polling::firmwareHasCO2(FirmwareNumber)) {
             emit co2Settable(true);
-            const auto co2 = read(kCO2.function, kCO2.start, kCO2.count);
+            const auto co2 = read(kCO2.function, kCO2.start, kCO2.count, kCO2Fills);
             if (!ok())
                 return;
             if (online() && co2)
@@ -314,7 +396,7 @@ void PollCycle::pollPanel(bool panel0)
         return;
     }
 
-    const auto floats = read(kFloatRatios.function, kFloatRatios.start, kFloatRatios.count);
+    const auto floats = read(kFloatRatios.function, kFloatRatios.start, kFloatRatios.count, kFloatRatioFills);
     if (!ok())
         return;
     if (online() && floats && (panel0 || floats->size() == 8))
@@ -323,14 +405,28 @@ void PollCycle::pollPanel(bool panel0)
     serveRequests();
 }
 
+bool PollCycle::firmwareRefused() const
+{
+    const RefusedRead firmware{kFirmware.function, kFirmware.start, kFirmware.count};
+    return std::any_of(refused_.begin(), refused_.end(), [&](const RefusedRead &r) { return r.sameRead(firmware); });
+}
+
+bool PollCycle::readsHarmonics() const
+{
+    return !FirmwareReadPending && DisplayBase == 0 && FirmwareNumber < polling::kFirstFirmwareWithoutHarmonics;
+}
+
 std::optional<std::array<double, 32>> PollCycle::readHarmonics(int channel)
 {
-    if (channel < 0 || channel >= kHarmonicChannels || FirmwareReadPending || DisplayBase != 0
-        || FirmwareNumber >= polling::kFirstFirmwareWithoutHarmonics)
+    if (channel < 0 || channel >= kHarmonicChannels || !readsHarmonics())
         return std::nullopt;
-    const modbus::TransactionResult block = meter_.read(kInput, kHarmonicStart + kHarmonicStride * channel, kHarmonicCount);
+    const int start = kHarmonicStart + kHarmonicStride * channel;
+    const modbus::TransactionResult block = meter_.read(kInput, start, kHarmonicCount);
+    if (block.failure == modbus::Failure::Exception)
+        refused({kInput, start, kHarmonicCount, block.exceptionCode, false}, kHarmonicFills);
     if (!block.ok())
         return std::nullopt;
+    answered(kInput, start, kHarmonicCount);
     const auto harmonics = polling::harmonicValues(block.data);
     if (harmonics) {
         reading_.harmonics = *harmonics;

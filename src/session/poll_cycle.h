@@ -2,6 +2,7 @@
 
 #include "polling/firmware_layout.h"
 #include "polling/reading.h"
+#include "session/refused_reads.h"
 
 #include <QObject>
 #include <QTimer>
@@ -50,6 +51,8 @@ public:
     // The next tick reads the firmware first (and chooses the panel).
     void requestFirmwareRead() { FirmwareReadPending = true; }
     bool firmwareReadPending() const { return FirmwareReadPending; }
+    // The meter refuses the firmware read: the cycles go on as without it.
+    bool firmwareRefused() const;
     int firmwareNumber() const { return FirmwareNumber; }
     // 0 for measurement panel 0, 100 for panel 1.
     int displayBase() const { return DisplayBase; }
@@ -69,10 +72,17 @@ public:
     // record's time was last read.
     bool lpNewData(int group) const { return LPNewData[std::size_t(group)]; }
     void clearLPNewData(int group) { LPNewData[std::size_t(group)] = false; }
+    // The meter's firmware reads harmonic spectra (known once its firmware
+    // has been read).
+    bool readsHarmonics() const;
     // The spectrum of harmonic channel 0..5 read now, outside a cycle (the
     // tool reads every chosen channel this way); stored in the reading.
     // Nothing when the read failed or the meter's firmware has no harmonics.
     std::optional<std::array<double, 32>> readHarmonics(int channel);
+    // The reads the meter refuses (a Modbus exception), in the order they
+    // were first refused. A read stays here until it is answered, or until a
+    // whole cycle no longer asks for it.
+    const std::vector<RefusedRead> &refusedReads() const { return refused_; }
     // The last transaction of the cycle succeeded: its later steps go on.
     bool lastTransOK() const { return LastTransOK; }
 
@@ -113,14 +123,26 @@ signals:
     // New harmonic values of the chosen channel (reading().harmonics); only
     // when that channel is still the chosen one.
     void harmonicsShown();
+    // The meter refused a read: what it would have filled is forgotten from
+    // the reading, and must no longer be shown as current.
+    void withdrawn(const polling::Withdrawn &withdrawn);
+    // refusedReads() changed.
+    void refusalsChanged();
 
 private:
     void linkOnlineChanged(bool online);
     void pollPanel(bool panel0);
     void readFirmware();
     void applyLayout(const polling::PanelChoice &choice, bool rLayout);
-    // One read: its data, or nothing when it failed (LastTransOK then false).
-    std::optional<std::vector<std::uint8_t>> read(std::uint8_t function, int start, int count);
+    // One read: its data, or nothing when it failed (LastTransOK then false)
+    // or the meter refused it (fills then withdrawn; the cycle goes on).
+    std::optional<std::vector<std::uint8_t>> read(std::uint8_t function, int start, int count,
+                                                  const polling::Withdrawn &fills);
+    void refused(const RefusedRead &read, const polling::Withdrawn &fills);
+    void answered(std::uint8_t function, int start, int count);
+    // After a whole cycle: a refused read the cycle no longer asks for is
+    // no longer refused.
+    void forgetUnaskedRefusals();
     bool ok() const;
     bool online() const;
     // The link went offline, and perhaps online again, since the tick began:
@@ -146,6 +168,8 @@ private:
     std::array<bool, 2> LPNewData{};
     std::optional<int> harmonicChannel_;
     polling::Reading reading_;
+    std::vector<RefusedRead> refused_;
+    std::vector<RefusedRead> askedThisTick_;
     bool tickRunning_ = false;
     std::uint64_t tickSession_ = 0;
 };

@@ -71,6 +71,8 @@ private slots:
     }
     void readShowsWhatTheWindowShows();
     void readGivesHarmonicSpectra();
+    void readLeavesOutWhatTheMeterRefuses_data();
+    void readLeavesOutWhatTheMeterRefuses();
     void csvOfChosenQuantitiesIsATrendRecording();
     void downloadWritesTheWindowsFile_data();
     void downloadWritesTheWindowsFile();
@@ -145,6 +147,51 @@ void TestCliWithMeter::readGivesHarmonicSpectra()
             QCOMPARE(float(values[h].toDouble()), float(h == 0 ? 100.0 : (ch < 3 ? 3.0 : 12.0) / h));
         }
     }
+}
+
+void TestCliWithMeter::readLeavesOutWhatTheMeterRefuses_data()
+{
+    QTest::addColumn<QStringList>("meterOptions");
+    QTest::addColumn<QStringList>("readOptions");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("absent");  // fields left out of the JSON
+    QTest::addColumn<QStringList>("present"); // fields still there
+    QTest::addColumn<QString>("told");        // on standard error
+
+    QTest::newRow("block 2 refused")
+        << QStringList{"--fault", "exception:2@reg=3:0x1064"} << QStringList{} << 0
+        << QStringList{"voltage_ln_a", "kwh_delivered", "meter_time", "serial_number"} << QStringList{"frequency", "firmware"}
+        << QStringLiteral("the meter refuses the read of holding registers 0x1064-0x1095, exception 02 (illegal data address): "
+                          "its values are left out");
+    QTest::newRow("CO2 refused")
+        << QStringList{"--fault", "exception:4@reg=4:0x044C"} << QStringList{} << 0 << QStringList{"co2_emission"}
+        << QStringList{"voltage_ln_a", "pt_ratio_float"}
+        << QStringLiteral("the meter refuses the read of input registers 0x044C-0x0453, exception 04 (server device failure)");
+    QTest::newRow("no spectra in this firmware")
+        << QStringList{"--firmware", "V2505ABC"} << QStringList{"--harmonics", "all"} << 0 << QStringList{"harmonics"}
+        << QStringList{"voltage_ln_a"} << QStringLiteral("the meter's firmware (V2505ABC) has no harmonic spectra");
+    QTest::newRow("unknown channel") << QStringList{} << QStringList{"--harmonics", "va,vx"} << 2 << QStringList{}
+                                     << QStringList{} << QStringLiteral("no harmonic channel is named \"vx\"");
+}
+
+void TestCliWithMeter::readLeavesOutWhatTheMeterRefuses()
+{
+    QFETCH(QStringList, meterOptions);
+    QFETCH(QStringList, readOptions);
+    QFETCH(int, code);
+    QFETCH(QStringList, absent);
+    QFETCH(QStringList, present);
+    QFETCH(QString, told);
+    QVERIFY2(session_->startMeter(meterOptions, true), qPrintable(session_->error()));
+    const Run run = runCli(QStringList{"read", "--tcp", session_->address(), "--format", "json"} + readOptions);
+    QCOMPARE(run.code, code);
+    QVERIFY2(run.err.contains(told), qPrintable(run.err));
+    QCOMPARE(run.err.count(told), 1);
+    const QJsonObject read = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    for (const QString &field : absent)
+        QVERIFY2(!read.contains(field), qPrintable(field));
+    for (const QString &field : present)
+        QVERIFY2(read.contains(field), qPrintable(field));
 }
 
 void TestCliWithMeter::csvOfChosenQuantitiesIsATrendRecording()

@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cstdio>
+
 namespace {
 
 constexpr int kWaitMs = 30000;
@@ -49,6 +51,7 @@ private slots:
     void badFilesStopNothingStarts_data();
     void badFilesStopNothingStarts();
     void publishesEveryMeter();
+    void refusedReadIsLeftOutOfTheState();
     void metricsPassPromtool();
     void archivesTheLoadProfiles();
     void silencedMeterGoesOfflineAndBack();
@@ -65,6 +68,7 @@ private:
     QStringList serials_;        // unit 1, unit 2, the TCP meter
     QProcess gateway_;
     QString metricsPort_;
+    QString log_; // the gateway's standard error so far
 };
 
 QString TestServeWithMeters::writeFile(const QString &name, const QString &text)
@@ -97,7 +101,12 @@ void TestServeWithMeters::initTestCase()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("AMPWRIGHT_COM_DIR"), dir_.filePath(QStringLiteral("com")));
     gateway_.setProcessEnvironment(environment);
-    gateway_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Its log is kept, and shown as it comes.
+    connect(&gateway_, &QProcess::readyReadStandardError, this, [this] {
+        const QByteArray bytes = gateway_.readAllStandardError();
+        std::fputs(bytes.constData(), stderr);
+        log_ += QString::fromLocal8Bit(bytes);
+    });
     gateway_.start(cli(), {"serve", "--meters", meters, "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker_.port()),
                            "--metrics", "127.0.0.1:" + metricsPort_, "--every", "2", "--name", "test",
                            "--store", "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))});
@@ -169,6 +178,38 @@ void TestServeWithMeters::publishesEveryMeter()
         QVERIFY(retained);
     }
     QCOMPARE(newest(watch.messages(), QStringLiteral("ampwright/gateway/test/availability")), QStringLiteral("online"));
+}
+
+void TestServeWithMeters::refusedReadIsLeftOutOfTheState()
+{
+    MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/#"));
+    QString error;
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const QString state = QStringLiteral("ampwright/%1/state").arg(serials_[0]);
+    const QString refusal = QStringLiteral("refuses the read of holding registers 0x1064-0x1095");
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=1 exception:2@reg=3:0x1064")));
+    // Published without the main block's values, the later blocks' still in.
+    QTRY_VERIFY_WITH_TIMEOUT(!json(newest(watch.messages(), state)).isEmpty()
+                                 && !json(newest(watch.messages(), state)).contains(QStringLiteral("voltage_ln_a")),
+                             kWaitMs);
+    QVERIFY(json(newest(watch.messages(), state)).value(QStringLiteral("frequency")).isDouble());
+    QVERIFY(log_.contains(refusal));
+    // Any sample of the meter's line-to-neutral voltages.
+    const auto voltageMetric = [&] {
+        const QHash<QString, QString> samples = testsupport::metricSamples(testsupport::scrapeMetrics(quint16(metricsPort_.toInt())));
+        const QString meter = QStringLiteral("meter=\"%1\"").arg(serials_[0]);
+        return std::any_of(samples.keyBegin(), samples.keyEnd(), [&](const QString &name) {
+            return name.startsWith(QLatin1String("ampwright_voltage_ln")) && name.contains(meter);
+        });
+    };
+    QVERIFY(!voltageMetric());
+    QVERIFY(newest(watch.messages(), QStringLiteral("ampwright/%1/availability").arg(serials_[0])) != QLatin1String("offline"));
+    // Told once, and again when it ends.
+    QCOMPARE(log_.count(refusal), 1);
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=1 clear-faults")));
+    QTRY_VERIFY_WITH_TIMEOUT(json(newest(watch.messages(), state)).value(QStringLiteral("voltage_ln_a")).isDouble(), kWaitMs);
+    QVERIFY(log_.contains(QStringLiteral("answers the read of holding registers 0x1064-0x1095 again")));
+    QTRY_VERIFY_WITH_TIMEOUT(voltageMetric(), kWaitMs);
 }
 
 void TestServeWithMeters::metricsPassPromtool()

@@ -163,14 +163,14 @@ void TestDecoders::mainBlockIdentityTexts()
     const auto typed = polling::mainBlockValues(mainBlock());
     QVERIFY(typed);
     QCOMPARE(typed->identity.serial, QStringLiteral("AWMETER012345678"));
-    QCOMPARE(typed->identity.clock.dateTime(), QDateTime(QDate(2024, 3, 5), QTime(9, 5, 3)));
+    QCOMPARE(typed->identity.clock->dateTime(), QDateTime(QDate(2024, 3, 5), QTime(9, 5, 3)));
     QCOMPARE(typed->identity.wiringCode, 5u);
     QCOMPARE(typed->identity.phaseSequenceCode, 2u);
 
     Bytes b = mainBlock();
     b[73] = 13; // month 13: shown as it comes, no date and time
     QCOMPARE(find(polling::DecodeMainBlock(b, 0), "Text5", -1), QStringLiteral("2024/13/5  9:5:3"));
-    QVERIFY(!polling::mainBlockValues(b)->identity.clock.dateTime());
+    QVERIFY(!polling::mainBlockValues(b)->identity.clock->dateTime());
     b[324] = 0x01;
     b[339] = 0;
     QCOMPARE(find(polling::DecodeMainBlock(b, 0), "txtMeterSerial", -1),

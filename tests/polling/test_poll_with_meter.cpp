@@ -66,11 +66,14 @@ private slots:
     void aReconnectOverALossyLineShowsNoWaitMessage();
     void failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay_data();
     void failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay();
+    void refusedReadIsToldWhileItLastsAndEmptiesItsDisplays_data();
+    void refusedReadIsToldWhileItLastsAndEmptiesItsDisplays();
 
 private:
     // Starts the meter with the given options, starts the main window in the
     // transport's mode and clicks the connect button.
-    void goOnline(Transport transport, const QStringList &meterOptions);
+    void goOnline(Transport transport, const QStringList &meterOptions,
+                  const QString &language = QStringLiteral("English"));
     // Runs the poll until the firmware text shows and the first values of a
     // cycle arrived on the panel of displayBase.
     void waitForFirstCycle(const QString &firmware, int displayBase);
@@ -127,7 +130,7 @@ void TestPollWithMeter::cleanup()
     changes_.clear();
 }
 
-void TestPollWithMeter::goOnline(Transport transport, const QStringList &meterOptions)
+void TestPollWithMeter::goOnline(Transport transport, const QStringList &meterOptions, const QString &language)
 {
     QStringList arguments = meterOptions;
     const QString address = nextMeterAddress();
@@ -140,7 +143,7 @@ void TestPollWithMeter::goOnline(Transport transport, const QStringList &meterOp
     QVERIFY2(meter_->start(arguments), qPrintable(meter_->errorString()));
 
     started_ = std::make_unique<StartedMainForm>(
-        testsupport::StartFormAnswer{connectionName(transport), QStringLiteral("English")});
+        testsupport::StartFormAnswer{connectionName(transport), language});
     QVERIFY(started_->loaded);
     // The start-up's own messages (no serial port in TCP mode) are not the poll's.
     started_->messages.shown.clear();
@@ -430,6 +433,72 @@ void TestPollWithMeter::failedBlock2TakesTheLinkOfflineAndKeepsEveryDisplay()
         QCOMPARE(shown(QStringLiteral("txtCO2_out")), QString());
     }
     QVERIFY(started_->messages.shown.isEmpty());
+}
+
+void TestPollWithMeter::refusedReadIsToldWhileItLastsAndEmptiesItsDisplays_data()
+{
+    QTest::addColumn<Transport>("transport");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QStringList>("emptied"); // controls the refused read fills
+    QTest::addColumn<QString>("later");       // a control a later read of the cycle fills
+    QTest::addColumn<QString>("message");
+
+    const QStringList mainBlock{"txt_V_N(0)", "txt_kWh(0)", "txt_kWh(20)", "Text5", "txtMeterSerial", "txtLPInterval(0)"};
+    QTest::newRow("English, TCP, block 2")
+        << Transport::Tcp << QStringLiteral("English") << QStringLiteral("exception:2@reg=3:0x1064") << mainBlock
+        << QStringLiteral("txtFrequency(0)")
+        << QStringLiteral("The meter refused the read of register 0x1064 (function 03): exception 02.");
+    QTest::newRow("Chinese, pseudo-terminal, block 2")
+        << Transport::PseudoTerminal << QStringLiteral("中文") << QStringLiteral("exception:2@reg=3:0x1064")
+        << mainBlock << QStringLiteral("txtFrequency(0)")
+        << QStringLiteral("電表拒絕讀取暫存器 0x1064（功能碼 03）：例外碼 02。");
+    QTest::newRow("Japanese, TCP, CO2")
+        << Transport::Tcp << QStringLiteral("日本語") << QStringLiteral("exception:4@reg=4:0x044C")
+        << QStringList{"txtCO2", "txtCO2_out"} << QStringLiteral("txtPTRatio2")
+        << QStringLiteral("メーターはレジスタ 0x044C の読み出しを拒否しました（ファンクション 04、例外コード 04）。");
+}
+
+void TestPollWithMeter::refusedReadIsToldWhileItLastsAndEmptiesItsDisplays()
+{
+    QFETCH(Transport, transport);
+    QFETCH(QString, language);
+    QFETCH(QString, rule);
+    QFETCH(QStringList, emptied);
+    QFETCH(QString, later);
+    QFETCH(QString, message);
+
+    goOnline(transport, {QStringLiteral("--firmware"), kPanel0Firmware}, language);
+    if (QTest::currentTestFailed())
+        return;
+    waitForFirstCycle(kPanel0Firmware, 0);
+    if (QTest::currentTestFailed())
+        return;
+    for (const QString &control : emptied)
+        QVERIFY2(!shown(control).isEmpty(), qPrintable(control));
+    const QString laterBefore = shown(later);
+
+    // The meter refuses the read from now on; the later reads give new values.
+    changeMeterBetweenCycles({rule, QStringLiteral("setf input:0x107E=49.5"), QStringLiteral("setf holding:0x0000=7.5")});
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")) == message; }, kPatienceMs),
+             qPrintable(shown(QStringLiteral("Text6"))));
+    QVERIFY(QTest::qWaitFor([&] { return shown(later) != laterBefore; }, kPatienceMs));
+    for (const QString &control : emptied)
+        QVERIFY2(shown(control).isEmpty(), qPrintable(control + QStringLiteral(": ") + shown(control)));
+    // It stays told through later cycles, and the link stays online.
+    recordChanges({QStringLiteral("Text6")});
+    QTest::qWait(1500);
+    QCOMPARE(shown(QStringLiteral("Text6")), message);
+    QVERIFY(started_->window->link().LinkOnline());
+    QVERIFY(started_->messages.shown.isEmpty());
+
+    // Answered again: the message goes and the displays fill.
+    QVERIFY(meter_->sendCommand(QStringLiteral("clear-faults")));
+    QVERIFY(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")).isEmpty(); }, kPatienceMs));
+    for (const QString &control : emptied)
+        QVERIFY(QTest::qWaitFor([&] { return !shown(control).isEmpty(); }, kPatienceMs));
 }
 
 QTEST_MAIN(TestPollWithMeter)

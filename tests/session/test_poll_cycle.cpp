@@ -97,6 +97,9 @@ private slots:
     void firstTickReadsTheMetersValues();
     void failureInBlockTwoKeepsTheReading();
     void failedFirmwareReadChoosesPanelOneAndRetries();
+    void refusedReadIsForgottenAndTheCycleGoesOn_data();
+    void refusedReadIsForgottenAndTheCycleGoesOn();
+    void refusalOfAReadNoLongerAskedForEnds();
     void requestOutcomes_data();
     void requestOutcomes();
     void requestsAreServedInOrderWithinOneCycle();
@@ -221,6 +224,100 @@ void TestPollCycle::failedFirmwareReadChoosesPanelOneAndRetries()
     QCOMPARE(rig.meter.requests.front(), Request(4, 0x1018));
     QCOMPARE(rig.poll.firmwareNumber(), 3705);
     QCOMPARE(rig.poll.displayBase(), 0);
+}
+
+void TestPollCycle::refusedReadIsForgottenAndTheCycleGoesOn_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("forgotten"); // a quantity the read fills
+    QTest::addColumn<int>("kept");      // one a later read fills
+    QTest::addColumn<int>("displayBase");
+    QTest::newRow("block 2 of the main block") << 3 << 0x1064 << 2 << int(polling::VoltageLnA) << int(polling::Frequency) << 0;
+    QTest::newRow("block 4 of the main block") << 4 << 0x1080 << 4 << int(polling::KwhDelivered) << int(polling::PtRatio) << 0;
+    QTest::newRow("demand") << 4 << 0x11A1 << 2 << int(polling::DemandKw) << int(polling::Frequency) << 0;
+    QTest::newRow("CO2") << 4 << 0x044C << 2 << int(polling::Co2Emission) << int(polling::PtRatioFloat) << 0;
+    // Refused from the first tick: panel 1, as after a failed read, and the
+    // cycle's reads go on.
+    QTest::newRow("firmware") << 4 << 0x1018 << 1 << -1 << int(polling::VoltageLnA) << 100;
+}
+
+void TestPollCycle::refusedReadIsForgottenAndTheCycleGoesOn()
+{
+    QFETCH(int, function);
+    QFETCH(int, start);
+    QFETCH(int, code);
+    QFETCH(int, forgotten);
+    QFETCH(int, kept);
+    QFETCH(int, displayBase);
+    SessionRig rig;
+    const bool firmware = start == 0x1018;
+    if (!firmware)
+        rig.tick();
+    rig.meter.exceptions[{function, start}] = std::uint8_t(code);
+    rig.requests.add(config::wiringRequest(3));
+    QSignalSpy withdrawn(&rig.poll, &session::PollCycle::withdrawn);
+    QSignalSpy changed(&rig.poll, &session::PollCycle::refusalsChanged);
+    QSignalSpy cleared(&rig.poll, &session::PollCycle::statusCleared);
+    rig.meter.requests.clear();
+
+    rig.tick();
+
+    // The meter answered: the link stays, the cycle reads on to its end
+    // and writes what waits.
+    QVERIFY(rig.link.LinkOnline());
+    QCOMPARE(rig.host.offlineCalls, 0);
+    QCOMPARE(rig.meter.requests.back(), Request(16, 0x1004));
+    QCOMPARE(rig.meter.holding[0x1004], std::uint16_t(3));
+    QCOMPARE(cleared.size(), 1);
+    QCOMPARE(rig.poll.displayBase(), displayBase);
+    QVERIFY(rig.poll.reading().value(polling::Q(kept)).has_value());
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(rig.poll.refusedReads().size(), std::size_t(1));
+    const session::RefusedRead refused = rig.poll.refusedReads().front();
+    QCOMPARE(int(refused.function), function);
+    QCOMPARE(refused.start, start);
+    QCOMPARE(int(refused.code), code);
+    QVERIFY(!withdrawn.isEmpty());
+    if (forgotten >= 0) {
+        const auto fills = withdrawn.first().first().value<polling::Withdrawn>();
+        QVERIFY(std::count(fills.quantities.begin(), fills.quantities.end(), polling::Q(forgotten)));
+        QVERIFY(!rig.poll.reading().value(polling::Q(forgotten)));
+    }
+    if (start == 0x1064) {
+        // Who the meter is stays known; its clock of the moment does not.
+        QVERIFY(rig.poll.reading().identity.has_value());
+        QVERIFY(!rig.poll.reading().identity->clock.has_value());
+    }
+
+    // Refused again: nothing new to tell. Answered again: the refusal ends.
+    rig.tick();
+    QCOMPARE(changed.size(), 1);
+    rig.meter.exceptions.clear();
+    rig.tick();
+    QCOMPARE(changed.size(), 2);
+    QVERIFY(rig.poll.refusedReads().empty());
+    if (forgotten >= 0)
+        QVERIFY(rig.poll.reading().value(polling::Q(forgotten)).has_value());
+}
+
+void TestPollCycle::refusalOfAReadNoLongerAskedForEnds()
+{
+    SessionRig rig;
+    rig.poll.setHarmonicChannel(1);
+    rig.tick();
+    rig.meter.exceptions[{4, 0x1470}] = 2;
+    rig.tick();
+    QCOMPARE(rig.poll.refusedReads().size(), std::size_t(1));
+    QCOMPARE(rig.poll.reading().harmonicChannel, -1);
+    // Another channel chosen: the refused read is no longer made.
+    rig.poll.setHarmonicChannel(2);
+    QSignalSpy changed(&rig.poll, &session::PollCycle::refusalsChanged);
+    rig.tick();
+    QVERIFY(rig.poll.refusedReads().empty());
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(rig.poll.reading().harmonicChannel, 2);
 }
 
 void TestPollCycle::requestOutcomes_data()
