@@ -4,9 +4,9 @@
 // refused one names a line of the input and keeps no records. The bytes
 // also serve as a file name the meter and group are read from.
 #include "archive/lp_csv_parse.h"
-#include "loadprofile/channel_codes.h"
-#include "loadprofile/csv_file.h"
-#include "loadprofile/records.h"
+#include "lpdata/channel_codes.h"
+#include "lpdata/csv_file.h"
+#include "lpdata/records.h"
 
 #include <QHash>
 #include <QString>
@@ -20,8 +20,8 @@ const QHash<QString, int> &codesByName()
 {
     static const QHash<QString, int> codes = [] {
         QHash<QString, int> byName;
-        for (const int code : loadprofile::LPChannelCodes())
-            byName.insert(loadprofile::LPDataName(code), code);
+        for (const int code : lpdata::LPChannelCodes())
+            byName.insert(lpdata::LPDataName(code), code);
         return byName;
     }();
     return codes;
@@ -40,20 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             __builtin_trap();
     } else {
         const std::size_t channels = parse.channelCodes.size();
-        if (channels < 1 || channels > std::size_t(loadprofile::kMaxChannels))
+        if (channels < 1 || channels > std::size_t(lpdata::kMaxChannels))
             __builtin_trap();
-        QByteArray again = "Date : \r\n" + loadprofile::csvColumnLine(parse.channelCodes).toLatin1() + "\r\n";
-        for (const loadprofile::Record &record : parse.records) {
-            if (record.values.size() != channels || !loadprofile::hasValidStamp(record))
+        QByteArray again = "Date : \r\n" + lpdata::csvColumnLine(parse.channelCodes).toLatin1() + "\r\n";
+        for (const lpdata::Record &record : parse.records) {
+            if (record.values.size() != channels || !lpdata::hasValidStamp(record))
                 __builtin_trap();
-            again += loadprofile::csvRow(record).toLatin1() + "\r\n";
+            again += lpdata::csvRow(record).toLatin1() + "\r\n";
         }
         const archive::LoadProfileCsvParse reparse = archive::parseLoadProfileCsv(again, codesByName());
         if (!reparse.ok() || reparse.channelCodes != parse.channelCodes
             || reparse.records.size() != parse.records.size())
             __builtin_trap();
         for (std::size_t i = 0; i < parse.records.size(); ++i) {
-            if (loadprofile::csvRow(reparse.records[i]) != loadprofile::csvRow(parse.records[i]))
+            if (lpdata::csvRow(reparse.records[i]) != lpdata::csvRow(parse.records[i]))
                 __builtin_trap();
         }
     }

@@ -8,7 +8,7 @@
 //      minute and at the end (goal < 2 % and flat).
 //
 //   bench_gateway [--line-seconds S] [--units U] [--minutes N] [--meters M]
-#include "link/plain_dispatcher.h"
+#include "links/plain_dispatcher.h"
 #include "metersim_process.h"
 #include "process_usage.h"
 #include "wire_count.h"
@@ -54,12 +54,12 @@ bool sharedLine(double seconds, int units)
         std::fprintf(stderr, "metersim did not start: %s\n", qPrintable(sim.errorString()));
         return false;
     }
-    MeterAddress line;
+    links::MeterAddress line;
     line.port = 1;
     line.baud = kBaud;
     std::vector<cli::LinePoller::Meter> meters;
     for (int unit = 1; unit <= units; ++unit) {
-        MeterAddress a = line;
+        links::MeterAddress a = line;
         a.unit = unit;
         meters.push_back({unit, a});
     }
@@ -159,7 +159,7 @@ double option(const QStringList &args, const char *name, double fallback)
 
 int main(int argc, char *argv[])
 {
-    preferPlainEventDispatcher(); // as the program does
+    links::preferPlainEventDispatcher(); // as the program does
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     bool ok = sharedLine(option(args, "--line-seconds", 60), int(option(args, "--units", 4)));

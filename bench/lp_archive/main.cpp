@@ -14,9 +14,9 @@
 
 #include "archive/archive_store.h"
 #include "archive/lp_csv_parse.h"
-#include "loadprofile/channel_codes.h"
-#include "loadprofile/csv_file.h"
-#include "loadprofile/records.h"
+#include "lpdata/channel_codes.h"
+#include "lpdata/csv_file.h"
+#include "lpdata/records.h"
 #include "viewer_timing.h"
 
 #include <QApplication>
@@ -41,14 +41,14 @@ const QString kSerial = QStringLiteral("12345678");
 QByteArray yearFile(long long records)
 {
     QRandomGenerator random(22);
-    QByteArray bytes = (loadprofile::csvDateLine(QDateTime::currentDateTime()) + QLatin1String("\r\n")
-                        + loadprofile::csvColumnLine(kCodes) + QLatin1String("\r\n"))
+    QByteArray bytes = (lpdata::csvDateLine(QDateTime::currentDateTime()) + QLatin1String("\r\n")
+                        + lpdata::csvColumnLine(kCodes) + QLatin1String("\r\n"))
                            .toLatin1();
     const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
     double total = 12345.0;
     for (long long i = 0; i < records; ++i) {
         const QDateTime t = start.addSecs(i * 900);
-        loadprofile::Record record{std::uint8_t(t.date().year() - 2000), std::uint8_t(t.date().month()),
+        lpdata::Record record{std::uint8_t(t.date().year() - 2000), std::uint8_t(t.date().month()),
                                    std::uint8_t(t.date().day()), std::uint8_t(t.time().hour()),
                                    std::uint8_t(t.time().minute()), 0, {}};
         const double load = 0.5 + 0.4 * std::sin(double(i) * 2 * M_PI / 96) + 0.1 * random.generateDouble();
@@ -57,7 +57,7 @@ QByteArray yearFile(long long records)
         for (const double value : {229 + 2 * random.generateDouble(), 60.0 * load, kw, 12.0 * load,
                                    0.9 + 0.05 * random.generateDouble(), kw / 4, 3.0 * load, total})
             record.values.push_back(double(float(value)));
-        bytes += (loadprofile::csvRow(record) + QLatin1String("\r\n")).toLatin1();
+        bytes += (lpdata::csvRow(record) + QLatin1String("\r\n")).toLatin1();
     }
     return bytes;
 }
@@ -90,8 +90,8 @@ int main(int argc, char *argv[])
     file.close();
 
     QHash<QString, int> codesByName;
-    for (const int code : loadprofile::LPChannelCodes())
-        codesByName.insert(loadprofile::LPDataName(code), code);
+    for (const int code : lpdata::LPChannelCodes())
+        codesByName.insert(lpdata::LPDataName(code), code);
     QElapsedTimer timer;
     timer.start();
     const bool parsed = archive::parseLoadProfileCsv(csv, codesByName).ok();

@@ -1,9 +1,9 @@
 #include "viewer_timing.h"
 
-#include "lpviewer/load_profile_chart.h"
-#include "lpviewer/load_profile_viewer.h"
+#include "gui/lpviewer/load_profile_chart.h"
+#include "gui/lpviewer/load_profile_viewer.h"
 #include "i18n/language_texts.h"
-#include "ui/messages.h"
+#include "gui/ui/messages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,22 +21,22 @@ namespace {
 
 constexpr double kAimMs = 300;
 
-class SilentMessages : public Messages {
+class SilentMessages : public ui::Messages {
 public:
-    MessageAnswer show(MessageKind, const QString &, const QString &text) override
+    ui::MessageAnswer show(ui::MessageKind, const QString &, const QString &text) override
     {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MessageAnswer::Ok;
+        return ui::MessageAnswer::Ok;
     }
 };
 
 // Milliseconds from the action to the window painted with what the viewer
 // drew last; a negative time when it did not draw within a minute.
 template <class Action>
-double msUntilPainted(LoadProfileViewer &viewer, Action action)
+double msUntilPainted(lpviewer::LoadProfileViewer &viewer, Action action)
 {
     QEventLoop loop;
-    const auto drawn = QObject::connect(&viewer, &LoadProfileViewer::periodShown, &loop, &QEventLoop::quit);
+    const auto drawn = QObject::connect(&viewer, &lpviewer::LoadProfileViewer::periodShown, &loop, &QEventLoop::quit);
     QTimer::singleShot(60000, &loop, [&loop] { loop.exit(1); });
     QElapsedTimer timer;
     timer.start();
@@ -50,7 +50,7 @@ double msUntilPainted(LoadProfileViewer &viewer, Action action)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-QPushButton *button(LoadProfileViewer &viewer, const char *name)
+QPushButton *button(lpviewer::LoadProfileViewer &viewer, const char *name)
 {
     return viewer.findChild<QPushButton *>(QLatin1String(name));
 }
@@ -61,7 +61,7 @@ bool timeViewer(const QString &archivePath)
 {
     const i18n::LanguageTexts texts;
     SilentMessages messages;
-    LoadProfileViewer viewer(texts, messages, nullptr);
+    lpviewer::LoadProfileViewer viewer(texts, messages, nullptr);
     viewer.resize(1160, 780);
     const double opened = msUntilPainted(viewer, [&] { viewer.openArchive(archivePath); });
     auto *channels = viewer.findChild<QListWidget *>(QStringLiteral("lstLPViewerChannels"));

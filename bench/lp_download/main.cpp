@@ -9,9 +9,9 @@
 //
 //   bench_lp_download [--records N]      (default 2000)
 
-#include "link/plain_dispatcher.h"
+#include "links/plain_dispatcher.h"
 #include "loadprofile/block_read.h"
-#include "loadprofile/csv_file.h"
+#include "lpdata/csv_file.h"
 #include "loadprofile/download_job.h"
 #include "metersim_process.h"
 #include "modbus/transactions.h"
@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    preferPlainEventDispatcher(); // as the program does
+    links::preferPlainEventDispatcher(); // as the program does
     QCoreApplication app(argc, argv);
     long long records = 2000;
     const QStringList args = app.arguments();
@@ -70,7 +70,7 @@ int main(int argc, char *argv[])
     }
 
     session::MeterSession meter(session::MeterSession::Pacing::Timed);
-    MeterAddress address;
+    links::MeterAddress address;
     address.port = 1;
     address.baud = kBaud;
     QString error;

@@ -13,21 +13,21 @@
 //   --chart also draws it, --log shows the communication log window while
 //   polling, --trend the trend window with its six default curves)
 
-#include "link/plain_dispatcher.h"
-#include "app/session_views.h"
-#include "config/setting_pages.h"
+#include "links/plain_dispatcher.h"
+#include "gui/app/session_views.h"
+#include "gui/config/setting_pages.h"
 #include "i18n/language_texts.h"
-#include "link/traffic_window.h"
-#include "loadprofile/load_profile_pages.h"
+#include "gui/links/traffic_window.h"
+#include "gui/loadprofile/load_profile_pages.h"
 #include "metersim_process.h"
 #include "modbus/transactions.h"
-#include "polling/harmonic_chart.h"
-#include "polling/measurement_panel.h"
+#include "gui/meter/harmonic_chart.h"
+#include "gui/meter/measurement_panel.h"
 #include "process_usage.h"
 #include "wire_count.h"
 #include "recording_messages.h"
 #include "session/meter_session.h"
-#include "trend/trend_window.h"
+#include "gui/trend/trend_window.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -61,24 +61,24 @@ void pause(int ms)
 // The pages the meter session is shown in, as in the main window.
 struct Panels {
     QWidget root;
-    HarmonicChart *chart = nullptr;
+    meter::HarmonicChart *chart = nullptr;
     Panels()
     {
         auto *layout = new QVBoxLayout(&root);
         for (int panel = 0; panel < 2; ++panel) {
             auto *tabs = new QTabWidget(&root);
             tabs->setObjectName(QStringLiteral("SSTab2(%1)").arg(panel));
-            buildMeasurementPanel(tabs, panel);
+            meter::buildMeasurementPanel(tabs, panel);
             layout->addWidget(tabs);
         }
         auto *basic = new QTabWidget(&root);
         basic->setObjectName(QStringLiteral("SSTab3"));
-        buildBasicDataPanel(basic);
+        meter::buildBasicDataPanel(basic);
         layout->addWidget(basic);
         // The load-profile state the main block and block 5 carry, and the
         // setting controls the firmware layout switches.
-        for (auto build : {buildLoadProfileRecordsPage, buildLoadProfileSettingPage,
-                           buildMeterSettingsPage, buildDisplaySettingsPage})
+        for (auto build : {loadprofile::buildLoadProfileRecordsPage, loadprofile::buildLoadProfileSettingPage,
+                           config::buildMeterSettingsPage, config::buildDisplaySettingsPage})
             build(new QWidget(&root));
         for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "SSTab1", "Command9(2)",
                                  "Command9(3)", "Command10(2)", "Command10(3)", "Command10(4)"}) {
@@ -86,7 +86,7 @@ struct Panels {
             edit->setObjectName(QString::fromLatin1(name));
             layout->addWidget(edit);
         }
-        chart = new HarmonicChart(&root);
+        chart = new meter::HarmonicChart(&root);
     }
 };
 
@@ -128,7 +128,7 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool noise, b
     meter.transactions().setTrafficObserver(&wire);
     Panels panels;
     const i18n::LanguageTexts texts;
-    SessionViews views(meter, &panels.root, *panels.chart, texts);
+    app::SessionViews views(meter, &panels.root, *panels.chart, texts);
     views.followLayout();
     // With --harmonics voltage a's spectrum is read every cycle; with
     // --chart it is also drawn (shown, so that it really paints).
@@ -140,18 +140,18 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool noise, b
     }
     // With --log the communication log is open, and so fed every frame.
     testsupport::RecordingMessages messages;
-    std::unique_ptr<TrafficWindow> log;
+    std::unique_ptr<links::TrafficWindow> log;
     if (logged) {
-        log = std::make_unique<TrafficWindow>(meter.transactions(), texts, messages, nullptr);
+        log = std::make_unique<links::TrafficWindow>(meter.transactions(), texts, messages, nullptr);
         log->show();
     }
     // With --trend the trend window is open and draws its default curves.
-    std::unique_ptr<TrendWindow> trend;
+    std::unique_ptr<trend::TrendWindow> trend;
     if (trended) {
-        trend = std::make_unique<TrendWindow>(meter.poll(), meter.link(), texts, messages, comDir, nullptr);
+        trend = std::make_unique<trend::TrendWindow>(meter.poll(), meter.link(), texts, messages, comDir, nullptr);
         trend->show();
     }
-    MeterAddress address;
+    links::MeterAddress address;
     address.port = 1;
     address.baud = baud;
     QString error;
@@ -232,7 +232,7 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    preferPlainEventDispatcher(); // as the program does
+    links::preferPlainEventDispatcher(); // as the program does
     QApplication app(argc, argv);
     double minutes = 5;
     const QStringList args = app.arguments();

@@ -7,7 +7,7 @@
 //
 //   bench_trend_store [--hours N]   (default 24)
 
-#include "polling/reading.h"
+#include "meter/reading.h"
 #include "process_usage.h"
 #include "trend/point_store.h"
 
@@ -28,18 +28,18 @@ int main(int argc, char *argv[])
         hours = args[at + 1].toDouble();
 
     constexpr qint64 kPollMs = 333;
-    const polling::Q chosen[] = {polling::VoltageLnA, polling::VoltageLnB, polling::VoltageLnC,
-                                 polling::CurrentA,   polling::CurrentB,   polling::CurrentC,
-                                 polling::KwTotal,    polling::Frequency};
+    const meter::Q chosen[] = {meter::VoltageLnA, meter::VoltageLnB, meter::VoltageLnC,
+                                 meter::CurrentA,   meter::CurrentB,   meter::CurrentC,
+                                 meter::KwTotal,    meter::Frequency};
     trend::PointStore store;
     store.choose(chosen);
-    polling::Reading reading;
+    meter::Reading reading;
     const double rssBefore = testsupport::residentMiB();
     const qint64 readings = qint64(hours * 3600 * 1000) / kPollMs;
     QElapsedTimer took;
     took.start();
     for (qint64 i = 0; i < readings; ++i) {
-        for (const polling::Q q : chosen)
+        for (const meter::Q q : chosen)
             reading.values[std::size_t(q)] = 230 + 5 * std::sin(double(i + q) / 37.0) + double(i % 13) / 10.0;
         reading.receivedAtMs.fill(1'700'000'000'000 + i * kPollMs);
         store.take(reading);

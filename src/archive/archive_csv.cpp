@@ -4,7 +4,7 @@
 #include "archive/lp_csv_parse.h"
 #include "archive/sql_fault.h"
 #include "archive/stored_records.h"
-#include "loadprofile/csv_file.h"
+#include "lpdata/csv_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,7 +56,7 @@ QString exportBaseName(const QString &meterSerial, const QDate &today, int group
     const QString serialText = meterSerial.size() > kSerialPartLength
                                    ? meterSerial
                                    : QString(kSerialPartLength, u'0') + meterSerial;
-    return loadprofile::csvBaseName(serialText, today, groupNumber);
+    return lpdata::csvBaseName(serialText, today, groupNumber);
 }
 
 // Consecutive records recorded with the same channels.
@@ -71,7 +71,7 @@ std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records, bo
     for (const StoredRecord &stored : records) {
         if (runs.empty() || runs.back().codes != *stored.codes)
             runs.push_back({*stored.codes, {}});
-        QString row = loadprofile::csvRow(stored.record);
+        QString row = lpdata::csvRow(stored.record);
         if (withFlags)
             row += u',' + qualityText(stored.quality);
         runs.back().rows << row;
@@ -80,12 +80,12 @@ std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records, bo
 }
 
 // The group's interval as the file's stamps show it.
-int intervalOfFile(const std::vector<loadprofile::Record> &records)
+int intervalOfFile(const std::vector<lpdata::Record> &records)
 {
     std::vector<long long> seconds;
     seconds.reserve(records.size());
-    for (const loadprofile::Record &record : records)
-        if (loadprofile::hasValidStamp(record))
+    for (const lpdata::Record &record : records)
+        if (lpdata::hasValidStamp(record))
             seconds.push_back(stampSeconds(record));
     return intervalOfStamps(seconds);
 }
@@ -116,7 +116,7 @@ std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std:
             return std::nullopt;
         QStringList whole;
         for (const MeterSummary &m : *known)
-            if (m.group == group && m.serial != serial && loadprofile::csvSerialPart(m.serial) == serial)
+            if (m.group == group && m.serial != serial && lpdata::csvSerialPart(m.serial) == serial)
                 whole << m.serial;
         if (whole.size() == 1)
             serial = matched = whole.first();
@@ -182,7 +182,7 @@ std::optional<QStringList> ArchiveStore::exportCsv(const QString &meterSerial, i
     const QString lastColumn = withFlags ? QString::fromLatin1(kFlagsColumn) : QString();
     for (const Run &run : runsOfSameChannels(stored, withFlags)) {
         const auto file =
-            loadprofile::LoadProfileCsv::create({outDir, QString()}, baseName, now, run.codes, error, lastColumn);
+            lpdata::LoadProfileCsv::create({outDir, QString()}, baseName, now, run.codes, error, lastColumn);
         if (!file || !file->appendRows(run.rows, error))
             return std::nullopt;
         paths << file->path();

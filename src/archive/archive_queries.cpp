@@ -20,7 +20,7 @@ namespace {
 // A stored stamp as a date time; invalid for a malformed one.
 QDateTime stampAsDateTime(const QString &text)
 {
-    loadprofile::Record record;
+    lpdata::Record record;
     return readStampText(text, &record) ? stampDateTime(record) : QDateTime();
 }
 
@@ -72,7 +72,7 @@ std::optional<std::optional<DownloadMark>> ArchiveStore::downloadMark(const QStr
     return std::optional(DownloadMark{query.value(0).toLongLong(), stamp});
 }
 
-std::optional<loadprofile::ArchivedEnd> ArchiveStore::archivedEnd(const QString &meterSerial, int groupNumber,
+std::optional<lpdata::ArchivedEnd> ArchiveStore::archivedEnd(const QString &meterSerial, int groupNumber,
                                                                   QString *error) const
 {
     const auto newest = newestRecord(meterSerial, groupNumber, error);
@@ -81,7 +81,7 @@ std::optional<loadprofile::ArchivedEnd> ArchiveStore::archivedEnd(const QString 
     const auto mark = downloadMark(meterSerial, groupNumber, error);
     if (!mark)
         return std::nullopt;
-    loadprofile::ArchivedEnd end;
+    lpdata::ArchivedEnd end;
     end.newest = *newest;
     if (*mark && newest->isValid()) {
         end.lastRecord = (*mark)->record;
@@ -137,7 +137,7 @@ std::optional<std::vector<int>> ArchiveStore::channelCodes(const QString &meterS
     return codes;
 }
 
-std::optional<std::vector<loadprofile::Record>> ArchiveStore::records(const QString &meterSerial,
+std::optional<std::vector<lpdata::Record>> ArchiveStore::records(const QString &meterSerial,
                                                                       int groupNumber,
                                                                       std::span<const int> channels,
                                                                       const TimeRange &range,
@@ -160,7 +160,7 @@ std::optional<std::vector<loadprofile::Record>> ArchiveStore::records(const QStr
         setError(error, fault.text());
         return std::nullopt;
     }
-    std::vector<loadprofile::Record> records;
+    std::vector<lpdata::Record> records;
     records.reserve(stored.size());
     if (quality) {
         quality->clear();

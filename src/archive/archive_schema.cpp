@@ -1,7 +1,7 @@
 #include "archive/archive_schema.h"
 
 #include "archive/schema_steps.h"
-#include "loadprofile/channel_codes.h"
+#include "lpdata/channel_codes.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -175,9 +175,9 @@ bool syncChannelNames(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fau
     query.finish();
 
     std::vector<int> differing;
-    for (const int code : loadprofile::LPChannelCodes()) {
+    for (const int code : lpdata::LPChannelCodes()) {
         const auto found = stored.find(code);
-        if (found == stored.end() || found->second != loadprofile::LPDataName(code))
+        if (found == stored.end() || found->second != lpdata::LPDataName(code))
             differing.push_back(code);
     }
     if (differing.empty())
@@ -189,7 +189,7 @@ bool syncChannelNames(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fau
                                       "ON CONFLICT (channel_code) DO UPDATE SET channel_name = excluded.channel_name"));
         for (const int code : differing) {
             insert.addBindValue(code);
-            insert.addBindValue(loadprofile::LPDataName(code));
+            insert.addBindValue(lpdata::LPDataName(code));
             if (!execOrFault(insert, doing, fault))
                 return false;
         }

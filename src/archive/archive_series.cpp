@@ -1,6 +1,6 @@
 #include "archive/archive_series.h"
 
-#include "loadprofile/channel_codes.h"
+#include "lpdata/channel_codes.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -50,7 +50,7 @@ bool seriesId(QSqlDatabase &db, const QString &meterSerial, int groupNumber, boo
 bool layoutId(QSqlDatabase &db, const Layout &layout, qint64 *id, SqlFault *fault)
 {
     const QString doing = QStringLiteral("keep the group's settings");
-    const QString codes = loadprofile::channelCodesText(layout.codes);
+    const QString codes = lpdata::channelCodesText(layout.codes);
     QSqlQuery query(db);
     const auto select = [&] {
         query.prepare(QStringLiteral("SELECT layout_id FROM lp_layouts WHERE interval_seconds = ? AND channel_codes = ?"));

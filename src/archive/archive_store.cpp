@@ -204,7 +204,7 @@ std::optional<ArchiveStore> ArchiveStore::open(const QString &path, QString *err
 
 std::optional<StoreResult> ArchiveStore::storeBlock(const QString &meterSerial, int groupNumber,
                                                     std::span<const int> channelCodes,
-                                                    std::span<const loadprofile::Record> records,
+                                                    std::span<const lpdata::Record> records,
                                                     QString *error)
 {
     RecordBlock block;

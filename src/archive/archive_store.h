@@ -2,8 +2,8 @@
 
 #include "archive/interval_quality.h"
 #include "archive/sql_dialect.h"
-#include "loadprofile/download_job.h"
-#include "loadprofile/records.h"
+#include "lpdata/archived_end.h"
+#include "lpdata/records.h"
 
 #include <QDateTime>
 #include <QString>
@@ -62,7 +62,7 @@ struct RecordBlock {
     int groupNumber = 0;            // 1 or 2
     std::span<const int> channelCodes; // the group's codes in column order
     int intervalSeconds = 0;        // the group's interval; 0: not known
-    std::span<const loadprofile::Record> records;
+    std::span<const lpdata::Record> records;
     // The meter's number of the first record (a download); the others follow.
     std::optional<long long> firstRecord;
     // stampSeconds of the record before the first in the meter's order, when
@@ -148,7 +148,7 @@ public:
     // same record read from the meter are the same record.
     std::optional<StoreResult> storeBlock(const QString &meterSerial, int groupNumber,
                                           std::span<const int> channelCodes,
-                                          std::span<const loadprofile::Record> records,
+                                          std::span<const lpdata::Record> records,
                                           QString *error);
     // The same with what a download or a file knows of the records' place.
     std::optional<StoreResult> storeBlock(const RecordBlock &block, QString *error);
@@ -168,7 +168,7 @@ public:
     // For "new only": the newest stamp (invalid when none is stored) and
     // where the last download ended (downloadMark). Empty, with the reason
     // in error, when the read fails.
-    std::optional<loadprofile::ArchivedEnd> archivedEnd(const QString &meterSerial, int groupNumber,
+    std::optional<lpdata::ArchivedEnd> archivedEnd(const QString &meterSerial, int groupNumber,
                                                         QString *error) const;
 
     // Every meter and group stored, by serial, then group.
@@ -184,7 +184,7 @@ public:
     // occurrence, that hold any of the channels: values[i] is channels[i]'s
     // value, NaN where a record does not hold that channel or its value was
     // not a finite number. quality, when asked for, gets each record's.
-    std::optional<std::vector<loadprofile::Record>> records(const QString &meterSerial,
+    std::optional<std::vector<lpdata::Record>> records(const QString &meterSerial,
                                                             int groupNumber,
                                                             std::span<const int> channels,
                                                             const TimeRange &range,
@@ -210,7 +210,7 @@ public:
     // (format: archive/lp_csv_parse.h), all or nothing, in one transaction,
     // in the file's order; the flags of a file that has them are kept. The meter
     // and group come from the file's name unless given. The name holds only
-    // a part of the serial (loadprofile::csvSerialPart): when exactly one
+    // a part of the serial (lpdata::csvSerialPart): when exactly one
     // archived meter of that group has a serial of that part, the records
     // go to it (*matchedSerial then names it), else to the part itself. A malformed
     // file is refused whole with an error naming it and its line.

@@ -2,26 +2,26 @@
 
 #include "archive/period_coverage.h"
 #include "archive/stamp_text.h"
-#include "loadprofile/channel_codes.h"
+#include "lpdata/channel_codes.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace archive {
 
-std::vector<ChannelSeries> channelSeries(std::span<const loadprofile::Record> records,
+std::vector<ChannelSeries> channelSeries(std::span<const lpdata::Record> records,
                                          std::span<const int> codes, std::span<const RecordQuality> quality)
 {
     std::vector<ChannelSeries> series(codes.size());
     for (std::size_t c = 0; c < codes.size(); ++c) {
         series[c].code = codes[c];
         series[c].points.reserve(qsizetype(records.size()));
-        series[c].statistics = channelStatistics(records, c, loadprofile::isIntervalEnergy(codes[c]));
+        series[c].statistics = channelStatistics(records, c, lpdata::isIntervalEnergy(codes[c]));
     }
     // A line goes on over at most one and a half intervals.
     const double longest = 1.5 * 1000.0 * recordsInterval(records, quality);
     for (std::size_t r = 0; r < records.size(); ++r) {
-        const loadprofile::Record &record = records[r];
+        const lpdata::Record &record = records[r];
         const double x = stampMsecs(record);
         const bool repeat = r < quality.size() && quality[r].occurrence > 0;
         for (std::size_t c = 0; c < codes.size() && c < record.values.size(); ++c) {

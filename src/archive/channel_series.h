@@ -30,7 +30,7 @@ struct ChannelSeries {
 // One series per code; a record's values[i] belongs to codes[i], and
 // quality[i] (when given) to records[i], as the archive's records() hands
 // them out. Every record counts in the statistics.
-std::vector<ChannelSeries> channelSeries(std::span<const loadprofile::Record> records,
+std::vector<ChannelSeries> channelSeries(std::span<const lpdata::Record> records,
                                          std::span<const int> codes,
                                          std::span<const RecordQuality> quality = {});
 

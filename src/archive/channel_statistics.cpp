@@ -6,14 +6,14 @@
 
 namespace archive {
 
-ChannelStatistics channelStatistics(std::span<const loadprofile::Record> records, std::size_t column,
+ChannelStatistics channelStatistics(std::span<const lpdata::Record> records, std::size_t column,
                                     bool summed)
 {
     ChannelStatistics s;
-    const loadprofile::Record *lowest = nullptr;
-    const loadprofile::Record *highest = nullptr;
+    const lpdata::Record *lowest = nullptr;
+    const lpdata::Record *highest = nullptr;
     double total = 0;
-    for (const loadprofile::Record &record : records) {
+    for (const lpdata::Record &record : records) {
         if (column >= record.values.size() || !std::isfinite(record.values[column]))
             continue;
         const double value = record.values[column];

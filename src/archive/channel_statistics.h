@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loadprofile/records.h"
+#include "lpdata/records.h"
 
 #include <QDateTime>
 
@@ -30,7 +30,7 @@ struct ChannelStatistics {
 // record lacks the channel) are skipped, as are records too short to hold
 // the column. summed: the channel records interval energy, so its values
 // add up.
-ChannelStatistics channelStatistics(std::span<const loadprofile::Record> records, std::size_t column,
+ChannelStatistics channelStatistics(std::span<const lpdata::Record> records, std::size_t column,
                                     bool summed);
 
 } // namespace archive

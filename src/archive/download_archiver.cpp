@@ -21,7 +21,7 @@ DownloadBlocks::Outcome DownloadBlocks::store(ArchiveStore *store, const QString
     if (store) {
         if (const auto result = store->storeBlock(records, &error)) {
             stored_ += *result;
-            if (!block.records.empty() && loadprofile::hasValidStamp(block.records.back()))
+            if (!block.records.empty() && lpdata::hasValidStamp(block.records.back()))
                 lastStamp_ = stampSeconds(block.records.back());
             return {true, std::nullopt};
         }
@@ -59,7 +59,7 @@ std::optional<QString> DownloadArchiver::storeBlock(const DownloadedBlock &block
     return QStringLiteral("%1: %2").arg(path_, *outcome.tell);
 }
 
-std::optional<loadprofile::ArchivedEnd> DownloadArchiver::archivedEnd(const QString &meterSerial, int groupNumber,
+std::optional<lpdata::ArchivedEnd> DownloadArchiver::archivedEnd(const QString &meterSerial, int groupNumber,
                                                                       QString *error)
 {
     ArchiveStore *archive = open(error);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/archive_store.h"
-#include "loadprofile/download_job.h"
+#include "lpdata/archived_end.h"
 
 #include <QDateTime>
 #include <QString>
@@ -21,7 +21,7 @@ struct DownloadedBlock {
     std::vector<int> channelCodes;
     QString interval; // as the group's status shows it
     long long firstRecord = 0;
-    std::vector<loadprofile::Record> records;
+    std::vector<lpdata::Record> records;
 };
 
 // The blocks of one download, handed to the archive in the order they were
@@ -75,7 +75,7 @@ public:
     // What the archive holds of the meter's group for "new only"
     // (ArchiveStore::archivedEnd); nothing, with the reason in error, when
     // the archive cannot be read.
-    std::optional<loadprofile::ArchivedEnd> archivedEnd(const QString &meterSerial, int groupNumber, QString *error);
+    std::optional<lpdata::ArchivedEnd> archivedEnd(const QString &meterSerial, int groupNumber, QString *error);
 
     // What opening the archive had to do that the user must hear of (a
     // damaged file moved aside), once; empty otherwise.

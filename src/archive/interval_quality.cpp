@@ -26,13 +26,13 @@ const QLatin1String kGapWord("gap=");
 
 } // namespace
 
-long long stampSeconds(const loadprofile::Record &record)
+long long stampSeconds(const lpdata::Record &record)
 {
     const QDate date(2000 + record.year, record.month, record.day);
     return kEpoch.daysTo(date) * kDaySeconds + record.hour * 3600LL + record.minute * 60LL + record.second;
 }
 
-double stampMsecs(const loadprofile::Record &record)
+double stampMsecs(const lpdata::Record &record)
 {
     static const double kEpochMsecs = double(QDateTime(kEpoch, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch());
     return kEpochMsecs + 1000.0 * double(stampSeconds(record));
@@ -116,7 +116,7 @@ std::optional<double> fixedValue(double value)
         return std::nullopt;
     // The CSV file's text without its point: exact up to 2^53, and the same
     // number for the same text beyond.
-    QString text = loadprofile::valueText(value);
+    QString text = lpdata::valueText(value);
     text.remove(text.size() - 5, 1);
     return text.toDouble();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loadprofile/records.h"
+#include "lpdata/records.h"
 
 #include <QString>
 
@@ -33,10 +33,10 @@ struct RecordQuality {
 
 // Seconds of a record's stamp since the year 2000 began, to compare and
 // subtract stamps; the stamp must be valid.
-long long stampSeconds(const loadprofile::Record &record);
+long long stampSeconds(const lpdata::Record &record);
 // The same stamp in milliseconds since 1970, as a date time held as UTC
 // counts them (the time axis of a chart).
-double stampMsecs(const loadprofile::Record &record);
+double stampMsecs(const lpdata::Record &record);
 
 // The flags of a record stamped at `stamp` (stampSeconds) that comes after a
 // record stamped at `previous` in the meter's order (none: the first one

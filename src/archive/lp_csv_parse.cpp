@@ -52,7 +52,7 @@ int smallNumber(QByteArrayView text, qsizetype maxDigits)
 }
 
 // "2024/3/1" and "0:15:0" into the record's stamp.
-bool readStamp(QByteArrayView date, QByteArrayView time, loadprofile::Record *record)
+bool readStamp(QByteArrayView date, QByteArrayView time, lpdata::Record *record)
 {
     const std::vector<QByteArrayView> d = split(date, '/');
     const std::vector<QByteArrayView> t = split(time, ':');
@@ -73,7 +73,7 @@ bool readStamp(QByteArrayView date, QByteArrayView time, loadprofile::Record *re
     record->hour = std::uint8_t(fields[2]);
     record->minute = std::uint8_t(fields[3]);
     record->second = std::uint8_t(fields[4]);
-    return loadprofile::hasValidStamp(*record);
+    return lpdata::hasValidStamp(*record);
 }
 
 // "-12.5000", "3", or empty (NaN); nothing for any other text.
@@ -118,10 +118,10 @@ std::optional<Fault> readColumnLine(QByteArrayView line, const QHash<QString, in
     *flags = names.size() > 1 && names.back() == QByteArrayView(kFlagsColumn);
     if (*flags)
         names.pop_back();
-    if (names.size() > std::size_t(loadprofile::kMaxChannels))
+    if (names.size() > std::size_t(lpdata::kMaxChannels))
         return Fault{QStringLiteral("%1 channels; a group records at most %2")
                          .arg(names.size())
-                         .arg(loadprofile::kMaxChannels)};
+                         .arg(lpdata::kMaxChannels)};
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i].isEmpty())
             return Fault{QStringLiteral("channel %1 has no name: the file does not say which "
@@ -137,7 +137,7 @@ std::optional<Fault> readColumnLine(QByteArrayView line, const QHash<QString, in
     return std::nullopt;
 }
 
-std::optional<Fault> readRow(QByteArrayView line, std::size_t channels, loadprofile::Record *record,
+std::optional<Fault> readRow(QByteArrayView line, std::size_t channels, lpdata::Record *record,
                              RecordQuality *quality)
 {
     if (line.isEmpty())
@@ -203,7 +203,7 @@ LoadProfileCsvParse parseLoadProfileCsv(const QByteArray &bytes, const QHash<QSt
 
     parse.records.reserve(lines.size() - 2);
     for (std::size_t i = 2; i < lines.size(); ++i) {
-        loadprofile::Record record;
+        lpdata::Record record;
         RecordQuality quality;
         if (const auto fault = readRow(lines[i], parse.channelCodes.size(), &record, flags ? &quality : nullptr))
             return fail(i, *fault);

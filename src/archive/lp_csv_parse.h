@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/interval_quality.h"
-#include "loadprofile/records.h"
+#include "lpdata/records.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -19,7 +19,7 @@ namespace archive {
 
 struct LoadProfileCsvParse {
     std::vector<int> channelCodes;            // in column order
-    std::vector<loadprofile::Record> records; // in file order
+    std::vector<lpdata::Record> records; // in file order
     std::vector<RecordQuality> quality;       // each record's flags; empty: the file has none
     long long faultLine = 0;                  // 0: the file was read whole
     QString fault;                            // what is wrong on that line

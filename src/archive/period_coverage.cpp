@@ -18,7 +18,7 @@ long long secondsOf(const QDateTime &time)
 
 } // namespace
 
-int recordsInterval(std::span<const loadprofile::Record> records, std::span<const RecordQuality> quality)
+int recordsInterval(std::span<const lpdata::Record> records, std::span<const RecordQuality> quality)
 {
     std::map<int, long long> seen;
     for (const RecordQuality &q : quality)
@@ -29,13 +29,13 @@ int recordsInterval(std::span<const loadprofile::Record> records, std::span<cons
                    return a.second < b.second;
                })->first;
     std::vector<long long> stamps;
-    for (const loadprofile::Record &record : records)
-        if (loadprofile::hasValidStamp(record))
+    for (const lpdata::Record &record : records)
+        if (lpdata::hasValidStamp(record))
             stamps.push_back(stampSeconds(record));
     return intervalOfStamps(stamps);
 }
 
-PeriodCoverage periodCoverage(std::span<const loadprofile::Record> records, std::span<const RecordQuality> quality,
+PeriodCoverage periodCoverage(std::span<const lpdata::Record> records, std::span<const RecordQuality> quality,
                               const QDateTime &from, const QDateTime &to)
 {
     PeriodCoverage coverage;
@@ -54,8 +54,8 @@ PeriodCoverage periodCoverage(std::span<const loadprofile::Record> records, std:
     coverage.due = end > first ? (end - 1 - first) / interval + 1 : 0;
     std::vector<long long> closed;
     closed.reserve(records.size());
-    for (const loadprofile::Record &record : records) {
-        if (!loadprofile::hasValidStamp(record))
+    for (const lpdata::Record &record : records) {
+        if (!lpdata::hasValidStamp(record))
             continue;
         const long long stamp = stampSeconds(record);
         if (stamp >= begin && stamp < end && stamp % interval == 0)
@@ -67,11 +67,11 @@ PeriodCoverage periodCoverage(std::span<const loadprofile::Record> records, std:
     return coverage;
 }
 
-QList<QPointF> loadDurationCurve(std::span<const loadprofile::Record> records, std::size_t column, long long due)
+QList<QPointF> loadDurationCurve(std::span<const lpdata::Record> records, std::size_t column, long long due)
 {
     std::vector<double> values;
     values.reserve(records.size());
-    for (const loadprofile::Record &record : records)
+    for (const lpdata::Record &record : records)
         if (column < record.values.size() && std::isfinite(record.values[column]))
             values.push_back(record.values[column]);
     std::sort(values.begin(), values.end(), std::greater<>());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/interval_quality.h"
-#include "loadprofile/records.h"
+#include "lpdata/records.h"
 
 #include <QDateTime>
 #include <QList>
@@ -25,14 +25,14 @@ struct PeriodCoverage {
 
 // The group's interval in seconds: the one most of the records' quality
 // names, else the one their stamps show; 0 when neither tells.
-int recordsInterval(std::span<const loadprofile::Record> records, std::span<const RecordQuality> quality);
+int recordsInterval(std::span<const lpdata::Record> records, std::span<const RecordQuality> quality);
 
 // The coverage of the records (oldest first, quality[i] of records[i], as
 // the archive hands them out) from `from` (included) to `to` (excluded):
 // the viewer passes the period shown, cut to the group's first and last
 // record, so that intervals not recorded yet are not missing ones. The
 // interval is the records' own, else the one their stamps show.
-PeriodCoverage periodCoverage(std::span<const loadprofile::Record> records, std::span<const RecordQuality> quality,
+PeriodCoverage periodCoverage(std::span<const lpdata::Record> records, std::span<const RecordQuality> quality,
                               const QDateTime &from, const QDateTime &to);
 
 // The load-duration curve of column `column`: the finite values from the
@@ -40,6 +40,6 @@ PeriodCoverage periodCoverage(std::span<const loadprofile::Record> records, std:
 // from periodCoverage; fewer values than due intervals leave the curve
 // short of 100 %). x: percent of the time, y: the value; a point at the
 // start of each value's share and one at the end of the last.
-QList<QPointF> loadDurationCurve(std::span<const loadprofile::Record> records, std::size_t column, long long due);
+QList<QPointF> loadDurationCurve(std::span<const lpdata::Record> records, std::size_t column, long long due);
 
 } // namespace archive

@@ -2,8 +2,8 @@
 
 #include "archive/lp_csv_parse.h"
 #include "archive/period_coverage.h"
-#include "loadprofile/channel_codes.h"
-#include "loadprofile/csv_file.h"
+#include "lpdata/channel_codes.h"
+#include "lpdata/csv_file.h"
 
 #include <QStringList>
 
@@ -17,18 +17,18 @@ const QLatin1String kLineEnd("\r\n");
 
 } // namespace
 
-QByteArray periodCsv(std::span<const loadprofile::Record> records, std::span<const RecordQuality> quality,
+QByteArray periodCsv(std::span<const lpdata::Record> records, std::span<const RecordQuality> quality,
                      std::span<const int> codes, const QDateTime &now)
 {
-    QString text = loadprofile::csvDateLine(now) + kLineEnd + loadprofile::csvColumnLine(codes) + u','
+    QString text = lpdata::csvDateLine(now) + kLineEnd + lpdata::csvColumnLine(codes) + u','
                    + QLatin1String(kFlagsColumn) + kLineEnd;
     for (std::size_t i = 0; i < records.size(); ++i)
-        text += loadprofile::csvRow(records[i]) + u','
+        text += lpdata::csvRow(records[i]) + u','
                 + (i < quality.size() ? qualityText(quality[i]) : QString()) + kLineEnd;
     return text.toLatin1();
 }
 
-QByteArray durationCsv(std::span<const loadprofile::Record> records, std::span<const int> codes, long long due)
+QByteArray durationCsv(std::span<const lpdata::Record> records, std::span<const int> codes, long long due)
 {
     std::vector<QList<QPointF>> curves;
     qsizetype rows = 0;
@@ -39,13 +39,13 @@ QByteArray durationCsv(std::span<const loadprofile::Record> records, std::span<c
     }
     QStringList names;
     for (const int code : codes)
-        names << loadprofile::LPDataName(code);
+        names << lpdata::LPDataName(code);
     QString text = QStringLiteral("Share of time (%),") + names.join(u',') + kLineEnd;
     const double share = 100.0 / double(std::max<long long>(due, rows));
     for (qsizetype i = 0; i < rows; ++i) {
-        QStringList fields{loadprofile::valueText(share * double(i))};
+        QStringList fields{lpdata::valueText(share * double(i))};
         for (const QList<QPointF> &curve : curves)
-            fields << (i < curve.size() - 1 ? loadprofile::valueText(curve[i].y()) : QString());
+            fields << (i < curve.size() - 1 ? lpdata::valueText(curve[i].y()) : QString());
         text += fields.join(u',') + kLineEnd;
     }
     return text.toLatin1();

@@ -99,7 +99,7 @@ bool readPrevious(QSqlDatabase &db, qint64 series, const RecordBlock &block, con
         if (query.next() && !query.value(0).isNull())
             stamp = query.value(0).toString();
     }
-    loadprofile::Record fields;
+    lpdata::Record fields;
     if (!stamp.isEmpty() && readStampText(stamp, &fields))
         *previous = stampSeconds(fields);
     return true;
@@ -142,10 +142,10 @@ std::optional<QString> recordsProblem(const RecordBlock &block)
     if (block.groupNumber != 1 && block.groupNumber != 2)
         return QStringLiteral("group %1 does not exist (1 or 2)").arg(block.groupNumber);
     const std::span<const int> codes = block.channelCodes;
-    if (codes.empty() || codes.size() > std::size_t(loadprofile::kMaxChannels))
+    if (codes.empty() || codes.size() > std::size_t(lpdata::kMaxChannels))
         return QStringLiteral("%1 channel codes; a group records 1 to %2")
             .arg(codes.size())
-            .arg(loadprofile::kMaxChannels);
+            .arg(lpdata::kMaxChannels);
     for (auto code = codes.begin(); code != codes.end(); ++code) {
         if (std::find(codes.begin(), code, *code) != code)
             return QStringLiteral("channel code %1 is given twice").arg(*code);
@@ -158,7 +158,7 @@ std::optional<QString> recordsProblem(const RecordBlock &block)
                 .arg(i + 1)
                 .arg(block.records[i].values.size())
                 .arg(codes.size());
-        if (!loadprofile::hasValidStamp(block.records[i]))
+        if (!lpdata::hasValidStamp(block.records[i]))
             return QStringLiteral("record %1 has no valid date and time").arg(i + 1);
     }
     return std::nullopt;
@@ -166,12 +166,12 @@ std::optional<QString> recordsProblem(const RecordBlock &block)
 
 bool writeRecords(QSqlDatabase &db, const RecordBlock &block, StoreResult *counts, SqlFault *fault)
 {
-    const std::span<const loadprofile::Record> records = block.records;
+    const std::span<const lpdata::Record> records = block.records;
     if (records.empty())
         return true;
     QStringList stamps;
     stamps.reserve(qsizetype(records.size()));
-    for (const loadprofile::Record &record : records)
+    for (const lpdata::Record &record : records)
         stamps << stampText(record);
     const auto [first, last] = std::minmax_element(stamps.cbegin(), stamps.cend());
 

@@ -183,7 +183,7 @@ bool upgradeToVersion3(QSqlDatabase &db, const SqlDialect &dialect, SqlFault *fa
             if (id != recordId) {
                 OldRecord record;
                 record.stamp = old.value(1).toString();
-                loadprofile::Record fields;
+                lpdata::Record fields;
                 if (readStampText(record.stamp, &fields))
                     record.seconds = stampSeconds(fields);
                 records.push_back(std::move(record));

@@ -26,15 +26,15 @@ int digitsAt(const QString &text, qsizetype from, qsizetype count)
 
 } // namespace
 
-QString stampText(const loadprofile::Record &record)
+QString stampText(const lpdata::Record &record)
 {
-    if (!loadprofile::hasValidStamp(record))
+    if (!lpdata::hasValidStamp(record))
         return QString();
     return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", record.year + kFirstYear, record.month,
                              record.day, record.hour, record.minute, record.second);
 }
 
-bool readStampText(const QString &text, loadprofile::Record *record)
+bool readStampText(const QString &text, lpdata::Record *record)
 {
     if (text.size() != kStampLength || text[4] != u'-' || text[7] != u'-' || text[10] != u' '
         || text[13] != u':' || text[16] != u':')
@@ -48,14 +48,14 @@ bool readStampText(const QString &text, loadprofile::Record *record)
         if (field < 0)
             return false;
     }
-    loadprofile::Record stamped;
+    lpdata::Record stamped;
     stamped.year = std::uint8_t(year - kFirstYear);
     stamped.month = std::uint8_t(fields[0]);
     stamped.day = std::uint8_t(fields[1]);
     stamped.hour = std::uint8_t(fields[2]);
     stamped.minute = std::uint8_t(fields[3]);
     stamped.second = std::uint8_t(fields[4]);
-    if (!loadprofile::hasValidStamp(stamped))
+    if (!lpdata::hasValidStamp(stamped))
         return false;
     record->year = stamped.year;
     record->month = stamped.month;
@@ -66,7 +66,7 @@ bool readStampText(const QString &text, loadprofile::Record *record)
     return true;
 }
 
-QDateTime stampDateTime(const loadprofile::Record &record)
+QDateTime stampDateTime(const lpdata::Record &record)
 {
     return QDateTime(QDate(record.year + kFirstYear, record.month, record.day),
                      QTime(record.hour, record.minute, record.second), Qt::UTC);

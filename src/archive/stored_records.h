@@ -13,7 +13,7 @@ namespace archive {
 // A stored record with the channel codes its values belong to, in column order.
 struct StoredRecord {
     std::shared_ptr<const std::vector<int>> codes; // shared by the records of one layout
-    loadprofile::Record record;
+    lpdata::Record record;
     RecordQuality quality;
 };
 

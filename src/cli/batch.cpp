@@ -74,7 +74,7 @@ std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QStri
 {
     QMap<QString, Lane> lanes;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const MeterAddress &a = jobs[i].address;
+        const links::MeterAddress &a = jobs[i].address;
         lanes[a.rtu ? QStringLiteral("rtu %1").arg(a.port) : QStringLiteral("tcp %1").arg(i)].meters.push_back(i);
     }
     std::vector<BatchResult> results(jobs.size());

@@ -5,7 +5,7 @@
 #include "cli/lp_download.h"
 #include "cli/stderr_traffic.h"
 #include "gateway/prometheus_exporter.h"
-#include "polling/live_values.h"
+#include "meter/live_values.h"
 #include "session/meter_line.h"
 #include "session/meter_session.h"
 
@@ -58,7 +58,7 @@ struct LinePoller::Served {
     qint64 lpDueMs = 0;
 };
 
-LinePoller::LinePoller(MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
+LinePoller::LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
                        QString claimsWorker, gateway::MeterMetrics *metrics, bool log)
     : lineAddress_(std::move(line)), meters_(std::move(meters)), times_(times), archivePath_(std::move(archivePath)),
       claimsWorker_(std::move(claimsWorker)), metrics_(metrics), log_(log)
@@ -224,7 +224,7 @@ void LinePoller::poll(Served &meter)
         emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), change));
     meter.refused = s.poll().refusedReads();
     if (answered) {
-        const polling::Reading &reading = s.reading();
+        const meter::Reading &reading = s.reading();
         const QString serial = reading.identity ? reading.identity->serial : meter.serial;
         if (serial != meter.serial && !meter.serial.isEmpty()) {
             emit logLine(QStringLiteral("meter %1: another meter answers there now, serial %2").arg(name(meter), serial.trimmed()));
@@ -232,7 +232,7 @@ void LinePoller::poll(Served &meter)
         }
         meter.serial = serial;
         gateway::MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
-                                  jsonLine(liveValues(reading, {}), reading).trimmed().toUtf8()};
+                                  meter::jsonLine(meter::liveValues(reading, {}), reading).trimmed().toUtf8()};
         if (metrics_) {
             metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
             metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);

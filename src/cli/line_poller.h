@@ -3,7 +3,7 @@
 #include "cli/batch.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/meter_schedule.h"
-#include "link/meter_address.h"
+#include "links/meter_address.h"
 #include "modbus/traffic.h"
 
 #include <QElapsedTimer>
@@ -23,6 +23,7 @@ namespace gateway {
 class MeterMetrics;
 }
 namespace session {
+
 class MeterLine;
 class MeterSession;
 } // namespace session
@@ -51,12 +52,12 @@ class LinePoller : public QObject {
 public:
     struct Meter {
         int index = 0;       // the caller's number for it (its place in the meters file)
-        MeterAddress address;
+        links::MeterAddress address;
     };
     // The archive: empty for none. claimsWorker: with a PostgreSQL archive,
     // the gateway's name, under which each meter's round is claimed in the
     // fleet's table (empty: no claims).
-    LinePoller(MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
+    LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
                QString claimsWorker, gateway::MeterMetrics *metrics, bool log);
     ~LinePoller() override;
 
@@ -83,7 +84,7 @@ private:
     void tell(Served &meter, bool online, const QString &why);
     QString name(const Served &meter) const;
 
-    MeterAddress lineAddress_;
+    links::MeterAddress lineAddress_;
     std::vector<Meter> meters_;
     ServeTimes times_;
     QString archivePath_;

@@ -1,7 +1,7 @@
 #include "cli/lp_download.h"
 
 #include "archive/download_archiver.h"
-#include "loadprofile/date_serial.h"
+#include "lpdata/date_serial.h"
 #include "loadprofile/download_job.h"
 #include "session/meter_session.h"
 
@@ -18,11 +18,11 @@ double serialOf(const QDateTime &time)
 {
     const QDate d = time.date();
     const QTime t = time.time();
-    return loadprofile::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
+    return lpdata::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
 }
 
 // The range asked for on the command line as the download job takes it.
-loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<loadprofile::ArchivedEnd> &archived)
+loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<lpdata::ArchivedEnd> &archived)
 {
     using loadprofile::DownloadRange;
     if (range.newOnly)
@@ -76,7 +76,7 @@ LpResult failed(QString error)
 
 } // namespace
 
-LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range, const QString &outDir,
+LpResult downloadLoadProfile(const links::MeterAddress &address, const LpRange &range, const QString &outDir,
                              const QString &archivePath, const LpProgress &progress, modbus::TrafficObserver *log)
 {
     if (range.group < 1 || range.group > 2)
@@ -99,7 +99,7 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
     if (g < 0 || g > 1)
         return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
     QString error;
-    std::optional<loadprofile::ArchivedEnd> archived;
+    std::optional<lpdata::ArchivedEnd> archived;
     if (range.newOnly) {
         // The serial comes with a poll.
         if (!meter.reading().identity && !meter.pollOnce(&error))
@@ -116,7 +116,7 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
     QObject::connect(&job, &loadprofile::DownloadJob::started, [&] { result.path = job.file() ? job.file()->path() : QString(); });
     QObject::connect(&job, &loadprofile::DownloadJob::blockWritten,
                      [&](const loadprofile::DownloadOrigin &origin, long long firstRecord,
-                         const std::vector<loadprofile::Record> &records) {
+                         const std::vector<lpdata::Record> &records) {
                          if (const auto failure = archiver.storeBlock(
                                  {origin.serial, origin.group + 1, origin.codes, origin.interval, firstRecord, records}))
                              result.archiveError = *failure;

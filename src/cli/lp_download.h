@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/archive_store.h"
-#include "link/meter_address.h"
+#include "links/meter_address.h"
 #include "modbus/traffic.h"
 
 #include <QDateTime>
@@ -50,7 +50,7 @@ using LpProgress = std::function<bool(long long done, long long asked)>;
 // start of a date range found by the same search. Each block's rows are on
 // disk before the next is asked for, and kept in the archive at archivePath
 // too (none when empty).
-LpResult downloadLoadProfile(const MeterAddress &address, const LpRange &range,
+LpResult downloadLoadProfile(const links::MeterAddress &address, const LpRange &range,
                              const QString &outDir, const QString &archivePath,
                              const LpProgress &progress = {},
                              modbus::TrafficObserver *log = nullptr);

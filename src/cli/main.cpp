@@ -6,14 +6,14 @@
 #include "cli/batch.h"
 #include "cli/console.h"
 #include "cli/serve.h"
-#include "polling/live_values.h"
+#include "meter/live_values.h"
 #include "cli/stderr_traffic.h"
 #include "session/meter_session.h"
 #include "cli/meter_list.h"
-#include "link/plain_dispatcher.h"
-#include "link/port_map.h"
-#include "link/serial_link.h"
-#include "polling/quantities.h"
+#include "links/plain_dispatcher.h"
+#include "links/port_map.h"
+#include "links/serial_link.h"
+#include "meter/quantities.h"
 #include "trend/csv_rows.h"
 
 #include <QCommandLineParser>
@@ -115,7 +115,7 @@ void addMeterOptions(QCommandLineParser &parser)
 
 // Over TCP the tool takes each answer as soon as it is complete, unless
 // --tcp-pause-ms asks for a fixed pause after each request.
-bool applyTcpPause(const QCommandLineParser &p, MeterAddress &address, QString *error)
+bool applyTcpPause(const QCommandLineParser &p, links::MeterAddress &address, QString *error)
 {
     address.tcpPauseMs = 0;
     if (!p.isSet(QStringLiteral("tcp-pause-ms")))
@@ -150,12 +150,12 @@ bool applyOptions(const QCommandLineParser &p, std::initializer_list<const char 
 
 int ports()
 {
-    for (int n = portmap::kFirstPort; n <= portmap::kLastPort; ++n) {
-        const QString device = portmap::deviceForPort(n);
+    for (int n = links::kFirstPort; n <= links::kLastPort; ++n) {
+        const QString device = links::deviceForPort(n);
         QString state = QStringLiteral("not present");
         if (QFileInfo::exists(device)) {
             // Opened as a connection opens it.
-            SerialLink port;
+            links::SerialLink port;
             QString why;
             state = port.setPortNumber(n, &why) && port.open(&why)
                         ? QStringLiteral("can be opened")
@@ -193,17 +193,17 @@ int read(const QStringList &args)
     if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits"}, job, true, &error)
         || !applyTcpPause(p, job.address, &error))
         return usage(error);
-    const MeterAddress &address = job.address;
+    const links::MeterAddress &address = job.address;
     const QString format = p.value(QStringLiteral("format"));
     if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("csv"))
         return usage(QStringLiteral("the format is text, json or csv, not \"%1\"").arg(format));
     QStringList chosen;
-    std::vector<polling::Q> chosenQuantities;
+    std::vector<meter::Q> chosenQuantities;
     if (p.isSet(QStringLiteral("quantities"))) {
         chosen = p.value(QStringLiteral("quantities")).split(QLatin1Char(','), Qt::SkipEmptyParts);
         for (QString &id : chosen) {
             id = id.trimmed();
-            const std::optional<polling::Q> q = polling::findQuantity(id);
+            const std::optional<meter::Q> q = meter::findQuantity(id);
             if (!q)
                 return usage(QStringLiteral("no quantity is named \"%1\" (see \"quantities\")").arg(id));
             chosenQuantities.push_back(*q);
@@ -216,7 +216,7 @@ int read(const QStringList &args)
         const QString names = p.value(QStringLiteral("harmonics")).trimmed();
         for (const QString &name : names == QLatin1String("all") ? QStringList{"va", "vb", "vc", "ia", "ib", "ic"}
                                                                   : names.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            const auto channel = harmonicChannelOf(name.trimmed());
+            const auto channel = meter::harmonicChannelOf(name.trimmed());
             if (!channel)
                 return usage(QStringLiteral("no harmonic channel is named \"%1\" (va, vb, vc, ia, ib, ic or all)").arg(name));
             if (std::find(spectra.begin(), spectra.end(), *channel) == spectra.end())
@@ -248,26 +248,26 @@ int read(const QStringList &args)
         // A cycle cut short by a garbled answer is tried once more.
         if (!meter.pollOnce(&error) && !(meter.link().LinkOnline() && meter.pollOnce(&error)))
             return fail(error, kFailed);
-        std::vector<LiveValue> values = liveValues(meter.reading(), chosen);
+        std::vector<meter::LiveValue> values = meter::liveValues(meter.reading(), chosen);
         if (!spectra.empty() && !meter.poll().readsHarmonics() && !std::exchange(toldNoSpectra, true))
             fail(QStringLiteral("the meter's firmware (%1) has no harmonic spectra").arg(meter.reading().firmwareText.trimmed()), kOk);
         for (const int channel : spectra)
             if (const auto spectrum = meter.poll().readHarmonics(channel))
-                addSpectrum(values, channel, *spectrum);
+                meter::addSpectrum(values, channel, *spectrum);
         for (const QString &change : session::refusalChanges(refused, meter.poll().refusedReads()))
             fail(QStringLiteral("the meter ") + change, kOk);
         refused = meter.poll().refusedReads();
         if (format == QLatin1String("json"))
-            out(jsonLine(values, meter.reading()));
+            out(meter::jsonLine(values, meter.reading()));
         else if (format == QLatin1String("csv") && !chosen.isEmpty())
             // Chosen quantities are recorded as the trend window records them.
             out((first ? trend::csvHeader(chosenQuantities) + QLatin1Char('\n') : QString())
                 + trend::csvRow(QDateTime::currentDateTime(), chosenQuantities, meter.reading())
                 + QLatin1Char('\n'));
         else if (format == QLatin1String("csv"))
-            out((first ? csvHeader(values) : QString()) + csvLine(values));
+            out((first ? meter::csvHeader(values) : QString()) + meter::csvLine(values));
         else
-            out((first ? QString() : QStringLiteral("\n")) + textLines(values));
+            out((first ? QString() : QStringLiteral("\n")) + meter::textLines(values));
         if (every == 0)
             return kOk;
         sleepMs(int(std::max<qint64>(0, every * 1000LL - took.elapsed())));
@@ -407,7 +407,7 @@ int loadProfile(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
-    preferPlainEventDispatcher();
+    links::preferPlainEventDispatcher();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ampwright-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(AMPWRIGHT_VERSION));
@@ -432,7 +432,7 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("quantities")) {
         if (args.size() != 1)
             return usage(QStringLiteral("\"quantities\" takes no options"));
-        out(quantityListing());
+        out(meter::quantityListing());
         return kOk;
     }
     if (command == QLatin1String("read"))

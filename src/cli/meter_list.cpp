@@ -1,6 +1,6 @@
 #include "cli/meter_list.h"
 
-#include "link/port_map.h"
+#include "links/port_map.h"
 
 #include <QRegularExpression>
 
@@ -18,7 +18,7 @@ std::optional<int> parseNumber(const QString &text, int lowest, int highest, con
     return std::nullopt;
 }
 
-bool parseTcp(const QString &text, MeterAddress &address, QString *error)
+bool parseTcp(const QString &text, links::MeterAddress &address, QString *error)
 {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     address.rtu = false;
@@ -92,7 +92,7 @@ bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, boo
     if (key == QLatin1String("rtu")) {
         placed = true;
         job.address.rtu = true;
-        n = parseNumber(value, portmap::kFirstPort, portmap::kLastPort, QStringLiteral("the serial port"),
+        n = parseNumber(value, links::kFirstPort, links::kLastPort, QStringLiteral("the serial port"),
                         error);
         job.address.port = n.value_or(0);
     } else if (key == QLatin1String("unit")) {

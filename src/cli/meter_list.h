@@ -15,7 +15,7 @@ namespace cli {
 std::optional<int> parseNumber(const QString &text, int lowest, int highest, const QString &what,
                                QString *error);
 // "HOST" or "HOST:PORT" into address.host / address.tcpPort.
-bool parseTcp(const QString &text, MeterAddress &address, QString *error);
+bool parseTcp(const QString &text, links::MeterAddress &address, QString *error);
 // "YYYY-MM-DD HH:MM" (or with a "T" between date and time).
 std::optional<QDateTime> parseDate(const QString &text, QString *error);
 // A range must be records by number or by date, not both; a date range must
@@ -25,7 +25,7 @@ bool checkRange(const LpRange &range, QString *error);
 // One line of a meters file: the meter and the range to download.
 struct MeterJob {
     int line = 0;
-    MeterAddress address;
+    links::MeterAddress address;
     LpRange range;
 };
 

@@ -52,7 +52,7 @@ void logLine(const QString &line)
 // meters of a line share a unit. Nothing, with the file, line and word in
 // error, when they do not.
 struct ServedLine {
-    MeterAddress address;
+    links::MeterAddress address;
     std::vector<LinePoller::Meter> meters;
 };
 
@@ -63,7 +63,7 @@ std::optional<std::vector<ServedLine>> groupByLine(const std::vector<MeterJob> &
     std::vector<ServedLine> lines;
     std::vector<std::vector<int>> fileLines;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const MeterAddress &a = jobs[i].address;
+        const links::MeterAddress &a = jobs[i].address;
         const QString key = a.rtu ? QStringLiteral("rtu %1").arg(a.port)
                                   : QStringLiteral("tcp %1:%2").arg(a.host.toLower()).arg(a.tcpPort);
         auto at = byKey.find(key);

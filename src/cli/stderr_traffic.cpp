@@ -1,6 +1,6 @@
 #include "cli/stderr_traffic.h"
 
-#include "link/traffic_log.h"
+#include "links/traffic_log.h"
 
 #include <QTime>
 
@@ -10,7 +10,7 @@
 void StderrTraffic::traffic(const modbus::TrafficEvent &event)
 {
     static std::mutex lock;
-    const QByteArray line = (prefix_ + trafficText(event, QTime::currentTime())).toLocal8Bit();
+    const QByteArray line = (prefix_ + links::trafficText(event, QTime::currentTime())).toLocal8Bit();
     const std::lock_guard<std::mutex> hold(lock);
     std::fprintf(stderr, "%s\n", line.constData());
 }

@@ -43,13 +43,13 @@ QString partName(const QString &part)
 
 } // namespace
 
-SensorKind sensorKind(polling::Q q)
+SensorKind sensorKind(meter::Q q)
 {
-    const polling::Quantity &quantity = polling::quantity(q);
+    const meter::Quantity &quantity = meter::quantity(q);
     SensorKind kind;
     kind.unit = quantity.unit;
     kind.precision = std::max(0, quantity.decimals);
-    const bool energy = quantity.group == polling::QuantityGroup::Energy;
+    const bool energy = quantity.group == meter::QuantityGroup::Energy;
     kind.stateClass = energy ? QStringLiteral("total_increasing") : QStringLiteral("measurement");
 
     const QString &unit = quantity.unit;
@@ -59,7 +59,7 @@ SensorKind sensorKind(polling::Q q)
         kind.scale = 1000;
         kind.precision = std::max(0, kind.precision - 3);
     };
-    if (quantity.group == polling::QuantityGroup::PowerFactor)
+    if (quantity.group == meter::QuantityGroup::PowerFactor)
         kind.deviceClass = QStringLiteral("power_factor");
     else if (unit == QLatin1String("V"))
         kind.deviceClass = QStringLiteral("voltage");
@@ -78,9 +78,9 @@ SensorKind sensorKind(polling::Q q)
     return kind;
 }
 
-QString sensorName(polling::Q q)
+QString sensorName(meter::Q q)
 {
-    const QString &id = polling::quantity(q).id;
+    const QString &id = meter::quantity(q).id;
     const KindName *best = nullptr;
     qsizetype bestLength = 0;
     for (const KindName &kind : kKindNames) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "polling/quantities.h"
+#include "meter/quantities.h"
 
 #include <QString>
 
@@ -21,9 +21,9 @@ struct SensorKind {
     int precision = 0;    // decimals to show
 };
 
-SensorKind sensorKind(polling::Q q);
+SensorKind sensorKind(meter::Q q);
 
 // A name to show: "Voltage L-N A", "Energy delivered B", "THD 1-2".
-QString sensorName(polling::Q q);
+QString sensorName(meter::Q q);
 
 } // namespace gateway

@@ -2,7 +2,7 @@
 
 #include "gateway/discovery_classes.h"
 #include "gateway/mqtt_topics.h"
-#include "polling/live_values.h"
+#include "meter/live_values.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,15 +16,15 @@ QString deviceId(const QString &serial) { return QLatin1String("ampwright_") + m
 
 } // namespace
 
-QString discoveryTopic(const QString &prefix, const QString &serial, polling::Q q)
+QString discoveryTopic(const QString &prefix, const QString &serial, meter::Q q)
 {
-    return prefix + QLatin1String("/sensor/") + deviceId(serial) + QLatin1Char('/') + polling::quantity(q).id
+    return prefix + QLatin1String("/sensor/") + deviceId(serial) + QLatin1Char('/') + meter::quantity(q).id
            + QLatin1String("/config");
 }
 
-DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, polling::Q q)
+DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, meter::Q q)
 {
-    const QString &id = polling::quantity(q).id;
+    const QString &id = meter::quantity(q).id;
     const SensorKind kind = sensorKind(q);
     const QString serial = meter.serial.trimmed();
 
@@ -57,9 +57,9 @@ std::vector<DiscoveryConfig> discoveryConfigs(const QString &prefix, const Disco
                                               int displayBase, const QStringList &stateIds)
 {
     std::vector<DiscoveryConfig> configs;
-    for (const QString &id : stateIds.isEmpty() ? defaultQuantityIds() : stateIds) {
-        const std::optional<polling::Q> q = polling::findQuantity(id);
-        if (q && polling::readsQuantity(*q, firmwareNumber, displayBase))
+    for (const QString &id : stateIds.isEmpty() ? meter::defaultQuantityIds() : stateIds) {
+        const std::optional<meter::Q> q = meter::findQuantity(id);
+        if (q && meter::readsQuantity(*q, firmwareNumber, displayBase))
             configs.push_back(discoveryConfig(prefix, meter, *q));
     }
     return configs;

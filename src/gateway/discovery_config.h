@@ -1,6 +1,6 @@
 #pragma once
 
-#include "polling/quantities.h"
+#include "meter/quantities.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +11,7 @@
 // Home Assistant's MQTT discovery: one retained config message per meter
 // and quantity tells it of a sensor, its state topic and how to pick the
 // value from the state's JSON object (the same object as
-// `ampwright-cli read --format json`, see polling/live_values.h).
+// `ampwright-cli read --format json`, see meter/live_values.h).
 namespace gateway {
 
 inline const QString kDefaultDiscoveryPrefix = QStringLiteral("homeassistant");
@@ -28,14 +28,14 @@ struct DiscoveryConfig {
 };
 
 // <prefix>/sensor/ampwright_<meter id>/<quantity id>/config
-QString discoveryTopic(const QString &prefix, const QString &serial, polling::Q q);
+QString discoveryTopic(const QString &prefix, const QString &serial, meter::Q q);
 
 // unique_id ampwright_<meter id>_<quantity id>, name, state_topic,
 // value_template ("{{ value_json.voltage_ln_a }}"), unit_of_measurement,
 // device_class, state_class, suggested_display_precision,
 // availability_topic (the meter's), and the device: identifiers, name,
 // serial_number, sw_version.
-DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, polling::Q q);
+DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, meter::Q q);
 
 // The configs of the quantities a state holds (stateIds, catalogue ids; by
 // default those of a read, defaultQuantityIds()) that a meter of that

@@ -145,7 +145,7 @@ const std::vector<QuantityMetric> &metrics()
 {
     static const std::vector<QuantityMetric> all = [] {
         std::vector<QuantityMetric> built;
-        for (const polling::Quantity &q : polling::quantities())
+        for (const meter::Quantity &q : meter::quantities())
             built.push_back(metricFor(q.id.toStdString()));
         return built;
     }();
@@ -154,7 +154,7 @@ const std::vector<QuantityMetric> &metrics()
 
 } // namespace
 
-const QuantityMetric &quantityMetric(polling::Q q)
+const QuantityMetric &quantityMetric(meter::Q q)
 {
     return metrics()[std::size_t(q)];
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "polling/quantities.h"
+#include "meter/quantities.h"
 
 #include <map>
 #include <string>
@@ -29,6 +29,6 @@ struct QuantityMetric {
     std::map<std::string, std::string> labels; // besides meter="<serial>"
 };
 
-const QuantityMetric &quantityMetric(polling::Q q);
+const QuantityMetric &quantityMetric(meter::Q q);
 
 } // namespace gateway

@@ -1,7 +1,7 @@
 #include "gateway/prometheus_exporter.h"
 
 #include "gateway/metrics_catalogue.h"
-#include "polling/quantities.h"
+#include "meter/quantities.h"
 
 #include <QHostAddress>
 
@@ -43,8 +43,8 @@ MeterMetrics::MeterMetrics() : registry_(std::make_shared<prometheus::Registry>(
 {
     std::map<std::string, prometheus::Family<prometheus::Gauge> *> gauges;
     std::map<std::string, prometheus::Family<prometheus::Counter> *> counters;
-    for (int q = 0; q < polling::kQuantityCount; ++q) {
-        const QuantityMetric &m = quantityMetric(polling::Q(q));
+    for (int q = 0; q < meter::kQuantityCount; ++q) {
+        const QuantityMetric &m = quantityMetric(meter::Q(q));
         if (m.type == MetricType::Gauge) {
             auto &family = gauges[m.name];
             if (!family)
@@ -127,7 +127,7 @@ MeterMetrics::Meter &MeterMetrics::meter(const std::string &serial)
     return m;
 }
 
-void MeterMetrics::withdraw(Meter &m, polling::Q q)
+void MeterMetrics::withdraw(Meter &m, meter::Q q)
 {
     const auto i = std::size_t(q);
     if (m.gauges[i])
@@ -138,7 +138,7 @@ void MeterMetrics::withdraw(Meter &m, polling::Q q)
     m.counters[i] = nullptr;
 }
 
-void MeterMetrics::publish(Meter &m, const std::string &serial, polling::Q q, std::optional<double> value)
+void MeterMetrics::publish(Meter &m, const std::string &serial, meter::Q q, std::optional<double> value)
 {
     if (!value) {
         withdraw(m, q);
@@ -168,14 +168,14 @@ void MeterMetrics::publish(Meter &m, const std::string &serial, polling::Q q, st
     m.counted[i] = scaled;
 }
 
-void MeterMetrics::updateReading(const QString &serial, const polling::Reading &reading, int displayBase)
+void MeterMetrics::updateReading(const QString &serial, const meter::Reading &reading, int displayBase)
 {
     const std::string key = serial.toStdString();
     const std::lock_guard lock(mutex_);
     Meter &m = meter(key);
-    for (int q = 0; q < polling::kQuantityCount; ++q) {
-        const bool read = polling::readsQuantity(polling::Q(q), reading.firmwareNumber, displayBase);
-        publish(m, key, polling::Q(q), read ? reading.value(polling::Q(q)) : std::nullopt);
+    for (int q = 0; q < meter::kQuantityCount; ++q) {
+        const bool read = meter::readsQuantity(meter::Q(q), reading.firmwareNumber, displayBase);
+        publish(m, key, meter::Q(q), read ? reading.value(meter::Q(q)) : std::nullopt);
     }
     m.up->Set(1);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "polling/reading.h"
+#include "meter/reading.h"
 
 #include <QString>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 namespace prometheus {
+
 class Counter;
 class Exposer;
 class Gauge;
@@ -53,7 +54,7 @@ public:
 
     // One poll cycle's reading of the meter with that serial; displayBase is
     // the measurement panel its firmware uses (0 or 100). Marks it up.
-    void updateReading(const QString &serial, const polling::Reading &reading, int displayBase);
+    void updateReading(const QString &serial, const meter::Reading &reading, int displayBase);
     void setUp(const QString &serial, bool up);
     // A request the meter answered; one that failed, counted among the
     // requests too.
@@ -64,9 +65,9 @@ public:
 
 private:
     struct Meter {
-        std::array<prometheus::Gauge *, polling::kQuantityCount> gauges{};
-        std::array<prometheus::Counter *, polling::kQuantityCount> counters{};
-        std::array<double, polling::kQuantityCount> counted{}; // the meter's last counter values
+        std::array<prometheus::Gauge *, meter::kQuantityCount> gauges{};
+        std::array<prometheus::Counter *, meter::kQuantityCount> counters{};
+        std::array<double, meter::kQuantityCount> counted{}; // the meter's last counter values
         prometheus::Gauge *up = nullptr;
         prometheus::Gauge *cycleSeconds = nullptr;
         prometheus::Counter *requests = nullptr;
@@ -77,16 +78,16 @@ private:
     MeterMetrics();
     // The meter's series, made at its first mention. Call with mutex_ held.
     Meter &meter(const std::string &serial);
-    void publish(Meter &m, const std::string &serial, polling::Q q, std::optional<double> value);
-    void withdraw(Meter &m, polling::Q q);
+    void publish(Meter &m, const std::string &serial, meter::Q q, std::optional<double> value);
+    void withdraw(Meter &m, meter::Q q);
 
     std::shared_ptr<prometheus::Registry> registry_;
     std::unique_ptr<prometheus::Exposer> exposer_;
     quint16 port_ = 0;
     // The family of each quantity (several quantities share one); null where
     // the quantity is of the other type.
-    std::array<prometheus::Family<prometheus::Gauge> *, polling::kQuantityCount> quantityGauges_{};
-    std::array<prometheus::Family<prometheus::Counter> *, polling::kQuantityCount> quantityCounters_{};
+    std::array<prometheus::Family<prometheus::Gauge> *, meter::kQuantityCount> quantityGauges_{};
+    std::array<prometheus::Family<prometheus::Counter> *, meter::kQuantityCount> quantityCounters_{};
     prometheus::Family<prometheus::Gauge> *up_ = nullptr;
     prometheus::Family<prometheus::Gauge> *cycleSeconds_ = nullptr;
     prometheus::Family<prometheus::Counter> *requests_ = nullptr;

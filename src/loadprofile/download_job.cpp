@@ -1,10 +1,10 @@
 #include "loadprofile/download_job.h"
 
-#include "link/link_state.h"
+#include "links/link_state.h"
 #include "loadprofile/block_read.h"
-#include "loadprofile/date_serial.h"
+#include "lpdata/date_serial.h"
 #include "loadprofile/record_reads.h"
-#include "polling/lp_status.h"
+#include "meter/lp_status.h"
 #include "session/meter_session.h"
 
 #include <QLocale>
@@ -22,7 +22,7 @@ double serialOf(const QDateTime &time)
 {
     const QDate d = time.date();
     const QTime t = time.time();
-    return dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
+    return lpdata::dateSerial(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
 }
 
 } // namespace
@@ -37,7 +37,7 @@ DownloadJob::DownloadJob(session::MeterSession &session, DownloadPolicy policy, 
     TimerEnLPRead.setSingleShot(true);
     connect(&Timer_RS_Lpf, &QTimer::timeout, this, &DownloadJob::Timer_RS_Lpf_Timer);
     connect(&TimerEnLPRead, &QTimer::timeout, this, &DownloadJob::startFoundDue);
-    connect(&session_.link(), &LinkState::linkOnlineChanged, this, &DownloadJob::linkOnlineChanged);
+    connect(&session_.link(), &links::LinkState::linkOnlineChanged, this, &DownloadJob::linkOnlineChanged);
     if (policy_.windowPace)
         connect(&session_.poll(), &session::PollCycle::loadProfileStepDue, this, &DownloadJob::loadProfileStep);
 }
@@ -78,7 +78,7 @@ void DownloadJob::linkOnlineChanged(bool online)
 
 std::optional<DownloadEnd> DownloadJob::start(int g, long long first, long long last,
                                               std::optional<std::pair<double, double>> dates,
-                                              const DataFolders &folders)
+                                              const lpdata::DataFolders &folders)
 {
     DownloadOrigin origin = originNow(g);
     if (origin.channels == 0)
@@ -86,7 +86,7 @@ std::optional<DownloadEnd> DownloadJob::start(int g, long long first, long long 
     QString error;
     file_.reset();
     if (!folders.preferred.isEmpty())
-        file_ = LoadProfileCsv::create(folders, csvBaseName(origin.serial, QDate::currentDate(), g + 1),
+        file_ = lpdata::LoadProfileCsv::create(folders, lpdata::csvBaseName(origin.serial, QDate::currentDate(), g + 1),
                                        QDateTime::currentDateTime(), origin.codes, &error);
     if (!file_ && !folders.preferred.isEmpty()) {
         DownloadEnd end = endOf(DownloadEnd::Reason::FileError);
@@ -110,7 +110,7 @@ std::optional<DownloadEnd> DownloadJob::start(int g, long long first, long long 
     return std::nullopt;
 }
 
-std::optional<DownloadEnd> DownloadJob::startFound(const DataFolders &folders)
+std::optional<DownloadEnd> DownloadJob::startFound(const lpdata::DataFolders &folders)
 {
     const auto dates = search_.byNumber ? std::nullopt : std::optional(std::pair(search_.begin, search_.end));
     return start(search_.group, search_.found, validCount(search_.group), dates, folders);
@@ -317,7 +317,7 @@ void DownloadJob::LPFindStartByDate()
             return;
         }
     }
-    const int perDay = recordsPerDay(polling::lpIntervalText(session_.reading().lpGroups[0].intervalCode));
+    const int perDay = recordsPerDay(meter::lpIntervalText(session_.reading().lpGroups[0].intervalCode));
     // The probes wait for the meter with the window alive: a stop, or the
     // link going offline, ends the search at its next probe.
     const std::uint64_t generation = generation_;
@@ -361,7 +361,7 @@ std::optional<bool> DownloadJob::stillHolds(int g, long long record, const QDate
     return std::abs(*time - serialOf(minute)) < kOneSecond / 2;
 }
 
-void DownloadJob::startNewOnly(int g, const std::optional<ArchivedEnd> &archived, const DataFolders &folders)
+void DownloadJob::startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived, const lpdata::DataFolders &folders)
 {
     const long long valid = validCount(g);
     const std::optional<QDateTime> archivedNewest = archived ? std::optional(archived->newest) : std::nullopt;
@@ -396,7 +396,7 @@ void DownloadJob::startNewOnly(int g, const std::optional<ArchivedEnd> &archived
 
 std::optional<long long> DownloadJob::searchNow(int g, double begin, DownloadEnd::Reason *failure)
 {
-    const int perDay = recordsPerDay(polling::lpIntervalText(session_.reading().lpGroups[0].intervalCode));
+    const int perDay = recordsPerDay(meter::lpIntervalText(session_.reading().lpGroups[0].intervalCode));
     const StartRecordSearch found =
         findStartRecord(begin, validCount(g), LPLastDataTime_[std::size_t(g)], perDay,
                         [&](long long record) { return readRecordTime(session_.meter(), g, record); });
@@ -407,7 +407,7 @@ std::optional<long long> DownloadJob::searchNow(int g, double begin, DownloadEnd
     return std::nullopt;
 }
 
-DownloadEnd DownloadJob::run(int g, const DownloadRange &range, const DataFolders &folders)
+DownloadEnd DownloadJob::run(int g, const DownloadRange &range, const lpdata::DataFolders &folders)
 {
     using Reason = DownloadEnd::Reason;
     const auto ending = [this](Reason reason) {

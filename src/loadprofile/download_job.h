@@ -1,9 +1,10 @@
 #pragma once
 
-#include "loadprofile/csv_file.h"
+#include "lpdata/archived_end.h"
+#include "lpdata/csv_file.h"
 #include "loadprofile/date_search.h"
 #include "loadprofile/download_origin.h"
-#include "loadprofile/records.h"
+#include "lpdata/records.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -23,15 +24,6 @@ class MeterSession;
 
 namespace loadprofile {
 
-// What the archive holds of a meter's group, for "new only": its newest
-// stamp, and where the last download left the meter's sequence (the number
-// the meter gave that download's last record, 0 for none, and its stamp).
-struct ArchivedEnd {
-    QDateTime newest;
-    long long lastRecord = 0;
-    QDateTime lastRecordStamp;
-};
-
 // Which records of a group a download asks for.
 struct DownloadRange {
     enum class Kind {
@@ -44,11 +36,11 @@ struct DownloadRange {
     long long last = 0; // 0: to the newest
     double begin = 0;
     double end = std::numeric_limits<double>::max();
-    std::optional<ArchivedEnd> archived;
+    std::optional<lpdata::ArchivedEnd> archived;
 
     static DownloadRange records(long long first, long long last) { return {Kind::Records, first, last, 0, std::numeric_limits<double>::max(), {}}; }
     static DownloadRange dates(double begin, double end) { return {Kind::Dates, 1, 0, begin, end, {}}; }
-    static DownloadRange newOnly(std::optional<ArchivedEnd> archived)
+    static DownloadRange newOnly(std::optional<lpdata::ArchivedEnd> archived)
     {
         return {Kind::NewOnly, 1, 0, 0, std::numeric_limits<double>::max(), std::move(archived)};
     }
@@ -120,21 +112,21 @@ public:
     // name none: the blocks only go to blockWritten, as for the gateway's
     // archive). Polls the meter first
     // when its group status is not known yet.
-    DownloadEnd run(int g, const DownloadRange &range, const DataFolders &folders);
+    DownloadEnd run(int g, const DownloadRange &range, const lpdata::DataFolders &folders);
 
     // With the window's pace: starts reading records first..last (from 1) of
     // group g; dates filters them (a download by date). Nothing when it has
     // started; else why not (NoChannels, FileError).
     std::optional<DownloadEnd> start(int g, long long first, long long last,
-                                     std::optional<std::pair<double, double>> dates, const DataFolders &folders);
+                                     std::optional<std::pair<double, double>> dates, const lpdata::DataFolders &folders);
     // The download by date the search found (rangeFound) into folders.
-    std::optional<DownloadEnd> startFound(const DataFolders &folders);
+    std::optional<DownloadEnd> startFound(const lpdata::DataFolders &folders);
     // The records after the archive's last of the meter's group: all of
     // them when it holds none; after its last download's last record when
     // the meter holds that record still (nothing new, ended says so, when it
     // is the meter's newest); else those newer than its newest stamp
     // (nothing new when the meter's newest is no newer), by a date search.
-    void startNewOnly(int g, const std::optional<ArchivedEnd> &archived, const DataFolders &folders);
+    void startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived, const lpdata::DataFolders &folders);
     // Asks for a date search of group g from begin, and a download of its
     // records up to end (date serials); false while another search or a
     // running download is on its way.
@@ -170,7 +162,7 @@ public:
     // The time stamp of the newest record of group 0 / 1 (a date serial; 0
     // until read).
     double LPLastDataTime(int g) const { return LPLastDataTime_[std::size_t(g)]; }
-    const std::optional<LoadProfileCsv> &file() const { return file_; }
+    const std::optional<lpdata::LoadProfileCsv> &file() const { return file_; }
     // The user pressed start while a block was read: deferredStartDue says
     // when to try again.
     void deferStart(bool fromSearch);
@@ -185,7 +177,7 @@ signals:
     // and group they belong to.
     // firstRecord: the meter's number (from 1) of the first of them.
     void blockWritten(const loadprofile::DownloadOrigin &origin, long long firstRecord,
-                      const std::vector<loadprofile::Record> &records);
+                      const std::vector<lpdata::Record> &records);
     // After each block: the next record to read (zero-based), records done of
     // records asked, and the seconds left at the pace so far (-1: not known yet).
     void progress(long long nextRecord, long long done, long long asked, long long secondsLeft);
@@ -241,7 +233,7 @@ private:
     int attempts_ = 0;
     std::optional<std::pair<double, double>> range_;
     DownloadOrigin origin_;
-    std::optional<LoadProfileCsv> file_;
+    std::optional<lpdata::LoadProfileCsv> file_;
     QElapsedTimer sinceStart_;
     // Changes at every start and end of a download or a search: a block or
     // a probe that returns after its download or search was stopped or

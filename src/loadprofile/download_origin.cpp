@@ -1,23 +1,23 @@
 #include "loadprofile/download_origin.h"
 
-#include "loadprofile/channel_codes.h"
-#include "polling/lp_status.h"
-#include "polling/reading.h"
+#include "lpdata/channel_codes.h"
+#include "meter/lp_status.h"
+#include "meter/reading.h"
 
 #include <QStringList>
 
 namespace loadprofile {
 
-DownloadOrigin originOf(const polling::Reading &reading, int g)
+DownloadOrigin originOf(const meter::Reading &reading, int g)
 {
-    const polling::LPGroupStatus &status = reading.lpGroups[std::size_t(g)];
+    const meter::LPGroupStatus &status = reading.lpGroups[std::size_t(g)];
     DownloadOrigin origin;
     origin.serial = reading.identity ? reading.identity->serial : QString();
     origin.group = g;
-    if (status.channels >= 1 && int(status.channels) <= polling::kLPMaxChannels[g])
+    if (status.channels >= 1 && int(status.channels) <= meter::kLPMaxChannels[g])
         origin.channels = int(status.channels);
     origin.codes.assign(status.codes.begin(), status.codes.begin() + origin.channels);
-    origin.interval = polling::lpIntervalText(status.intervalCode);
+    origin.interval = meter::lpIntervalText(status.intervalCode);
     return origin;
 }
 
@@ -42,7 +42,7 @@ std::pair<QString, QString> changedValues(OriginChange change, const DownloadOri
     case OriginChange::Channels:
         return {QString::number(began.channels), QString::number(now.channels)};
     case OriginChange::Codes:
-        return {channelCodesText(began.codes), channelCodesText(now.codes)};
+        return {lpdata::channelCodesText(began.codes), lpdata::channelCodesText(now.codes)};
     case OriginChange::Interval:
         return {began.interval.trimmed(), now.interval.trimmed()};
     case OriginChange::None:

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace polling {
+namespace meter {
 struct Reading;
 }
 
@@ -26,7 +26,7 @@ struct DownloadOrigin {
 
 // What the reading shows of the meter and of group g (0 or 1) now; no
 // channels for a count the group cannot have.
-DownloadOrigin originOf(const polling::Reading &reading, int g);
+DownloadOrigin originOf(const meter::Reading &reading, int g);
 
 // The first thing that differs between the origin a download began with and
 // the meter read now, in this order: another meter, the channel count, the

@@ -1,7 +1,7 @@
 #include "loadprofile/record_reads.h"
 
 #include "loadprofile/block_read.h"
-#include "loadprofile/date_serial.h"
+#include "lpdata/date_serial.h"
 #include "session/meter_access.h"
 
 #include <algorithm>
@@ -31,10 +31,10 @@ std::optional<double> readRecordTime(session::MeterAccess &meter, int group, lon
     const std::vector<std::uint8_t> &bytes = read.data;
     if (!read.ok() || !meter.online() || bytes.size() != 2 * kTimeStampRegisters)
         return std::nullopt;
-    return dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
+    return lpdata::dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
 }
 
-std::optional<std::vector<Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
+std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
                                                    long long next, long long last)
 {
     const int records = recordsInBlock(next, last);
@@ -44,15 +44,15 @@ std::optional<std::vector<Record>> readRecordBlock(session::MeterAccess &meter, 
         meter.read(kInputRegisters, recordWindowRegister(group), blockRegisters(channels, records));
     if (!read.ok() || !meter.online() || read.data.empty())
         return std::nullopt;
-    return decodeRecords(read.data, channels, records);
+    return lpdata::decodeRecords(read.data, channels, records);
 }
 
 CheckedBlock readCheckedBlock(session::MeterAccess &meter, int group, int channels, long long next,
                               long long last)
 {
-    const auto firstBad = [](const std::vector<Record> &records) {
+    const auto firstBad = [](const std::vector<lpdata::Record> &records) {
         return std::find_if(records.begin(), records.end(),
-                            [](const Record &r) { return !hasValidStamp(r); });
+                            [](const lpdata::Record &r) { return !lpdata::hasValidStamp(r); });
     };
     for (int read = 0; read < 2; ++read) {
         auto records = readRecordBlock(meter, group, channels, next, last);
@@ -67,18 +67,18 @@ CheckedBlock readCheckedBlock(session::MeterAccess &meter, int group, int channe
     return {};
 }
 
-BlockRows blockRows(const std::vector<Record> &records,
+BlockRows blockRows(const std::vector<lpdata::Record> &records,
                     const std::optional<std::pair<double, double>> &range)
 {
     BlockRows block;
-    for (const Record &record : records) {
+    for (const lpdata::Record &record : records) {
         if (range) {
-            const double time = recordDateSerial(record);
+            const double time = lpdata::recordDateSerial(record);
             block.pastEnd = block.pastEnd || time > range->second;
             if (time < range->first || time > range->second)
                 continue;
         }
-        block.rows << csvRow(record);
+        block.rows << lpdata::csvRow(record);
     }
     return block;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loadprofile/records.h"
+#include "lpdata/records.h"
 
 #include <QStringList>
 
@@ -26,7 +26,7 @@ std::optional<double> readRecordTime(session::MeterAccess &meter, int group, lon
 // The records next to last (zero-based, inclusive), at most one block of
 // four. Empty when a transaction failed, the link went offline, or the answer
 // does not hold them all: the block is then to be asked for again.
-std::optional<std::vector<Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
+std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
                                                    long long next, long long last);
 
 // A block whose records all carry a real date and time. A block holding a
@@ -35,7 +35,7 @@ std::optional<std::vector<Record>> readRecordBlock(session::MeterAccess &meter, 
 // record too, badRecord names it (its number, from 1) and the block must not
 // be written.
 struct CheckedBlock {
-    std::optional<std::vector<Record>> records; // nothing: not read, ask again
+    std::optional<std::vector<lpdata::Record>> records; // nothing: not read, ask again
     std::optional<long long> badRecord;
 };
 CheckedBlock readCheckedBlock(session::MeterAccess &meter, int group, int channels, long long next,
@@ -48,7 +48,7 @@ struct BlockRows {
     QStringList rows;
     bool pastEnd = false;
 };
-BlockRows blockRows(const std::vector<Record> &records,
+BlockRows blockRows(const std::vector<lpdata::Record> &records,
                     const std::optional<std::pair<double, double>> &range);
 
 } // namespace loadprofile

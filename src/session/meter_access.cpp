@@ -1,6 +1,6 @@
 #include "session/meter_access.h"
 
-#include "link/link_state.h"
+#include "links/link_state.h"
 
 namespace session {
 

@@ -7,7 +7,9 @@
 #include <optional>
 #include <span>
 
+namespace links {
 class LinkState;
+}
 
 namespace session {
 
@@ -18,7 +20,7 @@ class MeterAccess {
 public:
     // unit: the meter's address; nothing for the address the link holds
     // (the window's connection row chooses it).
-    MeterAccess(LinkState &link, modbus::Transactions &transactions, std::optional<int> unit = std::nullopt)
+    MeterAccess(links::LinkState &link, modbus::Transactions &transactions, std::optional<int> unit = std::nullopt)
         : link_(link), tx_(transactions), unit_(unit)
     {
     }
@@ -40,7 +42,7 @@ public:
     modbus::TransactionPolicy policy;
     // Told of every transaction's result (the gateway counts them per meter).
     std::function<void(const modbus::TransactionResult &)> onResult;
-    LinkState &link() { return link_; }
+    links::LinkState &link() { return link_; }
     modbus::Transactions &transactions() { return tx_; }
 
 private:
@@ -51,7 +53,7 @@ private:
         return result;
     }
 
-    LinkState &link_;
+    links::LinkState &link_;
     modbus::Transactions &tx_;
     std::optional<int> unit_;
 };

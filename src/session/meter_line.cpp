@@ -1,23 +1,23 @@
 #include "session/meter_line.h"
 
-#include "link/port_map.h"
+#include "links/port_map.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
 namespace session {
 
-bool MeterLine::open(const MeterAddress &address, QString *error)
+bool MeterLine::open(const links::MeterAddress &address, QString *error)
 {
     address_ = address;
     transactions.transactions().setTcpPauseMs(address.tcpPauseMs);
     QString why;
-    if (!openMeterLink(link, address, &why)) {
+    if (!links::openMeterLink(link, address, &why)) {
         if (!address.rtu) {
             *error = why;
             return false;
         }
-        const QString device = portmap::deviceForPort(address.port);
+        const QString device = links::deviceForPort(address.port);
         *error = QStringLiteral("cannot open serial port %1 (%2): %3").arg(address.port).arg(device, why);
         if (link.serial.openDenied())
             *error += QStringLiteral("; you may not use this device: ask to be added to its group "
@@ -36,9 +36,9 @@ bool MeterLine::waitForTcp(QString *error)
 {
     QEventLoop loop;
     QString failure;
-    TcpLink &tcp = link.tcp;
-    QObject::connect(&tcp, &TcpLink::connected, &loop, &QEventLoop::quit);
-    QObject::connect(&tcp, &TcpLink::socketError, &loop, [&](int, const QString &description) {
+    links::TcpLink &tcp = link.tcp;
+    QObject::connect(&tcp, &links::TcpLink::connected, &loop, &QEventLoop::quit);
+    QObject::connect(&tcp, &links::TcpLink::socketError, &loop, [&](int, const QString &description) {
         failure = description;
         loop.quit();
     });

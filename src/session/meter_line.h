@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/link_state.h"
-#include "link/meter_address.h"
-#include "link/transaction_link.h"
+#include "links/link_state.h"
+#include "links/meter_address.h"
+#include "links/transaction_link.h"
 
 #include <QObject>
 #include <QString>
@@ -17,22 +17,22 @@ class MeterLine : public QObject {
 public:
     explicit MeterLine(QObject *parent = nullptr) : QObject(parent) {}
 
-    LinkState link;
-    TransactionLink transactions{link};
+    links::LinkState link;
+    links::TransactionLink transactions{link};
 
     static constexpr int kConnectTimeoutMs = 5000;
     // Points the link at address (its port or host; the unit is each
     // session's), opens it (a TCP connection within kConnectTimeoutMs) and
     // goes online. False with a one-line reason (and, for a serial port the
     // user may not open, how to get access).
-    bool open(const MeterAddress &address, QString *error);
+    bool open(const links::MeterAddress &address, QString *error);
     // Where the line goes, as open() was last given it.
-    const MeterAddress &address() const { return address_; }
+    const links::MeterAddress &address() const { return address_; }
 
 private:
     bool waitForTcp(QString *error);
 
-    MeterAddress address_;
+    links::MeterAddress address_;
 };
 
 } // namespace session

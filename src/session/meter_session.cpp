@@ -8,7 +8,7 @@ MeterSession::MeterSession(Pacing pacing, QObject *parent)
       requests_([this](const MeterRequest &r, const RequestResult &result) { finished(r, result); }),
       poll_(meter_, requests_, pacing == Pacing::Timed)
 {
-    connect(&line_->transactions, &TransactionLink::statusText, this, [this](const QString &text) {
+    connect(&line_->transactions, &links::TransactionLink::statusText, this, [this](const QString &text) {
         lastStatus_ = text;
         emit statusText(text);
     });
@@ -19,7 +19,7 @@ MeterSession::MeterSession(MeterLine &line, int unit, Pacing pacing, QObject *pa
       requests_([this](const MeterRequest &r, const RequestResult &result) { finished(r, result); }),
       poll_(meter_, requests_, pacing == Pacing::Timed)
 {
-    connect(&line_->transactions, &TransactionLink::statusText, this, [this](const QString &text) {
+    connect(&line_->transactions, &links::TransactionLink::statusText, this, [this](const QString &text) {
         lastStatus_ = text;
         emit statusText(text);
     });
@@ -45,7 +45,7 @@ void MeterSession::finished(const MeterRequest &request, const RequestResult &re
 
 void MeterSession::follow(const ConnectionChange &change)
 {
-    LinkState &link = line_->link;
+    links::LinkState &link = line_->link;
     switch (change.kind) {
     case ConnectionChange::Kind::None:
         return;
@@ -77,7 +77,7 @@ QString MeterSession::noAnswer() const
         .arg(address_.describe(), lastStatus_.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(lastStatus_));
 }
 
-bool MeterSession::open(const MeterAddress &address, QString *error)
+bool MeterSession::open(const links::MeterAddress &address, QString *error)
 {
     address_ = address;
     return line_->open(address, error);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/meter_address.h"
-#include "polling/reading.h"
+#include "links/meter_address.h"
+#include "meter/reading.h"
 #include "session/meter_access.h"
 #include "session/meter_line.h"
 #include "session/meter_request.h"
@@ -39,11 +39,11 @@ public:
     ~MeterSession() override;
 
     MeterLine &line() { return *line_; }
-    LinkState &link() { return line_->link; }
+    links::LinkState &link() { return line_->link; }
     modbus::Transactions &transactions() { return line_->transactions.transactions(); }
     MeterAccess &meter() { return meter_; }
     PollCycle &poll() { return poll_; }
-    const polling::Reading &reading() const { return poll_.reading(); }
+    const meter::Reading &reading() const { return poll_.reading(); }
 
     // Hands a setting to the poll cycle, which writes it after its reads.
     void request(MeterRequest request);
@@ -51,10 +51,10 @@ public:
 
     // For a session of its own line (the tool): opens the line to the
     // meter (MeterLine::open).
-    bool open(const MeterAddress &address, QString *error);
+    bool open(const links::MeterAddress &address, QString *error);
     // Where the meter is, for its messages (a shared line's sessions are
     // told it; open() sets it).
-    void setAddress(const MeterAddress &address) { address_ = address; }
+    void setAddress(const links::MeterAddress &address) { address_ = address; }
     // One poll cycle now (the firmware first, the first time). False when
     // the meter did not answer, with the reason. Reads the meter refused
     // leave their values out of the reading (poll().refusedReads()).
@@ -62,7 +62,7 @@ public:
     // Why the meter did not answer: where it is, and the line's last
     // status text.
     QString noAnswer() const;
-    const MeterAddress &address() const { return address_; }
+    const links::MeterAddress &address() const { return address_; }
 
 signals:
     void requestFinished(const session::MeterRequest &request, const session::RequestResult &result);
@@ -81,7 +81,7 @@ private:
     MeterAccess meter_;
     RequestQueue requests_;
     PollCycle poll_;
-    MeterAddress address_;
+    links::MeterAddress address_;
     QString lastStatus_;
 };
 

@@ -1,9 +1,9 @@
 #include "session/poll_cycle.h"
 
-#include "link/link_state.h"
-#include "polling/display_items.h"
-#include "polling/lp_status.h"
-#include "polling/measurement_decoders.h"
+#include "links/link_state.h"
+#include "meter/display_items.h"
+#include "meter/lp_status.h"
+#include "meter/measurement_decoders.h"
 #include "session/meter_access.h"
 #include "session/request_queue.h"
 
@@ -41,25 +41,25 @@ constexpr Block kCO2{kInput, 0x044C, 8};
 constexpr Block kFloatRatios{kHolding, 0x0000, 4};
 
 // What each block fills, forgotten when the meter refuses its read.
-using polling::quantityRun;
-using polling::Withdrawn;
+using meter::quantityRun;
+using meter::Withdrawn;
 Withdrawn mainBlockFills()
 {
-    std::vector<polling::Q> quantities = quantityRun(polling::VoltageLnA, polling::AngleIC - polling::VoltageLnA + 1);
-    for (const polling::Q q : quantityRun(polling::KwhDelivered, 5))
+    std::vector<meter::Q> quantities = quantityRun(meter::VoltageLnA, meter::AngleIC - meter::VoltageLnA + 1);
+    for (const meter::Q q : quantityRun(meter::KwhDelivered, 5))
         quantities.push_back(q);
-    return {quantities, polling::Identity | polling::LoadProfile | polling::DisplayItems};
+    return {quantities, meter::Identity | meter::LoadProfile | meter::DisplayItems};
 }
-const Withdrawn kFirmwareFills{{}, polling::Firmware};
-const Withdrawn kValidCountFills{{}, polling::ValidCounts};
-const Withdrawn kDemandFills{quantityRun(polling::DemandTimeLeft, 3), 0};
-const Withdrawn kFrequencyFills{{polling::Frequency}, 0};
-const Withdrawn kPhaseEnergyFills{quantityRun(polling::PhaseEnergyA, 15), 0};
-const Withdrawn kRatioFills{{polling::PtRatio, polling::CtRatio}, 0};
-const Withdrawn kThdFills{quantityRun(polling::Thd, 18), 0};
-const Withdrawn kHarmonicFills{{}, polling::Harmonics};
-const Withdrawn kCO2Fills{{polling::Co2Emission, polling::Co2Factor}, 0};
-const Withdrawn kFloatRatioFills{{polling::PtRatioFloat, polling::CtRatioFloat}, 0};
+const Withdrawn kFirmwareFills{{}, meter::Firmware};
+const Withdrawn kValidCountFills{{}, meter::ValidCounts};
+const Withdrawn kDemandFills{quantityRun(meter::DemandTimeLeft, 3), 0};
+const Withdrawn kFrequencyFills{{meter::Frequency}, 0};
+const Withdrawn kPhaseEnergyFills{quantityRun(meter::PhaseEnergyA, 15), 0};
+const Withdrawn kRatioFills{{meter::PtRatio, meter::CtRatio}, 0};
+const Withdrawn kThdFills{quantityRun(meter::Thd, 18), 0};
+const Withdrawn kHarmonicFills{{}, meter::Harmonics};
+const Withdrawn kCO2Fills{{meter::Co2Emission, meter::Co2Factor}, 0};
+const Withdrawn kFloatRatioFills{{meter::PtRatioFloat, meter::CtRatioFloat}, 0};
 
 // Holds the next tick back while one is still waiting inside a transaction.
 class TickGuard {
@@ -81,7 +81,7 @@ PollCycle::PollCycle(MeterAccess &meter, RequestQueue &requests, bool timed, QOb
     Timer1Sec.setObjectName(QStringLiteral("Timer1Sec"));
     Timer1Sec.setInterval(kIntervalMs);
     connect(&Timer1Sec, &QTimer::timeout, this, &PollCycle::Timer1Sec_Timer);
-    connect(&meter_.link(), &LinkState::linkOnlineChanged, this, &PollCycle::linkOnlineChanged);
+    connect(&meter_.link(), &links::LinkState::linkOnlineChanged, this, &PollCycle::linkOnlineChanged);
 }
 
 void PollCycle::linkOnlineChanged(bool online)
@@ -107,7 +107,7 @@ void PollCycle::linkOnlineChanged(bool online)
 }
 
 std::optional<std::vector<std::uint8_t>> PollCycle::read(std::uint8_t function, int start, int count,
-                                                          const polling::Withdrawn &fills)
+                                                          const meter::Withdrawn &fills)
 {
     askedThisTick_.push_back({function, start, count, 0, true});
     modbus::TransactionResult result = meter_.read(function, start, count);
@@ -123,7 +123,7 @@ std::optional<std::vector<std::uint8_t>> PollCycle::read(std::uint8_t function, 
     return std::move(result.data);
 }
 
-void PollCycle::refused(const RefusedRead &read, const polling::Withdrawn &fills)
+void PollCycle::refused(const RefusedRead &read, const meter::Withdrawn &fills)
 {
     if (connectionGone())
         return;
@@ -202,23 +202,23 @@ void PollCycle::readFirmware()
 {
     const auto bytes = read(kFirmware.function, kFirmware.start, kFirmware.count, kFirmwareFills);
     if (ok() && online() && bytes && bytes->size() == 8) {
-        const polling::FirmwareInfo info = polling::decodeFirmware(*bytes);
+        const meter::FirmwareInfo info = meter::decodeFirmware(*bytes);
         FirmwareNumber = info.number;
         FirmwareReadPending = false;
         reading_.firmwareText = info.text;
         reading_.firmwareNumber = info.number;
-        emit readingUpdated(polling::Firmware);
+        emit readingUpdated(meter::Firmware);
     }
     if (connectionGone())
         return;
     // Whatever the read gave: a failed read gives no "R".
     if (bytes && !bytes->empty() && bytes->front() == 'R')
-        applyLayout(polling::rFirmwarePanel(), true);
+        applyLayout(meter::rFirmwarePanel(), true);
     else
-        applyLayout(polling::firmwarePanel(FirmwareNumber), false);
+        applyLayout(meter::firmwarePanel(FirmwareNumber), false);
 }
 
-void PollCycle::applyLayout(const polling::PanelChoice &choice, bool rLayout)
+void PollCycle::applyLayout(const meter::PanelChoice &choice, bool rLayout)
 {
     DisplayBase = choice.displayBase;
     emit layoutChosen(choice);
@@ -227,20 +227,20 @@ void PollCycle::applyLayout(const polling::PanelChoice &choice, bool rLayout)
 
 void PollCycle::takeValidCounts(std::span<const std::uint8_t> block)
 {
-    const auto counts = polling::lpValidCounts(block);
+    const auto counts = meter::lpValidCounts(block);
     if (!counts)
         return;
-    for (int g = 0; g < polling::kLPGroups; ++g) {
+    for (int g = 0; g < meter::kLPGroups; ++g) {
         const unsigned count = (*counts)[std::size_t(g)];
         auto &valid = reading_.lpGroups[std::size_t(g)].validRecords;
         if (valid != count)
             LPNewData[std::size_t(g)] = true;
         valid = count;
     }
-    emit readingUpdated(polling::ValidCounts);
+    emit readingUpdated(meter::ValidCounts);
 }
 
-void PollCycle::take(const std::optional<polling::Samples> &samples, polling::ReadingPart part)
+void PollCycle::take(const std::optional<meter::Samples> &samples, meter::ReadingPart part)
 {
     if (!samples)
         return;
@@ -258,15 +258,15 @@ void PollCycle::blankCO2()
     // connection's ticks tell what its meter has.
     if (connectionGone())
         return;
-    reading_.forget({polling::Co2Emission, polling::Co2Factor});
+    reading_.forget({meter::Co2Emission, meter::Co2Factor});
     emit co2Blanked();
     emit co2Settable(false);
-    emit readingUpdated(polling::CO2);
+    emit readingUpdated(meter::CO2);
 }
 
 void PollCycle::pollPanel(bool panel0)
 {
-    const bool olderFirmware = FirmwareNumber < polling::kFirstFirmwareWithoutHarmonics;
+    const bool olderFirmware = FirmwareNumber < meter::kFirstFirmwareWithoutHarmonics;
     const auto stopAfterFailure = [&] {
         if (panel0)
             blankCO2();
@@ -279,7 +279,7 @@ void PollCycle::pollPanel(bool panel0)
     // refuses leaves it undecoded; the cycle goes on after it.
     LastTransOK = true;
     std::vector<std::uint8_t> main;
-    const polling::Withdrawn mainFills = mainBlockFills();
+    const meter::Withdrawn mainFills = mainBlockFills();
     for (const Block &block : kMainBlocks) {
         const auto bytes = read(block.function, block.start, block.count, mainFills);
         if (!ok())
@@ -288,22 +288,22 @@ void PollCycle::pollPanel(bool panel0)
             break;
         main.insert(main.end(), bytes->begin(), bytes->end());
     }
-    if (online() && main.size() == polling::kMainBlockBytes) {
-        const auto decoded = polling::mainBlockValues(main);
+    if (online() && main.size() == meter::kMainBlockBytes) {
+        const auto decoded = meter::mainBlockValues(main);
         reading_.store(decoded->samples, QDateTime::currentMSecsSinceEpoch());
         reading_.identity = decoded->identity;
-        const auto groups = polling::lpGroupStatus(main);
-        for (int g = 0; g < polling::kLPGroups; ++g) {
-            polling::LPGroupStatus &group = reading_.lpGroups[std::size_t(g)];
+        const auto groups = meter::lpGroupStatus(main);
+        for (int g = 0; g < meter::kLPGroups; ++g) {
+            meter::LPGroupStatus &group = reading_.lpGroups[std::size_t(g)];
             const auto valid = group.validRecords; // counted in a block of its own
             group = (*groups)[std::size_t(g)];
             group.validRecords = valid;
         }
-        unsigned parts = polling::Measurements | polling::Identity | polling::LoadProfile;
+        unsigned parts = meter::Measurements | meter::Identity | meter::LoadProfile;
         if (DisplayItemsDirty) {
             DisplayItemsDirty = false;
-            reading_.displayItems = polling::displayItemCodes(main);
-            parts |= polling::DisplayItems;
+            reading_.displayItems = meter::displayItemCodes(main);
+            parts |= meter::DisplayItems;
         }
         emit samplesRead(decoded->samples);
         emit readingUpdated(parts);
@@ -322,17 +322,17 @@ void PollCycle::pollPanel(bool panel0)
     if (!ok())
         return stopAfterFailure();
     if (online() && sizeIs(demand, 10))
-        take(polling::demandValues(*demand), polling::Demand);
+        take(meter::demandValues(*demand), meter::Demand);
 
     const auto frequency = read(kFrequency.function, kFrequency.start, kFrequency.count, kFrequencyFills);
     if (ok() && online() && frequency && (panel0 || frequency->size() == 4))
-        take(polling::frequencyValues(*frequency), polling::FrequencyPart);
+        take(meter::frequencyValues(*frequency), meter::FrequencyPart);
     if (!ok())
         return stopAfterFailure();
 
     const auto energy = read(kPhaseEnergy.function, kPhaseEnergy.start, kPhaseEnergy.count, kPhaseEnergyFills);
     if (ok() && online() && energy && (panel0 || energy->size() == 60))
-        take(polling::phaseEnergyValues(*energy), polling::PhaseEnergy);
+        take(meter::phaseEnergyValues(*energy), meter::PhaseEnergy);
     emit recordListsDue();
     // Messages of earlier attempts go once the cycle got this far; the
     // message of a final failure stays.
@@ -341,7 +341,7 @@ void PollCycle::pollPanel(bool panel0)
     if (ok()) {
         const auto ratios = read(kRatios.function, kRatios.start, kRatios.count, kRatioFills);
         if (ok() && online() && ratios && (panel0 || ratios->size() == 4))
-            take(polling::ratioValues(*ratios), polling::Ratios);
+            take(meter::ratioValues(*ratios), meter::Ratios);
     }
 
     if (panel0) {
@@ -349,9 +349,9 @@ void PollCycle::pollPanel(bool panel0)
             if (ok()) {
                 const auto block = read(kThd.function, kThd.start, kThd.count, kThdFills);
                 if (ok() && online() && block) {
-                    if (const auto thd = polling::thdValues(*block)) {
+                    if (const auto thd = meter::thdValues(*block)) {
                         reading_.thd = *thd;
-                        take(polling::thdSamples(*thd), polling::ThdPart);
+                        take(meter::thdSamples(*thd), meter::ThdPart);
                     }
                 }
             }
@@ -361,10 +361,10 @@ void PollCycle::pollPanel(bool panel0)
                 const auto block = read(kInput, kHarmonicStart + kHarmonicStride * k, kHarmonicCount, kHarmonicFills);
                 if (ok() && online() && block) {
                     const bool stillChosen = harmonicChannel_ == k;
-                    if (const auto harmonics = polling::harmonicValues(*block)) {
+                    if (const auto harmonics = meter::harmonicValues(*block)) {
                         reading_.harmonics = *harmonics;
                         reading_.harmonicChannel = k;
-                        emit readingUpdated(polling::Harmonics);
+                        emit readingUpdated(meter::Harmonics);
                         // A channel switched while its block was on its way
                         // is stored, not shown.
                         if (stillChosen)
@@ -382,13 +382,13 @@ void PollCycle::pollPanel(bool panel0)
                 return blankCO2();
         }
 
-        if (polling::firmwareHasCO2(FirmwareNumber)) {
+        if (meter::firmwareHasCO2(FirmwareNumber)) {
             emit co2Settable(true);
             const auto co2 = read(kCO2.function, kCO2.start, kCO2.count, kCO2Fills);
             if (!ok())
                 return;
             if (online() && co2)
-                take(polling::co2Values(*co2), polling::CO2);
+                take(meter::co2Values(*co2), meter::CO2);
         } else {
             blankCO2();
         }
@@ -400,7 +400,7 @@ void PollCycle::pollPanel(bool panel0)
     if (!ok())
         return;
     if (online() && floats && (panel0 || floats->size() == 8))
-        take(polling::floatRatioValues(*floats), polling::Ratios);
+        take(meter::floatRatioValues(*floats), meter::Ratios);
 
     serveRequests();
 }
@@ -413,7 +413,7 @@ bool PollCycle::firmwareRefused() const
 
 bool PollCycle::readsHarmonics() const
 {
-    return !FirmwareReadPending && DisplayBase == 0 && FirmwareNumber < polling::kFirstFirmwareWithoutHarmonics;
+    return !FirmwareReadPending && DisplayBase == 0 && FirmwareNumber < meter::kFirstFirmwareWithoutHarmonics;
 }
 
 std::optional<std::array<double, 32>> PollCycle::readHarmonics(int channel)
@@ -427,11 +427,11 @@ std::optional<std::array<double, 32>> PollCycle::readHarmonics(int channel)
     if (!block.ok())
         return std::nullopt;
     answered(kInput, start, kHarmonicCount);
-    const auto harmonics = polling::harmonicValues(block.data);
+    const auto harmonics = meter::harmonicValues(block.data);
     if (harmonics) {
         reading_.harmonics = *harmonics;
         reading_.harmonicChannel = channel;
-        emit readingUpdated(polling::Harmonics);
+        emit readingUpdated(meter::Harmonics);
     }
     return harmonics;
 }

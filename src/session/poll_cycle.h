@@ -1,7 +1,7 @@
 #pragma once
 
-#include "polling/firmware_layout.h"
-#include "polling/reading.h"
+#include "meter/firmware_layout.h"
+#include "meter/reading.h"
 #include "session/refused_reads.h"
 
 #include <QObject>
@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <optional>
 
+namespace links {
 class LinkState;
+}
 
 namespace session {
 
@@ -88,15 +90,15 @@ public:
 
     // The typed reading of the meter, as far as the cycles of this
     // connection have read it.
-    const polling::Reading &reading() const { return reading_; }
+    const meter::Reading &reading() const { return reading_; }
 
 signals:
     // A tick begins: the status caption shows that the meter is polled.
     void tickStarted();
     // The samples of one block, just stored in the reading; readingUpdated
     // follows.
-    void samplesRead(const polling::Samples &samples);
-    // Parts of the reading (polling::ReadingPart bits) were read anew.
+    void samplesRead(const meter::Samples &samples);
+    // Parts of the reading (meter::ReadingPart bits) were read anew.
     void readingUpdated(unsigned parts);
     // The CO2 values are no longer read (a failed cycle, or a meter without
     // them): they have been forgotten from the reading.
@@ -107,7 +109,7 @@ signals:
     void phasorWindowDue();
     // The layout for the firmware just read: first the panel, then
     // (layoutApplied) the lists that follow it.
-    void layoutChosen(const polling::PanelChoice &choice);
+    void layoutChosen(const meter::PanelChoice &choice);
     void layoutApplied(bool rLayout);
     // The main block was decoded (the load profile compares its record
     // lists with the group status), and later the cycle has read the group
@@ -125,7 +127,7 @@ signals:
     void harmonicsShown();
     // The meter refused a read: what it would have filled is forgotten from
     // the reading, and must no longer be shown as current.
-    void withdrawn(const polling::Withdrawn &withdrawn);
+    void withdrawn(const meter::Withdrawn &withdrawn);
     // refusedReads() changed.
     void refusalsChanged();
 
@@ -133,12 +135,12 @@ private:
     void linkOnlineChanged(bool online);
     void pollPanel(bool panel0);
     void readFirmware();
-    void applyLayout(const polling::PanelChoice &choice, bool rLayout);
+    void applyLayout(const meter::PanelChoice &choice, bool rLayout);
     // One read: its data, or nothing when it failed (LastTransOK then false)
     // or the meter refused it (fills then withdrawn; the cycle goes on).
     std::optional<std::vector<std::uint8_t>> read(std::uint8_t function, int start, int count,
-                                                  const polling::Withdrawn &fills);
-    void refused(const RefusedRead &read, const polling::Withdrawn &fills);
+                                                  const meter::Withdrawn &fills);
+    void refused(const RefusedRead &read, const meter::Withdrawn &fills);
     void answered(std::uint8_t function, int start, int count);
     // After a whole cycle: a refused read the cycle no longer asks for is
     // no longer refused.
@@ -152,7 +154,7 @@ private:
     void takeValidCounts(std::span<const std::uint8_t> block);
     void serveRequests();
     // Stores a decoded block in the reading and tells.
-    void take(const std::optional<polling::Samples> &samples, polling::ReadingPart part);
+    void take(const std::optional<meter::Samples> &samples, meter::ReadingPart part);
 
     MeterAccess &meter_;
     RequestQueue &requests_;
@@ -167,7 +169,7 @@ private:
     bool LPReadByDate = false;
     std::array<bool, 2> LPNewData{};
     std::optional<int> harmonicChannel_;
-    polling::Reading reading_;
+    meter::Reading reading_;
     std::vector<RefusedRead> refused_;
     std::vector<RefusedRead> askedThisTick_;
     bool tickRunning_ = false;

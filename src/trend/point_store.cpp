@@ -1,6 +1,6 @@
 #include "trend/point_store.h"
 
-#include "polling/reading.h"
+#include "meter/reading.h"
 
 #include <algorithm>
 #include <cmath>
@@ -167,11 +167,11 @@ std::vector<QList<QPointF>> Curve::runs(qint64 fromMs, qint64 toMs, int buckets)
     return result;
 }
 
-void PointStore::choose(std::span<const polling::Q> quantities)
+void PointStore::choose(std::span<const meter::Q> quantities)
 {
-    std::vector<polling::Q> chosen;
+    std::vector<meter::Q> chosen;
     std::vector<Curve> curves;
-    for (const polling::Q q : quantities) {
+    for (const meter::Q q : quantities) {
         if (chosen.size() == kMaxQuantities)
             break;
         if (std::find(chosen.cbegin(), chosen.cend(), q) != chosen.cend())
@@ -184,7 +184,7 @@ void PointStore::choose(std::span<const polling::Q> quantities)
     curves_ = std::move(curves);
 }
 
-bool PointStore::take(const polling::Reading &reading)
+bool PointStore::take(const meter::Reading &reading)
 {
     bool added = false;
     for (std::size_t i = 0; i < chosen_.size(); ++i) {
@@ -209,7 +209,7 @@ void PointStore::clear()
         curve = Curve();
 }
 
-const Curve *PointStore::curve(polling::Q quantity) const
+const Curve *PointStore::curve(meter::Q quantity) const
 {
     const auto found = std::find(chosen_.cbegin(), chosen_.cend(), quantity);
     return found == chosen_.cend() ? nullptr : &curves_[std::size_t(found - chosen_.cbegin())];

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "polling/quantities.h"
+#include "meter/quantities.h"
 
 #include <QList>
 #include <QPointF>
@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-namespace polling {
+namespace meter {
 struct Reading;
 }
 
@@ -76,25 +76,25 @@ public:
 
     // Keeps the curves of quantities still chosen, starts empty ones for the
     // others; quantities past kMaxQuantities are left out.
-    void choose(std::span<const polling::Q> quantities);
-    const std::vector<polling::Q> &chosen() const { return chosen_; }
+    void choose(std::span<const meter::Q> quantities);
+    const std::vector<meter::Q> &chosen() const { return chosen_; }
 
     // Adds each chosen quantity's value received after its curve's last
     // point. True when a point was added.
-    bool take(const polling::Reading &reading);
+    bool take(const meter::Reading &reading);
     // A gap in every curve at ms.
     void addGap(qint64 ms);
     void clear();
 
     // The curve of a chosen quantity; nullptr for another.
-    const Curve *curve(polling::Q quantity) const;
+    const Curve *curve(meter::Q quantity) const;
     // The first and last time of any curve; 0, 0 for none.
     qint64 firstMs() const;
     qint64 lastMs() const;
     std::size_t bytes() const;
 
 private:
-    std::vector<polling::Q> chosen_;
+    std::vector<meter::Q> chosen_;
     std::vector<Curve> curves_; // in the order of chosen_
 };
 

@@ -4,9 +4,9 @@
 
 namespace trend {
 
-QString quantityCaption(polling::Q quantity, const i18n::IniFile &language)
+QString quantityCaption(meter::Q quantity, const i18n::IniFile &language)
 {
-    const polling::Quantity &q = polling::quantity(quantity);
+    const meter::Quantity &q = meter::quantity(quantity);
     const QString kind = language.text(QLatin1String(q.captionSection), QLatin1String(q.captionKey));
     QString part;
     if (q.partKey)

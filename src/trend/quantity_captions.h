@@ -1,6 +1,6 @@
 #pragma once
 
-#include "polling/quantities.h"
+#include "meter/quantities.h"
 
 #include <QString>
 
@@ -14,6 +14,6 @@ namespace trend {
 // it from the others of that kind, joined as the language's
 // trend_QuantityCaption says ("Voltage L-N (V), Phase A", "THD group 1 (%), 3");
 // the kind's caption alone for one of a kind ("Frequency (Hz)").
-QString quantityCaption(polling::Q quantity, const i18n::IniFile &language);
+QString quantityCaption(meter::Q quantity, const i18n::IniFile &language);
 
 } // namespace trend

@@ -13,14 +13,14 @@ const QLatin1String kLineEnd("\r\n");
 
 } // namespace
 
-loadprofile::DataFolders recordingFolders(const QString &programDir)
+lpdata::DataFolders recordingFolders(const QString &programDir)
 {
-    return loadprofile::dataFolders(programDir, QStringLiteral("Trend Data"));
+    return lpdata::dataFolders(programDir, QStringLiteral("Trend Data"));
 }
 
 QString recordingBaseName(const QString &meterSerialText, const QDateTime &start)
 {
-    return loadprofile::csvSerialPart(meterSerialText) + QLatin1Char('_')
+    return lpdata::csvSerialPart(meterSerialText) + QLatin1Char('_')
            + start.toString(QStringLiteral("yyyyMMdd_HHmmss"));
 }
 
@@ -37,13 +37,13 @@ Recorder::~Recorder()
     stop();
 }
 
-bool Recorder::start(const loadprofile::DataFolders &folders, const QString &meterSerialText,
-                     const QDateTime &now, std::vector<polling::Q> quantities, QString *error)
+bool Recorder::start(const lpdata::DataFolders &folders, const QString &meterSerialText,
+                     const QDateTime &now, std::vector<meter::Q> quantities, QString *error)
 {
     stop();
     const QByteArray header = (csvHeader(quantities) + kLineEnd).toUtf8();
     const auto created =
-        loadprofile::createDataFile(folders, recordingBaseName(meterSerialText, now), header, error);
+        lpdata::createDataFile(folders, recordingBaseName(meterSerialText, now), header, error);
     if (!created)
         return false;
     file_.setFileName(created->path);
@@ -58,7 +58,7 @@ bool Recorder::start(const loadprofile::DataFolders &folders, const QString &met
     return true;
 }
 
-void Recorder::append(const QDateTime &time, const polling::Reading &reading)
+void Recorder::append(const QDateTime &time, const meter::Reading &reading)
 {
     if (!isRecording())
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "loadprofile/csv_file.h"
-#include "polling/quantities.h"
+#include "lpdata/csv_file.h"
+#include "meter/quantities.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -10,7 +10,7 @@
 
 #include <vector>
 
-namespace polling {
+namespace meter {
 struct Reading;
 }
 
@@ -23,7 +23,7 @@ namespace trend {
 // "Trend Data" beside the program, by the rules of the load profile's
 // data folders (user's documents folder as fallback or for a program
 // installed in a system folder).
-loadprofile::DataFolders recordingFolders(const QString &programDir);
+lpdata::DataFolders recordingFolders(const QString &programDir);
 
 // serial characters 9-16 (made safe for a file name, as the load profile's
 // files) + "_" + yyyyMMdd_hhmmss of start.
@@ -39,17 +39,17 @@ public:
 
     // Starts a new file of these quantities. False, with the paths tried
     // and the reasons in error, when no file could be made.
-    bool start(const loadprofile::DataFolders &folders, const QString &meterSerialText,
-               const QDateTime &now, std::vector<polling::Q> quantities, QString *error);
+    bool start(const lpdata::DataFolders &folders, const QString &meterSerialText,
+               const QDateTime &now, std::vector<meter::Q> quantities, QString *error);
     // Appends one row of the reading at time.
-    void append(const QDateTime &time, const polling::Reading &reading);
+    void append(const QDateTime &time, const meter::Reading &reading);
     // Writes what is left and closes the file.
     void stop();
 
     bool isRecording() const { return file_.isOpen(); }
     QString path() const { return file_.fileName(); }
     bool inFallbackFolder() const { return inFallback_; }
-    const std::vector<polling::Q> &quantities() const { return quantities_; }
+    const std::vector<meter::Q> &quantities() const { return quantities_; }
 
 signals:
     // The recording stopped by itself: message names the file and the reason.
@@ -64,7 +64,7 @@ private:
 
     QFile file_;
     QTimer flushTimer_;
-    std::vector<polling::Q> quantities_;
+    std::vector<meter::Q> quantities_;
     bool inFallback_ = false;
 };
 

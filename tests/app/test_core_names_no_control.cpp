@@ -44,7 +44,7 @@ private slots:
 void TestCoreNamesNoControl::coreLiteralsNameNoControl_data()
 {
     QTest::addColumn<QString>("folder");
-    for (const char *folder : {"modbus", "link", "polling", "session", "config", "loadprofile", "archive", "trend"})
+    for (const char *folder : {"modbus", "links", "meter", "session", "config", "lpdata", "loadprofile", "archive", "trend", "gateway"})
         QTest::newRow(folder) << QString::fromLatin1(folder);
 }
 

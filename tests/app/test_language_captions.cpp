@@ -3,11 +3,11 @@
 // confirmation dialog reads "0", a Chinese or Japanese main window and dialog
 // show no English word but units and codes, and the page's bands do not overlap. Pictures of
 // each page and of the phasor window go to <build>/screenshots for review.
-#include "ui/caption.h"
-#include "app/page_layout.h"
-#include "config/setting_panel.h"
+#include "gui/ui/caption.h"
+#include "gui/app/page_layout.h"
+#include "gui/config/setting_panel.h"
 #include "main_form_starter.h"
-#include "polling/phasor_window.h"
+#include "gui/phasor/phasor_window.h"
 #include "screenshot.h"
 
 #include <QAbstractButton>
@@ -33,8 +33,8 @@ bool isCaptioned(const QWidget *w)
 
 QString describe(const QWidget *w)
 {
-    const QString name = w->objectName().isEmpty() ? captionKeyOf(w).key : w->objectName();
-    return QStringLiteral("%1 \"%2\"").arg(name, caption(w));
+    const QString name = w->objectName().isEmpty() ? ui::captionKeyOf(w).key : w->objectName();
+    return QStringLiteral("%1 \"%2\"").arg(name, ui::caption(w));
 }
 
 // Captions that read "0" (a missing key) and, when english is false, words
@@ -47,11 +47,11 @@ QStringList faults(QWidget *window, bool english)
     QList<QWidget *> controls = window->findChildren<QWidget *>();
     controls.prepend(window);
     for (QWidget *w : controls) {
-        const bool keyed = !captionKeyOf(w).key.isEmpty();
+        const bool keyed = !ui::captionKeyOf(w).key.isEmpty();
         const bool shown = w == window || (isCaptioned(w) && w->isVisibleTo(window));
         if (!shown && !keyed)
             continue;
-        const QString text = w == window ? w->windowTitle() : caption(w);
+        const QString text = w == window ? w->windowTitle() : ui::caption(w);
         if (text == QLatin1String("0") || text.startsWith(QLatin1String("0 ")))
             found << describe(w);
         if (english || !shown)
@@ -100,7 +100,7 @@ void TestLanguageCaptions::everyPageInEveryLanguage()
 
     StartedMainForm started({connection, language});
     QVERIFY(started.loaded);
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     // Tall enough that the whole page shows without scrolling.
     window.resize(1280, 800);
     window.show();
@@ -118,9 +118,9 @@ void TestLanguageCaptions::everyPageInEveryLanguage()
 
         // Every band fits the room the page layout gives it: none was pushed
         // down from its table top by the one above.
-        for (const PageBand &band : mainPageBands()) {
+        for (const app::PageBand &band : app::mainPageBands()) {
             const QWidget *control = started.control<QWidget>(QLatin1String(band.control));
-            QVERIFY2(control->y() == kPageMargin + band.baseTop / kTwipsPerPixel, band.control);
+            QVERIFY2(control->y() == app::kPageMargin + band.baseTop / app::kTwipsPerPixel, band.control);
         }
         QVERIFY(testsupport::saveScreenshot(&window, QStringLiteral("lang_%1_%2").arg(name).arg(k)));
     }

@@ -1,4 +1,4 @@
-#include "app/language_sel_form.h"
+#include "gui/app/language_sel_form.h"
 #include "recording_messages.h"
 
 #include <QComboBox>
@@ -69,7 +69,7 @@ void TestLanguageSelForm::offersTheLanguagesPresent()
     createFiles(dir, files);
     i18n::LanguageFiles languageFiles;
     testsupport::RecordingMessages messages;
-    LanguageSelForm form(languageFiles, messages, dir.path());
+    app::LanguageSelForm form(languageFiles, messages, dir.path());
     form.Form_Load();
 
     QVERIFY(messages.shown.isEmpty());
@@ -114,7 +114,7 @@ void TestLanguageSelForm::answers()
     createFiles(dir, {"english.ini", "chinese.ini", "Japanese.ini"});
     i18n::LanguageFiles languageFiles;
     testsupport::RecordingMessages messages;
-    LanguageSelForm form(languageFiles, messages, dir.path());
+    app::LanguageSelForm form(languageFiles, messages, dir.path());
     form.Form_Load();
     form.show();
     auto *connect = form.findChild<QComboBox *>(QStringLiteral("Combo_Connect"));
@@ -136,12 +136,12 @@ void TestLanguageSelForm::withoutLanguageFiles()
     QTemporaryDir dir;
     i18n::LanguageFiles languageFiles;
     testsupport::RecordingMessages messages;
-    LanguageSelForm form(languageFiles, messages, dir.path());
+    app::LanguageSelForm form(languageFiles, messages, dir.path());
     form.Form_Load();
 
     QCOMPARE(messages.shown.size(), 1);
     const auto &message = messages.shown.first();
-    QCOMPARE(message.kind, MessageKind::Critical);
+    QCOMPARE(message.kind, ui::MessageKind::Critical);
     QCOMPARE(message.title, QStringLiteral("Error"));
     QVERIFY(message.text.contains(QStringLiteral(" Program path must be in English!\n")));
     QVERIFY(message.text.endsWith(QDir::toNativeSeparators(dir.path())));

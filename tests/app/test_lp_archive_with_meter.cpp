@@ -4,11 +4,11 @@
 // archive as the files the window wrote (and the records' flags), and its --new finds nothing
 // more. A meter whose clock was set back, then was off for a while: every record kept, flagged.
 #include "../loadprofile/lp_meter_rows.h"
-#include "app/archive_link.h"
+#include "gui/app/archive_link.h"
 #include "archive/archive_store.h"
 #include "archive/interval_quality.h"
-#include "lpviewer/load_profile_chart.h"
-#include "lpviewer/load_profile_viewer.h"
+#include "gui/lpviewer/load_profile_chart.h"
+#include "gui/lpviewer/load_profile_viewer.h"
 #include "loadprofile/download_job.h"
 #include "meter_session.h"
 #include "session/poll_cycle.h"
@@ -142,9 +142,9 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
     QVERIFY2(records, qPrintable(error));
     QCOMPARE(records->size(), std::size_t(55));
     // The viewer draws all 55 of channel 1.
-    auto *viewer = session.window().findChild<LoadProfileViewer *>(QStringLiteral("frmLPViewer"));
+    auto *viewer = session.window().findChild<lpviewer::LoadProfileViewer *>(QStringLiteral("frmLPViewer"));
     QVERIFY(viewer);
-    QSignalSpy drawn(viewer, &LoadProfileViewer::periodShown);
+    QSignalSpy drawn(viewer, &lpviewer::LoadProfileViewer::periodShown);
     session.started->control<QPushButton>(QStringLiteral("cmdLPViewer"))->click();
     QVERIFY(drawn.wait(10000));
     viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerAll"))->click();

@@ -5,12 +5,12 @@
 // missing intervals and repeated stamps, its coverage, load-duration curve
 // and comparison with the day before, and what it exports. Pictures of the
 // week in English and Traditional Chinese, and of that day.
-#include "app/archive_link.h"
+#include "gui/app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
-#include "lpviewer/archive_setting_dialog.h"
-#include "lpviewer/load_profile_chart.h"
-#include "lpviewer/load_profile_viewer.h"
+#include "gui/lpviewer/archive_setting_dialog.h"
+#include "gui/lpviewer/load_profile_chart.h"
+#include "gui/lpviewer/load_profile_viewer.h"
 #include "main_form_starter.h"
 #include "screenshot.h"
 
@@ -40,7 +40,7 @@ const QDateTime kPowerMissing(QDate(2024, 3, 12), QTime(6, 0), Qt::UTC);
 bool fillArchive(QString *error)
 {
     auto store = archive::ArchiveStore::open(archive::ArchiveStore::defaultPath(), error);
-    std::vector<loadprofile::Record> records;
+    std::vector<lpdata::Record> records;
     for (int i = 0; i < 14 * 96; ++i) {
         const QDateTime t = kFirst.addSecs(900LL * i);
         const double kw = 10 + (i % 96) / 4.0;
@@ -56,9 +56,9 @@ bool fillArchive(QString *error)
 
 // Runs the action, then waits until the viewer drew what it asked for last.
 template <class Action>
-bool drawnAfter(LoadProfileViewer &viewer, Action action)
+bool drawnAfter(lpviewer::LoadProfileViewer &viewer, Action action)
 {
-    QSignalSpy drawn(&viewer, &LoadProfileViewer::periodShown);
+    QSignalSpy drawn(&viewer, &lpviewer::LoadProfileViewer::periodShown);
     action();
     return drawn.wait(10000);
 }
@@ -82,7 +82,7 @@ private slots:
 
 private:
     // The viewer opened by its button on the load-profile read page.
-    LoadProfileViewer *openViewer(StartedMainForm &started);
+    lpviewer::LoadProfileViewer *openViewer(StartedMainForm &started);
 
     QTemporaryDir data_;
 };
@@ -96,9 +96,9 @@ void TestLpViewer::initTestCase()
     QVERIFY2(fillArchive(&error), qPrintable(error));
 }
 
-LoadProfileViewer *TestLpViewer::openViewer(StartedMainForm &started)
+lpviewer::LoadProfileViewer *TestLpViewer::openViewer(StartedMainForm &started)
 {
-    auto *viewer = started.window->findChild<LoadProfileViewer *>(QStringLiteral("frmLPViewer"));
+    auto *viewer = started.window->findChild<lpviewer::LoadProfileViewer *>(QStringLiteral("frmLPViewer"));
     if (!viewer || !drawnAfter(*viewer, [&] { started.control<QPushButton>(QStringLiteral("cmdLPViewer"))->click(); }))
         return nullptr;
     return viewer;
@@ -118,7 +118,7 @@ void TestLpViewer::weekOfTwoChannels()
     QFETCH(QString, weekCaption);
     StartedMainForm started({QStringLiteral("RS485(Modbus RTU)"), language});
     QVERIFY(started.loaded);
-    LoadProfileViewer *viewer = openViewer(started);
+    lpviewer::LoadProfileViewer *viewer = openViewer(started);
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->findChild<QComboBox *>(QStringLiteral("cmbLPViewerMeter"))->currentText(), kSerial);
     QCOMPARE(viewer->findChild<QComboBox *>(QStringLiteral("cmbLPViewerGroup"))->currentText(), QStringLiteral("1"));
@@ -135,7 +135,7 @@ void TestLpViewer::weekOfTwoChannels()
     // stops at its missing value.
     QCOMPARE(viewer->findChild<QLabel *>(QStringLiteral("txtLPViewerPeriod"))->text(),
              QStringLiteral("2024-03-11 \u2013 2024-03-17"));
-    const LoadProfileChart &chart = viewer->chart();
+    const lpviewer::LoadProfileChart &chart = viewer->chart();
     QCOMPARE(chart.lines().size(), 3u);
     QCOMPARE(chart.lines()[0]->count(), 672);
     QCOMPARE(chart.lines()[1]->count() + chart.lines()[2]->count(), 671);
@@ -183,10 +183,10 @@ void TestLpViewer::importNamesTheMalformedFileAndLine()
                                   "2024/3/20,0:15:0,231.0000\r\n2024/3/20,0:30:0,abc\r\n")};
     StartedMainForm started;
     QVERIFY(started.loaded);
-    LoadProfileViewer *viewer = openViewer(started);
+    lpviewer::LoadProfileViewer *viewer = openViewer(started);
     QVERIFY(viewer);
     viewer->chooseImportFiles = [files] { return files; };
-    QSignalSpy ended(viewer, &LoadProfileViewer::importEnded);
+    QSignalSpy ended(viewer, &lpviewer::LoadProfileViewer::importEnded);
     viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerImport"))->click();
     QVERIFY(ended.wait(10000));
 
@@ -211,14 +211,14 @@ void TestLpViewer::anotherArchiveChosen()
         auto store = archive::ArchiveStore::open(other, &error);
         QVERIFY2(store, qPrintable(error));
         QVERIFY(store->storeBlock(QStringLiteral("OTHER001"), 2, std::vector<int>{1},
-                                  std::vector<loadprofile::Record>{{24, 3, 1, 0, 15, 0, {230.0}}}, &error));
+                                  std::vector<lpdata::Record>{{24, 3, 1, 0, 15, 0, {230.0}}}, &error));
     }
     StartedMainForm started;
     QVERIFY(started.loaded);
-    LoadProfileViewer *viewer = openViewer(started);
+    lpviewer::LoadProfileViewer *viewer = openViewer(started);
     QVERIFY(viewer);
     viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerArchive"))->click();
-    auto *dialog = viewer->findChild<ArchiveSettingDialog *>(QStringLiteral("frmArchiveSetting"));
+    auto *dialog = viewer->findChild<lpviewer::ArchiveSettingDialog *>(QStringLiteral("frmArchiveSetting"));
     QVERIFY(dialog && dialog->isVisible());
     auto *location = dialog->findChild<QLineEdit *>(QStringLiteral("txtArchiveLocation"));
     auto *error = dialog->findChild<QLabel *>(QStringLiteral("txtArchiveSettingError"));
@@ -258,7 +258,7 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     const qsizetype setBack = quarters.indexOf(155) + 1;
     for (const int again : {155, 154, 153, 152})
         quarters.insert(setBack, again);
-    std::vector<loadprofile::Record> records;
+    std::vector<lpdata::Record> records;
     for (qsizetype i = 0; i < quarters.size(); ++i) {
         const QDateTime t = start.addSecs(900LL * quarters[i]);
         const bool again = i >= setBack && i < setBack + 4;
@@ -283,7 +283,7 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     }
     StartedMainForm started;
     QVERIFY(started.loaded);
-    LoadProfileViewer *viewer = openViewer(started);
+    lpviewer::LoadProfileViewer *viewer = openViewer(started);
     QVERIFY(viewer);
     // A day, then the meter: the day of its newest record.
     QVERIFY(drawnAfter(*viewer, [&] { viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerDay"))->click(); }));
@@ -294,7 +294,7 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     // The gap breaks the line; the repeated stamps are marked and listed.
     QCOMPARE(viewer->findChild<QLabel *>(QStringLiteral("txtLPViewerCoverage"))->text(),
              QStringLiteral("90 of 96 intervals, 6 missing, 4 repeated stamps"));
-    const LoadProfileChart &chart = viewer->chart();
+    const lpviewer::LoadProfileChart &chart = viewer->chart();
     QCOMPARE(chart.lines().size(), 2u);
     QCOMPARE(chart.lines()[0]->count() + chart.lines()[1]->count(), 90);
     QCOMPARE(chart.repeatMarks().size(), 1u);

@@ -1,9 +1,9 @@
-#include "ui/back_color.h"
-#include "ui/caption.h"
+#include "gui/ui/back_color.h"
+#include "gui/ui/caption.h"
 #include "i18n/ini_file.h"
-#include "i18n/language_controller.h"
-#include "app/page_layout.h"
-#include "link/traffic_window.h"
+#include "gui/i18n/language_controller.h"
+#include "gui/app/page_layout.h"
+#include "gui/links/traffic_window.h"
 #include "main_form_starter.h"
 #include "session/poll_cycle.h"
 
@@ -123,15 +123,15 @@ void TestMainForm::startsInTheChosenModeAndLanguage()
                                     : StartFormAnswer::Button::Enter};
     StartedMainForm started(answer);
     QVERIFY(started.loaded);
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
 
     QCOMPARE(window.link().RtuMode, rtuMode);
     QCOMPARE(window.windowTitle(), titleText(lang));
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))),
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))),
              languageText(lang, "onlineini", "online_ON"));
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("lblBaudRate"))),
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("lblBaudRate"))),
              languageText(lang, "topini", rtuMode ? "top_La80_14" : "top_La80_14_1"));
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("CommModbusModeChange"))),
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("CommModbusModeChange"))),
              languageText(lang, "leftdownini", rtuMode ? "leftdown_CMMC1" : "leftdown_CMMC2"));
     QCOMPARE(window.language().texts().rightdown_Box9,
              languageText(lang, "strmsgboxini", "rightdown_Box9"));
@@ -227,13 +227,13 @@ void TestMainForm::describesTheDisplayItems()
 void TestMainForm::startsOffline()
 {
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     QVERIFY(!window.link().LinkOnline());
     QVERIFY(!window.poll().running());
     QVERIFY(!window.download().Timer_RS_Lpf.isActive());
-    QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))),
+    QCOMPARE(ui::backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))),
              QColor(0xFF, 0xC0, 0xC0));
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("txt_Online"))),
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("txt_Online"))),
              window.language().texts().online_OFF);
     for (const char *name : {"cmdModbusAddSet", "cmdTimeSet", "Command8", "cmdReadLP2",
                              "cmbLPReadGroupSel1", "cmdPhaseShow(0)", "cmdPhaseShow(1)",
@@ -247,7 +247,7 @@ void TestMainForm::startsOffline()
 void TestMainForm::languageButtonAppliesTheChosenLanguage()
 {
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     auto *list = started.control<QComboBox>(QStringLiteral("Combo_Languages"));
     QCOMPARE(list->count(), 3);
     QCOMPARE(list->currentIndex(), 0);
@@ -258,9 +258,9 @@ void TestMainForm::languageButtonAppliesTheChosenLanguage()
 
     QCOMPARE(window.windowTitle(), titleText(i18n::Language::Japanese));
     QCOMPARE(window.language().texts().LanguageCode, 3);
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))),
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))),
              languageText(i18n::Language::Japanese, "onlineini", "online_ON"));
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("Command10(0)"))),
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("Command10(0)"))),
              languageText(i18n::Language::Japanese, "leftdownini", "leftdown_SSTab1_1"));
     // The list is rebuilt in the new language with the applied row chosen.
     QCOMPARE(list->itemText(2), languageText(i18n::Language::Japanese, "leftdownini", "leftdown_Comadd3"));
@@ -301,7 +301,7 @@ void TestMainForm::fileWithoutLanguageCodeGetsTheEnglishTitle()
     QCOMPARE(started.window->language().texts().LanguageCode, 0);
     QCOMPARE(started.window->windowTitle(), titleText(i18n::Language::English));
     // Captions whose key is missing read "0".
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))), QStringLiteral("0"));
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))), QStringLiteral("0"));
 }
 
 // Every button of the window and the log has a name, and a caption or accessible name to be read out.
@@ -349,11 +349,11 @@ void TestMainForm::pageButtonsSelectTabs()
 void TestMainForm::closingStopsTheTimers()
 {
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     window.show();
     window.poll().resume();
     window.download().Timer_RS_Lpf.start();
-    QSignalSpy unloaded(&window, &MainForm::unloaded);
+    QSignalSpy unloaded(&window, &app::MainForm::unloaded);
     QVERIFY(window.close());
     QCOMPARE(unloaded.size(), 1);
     QVERIFY(!window.poll().running());
@@ -383,7 +383,7 @@ void TestMainForm::wheelMovesThePageOneStep()
     QFETCH(int, distance);
     QFETCH(int, to);
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     window.resize(1280, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -402,9 +402,9 @@ void TestMainForm::wheelMovesThePageOneStep()
     QSpontaneKeyEvent::setSpontaneous(&wheel);
     qApp->notify(window.windowHandle(), &wheel);
     QCOMPARE(bar->value(), value(to));
-    for (const PageBand &band : mainPageBands()) {
+    for (const app::PageBand &band : app::mainPageBands()) {
         QCOMPARE(started.control<QWidget>(QLatin1String(band.control))->y(),
-                 kPageMargin + (band.baseTop - bar->value()) / kTwipsPerPixel);
+                 app::kPageMargin + (band.baseTop - bar->value()) / app::kTwipsPerPixel);
     }
 
     QVERIFY(window.close());

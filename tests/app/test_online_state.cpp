@@ -1,4 +1,4 @@
-#include "link/transaction_link.h"
+#include "links/transaction_link.h"
 #include "main_form_starter.h"
 #include "process_usage.h"
 #include "pseudo_terminal.h"
@@ -127,7 +127,7 @@ void TestOnlineState::cleanup() { port_.reset(); }
 void TestOnlineState::connectTwiceReturnsToTheOfflineAppearance()
 {
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     const auto &texts = window.language().texts();
     const QStringList offline = testsupport::linkAppearance(window.controls());
 
@@ -138,9 +138,9 @@ void TestOnlineState::connectTwiceReturnsToTheOfflineAppearance()
     QCOMPARE(window.link().serial.portNumber(), 2);
     QVERIFY(window.poll().running());
     QVERIFY(window.poll().firmwareReadPending());
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))), texts.online_OFF);
-    QCOMPARE(caption(started.control<QWidget>(QStringLiteral("txt_Online"))), texts.online_ON);
-    QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOnline);
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("cmdOnLine"))), texts.online_OFF);
+    QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("txt_Online"))), texts.online_ON);
+    QCOMPARE(ui::backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOnline);
     for (const char *name : {"cmdModbusAddSet", "Command8", "cmdReadLP2", "cmbLPReadGroupSel1",
                              "cmdPhaseShow(0)", "cmdPhaseShow(1)"})
         QVERIFY2(started.control<QWidget>(QLatin1String(name))->isEnabled(), name);
@@ -148,14 +148,14 @@ void TestOnlineState::connectTwiceReturnsToTheOfflineAppearance()
                              "Combo_StopBit", "CommModbusModeChange", "langCheck",
                              "Combo_Languages", "cmdSetCO2"})
         QVERIFY2(!started.control<QWidget>(QLatin1String(name))->isEnabled(), name);
-    QVERIFY(started.control<LockableComboBox>(QStringLiteral("Combo_CommPort"))->isLocked());
+    QVERIFY(started.control<ui::LockableComboBox>(QStringLiteral("Combo_CommPort"))->isLocked());
 
     clickOnLine(started);
     QVERIFY(!window.link().LinkOnline());
     QVERIFY(!window.link().serial.isOpen());
     QVERIFY(!window.poll().running());
     QCOMPARE(testsupport::linkAppearance(window.controls()), offline);
-    QCOMPARE(backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOffline);
+    QCOMPARE(ui::backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))), kOffline);
     QVERIFY(started.messages.shown.isEmpty());
 }
 
@@ -173,7 +173,7 @@ void TestOnlineState::failingSerialConnect()
 {
     QFETCH(QString, portText);
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     const QStringList offline = testsupport::linkAppearance(window.controls());
 
     QSerialPort holder(port_->linkPath());
@@ -183,7 +183,7 @@ void TestOnlineState::failingSerialConnect()
     clickOnLine(started);
 
     QCOMPARE(started.messages.shown.size(), 1);
-    QCOMPARE(started.messages.shown.first().kind, MessageKind::Critical);
+    QCOMPARE(started.messages.shown.first().kind, ui::MessageKind::Critical);
     QCOMPARE(started.messages.shown.first().title, window.language().texts().strMsgBoxerr);
     QCOMPARE(started.messages.shown.first().text, window.language().texts().rightdown_Box9);
     QVERIFY(!window.link().LinkOnline());
@@ -203,21 +203,21 @@ void TestOnlineState::failingSerialConnect()
 void TestOnlineState::goingOfflineMarksAnInterruptedDownload()
 {
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     auto *start = started.control<QWidget>(QStringLiteral("Command8"));
-    const QColor normal = backColor(start);
+    const QColor normal = ui::backColor(start);
     clickOnLine(started);
     QVERIFY(window.link().LinkOnline());
     clickOnLine(started);
-    QCOMPARE(backColor(start), normal);
+    QCOMPARE(ui::backColor(start), normal);
     emit window.download().interrupted();
-    QCOMPARE(backColor(start), QColor(0xFF, 0x80, 0x80));
+    QCOMPARE(ui::backColor(start), QColor(0xFF, 0x80, 0x80));
 }
 
 void TestOnlineState::failedTransactionTakesTheLinkOffline()
 {
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     // Taking an offline link offline must not start a connection.
     window.transactionLink().takeLinkOffline();
     QVERIFY(!window.link().LinkOnline());
@@ -239,7 +239,7 @@ void TestOnlineState::peerThatStreamsIsTakenOfflineWithFlatMemory()
     StreamingPeer peer;
     QVERIFY(peer.listen());
     StartedMainForm started(kTcp);
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     started.messages.shown.clear();
     started.control<QLineEdit>(QStringLiteral("IPAddress"))->setText(QStringLiteral("127.0.0.33"));
     const double memoryBefore = testsupport::residentMiB();
@@ -272,7 +272,7 @@ void TestOnlineState::peerThatStreamsIsTakenOfflineWithFlatMemory()
 void TestOnlineState::lostSerialDeviceTakesTheLinkOfflineAtOnce()
 {
     StartedMainForm started;
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     clickOnLine(started);
     QVERIFY(window.link().LinkOnline());
 

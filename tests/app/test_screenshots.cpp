@@ -1,7 +1,7 @@
 // Pictures of the start form and of the main window offline and online (over
 // TCP to the simulated meter), written to <build>/screenshots for review.
-#include "ui/caption.h"
-#include "link/connection_panel.h"
+#include "gui/ui/caption.h"
+#include "gui/links/connection_panel.h"
 #include "main_form_starter.h"
 #include "metersim_process.h"
 #include "screenshot.h"
@@ -20,7 +20,7 @@ namespace {
 const QString kMeterAddress = QStringLiteral("127.0.0.23");
 
 // The window as it opened, then tall enough for the whole page.
-bool savePage(MainForm &window, const QString &name)
+bool savePage(app::MainForm &window, const QString &name)
 {
     const QSize size = window.size();
     const bool saved = testsupport::saveScreenshot(&window, name);
@@ -53,7 +53,7 @@ void TestScreenshots::initTestCase()
 void TestScreenshots::startForm()
 {
     testsupport::RecordingMessages messages;
-    MainForm window(messages, testsupport::binDir());
+    app::MainForm window(messages, testsupport::binDir());
     bool saved = false;
     QTimer::singleShot(50, [&] {
         QWidget *form = QApplication::activeModalWidget();
@@ -85,7 +85,7 @@ void TestScreenshots::mainWindowOfflineAndOnline()
 
     StartedMainForm started({QStringLiteral("Ethernet(TCP)"), language});
     QVERIFY(started.loaded);
-    MainForm &window = *started.window;
+    app::MainForm &window = *started.window;
     window.resize(1280, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -97,7 +97,7 @@ void TestScreenshots::mainWindowOfflineAndOnline()
     QTRY_VERIFY_WITH_TIMEOUT(window.link().tcp.isConnected(), 5000);
     // Values decoded by the poll cycle show the link carries data.
     auto *firmware = started.control<QWidget>(QStringLiteral("txtFWver"));
-    QTRY_VERIFY_WITH_TIMEOUT(!caption(firmware).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ui::caption(firmware).isEmpty(), 10000);
     QTest::qWait(1500);
     QVERIFY(window.link().LinkOnline());
     QVERIFY(savePage(window, QStringLiteral("main_online") + suffix));
@@ -108,14 +108,14 @@ void TestScreenshots::mainWindowOfflineAndOnline()
     started.control<QPushButton>(QStringLiteral("Command11(1)"))->click();
     started.control<QPushButton>(QStringLiteral("cmdDisplayindex"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(
-        !caption(started.control<QWidget>(QStringLiteral("txt_Display_Item"))).isEmpty(), 10000);
+        !ui::caption(started.control<QWidget>(QStringLiteral("txt_Display_Item"))).isEmpty(), 10000);
     QVERIFY(savePage(window, QStringLiteral("display_setting_online") + suffix));
 
     // The Harmonic page of voltage a, its numbers and its chart.
     started.control<QAbstractButton>(QStringLiteral("optHarmonic(0)"))->click();
     started.control<QPushButton>(QStringLiteral("Command9(3)"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(
-        !caption(started.control<QWidget>(QStringLiteral("txtHarmonic(0)"))).isEmpty(), 10000);
+        !ui::caption(started.control<QWidget>(QStringLiteral("txtHarmonic(0)"))).isEmpty(), 10000);
     QTest::qWait(1000);
     QVERIFY(savePage(window, QStringLiteral("harmonic_online") + suffix));
 

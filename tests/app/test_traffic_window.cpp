@@ -2,7 +2,7 @@
 // with injected faults: each request and what became of it, in order, the
 // three attempts of a transaction that fails, the log saved as text, and a
 // picture of the window.
-#include "link/traffic_window.h"
+#include "gui/links/traffic_window.h"
 #include "meter_session.h"
 #include "screenshot.h"
 
@@ -39,7 +39,7 @@ void TestTrafficWindow::faultsAndAttemptsInOrder()
              qPrintable(session.error()));
     QVERIFY(session.openWindow());
     session.started->control<QPushButton>(QStringLiteral("cmdTrafficLog"))->click();
-    TrafficWindow &log = session.window().traffic();
+    links::TrafficWindow &log = session.window().traffic();
     QVERIFY(log.isVisible());
     QVERIFY(session.goOnline([&] { return log.shownText().count(QLatin1String("answer taken")) >= 12; }));
 

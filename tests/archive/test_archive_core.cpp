@@ -9,7 +9,7 @@
 #include "archive/archive_thread.h"
 #include "archive/download_archiver.h"
 #include "archive/stamp_text.h"
-#include "loadprofile/csv_file.h"
+#include "lpdata/csv_file.h"
 #include "postgres_server.h"
 
 #include <QDir>
@@ -31,12 +31,13 @@
 
 using archive::ArchiveStore;
 using archive::StoreResult;
-using loadprofile::Record;
-using Records = std::vector<Record>;
+using lpdata::Record;
+using Records = std::vector<lpdata::Record>;
 Q_DECLARE_METATYPE(StoreResult)
 Q_DECLARE_METATYPE(Records)
 
 namespace archive {
+
 char *toString(const StoreResult &r)
 {
     return QTest::toString(QStringLiteral("added %1, unchanged %2, repeated %3").arg(r.added).arg(r.unchanged).arg(r.repeated));
@@ -50,7 +51,7 @@ constexpr int kBlock = 4;
 const std::vector<int> kEight{1, 2, 3, 4, 5, 6, 7, 12};
 const QString kSerial = QStringLiteral("ABCDEFGH12345678");
 
-Record record(int y, int mo, int d, int h, int mi, int s, std::vector<double> values)
+lpdata::Record record(int y, int mo, int d, int h, int mi, int s, std::vector<double> values)
 {
     return {std::uint8_t(y - 2000), std::uint8_t(mo), std::uint8_t(d), std::uint8_t(h), std::uint8_t(mi),
             std::uint8_t(s), std::move(values)};
@@ -200,9 +201,9 @@ bool copyVersionTwo(const QString &file, const QString &server)
     return true;
 }
 
-QString stampOf(const Record &r)
+QString stampOf(const lpdata::Record &r)
 {
-    return loadprofile::dateText(r) + u' ' + loadprofile::timeText(r);
+    return lpdata::dateText(r) + u' ' + lpdata::timeText(r);
 }
 
 // The counts, or -1s for records refused.
@@ -325,11 +326,11 @@ private slots:
         QCOMPARE(storedCount(), stored);
         // Nothing either block held is lost.
         QStringList rows;
-        for (const Record &r : m_store->records(kSerial, 1, codes, {}, &error).value_or(Records()))
-            rows << loadprofile::csvRow(r);
+        for (const lpdata::Record &r : m_store->records(kSerial, 1, codes, {}, &error).value_or(Records()))
+            rows << lpdata::csvRow(r);
         for (const Records *block : {&first, &second})
-            for (const Record &r : *block)
-                QVERIFY2(rows.contains(loadprofile::csvRow(r)), qPrintable(loadprofile::csvRow(r)));
+            for (const lpdata::Record &r : *block)
+                QVERIFY2(rows.contains(lpdata::csvRow(r)), qPrintable(lpdata::csvRow(r)));
     }
 
     // Sequences a meter records (in minutes from the first stamp) through
@@ -436,7 +437,7 @@ private slots:
                                               &error, &quality);
         QCOMPARE(records.value().size(), 20u);
         for (std::size_t i = 0; i < records->size(); ++i) {
-            QCOMPARE(loadprofile::valueText(records->at(i).values[0]), loadprofile::valueText(230.5 + double(i) * 0.25));
+            QCOMPARE(lpdata::valueText(records->at(i).values[0]), lpdata::valueText(230.5 + double(i) * 0.25));
             QCOMPARE(records->at(i).values[1], i == 4 ? std::nan("") : 12.75 + double(i));
             QCOMPARE(archive::qualityText(quality[i]), QLatin1String(i == 10 ? "gap=3" : ""));
             QCOMPARE(quality[i].intervalSeconds, 900);
@@ -667,7 +668,7 @@ private slots:
             return;
         }
         QCOMPARE(*paths, QStringList{out + "/12345678_20250102_Group1.csv"});
-        QCOMPARE(fileBytes(paths->at(0)), loadprofile::csvDateLine(now).toLatin1()
+        QCOMPARE(fileBytes(paths->at(0)), lpdata::csvDateLine(now).toLatin1()
                                               + "\r\nDate,Time,kW_avg(interval),Vln_avg(point),kWh(interval)\r\n" + rows);
         // Read back in, it is the same records.
         QCOMPARE(counts(m_store->importCsv(paths->at(0), kSerial, std::nullopt, &error)),

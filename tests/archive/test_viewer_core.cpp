@@ -26,12 +26,12 @@ QDateTime at(int month, int day, int hour = 0, int minute = 0, int year = 2024)
 // One record a quarter hour from 2024-03-01 00:00 on, values[i] in column 1
 // (column 0 holds 0 throughout); a NaN makes the record one value short
 // when shortNaN, as a record of another channel layout would be.
-std::vector<loadprofile::Record> quarterHours(const QList<double> &values, bool shortNaN = false)
+std::vector<lpdata::Record> quarterHours(const QList<double> &values, bool shortNaN = false)
 {
-    std::vector<loadprofile::Record> records;
+    std::vector<lpdata::Record> records;
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QDateTime t = at(3, 1).addSecs(900 * i);
-        loadprofile::Record r{std::uint8_t(t.date().year() - 2000), std::uint8_t(t.date().month()),
+        lpdata::Record r{std::uint8_t(t.date().year() - 2000), std::uint8_t(t.date().month()),
                               std::uint8_t(t.date().day()), std::uint8_t(t.time().hour()),
                               std::uint8_t(t.time().minute()), 0, {0.0, values[i]}};
         if (shortNaN && std::isnan(values[i]))
@@ -166,7 +166,7 @@ void TestViewerCore::coverage()
     QFETCH(int, to);
     QFETCH(QList<long long>, counts);
     QFETCH(QList<qsizetype>, breaks);
-    std::vector<loadprofile::Record> records;
+    std::vector<lpdata::Record> records;
     std::vector<archive::RecordQuality> quality;
     for (qsizetype i = 0; i < minutes.size(); ++i) {
         const QDateTime t = at(3, 1).addSecs(60 * minutes[i]);

@@ -1,13 +1,13 @@
 // ampwright-cli against the simulated meter, beside the window on the same
 // meter: the same live values, the same CSV file, the same start of a date
 // range; and a batch that goes on past a meter that never answers.
-#include "polling/live_values.h"
-#include "loadprofile/date_serial.h"
-#include "loadprofile/date_range_panel.h"
+#include "meter/live_values.h"
+#include "lpdata/date_serial.h"
+#include "gui/loadprofile/date_range_panel.h"
 #include "loadprofile/download_job.h"
 #include "meter_session.h"
 #include "session/poll_cycle.h"
-#include "polling/quantities.h"
+#include "meter/quantities.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -110,9 +110,9 @@ void TestCliWithMeter::readShowsWhatTheWindowShows()
 
     // The same values as the window's reading of the same meter.
     QVERIFY(windowOnline(testsupport::binDir()));
-    QVERIFY(QTest::qWaitFor([&] { return session_->window().poll().reading().value(polling::Kvah).has_value(); }));
+    QVERIFY(QTest::qWaitFor([&] { return session_->window().poll().reading().value(meter::Kvah).has_value(); }));
     int given = 0;
-    for (const LiveValue &v : liveValues(session_->window().poll().reading())) {
+    for (const meter::LiveValue &v : meter::liveValues(session_->window().poll().reading())) {
         if (v.name == QLatin1String("meter_time") || (!v.number && v.text.isEmpty()))
             continue; // the clock runs on; a value this firmware does not read is left out
         ++given;
@@ -249,9 +249,9 @@ void TestCliWithMeter::dateRangeStartsWhereTheWindowsDoes()
 {
     QVERIFY2(session_->startMeter({}, true), qPrintable(session_->error()));
     QVERIFY(windowOnline(dir_->path()));
-    MainForm &window = session_->window();
-    window.dateRange().LPRangeDate = {loadprofile::dateSerial(2024, 3, 1, 6, 7, 0),
-                                      loadprofile::dateSerial(2024, 3, 1, 7, 0, 0)};
+    app::MainForm &window = session_->window();
+    window.dateRange().LPRangeDate = {lpdata::dateSerial(2024, 3, 1, 6, 7, 0),
+                                      lpdata::dateSerial(2024, 3, 1, 7, 0, 0)};
     session_->started->control<QPushButton>(QStringLiteral("cmdReadLP2"))->click();
     QVERIFY(QTest::qWaitFor([&] { return window.download().LPDownloading(); }, 60000));
     const QString windowStart =

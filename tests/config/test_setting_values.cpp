@@ -2,8 +2,8 @@
 // and the display-item list read back from the meter.
 #include "config/setting_values.h"
 #include "config/typed_number.h"
-#include "polling/display_items.h"
-#include "polling/measurement_decoders.h"
+#include "meter/display_items.h"
+#include "meter/measurement_decoders.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -103,13 +103,13 @@ void TestSettingValues::clockOfSundayInTheYear2000AndFixedScrollTime()
 
 void TestSettingValues::displayItemsListNamedPositions()
 {
-    std::vector<std::uint8_t> block(polling::kMainBlockBytes, 0);
+    std::vector<std::uint8_t> block(meter::kMainBlockBytes, 0);
     block[167] = 101;                // position 2
     block[163 + 2 * 50] = 139;       // position 50
     block[163 + 2 * 3] = 50;         // position 3: no name, no line
-    QCOMPARE(polling::displayItemsText(block),
+    QCOMPARE(meter::displayItemsText(block),
              QStringLiteral("Display Item  : \r\n2 : Vln_a(101)\r\n50 : kVAh(139)\r\n"));
-    QVERIFY(polling::displayItemsText(std::span(block).first(100)).isEmpty());
+    QVERIFY(meter::displayItemsText(std::span(block).first(100)).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSettingValues)

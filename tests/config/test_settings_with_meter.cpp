@@ -2,11 +2,11 @@
 // a pseudo-terminal: what each set button writes, that the next poll shows
 // the meter's new state, what is refused at the press, and the order and
 // fate of requests raised together.
-#include "config/display_setting_panel.h"
-#include "config/setting_panel.h"
+#include "gui/config/display_setting_panel.h"
+#include "gui/config/setting_panel.h"
 #include "dialog_answer.h"
 #include "meter_session.h"
-#include "ui/caption.h"
+#include "gui/ui/caption.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -55,7 +55,7 @@ private:
     void waitForCycle();
     void enter(const QString &assignment);
     QString shown(const QString &control) const { return session_->shown(control); }
-    SettingPanel &settings() { return session_->window().settings(); }
+    config::SettingPanel &settings() { return session_->window().settings(); }
     QList<MeterWrite> settingWrites() const
     {
         return testsupport::settingWrites(session_->meter->writes());
@@ -93,7 +93,7 @@ void TestSettingsWithMeter::enter(const QString &assignment)
     if (auto *list = qobject_cast<QComboBox *>(control); list && !list->isEditable())
         list->setCurrentIndex(list->findText(text));
     else
-        setCaption(control, text);
+        ui::setCaption(control, text);
 }
 
 void TestSettingsWithMeter::setButtonWritesAndThePollShowsIt_data()
@@ -245,7 +245,7 @@ void TestSettingsWithMeter::pressesThatRaiseNothing()
         QVERIFY(session_->started->messages.shown.isEmpty());
     } else {
         QCOMPARE(session_->started->messages.shown.size(), 1);
-        QCOMPARE(session_->started->messages.shown.first().kind, MessageKind::Critical);
+        QCOMPARE(session_->started->messages.shown.first().kind, ui::MessageKind::Critical);
         const i18n::LanguageTexts &texts = session_->started->window->language().texts();
         QCOMPARE(session_->started->messages.shown.first().text,
                  message == QLatin1String("rightdown_RatioInvalid") ? texts.rightdown_RatioInvalid
@@ -288,7 +288,7 @@ void TestSettingsWithMeter::typedChecks()
     QFETCH(bool, byClick);
     QVERIFY(session_->openWindow());
     session_->started->messages.shown.clear();
-    MainForm &window = *session_->started->window;
+    app::MainForm &window = *session_->started->window;
     auto *list = session_->started->control<QComboBox>(box);
     if (byClick)
         text = text.section(u' ', 0, 0);
@@ -303,11 +303,11 @@ void TestSettingsWithMeter::typedChecks()
         QTest::mouseClick(set, Qt::LeftButton);
         QVERIFY(!settings().pending(session::RequestKind::CtRatio));
     } else {
-        const std::map<QString, void (SettingPanel::*)()> validate{
-            {QStringLiteral("Combo_CT_Ratio"), &SettingPanel::Combo_CT_Ratio_Validate},
-            {QStringLiteral("Combo_PT_Ratio"), &SettingPanel::Combo_PT_Ratio_Validate},
-            {QStringLiteral("Combo_Modbus_add"), &SettingPanel::Combo_Modbus_add_Validate},
-            {QStringLiteral("Combo_Modbus_add_sel"), &SettingPanel::Combo_Modbus_add_sel_Validate},
+        const std::map<QString, void (config::SettingPanel::*)()> validate{
+            {QStringLiteral("Combo_CT_Ratio"), &config::SettingPanel::Combo_CT_Ratio_Validate},
+            {QStringLiteral("Combo_PT_Ratio"), &config::SettingPanel::Combo_PT_Ratio_Validate},
+            {QStringLiteral("Combo_Modbus_add"), &config::SettingPanel::Combo_Modbus_add_Validate},
+            {QStringLiteral("Combo_Modbus_add_sel"), &config::SettingPanel::Combo_Modbus_add_sel_Validate},
         };
         (settings().*validate.at(box))();
     }

@@ -54,7 +54,7 @@ private slots:
         QFETCH(QString, quantity);
         const DiscoveryConfig config =
             discoveryConfig(QStringLiteral("homeassistant"), {QStringLiteral(" AB 12   "), QStringLiteral("V3705A00")},
-                            *polling::findQuantity(quantity));
+                            *meter::findQuantity(quantity));
         QCOMPARE(config.topic, "homeassistant/sensor/ampwright_AB_2012/" + quantity + "/config");
         const QJsonObject json = QJsonDocument::fromJson(config.payload).object();
         QCOMPARE(json.value("unique_id").toString(), "ampwright_AB_2012_" + quantity);

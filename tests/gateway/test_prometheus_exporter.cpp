@@ -8,15 +8,15 @@
 #include <QTest>
 
 using gateway::MeterMetrics;
-using polling::Q;
+using meter::Q;
 
 namespace {
 
-polling::Reading readingOf(int firmware, std::initializer_list<polling::Sample> values)
+meter::Reading readingOf(int firmware, std::initializer_list<meter::Sample> values)
 {
-    polling::Reading reading;
+    meter::Reading reading;
     reading.firmwareNumber = firmware;
-    reading.store(polling::Samples(values), 1'700'000'000'000);
+    reading.store(meter::Samples(values), 1'700'000'000'000);
     return reading;
 }
 
@@ -45,13 +45,13 @@ void TestPrometheusExporter::initTestCase()
     QVERIFY2(error.contains(QString::number(metrics_->port())), qPrintable(error));
 
     // M1: firmware 3705 reads THD and CO2; M2: firmware 6000 reads neither.
-    const std::initializer_list<polling::Sample> common = {
+    const std::initializer_list<meter::Sample> common = {
         {Q::VoltageLnA, 230.5}, {Q::CurrentAvg, 5.0},
         {Q::KwTotal, 3.45}, {Q::KvarC, -0.5}, {Q::PfA, 0.866}, {Q::Frequency, 50.0},
         {Q::KwhDelivered, 12345.5}, {Q::KvarhLagging, 2.0}, {Q(Q::PhaseEnergyB + 4), 1.5},
         {Q::Thd, 2.0}, {Q(Q::Thd + 11), 8.5}, {Q::Co2Factor, 0.5}};
     metrics_->updateReading("M1", readingOf(3705, common), 0);
-    polling::Reading m2 = readingOf(6000, common);
+    meter::Reading m2 = readingOf(6000, common);
     metrics_->updateReading("M2", m2, 0);
     // The meter's energy was reset: its counter starts again.
     m2.store({{Q::KwhDelivered, 10.0}}, 1'700'000'001'000);

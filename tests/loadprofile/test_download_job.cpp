@@ -3,7 +3,7 @@
 // block that fails and comes again, a meter gone mid-download, a record
 // without a date; what ends up in the CSV file and how the job says it ended.
 #include "lp_meter_rows.h"
-#include "loadprofile/date_serial.h"
+#include "lpdata/date_serial.h"
 #include "loadprofile/download_job.h"
 #include "metersim_process.h"
 #include "session/meter_session.h"
@@ -24,14 +24,14 @@ namespace {
 double stampOf(int record)
 {
     const QDateTime t = QDateTime(QDate(2024, 3, 1), QTime(0, 0)).addSecs(qint64(record - 1) * 900);
-    return loadprofile::dateSerial(t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(), 0);
+    return lpdata::dateSerial(t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(), 0);
 }
 
 QDateTime timeOf(int record) { return QDateTime(QDate(2024, 3, 1), QTime(0, 0)).addSecs(qint64(record - 1) * 900); }
 
 // What the archive holds: its newest stamp, and the record (with its stamp)
 // where its last download ended; 0: none.
-loadprofile::ArchivedEnd archived(int newest, int lastRecord = 0, int stampedAs = 0)
+lpdata::ArchivedEnd archived(int newest, int lastRecord = 0, int stampedAs = 0)
 {
     return {timeOf(newest), lastRecord, lastRecord ? timeOf(stampedAs) : QDateTime()};
 }
@@ -96,7 +96,7 @@ void TestDownloadJob::runs()
         QVERIFY(sim.sendCommand(command));
 
     session::MeterSession meter(session::MeterSession::Pacing::OnDemand);
-    MeterAddress address;
+    links::MeterAddress address;
     address.rtu = false;
     address.host = sim.tcpAddress();
     address.tcpPort = sim.tcpPort();

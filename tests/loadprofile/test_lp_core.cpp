@@ -1,14 +1,14 @@
 // The load-profile core: channel names, records and CSV rows, date serials,
 // the CSV file's name, folder and blocks, the search for a date's record.
-#include "loadprofile/channel_codes.h"
-#include "loadprofile/csv_file.h"
+#include "lpdata/channel_codes.h"
+#include "lpdata/csv_file.h"
 #include "loadprofile/date_search.h"
-#include "loadprofile/date_serial.h"
+#include "lpdata/date_serial.h"
 #include "loadprofile/download_origin.h"
 #include "loadprofile/record_reads.h"
 #include "session/meter_access.h"
-#include "loadprofile/records.h"
-#include "link/link_state.h"
+#include "lpdata/records.h"
+#include "links/link_state.h"
 #include "../modbus/fake_link.h"
 
 #include <QFile>
@@ -19,7 +19,7 @@
 
 #include <climits>
 
-using loadprofile::LoadProfileCsv;
+using lpdata::LoadProfileCsv;
 using Outcome = loadprofile::StartRecordSearch::Outcome;
 Q_DECLARE_METATYPE(Outcome)
 using loadprofile::OriginChange;
@@ -33,7 +33,7 @@ namespace {
 // time-stamp read, so that read fails after all its attempts.
 struct StampedMeter {
     fake::Rig rig;
-    LinkState link;
+    links::LinkState link;
     int probes = 0;
     int failProbe = 0;
 
@@ -68,7 +68,7 @@ struct StampedMeter {
     loadprofile::StartRecordSearch search(double begin)
     {
         session::MeterAccess meter(link, rig.tx);
-        return loadprofile::findStartRecord(begin, 1000, loadprofile::dateSerial(2024, 3, 11, 9, 45, 0), 1,
+        return loadprofile::findStartRecord(begin, 1000, lpdata::dateSerial(2024, 3, 11, 9, 45, 0), 1,
                                             [&](long long r) { return loadprofile::readRecordTime(meter, 0, r); });
     }
 };
@@ -107,21 +107,21 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, unit);
         QFETCH(bool, intervalEnergy);
-        QCOMPARE(loadprofile::LPDataName(code), name);
-        QCOMPARE(loadprofile::LPChannelUnit(code), unit);
-        QCOMPARE(loadprofile::isIntervalEnergy(code), intervalEnergy);
+        QCOMPARE(lpdata::LPDataName(code), name);
+        QCOMPARE(lpdata::LPChannelUnit(code), unit);
+        QCOMPARE(lpdata::isIntervalEnergy(code), intervalEnergy);
     }
     void everyChannelHasAUnit()
     {
-        for (const int code : loadprofile::LPChannelCodes())
-            QVERIFY2(!loadprofile::LPChannelUnit(code).isEmpty(), qPrintable(loadprofile::LPDataName(code)));
+        for (const int code : lpdata::LPChannelCodes())
+            QVERIFY2(!lpdata::LPChannelUnit(code).isEmpty(), qPrintable(lpdata::LPDataName(code)));
     }
     void channelListing()
     {
-        QCOMPARE(loadprofile::LPChannelCodes().size(), 80u);
-        QCOMPARE(loadprofile::offeredChannelCodes(false).size(), 74u);
-        const QStringList all = loadprofile::channelCodeListing(true).split("\r\n");
-        const QStringList withoutThd = loadprofile::channelCodeListing(false).split("\r\n");
+        QCOMPARE(lpdata::LPChannelCodes().size(), 80u);
+        QCOMPARE(lpdata::offeredChannelCodes(false).size(), 74u);
+        const QStringList all = lpdata::channelCodeListing(true).split("\r\n");
+        const QStringList withoutThd = lpdata::channelCodeListing(false).split("\r\n");
         QCOMPARE(all.size(), 81); // every line ends with CR LF
         QCOMPARE(withoutThd.size(), 75);
         QCOMPARE(all.at(79), QStringLiteral("206 : THD_Ic(%)"));
@@ -158,13 +158,13 @@ private slots:
         QFETCH(int, count);
         QFETCH(QStringList, rows);
         QFETCH(QList<double>, serials);
-        const auto records = loadprofile::decodeRecords(
+        const auto records = lpdata::decodeRecords(
             std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())),
             channels, count);
         QCOMPARE(records.has_value(), !rows.isEmpty());
         for (qsizetype r = 0; records && r < rows.size(); ++r) {
-            QCOMPARE(loadprofile::csvRow(records->at(std::size_t(r))), rows.at(r));
-            QCOMPARE(loadprofile::recordDateSerial(records->at(std::size_t(r))), serials.at(r));
+            QCOMPARE(lpdata::csvRow(records->at(std::size_t(r))), rows.at(r));
+            QCOMPARE(lpdata::recordDateSerial(records->at(std::size_t(r))), serials.at(r));
         }
     }
 
@@ -186,8 +186,8 @@ private slots:
         QFETCH(QList<int>, fields);
         QFETCH(double, serial);
         QFETCH(int, daysInMonth);
-        QCOMPARE(loadprofile::DateToDoubleSub(fields[0], fields[1], fields[2], fields[3], fields[4]), serial);
-        QCOMPARE(loadprofile::daysInMonth(fields[0], fields[1]), daysInMonth);
+        QCOMPARE(lpdata::DateToDoubleSub(fields[0], fields[1], fields[2], fields[3], fields[4]), serial);
+        QCOMPARE(lpdata::daysInMonth(fields[0], fields[1]), daysInMonth);
     }
 
     void serialPartIsOnePlainName_data()
@@ -207,8 +207,8 @@ private slots:
     {
         QFETCH(QString, serial);
         QFETCH(QString, part);
-        QCOMPARE(loadprofile::csvSerialPart(serial), part);
-        QCOMPARE(loadprofile::csvBaseName(serial, QDate(2023, 5, 7), 2), part + "_20230507_Group2");
+        QCOMPARE(lpdata::csvSerialPart(serial), part);
+        QCOMPARE(lpdata::csvBaseName(serial, QDate(2023, 5, 7), 2), part + "_20230507_Group2");
     }
     void fileNamesCountUpAndBlocksAppend()
     {
@@ -217,19 +217,19 @@ private slots:
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
         QTemporaryDir dir;
-        const LoadProfileCsv::Folders folders{dir.path() + "/LP Data", QString()};
+        const lpdata::LoadProfileCsv::Folders folders{dir.path() + "/LP Data", QString()};
         const QDateTime now(QDate(2023, 5, 7), QTime(9, 5, 7));
         const int codes[] = {1, 15, 206};
         QStringList names;
         for (int n = 0; n < 3; ++n) {
-            const auto csv = LoadProfileCsv::create(folders, "1234_20230507_Group1", now, codes, nullptr);
+            const auto csv = lpdata::LoadProfileCsv::create(folders, "1234_20230507_Group1", now, codes, nullptr);
             QVERIFY(csv && !csv->inFallbackFolder());
             names << csv->path().mid(folders.preferred.size() + 1);
         }
         QCOMPARE(names, (QStringList{"1234_20230507_Group1.csv", "1234_20230507_Group1_1.csv",
                                      "1234_20230507_Group1_2.csv"}));
 
-        const auto csv = LoadProfileCsv::create(folders, "base", now, codes, nullptr);
+        const auto csv = lpdata::LoadProfileCsv::create(folders, "base", now, codes, nullptr);
         QVERIFY(csv);
         const QByteArray header = "Date : 07.05.23  09:05\r\nDate,Time,Vln_avg(point),,THD_Ic(%)\r\n";
         QCOMPARE(contents(csv->path()), header);
@@ -249,12 +249,12 @@ private slots:
         const QString blocked = dir.path() + "/program";
         QFile file(blocked);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        const LoadProfileCsv::Folders folders{blocked + "/LP Data", dir.path() + "/Documents/LP Data"};
-        const auto csv = LoadProfileCsv::create(folders, "base", QDateTime(), {}, nullptr);
+        const lpdata::LoadProfileCsv::Folders folders{blocked + "/LP Data", dir.path() + "/Documents/LP Data"};
+        const auto csv = lpdata::LoadProfileCsv::create(folders, "base", QDateTime(), {}, nullptr);
         QVERIFY(csv && csv->inFallbackFolder() && csv->path() == folders.fallback + "/base.csv");
 
         QString error;
-        QVERIFY(!LoadProfileCsv::create({folders.preferred, blocked + "/docs"}, "base", QDateTime(), {}, &error));
+        QVERIFY(!lpdata::LoadProfileCsv::create({folders.preferred, blocked + "/docs"}, "base", QDateTime(), {}, &error));
         QVERIFY2(error.contains(folders.preferred) && error.contains(blocked + "/docs"), qPrintable(error));
     }
 
@@ -264,8 +264,8 @@ private slots:
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/LP Data";
         for (const auto &[dir, system] : {std::pair(QDir::homePath(), false), {"/usr/lib/ampwright", true},
                                           {"/opt/ampwright/bin", true}, {"/usr2/ampwright", false}}) {
-            QCOMPARE(LoadProfileCsv::defaultFolders(dir).preferred, system ? documents : dir + "/LP Data");
-            QCOMPARE(LoadProfileCsv::defaultFolders(dir).fallback, system ? QString() : documents);
+            QCOMPARE(lpdata::LoadProfileCsv::defaultFolders(dir).preferred, system ? documents : dir + "/LP Data");
+            QCOMPARE(lpdata::LoadProfileCsv::defaultFolders(dir).fallback, system ? QString() : documents);
         }
     }
 
@@ -339,7 +339,7 @@ private slots:
     // never taken for a time stamp.
     void searchFailsOnAnyFailedRead()
     {
-        const double begin = loadprofile::dateSerial(2024, 3, 6, 0, 0, 0);
+        const double begin = lpdata::dateSerial(2024, 3, 6, 0, 0, 0);
         StampedMeter whole;
         const auto found = whole.search(begin);
         QCOMPARE(found.outcome, Outcome::Found);
@@ -376,10 +376,10 @@ private slots:
         QFETCH(QByteArray, stamp);
         QFETCH(bool, valid);
         const QByteArray bytes = stamp + QByteArray(4, '\0');
-        const auto records = loadprofile::decodeRecords(
+        const auto records = lpdata::decodeRecords(
             std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())), 1, 1);
         QVERIFY(records);
-        QCOMPARE(loadprofile::hasValidStamp(records->front()), valid);
+        QCOMPARE(lpdata::hasValidStamp(records->front()), valid);
     }
 
     void typedRecordNumbers_data()
@@ -403,8 +403,8 @@ private slots:
         QFETCH(QString, stop);
         QFETCH(bool, startAccepted);
         QFETCH(QString, stopAfter);
-        QCOMPARE(loadprofile::typedRecordAccepted(start, 100), startAccepted);
-        QCOMPARE(loadprofile::stopFollowingStart(start, stop).value_or(stop), stopAfter);
+        QCOMPARE(lpdata::typedRecordAccepted(start, 100), startAccepted);
+        QCOMPARE(lpdata::stopFollowingStart(start, stop).value_or(stop), stopAfter);
     }
 
     void origins_data()

@@ -2,13 +2,13 @@
 // the CSV rows equal, byte for byte, rows computed here from the meter's
 // record rule, the file names follow the day's counter and stay inside the
 // folder, and answers lost on the way lose or double no record.
-#include "loadprofile/date_range_panel.h"
-#include "loadprofile/download_panel.h"
+#include "gui/loadprofile/date_range_panel.h"
+#include "gui/loadprofile/download_panel.h"
 #include "lp_meter_rows.h"
 #include "meter_session.h"
 #include "modbus/transactions.h"
 #include "screenshot.h"
-#include "ui/caption.h"
+#include "gui/ui/caption.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -240,7 +240,7 @@ void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
 
     // Online again, the user chooses to continue the download.
     session_->started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
-    session_->started->messages.answer = MessageAnswer::Yes;
+    session_->started->messages.answer = ui::MessageAnswer::Yes;
     session_->started->control<QPushButton>(QStringLiteral("Command8"))->click();
     const QString done = QStringLiteral("Last number of download interval : 100\uFF0Cand finish download\uFF01");
     QVERIFY2(QTest::qWaitFor([&] { return shown(QStringLiteral("Text6")) == done; }, kPatienceMs),
@@ -259,7 +259,7 @@ void TestLPDownloadWithMeter::lostAnswersLoseAndDoubleNoRecord()
 void TestLPDownloadWithMeter::screenshotsDuringAndAfter()
 {
     goOnline({QStringLiteral("--baud"), QStringLiteral("19200")});
-    MainForm &window = *session_->started->window;
+    app::MainForm &window = *session_->started->window;
     window.resize(1280, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -280,7 +280,7 @@ void TestLPDownloadWithMeter::screenshotsDuringAndAfter()
 void TestLPDownloadWithMeter::beginLaterThanEndMovesTheEnd()
 {
     QVERIFY(session_->openWindow(programDir_->path()));
-    const ControlMap &controls = session_->started->window->controls();
+    const ui::ControlMap &controls = session_->started->window->controls();
     const auto field = [&](const char *selector, int index) {
         return controls.require<QComboBox>(QLatin1String(selector), index);
     };
@@ -304,7 +304,7 @@ void TestLPDownloadWithMeter::choosingTheShownMonthKeepsTheDay()
     QVERIFY(session_->goOnline([&] {
         return session_->started->control<QComboBox>(QStringLiteral("Combo_LP_Stop_No"))->count() == 250;
     }));
-    const ControlMap &controls = session_->started->window->controls();
+    const ui::ControlMap &controls = session_->started->window->controls();
     const char *selectors[2] = {"cmbLPReadBeginTime", "cmbLPReadEndTime"};
     // As the user chooses: the list shows the entry, then tells it was chosen.
     const auto choose = [&](int selector, int field, const char *text) {

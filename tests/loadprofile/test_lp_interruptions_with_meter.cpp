@@ -3,14 +3,14 @@
 // with another group chosen) through the real window and the simulated
 // meter. After each, the files hold exactly the rows of the request that
 // ran, and the next download behaves as the first one of a fresh program.
-#include "loadprofile/date_range_panel.h"
-#include "loadprofile/download_panel.h"
+#include "gui/loadprofile/date_range_panel.h"
+#include "gui/loadprofile/download_panel.h"
 #include "loadprofile/download_job.h"
 #include "lp_meter_rows.h"
 #include "meter_session.h"
 #include "screenshot.h"
 #include "modbus/transactions.h"
-#include "ui/caption.h"
+#include "gui/ui/caption.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -78,7 +78,7 @@ private:
     template <class T>
     T *control(const char *name) const { return session_->started->control<T>(QLatin1String(name)); }
     QString shown(const char *name) const { return session_->shown(QLatin1String(name)); }
-    MainForm &window() const { return *session_->started->window; }
+    app::MainForm &window() const { return *session_->started->window; }
     testsupport::RecordingMessages &messages() const { return session_->started->messages; }
 
     std::unique_ptr<QTemporaryDir> programDir_;
@@ -155,7 +155,7 @@ void TestLPInterruptions::stopWhileMeterSilentLeavesNothingBehind()
     whenReady(this, [&] { return window().transactions().CommBusy && download.LPBlockBusy(); }, [&] {
         QTest::qWait(300);
         writtenAtStop = download.LPNextRecord();
-        messages().answer = MessageAnswer::Yes;
+        messages().answer = ui::MessageAnswer::Yes;
         press("cmdStopLPRead");
         QVERIFY(session_->meter->sendCommand(QStringLiteral("clear-faults")));
     });
@@ -221,7 +221,7 @@ void TestLPInterruptions::searchEndedEarly()
     whenReady(this, [&] { return download.searchRunning(); }, [&] {
         interrupted = true;
         if (stop) {
-            messages().answer = MessageAnswer::Yes;
+            messages().answer = ui::MessageAnswer::Yes;
             press("cmdStopLPRead");
         } else {
             QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@all")));
@@ -278,7 +278,7 @@ void TestLPInterruptions::continueOnReconnect()
     press("cmdOnLine");
     QVERIFY(window().link().LinkOnline());
     // Pressed at once: the press waits for the first poll to read the meter.
-    messages().answer = MessageAnswer::Yes;
+    messages().answer = ui::MessageAnswer::Yes;
     press("Command8");
     if (refusal.isEmpty()) {
         QVERIFY2(waitFor(finished(40)), qPrintable(shown("Text6")));
@@ -320,7 +320,7 @@ void TestLPInterruptions::groupChosenDuringDownload()
     emit groupList->activated(1);
     if (offline) {
         QVERIFY(session_->goOnline([&] { return control<QComboBox>("Combo_LP_Stop_No")->count() == 50; }));
-        messages().answer = MessageAnswer::Yes;
+        messages().answer = ui::MessageAnswer::Yes;
         press("Command8");
         QVERIFY(QTest::qWaitFor([&] { return download.Timer_RS_Lpf.isActive(); }, kPatienceMs));
         QCOMPARE(groupList->currentIndex(), 0); // the group being read is shown

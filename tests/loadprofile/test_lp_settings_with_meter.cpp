@@ -3,10 +3,10 @@
 // groups' state read back, what the set and clear buttons write and when
 // they ask first.
 #include "dialog_answer.h"
-#include "loadprofile/load_profile_panel.h"
+#include "gui/loadprofile/load_profile_panel.h"
 #include "meter_session.h"
 #include "session/meter_session.h"
-#include "ui/caption.h"
+#include "gui/ui/caption.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -6,7 +6,7 @@
 #include "fake_meter.h"
 
 #include "config/setting_requests.h"
-#include "link/link_state.h"
+#include "links/link_state.h"
 #include "session/meter_access.h"
 #include "session/poll_cycle.h"
 #include "session/request_queue.h"
@@ -27,7 +27,7 @@ using Outcome = RequestResult::Outcome;
 // A meter session's parts over the scripted meter, wired as MeterSession does.
 struct SessionRig {
     struct Host : fake::Host {
-        LinkState *link = nullptr;
+        links::LinkState *link = nullptr;
         void takeLinkOffline() override
         {
             ++offlineCalls;
@@ -35,7 +35,7 @@ struct SessionRig {
         }
     };
 
-    LinkState link;
+    links::LinkState link;
     fake::Clock clock;
     Host host;
     fake::Serial serial{clock};
@@ -71,7 +71,7 @@ struct SessionRig {
     }
 
     void tick() { poll.Timer1Sec_Timer(); }
-    double value(polling::Q q) const { return poll.reading().value(q).value_or(-1); }
+    double value(meter::Q q) const { return poll.reading().value(q).value_or(-1); }
 };
 
 Requests mainBlocks() { return {{3, 0x1000}, {3, 0x1064}, {4, 0x1000}, {4, 0x1080}}; }
@@ -148,7 +148,7 @@ void TestPollCycle::blocksFollowTheFirmware()
     QVERIFY(!rig.poll.firmwareReadPending());
     QCOMPARE(rig.poll.reading().firmwareText, QString::fromLatin1(firmware));
     QCOMPARE(layouts.size(), 1);
-    QCOMPARE(layouts.first().first().value<polling::PanelChoice>().displayBase, displayBase);
+    QCOMPARE(layouts.first().first().value<meter::PanelChoice>().displayBase, displayBase);
     QCOMPARE(rig.poll.reading().harmonicChannel, displayBase == 0 && harmonicChannel >= 0 && firmware < "V5900" ? harmonicChannel : -1);
 
     // The next tick does not read the firmware again.
@@ -164,23 +164,23 @@ void TestPollCycle::firstTickReadsTheMetersValues()
     QSignalSpy cleared(&rig.poll, &session::PollCycle::statusCleared);
     QSignalSpy co2(&rig.poll, &session::PollCycle::co2Settable);
     rig.tick();
-    QCOMPARE(rig.value(polling::VoltageLnA), 230.0);
-    QCOMPARE(rig.value(polling::KwA), 0.5);
-    QCOMPARE(float(rig.value(polling::Frequency)), 59.996f);
-    QCOMPARE(rig.value(polling::PtRatio), 123.4);
-    QCOMPARE(rig.value(polling::CtRatio), 150.0);
+    QCOMPARE(rig.value(meter::VoltageLnA), 230.0);
+    QCOMPARE(rig.value(meter::KwA), 0.5);
+    QCOMPARE(float(rig.value(meter::Frequency)), 59.996f);
+    QCOMPARE(rig.value(meter::PtRatio), 123.4);
+    QCOMPARE(rig.value(meter::CtRatio), 150.0);
     QCOMPARE(rig.poll.reading().identity->wiringCode, 5u);
-    QCOMPARE(rig.value(polling::Co2Emission), 12.5);
-    QCOMPARE(rig.value(polling::PtRatioFloat), 103.5);
+    QCOMPARE(rig.value(meter::Co2Emission), 12.5);
+    QCOMPARE(rig.value(meter::PtRatioFloat), 103.5);
     QVERIFY(rig.poll.reading().displayItems.has_value());
     QCOMPARE(cleared.size(), 1);
     QCOMPARE(co2.last().first().toBool(), true);
     unsigned all = 0;
     for (const auto &signal : parts)
         all |= signal.first().toUInt();
-    for (unsigned part : {polling::Firmware, polling::Measurements, polling::Identity, polling::LoadProfile,
-                          polling::Demand, polling::FrequencyPart, polling::PhaseEnergy, polling::Ratios,
-                          polling::ThdPart, polling::CO2, polling::DisplayItems})
+    for (unsigned part : {meter::Firmware, meter::Measurements, meter::Identity, meter::LoadProfile,
+                          meter::Demand, meter::FrequencyPart, meter::PhaseEnergy, meter::Ratios,
+                          meter::ThdPart, meter::CO2, meter::DisplayItems})
         QVERIFY2(all & part, qPrintable(QString::number(part)));
 }
 
@@ -197,8 +197,8 @@ void TestPollCycle::failureInBlockTwoKeepsTheReading()
     rig.tick();
 
     QVERIFY(!rig.link.LinkOnline());
-    QCOMPARE(rig.value(polling::VoltageLnA), 230.0); // as read before
-    QVERIFY(!rig.poll.reading().value(polling::Co2Emission));
+    QCOMPARE(rig.value(meter::VoltageLnA), 230.0); // as read before
+    QVERIFY(!rig.poll.reading().value(meter::Co2Emission));
     QCOMPARE(blanked.size(), 1);
     QCOMPARE(cleared.size(), 0); // the failure's message stays
     QVERIFY(rig.requests.pending(session::RequestKind::Wiring));
@@ -234,13 +234,13 @@ void TestPollCycle::refusedReadIsForgottenAndTheCycleGoesOn_data()
     QTest::addColumn<int>("forgotten"); // a quantity the read fills
     QTest::addColumn<int>("kept");      // one a later read fills
     QTest::addColumn<int>("displayBase");
-    QTest::newRow("block 2 of the main block") << 3 << 0x1064 << 2 << int(polling::VoltageLnA) << int(polling::Frequency) << 0;
-    QTest::newRow("block 4 of the main block") << 4 << 0x1080 << 4 << int(polling::KwhDelivered) << int(polling::PtRatio) << 0;
-    QTest::newRow("demand") << 4 << 0x11A1 << 2 << int(polling::DemandKw) << int(polling::Frequency) << 0;
-    QTest::newRow("CO2") << 4 << 0x044C << 2 << int(polling::Co2Emission) << int(polling::PtRatioFloat) << 0;
+    QTest::newRow("block 2 of the main block") << 3 << 0x1064 << 2 << int(meter::VoltageLnA) << int(meter::Frequency) << 0;
+    QTest::newRow("block 4 of the main block") << 4 << 0x1080 << 4 << int(meter::KwhDelivered) << int(meter::PtRatio) << 0;
+    QTest::newRow("demand") << 4 << 0x11A1 << 2 << int(meter::DemandKw) << int(meter::Frequency) << 0;
+    QTest::newRow("CO2") << 4 << 0x044C << 2 << int(meter::Co2Emission) << int(meter::PtRatioFloat) << 0;
     // Refused from the first tick: panel 1, as after a failed read, and the
     // cycle's reads go on.
-    QTest::newRow("firmware") << 4 << 0x1018 << 1 << -1 << int(polling::VoltageLnA) << 100;
+    QTest::newRow("firmware") << 4 << 0x1018 << 1 << -1 << int(meter::VoltageLnA) << 100;
 }
 
 void TestPollCycle::refusedReadIsForgottenAndTheCycleGoesOn()
@@ -272,7 +272,7 @@ void TestPollCycle::refusedReadIsForgottenAndTheCycleGoesOn()
     QCOMPARE(rig.meter.holding[0x1004], std::uint16_t(3));
     QCOMPARE(cleared.size(), 1);
     QCOMPARE(rig.poll.displayBase(), displayBase);
-    QVERIFY(rig.poll.reading().value(polling::Q(kept)).has_value());
+    QVERIFY(rig.poll.reading().value(meter::Q(kept)).has_value());
     QCOMPARE(changed.size(), 1);
     QCOMPARE(rig.poll.refusedReads().size(), std::size_t(1));
     const session::RefusedRead refused = rig.poll.refusedReads().front();
@@ -281,9 +281,9 @@ void TestPollCycle::refusedReadIsForgottenAndTheCycleGoesOn()
     QCOMPARE(int(refused.code), code);
     QVERIFY(!withdrawn.isEmpty());
     if (forgotten >= 0) {
-        const auto fills = withdrawn.first().first().value<polling::Withdrawn>();
-        QVERIFY(std::count(fills.quantities.begin(), fills.quantities.end(), polling::Q(forgotten)));
-        QVERIFY(!rig.poll.reading().value(polling::Q(forgotten)));
+        const auto fills = withdrawn.first().first().value<meter::Withdrawn>();
+        QVERIFY(std::count(fills.quantities.begin(), fills.quantities.end(), meter::Q(forgotten)));
+        QVERIFY(!rig.poll.reading().value(meter::Q(forgotten)));
     }
     if (start == 0x1064) {
         // Who the meter is stays known; its clock of the moment does not.
@@ -299,7 +299,7 @@ void TestPollCycle::refusedReadIsForgottenAndTheCycleGoesOn()
     QCOMPARE(changed.size(), 2);
     QVERIFY(rig.poll.refusedReads().empty());
     if (forgotten >= 0)
-        QVERIFY(rig.poll.reading().value(polling::Q(forgotten)).has_value());
+        QVERIFY(rig.poll.reading().value(meter::Q(forgotten)).has_value());
 }
 
 void TestPollCycle::refusalOfAReadNoLongerAskedForEnds()

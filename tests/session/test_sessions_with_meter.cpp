@@ -27,7 +27,7 @@ void TestSessionsWithMeter::twoSessionsEachReadTheirOwnMeter()
         auto *session = std::get<0>(entry);
         auto *sim = std::get<1>(entry);
         int *count = std::get<2>(entry);
-        MeterAddress address;
+        links::MeterAddress address;
         address.rtu = false;
         address.host = sim->tcpAddress();
         address.tcpPort = sim->tcpPort();
@@ -41,7 +41,7 @@ void TestSessionsWithMeter::twoSessionsEachReadTheirOwnMeter()
     const auto check = [](session::MeterSession &s, const char *serial, double volts, int panel) {
         QVERIFY(s.reading().identity);
         QCOMPARE(s.reading().identity->serial, QString::fromLatin1(serial));
-        QCOMPARE(s.reading().value(polling::VoltageLnA).value_or(0), volts);
+        QCOMPARE(s.reading().value(meter::VoltageLnA).value_or(0), volts);
         QCOMPARE(s.poll().displayBase(), panel);
     };
     check(first, "SESSIONAAAAAAAA1", 221.5, 0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/confirm_dialog.h"
+#include "gui/ui/confirm_dialog.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -19,7 +19,7 @@ inline void answerDialogWhenShown(DialogAnswer answer,
                                   std::shared_ptr<QString> question = nullptr)
 {
     QTimer::singleShot(50, [answer, question] {
-        auto *dialog = qobject_cast<Dialog_Clr_kWh *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<ui::Dialog_Clr_kWh *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         if (question)
             *question = dialog->findChild<QWidget *>(QStringLiteral("Label1"))->property("text").toString();

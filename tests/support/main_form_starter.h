@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/main_form.h"
-#include "app/page_layout.h"
-#include "i18n/language_controller.h"
-#include "link/connection_panel.h"
-#include "link/port_scan.h"
+#include "gui/app/main_form.h"
+#include "gui/app/page_layout.h"
+#include "gui/i18n/language_controller.h"
+#include "gui/links/connection_panel.h"
+#include "gui/links/port_scan.h"
 #include "loadprofile/download_job.h"
 #include "session/poll_cycle.h"
 #include "recording_messages.h"
@@ -16,12 +16,12 @@
 // Starts the main window as the program does, answering the start form.
 struct StartedMainForm {
     testsupport::RecordingMessages messages;
-    std::unique_ptr<MainForm> window;
+    std::unique_ptr<app::MainForm> window;
     bool loaded = false;
 
     explicit StartedMainForm(const testsupport::StartFormAnswer &answer = {},
                              const QString &programDir = testsupport::binDir())
-        : window(std::make_unique<MainForm>(messages, programDir))
+        : window(std::make_unique<app::MainForm>(messages, programDir))
     {
         testsupport::answerStartFormWhenShown(answer);
         loaded = window->Form_Load();
@@ -38,7 +38,7 @@ namespace testsupport {
 
 // Makes the window tall enough that its whole page shows without scrolling,
 // for pictures of every band at once.
-inline void showWholePage(MainForm &window)
+inline void showWholePage(app::MainForm &window)
 {
     window.resize(window.width(), window.height() + window.pageScroller().contentHeight()
                                       - window.centralWidget()->height());

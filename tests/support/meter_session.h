@@ -2,7 +2,7 @@
 
 #include "main_form_starter.h"
 #include "metersim_process.h"
-#include "ui/caption.h"
+#include "gui/ui/caption.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -67,9 +67,9 @@ public:
 
     QString shown(const QString &control, int index = -1) const
     {
-        return caption(started->window->controls().find(control, index));
+        return ui::caption(started->window->controls().find(control, index));
     }
-    MainForm &window() const { return *started->window; }
+    app::MainForm &window() const { return *started->window; }
     // The meter's TCP address (its port is 502); serial port 3 otherwise.
     QString address() const { return address_; }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/messages.h"
+#include "gui/ui/messages.h"
 
 #include <QList>
 #include <QString>
@@ -8,15 +8,15 @@
 namespace testsupport {
 
 // Messages that are recorded instead of shown, answered with a set answer.
-class RecordingMessages : public Messages {
+class RecordingMessages : public ui::Messages {
 public:
     struct Shown {
-        MessageKind kind;
+        ui::MessageKind kind;
         QString title;
         QString text;
     };
 
-    MessageAnswer show(MessageKind kind, const QString &title, const QString &text) override
+    ui::MessageAnswer show(ui::MessageKind kind, const QString &title, const QString &text) override
     {
         shown.append({kind, title, text});
         return answer;
@@ -32,7 +32,7 @@ public:
     }
 
     QList<Shown> shown;
-    MessageAnswer answer = MessageAnswer::Ok;
+    ui::MessageAnswer answer = ui::MessageAnswer::Ok;
 };
 
 } // namespace testsupport

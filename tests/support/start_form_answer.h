@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/language_sel_form.h"
+#include "gui/app/language_sel_form.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -28,7 +28,7 @@ inline void answerStartFormWhenShown(const StartFormAnswer &answer)
     timer->setInterval(10);
     auto attempts = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, answer, attempts] {
-        auto *form = qobject_cast<LanguageSelForm *>(QApplication::activeModalWidget());
+        auto *form = qobject_cast<app::LanguageSelForm *>(QApplication::activeModalWidget());
         if (!form) {
             // Give up after a while: the start-up then waits on a form no one answers.
             if (++*attempts > 500)

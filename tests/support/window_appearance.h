@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/back_color.h"
-#include "ui/caption.h"
+#include "gui/ui/back_color.h"
+#include "gui/ui/caption.h"
 
 #include <QComboBox>
-#include "ui/control_map.h"
-#include "ui/lockable_combo_box.h"
+#include "gui/ui/control_map.h"
+#include "gui/ui/lockable_combo_box.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -14,7 +14,7 @@ namespace testsupport {
 
 // What a technician sees of the link state, one "control: state" line per
 // control, so that two appearances compare line by line.
-inline QStringList linkAppearance(const ControlMap &controls)
+inline QStringList linkAppearance(const ui::ControlMap &controls)
 {
     static const char *const kNames[] = {
         "cmdOnLine", "txt_Online", "txt_Online_c", "Command8", "cmdStopLPRead",
@@ -45,10 +45,10 @@ inline QStringList linkAppearance(const ControlMap &controls)
                                    ? QStringLiteral("-")
                                    : QString::number(control->isHidden());
         QString line = QStringLiteral("%1: caption=%2 colour=%3 enabled=%4 hidden=%5")
-                           .arg(QLatin1String(name), isList ? QString() : caption(control),
-                                backColor(control).name(), QString::number(control->isEnabled()),
+                           .arg(QLatin1String(name), isList ? QString() : ui::caption(control),
+                                ui::backColor(control).name(), QString::number(control->isEnabled()),
                                 hidden);
-        if (auto *list = qobject_cast<const LockableComboBox *>(control))
+        if (auto *list = qobject_cast<const ui::LockableComboBox *>(control))
             line += QStringLiteral(" locked=%1").arg(list->isLocked());
         lines << line;
     }

@@ -1,7 +1,7 @@
 // The trend's core: the min/max reduction, a day of polling in bounded
 // memory with every interval's extremes kept, gaps where the link was away,
 // and the recorded CSV rows and files.
-#include "polling/reading.h"
+#include "meter/reading.h"
 #include "trend/csv_rows.h"
 #include "trend/point_store.h"
 #include "trend/recorder.h"
@@ -20,7 +20,7 @@
 #include <sys/resource.h>
 #endif
 
-using polling::Q;
+using meter::Q;
 using trend::Point;
 
 namespace {
@@ -122,11 +122,11 @@ void TestTrendCore::agingKeepsEveryMinimumAndMaximum()
 
 void TestTrendCore::dayOfPollingStaysBounded()
 {
-    const Q chosen[] = {polling::VoltageLnA, polling::VoltageLnB, polling::VoltageLnC, polling::CurrentA,
-                        polling::CurrentB,   polling::CurrentC,   polling::KwTotal,    polling::Frequency};
+    const Q chosen[] = {meter::VoltageLnA, meter::VoltageLnB, meter::VoltageLnC, meter::CurrentA,
+                        meter::CurrentB,   meter::CurrentC,   meter::KwTotal,    meter::Frequency};
     trend::PointStore store;
     store.choose(chosen);
-    polling::Reading reading;
+    meter::Reading reading;
     const qint64 count = 24 * kHourMs / kPollMs;
     for (qint64 i = 0; i < count; ++i) {
         for (const Q q : chosen)
@@ -191,7 +191,7 @@ void TestTrendCore::csvRows()
     QFETCH(QVariantList, values);
     QFETCH(QString, expected);
     QLocale::setDefault(QLocale(locale));
-    polling::Reading reading;
+    meter::Reading reading;
     std::vector<Q> chosen;
     for (qsizetype i = 0; i < quantities.size(); ++i) {
         chosen.push_back(Q(quantities[i]));
@@ -216,7 +216,7 @@ void TestTrendCore::recorderWritesAndFlushes()
                             {Q::VoltageLnA}, &error),
              qPrintable(error));
     QCOMPARE(recorder.path(), dir.filePath("Trend Data/___a_b_7_20240305_090503.csv"));
-    polling::Reading reading;
+    meter::Reading reading;
     reading.values[Q::VoltageLnA] = 230.0;
     recorder.append(start, reading);
     QFile file(recorder.path());
@@ -246,7 +246,7 @@ void TestTrendCore::recorderStopsOnFailure()
     QString error;
     QVERIFY(recorder.start({dir.filePath("Trend Data"), QString()}, QString(), QDateTime::currentDateTime(),
                            {Q::VoltageLnA, Q::CurrentA}, &error));
-    polling::Reading reading;
+    meter::Reading reading;
     reading.values[Q::VoltageLnA] = 230.0;
     recorder.append(QDateTime::currentDateTime(), reading);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(recorder.path()).size() > 40, 1500);

@@ -88,13 +88,13 @@ void TestTrendLabels::everyQuantityNamedInEachLanguage()
             return !key || file.text(QLatin1String(section), QLatin1String(key)) != i18n::IniFile::missingText();
         };
         QSet<QString> captions;
-        for (int q = 0; q < polling::kQuantityCount; ++q) {
-            const polling::Quantity &quantity = polling::quantity(polling::Q(q));
+        for (int q = 0; q < meter::kQuantityCount; ++q) {
+            const meter::Quantity &quantity = meter::quantity(meter::Q(q));
             QVERIFY2(has(quantity.captionSection, quantity.captionKey) && has(quantity.partSection, quantity.partKey),
                      qPrintable(quantity.id));
-            const QString caption = trend::quantityCaption(polling::Q(q), file);
+            const QString caption = trend::quantityCaption(meter::Q(q), file);
             // The whole-number and fractional ratios are one setting shown twice.
-            QVERIFY2(quantity.group == polling::QuantityGroup::Ratio || !captions.contains(caption), qPrintable(caption));
+            QVERIFY2(quantity.group == meter::QuantityGroup::Ratio || !captions.contains(caption), qPrintable(caption));
             captions.insert(caption);
             for (auto m = word.globalMatch(caption); language != i18n::Language::English && m.hasNext();)
                 QVERIFY2(codes.contains(m.next().captured()), qPrintable(caption));

@@ -5,12 +5,12 @@
 // offline, shows its file's name whole, names its quantities in the
 // window's language, zooms to round times, and pictures of it polling,
 // zoomed and in Japanese.
-#include "i18n/language_controller.h"
+#include "gui/i18n/language_controller.h"
 #include "meter_session.h"
 #include "screenshot.h"
 #include "trend/time_ticks.h"
-#include "trend/trend_chart.h"
-#include "trend/trend_window.h"
+#include "gui/trend/trend_chart.h"
+#include "gui/trend/trend_window.h"
 
 #include <QCheckBox>
 #include <QDateTimeAxis>
@@ -36,10 +36,10 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     QVERIFY2(session.startMeter(), qPrintable(session.error()));
     QVERIFY(session.openWindow(programDir.path()));
     session.started->control<QPushButton>(QStringLiteral("cmdTrend"))->click();
-    TrendWindow &trend = session.window().trend();
+    trend::TrendWindow &trend = session.window().trend();
     QVERIFY(trend.isVisible());
     QCOMPARE(trend.chosen().size(), std::size_t(6));
-    QVERIFY(session.goOnline([&] { return trend.store().curve(polling::CurrentC)->pointCount() >= 3; }));
+    QVERIFY(session.goOnline([&] { return trend.store().curve(meter::CurrentC)->pointCount() >= 3; }));
 
     auto *record = trend.findChild<QPushButton *>(QStringLiteral("cmdTrendRecord"));
     record->click();
@@ -78,7 +78,7 @@ void TestTrendWithMeter::recordsPollingAndGaps()
                 QVERIFY(session.meter->sendCommand(QStringLiteral("setf input:0x%1=%2").arg(reg + 2 * phase, 0, 16).arg(value)));
         QTest::qWait(1200);
     }
-    QTRY_COMPARE(trend.store().curve(polling::CurrentC)->runs(0, trend.store().lastMs(), 1000).back().last().y(), 7.0);
+    QTRY_COMPARE(trend.store().curve(meter::CurrentC)->runs(0, trend.store().lastMs(), 1000).back().last().y(), 7.0);
 
     // Volts on the left, amperes on the right.
     trend.findChild<QPushButton *>(QStringLiteral("cmdTrendSpan(0)"))->click();
@@ -92,7 +92,7 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_polling")));
 
     // The wheel zooms in on the time axis and stops following.
-    TrendChart &chart = trend.chart();
+    trend::TrendChart &chart = trend.chart();
     const qint64 span = chart.shownToMs() - chart.shownFromMs();
     // Four turns, near the newest values.
     const QRect area = chart.viewport()->rect();
@@ -116,8 +116,8 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     session.started->control<QPushButton>(QStringLiteral("cmdOnLine"))->click();
     QVERIFY(!session.window().link().LinkOnline());
     const qint64 offlineAt = trend.store().lastMs();
-    QVERIFY(session.goOnline([&] { return trend.store().curve(polling::VoltageLnA)->lastMs() > offlineAt + 1000; }));
-    QTRY_COMPARE(chart.lines(polling::VoltageLnA).size(), std::size_t(2));
+    QVERIFY(session.goOnline([&] { return trend.store().curve(meter::VoltageLnA)->lastMs() > offlineAt + 1000; }));
+    QTRY_COMPARE(chart.lines(meter::VoltageLnA).size(), std::size_t(2));
 
     auto *voltageA = trend.findChild<QCheckBox *>(QStringLiteral("chkTrend(0)"));
     QCOMPARE(voltageA->text(), QStringLiteral("Voltage L-N (V), Phase A"));

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "loadprofile/download_job.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <array>
+#include <optional>
+
+namespace ui {
+class ControlMap;
+}
+namespace ui {
+class Messages;
+}
+namespace i18n {
+struct LanguageTexts;
+}
+namespace session {
+class MeterSession;
+}
+
+namespace loadprofile {
+
+class DownloadPanel;
+
+// Downloading by date range: the begin and end selectors, the time of each
+// group's newest record, and the date search's progress and outcome. The
+// search itself (at the end of a poll cycle) and the download it starts are
+// the session's DownloadJob's.
+class DateRangePanel : public QObject {
+    Q_OBJECT
+public:
+    DateRangePanel(session::MeterSession &session, DownloadJob &job, DownloadPanel &downloads,
+                   const i18n::LanguageTexts &texts, ui::Messages &messages, const ui::ControlMap &controls,
+                   QObject *parent = nullptr);
+
+    // A field of the begin (selector 0) or end (selector 1) date was chosen.
+    // The day list is built anew (its first day chosen) only when the month
+    // changed, or the year while the month is February.
+    void dateFieldChosen(int selector, int field);
+    void cmbLPReadGroupSel1_Click();
+    void cmdReadLP2_Click();
+    // Asks for a search of group (0 or 1) from begin, and a download of the
+    // records from begin to end (date serials); false while another search
+    // or a download is on its way.
+    bool requestSearch(int group, double begin, double end);
+    // The records of group g after the archive's last (DownloadJob::startNewOnly;
+    // nothing: the archive holds none, so all of them).
+    void startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived);
+
+    // Begin and end of the chosen date range, as date serials.
+    std::array<double, 2> LPRangeDate{};
+
+private:
+    void showSearchProgress(int probes);
+    void recompute(int selector, int field);
+    double selectorValue(int selector) const;
+    void showNewestTime();
+    long long validCount(int group) const;
+    void rangeFound(int g, long long first);
+
+    session::MeterSession &session_;
+    DownloadJob &job_;
+    DownloadPanel &downloads_;
+    const i18n::LanguageTexts &texts_;
+    ui::Messages &messages_;
+    const ui::ControlMap &controls_;
+    // The year or month of a selector changed since its day list was last
+    // looked at (a field chosen, or moved by the other selector).
+    bool fieldChanged_[2][2] = {};
+};
+
+} // namespace loadprofile

@@ -1,0 +1,92 @@
+#include "meter/measurement_decoders.h"
+#include "gui/meter/measurement_panel.h"
+#include "gui/meter/reading_texts.h"
+#include "gui/meter/reading_view.h"
+#include "gui/ui/caption.h"
+#include "gui/ui/control_map.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+#include <QVBoxLayout>
+
+using Bytes = std::vector<std::uint8_t>;
+
+class TestMeasurementPanel : public QObject {
+    Q_OBJECT
+private slots:
+    void everyDecodedControlExists_data();
+    void everyDecodedControlExists();
+    void harmonicOptionIsReadBack();
+};
+
+void TestMeasurementPanel::everyDecodedControlExists_data()
+{
+    QTest::addColumn<int>("base");
+    QTest::newRow("panel 0") << 0;
+    QTest::newRow("panel 1") << 100;
+}
+
+void TestMeasurementPanel::everyDecodedControlExists()
+{
+    QFETCH(int, base);
+    QWidget root;
+    auto *layout = new QVBoxLayout(&root);
+    for (int panel = 0; panel < 2; ++panel) {
+        auto *tabs = new QTabWidget(&root);
+        tabs->setObjectName(QStringLiteral("SSTab2(%1)").arg(panel));
+        meter::buildMeasurementPanel(tabs, panel);
+        layout->addWidget(tabs);
+    }
+    auto *basic = new QTabWidget(&root);
+    meter::buildBasicDataPanel(basic);
+    layout->addWidget(basic);
+
+    meter::ReadingView view(&root);
+    const ui::ControlMap controls(&root);
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("No control named")));
+
+    Bytes block(meter::kMainBlockBytes, 0x41);
+    view.apply(meter::DecodeMainBlock(block, base));
+    std::array<QString, 5> totals;
+    view.apply(meter::DecodePhaseEnergy(std::span(block).first(60), base, totals));
+    view.apply(meter::decodeDemand(std::span(block).first(10)));
+    view.apply(meter::decodeFrequency(std::span(block).first(4), base));
+    view.apply(meter::decodeRatios(std::span(block).first(4)));
+    view.apply(meter::decodeFloatRatios(std::span(block).first(8)));
+    view.apply(meter::DecodeCO2(std::span(block).first(16)));
+    if (base == 0) {
+        std::array<double, 24> thd{};
+        std::array<double, 32> harmonics{};
+        view.apply(meter::DecodeTHD(std::span(block).first(96), thd));
+        view.apply(meter::DecodeHarmonic(std::span(block).first(128), true, harmonics));
+    }
+    for (const char *name : {"cmdPhaseShow(0)", "cmdPhaseShow(1)", "txtFWver", "Command7(48)",
+                             "Command7(211)", "lblFreq(1)", "txt_kWh(124)", "txt_Display_Item"})
+        QVERIFY2(controls.find(QString::fromLatin1(name), -1), name);
+
+    // The decoded text lands in the display of that name and index.
+    const auto *va = root.findChild<QLineEdit *>(QStringLiteral("txt_V_N(%1)").arg(base));
+    QVERIFY(va);
+    QCOMPARE(va->text(), ui::caption(controls.find(QStringLiteral("txt_V_N"), base)));
+    QVERIFY(!va->text().isEmpty());
+    QVERIFY(va->isReadOnly());
+}
+
+void TestMeasurementPanel::harmonicOptionIsReadBack()
+{
+    QTabWidget tabs;
+    meter::buildMeasurementPanel(&tabs, 0);
+    const ui::ControlMap controls(&tabs);
+    const auto checked = [&](int k) { return controls.require<QAbstractButton>(QStringLiteral("optHarmonic"), k)->isChecked(); };
+    QVERIFY(checked(6));
+    QVERIFY(!checked(2));
+    controls.require<QAbstractButton>(QStringLiteral("optHarmonic"), 2)->click();
+    QVERIFY(checked(2));
+    QVERIFY(!checked(6));
+}
+
+QTEST_MAIN(TestMeasurementPanel)
+#include "test_measurement_panel.moc"
