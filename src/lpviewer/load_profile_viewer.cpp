@@ -72,7 +72,7 @@ PeriodRead readPeriod(archive::ArchiveStore &store, const QString &serial, int g
                                             std::min(period.end, last.addSecs(1)));
     for (std::size_t c = 0; also.durations && c < codes.size(); ++c)
         read.durations.push_back(archive::thinnedForPlot(
-            archive::loadDurationCurve(read.records, c, read.coverage.due), 0, 100, kPlotColumns));
+            archive::loadDurationCurve(read.records, c, read.coverage), 0, 100, kPlotColumns));
 
     if (also.before && period.kind != PeriodKind::All) {
         const archive::ViewPeriod before = archive::stepped(period, -1);
