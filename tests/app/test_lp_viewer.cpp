@@ -3,8 +3,9 @@
 // statistics, the hover text, stepping back a week, and CSV files imported
 // with a malformed one named with its line in one message; a day with
 // missing intervals and repeated stamps, its coverage, load-duration curve
-// (ending where the coverage does) and comparison with the day before, and what it exports. Pictures of the
-// week in English and Traditional Chinese, and of that day.
+// (ending where the coverage does) and comparison with the day before, its
+// last time label whole, and what it exports. Pictures of the week in
+// English and Traditional Chinese, and of that day.
 #include "app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
@@ -15,6 +16,7 @@
 #include "screenshot.h"
 
 #include <QCheckBox>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -314,6 +316,13 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     QVERIFY(text(viewer, QStringLiteral("txtLPViewerStatLoadFactor"), 0).endsWith(QLatin1String(" %")));
     QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
     QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_gap_and_repeats")));
+    // The last time mark stands on the plot's right edge; its label shows whole.
+    const QList<QGraphicsItem *> items = chart.scene()->items();
+    QVERIFY(std::any_of(items.begin(), items.end(), [&](const QGraphicsItem *item) {
+        auto *label = dynamic_cast<const QGraphicsTextItem *>(item);
+        return label && label->toPlainText() == QLatin1String("03-22")
+               && chart.mapFromScene(label->sceneBoundingRect()).boundingRect().right() < chart.viewport()->width();
+    }));
 
     // What the chart shows, written out.
     const QString csv = data_.filePath(QStringLiteral("shown.csv"));
