@@ -4,8 +4,8 @@
 // with a malformed one named with its line in one message; a day with
 // missing intervals and repeated stamps, its coverage, load-duration curve
 // (ending where the coverage does) and comparison with the day before, its
-// last time label whole, and what it exports. Pictures of the week in
-// English and Traditional Chinese, and of that day.
+// last time label and its irregular intervals whole, and what it exports.
+// Pictures of the week in English and Traditional Chinese, and of that day.
 #include "app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
@@ -363,6 +363,13 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
     QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_comparison")));
     QVERIFY(started.messages.shown.isEmpty());
+
+    // However narrow the list, each entry shows whole: wrapped, and in its tool tip.
+    irregular->setFixedWidth(200);
+    for (int i = 0; i < irregular->count(); ++i)
+        QVERIFY(irregular->visualItemRect(irregular->item(i)).right() < irregular->viewport()->width()
+                && irregular->item(i)->toolTip() == irregular->item(i)->text());
+    QVERIFY(testsupport::saveScreenshot(irregular, QStringLiteral("lp_viewer_irregular_narrow")));
 }
 
 QTEST_MAIN(TestLpViewer)
