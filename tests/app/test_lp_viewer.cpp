@@ -5,7 +5,8 @@
 // missing intervals and repeated stamps, its coverage, load-duration curve
 // (ending where the coverage does) and comparison with the day before, its
 // last time label and its irregular intervals whole, and what it exports.
-// Pictures of the week in English and Traditional Chinese, and of that day.
+// Pictures of the week in English and Traditional Chinese, and of that day
+// in each language.
 #include "app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
@@ -363,6 +364,20 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
     QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_comparison")));
     QVERIFY(started.messages.shown.isEmpty());
+
+    // The day and its curve in the other languages.
+    viewer->findChild<QCheckBox *>(QStringLiteral("chkLPViewerCompare"))->setChecked(false);
+    for (const auto &[language, name] :
+         {std::pair{i18n::Language::Chinese, "_chinese"}, {i18n::Language::Japanese, "_japanese"}}) {
+        started.window->language().applyLanguage(language);
+        for (const char *picture : {"lp_viewer_gap_and_repeats", "lp_viewer_load_duration"}) {
+            QVERIFY(drawnAfter(*viewer, [&] { viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerDay"))->click(); }));
+            QTest::qWait(100);
+            QVERIFY(testsupport::saveScreenshot(viewer, QLatin1String(picture) + QLatin1String(name)));
+            duration->setChecked(true); // the curve from the next read on
+        }
+        duration->setChecked(false);
+    }
 
     // However narrow the list, each entry shows whole: wrapped, and in its tool tip.
     irregular->setFixedWidth(200);
