@@ -8,6 +8,7 @@
 #include <QPointF>
 
 #include <span>
+#include <vector>
 
 // What a period of a group's records covers, and a channel's load-duration
 // curve over it, as the viewer shows them beside and instead of the chart.
@@ -19,6 +20,11 @@ struct PeriodCoverage {
     long long present = 0;   // of them, those a record closes
     long long missing = 0;
     long long repeated = 0;  // records whose stamp repeats an earlier one
+    // Of each record, in the order given: the present interval it lies in
+    // (the grid stamp at or after its stamp; 0 for the first due one), or
+    // -1 for none (an interval counted missing, beyond the span, no valid
+    // stamp). A repeated stamp's records lie in one interval.
+    std::vector<long long> intervalOf;
 
     bool operator==(const PeriodCoverage &) const = default;
 };
@@ -35,11 +41,15 @@ int recordsInterval(std::span<const lpdata::Record> records, std::span<const Rec
 PeriodCoverage periodCoverage(std::span<const lpdata::Record> records, std::span<const RecordQuality> quality,
                               const QDateTime &from, const QDateTime &to);
 
-// The load-duration curve of column `column`: the finite values from the
-// highest down, each holding 100 / due percent of the period's time (due
-// from periodCoverage; fewer values than due intervals leave the curve
-// short of 100 %). x: percent of the time, y: the value; a point at the
-// start of each value's share and one at the end of the last.
-QList<QPointF> loadDurationCurve(std::span<const lpdata::Record> records, std::size_t column, long long due);
+// The load-duration curve of column `column` over the coverage of the same
+// records: x is the share of the due intervals, so that the curve ends
+// where the coverage says (present / due, 100 % with none missing). Each
+// present interval holds 100 / due percent, shared alike by the finite
+// values of the records that lie in it (the two records of a repeated
+// stamp: half each); the values from the highest down, a point at the
+// start of each value's share and one at the end of the last. With no
+// interval known, each finite value holds an equal share of 100 %.
+QList<QPointF> loadDurationCurve(std::span<const lpdata::Record> records, std::size_t column,
+                                 const PeriodCoverage &coverage);
 
 } // namespace archive

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/interval_quality.h"
+#include "archive/period_coverage.h"
 #include "lpdata/records.h"
 
 #include <QByteArray>
@@ -17,10 +18,11 @@ namespace archive {
 QByteArray periodCsv(std::span<const lpdata::Record> records, std::span<const RecordQuality> quality,
                      std::span<const int> codes, const QDateTime &now);
 
-// The channels' load-duration curves (loadDurationCurve with due): a line
-// "Share of time (%)," and the channels' names, then row i: the share of
-// time where value i of each channel begins, and those values (empty where
-// a channel has fewer).
-QByteArray durationCsv(std::span<const lpdata::Record> records, std::span<const int> codes, long long due);
+// The channels' load-duration curves (loadDurationCurve over the coverage):
+// a line "Share of time (%)," and the channels' names, then a row for each
+// share where a value of a channel begins: the share and each channel's
+// value from there (empty where a channel's curve has ended).
+QByteArray durationCsv(std::span<const lpdata::Record> records, std::span<const int> codes,
+                       const PeriodCoverage &coverage);
 
 } // namespace archive

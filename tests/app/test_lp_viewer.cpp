@@ -3,8 +3,10 @@
 // statistics, the hover text, stepping back a week, and CSV files imported
 // with a malformed one named with its line in one message; a day with
 // missing intervals and repeated stamps, its coverage, load-duration curve
-// and comparison with the day before, and what it exports. Pictures of the
-// week in English and Traditional Chinese, and of that day.
+// (ending where the coverage does) and comparison with the day before, its
+// last time label and its irregular intervals whole, and what it exports.
+// Pictures of the week in English and Traditional Chinese, and of that day
+// in each language.
 #include "gui/app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
@@ -15,6 +17,7 @@
 #include "screenshot.h"
 
 #include <QCheckBox>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -314,6 +317,13 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     QVERIFY(text(viewer, QStringLiteral("txtLPViewerStatLoadFactor"), 0).endsWith(QLatin1String(" %")));
     QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
     QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_gap_and_repeats")));
+    // The last time mark stands on the plot's right edge; its label shows whole.
+    const QList<QGraphicsItem *> items = chart.scene()->items();
+    QVERIFY(std::any_of(items.begin(), items.end(), [&](const QGraphicsItem *item) {
+        auto *label = dynamic_cast<const QGraphicsTextItem *>(item);
+        return label && label->toPlainText() == QLatin1String("03-22")
+               && chart.mapFromScene(label->sceneBoundingRect()).boundingRect().right() < chart.viewport()->width();
+    }));
 
     // What the chart shows, written out.
     const QString csv = data_.filePath(QStringLiteral("shown.csv"));
@@ -334,13 +344,14 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     QVERIFY(picture.open(QIODevice::ReadOnly));
     QVERIFY(picture.readAll().contains("<svg"));
 
-    // The load-duration curve: 94 values over 96 intervals' time.
+    // The load-duration curve ends where the coverage does: the 4 repeated
+    // stamps share their intervals, the 6 missing ones leave it short.
     auto *duration = viewer->findChild<QCheckBox *>(QStringLiteral("chkLPViewerDuration"));
     QVERIFY(drawnAfter(*viewer, [&] { duration->setChecked(true); }));
     QCOMPARE(chart.lines().size(), 1u);
     const QList<QPointF> curve = chart.lines()[0]->points();
     QCOMPARE(curve.first(), QPointF(0, 32));
-    QCOMPARE(curve.last().x(), 94 * 100.0 / 96);
+    QCOMPARE(curve.last().x(), 90 * 100.0 / 96);
     QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
     QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_load_duration")));
     duration->setChecked(false);
@@ -353,6 +364,27 @@ void TestLpViewer::gapsRepeatsDurationAndComparison()
     QTest::qWait(100); // the chart's and the grid's layout, the axes it dropped gone
     QVERIFY(testsupport::saveScreenshot(viewer, QStringLiteral("lp_viewer_comparison")));
     QVERIFY(started.messages.shown.isEmpty());
+
+    // The day and its curve in the other languages.
+    viewer->findChild<QCheckBox *>(QStringLiteral("chkLPViewerCompare"))->setChecked(false);
+    for (const auto &[language, name] :
+         {std::pair{i18n::Language::Chinese, "_chinese"}, {i18n::Language::Japanese, "_japanese"}}) {
+        started.window->language().applyLanguage(language);
+        for (const char *picture : {"lp_viewer_gap_and_repeats", "lp_viewer_load_duration"}) {
+            QVERIFY(drawnAfter(*viewer, [&] { viewer->findChild<QPushButton *>(QStringLiteral("cmdLPViewerDay"))->click(); }));
+            QTest::qWait(100);
+            QVERIFY(testsupport::saveScreenshot(viewer, QLatin1String(picture) + QLatin1String(name)));
+            duration->setChecked(true); // the curve from the next read on
+        }
+        duration->setChecked(false);
+    }
+
+    // However narrow the list, each entry shows whole: wrapped, and in its tool tip.
+    irregular->setFixedWidth(200);
+    for (int i = 0; i < irregular->count(); ++i)
+        QVERIFY(irregular->visualItemRect(irregular->item(i)).right() < irregular->viewport()->width()
+                && irregular->item(i)->toolTip() == irregular->item(i)->text());
+    QVERIFY(testsupport::saveScreenshot(irregular, QStringLiteral("lp_viewer_irregular_narrow")));
 }
 
 QTEST_MAIN(TestLpViewer)

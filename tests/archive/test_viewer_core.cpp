@@ -134,27 +134,31 @@ void TestViewerCore::coverage_data()
     QTest::addColumn<int>("to");
     QTest::addColumn<QList<long long>>("counts"); // due, present, missing, repeated
     QTest::addColumn<QList<qsizetype>>("breaks");
+    QTest::addColumn<double>("curveEnd"); // %: where the load-duration curve ends, present / due
 
     QList<int> day;
     for (int m = 0; m < 1440; m += 15)
         if (m < 150 || m > 225)
             day << m;
     QTest::newRow("a day, 6 missing") << day << QList<int>{} << 900 << 0 << 1440
-                                      << QList<long long>{96, 90, 6, 0} << QList<qsizetype>{10};
+                                      << QList<long long>{96, 90, 6, 0} << QList<qsizetype>{10} << 9000.0 / 96;
     QTest::newRow("interval from the stamps") << day << QList<int>{} << 0 << 0 << 1440
-                                              << QList<long long>{96, 90, 6, 0} << QList<qsizetype>{10};
+                                              << QList<long long>{96, 90, 6, 0} << QList<qsizetype>{10} << 9000.0 / 96;
     QTest::newRow("cut to the group's first record") << day.mid(34) << QList<int>{} << 900 << 600 << 1440
-                                                     << QList<long long>{56, 56, 0, 0} << QList<qsizetype>{};
+                                                     << QList<long long>{56, 56, 0, 0} << QList<qsizetype>{} << 100.0;
     QTest::newRow("cut between grid stamps") << QList<int>{15, 30} << QList<int>{} << 900 << 10 << 46
-                                             << QList<long long>{3, 2, 1, 0} << QList<qsizetype>{};
+                                             << QList<long long>{3, 2, 1, 0} << QList<qsizetype>{} << 200.0 / 3;
     QTest::newRow("clock set back: repeats count once")
         << QList<int>{0, 15, 30, 45, 15, 30, 45, 60} << QList<int>{4, 5, 6} << 900 << 0 << 75
-        << QList<long long>{5, 5, 0, 3} << QList<qsizetype>{};
-    QTest::newRow("off the grid: no interval closed")
+        << QList<long long>{5, 5, 0, 3} << QList<qsizetype>{} << 100.0;
+    QTest::newRow("a repeated stamp adds no time to a missing one")
+        << QList<int>{0, 15, 15, 45} << QList<int>{2} << 900 << 0 << 60 << QList<long long>{4, 3, 1, 1}
+        << QList<qsizetype>{2} << 75.0;
+    QTest::newRow("off the grid: no interval closed, shares the one it lies in")
         << QList<int>{0, 15, 37, 45} << QList<int>{} << 900 << 0 << 60 << QList<long long>{4, 3, 1, 0}
-        << QList<qsizetype>{};
+        << QList<qsizetype>{} << 75.0;
     QTest::newRow("no interval known: nothing counted") << QList<int>{0, 50} << QList<int>{} << 0 << 0 << 60
-                                                        << QList<long long>{0, 0, 0, 0} << QList<qsizetype>{};
+                                                        << QList<long long>{0, 0, 0, 0} << QList<qsizetype>{} << 100.0;
 }
 
 void TestViewerCore::coverage()
@@ -184,6 +188,8 @@ void TestViewerCore::coverage()
     QCOMPARE(series[0].repeated.size(), repeats.size());
     QCOMPARE(series[0].points.size() + series[0].repeated.size(), minutes.size());
     QCOMPARE(series[0].statistics.values, (long long)minutes.size());
+    QFETCH(double, curveEnd);
+    QCOMPARE(archive::loadDurationCurve(records, 0, c).last().x(), curveEnd);
 }
 
 void TestViewerCore::loadDuration_data()
@@ -207,7 +213,9 @@ void TestViewerCore::loadDuration()
     QFETCH(QList<double>, values);
     QFETCH(long long, due);
     QFETCH(QList<QPointF>, curve);
-    QCOMPARE(archive::loadDurationCurve(quarterHours(values), 1, due), curve);
+    const auto records = quarterHours(values);
+    const auto coverage = archive::periodCoverage(records, {}, at(3, 1), at(3, 1).addSecs(900 * due));
+    QCOMPARE(archive::loadDurationCurve(records, 1, coverage), curve);
 }
 
 void TestViewerCore::thinning_data()

@@ -3,8 +3,8 @@
 // and an ampere axis, records five seconds whose voltage columns hold the
 // meter's voltage, follows a motor start, leaves a gap where the link was
 // offline, shows its file's name whole, names its quantities in the
-// window's language, zooms to round times, and pictures of it polling,
-// zoomed and in Japanese.
+// window's language in the chooser and the legend alike, zooms to round
+// times, and pictures of it polling, zoomed and in each language.
 #include "gui/i18n/language_controller.h"
 #include "meter_session.h"
 #include "screenshot.h"
@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeAxis>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
@@ -29,7 +30,7 @@ private slots:
 void TestTrendWithMeter::recordsPollingAndGaps()
 {
     QTemporaryDir programDir;
-    for (const char *name : {"english.ini", "titlee.txt", "Japanese.ini", "titlej.txt"})
+    for (const char *name : {"english.ini", "titlee.txt", "chinese.ini", "titlec.txt", "Japanese.ini", "titlej.txt"})
         QVERIFY(QFile::copy(QDir(testsupport::binDir()).filePath(QLatin1String(name)),
                             programDir.filePath(QLatin1String(name))));
     testsupport::MeterSession session;
@@ -122,10 +123,20 @@ void TestTrendWithMeter::recordsPollingAndGaps()
     auto *voltageA = trend.findChild<QCheckBox *>(QStringLiteral("chkTrend(0)"));
     QCOMPARE(voltageA->text(), QStringLiteral("Voltage L-N (V), Phase A"));
     QCOMPARE(voltageA->toolTip(), QStringLiteral("voltage_ln_a"));
-    session.window().language().applyLanguage(i18n::Language::Japanese);
+    for (const auto &[language, name] : {std::pair{i18n::Language::English, "english"},
+                                         {i18n::Language::Chinese, "chinese"}, {i18n::Language::Japanese, "japanese"}}) {
+        session.window().language().applyLanguage(language);
+        QTest::qWait(600);
+        // The legend shows each curve's caption whole, as the chooser names it.
+        QStringList shown;
+        for (const QGraphicsItem *item : chart.scene()->items())
+            if (auto *text = dynamic_cast<const QGraphicsTextItem *>(item); text && text->isVisible())
+                shown << text->toPlainText();
+        for (const meter::Q q : trend.chosen())
+            QVERIFY(shown.contains(trend.findChild<QCheckBox *>(QStringLiteral("chkTrend(%1)").arg(int(q)))->text()));
+        QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_") + QLatin1String(name)));
+    }
     QCOMPARE(voltageA->text(), QStringLiteral("相電圧 (V)・A相"));
-    QTest::qWait(600);
-    QVERIFY(testsupport::saveScreenshot(&trend, QStringLiteral("trend_japanese")));
     QVERIFY(session.started->messages.shown.isEmpty());
 }
 

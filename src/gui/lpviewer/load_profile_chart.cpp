@@ -5,6 +5,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -21,6 +22,9 @@ namespace {
 
 // Enough marks to find one's way, few enough that their labels never touch.
 constexpr int kMaxTimeMarks = 9;
+// Room around the chart; on the right, also half of the time axis' last
+// label, which stands centred on the plot's right edge.
+constexpr int kMargin = 4;
 
 // A scale that holds every value with a little room, in steps that read well.
 void fitScale(QValueAxis *axis, double low, double high)
@@ -42,7 +46,7 @@ LoadProfileChart::LoadProfileChart(QWidget *parent)
     setObjectName(QStringLiteral("frmLPViewerChart"));
     setRenderHint(QPainter::Antialiasing, false);
     setMinimumSize(560, 320);
-    chart_->setMargins(QMargins(4, 4, 4, 4));
+    chart_->setMargins(QMargins(kMargin, kMargin, kMargin, kMargin));
     chart_->setBackgroundRoundness(0);
     chart_->legend()->setAlignment(Qt::AlignBottom);
     // Marks stand on their times; the labels are ours, made from the times
@@ -81,6 +85,10 @@ void LoadProfileChart::setTimeAxis(const archive::ViewPeriod &period)
     for (const archive::TimeTick &tick : archive::timeTicks(period.start, period.end, kMaxTimeMarks))
         time_->append(tick.label, double(tick.msecs));
     time_->setRange(start, std::max(end, start + 1));
+    const QStringList labels = time_->categoriesLabels();
+    const int half =
+        labels.isEmpty() ? 0 : (QFontMetrics(time_->labelsFont()).horizontalAdvance(labels.last()) + 1) / 2;
+    chart_->setMargins(QMargins(kMargin, kMargin, std::max(kMargin, half + 2), kMargin));
 }
 
 std::vector<std::pair<QString, QValueAxis *>> LoadProfileChart::valueAxes(
@@ -211,6 +219,8 @@ void LoadProfileChart::showDurations(const std::vector<archive::ChannelSeries> &
     time_->setVisible(false);
     share_->setVisible(true);
     share_->setTitleText(shareTitle);
+    // The value axis across keeps its last label in view itself.
+    chart_->setMargins(QMargins(kMargin, kMargin, kMargin, kMargin));
     const auto axes = valueAxes(series);
     for (std::size_t s = 0; s < series.size() && s < curves.size(); ++s) {
         const auto axis = std::find_if(axes.begin(), axes.end(), [&](const auto &a) {

@@ -74,7 +74,7 @@ PeriodRead readPeriod(archive::ArchiveStore &store, const QString &serial, int g
                                             std::min(period.end, last.addSecs(1)));
     for (std::size_t c = 0; also.durations && c < codes.size(); ++c)
         read.durations.push_back(archive::thinnedForPlot(
-            archive::loadDurationCurve(read.records, c, read.coverage.due), 0, 100, kPlotColumns));
+            archive::loadDurationCurve(read.records, c, read.coverage), 0, 100, kPlotColumns));
 
     if (also.before && period.kind != PeriodKind::All) {
         const archive::ViewPeriod before = archive::stepped(period, -1);
@@ -338,19 +338,24 @@ void LoadProfileViewer::drawChart()
 void LoadProfileViewer::listIrregular()
 {
     irregular_->clear();
+    // Each entry whole in its tool tip too, should the list be narrow.
+    const auto add = [this](const QString &text) {
+        auto *item = new QListWidgetItem(text, irregular_);
+        item->setToolTip(text);
+    };
     for (std::size_t i = 0; i < shown_.records.size() && i < shown_.quality.size(); ++i) {
         const archive::RecordQuality &q = shown_.quality[i];
         if (q.flags == 0)
             continue;
         const QString at = archive::stampDateTime(shown_.records[i]).toString(u"yyyy-MM-dd HH:mm:ss");
         if (q.flags & archive::kRepeatedStamp)
-            irregular_->addItem(texts_.lpviewer_QualityRepeated.arg(at));
+            add(texts_.lpviewer_QualityRepeated.arg(at));
         if (q.flags & archive::kOutOfOrder)
-            irregular_->addItem(texts_.lpviewer_QualityOutOfOrder.arg(at));
+            add(texts_.lpviewer_QualityOutOfOrder.arg(at));
         if (q.flags & archive::kOffGrid)
-            irregular_->addItem(texts_.lpviewer_QualityOffGrid.arg(at));
+            add(texts_.lpviewer_QualityOffGrid.arg(at));
         if (q.flags & archive::kGapBefore)
-            irregular_->addItem(texts_.lpviewer_QualityGap.arg(at).arg(q.gapBefore));
+            add(texts_.lpviewer_QualityGap.arg(at).arg(q.gapBefore));
     }
 }
 

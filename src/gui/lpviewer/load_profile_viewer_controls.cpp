@@ -100,6 +100,9 @@ void LoadProfileViewer::buildControls()
     irregular_ = ui::makeNamed<QListWidget>(this, "lstLPViewerIrregular");
     irregular_->setMaximumHeight(120);
     irregular_->setMinimumWidth(380);
+    // A long entry takes two lines rather than run past the edge.
+    irregular_->setWordWrap(true);
+    irregular_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *quality = new QVBoxLayout;
     quality->addWidget(coverage_);
     quality->addWidget(keyed(this, "txtLPViewerIrregularCaption", "Irregular intervals", "lpviewer_Irregular"));

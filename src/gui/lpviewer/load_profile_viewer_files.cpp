@@ -141,7 +141,7 @@ void LoadProfileViewer::exportSeries()
     if (path.isEmpty())
         return;
     const QByteArray text = duration_->isChecked()
-                                ? archive::durationCsv(shown_.records, shown_.codes, shown_.coverage.due)
+                                ? archive::durationCsv(shown_.records, shown_.codes, shown_.coverage)
                                 : archive::periodCsv(shown_.records, shown_.quality, shown_.codes,
                                                      QDateTime::currentDateTime());
     QFile file(path);

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <map>
 
 namespace trend {
 
@@ -52,7 +51,10 @@ TrendChart::TrendChart(QWidget *parent) : QChartView(new QChart, parent), time_(
     setMinimumSize(480, 300);
     chart()->setBackgroundRoundness(0);
     chart()->setMargins(QMargins(4, 4, 4, 4));
-    chart()->legend()->setAlignment(Qt::AlignBottom);
+    // A column beside the plot: a row under it would cut the captions
+    // short, where they tell the phases apart.
+    chart()->legend()->setAlignment(Qt::AlignRight);
+    chart()->legend()->setShowToolTips(true);
     chart()->addAxis(time_, Qt::AlignBottom);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     setTimeRange(now - 60 * 1000, now, kTicks);
@@ -88,10 +90,24 @@ void TrendChart::setQuantities(const std::vector<meter::Q> &quantities)
     }
 }
 
+void TrendChart::setNames(std::map<meter::Q, QString> names)
+{
+    names_ = std::move(names);
+    for (const Curve &curve : curves_)
+        for (QLineSeries *line : curve.lines)
+            line->setName(nameOf(curve.quantity));
+}
+
+QString TrendChart::nameOf(meter::Q quantity) const
+{
+    const auto named = names_.find(quantity);
+    return named != names_.end() ? named->second : meter::quantity(quantity).id;
+}
+
 QLineSeries *TrendChart::addLine(Curve &curve, std::size_t colour)
 {
     auto *line = new QLineSeries;
-    line->setName(meter::quantity(curve.quantity).id);
+    line->setName(nameOf(curve.quantity));
     line->setPen(QPen(kColours[colour % std::size(kColours)], 1.5));
     chart()->addSeries(line);
     line->attachAxis(time_);

@@ -4,6 +4,7 @@
 
 #include <QChartView>
 
+#include <map>
 #include <vector>
 
 class QDateTimeAxis;
@@ -18,7 +19,7 @@ class PointStore;
 // unit on the left, the second on the right, further ones alternating
 // outwards), so that currents of a few amperes are not flattened by
 // voltages of hundreds of volts. A curve is drawn as one line per run
-// between gaps. Zoom with a rubber band or the wheel; hovering a curve
+// between gaps; a legend beside the plot names the curves. Zoom with a rubber band or the wheel; hovering a curve
 // tells its time and value.
 class TrendChart : public QChartView {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
 
     // One curve per quantity, in this order.
     void setQuantities(const std::vector<meter::Q> &quantities);
+    // What the legend calls each quantity (the window's language); one
+    // without a name goes by its id.
+    void setNames(std::map<meter::Q, QString> names);
     // The store's points from fromMs to toMs. Unless zoomed, the time axis
     // shows that span with that many ticks, and each value axis fits its curves.
     void showSpan(const trend::PointStore &store, qint64 fromMs, qint64 toMs, int ticks = kTicks);
@@ -67,6 +71,7 @@ private:
     // axes to them unless zoomed.
     void fill(const trend::PointStore &store, qint64 fromMs, qint64 toMs);
     QLineSeries *addLine(Curve &curve, std::size_t colour);
+    QString nameOf(meter::Q quantity) const;
     void setTimeRange(qint64 fromMs, qint64 toMs, int ticks);
     void zoomTo(const QRectF &plotRect);
     // The span zoomed to (from one of wasSpanMs) on round times, its
@@ -76,6 +81,7 @@ private:
     QDateTimeAxis *time_;
     std::vector<QValueAxis *> axes_;
     std::vector<Curve> curves_;
+    std::map<meter::Q, QString> names_;
     bool zoomed_ = false;
 };
 

@@ -145,8 +145,13 @@ void TrendWindow::fitChooser()
 
 void TrendWindow::applyLanguage(const i18n::IniFile &language)
 {
-    for (const auto &[q, box] : choices_)
-        box->setText(trend::quantityCaption(q, language));
+    std::map<Q, QString> names;
+    for (const auto &[q, box] : choices_) {
+        names[q] = trend::quantityCaption(q, language);
+        box->setText(names[q]);
+    }
+    // The legend names the curves as the chooser does.
+    chart_->setNames(std::move(names));
     fitChooser();
 }
 

@@ -58,8 +58,8 @@ public:
     TrendChart &chart() { return *chart_; }
     // Writes the chart as it shows to a PNG file; false when it cannot.
     bool saveChartPng(const QString &path);
-    // Names the chooser's quantities in the language applied (their ids
-    // stay in the tool tips).
+    // Names the chooser's quantities and the chart's legend in the language
+    // applied (their ids stay in the tool tips).
     void applyLanguage(const i18n::IniFile &language);
 
 protected:
