@@ -11,8 +11,8 @@
 #include "links/plain_dispatcher.h"
 #include "metersim_process.h"
 #include "process_usage.h"
-#include "wire_count.h"
 #include "test_paths.h"
+#include "wire_count.h"
 
 #include "cli/line_poller.h"
 #include "modbus/transactions.h"

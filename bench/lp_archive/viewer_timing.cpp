@@ -2,8 +2,8 @@
 
 #include "gui/lpviewer/load_profile_chart.h"
 #include "gui/lpviewer/load_profile_viewer.h"
-#include "i18n/language_texts.h"
 #include "gui/ui/messages.h"
+#include "i18n/language_texts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

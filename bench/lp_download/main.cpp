@@ -11,8 +11,8 @@
 
 #include "links/plain_dispatcher.h"
 #include "loadprofile/block_read.h"
-#include "lpdata/csv_file.h"
 #include "loadprofile/download_job.h"
+#include "lpdata/csv_file.h"
 #include "metersim_process.h"
 #include "modbus/transactions.h"
 #include "process_usage.h"

@@ -13,21 +13,21 @@
 //   --chart also draws it, --log shows the communication log window while
 //   polling, --trend the trend window with its six default curves)
 
-#include "links/plain_dispatcher.h"
 #include "gui/app/session_views.h"
 #include "gui/config/setting_pages.h"
-#include "i18n/language_texts.h"
 #include "gui/links/traffic_window.h"
 #include "gui/loadprofile/load_profile_pages.h"
-#include "metersim_process.h"
-#include "modbus/transactions.h"
 #include "gui/meter/harmonic_chart.h"
 #include "gui/meter/measurement_panel.h"
+#include "gui/trend/trend_window.h"
+#include "i18n/language_texts.h"
+#include "links/plain_dispatcher.h"
+#include "metersim_process.h"
+#include "modbus/transactions.h"
 #include "process_usage.h"
-#include "wire_count.h"
 #include "recording_messages.h"
 #include "session/meter_session.h"
-#include "gui/trend/trend_window.h"
+#include "wire_count.h"
 
 #include <QAbstractButton>
 #include <QApplication>

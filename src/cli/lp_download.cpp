@@ -1,8 +1,8 @@
 #include "cli/lp_download.h"
 
 #include "archive/download_archiver.h"
-#include "lpdata/date_serial.h"
 #include "loadprofile/download_job.h"
+#include "lpdata/date_serial.h"
 #include "session/meter_session.h"
 
 #include <limits>

@@ -1,11 +1,14 @@
 #include "config/setting_requests.h"
 
 #include "config/setting_values.h"
+#include "meter/register_map.h"
 #include "modbus/float_codec.h"
 
 #include <array>
 
 namespace config {
+
+namespace reg = meter::registers;
 
 namespace {
 
@@ -39,63 +42,63 @@ MeterRequest clockRequest(std::function<QDateTime()> now)
     request.kind = RequestKind::Clock;
     request.writesWhenServed = [now = std::move(now)] {
         const auto values = meterClockValues(now());
-        return std::vector<session::RegisterWrite>{{kClockRegister, {values.begin(), values.end()}}};
+        return std::vector<session::RegisterWrite>{{reg::kClock, {values.begin(), values.end()}}};
     };
     return request;
 }
 
 MeterRequest addressRequest(int address)
 {
-    return single(RequestKind::ModbusAddress, kAddressRegister, {std::uint16_t(address)},
+    return single(RequestKind::ModbusAddress, reg::kAddress, {std::uint16_t(address)},
                   {ConnectionChange::Kind::Unit, address});
 }
 
 MeterRequest baudRateRequest(int listPosition)
 {
     const int baud = listPosition >= 0 && listPosition < int(std::size(kBaudRates)) ? kBaudRates[listPosition] : 0;
-    return single(RequestKind::BaudRate, kBaudRateRegister, {std::uint16_t(listPosition + 1)},
+    return single(RequestKind::BaudRate, reg::kBaudRate, {std::uint16_t(listPosition + 1)},
                   baud ? ConnectionChange{ConnectionChange::Kind::Baud, baud} : ConnectionChange{});
 }
 
 MeterRequest stopBitsRequest(int listPosition)
 {
-    return single(RequestKind::StopBits, kStopBitRegister, {std::uint16_t(listPosition + 1)},
+    return single(RequestKind::StopBits, reg::kStopBit, {std::uint16_t(listPosition + 1)},
                   {ConnectionChange::Kind::StopBits, listPosition + 1});
 }
 
 MeterRequest wiringRequest(int wiringCode)
 {
-    return single(RequestKind::Wiring, kWiringRegister, {std::uint16_t(wiringCode)});
+    return single(RequestKind::Wiring, reg::kWiring, {std::uint16_t(wiringCode)});
 }
 
-MeterRequest ptRatioRequest(std::uint16_t tenths) { return single(RequestKind::PtRatio, kPTRatioRegister, {tenths}); }
-MeterRequest ctRatioRequest(std::uint16_t ratio) { return single(RequestKind::CtRatio, kCTRatioRegister, {ratio}); }
+MeterRequest ptRatioRequest(std::uint16_t tenths) { return single(RequestKind::PtRatio, reg::kPTRatio, {tenths}); }
+MeterRequest ctRatioRequest(std::uint16_t ratio) { return single(RequestKind::CtRatio, reg::kCTRatio, {ratio}); }
 
 MeterRequest ptRatioFloatRequest(double ratio)
 {
-    return floatRequest(RequestKind::PtRatioFloat, kPTRatioFloatRegister, ratio);
+    return floatRequest(RequestKind::PtRatioFloat, reg::kPTRatioFloat, ratio);
 }
 
 MeterRequest ctRatioFloatRequest(double ratio)
 {
-    return floatRequest(RequestKind::CtRatioFloat, kCTRatioFloatRegister, ratio);
+    return floatRequest(RequestKind::CtRatioFloat, reg::kCTRatioFloat, ratio);
 }
 
-MeterRequest co2FactorRequest(double factor) { return floatRequest(RequestKind::CO2Factor, kCO2FactorRegister, factor); }
+MeterRequest co2FactorRequest(double factor) { return floatRequest(RequestKind::CO2Factor, reg::kCO2Factor, factor); }
 
 MeterRequest clearEnergyRequest()
 {
-    return single(RequestKind::ClearEnergy, kClearEnergyRegister, {kClearEnergyCommand});
+    return single(RequestKind::ClearEnergy, reg::kClearEnergy, {reg::kClearEnergyCommand});
 }
 
 MeterRequest scrollTimeRequest(std::uint16_t value)
 {
-    return single(RequestKind::ScrollTime, kScrollTimeRegister, {value});
+    return single(RequestKind::ScrollTime, reg::kScrollTime, {value});
 }
 
 MeterRequest displayItemRequest(int position, std::uint16_t code)
 {
-    return single(RequestKind::DisplayItem, kFirstDisplayItemRegister + position, {code});
+    return single(RequestKind::DisplayItem, reg::kFirstDisplayItem + position, {code});
 }
 
 } // namespace config

@@ -11,22 +11,6 @@ class QDateTime;
 // What the meter-setting writes send: registers and the encoding of each value.
 namespace config {
 
-// Holding registers written by the settings.
-inline constexpr int kPTRatioFloatRegister = 0x0000;
-inline constexpr int kCTRatioFloatRegister = 0x0002;
-inline constexpr int kAddressRegister = 0x1000;
-inline constexpr int kBaudRateRegister = 0x1001;
-inline constexpr int kStopBitRegister = 0x1002;
-inline constexpr int kWiringRegister = 0x1004;
-inline constexpr int kClearEnergyRegister = 0x1012;
-inline constexpr int kPTRatioRegister = 0x1021;
-inline constexpr int kCTRatioRegister = 0x1022;
-inline constexpr int kClockRegister = 0x1023;
-inline constexpr int kCO2FactorRegister = 0x1040;
-inline constexpr int kScrollTimeRegister = 0x1050;
-inline constexpr int kFirstDisplayItemRegister = 0x1052;
-
-inline constexpr std::uint16_t kClearEnergyCommand = 0x0055;
 // The scroll time of a display that does not scroll.
 inline constexpr std::uint16_t kFixedScrollTime = 250;
 inline constexpr int kShortestScrollTime = 3;

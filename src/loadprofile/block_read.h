@@ -8,11 +8,7 @@
 // reading the group's record window.
 namespace loadprofile {
 
-inline constexpr int kRecordPointerRegister = 0x104D;
 inline constexpr int kRecordsPerBlock = 4;
-
-// The first register of group 0's or group 1's record window.
-constexpr int recordWindowRegister(int group) { return 0x2000 + 0x100 * group; }
 
 // How many records the block from next to last (zero-based, inclusive) holds.
 constexpr int recordsInBlock(long long next, long long last)

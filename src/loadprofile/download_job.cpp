@@ -2,8 +2,8 @@
 
 #include "links/link_state.h"
 #include "loadprofile/block_read.h"
-#include "lpdata/date_serial.h"
 #include "loadprofile/record_reads.h"
+#include "lpdata/date_serial.h"
 #include "meter/lp_status.h"
 #include "session/meter_session.h"
 

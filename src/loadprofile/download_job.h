@@ -1,9 +1,9 @@
 #pragma once
 
-#include "lpdata/archived_end.h"
-#include "lpdata/csv_file.h"
 #include "loadprofile/date_search.h"
 #include "loadprofile/download_origin.h"
+#include "lpdata/archived_end.h"
+#include "lpdata/csv_file.h"
 #include "lpdata/records.h"
 
 #include <QDateTime>

@@ -1,5 +1,7 @@
 #include "loadprofile/record_reads.h"
 
+#include "meter/register_map.h"
+
 #include "loadprofile/block_read.h"
 #include "lpdata/date_serial.h"
 #include "session/meter_access.h"
@@ -10,7 +12,6 @@ namespace loadprofile {
 
 namespace {
 
-constexpr std::uint8_t kInputRegisters = 4;
 // A record's time stamp: the first three registers of the record window.
 constexpr int kTimeStampRegisters = 3;
 
@@ -18,7 +19,7 @@ constexpr int kTimeStampRegisters = 3;
 bool pointAt(session::MeterAccess &meter, long long recordNumber)
 {
     const auto pointer = recordPointerBytes(recordNumber);
-    return meter.writeBytes(kRecordPointerRegister, pointer).ok() && meter.online();
+    return meter.writeBytes(meter::registers::kRecordPointer, pointer).ok() && meter.online();
 }
 
 } // namespace
@@ -27,7 +28,7 @@ std::optional<double> readRecordTime(session::MeterAccess &meter, int group, lon
 {
     if (!pointAt(meter, recordNumber))
         return std::nullopt;
-    const modbus::TransactionResult read = meter.read(kInputRegisters, recordWindowRegister(group), kTimeStampRegisters);
+    const modbus::TransactionResult read = meter.read(meter::registers::kInput, meter::registers::recordWindow(group), kTimeStampRegisters);
     const std::vector<std::uint8_t> &bytes = read.data;
     if (!read.ok() || !meter.online() || bytes.size() != 2 * kTimeStampRegisters)
         return std::nullopt;
@@ -41,7 +42,7 @@ std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess 
     if (records == 0 || !pointAt(meter, next + 1))
         return std::nullopt;
     const modbus::TransactionResult read =
-        meter.read(kInputRegisters, recordWindowRegister(group), blockRegisters(channels, records));
+        meter.read(meter::registers::kInput, meter::registers::recordWindow(group), blockRegisters(channels, records));
     if (!read.ok() || !meter.online() || read.data.empty())
         return std::nullopt;
     return lpdata::decodeRecords(read.data, channels, records);

@@ -1,6 +1,7 @@
 #include "meter/display_items.h"
 
 #include "meter/measurement_decoders.h"
+#include "meter/register_map.h"
 
 #include <array>
 
@@ -25,8 +26,8 @@ constexpr std::array<const char *, 41> kMeasurementPages = {
     "Demand - kW",
 };
 constexpr unsigned kFirstMeasurementCode = 101;
-// The low byte of register 0x1052 + p - 1 lies at offset 163 + 2p.
-constexpr std::size_t kFirstCodeOffset = 165;
+// Page p's code: the low byte of display-item register p - 1.
+constexpr std::size_t kFirstCodeOffset = registers::mainBlockOffset(registers::kFirstDisplayItem) + 1;
 
 } // namespace
 

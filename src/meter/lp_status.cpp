@@ -1,6 +1,7 @@
 #include "meter/lp_status.h"
 
 #include "meter/measurement_decoders.h"
+#include "meter/register_map.h"
 #include "meter/value_format.h"
 
 #include <array>
@@ -9,10 +10,12 @@ namespace meter {
 
 namespace {
 
-// Offsets in the main block of holding registers 0x1034 (group 1) and 0x1043
-// (group 2): channel count, interval, then the channel codes.
-constexpr std::size_t kGroupOffset[kLPGroups] = {2 * 0x34, 2 * 0x43};
-constexpr unsigned kThirtySeconds = 230;
+namespace reg = registers;
+
+// Where each group's settings lie in the main block: channel count,
+// interval, then the channel codes.
+constexpr std::size_t kGroupOffset[kLPGroups] = {reg::mainBlockOffset(reg::kGroupSetting[0]),
+                                                 reg::mainBlockOffset(reg::kGroupSetting[1])};
 
 constexpr std::array<int, 12> kCapacity[kLPGroups] = {
     {39000, 27600, 21600, 17400, 15000, 12600, 11400, 10200, 9000, 8400, 7800, 7200},
@@ -23,7 +26,7 @@ constexpr std::array<int, 12> kCapacity[kLPGroups] = {
 
 QString lpIntervalText(unsigned value)
 {
-    return value == kThirtySeconds ? QStringLiteral("30 sec") : QString::number(value);
+    return value == reg::kIntervalThirtySeconds ? QStringLiteral("30 sec") : QString::number(value);
 }
 
 std::optional<int> lpCapacity(int group, int channels)

@@ -1,7 +1,7 @@
 #include "meter/value_format.h"
 
-#include "modbus/float_codec.h"
 #include "meter/reading.h"
+#include "modbus/float_codec.h"
 
 #include <QLocale>
 

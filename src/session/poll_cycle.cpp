@@ -4,6 +4,7 @@
 #include "meter/display_items.h"
 #include "meter/lp_status.h"
 #include "meter/measurement_decoders.h"
+#include "meter/register_map.h"
 #include "session/meter_access.h"
 #include "session/request_queue.h"
 
@@ -15,30 +16,7 @@ namespace session {
 
 namespace {
 
-constexpr std::uint8_t kHolding = 3;
-constexpr std::uint8_t kInput = 4;
-
-// Blocks of the meter's register map, in poll order.
-struct Block {
-    std::uint8_t function;
-    int start;
-    int count;
-};
-constexpr Block kFirmware{kInput, 0x1018, 4};
-constexpr Block kMainBlocks[] = {{kHolding, 0x1000, 100}, {kHolding, 0x1064, 50},
-                                 {kInput, 0x1000, 20}, {kInput, 0x1080, 90}};
-constexpr Block kValidCounts{kInput, 0x1190, 4};
-constexpr Block kDemand{kInput, 0x11A1, 5};
-constexpr Block kFrequency{kInput, 0x107E, 2};
-constexpr Block kPhaseEnergy{kInput, 0x10D4, 30};
-constexpr Block kRatios{kHolding, 0x1021, 2};
-constexpr Block kThd{kInput, 0x1400, 48};
-constexpr int kHarmonicStart = 0x1430;
-constexpr int kHarmonicStride = 0x40;
-constexpr int kHarmonicCount = 64;
-constexpr int kHarmonicChannels = 6;
-constexpr Block kCO2{kInput, 0x044C, 8};
-constexpr Block kFloatRatios{kHolding, 0x0000, 4};
+namespace reg = meter::registers;
 
 // What each block fills, forgotten when the meter refuses its read.
 using meter::quantityRun;
@@ -106,9 +84,10 @@ void PollCycle::linkOnlineChanged(bool online)
     }
 }
 
-std::optional<std::vector<std::uint8_t>> PollCycle::read(std::uint8_t function, int start, int count,
+std::optional<std::vector<std::uint8_t>> PollCycle::read(const meter::registers::Block &block,
                                                           const meter::Withdrawn &fills)
 {
+    const auto [function, start, count] = block;
     askedThisTick_.push_back({function, start, count, 0, true});
     modbus::TransactionResult result = meter_.read(function, start, count);
     if (result.failure == modbus::Failure::Exception) {
@@ -200,7 +179,7 @@ void PollCycle::Timer1Sec_Timer()
 
 void PollCycle::readFirmware()
 {
-    const auto bytes = read(kFirmware.function, kFirmware.start, kFirmware.count, kFirmwareFills);
+    const auto bytes = read(reg::kFirmware, kFirmwareFills);
     if (ok() && online() && bytes && bytes->size() == 8) {
         const meter::FirmwareInfo info = meter::decodeFirmware(*bytes);
         FirmwareNumber = info.number;
@@ -280,8 +259,8 @@ void PollCycle::pollPanel(bool panel0)
     LastTransOK = true;
     std::vector<std::uint8_t> main;
     const meter::Withdrawn mainFills = mainBlockFills();
-    for (const Block &block : kMainBlocks) {
-        const auto bytes = read(block.function, block.start, block.count, mainFills);
+    for (const reg::Block &block : reg::kMainBlocks) {
+        const auto bytes = read(block, mainFills);
         if (!ok())
             return stopAfterFailure();
         if (!bytes)
@@ -311,26 +290,26 @@ void PollCycle::pollPanel(bool panel0)
     }
 
     if (olderFirmware) {
-        const auto counts = read(kValidCounts.function, kValidCounts.start, kValidCounts.count, kValidCountFills);
+        const auto counts = read(reg::kValidCounts, kValidCountFills);
         if (!ok())
             return stopAfterFailure();
         if (online() && counts)
             takeValidCounts(*counts);
     }
 
-    const auto demand = read(kDemand.function, kDemand.start, kDemand.count, kDemandFills);
+    const auto demand = read(reg::kDemand, kDemandFills);
     if (!ok())
         return stopAfterFailure();
     if (online() && sizeIs(demand, 10))
         take(meter::demandValues(*demand), meter::Demand);
 
-    const auto frequency = read(kFrequency.function, kFrequency.start, kFrequency.count, kFrequencyFills);
+    const auto frequency = read(reg::kFrequency, kFrequencyFills);
     if (ok() && online() && frequency && (panel0 || frequency->size() == 4))
         take(meter::frequencyValues(*frequency), meter::FrequencyPart);
     if (!ok())
         return stopAfterFailure();
 
-    const auto energy = read(kPhaseEnergy.function, kPhaseEnergy.start, kPhaseEnergy.count, kPhaseEnergyFills);
+    const auto energy = read(reg::kPhaseEnergy, kPhaseEnergyFills);
     if (ok() && online() && energy && (panel0 || energy->size() == 60))
         take(meter::phaseEnergyValues(*energy), meter::PhaseEnergy);
     emit recordListsDue();
@@ -339,7 +318,7 @@ void PollCycle::pollPanel(bool panel0)
     if (ok())
         emit statusCleared();
     if (ok()) {
-        const auto ratios = read(kRatios.function, kRatios.start, kRatios.count, kRatioFills);
+        const auto ratios = read(reg::kRatios, kRatioFills);
         if (ok() && online() && ratios && (panel0 || ratios->size() == 4))
             take(meter::ratioValues(*ratios), meter::Ratios);
     }
@@ -347,7 +326,7 @@ void PollCycle::pollPanel(bool panel0)
     if (panel0) {
         if (olderFirmware) {
             if (ok()) {
-                const auto block = read(kThd.function, kThd.start, kThd.count, kThdFills);
+                const auto block = read(reg::kThd, kThdFills);
                 if (ok() && online() && block) {
                     if (const auto thd = meter::thdValues(*block)) {
                         reading_.thd = *thd;
@@ -355,10 +334,10 @@ void PollCycle::pollPanel(bool panel0)
                     }
                 }
             }
-            for (int k = 0; k < kHarmonicChannels; ++k) {
+            for (int k = 0; k < reg::kHarmonicChannels; ++k) {
                 if (!ok() || harmonicChannel_ != k)
                     continue;
-                const auto block = read(kInput, kHarmonicStart + kHarmonicStride * k, kHarmonicCount, kHarmonicFills);
+                const auto block = read(reg::harmonicBlock(k), kHarmonicFills);
                 if (ok() && online() && block) {
                     const bool stillChosen = harmonicChannel_ == k;
                     if (const auto harmonics = meter::harmonicValues(*block)) {
@@ -384,7 +363,7 @@ void PollCycle::pollPanel(bool panel0)
 
         if (meter::firmwareHasCO2(FirmwareNumber)) {
             emit co2Settable(true);
-            const auto co2 = read(kCO2.function, kCO2.start, kCO2.count, kCO2Fills);
+            const auto co2 = read(reg::kCO2, kCO2Fills);
             if (!ok())
                 return;
             if (online() && co2)
@@ -396,7 +375,7 @@ void PollCycle::pollPanel(bool panel0)
         return;
     }
 
-    const auto floats = read(kFloatRatios.function, kFloatRatios.start, kFloatRatios.count, kFloatRatioFills);
+    const auto floats = read(reg::kFloatRatios, kFloatRatioFills);
     if (!ok())
         return;
     if (online() && floats && (panel0 || floats->size() == 8))
@@ -407,7 +386,7 @@ void PollCycle::pollPanel(bool panel0)
 
 bool PollCycle::firmwareRefused() const
 {
-    const RefusedRead firmware{kFirmware.function, kFirmware.start, kFirmware.count};
+    const RefusedRead firmware{reg::kFirmware.function, reg::kFirmware.start, reg::kFirmware.count};
     return std::any_of(refused_.begin(), refused_.end(), [&](const RefusedRead &r) { return r.sameRead(firmware); });
 }
 
@@ -418,15 +397,15 @@ bool PollCycle::readsHarmonics() const
 
 std::optional<std::array<double, 32>> PollCycle::readHarmonics(int channel)
 {
-    if (channel < 0 || channel >= kHarmonicChannels || !readsHarmonics())
+    if (channel < 0 || channel >= reg::kHarmonicChannels || !readsHarmonics())
         return std::nullopt;
-    const int start = kHarmonicStart + kHarmonicStride * channel;
-    const modbus::TransactionResult block = meter_.read(kInput, start, kHarmonicCount);
+    const auto [function, start, count] = reg::harmonicBlock(channel);
+    const modbus::TransactionResult block = meter_.read(function, start, count);
     if (block.failure == modbus::Failure::Exception)
-        refused({kInput, start, kHarmonicCount, block.exceptionCode, false}, kHarmonicFills);
+        refused({function, start, count, block.exceptionCode, false}, kHarmonicFills);
     if (!block.ok())
         return std::nullopt;
-    answered(kInput, start, kHarmonicCount);
+    answered(function, start, count);
     const auto harmonics = meter::harmonicValues(block.data);
     if (harmonics) {
         reading_.harmonics = *harmonics;

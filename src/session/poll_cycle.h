@@ -2,6 +2,7 @@
 
 #include "meter/firmware_layout.h"
 #include "meter/reading.h"
+#include "meter/register_map.h"
 #include "session/refused_reads.h"
 
 #include <QObject>
@@ -138,7 +139,7 @@ private:
     void applyLayout(const meter::PanelChoice &choice, bool rLayout);
     // One read: its data, or nothing when it failed (LastTransOK then false)
     // or the meter refused it (fills then withdrawn; the cycle goes on).
-    std::optional<std::vector<std::uint8_t>> read(std::uint8_t function, int start, int count,
+    std::optional<std::vector<std::uint8_t>> read(const meter::registers::Block &block,
                                                   const meter::Withdrawn &fills);
     void refused(const RefusedRead &read, const meter::Withdrawn &fills);
     void answered(std::uint8_t function, int start, int count);

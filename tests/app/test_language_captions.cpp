@@ -3,11 +3,11 @@
 // confirmation dialog reads "0", a Chinese or Japanese main window and dialog
 // show no English word but units and codes, and the page's bands do not overlap. Pictures of
 // each page and of the phasor window go to <build>/screenshots for review.
-#include "gui/ui/caption.h"
 #include "gui/app/page_layout.h"
 #include "gui/config/setting_panel.h"
-#include "main_form_starter.h"
 #include "gui/phasor/phasor_window.h"
+#include "gui/ui/caption.h"
+#include "main_form_starter.h"
 #include "screenshot.h"
 
 #include <QAbstractButton>

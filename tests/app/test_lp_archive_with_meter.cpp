@@ -4,9 +4,9 @@
 // archive as the files the window wrote (and the records' flags), and its --new finds nothing
 // more. A meter whose clock was set back, then was off for a while: every record kept, flagged.
 #include "../loadprofile/lp_meter_rows.h"
-#include "gui/app/archive_link.h"
 #include "archive/archive_store.h"
 #include "archive/interval_quality.h"
+#include "gui/app/archive_link.h"
 #include "gui/lpviewer/load_profile_chart.h"
 #include "gui/lpviewer/load_profile_viewer.h"
 #include "loadprofile/download_job.h"

@@ -7,9 +7,9 @@
 // last time label and its irregular intervals whole, and what it exports.
 // Pictures of the week in English and Traditional Chinese, and of that day
 // in each language.
-#include "gui/app/archive_link.h"
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
+#include "gui/app/archive_link.h"
 #include "gui/lpviewer/archive_setting_dialog.h"
 #include "gui/lpviewer/load_profile_chart.h"
 #include "gui/lpviewer/load_profile_viewer.h"

@@ -1,9 +1,9 @@
+#include "gui/app/page_layout.h"
+#include "gui/i18n/language_controller.h"
+#include "gui/links/traffic_window.h"
 #include "gui/ui/back_color.h"
 #include "gui/ui/caption.h"
 #include "i18n/ini_file.h"
-#include "gui/i18n/language_controller.h"
-#include "gui/app/page_layout.h"
-#include "gui/links/traffic_window.h"
 #include "main_form_starter.h"
 #include "session/poll_cycle.h"
 

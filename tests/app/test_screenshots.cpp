@@ -1,7 +1,7 @@
 // Pictures of the start form and of the main window offline and online (over
 // TCP to the simulated meter), written to <build>/screenshots for review.
-#include "gui/ui/caption.h"
 #include "gui/links/connection_panel.h"
+#include "gui/ui/caption.h"
 #include "main_form_starter.h"
 #include "metersim_process.h"
 #include "screenshot.h"

@@ -1,13 +1,13 @@
 // ampwright-cli against the simulated meter, beside the window on the same
 // meter: the same live values, the same CSV file, the same start of a date
 // range; and a batch that goes on past a meter that never answers.
-#include "meter/live_values.h"
-#include "lpdata/date_serial.h"
 #include "gui/loadprofile/date_range_panel.h"
 #include "loadprofile/download_job.h"
+#include "lpdata/date_serial.h"
+#include "meter/live_values.h"
+#include "meter/quantities.h"
 #include "meter_session.h"
 #include "session/poll_cycle.h"
-#include "meter/quantities.h"
 
 #include <QComboBox>
 #include <QDateTime>

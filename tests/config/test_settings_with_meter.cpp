@@ -2,11 +2,11 @@
 // a pseudo-terminal: what each set button writes, that the next poll shows
 // the meter's new state, what is refused at the press, and the order and
 // fate of requests raised together.
+#include "dialog_answer.h"
 #include "gui/config/display_setting_panel.h"
 #include "gui/config/setting_panel.h"
-#include "dialog_answer.h"
-#include "meter_session.h"
 #include "gui/ui/caption.h"
+#include "meter_session.h"
 
 #include <QApplication>
 #include <QComboBox>

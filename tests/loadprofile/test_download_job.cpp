@@ -2,9 +2,9 @@
 // TCP: ranges by number, by date and "new only", a stop after each block, a
 // block that fails and comes again, a meter gone mid-download, a record
 // without a date; what ends up in the CSV file and how the job says it ended.
+#include "loadprofile/download_job.h"
 #include "lp_meter_rows.h"
 #include "lpdata/date_serial.h"
-#include "loadprofile/download_job.h"
 #include "metersim_process.h"
 #include "session/meter_session.h"
 

@@ -1,15 +1,15 @@
 // The load-profile core: channel names, records and CSV rows, date serials,
 // the CSV file's name, folder and blocks, the search for a date's record.
-#include "lpdata/channel_codes.h"
-#include "lpdata/csv_file.h"
+#include "../modbus/fake_link.h"
+#include "links/link_state.h"
 #include "loadprofile/date_search.h"
-#include "lpdata/date_serial.h"
 #include "loadprofile/download_origin.h"
 #include "loadprofile/record_reads.h"
-#include "session/meter_access.h"
+#include "lpdata/channel_codes.h"
+#include "lpdata/csv_file.h"
+#include "lpdata/date_serial.h"
 #include "lpdata/records.h"
-#include "links/link_state.h"
-#include "../modbus/fake_link.h"
+#include "session/meter_access.h"
 
 #include <QFile>
 #include <QLocale>

@@ -4,11 +4,11 @@
 // folder, and answers lost on the way lose or double no record.
 #include "gui/loadprofile/date_range_panel.h"
 #include "gui/loadprofile/download_panel.h"
+#include "gui/ui/caption.h"
 #include "lp_meter_rows.h"
 #include "meter_session.h"
 #include "modbus/transactions.h"
 #include "screenshot.h"
-#include "gui/ui/caption.h"
 
 #include <QComboBox>
 #include <QDir>

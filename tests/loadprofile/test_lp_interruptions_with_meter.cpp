@@ -5,12 +5,12 @@
 // ran, and the next download behaves as the first one of a fresh program.
 #include "gui/loadprofile/date_range_panel.h"
 #include "gui/loadprofile/download_panel.h"
+#include "gui/ui/caption.h"
 #include "loadprofile/download_job.h"
 #include "lp_meter_rows.h"
 #include "meter_session.h"
-#include "screenshot.h"
 #include "modbus/transactions.h"
-#include "gui/ui/caption.h"
+#include "screenshot.h"
 
 #include <QComboBox>
 #include <QDir>

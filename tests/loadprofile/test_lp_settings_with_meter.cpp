@@ -4,9 +4,9 @@
 // they ask first.
 #include "dialog_answer.h"
 #include "gui/loadprofile/load_profile_panel.h"
+#include "gui/ui/caption.h"
 #include "meter_session.h"
 #include "session/meter_session.h"
-#include "gui/ui/caption.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
+#include "gui/meter/reading_texts.h"
 #include "meter/firmware_layout.h"
 #include "meter/lp_status.h"
 #include "meter/measurement_decoders.h"
 #include "meter/quantities.h"
-#include "gui/meter/reading_texts.h"
 #include "meter/value_format.h"
 
 #include <QLocale>

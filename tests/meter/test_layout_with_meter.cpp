@@ -2,9 +2,9 @@
 // simulated meter over a pseudo-terminal: the controls each firmware is
 // offered, and a new layout for a meter of another firmware after going
 // offline and online again.
+#include "gui/ui/caption.h"
 #include "meter_session.h"
 #include "screenshot.h"
-#include "gui/ui/caption.h"
 
 #include <QComboBox>
 #include <QLineEdit>

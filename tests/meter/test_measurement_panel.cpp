@@ -1,9 +1,9 @@
-#include "meter/measurement_decoders.h"
 #include "gui/meter/measurement_panel.h"
 #include "gui/meter/reading_texts.h"
 #include "gui/meter/reading_view.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
+#include "meter/measurement_decoders.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

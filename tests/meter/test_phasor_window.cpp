@@ -8,16 +8,16 @@
 // twelve SetPwrData arguments can be compared; the real control is created
 // from the build's registry where its own behaviour matters.
 
+#include "gui/meter/reading_texts.h"
+#include "gui/phasor/phasor_window.h"
 #include "gui/ui/caption.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_files.h"
 #include "main_form_starter.h"
+#include "meter/reading.h"
 #include "metersim_process.h"
 #include "phasorctl/gyroscribe_typelib.h"
 #include "phasorctl/hosting/control_registry.h"
-#include "gui/phasor/phasor_window.h"
-#include "meter/reading.h"
-#include "gui/meter/reading_texts.h"
 #include "recording_phaser.h"
 
 #include <QApplication>

@@ -6,8 +6,8 @@
 #include "gui/links/connection_panel.h"
 #include "gui/links/port_scan.h"
 #include "loadprofile/download_job.h"
-#include "session/poll_cycle.h"
 #include "recording_messages.h"
+#include "session/poll_cycle.h"
 #include "start_form_answer.h"
 #include "test_paths.h"
 

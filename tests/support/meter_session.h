@@ -1,8 +1,8 @@
 #pragma once
 
+#include "gui/ui/caption.h"
 #include "main_form_starter.h"
 #include "metersim_process.h"
-#include "gui/ui/caption.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

@@ -6,11 +6,11 @@
 // window's language in the chooser and the legend alike, zooms to round
 // times, and pictures of it polling, zoomed and in each language.
 #include "gui/i18n/language_controller.h"
+#include "gui/trend/trend_chart.h"
+#include "gui/trend/trend_window.h"
 #include "meter_session.h"
 #include "screenshot.h"
 #include "trend/time_ticks.h"
-#include "gui/trend/trend_chart.h"
-#include "gui/trend/trend_window.h"
 
 #include <QCheckBox>
 #include <QDateTimeAxis>

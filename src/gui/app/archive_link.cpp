@@ -1,12 +1,12 @@
 #include "gui/app/archive_link.h"
 
-#include "i18n/language_texts.h"
 #include "gui/loadprofile/date_range_panel.h"
-#include "loadprofile/download_job.h"
-#include "session/meter_session.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
+#include "i18n/language_texts.h"
+#include "loadprofile/download_job.h"
+#include "session/meter_session.h"
 
 #include <QComboBox>
 

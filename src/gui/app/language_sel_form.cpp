@@ -1,7 +1,7 @@
 #include "gui/app/language_sel_form.h"
 
-#include "gui/ui/named_controls.h"
 #include "gui/ui/messages.h"
+#include "gui/ui/named_controls.h"
 
 #include <QComboBox>
 #include <QDir>

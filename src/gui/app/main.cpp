@@ -1,6 +1,6 @@
 #include "gui/app/main_form.h"
-#include "links/plain_dispatcher.h"
 #include "gui/ui/message_boxes.h"
+#include "links/plain_dispatcher.h"
 
 #include <QApplication>
 

@@ -2,14 +2,13 @@
 
 #include "gui/app/archive_link.h"
 
+#include "archive/archive_setting.h"
+#include "archive/archive_store.h"
 #include "gui/app/language_sel_form.h"
 #include "gui/app/main_page.h"
 #include "gui/app/page_layout.h"
-#include "gui/ui/named_controls.h"
+#include "gui/app/session_views.h"
 #include "gui/app/startup_lists.h"
-#include "archive/archive_setting.h"
-#include "archive/archive_store.h"
-#include "gui/lpviewer/load_profile_viewer.h"
 #include "gui/config/display_setting_panel.h"
 #include "gui/config/setting_panel.h"
 #include "gui/i18n/language_controller.h"
@@ -17,16 +16,17 @@
 #include "gui/links/port_scan.h"
 #include "gui/links/socket_events.h"
 #include "gui/links/traffic_window.h"
-#include "links/transaction_link.h"
 #include "gui/loadprofile/date_range_panel.h"
 #include "gui/loadprofile/download_panel.h"
 #include "gui/loadprofile/load_profile_panel.h"
+#include "gui/lpviewer/load_profile_viewer.h"
 #include "gui/meter/harmonic_chart.h"
 #include "gui/phasor/phasor_window.h"
-#include "gui/app/session_views.h"
+#include "gui/trend/trend_window.h"
+#include "gui/ui/named_controls.h"
+#include "links/transaction_link.h"
 #include "loadprofile/download_job.h"
 #include "session/meter_session.h"
-#include "gui/trend/trend_window.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

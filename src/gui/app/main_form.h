@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gui/ui/control_map.h"
 #include "gui/app/window_titles.h"
+#include "gui/ui/control_map.h"
 #include "i18n/language_files.h"
 #include "links/link_state.h"
 

@@ -1,11 +1,11 @@
 #include "gui/app/session_views.h"
 
-#include "i18n/language_texts.h"
 #include "gui/meter/harmonic_chart.h"
-#include "session/meter_session.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/named_controls.h"
+#include "i18n/language_texts.h"
+#include "session/meter_session.h"
 
 #include <QAbstractButton>
 

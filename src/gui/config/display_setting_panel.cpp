@@ -2,11 +2,11 @@
 
 #include "config/setting_requests.h"
 #include "config/setting_values.h"
+#include "gui/ui/caption.h"
+#include "gui/ui/control_map.h"
 #include "i18n/language_texts.h"
 #include "meter/display_items.h"
 #include "session/meter_session.h"
-#include "gui/ui/caption.h"
-#include "gui/ui/control_map.h"
 
 #include <QComboBox>
 #include <QPushButton>

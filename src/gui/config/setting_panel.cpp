@@ -3,12 +3,12 @@
 #include "config/setting_requests.h"
 #include "config/setting_values.h"
 #include "config/typed_number.h"
-#include "i18n/language_texts.h"
-#include "session/meter_session.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/confirm_dialog.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/messages.h"
+#include "i18n/language_texts.h"
+#include "session/meter_session.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,16 +1,16 @@
 #include "gui/links/connection_panel.h"
 
+#include "gui/links/connection_row.h"
 #include "gui/ui/back_color.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/lockable_combo_box.h"
 #include "gui/ui/messages.h"
 #include "i18n/language_texts.h"
-#include "gui/links/connection_row.h"
 #include "links/ip_address.h"
-#include "links/port_map.h"
 #include "links/link_state.h"
 #include "links/meter_address.h"
+#include "links/port_map.h"
 
 #include <QLabel>
 #include <QLineEdit>

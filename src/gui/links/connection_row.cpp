@@ -1,7 +1,7 @@
 #include "gui/links/connection_row.h"
 
-#include "gui/ui/named_controls.h"
 #include "gui/ui/lockable_combo_box.h"
+#include "gui/ui/named_controls.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "gui/links/socket_events.h"
 
-#include "links/tcp_link.h"
 #include "gui/ui/messages.h"
+#include "links/tcp_link.h"
 
 namespace links {
 

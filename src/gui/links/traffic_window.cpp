@@ -1,9 +1,9 @@
 #include "gui/links/traffic_window.h"
 
-#include "i18n/language_texts.h"
-#include "modbus/transactions.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
+#include "i18n/language_texts.h"
+#include "modbus/transactions.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,14 +1,14 @@
 #include "gui/loadprofile/date_range_panel.h"
 
-#include "i18n/language_texts.h"
-#include "lpdata/date_serial.h"
-#include "loadprofile/download_job.h"
 #include "gui/loadprofile/download_panel.h"
-#include "session/meter_session.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
+#include "i18n/language_texts.h"
+#include "loadprofile/download_job.h"
+#include "lpdata/date_serial.h"
+#include "session/meter_session.h"
 
 #include <QComboBox>
 #include <QDateTime>

@@ -1,14 +1,14 @@
 #include "gui/loadprofile/download_panel.h"
 
-#include "i18n/language_texts.h"
-#include "links/link_state.h"
-#include "lpdata/records.h"
-#include "session/meter_session.h"
 #include "gui/ui/back_color.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
+#include "i18n/language_texts.h"
+#include "links/link_state.h"
+#include "lpdata/records.h"
+#include "session/meter_session.h"
 
 #include <QComboBox>
 #include <QLineEdit>

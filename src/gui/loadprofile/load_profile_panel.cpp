@@ -1,15 +1,17 @@
 #include "gui/loadprofile/load_profile_panel.h"
 
-#include "i18n/language_texts.h"
-#include "lpdata/channel_codes.h"
-#include "loadprofile/download_job.h"
-#include "loadprofile/group_requests.h"
-#include "session/meter_session.h"
+#include "meter/register_map.h"
+
 #include "gui/ui/back_color.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/confirm_dialog.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/named_controls.h"
+#include "i18n/language_texts.h"
+#include "loadprofile/download_job.h"
+#include "loadprofile/group_requests.h"
+#include "lpdata/channel_codes.h"
+#include "session/meter_session.h"
 
 #include <QComboBox>
 #include <QPlainTextEdit>
@@ -41,9 +43,6 @@ const GroupLayout kGroups[2] = {
     {"Combo_G2_Setting", 8, "Clear Group2 Data\uFF1F", QStringLiteral("4"),
      {5, 11, 12, 13, 0, 1, 2, 3}},
 };
-
-// The interval register's value for 30 seconds.
-constexpr std::uint16_t kThirtySeconds = 230;
 
 } // namespace
 
@@ -150,7 +149,7 @@ void LoadProfilePanel::askAndRaiseGroupSetting(int group)
         const QString text =
             controls_.require<QComboBox>(QLatin1String(layout.settings), element)->currentText();
         if (element == 1 && text == QLatin1String("30sec")) {
-            values.push_back(kThirtySeconds);
+            values.push_back(meter::registers::kIntervalThirtySeconds);
             continue;
         }
         bool isNumber = false;

@@ -5,10 +5,10 @@
 #include "gui/lpviewer/channel_list.h"
 #include "gui/lpviewer/load_profile_chart.h"
 #include "gui/lpviewer/statistics_grid.h"
-#include "i18n/language_texts.h"
-#include "lpdata/channel_codes.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
+#include "i18n/language_texts.h"
+#include "lpdata/channel_codes.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -6,9 +6,9 @@
 #include "archive/archive_setting.h"
 #include "gui/lpviewer/archive_setting_dialog.h"
 #include "gui/lpviewer/channel_list.h"
+#include "gui/lpviewer/keyed_control.h"
 #include "gui/lpviewer/load_profile_chart.h"
 #include "gui/lpviewer/statistics_grid.h"
-#include "gui/lpviewer/keyed_control.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -6,8 +6,8 @@
 #include "archive/archive_thread.h"
 #include "archive/period_export.h"
 #include "gui/lpviewer/load_profile_chart.h"
-#include "i18n/language_texts.h"
 #include "gui/ui/messages.h"
+#include "i18n/language_texts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

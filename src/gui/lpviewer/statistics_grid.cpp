@@ -1,7 +1,7 @@
 #include "gui/lpviewer/statistics_grid.h"
 
-#include "lpdata/channel_codes.h"
 #include "gui/ui/named_controls.h"
+#include "lpdata/channel_codes.h"
 
 #include <QGridLayout>
 #include <QLabel>

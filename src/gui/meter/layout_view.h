@@ -1,7 +1,7 @@
 #pragma once
 
-#include "meter/firmware_layout.h"
 #include "gui/ui/control_map.h"
+#include "meter/firmware_layout.h"
 
 namespace meter {
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "gui/meter/text_update.h"
 #include "meter/reading.h"
 #include "meter/value_format.h"
-#include "gui/meter/text_update.h"
 
 #include <array>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "gui/meter/reading_view.h"
 
-#include "meter/display_items.h"
 #include "gui/meter/reading_texts.h"
-#include "meter/value_format.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/named_controls.h"
+#include "meter/display_items.h"
+#include "meter/value_format.h"
 
 namespace meter {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "meter/reading.h"
 #include "gui/meter/text_update.h"
 #include "gui/ui/control_map.h"
+#include "meter/reading.h"
 
 #include <array>
 

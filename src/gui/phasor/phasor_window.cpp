@@ -3,12 +3,12 @@
 #include "gui/ui/caption.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
-#include "phasorctl/gyroscribe_typelib.h"
-#include "phasorctl/hosting/control_host.h"
-#include "phasorctl/phaser_calls.h"
 #include "links/link_state.h"
 #include "meter/measurement_decoders.h"
 #include "meter/value_format.h"
+#include "phasorctl/gyroscribe_typelib.h"
+#include "phasorctl/hosting/control_host.h"
+#include "phasorctl/phaser_calls.h"
 
 #include <QAbstractButton>
 #include <QGridLayout>

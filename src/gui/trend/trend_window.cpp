@@ -1,15 +1,15 @@
 #include "gui/trend/trend_window.h"
 
+#include "gui/trend/trend_chart.h"
+#include "gui/ui/elided_label.h"
+#include "gui/ui/messages.h"
+#include "gui/ui/named_controls.h"
 #include "i18n/language_texts.h"
 #include "links/link_state.h"
 #include "session/poll_cycle.h"
 #include "trend/csv_rows.h"
 #include "trend/quantity_captions.h"
 #include "trend/time_ticks.h"
-#include "gui/trend/trend_chart.h"
-#include "gui/ui/elided_label.h"
-#include "gui/ui/messages.h"
-#include "gui/ui/named_controls.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
