@@ -14,7 +14,7 @@
 #include "test_paths.h"
 #include "wire_count.h"
 
-#include "cli/line_poller.h"
+#include "gateway/line_poller.h"
 #include "modbus/transactions.h"
 
 #include <QCoreApplication>
@@ -57,19 +57,19 @@ bool sharedLine(double seconds, int units)
     links::MeterAddress line;
     line.port = 1;
     line.baud = kBaud;
-    std::vector<cli::LinePoller::Meter> meters;
+    std::vector<gateway::LinePoller::Meter> meters;
     for (int unit = 1; unit <= units; ++unit) {
         links::MeterAddress a = line;
         a.unit = unit;
         meters.push_back({unit, a});
     }
     // Every second: slower than the line, which so runs flat out.
-    cli::LinePoller poller(line, meters, {1000, 0}, QString(), QString(), nullptr, false);
+    gateway::LinePoller poller(line, meters, {1000, 0}, QString(), QString(), nullptr, false);
     testsupport::WireCount wire;
     poller.setTrafficObserver(&wire);
     long long polls = 0, bytesAtFirst = 0, requestsAtFirst = 0;
     QElapsedTimer sinceFirst;
-    QObject::connect(&poller, &cli::LinePoller::meterRead, [&](int, const gateway::MeterState &) {
+    QObject::connect(&poller, &gateway::LinePoller::meterRead, [&](int, const gateway::MeterState &) {
         if (polls++ == 0) {
             sinceFirst.start();
             bytesAtFirst = wire.bytes;

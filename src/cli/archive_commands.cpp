@@ -4,7 +4,7 @@
 #include "archive/archive_setting.h"
 #include "archive/archive_store.h"
 #include "cli/console.h"
-#include "cli/meter_list.h"
+#include "gateway/meter_list.h"
 
 #include <QCommandLineParser>
 
@@ -68,7 +68,7 @@ bool meterAndGroup(const QCommandLineParser &p, bool required, std::optional<QSt
     if (p.isSet(QStringLiteral("serial")))
         *serial = p.value(QStringLiteral("serial")).trimmed();
     if (p.isSet(QStringLiteral("group"))) {
-        const auto g = parseNumber(p.value(QStringLiteral("group")), 1, 2, QStringLiteral("the group"), error);
+        const auto g = gateway::parseNumber(p.value(QStringLiteral("group")), 1, 2, QStringLiteral("the group"), error);
         if (!g)
             return false;
         *group = *g;
@@ -91,7 +91,7 @@ int exportRecords(archive::ArchiveStore &store, const QCommandLineParser &p)
     for (const auto &[name, end] : {std::pair{"since", &range.since}, std::pair{"until", &range.until}}) {
         if (!p.isSet(QLatin1String(name)))
             continue;
-        const auto time = parseDate(p.value(QLatin1String(name)), &error);
+        const auto time = gateway::parseDate(p.value(QLatin1String(name)), &error);
         if (!time)
             return usage(error);
         *end = QDateTime(time->date(), time->time(), Qt::UTC);

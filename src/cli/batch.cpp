@@ -1,7 +1,7 @@
 #include "cli/batch.h"
 
 #include "archive/archive_store.h"
-#include "cli/stderr_traffic.h"
+#include "links/stderr_traffic.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -50,24 +50,9 @@ private:
     std::optional<archive::ArchiveStore> store_;
 };
 
-// The result line kept with a finished claim.
-QString claimResult(const LpResult &result)
-{
-    if (!result.ok)
-        return QStringLiteral("FAILED: ") + result.error;
-    if (result.nothingNew)
-        return QStringLiteral("nothing new");
-    return QStringLiteral("%1 records").arg(result.records);
-}
-
 } // namespace
 
-QString claimKey(const MeterJob &job)
-{
-    return QStringLiteral("%1, group %2").arg(job.address.describe()).arg(job.range.group);
-}
-
-std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
+std::vector<BatchResult> runBatch(const std::vector<gateway::MeterJob> &jobs, const QString &outDir,
                                   const QString &archivePath, int parallel, bool log,
                                   const std::function<void(int, int)> &finished,
                                   const std::optional<FleetWorker> &fleet)
@@ -94,9 +79,9 @@ std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QStri
             fleetError = QStringLiteral("the archive cannot share the meters out: ") + fleetError;
     }
 
-    const auto download = [&](std::size_t i, const LpProgress &progress) {
-        StderrTraffic traffic(QStringLiteral("[%1] ").arg(jobs[i].line));
-        return downloadLoadProfile(jobs[i].address, jobs[i].range, outDir, archivePath, progress,
+    const auto download = [&](std::size_t i, const loadprofile::LpProgress &progress) {
+        links::StderrTraffic traffic(QStringLiteral("[%1] ").arg(jobs[i].line));
+        return loadprofile::downloadLoadProfile(jobs[i].address, jobs[i].range, outDir, archivePath, progress,
                                    log ? &traffic : nullptr);
     };
 
@@ -105,53 +90,40 @@ std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QStri
     const auto claimedTurn = [&](std::size_t i, ThreadClaims &claims) -> Turn {
         QString error;
         archive::ArchiveStore *store = fleetError.isEmpty() ? claims.store(archivePath, &error) : nullptr;
-        const QString key = claimKey(jobs[i]);
-        const auto claim = store ? store->claimMeter(key, fleet->name, fleet->leaseSeconds, roundStart, &error)
-                                 : std::nullopt;
-        if (!claim) {
+        if (!store) {
             results[i].result.error = fleetError.isEmpty() ? error : fleetError;
             return {};
         }
-        if (claim->state == archive::MeterClaim::State::Finished) {
-            results[i].doneBy = claim->worker;
-            results[i].result.ok = true;
-            results[i].result.records = claim->records;
+        using Outcome = loadprofile::ClaimedDownload::Outcome;
+        const loadprofile::ClaimedDownload round = loadprofile::claimedDownload(
+            *store, loadprofile::claimKey(jobs[i].address, jobs[i].range.group), *fleet, roundStart,
+            [&](const loadprofile::LpProgress &progress) { return download(i, progress); });
+        switch (round.outcome) {
+        case Outcome::NotClaimed:
+            results[i].result.error = round.error;
             return {};
-        }
-        if (claim->state == archive::MeterClaim::State::Held) {
+        case Outcome::Held:
             // Looked at again within a second, and when its lease runs out.
-            const double wait = std::clamp(claim->leaseLeft, 0.05, 1.0);
-            return {false, std::chrono::milliseconds(qint64(wait * 1000))};
-        }
-        QElapsedTimer sinceRenewal;
-        sinceRenewal.start();
-        bool claimLost = false;
-        const LpResult result = download(i, [&](long long, long long) {
-            if (sinceRenewal.elapsed() < qint64(fleet->leaseSeconds * 1000 / 3))
-                return true;
-            sinceRenewal.restart();
-            QString why;
-            // A failing database is no reason to stop a download whose lease
-            // still runs; a lease taken over is.
-            claimLost = !store->renewClaim(key, fleet->name, fleet->leaseSeconds, &why).value_or(true);
-            return !claimLost;
-        });
-        results[i].result = result;
-        if (claimLost) {
+            return {false, std::chrono::milliseconds(qint64(std::clamp(round.leaseLeft, 0.05, 1.0) * 1000))};
+        case Outcome::FinishedByOther:
+            results[i].doneBy = round.other;
+            results[i].result.ok = true;
+            results[i].result.records = round.otherRecords;
+            return {};
+        case Outcome::TakenOver:
             // This worker stalled past its lease and another took the meter
-            // over: it reads the rest, so the meter did not fail. What this
-            // worker stored stays (the other starts after it, with --new).
+            // over: it reads the rest, so the meter did not fail.
+            results[i].result = round.result;
             results[i].result.ok = true;
             results[i].result.error.clear();
-            results[i].doneBy = QStringLiteral("another worker");
-            if (const auto all = store->claims(&error))
-                for (const archive::MeterClaim &c : *all)
-                    if (c.meterKey == key)
-                        results[i].doneBy = c.worker;
+            results[i].doneBy = round.other.isEmpty() ? QStringLiteral("another worker") : round.other;
+            return {};
+        case Outcome::Read:
+            results[i].result = round.result;
+            if (!round.finishError.isEmpty() && round.result.ok)
+                results[i].result.archiveError = round.finishError;
             return {};
         }
-        if (!store->finishClaim(key, fleet->name, claimResult(result), result.records, &error) && result.ok)
-            results[i].result.archiveError = error;
         return {};
     };
 
@@ -257,7 +229,7 @@ QString workerSummary(const FleetWorker &worker, const std::vector<BatchResult> 
     }
     return QStringLiteral("worker %1: %2 meters read, %3 records in %4 s (%5 records/s), processor %6 s; "
                           "%7 meters read by other workers, %8 failed\n")
-        .arg(worker.name)
+        .arg(worker.worker)
         .arg(read)
         .arg(records)
         .arg(seconds, 0, 'f', 1)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "cli/meter_list.h"
+#include "gateway/meter_list.h"
+#include "loadprofile/claimed_download.h"
 
 #include <QString>
 
@@ -12,19 +13,15 @@ namespace cli {
 
 // A worker of a fleet: several tools, on one machine or many, given the same
 // meters file and the same archive, share its TCP meters out through the
-// archive's claims (archive_store.h): each meter is claimed before it is
-// read and its lease renewed while it is read, so no two workers read a
-// meter at once; a worker that dies frees its meters when their leases run
-// out, and the others take them. Meters on serial ports are this machine's
-// own and are read without claims.
-struct FleetWorker {
-    QString name;               // unique among the workers: host and process by default
-    double leaseSeconds = 60;   // a claim not renewed for this long is free again
-};
+// archive's claims (loadprofile/claimed_download.h); a worker that dies frees
+// its meters when their leases run out, and the others take them. Meters on
+// serial ports are this machine's own and are read without claims. Its
+// worker name is unique among the workers: host and process by default.
+using FleetWorker = loadprofile::FleetClaim;
 
 struct BatchResult {
-    MeterJob job;
-    LpResult result;
+    gateway::MeterJob job;
+    loadprofile::LpResult result;
     QString doneBy; // another worker of the fleet read this meter in this round
 };
 
@@ -35,7 +32,7 @@ struct BatchResult {
 // log: each meter's traffic on standard error, its lines led by its line
 // number in the file. fleet: claim TCP meters in the archive at archivePath
 // (which must be given) as this worker.
-std::vector<BatchResult> runBatch(const std::vector<MeterJob> &jobs, const QString &outDir,
+std::vector<BatchResult> runBatch(const std::vector<gateway::MeterJob> &jobs, const QString &outDir,
                                   const QString &archivePath, int parallel, bool log = false,
                                   const std::function<void(int done, int total)> &finished = {},
                                   const std::optional<FleetWorker> &fleet = std::nullopt);
@@ -48,8 +45,5 @@ QString summaryTable(const std::vector<BatchResult> &results);
 // processor time, meters other workers read, meters that failed.
 QString workerSummary(const FleetWorker &worker, const std::vector<BatchResult> &results, double seconds,
                       double cpuSeconds);
-
-// The key a meter is claimed by: its address, unit and group.
-QString claimKey(const MeterJob &job);
 
 } // namespace cli

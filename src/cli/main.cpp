@@ -5,12 +5,12 @@
 #include "cli/archive_commands.h"
 #include "cli/batch.h"
 #include "cli/console.h"
-#include "cli/meter_list.h"
 #include "cli/serve.h"
-#include "cli/stderr_traffic.h"
+#include "gateway/meter_list.h"
 #include "links/plain_dispatcher.h"
 #include "links/port_map.h"
 #include "links/serial_link.h"
+#include "links/stderr_traffic.h"
 #include "meter/live_values.h"
 #include "meter/quantities.h"
 #include "session/meter_session.h"
@@ -120,7 +120,7 @@ bool applyTcpPause(const QCommandLineParser &p, links::MeterAddress &address, QS
     address.tcpPauseMs = 0;
     if (!p.isSet(QStringLiteral("tcp-pause-ms")))
         return true;
-    const auto ms = cli::parseNumber(p.value(QStringLiteral("tcp-pause-ms")), 0, 10000, QStringLiteral("--tcp-pause-ms"), error);
+    const auto ms = gateway::parseNumber(p.value(QStringLiteral("tcp-pause-ms")), 0, 10000, QStringLiteral("--tcp-pause-ms"), error);
     if (ms)
         address.tcpPauseMs = *ms;
     return ms.has_value();
@@ -129,7 +129,7 @@ bool applyTcpPause(const QCommandLineParser &p, links::MeterAddress &address, QS
 // The options given, read as the words of a meters file into job; the meter
 // must be named when meterRequired. False with a one-line error.
 bool applyOptions(const QCommandLineParser &p, std::initializer_list<const char *> options,
-                  cli::MeterJob &job, bool meterRequired, QString *error)
+                  gateway::MeterJob &job, bool meterRequired, QString *error)
 {
     if (p.isSet(QStringLiteral("rtu")) && p.isSet(QStringLiteral("tcp"))) {
         *error = QStringLiteral("give --rtu or --tcp, not both");
@@ -138,7 +138,7 @@ bool applyOptions(const QCommandLineParser &p, std::initializer_list<const char 
     bool placed = false;
     for (const char *option : options) {
         const QString name = QLatin1String(option);
-        if (p.isSet(name) && !cli::applyMeterWord(name, p.value(name), job, placed, error))
+        if (p.isSet(name) && !gateway::applyMeterWord(name, p.value(name), job, placed, error))
             return false;
     }
     if (meterRequired && !placed) {
@@ -188,7 +188,7 @@ int read(const QStringList &args)
     int code = kOk;
     if (!parse(p, args, &code))
         return code;
-    cli::MeterJob job;
+    gateway::MeterJob job;
     QString error;
     if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits"}, job, true, &error)
         || !applyTcpPause(p, job.address, &error))
@@ -227,13 +227,13 @@ int read(const QStringList &args)
     }
     int every = 0;
     if (p.isSet(QStringLiteral("every"))) {
-        const auto n = cli::parseNumber(p.value(QStringLiteral("every")), 1, 86400, QStringLiteral("--every"), &error);
+        const auto n = gateway::parseNumber(p.value(QStringLiteral("every")), 1, 86400, QStringLiteral("--every"), &error);
         if (!n)
             return usage(error);
         every = *n;
     }
 
-    StderrTraffic traffic;
+    links::StderrTraffic traffic;
     session::MeterSession meter(session::MeterSession::Pacing::OnDemand);
     meter.transactions().setTrafficObserver(p.isSet(QStringLiteral("log")) ? &traffic : nullptr);
     if (!meter.open(address, &error))
@@ -298,7 +298,7 @@ int loadProfile(const QStringList &args)
     if (!parse(p, args, &code))
         return code;
     const bool batch = p.isSet(QStringLiteral("meters"));
-    cli::MeterJob defaults;
+    gateway::MeterJob defaults;
     QString error;
     if (!applyOptions(p, {"rtu", "tcp", "unit", "baud", "stop-bits", "group", "from", "to", "since", "until"},
                       defaults, !batch, &error)
@@ -306,7 +306,7 @@ int loadProfile(const QStringList &args)
         return usage(error);
     if (!batch && !p.isSet(QStringLiteral("group")))
         return usage(QStringLiteral("give the group: --group 1 or --group 2"));
-    if (!cli::checkRange(defaults.range, &error))
+    if (!gateway::checkRange(defaults.range, &error))
         return usage(error);
     defaults.range.newOnly = p.isSet(QStringLiteral("new"));
     if (defaults.range.newOnly && (defaults.range.since || defaults.range.from || defaults.range.to))
@@ -322,10 +322,10 @@ int loadProfile(const QStringList &args)
     const bool showProgress = stderrIsTerminal();
 
     if (!batch) {
-        StderrTraffic traffic;
+        links::StderrTraffic traffic;
         QElapsedTimer sinceStart;
         sinceStart.start();
-        const LpResult result = downloadLoadProfile(
+        const loadprofile::LpResult result = loadprofile::downloadLoadProfile(
             defaults.address, defaults.range, outDir, *archivePath, [&](long long done, long long asked) {
                 if (!showProgress)
                     return true;
@@ -361,10 +361,10 @@ int loadProfile(const QStringList &args)
     QFile file(p.value(QStringLiteral("meters")));
     if (!file.open(QIODevice::ReadOnly))
         return usage(QStringLiteral("cannot read the meters file %1: %2").arg(file.fileName(), file.errorString()));
-    const auto jobs = cli::parseMeterList(QString::fromUtf8(file.readAll()), defaults, &error);
+    const auto jobs = gateway::parseMeterList(QString::fromUtf8(file.readAll()), defaults, &error);
     if (!jobs)
         return usage(QStringLiteral("%1: %2").arg(file.fileName(), error));
-    const auto parallel = cli::parseNumber(p.value(QStringLiteral("jobs")), 1, 64, QStringLiteral("--jobs"), &error);
+    const auto parallel = gateway::parseNumber(p.value(QStringLiteral("jobs")), 1, 64, QStringLiteral("--jobs"), &error);
     if (!parallel)
         return usage(error);
     // With a shared server's archive (or a worker's name) the TCP meters are
@@ -375,14 +375,14 @@ int loadProfile(const QStringList &args)
         || (location && location->kind == archive::ArchiveLocation::Kind::Postgres)) {
         if (archivePath->isEmpty())
             return usage(QStringLiteral("--worker shares meters through the archive: not with --no-store"));
-        const auto lease = cli::parseNumber(p.value(QStringLiteral("lease-s")), 2, 86400, QStringLiteral("--lease-s"), &error);
+        const auto lease = gateway::parseNumber(p.value(QStringLiteral("lease-s")), 2, 86400, QStringLiteral("--lease-s"), &error);
         if (!lease)
             return usage(error);
         fleet = cli::FleetWorker{p.isSet(QStringLiteral("worker"))
                                      ? p.value(QStringLiteral("worker"))
                                      : QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid()),
                                  double(*lease)};
-        if (fleet->name.trimmed().isEmpty())
+        if (fleet->worker.trimmed().isEmpty())
             return usage(QStringLiteral("--worker needs a name"));
     }
     QElapsedTimer took;

@@ -2,6 +2,7 @@
 
 #include "gateway/discovery_config.h"
 #include "gateway/mqtt_topics.h"
+#include "meter/live_values.h"
 
 namespace gateway {
 
@@ -41,6 +42,7 @@ void MeterPublisher::meterRead(int meter, const MeterState &state)
         m.told = false;
     }
     m.state = state;
+    m.stateJson = meter::jsonLine(meter::liveValues(state.reading, {}), state.reading).trimmed().toUtf8();
     if (!known)
         publishDiscovery(state);
     if (!m.told || !m.online) {
@@ -48,7 +50,7 @@ void MeterPublisher::meterRead(int meter, const MeterState &state)
         m.told = true;
         publishAvailability(m);
     }
-    publish(stateTopic(state.serial), state.json, false);
+    publish(stateTopic(state.serial), m.stateJson, false);
 }
 
 void MeterPublisher::meterAvailable(int meter, bool online)
@@ -70,7 +72,7 @@ void MeterPublisher::connected()
         publishDiscovery(*m.state);
         publishAvailability(m);
         if (m.online)
-            publish(stateTopic(m.state->serial), m.state->json, false);
+            publish(stateTopic(m.state->serial), m.stateJson, false);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gateway/mqtt_client.h"
+#include "meter/reading.h"
 
 #include <QByteArray>
 #include <QList>
@@ -17,7 +18,7 @@ struct MeterState {
     QString firmware;       // the firmware's text
     int firmwareNumber = 0;
     int displayBase = 0;    // its measurement panel (0 or 100)
-    QByteArray json;        // the state: the same object as `read --format json`
+    meter::Reading reading;
 };
 
 // The gateway's messages for its broker: for each meter its discovery
@@ -45,6 +46,7 @@ public:
 private:
     struct Meter {
         std::optional<MeterState> state;
+        QByteArray stateJson; // the state as published: the same object as `read --format json`
         bool online = false;
         bool told = false; // its availability was published at least once
     };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "cli/batch.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/meter_schedule.h"
 #include "links/meter_address.h"
@@ -11,7 +10,6 @@
 #include <QTimer>
 
 #include <atomic>
-
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,16 +17,14 @@
 namespace archive {
 class DownloadArchiver;
 }
-namespace gateway {
-class MeterMetrics;
-}
 namespace session {
-
 class MeterLine;
 class MeterSession;
-} // namespace session
+}
 
-namespace cli {
+namespace gateway {
+
+class MeterMetrics;
 
 // How the gateway serves its meters.
 struct ServeTimes {
@@ -39,7 +35,7 @@ struct ServeTimes {
 // One line of the gateway (a serial port, or a TCP host and port) with the
 // meters on it, polled around the clock on the thread the poller lives on:
 // one request at a time, the meters in turn as their schedule makes them
-// due (gateway::MeterSchedule), each meter's load-profile groups downloaded
+// due (MeterSchedule), each meter's load-profile groups downloaded
 // "new only" into the archive every lpEveryMs between its polls. A line
 // that cannot be opened, or whose connection drops, is opened again after
 // 1 s, 2 s ... up to a minute.
@@ -58,7 +54,7 @@ public:
     // the gateway's name, under which each meter's round is claimed in the
     // fleet's table (empty: no claims).
     LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
-               QString claimsWorker, gateway::MeterMetrics *metrics, bool log);
+               QString claimsWorker, MeterMetrics *metrics, bool log);
     ~LinePoller() override;
 
     void start();
@@ -68,7 +64,7 @@ public:
     void setTrafficObserver(modbus::TrafficObserver *observer) { observer_ = observer; }
 
 signals:
-    void meterRead(int meter, const gateway::MeterState &state);
+    void meterRead(int meter, const MeterState &state);
     void meterAvailable(int meter, bool online);
     void logLine(const QString &line);
     void stopped();
@@ -89,13 +85,13 @@ private:
     ServeTimes times_;
     QString archivePath_;
     QString claimsWorker_;
-    gateway::MeterMetrics *metrics_;
+    MeterMetrics *metrics_;
     bool log_;
     modbus::TrafficObserver *observer_ = nullptr;
 
     std::unique_ptr<session::MeterLine> line_;
     std::vector<std::unique_ptr<Served>> served_;
-    std::optional<gateway::MeterSchedule> schedule_;
+    std::optional<MeterSchedule> schedule_;
     QElapsedTimer clock_;
     QTimer next_;
     qint64 reopenAt_ = 0;
@@ -105,4 +101,4 @@ private:
     bool inStep_ = false;
 };
 
-} // namespace cli
+} // namespace gateway

@@ -1,4 +1,4 @@
-#include "cli/lp_download.h"
+#include "loadprofile/archived_download.h"
 
 #include "archive/download_archiver.h"
 #include "loadprofile/download_job.h"
@@ -7,6 +7,8 @@
 
 #include <limits>
 #include <vector>
+
+namespace loadprofile {
 
 namespace {
 
@@ -22,9 +24,8 @@ double serialOf(const QDateTime &time)
 }
 
 // The range asked for on the command line as the download job takes it.
-loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<lpdata::ArchivedEnd> &archived)
+DownloadRange jobRange(const LpRange &range, const std::optional<lpdata::ArchivedEnd> &archived)
 {
-    using loadprofile::DownloadRange;
     if (range.newOnly)
         return DownloadRange::newOnly(archived);
     if (range.since)
@@ -34,9 +35,9 @@ loadprofile::DownloadRange jobRange(const LpRange &range, const std::optional<lp
 }
 
 // What the tool says of a download that did not end well.
-QString endText(const loadprofile::DownloadEnd &end, const session::MeterSession &meter, int group, bool started)
+QString endText(const DownloadEnd &end, const session::MeterSession &meter, int group, bool started)
 {
-    using Reason = loadprofile::DownloadEnd::Reason;
+    using Reason = DownloadEnd::Reason;
     switch (end.reason) {
     case Reason::Done:
     case Reason::NothingNew:
@@ -111,26 +112,28 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
     }
 
     archiver.startDownload();
-    loadprofile::DownloadJob job(meter, {kBlockAttempts, false});
+    DownloadJob job(meter, {kBlockAttempts, false});
     LpResult result;
-    QObject::connect(&job, &loadprofile::DownloadJob::started, [&] { result.path = job.file() ? job.file()->path() : QString(); });
-    QObject::connect(&job, &loadprofile::DownloadJob::blockWritten,
-                     [&](const loadprofile::DownloadOrigin &origin, long long firstRecord,
+    QObject::connect(&job, &DownloadJob::started, [&] { result.path = job.file() ? job.file()->path() : QString(); });
+    QObject::connect(&job, &DownloadJob::blockWritten,
+                     [&](const DownloadOrigin &origin, long long firstRecord,
                          const std::vector<lpdata::Record> &records) {
                          if (const auto failure = archiver.storeBlock(
                                  {origin.serial, origin.group + 1, origin.codes, origin.interval, firstRecord, records}))
                              result.archiveError = *failure;
                      });
-    QObject::connect(&job, &loadprofile::DownloadJob::progress, [&](long long, long long done, long long asked, long long) {
+    QObject::connect(&job, &DownloadJob::progress, [&](long long, long long done, long long asked, long long) {
         if (progress && !progress(done, asked))
             job.stop();
     });
-    const loadprofile::DownloadEnd end = job.run(g, jobRange(range, archived), {outDir, QString()});
+    const DownloadEnd end = job.run(g, jobRange(range, archived), {outDir, QString()});
     result.records = end.records;
     result.firstRecord = end.firstRecord;
-    result.nothingNew = end.reason == loadprofile::DownloadEnd::Reason::NothingNew;
-    result.ok = end.reason == loadprofile::DownloadEnd::Reason::Done || result.nothingNew;
+    result.nothingNew = end.reason == DownloadEnd::Reason::NothingNew;
+    result.ok = end.reason == DownloadEnd::Reason::Done || result.nothingNew;
     result.error = endText(end, meter, range.group, end.records > 0 || !result.path.isEmpty());
     result.stored = archiver.stored();
     return result;
 }
+
+} // namespace loadprofile

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/lp_download.h"
+#include "loadprofile/archived_download.h"
 
 #include <QString>
 
@@ -10,7 +10,7 @@
 // The pieces of a meter and a range, as typed on the command line or in a
 // meters file. Each parse returns nothing and sets error (one line) when the
 // text does not fit.
-namespace cli {
+namespace gateway {
 
 std::optional<int> parseNumber(const QString &text, int lowest, int highest, const QString &what,
                                QString *error);
@@ -20,13 +20,13 @@ bool parseTcp(const QString &text, links::MeterAddress &address, QString *error)
 std::optional<QDateTime> parseDate(const QString &text, QString *error);
 // A range must be records by number or by date, not both; a date range must
 // not end before it begins.
-bool checkRange(const LpRange &range, QString *error);
+bool checkRange(const loadprofile::LpRange &range, QString *error);
 
 // One line of a meters file: the meter and the range to download.
 struct MeterJob {
     int line = 0;
     links::MeterAddress address;
-    LpRange range;
+    loadprofile::LpRange range;
 };
 
 // Applies one word of a meters file (key=value), or the command-line option
@@ -44,4 +44,4 @@ bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, boo
 std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const MeterJob &defaults,
                                                     QString *error);
 
-} // namespace cli
+} // namespace gateway

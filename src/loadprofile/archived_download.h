@@ -17,6 +17,8 @@ namespace archive {
 class DownloadArchiver;
 }
 
+namespace loadprofile {
+
 // Which records of which group a download asks for: record numbers, or the
 // records stamped from since (to until, or to the newest).
 struct LpRange {
@@ -59,3 +61,5 @@ LpResult downloadLoadProfile(const links::MeterAddress &address, const LpRange &
 // their line): no CSV file when outDir is empty, every block to archiver.
 LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, const QString &outDir,
                            archive::DownloadArchiver &archiver, const LpProgress &progress = {});
+
+} // namespace loadprofile

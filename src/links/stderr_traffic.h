@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace links {
+
 // Prints the traffic on standard error, one line a frame, each line after
 // prefix; lines of several threads do not mix.
 class StderrTraffic : public modbus::TrafficObserver {
@@ -14,3 +16,5 @@ public:
 private:
     QString prefix_;
 };
+
+} // namespace links

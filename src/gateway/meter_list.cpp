@@ -1,10 +1,10 @@
-#include "cli/meter_list.h"
+#include "gateway/meter_list.h"
 
 #include "links/port_map.h"
 
 #include <QRegularExpression>
 
-namespace cli {
+namespace gateway {
 
 std::optional<int> parseNumber(const QString &text, int lowest, int highest, const QString &what,
                                QString *error)
@@ -45,7 +45,7 @@ std::optional<QDateTime> parseDate(const QString &text, QString *error)
     return std::nullopt;
 }
 
-bool checkRange(const LpRange &range, QString *error)
+bool checkRange(const loadprofile::LpRange &range, QString *error)
 {
     if ((range.from || range.to) && (range.since || range.until)) {
         *error = QStringLiteral("choose records by number (from, to) or by date (since, until), not both");
@@ -163,4 +163,4 @@ std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const M
     return jobs;
 }
 
-} // namespace cli
+} // namespace gateway

@@ -1,6 +1,6 @@
 // Meters files: what a line gives, what a line leaves to the defaults, and
 // the line number of a line that does not fit.
-#include "cli/meter_list.h"
+#include "gateway/meter_list.h"
 
 #include <QtTest>
 
@@ -39,10 +39,10 @@ void TestMeterList::lines()
     QFETCH(QString, expected);
     qunsetenv("AMPWRIGHT_COM_DIR");
     QString error;
-    const auto jobs = cli::parseMeterList(text, cli::MeterJob(), &error);
+    const auto jobs = gateway::parseMeterList(text, gateway::MeterJob(), &error);
     QStringList got;
-    for (const cli::MeterJob &job : jobs.value_or(std::vector<cli::MeterJob>{})) {
-        const LpRange &r = job.range;
+    for (const gateway::MeterJob &job : jobs.value_or(std::vector<gateway::MeterJob>{})) {
+        const loadprofile::LpRange &r = job.range;
         const QString span = r.since ? r.since->toString(u"yyyy-MM-dd HH:mm") + u'-'
                                            + r.until->toString(u"yyyy-MM-dd HH:mm")
                                      : QStringLiteral("%1-%2").arg(r.from.value_or(0)).arg(r.to.value_or(0));

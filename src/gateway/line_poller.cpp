@@ -1,11 +1,11 @@
-#include "cli/line_poller.h"
+#include "gateway/line_poller.h"
 
 #include "archive/archive_store.h"
 #include "archive/download_archiver.h"
-#include "cli/lp_download.h"
-#include "cli/stderr_traffic.h"
 #include "gateway/prometheus_exporter.h"
-#include "meter/live_values.h"
+#include "links/stderr_traffic.h"
+#include "loadprofile/archived_download.h"
+#include "loadprofile/claimed_download.h"
 #include "session/meter_line.h"
 #include "session/meter_session.h"
 
@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-namespace cli {
+namespace gateway {
 
 namespace {
 
@@ -21,10 +21,9 @@ constexpr qint64 kLongestReopenMs = 60000;
 // A claimed meter's round is this worker's for so long unrenewed.
 constexpr double kClaimLeaseS = 60;
 
-std::optional<gateway::RequestFailure> failureKind(modbus::Failure failure)
+std::optional<RequestFailure> failureKind(modbus::Failure failure)
 {
     using modbus::Failure;
-    using gateway::RequestFailure;
     switch (failure) {
     case Failure::None:
     case Failure::Abandoned:
@@ -50,7 +49,7 @@ struct LinePoller::Served {
     Meter meter;
     int slot = 0; // in served_ and the schedule
     std::unique_ptr<session::MeterSession> session;
-    std::unique_ptr<StderrTraffic> traffic;
+    std::unique_ptr<links::StderrTraffic> traffic;
     QString serial;        // once read
     std::vector<session::RefusedRead> refused; // as last told
     bool told = false;     // its availability was told
@@ -59,7 +58,7 @@ struct LinePoller::Served {
 };
 
 LinePoller::LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
-                       QString claimsWorker, gateway::MeterMetrics *metrics, bool log)
+                       QString claimsWorker, MeterMetrics *metrics, bool log)
     : lineAddress_(std::move(line)), meters_(std::move(meters)), times_(times), archivePath_(std::move(archivePath)),
       claimsWorker_(std::move(claimsWorker)), metrics_(metrics), log_(log)
 {
@@ -109,7 +108,7 @@ void LinePoller::start()
     line_->transactions.transactions().setTrafficObserver(observer_);
     if (log_) {
         // One log for the line's traffic, its lines led by where the line goes.
-        auto traffic = std::make_unique<StderrTraffic>(QStringLiteral("[%1] ").arg(lineAddress_.describeLine()));
+        auto traffic = std::make_unique<links::StderrTraffic>(QStringLiteral("[%1] ").arg(lineAddress_.describeLine()));
         line_->transactions.transactions().setTrafficObserver(traffic.get());
         served_.front()->traffic = std::move(traffic);
     }
@@ -231,8 +230,8 @@ void LinePoller::poll(Served &meter)
             meter.told = false;
         }
         meter.serial = serial;
-        gateway::MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
-                                  meter::jsonLine(meter::liveValues(reading, {}), reading).trimmed().toUtf8()};
+        MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
+                                  reading};
         if (metrics_) {
             metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
             metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);
@@ -258,43 +257,36 @@ void LinePoller::downloadNewRecords(Served &meter)
 
 void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiver &archiver)
 {
-    LpRange range;
+    loadprofile::LpRange range;
     range.group = group;
     range.newOnly = true;
-    MeterJob job{0, meter.meter.address, range};
-    const QString key = claimKey(job);
-    archive::ArchiveStore *store = nullptr;
-    if (!claimsWorker_.isEmpty()) {
+    const auto download = [&](const loadprofile::LpProgress &progress) {
+        return loadprofile::downloadOnSession(*meter.session, range, QString(), archiver, progress);
+    };
+    // A stop lets the block under way reach the archive, then ends.
+    const auto keepGoing = [this] { return !stopping_.load(); };
+    loadprofile::LpResult result;
+    if (claimsWorker_.isEmpty()) {
+        result = download([&](long long, long long) { return keepGoing(); });
+    } else {
         // Under the fleet's claims: a round another gateway reads now, or
         // read within the last half period, is left to it.
         QString error;
-        store = archiver.open(&error);
+        archive::ArchiveStore *store = archiver.open(&error);
         const std::optional<double> now = store ? store->serverClock(&error) : std::nullopt;
-        const auto claim = now ? store->claimMeter(key, claimsWorker_, kClaimLeaseS,
-                                                       *now - double(times_.lpEveryMs) / 2000.0, &error) : std::nullopt;
-        if (!claim) {
+        if (!now) {
             emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group).arg(error));
             return;
         }
-        if (claim->state != archive::MeterClaim::State::Claimed)
+        const loadprofile::ClaimedDownload round = loadprofile::claimedDownload(
+            *store, loadprofile::claimKey(meter.meter.address, group), {claimsWorker_, kClaimLeaseS},
+            *now - double(times_.lpEveryMs) / 2000.0, download, keepGoing);
+        using Outcome = loadprofile::ClaimedDownload::Outcome;
+        if (round.outcome == Outcome::NotClaimed)
+            emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group).arg(round.error));
+        if (round.outcome != Outcome::Read && round.outcome != Outcome::TakenOver)
             return;
-    }
-    QElapsedTimer sinceRenewal;
-    sinceRenewal.start();
-    const LpResult result = downloadOnSession(*meter.session, range, QString(), archiver, [&](long long, long long) {
-        if (store && sinceRenewal.elapsed() > qint64(kClaimLeaseS * 1000 / 3)) {
-            sinceRenewal.restart();
-            QString why;
-            if (!store->renewClaim(key, claimsWorker_, kClaimLeaseS, &why).value_or(true))
-                return false;
-        }
-        // A stop lets the block under way reach the archive, then ends.
-        return !stopping_;
-    });
-    if (store) {
-        QString why;
-        store->finishClaim(key, claimsWorker_, result.ok ? QStringLiteral("%1 records").arg(result.records) : result.error,
-                           result.records, &why);
+        result = round.result;
     }
     if (metrics_ && result.stored.added > 0)
         metrics_->countArchivedRecords(meter.serial.trimmed(), quint64(result.stored.added));
@@ -309,4 +301,4 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
                          .arg(name(meter)).arg(group).arg(archive::newRecordsText(result.stored)));
 }
 
-} // namespace cli
+} // namespace gateway

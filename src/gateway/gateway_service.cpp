@@ -1,0 +1,263 @@
+#include "gateway/gateway_service.h"
+
+#include "archive/archive_location.h"
+#include "gateway/meter_list.h"
+#include "gateway/meter_publisher.h"
+#include "gateway/mqtt_client.h"
+#include "gateway/prometheus_exporter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace gateway {
+
+namespace {
+
+// A stop asked by SIGTERM or SIGINT reaches the event loop through a pipe.
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(stopPipe[1], &byte, 1);
+}
+
+void logLine(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// The meters grouped by the line they are on: one serial port, or one TCP
+// host and port (a Modbus TCP gateway with an RS-485 line behind it). Meters
+// of one serial port must agree on its rate and stop bits, and no two
+// meters of a line share a unit. Nothing, with the file, line and word in
+// error, when they do not.
+std::optional<std::vector<ServedLine>> groupByLine(const std::vector<MeterJob> &jobs, const QString &file,
+                                                   QString *error)
+{
+    QMap<QString, std::size_t> byKey;
+    std::vector<ServedLine> lines;
+    std::vector<std::vector<int>> fileLines;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const links::MeterAddress &a = jobs[i].address;
+        const QString key = a.rtu ? QStringLiteral("rtu %1").arg(a.port)
+                                  : QStringLiteral("tcp %1:%2").arg(a.host.toLower()).arg(a.tcpPort);
+        auto at = byKey.find(key);
+        if (at == byKey.end()) {
+            at = byKey.insert(key, lines.size());
+            lines.push_back({a, {}});
+            fileLines.emplace_back();
+        }
+        ServedLine &line = lines[*at];
+        if (a.rtu && (a.baud != line.address.baud || a.stopBits != line.address.stopBits)) {
+            *error = QStringLiteral("%1: line %2: \"baud=%3 stop-bits=%4\": serial port %5 runs at baud=%6 "
+                                    "stop-bits=%7 for the meter on line %8")
+                         .arg(file).arg(jobs[i].line).arg(a.baud).arg(a.stopBits).arg(a.port)
+                         .arg(line.address.baud).arg(line.address.stopBits).arg(fileLines[*at].front());
+            return std::nullopt;
+        }
+        for (std::size_t k = 0; k < line.meters.size(); ++k)
+            if (line.meters[k].address.unit == a.unit) {
+                *error = QStringLiteral("%1: line %2: \"unit=%3\": the meter on line %4 has that unit on the same line")
+                             .arg(file).arg(jobs[i].line).arg(a.unit).arg(fileLines[*at][k]);
+                return std::nullopt;
+            }
+        line.meters.push_back({int(i), a});
+        fileLines[*at].push_back(jobs[i].line);
+    }
+    return lines;
+}
+
+} // namespace
+
+GatewayService::GatewayService(GatewaySettings settings, bool logTraffic)
+    : settings_(std::move(settings)), logTraffic_(logTraffic)
+{
+}
+
+GatewayService::~GatewayService() = default;
+
+std::optional<GatewayService::SetupError> GatewayService::setUp()
+{
+    QFile metersFile(settings_.meters);
+    if (!metersFile.open(QIODevice::ReadOnly))
+        return SetupError{QStringLiteral("cannot read the meters file %1: %2").arg(settings_.meters, metersFile.errorString())};
+    QString error;
+    MeterJob defaults;
+    auto jobs = parseMeterList(QString::fromUtf8(metersFile.read(1 << 20)), defaults, &error);
+    if (!jobs)
+        return SetupError{QStringLiteral("%1: %2").arg(settings_.meters, error)};
+    if (jobs->empty())
+        return SetupError{QStringLiteral("%1: no meter in the file").arg(settings_.meters)};
+    // Over TCP each answer is taken as soon as it is complete, as the tool's
+    // other commands take it.
+    for (MeterJob &job : *jobs)
+        job.address.tcpPauseMs = 0;
+    auto lines = groupByLine(*jobs, settings_.meters, &error);
+    if (!lines)
+        return SetupError{error};
+    meterCount_ = jobs->size();
+    lines_ = std::move(*lines);
+
+    archivePath_ = settings_.store;
+    if (!archivePath_.isEmpty()) {
+        const auto location = archive::parseArchiveLocation(archivePath_, &error);
+        if (!location)
+            return SetupError{QStringLiteral("store: ") + error};
+        claims_ = location->kind == archive::ArchiveLocation::Kind::Postgres;
+    }
+    if (settings_.mqtt) {
+        credentials_ = loadMqttCredentials(settings_.mqttCredentials, QProcessEnvironment::systemEnvironment(), &error);
+        if (!credentials_)
+            return SetupError{error};
+    }
+    if (settings_.metrics) {
+        metrics_ = MeterMetrics::listen(settings_.metrics->host, quint16(settings_.metrics->port.value_or(0)), &error);
+        if (!metrics_)
+            return SetupError{QStringLiteral("cannot serve metrics on %1:%2: %3")
+                                  .arg(settings_.metrics->host).arg(*settings_.metrics->port).arg(error),
+                              false};
+        logLine(QStringLiteral("metrics on http://%1:%2/metrics").arg(settings_.metrics->host).arg(metrics_->port()));
+    }
+    return std::nullopt;
+}
+
+int GatewayService::run()
+{
+    const GatewaySettings &settings = settings_;
+    MeterMetrics *const metrics = metrics_.get();
+#ifndef _WIN32
+    if (::pipe(stopPipe) != 0) {
+        logLine(QStringLiteral("cannot set up the stop signal"));
+        return 1;
+    }
+    ::fcntl(stopPipe[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(stopPipe[1], F_SETFD, FD_CLOEXEC);
+    ::fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    QSocketNotifier stopNotifier(stopPipe[0], QSocketNotifier::Read);
+#endif
+
+    const QString name = gatewayName(settings);
+    std::unique_ptr<MqttClient> mqtt;
+    if (settings.mqtt) {
+        mqtt = std::make_unique<MqttClient>(gatewayMqttSettings(settings, *credentials_));
+        QObject::connect(mqtt.get(), &MqttClient::logLine, logLine);
+    }
+    MeterPublisher publisher(mqtt.get(), discoveryPrefix(settings), name);
+    if (mqtt) {
+        QObject::connect(mqtt.get(), &MqttClient::connected, [&] { publisher.connected(); });
+        mqtt->start();
+    }
+
+    const ServeTimes times{qint64(settings.everyS.value_or(10)) * 1000,
+                           qint64(settings.lpEveryMin.value_or(15)) * 60000};
+    struct Running {
+        std::unique_ptr<QThread> thread;
+        LinePoller *poller = nullptr;
+        bool stopped = false;
+    };
+    std::vector<Running> running;
+    int stoppedLines = 0;
+    bool stopping = false;
+    QTimer stopLimit;
+    stopLimit.setSingleShot(true);
+    const auto finish = [&] {
+        // Every line has ended its last poll or archive block (or the limit
+        // came): offline goes out, then the program ends.
+        stopLimit.stop();
+        if (!mqtt || !mqtt->isConnected()) {
+            QCoreApplication::exit(0);
+            return;
+        }
+        QObject::connect(mqtt.get(), &MqttClient::finished, [](bool) { QCoreApplication::exit(0); });
+        mqtt->finish(publisher.lastMessages(), 400);
+    };
+    const auto stopAll = [&] {
+        if (stopping)
+            return;
+        stopping = true;
+        logLine(QStringLiteral("stopping"));
+        for (Running &r : running)
+            r.poller->stop();
+        QObject::connect(&stopLimit, &QTimer::timeout, [&] {
+            logLine(QStringLiteral("a line did not end its request in time; ending anyway"));
+            finish();
+        });
+        stopLimit.start(1500);
+    };
+#ifndef _WIN32
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
+        char byte;
+        [[maybe_unused]] const auto got = ::read(stopPipe[0], &byte, 1);
+        stopAll();
+    });
+#endif
+
+    for (const ServedLine &line : lines_) {
+        Running r;
+        r.thread = std::make_unique<QThread>();
+        r.poller = new LinePoller(line.address, line.meters, times, archivePath_, claims_ ? name : QString(),
+                                  metrics, logTraffic_);
+        r.poller->moveToThread(r.thread.get());
+        QObject::connect(r.thread.get(), &QThread::finished, r.poller, &QObject::deleteLater);
+        QObject::connect(r.poller, &LinePoller::logLine, qApp, logLine, Qt::QueuedConnection);
+        QObject::connect(r.poller, &LinePoller::meterRead, qApp,
+                         [&](int meter, const MeterState &state) { publisher.meterRead(meter, state); },
+                         Qt::QueuedConnection);
+        QObject::connect(r.poller, &LinePoller::meterAvailable, qApp,
+                         [&](int meter, bool online) { publisher.meterAvailable(meter, online); }, Qt::QueuedConnection);
+        const std::size_t at = running.size();
+        QObject::connect(r.poller, &LinePoller::stopped, qApp, [&, at] {
+            if (std::exchange(running[at].stopped, true))
+                return;
+            if (++stoppedLines == int(running.size()))
+                finish();
+        }, Qt::QueuedConnection);
+        QObject::connect(r.thread.get(), &QThread::started, r.poller, &LinePoller::start);
+        running.push_back(std::move(r));
+    }
+    logLine(QStringLiteral("serving %1 meters on %2 lines%3%4%5")
+                .arg(meterCount_)
+                .arg(lines_.size())
+                .arg(settings.mqtt ? QStringLiteral(", MQTT broker %1").arg(settings.mqtt->host) : QString())
+                .arg(archivePath_.isEmpty() ? QString() : QStringLiteral(", archive %1").arg(archivePath_))
+                .arg(times.lpEveryMs > 0 ? QStringLiteral(", load profiles every %1 min").arg(times.lpEveryMs / 60000)
+                                         : QString()));
+    for (Running &r : running)
+        r.thread->start();
+
+    const int result = QCoreApplication::exec();
+    for (Running &r : running) {
+        r.thread->quit();
+        if (!r.thread->wait(1000)) {
+            // A line still inside a request: the process ends around it.
+            logLine(QStringLiteral("ended"));
+            std::fflush(nullptr);
+            std::_Exit(result);
+        }
+    }
+    logLine(QStringLiteral("ended"));
+    return result;
+}
+
+} // namespace gateway
