@@ -234,6 +234,8 @@ void LinePoller::poll(Served &meter)
                                   reading};
         if (metrics_) {
             metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
+            metrics_->setInfo(serial.trimmed(),
+                              {reading.firmwareText, lineAddress_.describeLine(), meter.meter.address.unit});
             metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);
         }
         tell(meter, true, {});
