@@ -235,7 +235,7 @@ void LinePoller::poll(Served &meter)
         if (metrics_) {
             metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
             metrics_->setInfo(serial.trimmed(),
-                              {reading.firmwareText, lineAddress_.describeLine(), meter.meter.address.unit});
+                              {reading.firmwareText, lineLabel(lineAddress_), meter.meter.address.unit});
             metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);
         }
         tell(meter, true, {});

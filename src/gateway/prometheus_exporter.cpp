@@ -40,6 +40,12 @@ const char *failureKindLabel(RequestFailure kind)
     return "";
 }
 
+QString lineLabel(const links::MeterAddress &line)
+{
+    return line.rtu ? QStringLiteral("rtu=%1").arg(line.port)
+                    : QStringLiteral("tcp=%1:%2").arg(line.host).arg(line.tcpPort);
+}
+
 MeterMetrics::MeterMetrics() : registry_(std::make_shared<prometheus::Registry>())
 {
     std::map<std::string, prometheus::Family<prometheus::Gauge> *> gauges;

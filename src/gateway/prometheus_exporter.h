@@ -1,5 +1,6 @@
 #pragma once
 
+#include "links/meter_address.h"
 #include "meter/reading.h"
 
 #include <QString>
@@ -37,10 +38,12 @@ using QuantitySet = std::bitset<meter::kQuantityCount>;
 // Where a meter is and what it runs, for ampwright_meter_info.
 struct MeterInfo {
     QString firmware; // the firmware's text
-    QString line;     // the line it is on, as the log names it
+    QString line;     // the line it is on: lineLabel()
     int unit = 0;
     bool operator==(const MeterInfo &) const = default;
 };
+// A line as the meters file writes it: "rtu=1", "tcp=192.168.1.20:502".
+QString lineLabel(const links::MeterAddress &line);
 
 // The meters a gateway polls, published for Prometheus as /metrics of the
 // gateway's HTTP server: a gauge or counter per quantity of the catalogue

@@ -69,8 +69,8 @@ void TestPrometheusExporter::initTestCase()
     metrics_.updateReading("M2", m2, 0);
     // M3 went offline: its values leave, its up, info and counts stay.
     metrics_.updateReading("M3", readingOf(3705, common), 0);
-    metrics_.setInfo("M3", {"3705", "tcp 10.0.0.5:502", 1});
-    metrics_.setInfo("M3", {"3706", "tcp 10.0.0.5:502", 1}); // new firmware: one info series
+    metrics_.setInfo("M3", {"3705", "tcp=10.0.0.5:502", 1});
+    metrics_.setInfo("M3", {"3706", "tcp=10.0.0.5:502", 1}); // new firmware: one info series
     metrics_.setUp("M3", false);
     // M4's total and a voltage are held back for one poll, lower: they keep
     // their series as they were; the frequency moves on.
@@ -118,8 +118,8 @@ void TestPrometheusExporter::series_data()
         {R"(ampwright_pt_multiplier{meter="M1"})", "2.5"},
         {R"(ampwright_ct_float_multiplier{meter="M1"})", "200"},
         {R"(ampwright_meter_info{firmware="3705",line="rtu=1",meter="M1",unit="7"})", "1"},
-        {R"(ampwright_meter_info{firmware="3705",line="tcp 10.0.0.5:502",meter="M3",unit="1"})", ""},
-        {R"(ampwright_meter_info{firmware="3706",line="tcp 10.0.0.5:502",meter="M3",unit="1"})", "1"},
+        {R"(ampwright_meter_info{firmware="3705",line="tcp=10.0.0.5:502",meter="M3",unit="1"})", ""},
+        {R"(ampwright_meter_info{firmware="3706",line="tcp=10.0.0.5:502",meter="M3",unit="1"})", "1"},
         {R"(ampwright_meter_up{meter="M1"})", "1"},
         {R"(ampwright_meter_up{meter="M3"})", "0"}, // gone away, series kept
         {R"(ampwright_voltage_ln_volts{meter="M3",phase="a"})", ""}, // its values withdrawn
