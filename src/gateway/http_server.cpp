@@ -173,8 +173,9 @@ HttpResponse HttpServer::answer(const HttpRequest &request) const
         return {404, "text/plain; charset=utf-8", "not found\n"};
     try {
         return found->second(request);
-    } catch (const std::exception &e) {
-        return {500, "text/plain; charset=utf-8", std::string(e.what()) + "\n"};
+    } catch (const std::exception &) {
+        // What went wrong inside is not the peer's business.
+        return {500, "text/plain; charset=utf-8", "internal error\n"};
     }
 }
 
