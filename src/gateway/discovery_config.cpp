@@ -22,7 +22,8 @@ QString discoveryTopic(const QString &prefix, const QString &serial, meter::Q q)
            + QLatin1String("/config");
 }
 
-DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, meter::Q q)
+DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, meter::Q q,
+                                const DiscoveryOptions &options)
 {
     const QString &id = meter::quantity(q).id;
     const SensorKind kind = sensorKind(q);
@@ -34,6 +35,11 @@ DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &met
     if (!meter.firmware.isEmpty())
         device.insert(QStringLiteral("sw_version"), meter.firmware);
 
+    // "online" and "offline" are Home Assistant's default payloads.
+    QJsonArray availability{QJsonObject{{QStringLiteral("topic"), availabilityTopic(meter.serial)}}};
+    if (!options.gatewayName.isEmpty())
+        availability.append(QJsonObject{{QStringLiteral("topic"), gatewayAvailabilityTopic(options.gatewayName)}});
+
     QJsonObject config{
         {QStringLiteral("unique_id"), deviceId(meter.serial) + QLatin1Char('_') + id},
         {QStringLiteral("name"), sensorName(q)},
@@ -43,7 +49,8 @@ DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &met
                          : QStringLiteral("{{ value_json.%1 * %2 }}").arg(id).arg(kind.scale)},
         {QStringLiteral("state_class"), kind.stateClass},
         {QStringLiteral("suggested_display_precision"), kind.precision},
-        {QStringLiteral("availability_topic"), availabilityTopic(meter.serial)},
+        {QStringLiteral("availability"), availability},
+        {QStringLiteral("availability_mode"), QStringLiteral("all")},
         {QStringLiteral("device"), device},
     };
     if (!kind.unit.isEmpty())
@@ -54,13 +61,14 @@ DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &met
 }
 
 std::vector<DiscoveryConfig> discoveryConfigs(const QString &prefix, const DiscoveryMeter &meter, int firmwareNumber,
-                                              int displayBase, const QStringList &stateIds)
+                                              int displayBase, const QStringList &stateIds,
+                                              const DiscoveryOptions &options)
 {
     std::vector<DiscoveryConfig> configs;
     for (const QString &id : stateIds.isEmpty() ? meter::defaultQuantityIds() : stateIds) {
         const std::optional<meter::Q> q = meter::findQuantity(id);
         if (q && meter::readsQuantity(*q, firmwareNumber, displayBase))
-            configs.push_back(discoveryConfig(prefix, meter, *q));
+            configs.push_back(discoveryConfig(prefix, meter, *q, options));
     }
     return configs;
 }

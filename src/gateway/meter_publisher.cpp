@@ -21,7 +21,8 @@ bool MeterPublisher::publish(const QString &topic, const QByteArray &payload, bo
 void MeterPublisher::publishDiscovery(const MeterState &state)
 {
     for (const DiscoveryConfig &config :
-         discoveryConfigs(prefix_, {state.serial, state.firmware}, state.firmwareNumber, state.displayBase))
+         discoveryConfigs(prefix_, {state.serial, state.firmware}, state.firmwareNumber, state.displayBase, {},
+                          {name_}))
         publish(config.topic, config.payload, true);
 }
 

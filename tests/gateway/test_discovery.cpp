@@ -54,12 +54,17 @@ private slots:
         QFETCH(QString, quantity);
         const DiscoveryConfig config =
             discoveryConfig(QStringLiteral("homeassistant"), {QStringLiteral(" AB 12   "), QStringLiteral("V3705A00")},
-                            *meter::findQuantity(quantity));
+                            *meter::findQuantity(quantity), {QStringLiteral("gw1")});
         QCOMPARE(config.topic, "homeassistant/sensor/ampwright_AB_2012/" + quantity + "/config");
         const QJsonObject json = QJsonDocument::fromJson(config.payload).object();
         QCOMPARE(json.value("unique_id").toString(), "ampwright_AB_2012_" + quantity);
         QCOMPARE(json.value("state_topic").toString(), "ampwright/AB_2012/state");
-        QCOMPARE(json.value("availability_topic").toString(), "ampwright/AB_2012/availability");
+        // Unavailable once the meter or the gateway says offline (its last will).
+        QVERIFY(!json.contains("availability_topic")); // Home Assistant refuses it beside the list
+        QCOMPARE(json.value("availability_mode").toString(), "all");
+        QCOMPARE(json.value("availability").toArray(),
+                 (QJsonArray{QJsonObject{{"topic", "ampwright/AB_2012/availability"}},
+                             QJsonObject{{"topic", "ampwright/gateway/gw1/availability"}}}));
         QTEST(json.value("value_template").toString(), "valueTemplate");
         QTEST(json.value("device_class").toString(), "deviceClass"); // absent reads as ""
         QTEST(json.value("state_class").toString(), "stateClass");

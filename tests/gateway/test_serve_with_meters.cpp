@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -42,6 +43,21 @@ int countOf(const QStringList &messages, const QString &topic)
 
 QJsonObject json(const QString &text) { return QJsonDocument::fromJson(text.toUtf8()).object(); }
 
+// Whether Home Assistant shows a sensor of this discovery config available,
+// from the newest messages of its availability topics: with
+// availability_mode "all", every topic must say its payload_available.
+bool availableTo(const QJsonObject &config, const QStringList &messages)
+{
+    const QJsonArray topics = config.value(QStringLiteral("availability")).toArray();
+    if (topics.isEmpty() || config.value(QStringLiteral("availability_mode")).toString() != QLatin1String("all"))
+        return false; // no such config (yet)
+    return std::all_of(topics.begin(), topics.end(), [&](const QJsonValue &entry) {
+        const QJsonObject e = entry.toObject();
+        return newest(messages, e.value(QStringLiteral("topic")).toString())
+               == e.value(QStringLiteral("payload_available")).toString(QStringLiteral("online"));
+    });
+}
+
 } // namespace
 
 class TestServeWithMeters : public QObject {
@@ -57,6 +73,7 @@ private slots:
     void silencedMeterGoesOfflineAndBack();
     void brokerRestartGetsEverythingAgain();
     void sigtermPublishesOfflineAndEnds();
+    void sigkillLeavesEveryMeterUnavailable();
 
 private:
     QString writeFile(const QString &name, const QString &text);
@@ -299,6 +316,42 @@ void TestServeWithMeters::sigtermPublishesOfflineAndEnds()
     for (const QString &id : serials_)
         QTRY_COMPARE_WITH_TIMEOUT(newest(after.messages(), QStringLiteral("ampwright/%1/availability").arg(id)),
                                   QStringLiteral("offline"), 5000);
+}
+
+void TestServeWithMeters::sigkillLeavesEveryMeterUnavailable()
+{
+    // A gateway that dies without a word (SIGKILL, a power loss) leaves its
+    // meters' retained availability "online"; the broker's last will on the
+    // gateway's topic must still take every sensor down.
+    QProcess gateway;
+    gateway.setProcessEnvironment(gateway_.processEnvironment());
+    gateway.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    gateway.start(cli(), {"serve", "--meters", dir_.filePath(QStringLiteral("meters.txt")), "--mqtt",
+                          QStringLiteral("127.0.0.1:%1").arg(broker_.port()), "--every", "2", "--name", "test"});
+    QVERIFY(gateway.waitForStarted());
+    QString error;
+    {
+        MqttSubscriber watch(broker_.port(), QStringLiteral("#"));
+        QVERIFY2(watch.start(&error), qPrintable(error));
+        for (const QString &id : serials_) {
+            const QString config = QStringLiteral("homeassistant/sensor/ampwright_%1/voltage_ln_a/config").arg(id);
+            QTRY_VERIFY_WITH_TIMEOUT(availableTo(json(newest(watch.messages(), config)), watch.messages()), kWaitMs);
+        }
+    }
+    gateway.kill();
+    QVERIFY(gateway.waitForFinished(5000));
+    MqttSubscriber after(broker_.port(), QStringLiteral("#"));
+    QVERIFY2(after.start(&error), qPrintable(error));
+    QTRY_COMPARE_WITH_TIMEOUT(newest(after.messages(), QStringLiteral("ampwright/gateway/test/availability")),
+                              QStringLiteral("offline"), 5000);
+    for (const QString &id : serials_) {
+        const QString config = QStringLiteral("homeassistant/sensor/ampwright_%1/kwh_delivered/config").arg(id);
+        QTRY_VERIFY_WITH_TIMEOUT(!newest(after.messages(), config).isEmpty(), 5000);
+        // Its own topic still says online: the gateway had no time to say otherwise.
+        QTRY_COMPARE_WITH_TIMEOUT(newest(after.messages(), QStringLiteral("ampwright/%1/availability").arg(id)), QStringLiteral("online"),
+                                  5000);
+        QVERIFY2(!availableTo(json(newest(after.messages(), config)), after.messages()), qPrintable(id));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestServeWithMeters)
