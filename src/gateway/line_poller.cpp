@@ -3,6 +3,7 @@
 #include "archive/archive_store.h"
 #include "archive/download_archiver.h"
 #include "gateway/prometheus_exporter.h"
+#include "gateway/total_guard.h"
 #include "links/stderr_traffic.h"
 #include "loadprofile/archived_download.h"
 #include "loadprofile/claimed_download.h"
@@ -55,6 +56,7 @@ struct LinePoller::Served {
     bool told = false;     // its availability was told
     bool online = false;
     qint64 lpDueMs = 0;
+    TotalGuard totals; // what its totals may publish
 };
 
 LinePoller::LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
@@ -100,6 +102,13 @@ void LinePoller::start()
             if (const auto kind = failureKind(result.failure))
                 metrics_->countFailure(raw->serial.trimmed(), *kind);
         };
+        // An energy reset written to the meter is no drop to hold back.
+        connect(s->session.get(), &session::MeterSession::requestFinished, this,
+                [raw](const session::MeterRequest &request, const session::RequestResult &result) {
+                    if (request.kind == session::RequestKind::ClearEnergy
+                        && result.outcome == session::RequestResult::Outcome::Done)
+                        raw->totals.expectReset();
+                });
         // The first round of load profiles right after the meter's first
         // answer: what it recorded while the gateway was down comes first.
         s->lpDueMs = 0;
@@ -223,13 +232,18 @@ void LinePoller::poll(Served &meter)
         emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), change));
     meter.refused = s.poll().refusedReads();
     if (answered) {
-        const meter::Reading &reading = s.reading();
+        meter::Reading reading = s.reading();
         const QString serial = reading.identity ? reading.identity->serial : meter.serial;
         if (serial != meter.serial && !meter.serial.isEmpty()) {
             emit logLine(QStringLiteral("meter %1: another meter answers there now, serial %2").arg(name(meter), serial.trimmed()));
             meter.told = false;
+            meter.totals = TotalGuard();
         }
         meter.serial = serial;
+        // The state and the metrics see the same guarded totals; the
+        // archive takes the meter's records as they are.
+        for (const TotalGuard::Event &event : meter.totals.apply(reading))
+            emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), event.text()));
         MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
                                   reading};
         if (metrics_) {

@@ -68,6 +68,7 @@ private slots:
     void badFilesStopNothingStarts();
     void publishesEveryMeter();
     void refusedReadIsLeftOutOfTheState();
+    void totalsNeverRunBackwards();
     void metricsPassPromtool();
     void archivesTheLoadProfiles();
     void silencedMeterGoesOfflineAndBack();
@@ -227,6 +228,63 @@ void TestServeWithMeters::refusedReadIsLeftOutOfTheState()
     QTRY_VERIFY_WITH_TIMEOUT(json(newest(watch.messages(), state)).value(QStringLiteral("voltage_ln_a")).isDouble(), kWaitMs);
     QVERIFY(log_.contains(QStringLiteral("answers the read of holding registers 0x1064-0x1095 again")));
     QTRY_VERIFY_WITH_TIMEOUT(voltageMetric(), kWaitMs);
+}
+
+void TestServeWithMeters::totalsNeverRunBackwards()
+{
+    // The TCP meter, a process of its own: its kWh delivered (input
+    // registers 0x10C6-0x10C7) set to 0 and back.
+    MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/%1/state").arg(serials_[2]));
+    QString error;
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const auto states = [&] {
+        QList<QJsonObject> all;
+        for (const QString &m : watch.messages())
+            all << json(m.section(u' ', 2));
+        return all;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!states().isEmpty(), kWaitMs);
+    const double kwh = states().back().value(QStringLiteral("kwh_delivered")).toDouble();
+    QVERIFY(kwh > 0);
+    const auto heldStates = [&] {
+        const QList<QJsonObject> all = states();
+        return int(std::count_if(all.begin(), all.end(), [](const QJsonObject &state) {
+            return !state.contains(QStringLiteral("kwh_delivered")) && state.contains(QStringLiteral("voltage_ln_a"));
+        }));
+    };
+    const auto zeroStates = [&] {
+        const QList<QJsonObject> all = states();
+        return int(std::count_if(all.begin(), all.end(), [](const QJsonObject &state) {
+            return state.contains(QStringLiteral("kwh_delivered")) && state.value(QStringLiteral("kwh_delivered")).toDouble() == 0;
+        }));
+    };
+    // A zero once: held back, never published, told once.
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=0")));
+    QTRY_VERIFY_WITH_TIMEOUT(heldStates() == 1, kWaitMs);
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=%1").arg(kwh, 0, 'g', 10)));
+    QTRY_VERIFY_WITH_TIMEOUT(states().back().value(QStringLiteral("kwh_delivered")).toDouble() == kwh, kWaitMs);
+    QCOMPARE(zeroStates(), 0);
+    const QString held = QStringLiteral("kwh_delivered read as 0 (last %1): held back").arg(kwh, 0, 'g', 10);
+    QCOMPARE(log_.count(held), 1);
+
+    // A zero that stays: the meter's reset, published on the third poll,
+    // and the counter starts again.
+    const int before = heldStates();
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=0")));
+    QTRY_VERIFY_WITH_TIMEOUT(zeroStates() == 1, kWaitMs);
+    QCOMPARE(heldStates() - before, 2);
+    QVERIFY(log_.contains(QStringLiteral("kwh_delivered fell from %1 to 0").arg(kwh, 0, 'g', 10)));
+    const auto counter = [&] {
+        const QHash<QString, QString> samples = testsupport::metricSamples(testsupport::scrapeMetrics(quint16(metricsPort_.toInt())));
+        for (auto it = samples.begin(); it != samples.end(); ++it)
+            if (it.key().startsWith(QLatin1String("ampwright_active_energy_delivered_three_phase"))
+                && it.key().contains(QStringLiteral("meter=\"%1\"").arg(serials_[2])))
+                return it.value();
+        return QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(counter(), QStringLiteral("0"), kWaitMs);
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=%1").arg(kwh, 0, 'g', 10)));
+    QTRY_VERIFY_WITH_TIMEOUT(states().back().value(QStringLiteral("kwh_delivered")).toDouble() == kwh, kWaitMs);
 }
 
 void TestServeWithMeters::metricsPassPromtool()
