@@ -28,7 +28,17 @@ struct DiscoveryOptions {
     // "offline" when the gateway dies) joins each meter's own, and a sensor
     // is available only while both say "online". Empty: the meter's alone.
     QString gatewayName;
+    // Only the classes Home Assistant releases before 2025 take: kvarh
+    // totals without the reactive_energy device class, angles with the
+    // state class measurement instead of measurement_angle.
+    bool compat = false;
 };
+
+// The gateway's own members of a meter's state (beside the quantities'):
+// how far its clock is ahead of the gateway's, in seconds, and its failed
+// requests since the gateway started.
+inline const QString kClockOffsetId = QStringLiteral("clock_offset_s");
+inline const QString kRequestFailuresId = QStringLiteral("request_failures");
 
 struct DiscoveryConfig {
     QString topic;
@@ -41,8 +51,9 @@ QString discoveryTopic(const QString &prefix, const QString &serial, meter::Q q)
 // unique_id ampwright_<meter id>_<quantity id>, name, state_topic,
 // value_template ("{{ value_json.voltage_ln_a }}"), unit_of_measurement,
 // device_class, state_class, suggested_display_precision, availability
-// (the meter's topic and the gateway's) with availability_mode "all", and
-// the device: identifiers, name, serial_number, sw_version.
+// (the meter's topic and the gateway's) with availability_mode "all", the
+// device (identifiers, name, serial_number, sw_version) and the origin (this
+// program's name and version).
 DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &meter, meter::Q q,
                                 const DiscoveryOptions &options = {});
 
@@ -52,5 +63,10 @@ DiscoveryConfig discoveryConfig(const QString &prefix, const DiscoveryMeter &met
 std::vector<DiscoveryConfig> discoveryConfigs(const QString &prefix, const DiscoveryMeter &meter, int firmwareNumber,
                                               int displayBase, const QStringList &stateIds = {},
                                               const DiscoveryOptions &options = {});
+
+// The meter's diagnostic sensors (entity_category diagnostic): its clock
+// offset (device class duration, s) and its failed requests.
+std::vector<DiscoveryConfig> diagnosticConfigs(const QString &prefix, const DiscoveryMeter &meter,
+                                               const DiscoveryOptions &options = {});
 
 } // namespace gateway

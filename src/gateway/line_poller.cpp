@@ -2,6 +2,8 @@
 
 #include "archive/archive_store.h"
 #include "archive/download_archiver.h"
+#include "config/setting_requests.h"
+#include "gateway/clock_watch.h"
 #include "gateway/prometheus_exporter.h"
 #include "gateway/total_guard.h"
 #include "links/stderr_traffic.h"
@@ -57,6 +59,8 @@ struct LinePoller::Served {
     bool online = false;
     qint64 lpDueMs = 0;
     TotalGuard totals; // what its totals may publish
+    ClockSync clockSync;
+    quint64 failures = 0; // failed requests
 };
 
 LinePoller::LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
@@ -95,7 +99,10 @@ void LinePoller::start()
         // for the others on it.
         s->session->meter().policy = {1, false};
         Served *raw = s.get();
+        s->clockSync = ClockSync(m.clockSyncS);
         s->session->meter().onResult = [this, raw](const modbus::TransactionResult &result) {
+            if (failureKind(result.failure))
+                ++raw->failures;
             if (!metrics_ || raw->serial.isEmpty() || result.failure == modbus::Failure::Abandoned)
                 return;
             metrics_->countRequest(raw->serial.trimmed());
@@ -104,10 +111,14 @@ void LinePoller::start()
         };
         // An energy reset written to the meter is no drop to hold back.
         connect(s->session.get(), &session::MeterSession::requestFinished, this,
-                [raw](const session::MeterRequest &request, const session::RequestResult &result) {
-                    if (request.kind == session::RequestKind::ClearEnergy
-                        && result.outcome == session::RequestResult::Outcome::Done)
+                [this, raw](const session::MeterRequest &request, const session::RequestResult &result) {
+                    const bool done = result.outcome == session::RequestResult::Outcome::Done;
+                    if (request.kind == session::RequestKind::ClearEnergy && done)
                         raw->totals.expectReset();
+                    if (request.kind == session::RequestKind::Clock)
+                        emit logLine(QStringLiteral("meter %1: %2").arg(
+                            name(*raw), done ? QStringLiteral("its clock is set")
+                                             : QStringLiteral("setting its clock failed; the next try in a day")));
                 });
         // The first round of load profiles right after the meter's first
         // answer: what it recorded while the gateway was down comes first.
@@ -245,10 +256,22 @@ void LinePoller::poll(Served &meter)
         for (const TotalGuard::Event &event : meter.totals.apply(reading))
             emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), event.text()));
         MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
-                                  reading};
+                         reading, clockOffsetSeconds(reading), meter.failures};
         if (metrics_) {
             metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
             metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);
+            metrics_->setClockOffset(serial.trimmed(), state.clockOffsetS ? std::optional(double(*state.clockOffsetS))
+                                                                          : std::nullopt);
+        }
+        // Set at the end of its next poll, after the reads: never inside
+        // the load-profile round that may follow this poll.
+        if (state.clockOffsetS && meter.clockSync.due(*state.clockOffsetS, clock_.elapsed())) {
+            meter.clockSync.setAt(clock_.elapsed());
+            emit logLine(QStringLiteral("meter %1: its clock is %2 s %3 the gateway's (clock-sync %4 s): setting it")
+                             .arg(name(meter)).arg(std::llabs(*state.clockOffsetS))
+                             .arg(*state.clockOffsetS > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"))
+                             .arg(meter.clockSync.allowedS()));
+            s.request(config::clockRequest([] { return QDateTime::currentDateTime(); }));
         }
         tell(meter, true, {});
         emit meterRead(meter.meter.index, state);

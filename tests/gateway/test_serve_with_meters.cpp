@@ -69,6 +69,7 @@ private slots:
     void publishesEveryMeter();
     void refusedReadIsLeftOutOfTheState();
     void totalsNeverRunBackwards();
+    void driftedClockIsSetOnce();
     void metricsPassPromtool();
     void archivesTheLoadProfiles();
     void silencedMeterGoesOfflineAndBack();
@@ -113,7 +114,7 @@ void TestServeWithMeters::initTestCase()
     const QString meters = writeFile(QStringLiteral("meters.txt"),
                                      QStringLiteral("# two units on serial port 1, one over TCP\n"
                                                     "rtu=1 unit=1 baud=9600\nrtu=1 unit=2 baud=9600\n"
-                                                    "tcp=%1:%2 unit=7\n")
+                                                    "tcp=%1:%2 unit=7 clock-sync=60\n")
                                          .arg(tcp_.tcpAddress()).arg(tcp_.tcpPort()));
     metricsPort_ = QString::number(20000 + QCoreApplication::applicationPid() % 20000);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -285,6 +286,40 @@ void TestServeWithMeters::totalsNeverRunBackwards()
     QTRY_COMPARE_WITH_TIMEOUT(counter(), QStringLiteral("0"), kWaitMs);
     QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=%1").arg(kwh, 0, 'g', 10)));
     QTRY_VERIFY_WITH_TIMEOUT(states().back().value(QStringLiteral("kwh_delivered")).toDouble() == kwh, kWaitMs);
+}
+
+void TestServeWithMeters::driftedClockIsSetOnce()
+{
+    // The TCP meter's file line allows its clock 60 s (clock-sync=60); the
+    // meters on the serial line have no clock-sync.
+    MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/+/state"));
+    QString error;
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const auto offsets = [&](const QString &serial) {
+        QList<qint64> all;
+        for (const QString &m : watch.messages())
+            if (m.section(u' ', 1, 1) == QStringLiteral("ampwright/%1/state").arg(serial))
+                if (const QJsonValue v = json(m.section(u' ', 2)).value(QStringLiteral("clock_offset_s")); v.isDouble())
+                    all << qint64(v.toDouble());
+        return all;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!offsets(serials_[2]).isEmpty() && !offsets(serials_[0]).isEmpty(), kWaitMs);
+    QVERIFY(std::abs(offsets(serials_[2]).back()) <= 2);
+    // A year behind, on both lines.
+    const QString yearBack = QStringLiteral("set holding:0x1023=%1").arg(QDate::currentDate().year() - 2001);
+    QVERIFY(tcp_.sendCommand(yearBack));
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=1 ") + yearBack));
+    QTRY_VERIFY_WITH_TIMEOUT(offsets(serials_[2]).back() < -300 * 86400, kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(offsets(serials_[2]).back()) <= 2, kWaitMs);
+    QVERIFY(log_.contains(QStringLiteral("meter %1 (").arg(serials_[2])));
+    QCOMPARE(log_.count(QStringLiteral("behind the gateway's (clock-sync 60 s): setting it")), 1);
+    QVERIFY(log_.contains(QStringLiteral("its clock is set")));
+    // Not the meter without clock-sync: it stays a year behind.
+    QTRY_VERIFY_WITH_TIMEOUT(offsets(serials_[0]).back() < -300 * 86400, kWaitMs);
+    const QHash<QString, QString> samples = testsupport::metricSamples(testsupport::scrapeMetrics(quint16(metricsPort_.toInt())));
+    QVERIFY(samples.value(QStringLiteral("ampwright_meter_clock_offset_seconds{meter=\"%1\"}").arg(serials_[0])).toDouble()
+            < -300 * 86400);
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=1 set holding:0x1023=%1").arg(QDate::currentDate().year() - 2000)));
 }
 
 void TestServeWithMeters::metricsPassPromtool()
