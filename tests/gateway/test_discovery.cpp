@@ -46,8 +46,10 @@ private slots:
         QTest::newRow("energy counter")
             << "kwh_delivered" << "energy" << "total_increasing" << "kWh" << "{{ value_json.kwh_delivered }}";
         QTest::newRow("reactive energy")
-            << "kvarh_lagging" << "" << "total_increasing" << "kvarh" << "{{ value_json.kvarh_lagging }}";
-        QTest::newRow("angle") << "angle_i_c" << "" << "measurement" << "\u00B0" << "{{ value_json.angle_i_c }}";
+            << "kvarh_lagging" << "reactive_energy" << "total_increasing" << "kvarh" << "{{ value_json.kvarh_lagging }}";
+        QTest::newRow("angle") << "angle_i_c" << "" << "measurement_angle" << "\u00B0" << "{{ value_json.angle_i_c }}";
+        QTest::newRow("CO2 emission") << "co2_emission" << "" << "total_increasing" << "kg" << "{{ value_json.co2_emission }}";
+        QTest::newRow("CO2 factor") << "co2_factor" << "" << "measurement" << "kg/kWh" << "{{ value_json.co2_factor }}";
     }
     void sensorConfig()
     {
@@ -73,6 +75,44 @@ private slots:
         QCOMPARE(device.value("identifiers").toArray(), QJsonArray{"ampwright_AB_2012"});
         QCOMPARE(device.value("serial_number").toString(), "AB 12");
         QCOMPARE(device.value("sw_version").toString(), "V3705A00");
+        QCOMPARE(json.value("origin").toObject().value("name").toString(), "Ampwright");
+        QVERIFY(!json.contains("entity_category"));
+    }
+
+    // ha-discovery=compat: what releases before 2025 refuse is left out.
+    void compatClasses_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("deviceClass");
+        QTest::addColumn<QString>("stateClass");
+        QTest::newRow("reactive energy") << "kvarh_leading_b" << "" << "total_increasing";
+        QTest::newRow("angle") << "angle_v_a" << "" << "measurement";
+        QTest::newRow("energy as before") << "kwh_received" << "energy" << "total_increasing";
+    }
+    void compatClasses()
+    {
+        QFETCH(QString, quantity);
+        DiscoveryOptions options;
+        options.compat = true;
+        const QJsonObject json = QJsonDocument::fromJson(
+            discoveryConfig(QStringLiteral("ha"), {QStringLiteral("S1"), {}}, *meter::findQuantity(quantity), options)
+                .payload).object();
+        QTEST(json.value("device_class").toString(), "deviceClass");
+        QTEST(json.value("state_class").toString(), "stateClass");
+    }
+
+    void diagnosticSensors()
+    {
+        QStringList seen;
+        for (const DiscoveryConfig &c : diagnosticConfigs(QStringLiteral("ha"), {QStringLiteral("S1"), {}}, {QStringLiteral("gw")})) {
+            const QJsonObject json = QJsonDocument::fromJson(c.payload).object();
+            QCOMPARE(json.value("entity_category").toString(), "diagnostic");
+            QCOMPARE(json.value("availability").toArray().size(), 2);
+            seen << c.topic + u' ' + json.value("value_template").toString() + u' ' + json.value("device_class").toString()
+                        + u' ' + json.value("unit_of_measurement").toString();
+        }
+        QCOMPARE(seen, (QStringList{"ha/sensor/ampwright_S1/clock_offset_s/config {{ value_json.clock_offset_s }} duration s",
+                                    "ha/sensor/ampwright_S1/request_failures/config {{ value_json.request_failures }}  "}));
     }
 
     // Configs for the quantities the firmware reads, of those a state holds.
