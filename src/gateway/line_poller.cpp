@@ -109,7 +109,8 @@ void LinePoller::start()
             if (const auto kind = failureKind(result.failure))
                 metrics_->countFailure(raw->serial.trimmed(), *kind);
         };
-        // An energy reset written to the meter is no drop to hold back.
+        // What becomes of the settings the gateway writes: an energy reset
+        // is no drop to hold back; the clock's setting is logged.
         connect(s->session.get(), &session::MeterSession::requestFinished, this,
                 [this, raw](const session::MeterRequest &request, const session::RequestResult &result) {
                     const bool done = result.outcome == session::RequestResult::Outcome::Done;
