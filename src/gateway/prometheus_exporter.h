@@ -62,6 +62,9 @@ public:
     void countFailure(const QString &serial, RequestFailure kind);
     void countArchivedRecords(const QString &serial, quint64 records);
     void setCycleSeconds(const QString &serial, double seconds);
+    // ampwright_meter_clock_offset_seconds: how far the meter's clock is
+    // ahead of the gateway's; nothing withdraws it (no clock read).
+    void setClockOffset(const QString &serial, std::optional<double> seconds);
 
 private:
     struct Meter {
@@ -70,6 +73,7 @@ private:
         std::array<double, meter::kQuantityCount> counted{}; // the meter's last counter values
         prometheus::Gauge *up = nullptr;
         prometheus::Gauge *cycleSeconds = nullptr;
+        prometheus::Gauge *clockOffset = nullptr;
         prometheus::Counter *requests = nullptr;
         std::array<prometheus::Counter *, kRequestFailureKinds> failures{};
         prometheus::Counter *archived = nullptr;
@@ -90,6 +94,7 @@ private:
     std::array<prometheus::Family<prometheus::Counter> *, meter::kQuantityCount> quantityCounters_{};
     prometheus::Family<prometheus::Gauge> *up_ = nullptr;
     prometheus::Family<prometheus::Gauge> *cycleSeconds_ = nullptr;
+    prometheus::Family<prometheus::Gauge> *clockOffset_ = nullptr;
     prometheus::Family<prometheus::Counter> *requests_ = nullptr;
     prometheus::Family<prometheus::Counter> *failures_ = nullptr;
     prometheus::Family<prometheus::Counter> *archived_ = nullptr;
