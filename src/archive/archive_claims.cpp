@@ -43,7 +43,7 @@ std::optional<double> ArchiveStore::serverClock(QString *error) const
 {
     QSqlQuery query(database());
     SqlFault fault;
-    if (!execOrFault(query, QStringLiteral("SELECT ") + m_dialect.serverEpoch,
+    if (!execOrFault(query, QStringLiteral("SELECT ") + dialect_.serverEpoch,
                      QStringLiteral("read the database's clock"), &fault)
         || !query.next()) {
         setError(error, fault.text());
@@ -55,7 +55,7 @@ std::optional<double> ArchiveStore::serverClock(QString *error) const
 std::optional<MeterClaim> ArchiveStore::claimMeter(const QString &meterKey, const QString &worker,
                                                    double leaseSeconds, double roundStart, QString *error)
 {
-    const QString now = m_dialect.serverEpoch;
+    const QString now = dialect_.serverEpoch;
     const QString doing = QStringLiteral("claim the meter %1").arg(meterKey);
     SqlFault fault;
     QSqlQuery query(database());
@@ -116,7 +116,7 @@ std::optional<bool> ArchiveStore::renewClaim(const QString &meterKey, const QStr
     const auto changed = change(database(),
                                 QStringLiteral("UPDATE lp_meter_claims SET lease_until = %1 + ? "
                                                "WHERE meter_key = ? AND worker = ? AND finished_at IS NULL")
-                                    .arg(m_dialect.serverEpoch),
+                                    .arg(dialect_.serverEpoch),
                                 {leaseSeconds, meterKey, worker},
                                 QStringLiteral("renew the claim of the meter %1").arg(meterKey), error);
     return changed ? std::optional(*changed == 1) : std::nullopt;
@@ -128,7 +128,7 @@ bool ArchiveStore::finishClaim(const QString &meterKey, const QString &worker, c
     return change(database(),
                   QStringLiteral("UPDATE lp_meter_claims SET lease_until = 0, finished_at = %1, result = ?, "
                                  "records = ? WHERE meter_key = ? AND worker = ?")
-                      .arg(m_dialect.serverEpoch),
+                      .arg(dialect_.serverEpoch),
                   {result, records, meterKey, worker},
                   QStringLiteral("finish the claim of the meter %1").arg(meterKey), error)
         .has_value();
@@ -142,7 +142,7 @@ std::optional<std::vector<MeterClaim>> ArchiveStore::claims(QString *error) cons
     if (!execOrFault(query,
                      QStringLiteral("SELECT meter_key, worker, lease_until - %1, finished_at, result, records "
                                     "FROM lp_meter_claims ORDER BY meter_key")
-                         .arg(m_dialect.serverEpoch),
+                         .arg(dialect_.serverEpoch),
                      QStringLiteral("list the meters' claims"), &fault)) {
         setError(error, fault.text());
         return std::nullopt;

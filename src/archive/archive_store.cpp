@@ -74,38 +74,38 @@ QString ArchiveStore::defaultPath()
 }
 
 ArchiveStore::ArchiveStore(QString path, QString connection, SqlDialect dialect)
-    : m_path(std::move(path)), m_connection(std::move(connection)), m_dialect(std::move(dialect))
+    : path_(std::move(path)), connection_(std::move(connection)), dialect_(std::move(dialect))
 {
 }
 
 ArchiveStore::ArchiveStore(ArchiveStore &&other) noexcept
-    : m_path(std::move(other.m_path)),
-      m_connection(std::exchange(other.m_connection, QString())),
-      m_dialect(std::move(other.m_dialect))
+    : path_(std::move(other.path_)),
+      connection_(std::exchange(other.connection_, QString())),
+      dialect_(std::move(other.dialect_))
 {
 }
 
 ArchiveStore &ArchiveStore::operator=(ArchiveStore &&other) noexcept
 {
     if (this != &other) {
-        if (!m_connection.isEmpty())
-            dropConnection(m_connection);
-        m_path = std::move(other.m_path);
-        m_connection = std::exchange(other.m_connection, QString());
-        m_dialect = std::move(other.m_dialect);
+        if (!connection_.isEmpty())
+            dropConnection(connection_);
+        path_ = std::move(other.path_);
+        connection_ = std::exchange(other.connection_, QString());
+        dialect_ = std::move(other.dialect_);
     }
     return *this;
 }
 
 ArchiveStore::~ArchiveStore()
 {
-    if (!m_connection.isEmpty())
-        dropConnection(m_connection);
+    if (!connection_.isEmpty())
+        dropConnection(connection_);
 }
 
 QSqlDatabase ArchiveStore::database() const
 {
-    return QSqlDatabase::database(m_connection, false);
+    return QSqlDatabase::database(connection_, false);
 }
 
 std::optional<ArchiveStore> ArchiveStore::connect(const ArchiveLocation &location, SqlFault *fault)
@@ -225,7 +225,7 @@ std::optional<StoreResult> ArchiveStore::storeBlock(const RecordBlock &block, QS
     StoreResult counts;
     SqlFault fault;
     const auto store = [&] {
-        return inWriteTransaction(db, m_dialect, QStringLiteral("store the records"), &fault, [&] {
+        return inWriteTransaction(db, dialect_, QStringLiteral("store the records"), &fault, [&] {
             counts = {};
             return writeRecords(db, block, &counts, &fault);
         });
@@ -233,7 +233,7 @@ std::optional<StoreResult> ArchiveStore::storeBlock(const RecordBlock &block, QS
     // Another worker stored some of the same records meanwhile: read again,
     // they are the archived ones.
     bool stored = store();
-    if (!stored && m_dialect.isKeyTaken(fault.error))
+    if (!stored && dialect_.isKeyTaken(fault.error))
         stored = store();
     if (!stored) {
         setError(error, fault.text());

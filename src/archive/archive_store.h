@@ -135,7 +135,7 @@ public:
     ~ArchiveStore();
 
     // The file, or the database's address without password.
-    QString path() const { return m_path; }
+    QString path() const { return path_; }
 
     // Stores one block of a download (the records of one read), all or
     // nothing, in one transaction: a failing write (a full disk) leaves the
@@ -241,9 +241,9 @@ private:
     static std::optional<ArchiveStore> connect(const ArchiveLocation &location, SqlFault *fault);
     QSqlDatabase database() const;
 
-    QString m_path;
-    QString m_connection; // empty once moved from
-    SqlDialect m_dialect;
+    QString path_;
+    QString connection_; // empty once moved from
+    SqlDialect dialect_;
 };
 
 } // namespace archive

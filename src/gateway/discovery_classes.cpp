@@ -49,8 +49,11 @@ SensorKind sensorKind(meter::Q q)
     SensorKind kind;
     kind.unit = quantity.unit;
     kind.precision = std::max(0, quantity.decimals);
-    const bool energy = quantity.group == meter::QuantityGroup::Energy;
-    kind.stateClass = energy ? QStringLiteral("total_increasing") : QStringLiteral("measurement");
+    // Totals that only grow (the gateway holds back a read that falls).
+    const bool total = quantity.group == meter::QuantityGroup::Energy || q == meter::Co2Emission;
+    kind.stateClass = total ? QStringLiteral("total_increasing") : QStringLiteral("measurement");
+    if (quantity.group == meter::QuantityGroup::Angle)
+        kind.stateClass = QStringLiteral("measurement_angle"); // in degrees
 
     const QString &unit = quantity.unit;
     const auto scaled = [&kind](const char *deviceClass, const char *unit) {
@@ -75,6 +78,8 @@ SensorKind sensorKind(meter::Q q)
         kind.deviceClass = QStringLiteral("frequency");
     else if (unit == QLatin1String("kWh"))
         kind.deviceClass = QStringLiteral("energy");
+    else if (unit == QLatin1String("kvarh"))
+        kind.deviceClass = QStringLiteral("reactive_energy");
     return kind;
 }
 

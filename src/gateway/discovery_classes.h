@@ -9,13 +9,15 @@
 // accepts. Reactive and apparent power go out as var and VA (the state
 // holds kvar and kVA; the value template multiplies by 1000): every Home
 // Assistant release takes those units for its reactive_power and
-// apparent_power classes. Angles, ratios, demand time, CO2 and THD have no
-// device class.
+// apparent_power classes. kvarh totals are reactive_energy, angles take the
+// state class measurement_angle (Home Assistant 2025 on; see
+// DiscoveryOptions::compat for older releases). Angles, ratios, demand
+// time, CO2, kVAh and THD have no device class.
 namespace gateway {
 
 struct SensorKind {
     QString deviceClass;  // empty: none
-    QString stateClass;   // "measurement"; "total_increasing" for energy counters
+    QString stateClass;   // "measurement"; "total_increasing" for totals; "measurement_angle"
     QString unit;         // empty: none (power factor, ratios)
     int scale = 1;        // the state's number times scale is the value in unit
     int precision = 0;    // decimals to show

@@ -130,6 +130,13 @@ const std::vector<Key> &keys()
         {"metrics", hostPort(&GatewaySettings::metrics, true)},
         {"every", number(&GatewaySettings::everyS, 1, 86400, "seconds")},
         {"lp-every", number(&GatewaySettings::lpEveryMin, 0, 1440, "minutes")},
+        {"clock-sync", number(&GatewaySettings::clockSyncS, 0, 86400, "seconds")},
+        {"ha-discovery",
+         [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
+             if (value != QLatin1String("current") && value != QLatin1String("compat"))
+                 return badValue(value, QStringLiteral("current or compat"));
+             return setText(&GatewaySettings::haDiscovery, value, s);
+         }},
         {"store",
          [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
              QString why;
@@ -264,6 +271,8 @@ GatewaySettings mergeSettings(const GatewaySettings &file, const GatewaySettings
     merged.everyS = flags.everyS ? flags.everyS : file.everyS;
     merged.lpEveryMin = flags.lpEveryMin ? flags.lpEveryMin : file.lpEveryMin;
     merged.store = text(file.store, flags.store);
+    merged.clockSyncS = flags.clockSyncS ? flags.clockSyncS : file.clockSyncS;
+    merged.haDiscovery = text(file.haDiscovery, flags.haDiscovery);
     return merged;
 }
 

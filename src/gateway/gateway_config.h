@@ -27,6 +27,11 @@
 //   every             seconds between polls of a meter, 1 to 86400
 //   lp-every          minutes between load-profile downloads, 0 (never) to 1440
 //   store             the archive, sqlite:PATH or postgresql://USER@HOST[:PORT]/DB
+//   ha-discovery      current (the default) or compat: only the classes Home
+//                     Assistant releases before 2025 take
+//   clock-sync        seconds a meter's clock may be off before the gateway sets
+//                     it (at most once a day); 0 or none: never (a meter's own
+//                     clock-sync in the meters file wins)
 namespace gateway {
 
 struct HostPort {
@@ -47,6 +52,8 @@ struct GatewaySettings {
     std::optional<int> everyS;
     std::optional<int> lpEveryMin;
     QString store;
+    std::optional<int> clockSyncS;
+    QString haDiscovery; // "current", "compat"; empty: current
 };
 
 // What is wrong with a setting: in which file (empty for the command

@@ -78,7 +78,7 @@ std::optional<std::vector<ServedLine>> groupByLine(const std::vector<MeterJob> &
                              .arg(file).arg(jobs[i].line).arg(a.unit).arg(fileLines[*at][k]);
                 return std::nullopt;
             }
-        line.meters.push_back({int(i), a});
+        line.meters.push_back({int(i), a, 0});
         fileLines[*at].push_back(jobs[i].line);
     }
     return lines;
@@ -114,6 +114,9 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
         return SetupError{error};
     meterCount_ = jobs->size();
     lines_ = std::move(*lines);
+    for (ServedLine &line : lines_)
+        for (LinePoller::Meter &m : line.meters)
+            m.clockSyncS = (*jobs)[std::size_t(m.index)].clockSyncS.value_or(settings_.clockSyncS.value_or(0));
 
     archivePath_ = settings_.store;
     if (!archivePath_.isEmpty()) {
@@ -166,7 +169,8 @@ int GatewayService::run()
         mqtt = std::make_unique<MqttClient>(gatewayMqttSettings(settings, *credentials_));
         QObject::connect(mqtt.get(), &MqttClient::logLine, logLine);
     }
-    MeterPublisher publisher(mqtt.get(), discoveryPrefix(settings), name);
+    MeterPublisher publisher(mqtt.get(), discoveryPrefix(settings), name,
+                             settings.haDiscovery == QLatin1String("compat"));
     if (mqtt) {
         QObject::connect(mqtt.get(), &MqttClient::connected, [&] { publisher.connected(); });
         mqtt->start();

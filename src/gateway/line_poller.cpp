@@ -2,7 +2,10 @@
 
 #include "archive/archive_store.h"
 #include "archive/download_archiver.h"
+#include "config/setting_requests.h"
+#include "gateway/clock_watch.h"
 #include "gateway/prometheus_exporter.h"
+#include "gateway/total_guard.h"
 #include "links/stderr_traffic.h"
 #include "loadprofile/archived_download.h"
 #include "loadprofile/claimed_download.h"
@@ -55,6 +58,9 @@ struct LinePoller::Served {
     bool told = false;     // its availability was told
     bool online = false;
     qint64 lpDueMs = 0;
+    TotalGuard totals; // what its totals may publish
+    ClockSync clockSync;
+    quint64 failures = 0; // failed requests
 };
 
 LinePoller::LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
@@ -93,13 +99,28 @@ void LinePoller::start()
         // for the others on it.
         s->session->meter().policy = {1, false};
         Served *raw = s.get();
+        s->clockSync = ClockSync(m.clockSyncS);
         s->session->meter().onResult = [this, raw](const modbus::TransactionResult &result) {
+            if (failureKind(result.failure))
+                ++raw->failures;
             if (!metrics_ || raw->serial.isEmpty() || result.failure == modbus::Failure::Abandoned)
                 return;
             metrics_->countRequest(raw->serial.trimmed());
             if (const auto kind = failureKind(result.failure))
                 metrics_->countFailure(raw->serial.trimmed(), *kind);
         };
+        // What becomes of the settings the gateway writes: an energy reset
+        // is no drop to hold back; the clock's setting is logged.
+        connect(s->session.get(), &session::MeterSession::requestFinished, this,
+                [this, raw](const session::MeterRequest &request, const session::RequestResult &result) {
+                    const bool done = result.outcome == session::RequestResult::Outcome::Done;
+                    if (request.kind == session::RequestKind::ClearEnergy && done)
+                        raw->totals.expectReset();
+                    if (request.kind == session::RequestKind::Clock)
+                        emit logLine(QStringLiteral("meter %1: %2").arg(
+                            name(*raw), done ? QStringLiteral("its clock is set")
+                                             : QStringLiteral("setting its clock failed; the next try in a day")));
+                });
         // The first round of load profiles right after the meter's first
         // answer: what it recorded while the gateway was down comes first.
         s->lpDueMs = 0;
@@ -223,20 +244,41 @@ void LinePoller::poll(Served &meter)
         emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), change));
     meter.refused = s.poll().refusedReads();
     if (answered) {
-        const meter::Reading &reading = s.reading();
+        meter::Reading reading = s.reading();
         const QString serial = reading.identity ? reading.identity->serial : meter.serial;
         if (serial != meter.serial && !meter.serial.isEmpty()) {
             emit logLine(QStringLiteral("meter %1: another meter answers there now, serial %2").arg(name(meter), serial.trimmed()));
             meter.told = false;
+            meter.totals = TotalGuard();
         }
         meter.serial = serial;
+        // The state and the metrics see the same guarded totals; the
+        // archive takes the meter's records as they are.
+        for (const TotalGuard::Event &event : meter.totals.apply(reading))
+            emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), event.text()));
         MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
-                                  reading};
+                         reading, clockOffsetSeconds(reading), meter.failures};
         if (metrics_) {
-            metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
+            // A total the guard held back keeps its counter as it was.
+            QuantitySet held;
+            for (int q = 0; q < meter::kQuantityCount; ++q)
+                held.set(std::size_t(q), s.reading().value(meter::Q(q)) && !reading.value(meter::Q(q)));
+            metrics_->updateReading(serial.trimmed(), reading, state.displayBase, held);
             metrics_->setInfo(serial.trimmed(),
                               {reading.firmwareText, lineLabel(lineAddress_), meter.meter.address.unit});
             metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);
+            metrics_->setClockOffset(serial.trimmed(), state.clockOffsetS ? std::optional(double(*state.clockOffsetS))
+                                                                          : std::nullopt);
+        }
+        // Set at the end of its next poll, after the reads: never inside
+        // the load-profile round that may follow this poll.
+        if (state.clockOffsetS && meter.clockSync.due(*state.clockOffsetS, clock_.elapsed())) {
+            meter.clockSync.setAt(clock_.elapsed());
+            emit logLine(QStringLiteral("meter %1: its clock is %2 s %3 the gateway's (clock-sync %4 s): setting it")
+                             .arg(name(meter)).arg(std::llabs(*state.clockOffsetS))
+                             .arg(*state.clockOffsetS > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"))
+                             .arg(meter.clockSync.allowedS()));
+            s.request(config::clockRequest([] { return QDateTime::currentDateTime(); }));
         }
         tell(meter, true, {});
         emit meterRead(meter.meter.index, state);

@@ -49,6 +49,7 @@ public:
     struct Meter {
         int index = 0;       // the caller's number for it (its place in the meters file)
         links::MeterAddress address;
+        int clockSyncS = 0; // how far its clock may be off before it is set; 0: never
     };
     // The archive: empty for none. claimsWorker: with a PostgreSQL archive,
     // the gateway's name, under which each meter's round is claimed in the

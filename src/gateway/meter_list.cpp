@@ -110,6 +110,9 @@ bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, boo
     } else if (key == QLatin1String("from") || key == QLatin1String("to")) {
         n = parseNumber(value, 1, 999999, QStringLiteral("a record number"), error);
         (key == QLatin1String("from") ? job.range.from : job.range.to) = n.value_or(0);
+    } else if (key == QLatin1String("clock-sync")) {
+        n = parseNumber(value, 0, 86400, QStringLiteral("the seconds a clock may be off"), error);
+        job.clockSyncS = n;
     } else if (key == QLatin1String("since") || key == QLatin1String("until")) {
         date = parseDate(value, error);
         (key == QLatin1String("since") ? job.range.since : job.range.until) = date;

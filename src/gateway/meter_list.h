@@ -27,17 +27,19 @@ struct MeterJob {
     int line = 0;
     links::MeterAddress address;
     loadprofile::LpRange range;
+    std::optional<int> clockSyncS; // clock-sync=SECONDS (serve: 0 never)
 };
 
 // Applies one word of a meters file (key=value), or the command-line option
 // of the same name, to job: tcp, rtu, unit, baud, stop-bits, group, from,
-// to, since, until. placed is set when the word names the meter itself.
+// to, since, until, clock-sync. placed is set when the word names the meter itself.
 bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, bool &placed,
                     QString *error);
 
 // A meters file: one meter per line, as key=value words,
 //   tcp=HOST[:PORT] | rtu=N   [unit=U] [baud=B] [stop-bits=S]
 //   [group=1|2] [from=N] [to=M] [since="YYYY-MM-DD HH:MM"] [until="..."]
+//   [clock-sync=SECONDS]
 // Blank lines and lines starting with "#" are skipped. What a line leaves
 // out comes from defaults. Nothing, with the line number in error, when a
 // line does not fit.

@@ -4,10 +4,28 @@
 #include "gateway/mqtt_topics.h"
 #include "meter/live_values.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace gateway {
 
-MeterPublisher::MeterPublisher(MqttClient *client, QString discoveryPrefix, QString gatewayName)
-    : client_(client), prefix_(std::move(discoveryPrefix)), name_(std::move(gatewayName))
+namespace {
+
+// The same object as `read --format json`, and the gateway's diagnostics.
+QByteArray stateJson(const MeterState &state)
+{
+    QJsonObject object = QJsonDocument::fromJson(
+        meter::jsonLine(meter::liveValues(state.reading, {}), state.reading).toUtf8()).object();
+    if (state.clockOffsetS)
+        object.insert(kClockOffsetId, double(*state.clockOffsetS));
+    object.insert(kRequestFailuresId, double(state.requestFailures));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+MeterPublisher::MeterPublisher(MqttClient *client, QString discoveryPrefix, QString gatewayName, bool compat)
+    : client_(client), prefix_(std::move(discoveryPrefix)), name_(std::move(gatewayName)), compat_(compat)
 {
 }
 
@@ -21,7 +39,10 @@ bool MeterPublisher::publish(const QString &topic, const QByteArray &payload, bo
 void MeterPublisher::publishDiscovery(const MeterState &state)
 {
     for (const DiscoveryConfig &config :
-         discoveryConfigs(prefix_, {state.serial, state.firmware}, state.firmwareNumber, state.displayBase))
+         discoveryConfigs(prefix_, {state.serial, state.firmware}, state.firmwareNumber, state.displayBase, {},
+                          {name_, compat_}))
+        publish(config.topic, config.payload, true);
+    for (const DiscoveryConfig &config : diagnosticConfigs(prefix_, {state.serial, state.firmware}, {name_, compat_}))
         publish(config.topic, config.payload, true);
 }
 
@@ -42,7 +63,7 @@ void MeterPublisher::meterRead(int meter, const MeterState &state)
         m.told = false;
     }
     m.state = state;
-    m.stateJson = meter::jsonLine(meter::liveValues(state.reading, {}), state.reading).trimmed().toUtf8();
+    m.stateJson = stateJson(state);
     if (!known)
         publishDiscovery(state);
     if (!m.told || !m.online) {

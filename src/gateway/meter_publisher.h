@@ -19,6 +19,11 @@ struct MeterState {
     int firmwareNumber = 0;
     int displayBase = 0;    // its measurement panel (0 or 100)
     meter::Reading reading;
+    // Diagnostics beside the values: how far the meter's clock is ahead of
+    // the gateway's (clock_offset_s), its failed requests since the gateway
+    // started (request_failures).
+    std::optional<qint64> clockOffsetS;
+    quint64 requestFailures = 0;
 };
 
 // The gateway's messages for its broker: for each meter its discovery
@@ -34,7 +39,9 @@ class MeterPublisher {
 public:
     // client: nothing when no broker is set; the publisher then only keeps
     // the states (nothing is sent).
-    MeterPublisher(MqttClient *client, QString discoveryPrefix, QString gatewayName);
+    // compat: discovery for Home Assistant releases before 2025
+    // (DiscoveryOptions::compat).
+    MeterPublisher(MqttClient *client, QString discoveryPrefix, QString gatewayName, bool compat = false);
 
     void meterRead(int meter, const MeterState &state);
     void meterAvailable(int meter, bool online);
@@ -57,6 +64,7 @@ private:
     MqttClient *client_;
     QString prefix_;
     QString name_;
+    bool compat_;
     std::map<int, Meter> meters_;
 };
 

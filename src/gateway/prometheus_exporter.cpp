@@ -80,6 +80,10 @@ MeterMetrics::MeterMetrics() : registry_(std::make_shared<prometheus::Registry>(
                          .Name("ampwright_poll_cycle_duration_seconds")
                          .Help("How long the meter's last poll cycle took")
                          .Register(*registry_);
+    clockOffset_ = &prometheus::BuildGauge()
+                        .Name("ampwright_meter_clock_offset_seconds")
+                        .Help("How far the meter's clock is ahead of the gateway's (behind: negative)")
+                        .Register(*registry_);
     requests_ = &prometheus::BuildCounter()
                      .Name("ampwright_requests_total")
                      .Help("Requests to the meter, answered or failed")
@@ -226,6 +230,9 @@ void MeterMetrics::setUp(const QString &serial, bool up)
     // answers again. Counters come back at the meter's count.
     for (int q = 0; q < meter::kQuantityCount; ++q)
         withdraw(m, meter::Q(q));
+    if (m.clockOffset)
+        clockOffset_->Remove(m.clockOffset);
+    m.clockOffset = nullptr;
 }
 
 void MeterMetrics::countRequest(const QString &serial)
@@ -255,6 +262,21 @@ void MeterMetrics::setCycleSeconds(const QString &serial, double seconds)
     if (!m.cycleSeconds)
         m.cycleSeconds = &cycleSeconds_->Add(meterLabels(serial.toStdString()));
     m.cycleSeconds->Set(seconds);
+}
+
+void MeterMetrics::setClockOffset(const QString &serial, std::optional<double> seconds)
+{
+    const std::lock_guard lock(mutex_);
+    Meter &m = meter(serial.toStdString());
+    if (!seconds) {
+        if (m.clockOffset)
+            clockOffset_->Remove(m.clockOffset);
+        m.clockOffset = nullptr;
+        return;
+    }
+    if (!m.clockOffset)
+        m.clockOffset = &clockOffset_->Add(meterLabels(serial.toStdString()));
+    m.clockOffset->Set(*seconds);
 }
 
 } // namespace gateway

@@ -90,6 +90,10 @@ public:
     void countFailure(const QString &serial, RequestFailure kind);
     void countArchivedRecords(const QString &serial, quint64 records);
     void setCycleSeconds(const QString &serial, double seconds);
+    // ampwright_meter_clock_offset_seconds: how far the meter's clock is
+    // ahead of the gateway's; withdrawn by nothing (no clock read) and when
+    // the meter goes offline.
+    void setClockOffset(const QString &serial, std::optional<double> seconds);
 
 private:
     struct Meter {
@@ -101,6 +105,7 @@ private:
         MeterInfo infoLabels;
         prometheus::Gauge *lastPoll = nullptr;
         prometheus::Gauge *cycleSeconds = nullptr;
+        prometheus::Gauge *clockOffset = nullptr;
         prometheus::Counter *requests = nullptr;
         std::array<prometheus::Counter *, kRequestFailureKinds> failures{};
         prometheus::Counter *archived = nullptr;
@@ -120,6 +125,7 @@ private:
     prometheus::Family<prometheus::Gauge> *info_ = nullptr;
     prometheus::Family<prometheus::Gauge> *lastPoll_ = nullptr;
     prometheus::Family<prometheus::Gauge> *cycleSeconds_ = nullptr;
+    prometheus::Family<prometheus::Gauge> *clockOffset_ = nullptr;
     prometheus::Family<prometheus::Counter> *requests_ = nullptr;
     prometheus::Family<prometheus::Counter> *failures_ = nullptr;
     prometheus::Family<prometheus::Counter> *archived_ = nullptr;

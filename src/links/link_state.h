@@ -9,7 +9,7 @@
 
 namespace links {
 
-// The meter link of the main window: the connection mode, the online flag,
+// A meter link (the window's, the tool's, a gateway line's): the connection mode, the online flag,
 // the meter's Modbus address, and the serial port and TCP socket themselves.
 //
 // Going online or offline is a broadcast: every subsystem listens to

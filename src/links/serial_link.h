@@ -12,7 +12,7 @@
 
 namespace links {
 
-// The serial port of the main window: a port number (1 to 16, see port_map.h),
+// A link's serial port: a port number (1 to 16, see port_map.h),
 // a settings text such as "19200,n,8,1", open and close, the receive count,
 // the whole receive buffer at once, and output. Received data are raw bytes.
 class SerialLink : public QObject, public modbus::SerialIo {

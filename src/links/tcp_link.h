@@ -8,7 +8,7 @@
 
 namespace links {
 
-// The TCP socket of the main window: remote host and port, connect, close,
+// A link's TCP socket: remote host and port, connect, close,
 // state, send and non-blocking reads. Arriving data are only announced
 // (dataArrival with the total of unread bytes); the transactions read them.
 class TcpLink : public QObject, public modbus::TcpIo {

@@ -207,12 +207,12 @@ std::optional<LoadProfileCsv> LoadProfileCsv::create(const Folders &folders, con
 
 bool LoadProfileCsv::appendRows(const QStringList &rows, QString *error) const
 {
-    const QString folder = QFileInfo(m_path).absolutePath();
+    const QString folder = QFileInfo(path_).absolutePath();
     if (!QDir().mkpath(folder)) {
         setError(error, QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
         return false;
     }
-    QFile file(m_path);
+    QFile file(path_);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         setError(error, fileError(QStringLiteral("Cannot open"), file));
         return false;

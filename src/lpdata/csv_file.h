@@ -82,15 +82,15 @@ public:
     // False, with the path and the reason in error, when that fails.
     bool appendRows(const QStringList &rows, QString *error) const;
 
-    QString path() const { return m_path; }
+    QString path() const { return path_; }
     // The file lies in the fallback folder: the window tells the user where.
-    bool inFallbackFolder() const { return m_inFallback; }
+    bool inFallbackFolder() const { return inFallback_; }
 
 private:
-    LoadProfileCsv(QString path, bool inFallback) : m_path(std::move(path)), m_inFallback(inFallback) {}
+    LoadProfileCsv(QString path, bool inFallback) : path_(std::move(path)), inFallback_(inFallback) {}
 
-    QString m_path;
-    bool m_inFallback = false;
+    QString path_;
+    bool inFallback_ = false;
 };
 
 } // namespace lpdata

@@ -26,8 +26,7 @@ inline constexpr int kMaxRtuWriteRegisters = 127;
 inline constexpr int kMaxTcpWriteRegisters = 124;
 
 // One request, its expected answer length, and the checks of its answer. The
-// CRC register is shared by all requests of a link, as it is one register of
-// the window. Requests use transaction identifier 0 over TCP and carry no
+// CRC register is shared by all requests of a link: one register per link. Requests use transaction identifier 0 over TCP and carry no
 // checksum there.
 class FrameCodec {
 public:

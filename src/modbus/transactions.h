@@ -12,7 +12,7 @@
 
 namespace modbus {
 
-// What a transaction needs of the window around it.
+// What a transaction needs of the link it runs on.
 class TransactionHost {
 public:
     virtual ~TransactionHost() = default;
@@ -20,13 +20,15 @@ public:
     // Which connection the link is on: it changes each time the link goes
     // online. A transaction ends when the connection it began on is gone.
     virtual std::uint64_t linkSession() const = 0;
-    // The one-line status text of the main window.
+    // A one-line status of the exchange ("CRC Error", ...) for whoever
+    // shows one.
     virtual void setStatusText(const std::string &text) = 0;
-    // Takes a failed link offline, as the connect button does.
+    // Takes a failed link offline.
     virtual void takeLinkOffline() = 0;
 };
 
-// Waiting that keeps the window alive: events are processed while waiting.
+// Waiting that keeps the caller's event loop alive: events are processed
+// while waiting.
 class Waits {
 public:
     virtual ~Waits() = default;
@@ -81,9 +83,9 @@ struct TransactionResult {
 // How a caller wants its transaction run.
 struct TransactionPolicy {
     int attempts = 3;
-    // A transaction that fails all its attempts takes the link offline, as
-    // the window does with a meter that went silent. A line shared by
-    // several meters keeps its link for the others.
+    // A transaction that fails all its attempts takes the link offline (a
+    // link to one meter that went silent). A line shared by several meters
+    // keeps its link for the others.
     bool takeOfflineOnFailure = true;
 };
 
@@ -114,8 +116,8 @@ public:
     // Rebuilds the CRC tables and resets the CRC register.
     void CrcTableSetup();
 
-    // The pause after each TCP request before its answer is looked at: the
-    // window's 0.2 s after a read and 0.5 s after a write (nothing), or a
+    // The pause after each TCP request before its answer is looked at: by
+    // default 0.2 s after a read and 0.5 s after a write (nothing), or a
     // fixed one for every request; 0 takes each answer as soon as it is
     // complete, for a meter or gateway that needs no pause.
     void setTcpPauseMs(std::optional<int> ms) { tcpPauseMs_ = ms; }

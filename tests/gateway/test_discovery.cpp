@@ -46,20 +46,27 @@ private slots:
         QTest::newRow("energy counter")
             << "kwh_delivered" << "energy" << "total_increasing" << "kWh" << "{{ value_json.kwh_delivered }}";
         QTest::newRow("reactive energy")
-            << "kvarh_lagging" << "" << "total_increasing" << "kvarh" << "{{ value_json.kvarh_lagging }}";
-        QTest::newRow("angle") << "angle_i_c" << "" << "measurement" << "\u00B0" << "{{ value_json.angle_i_c }}";
+            << "kvarh_lagging" << "reactive_energy" << "total_increasing" << "kvarh" << "{{ value_json.kvarh_lagging }}";
+        QTest::newRow("angle") << "angle_i_c" << "" << "measurement_angle" << "\u00B0" << "{{ value_json.angle_i_c }}";
+        QTest::newRow("CO2 emission") << "co2_emission" << "" << "total_increasing" << "kg" << "{{ value_json.co2_emission }}";
+        QTest::newRow("CO2 factor") << "co2_factor" << "" << "measurement" << "kg/kWh" << "{{ value_json.co2_factor }}";
     }
     void sensorConfig()
     {
         QFETCH(QString, quantity);
         const DiscoveryConfig config =
             discoveryConfig(QStringLiteral("homeassistant"), {QStringLiteral(" AB 12   "), QStringLiteral("V3705A00")},
-                            *meter::findQuantity(quantity));
+                            *meter::findQuantity(quantity), {QStringLiteral("gw1")});
         QCOMPARE(config.topic, "homeassistant/sensor/ampwright_AB_2012/" + quantity + "/config");
         const QJsonObject json = QJsonDocument::fromJson(config.payload).object();
         QCOMPARE(json.value("unique_id").toString(), "ampwright_AB_2012_" + quantity);
         QCOMPARE(json.value("state_topic").toString(), "ampwright/AB_2012/state");
-        QCOMPARE(json.value("availability_topic").toString(), "ampwright/AB_2012/availability");
+        // Unavailable once the meter or the gateway says offline (its last will).
+        QVERIFY(!json.contains("availability_topic")); // Home Assistant refuses it beside the list
+        QCOMPARE(json.value("availability_mode").toString(), "all");
+        QCOMPARE(json.value("availability").toArray(),
+                 (QJsonArray{QJsonObject{{"topic", "ampwright/AB_2012/availability"}},
+                             QJsonObject{{"topic", "ampwright/gateway/gw1/availability"}}}));
         QTEST(json.value("value_template").toString(), "valueTemplate");
         QTEST(json.value("device_class").toString(), "deviceClass"); // absent reads as ""
         QTEST(json.value("state_class").toString(), "stateClass");
@@ -68,6 +75,28 @@ private slots:
         QCOMPARE(device.value("identifiers").toArray(), QJsonArray{"ampwright_AB_2012"});
         QCOMPARE(device.value("serial_number").toString(), "AB 12");
         QCOMPARE(device.value("sw_version").toString(), "V3705A00");
+        QCOMPARE(json.value("origin").toObject().value("name").toString(), "Ampwright");
+        QVERIFY(!json.contains("entity_category"));
+    }
+
+    // ha-discovery=compat leaves out what releases before 2025 refuse.
+    void compatClasses()
+    {
+        const auto classes = [](const char *quantity) {
+            const QJsonObject json = QJsonDocument::fromJson(discoveryConfig(QStringLiteral("ha"), {QStringLiteral("S1"), {}},
+                                                                             *meter::findQuantity(QLatin1String(quantity)), {{}, true})
+                                                                 .payload).object();
+            return json.value("device_class").toString() + u' ' + json.value("state_class").toString();
+        };
+        QCOMPARE(classes("kvarh_leading_b"), " total_increasing");
+        QCOMPARE(classes("angle_v_a"), " measurement");
+        QCOMPARE(classes("kwh_received"), "energy total_increasing");
+    }
+
+    void diagnosticSensors()
+    {
+        for (const DiscoveryConfig &c : diagnosticConfigs(QStringLiteral("ha"), {QStringLiteral("S1"), {}}))
+            QCOMPARE(QJsonDocument::fromJson(c.payload).object().value("entity_category").toString(), "diagnostic");
     }
 
     // Configs for the quantities the firmware reads, of those a state holds.

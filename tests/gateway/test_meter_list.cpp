@@ -30,6 +30,9 @@ void TestMeterList::lines_data()
     QTest::newRow("bad date") << "tcp=a since=2024-13-01" << "line 1: \"2024-13-01\" is not a date and time as YYYY-MM-DD HH:MM";
     QTest::newRow("numbers and dates") << "tcp=a from=2 since=\"2024-03-02 06:07\"" << "line 1: choose records by number (from, to) or by date (since, until), not both";
     QTest::newRow("empty host") << "tcp=:502" << "line 1: a TCP meter needs a host, as HOST or HOST:PORT";
+    QTest::newRow("clock-sync") << "tcp=a clock-sync=30" << "a:502, unit 15 g1 0-0 sync 30";
+    QTest::newRow("clock-sync too large") << "tcp=a clock-sync=86401"
+                                          << "line 1: the seconds a clock may be off must be a whole number from 0 to 86400, not \"86401\"";
     QTest::newRow("nothing") << "# none\n" << "the meters file lists no meter";
 }
 
@@ -46,7 +49,8 @@ void TestMeterList::lines()
         const QString span = r.since ? r.since->toString(u"yyyy-MM-dd HH:mm") + u'-'
                                            + r.until->toString(u"yyyy-MM-dd HH:mm")
                                      : QStringLiteral("%1-%2").arg(r.from.value_or(0)).arg(r.to.value_or(0));
-        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group).arg(span);
+        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group).arg(span)
+                   + (job.clockSyncS ? QStringLiteral(" sync %1").arg(*job.clockSyncS) : QString());
     }
     QCOMPARE(jobs ? got.join(QStringLiteral(" | ")) : error, expected);
 }

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -42,6 +43,27 @@ int countOf(const QStringList &messages, const QString &topic)
 
 QJsonObject json(const QString &text) { return QJsonDocument::fromJson(text.toUtf8()).object(); }
 
+// Whether Home Assistant shows a sensor of this discovery config available:
+// with availability_mode "all", each of its topics' newest message is "online".
+bool availableTo(const QJsonObject &config, const QStringList &messages)
+{
+    const QJsonArray topics = config.value(QStringLiteral("availability")).toArray();
+    return config.value(QStringLiteral("availability_mode")) == QLatin1String("all") && !topics.isEmpty()
+           && std::all_of(topics.begin(), topics.end(), [&](const QJsonValue &e) {
+                  return newest(messages, e.toObject().value(QStringLiteral("topic")).toString()) == QLatin1String("online");
+              });
+}
+
+// The meter's states among "R TOPIC PAYLOAD" lines, oldest first.
+QList<QJsonObject> statesOf(const QStringList &messages, const QString &serial)
+{
+    QList<QJsonObject> states;
+    for (const QString &m : messages)
+        if (m.section(u' ', 1, 1) == QStringLiteral("ampwright/%1/state").arg(serial))
+            states << json(m.section(u' ', 2));
+    return states;
+}
+
 } // namespace
 
 class TestServeWithMeters : public QObject {
@@ -52,11 +74,14 @@ private slots:
     void badFilesStopNothingStarts();
     void publishesEveryMeter();
     void refusedReadIsLeftOutOfTheState();
+    void totalsNeverRunBackwards();
+    void driftedClockIsSetOnce();
     void metricsPassPromtool();
     void archivesTheLoadProfiles();
     void silencedMeterGoesOfflineAndBack();
     void brokerRestartGetsEverythingAgain();
     void sigtermPublishesOfflineAndEnds();
+    void sigkillLeavesEveryMeterUnavailable();
 
 private:
     QString writeFile(const QString &name, const QString &text);
@@ -95,7 +120,7 @@ void TestServeWithMeters::initTestCase()
     const QString meters = writeFile(QStringLiteral("meters.txt"),
                                      QStringLiteral("# two units on serial port 1, one over TCP\n"
                                                     "rtu=1 unit=1 baud=9600\nrtu=1 unit=2 baud=9600\n"
-                                                    "tcp=%1:%2 unit=7\n")
+                                                    "tcp=%1:%2 unit=7 clock-sync=60\n")
                                          .arg(tcp_.tcpAddress()).arg(tcp_.tcpPort()));
     metricsPort_ = QString::number(20000 + QCoreApplication::applicationPid() % 20000);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -212,6 +237,64 @@ void TestServeWithMeters::refusedReadIsLeftOutOfTheState()
     QTRY_VERIFY_WITH_TIMEOUT(voltageMetric(), kWaitMs);
 }
 
+void TestServeWithMeters::totalsNeverRunBackwards()
+{
+    // The TCP meter's kWh delivered (input registers 0x10C6-0x10C7) read as 0.
+    MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/+/state"));
+    QString error;
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const auto kwhs = [&] { // of each state; -1: left out
+        QList<double> all;
+        for (const QJsonObject &state : statesOf(watch.messages(), serials_[2]))
+            all << state.value(QStringLiteral("kwh_delivered")).toDouble(-1);
+        return all;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!kwhs().isEmpty(), kWaitMs);
+    const double kwh = kwhs().back();
+    const QString last = QString::number(kwh, 'g', 10);
+    // Once: held back, never published, told once.
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=0")));
+    QTRY_COMPARE_WITH_TIMEOUT(kwhs().back(), -1.0, kWaitMs);
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=") + last));
+    QTRY_COMPARE_WITH_TIMEOUT(kwhs().back(), kwh, kWaitMs);
+    QVERIFY(!kwhs().contains(0));
+    QCOMPARE(log_.count(QStringLiteral("kwh_delivered read as 0 (last %1): held back").arg(last)), 1);
+    // For good: the meter's reset, published on the third poll, and the counter starts again.
+    const qsizetype before = kwhs().size();
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=0")));
+    QTRY_VERIFY_WITH_TIMEOUT(kwhs().contains(0), kWaitMs);
+    const QList<double> after = kwhs().mid(before);
+    QCOMPARE(after.mid(after.indexOf(-1)), (QList<double>{-1, -1, 0}));
+    QVERIFY(log_.contains(QStringLiteral("kwh_delivered fell from %1 to 0").arg(last)));
+    const QRegularExpression restarted(
+        QStringLiteral("\nampwright_active_energy_delivered_three_phase\\w*\\{meter=\"%1\"\\} 0\n").arg(serials_[2]));
+    QTRY_VERIFY_WITH_TIMEOUT(testsupport::scrapeMetrics(quint16(metricsPort_.toInt())).contains(restarted), kWaitMs);
+    QVERIFY(tcp_.sendCommand(QStringLiteral("setf input:0x10C6=") + last));
+}
+
+void TestServeWithMeters::driftedClockIsSetOnce()
+{
+    // clock-sync=60 on the TCP meter's line of the meters file, none for unit 1.
+    MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/+/state"));
+    QString error;
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const auto offset = [&](int m) {
+        const QList<QJsonObject> states = statesOf(watch.messages(), serials_[m]);
+        return states.isEmpty() ? 0.0 : states.back().value(QStringLiteral("clock_offset_s")).toDouble();
+    };
+    const QString yearBack = QStringLiteral("set holding:0x1023=%1").arg(QDate::currentDate().year() - 2001);
+    QVERIFY(tcp_.sendCommand(yearBack));
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=1 ") + yearBack));
+    QTRY_VERIFY_WITH_TIMEOUT(offset(2) < -300 * 86400, kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(offset(2)) <= 2, kWaitMs);
+    QCOMPARE(log_.count(QStringLiteral("behind the gateway's (clock-sync 60 s): setting it")), 1);
+    QVERIFY(log_.contains(QStringLiteral("its clock is set")));
+    QTRY_VERIFY_WITH_TIMEOUT(offset(0) < -300 * 86400, kWaitMs); // left as it is
+    QVERIFY(testsupport::scrapeMetrics(quint16(metricsPort_.toInt()))
+                .contains(QStringLiteral("ampwright_meter_clock_offset_seconds{meter=\"%1\"} -3").arg(serials_[0])));
+    QVERIFY(line_.sendCommand(QStringLiteral("unit=1 set holding:0x1023=%1").arg(QDate::currentDate().year() - 2000)));
+}
+
 void TestServeWithMeters::metricsPassPromtool()
 {
     QString text;
@@ -304,6 +387,32 @@ void TestServeWithMeters::sigtermPublishesOfflineAndEnds()
     for (const QString &id : serials_)
         QTRY_COMPARE_WITH_TIMEOUT(newest(after.messages(), QStringLiteral("ampwright/%1/availability").arg(id)),
                                   QStringLiteral("offline"), 5000);
+}
+
+void TestServeWithMeters::sigkillLeavesEveryMeterUnavailable()
+{
+    // A gateway that dies without a word (SIGKILL, a power loss) leaves its
+    // meters' availability "online"; the broker's last will on the gateway's
+    // topic must take every sensor down all the same.
+    QProcess gateway;
+    gateway.setProcessEnvironment(gateway_.processEnvironment());
+    gateway.start(cli(), {"serve", "--meters", dir_.filePath(QStringLiteral("meters.txt")), "--mqtt",
+                          QStringLiteral("127.0.0.1:%1").arg(broker_.port()), "--name", "test"});
+    for (const bool alive : {true, false}) {
+        MqttSubscriber watch(broker_.port(), QStringLiteral("#"));
+        QString error;
+        QVERIFY2(watch.start(&error), qPrintable(error));
+        for (const QString &id : serials_) {
+            const QString config = QStringLiteral("homeassistant/sensor/ampwright_%1/kwh_delivered/config").arg(id);
+            QTRY_VERIFY_WITH_TIMEOUT(newest(watch.messages(), QStringLiteral("ampwright/%1/availability").arg(id)) == "online"
+                                         && availableTo(json(newest(watch.messages(), config)), watch.messages()) == alive,
+                                     kWaitMs);
+        }
+        if (alive) {
+            gateway.kill();
+            QVERIFY(gateway.waitForFinished(5000));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestServeWithMeters)
