@@ -2,6 +2,7 @@
 
 #include "archive/archive_location.h"
 #include "gateway/discovery_config.h"
+#include "gateway/meter_list.h"
 #include "gateway/mqtt_credentials.h"
 #include "gateway/mqtt_topics.h"
 
@@ -130,6 +131,10 @@ const std::vector<Key> &keys()
         {"metrics", hostPort(&GatewaySettings::metrics, true)},
         {"every", number(&GatewaySettings::everyS, 1, 86400, "seconds")},
         {"lp-every", number(&GatewaySettings::lpEveryMin, 0, 1440, "minutes")},
+        {"timeout", number(&GatewaySettings::timeoutMs, kTimeoutMs.first, kTimeoutMs.second, "milliseconds")},
+        {"pause", number(&GatewaySettings::pauseMs, kPauseMs.first, kPauseMs.second, "milliseconds")},
+        {"attempts", number(&GatewaySettings::attempts, kAttempts.first, kAttempts.second, "attempts")},
+        {"tcp-pause-ms", number(&GatewaySettings::tcpPauseMs, 0, 10000, "milliseconds")},
         {"store",
          [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
              QString why;
@@ -264,6 +269,9 @@ GatewaySettings mergeSettings(const GatewaySettings &file, const GatewaySettings
     merged.everyS = flags.everyS ? flags.everyS : file.everyS;
     merged.lpEveryMin = flags.lpEveryMin ? flags.lpEveryMin : file.lpEveryMin;
     merged.store = text(file.store, flags.store);
+    for (auto field : {&GatewaySettings::timeoutMs, &GatewaySettings::pauseMs, &GatewaySettings::attempts,
+                       &GatewaySettings::tcpPauseMs})
+        merged.*field = flags.*field ? flags.*field : file.*field;
     return merged;
 }
 

@@ -27,6 +27,12 @@
 //   every             seconds between polls of a meter, 1 to 86400
 //   lp-every          minutes between load-profile downloads, 0 (never) to 1440
 //   store             the archive, sqlite:PATH or postgresql://USER@HOST[:PORT]/DB
+//   timeout           ms each attempt waits for an answer, 50 to 60000 (1100)
+//   pause             ms between an answer and the next request, 0 to 10000
+//   attempts          attempts a request gets from a meter that answers, 1 to 5 (3)
+//   tcp-pause-ms      a fixed pause after each TCP request, 0 to 10000 (none)
+// The timing keys are defaults for every line; a line of the meters file
+// sets its own with the words timeout=, pause= and attempts=.
 namespace gateway {
 
 struct HostPort {
@@ -47,6 +53,7 @@ struct GatewaySettings {
     std::optional<int> everyS;
     std::optional<int> lpEveryMin;
     QString store;
+    std::optional<int> timeoutMs, pauseMs, attempts, tcpPauseMs;
 };
 
 // What is wrong with a setting: in which file (empty for the command
