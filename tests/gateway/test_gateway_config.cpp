@@ -29,6 +29,9 @@ private slots:
         QTest::newRow("metrics without port") << "metrics = 127.0.0.1" << 1 << "127.0.0.1";
         QTest::newRow("name with a topic level") << "name = site/gw" << 1 << "site/gw";
         QTest::newRow("prefix with a wildcard") << "mqtt-prefix = home+assistant" << 1 << "home+assistant";
+        QTest::newRow("timeout too long") << "timeout = 60001" << 1 << "60001";
+        QTest::newRow("six attempts") << "attempts = 6" << 1 << "6";
+        QTest::newRow("negative pause") << "pause = -1" << 1 << "-1";
         QTest::newRow("archive with a password") << "store = postgresql://u:pw@db/lp" << 1 << "postgresql://u:pw@db/lp";
     }
     void errorsNameFileLineAndWord()
@@ -49,7 +52,8 @@ private slots:
         ConfigError error;
         const auto file = parseGatewayConfig(QStringLiteral("meters = meters.txt      # beside this file\n"
                                                             "mqtt = [fd00::5]\nmqtt-ca = /etc/ca.pem\n"
-                                                            "  name=plant-3\nevery = 10\n"),
+                                                            "  name=plant-3\nevery = 10\n"
+                                                            "timeout = 400\nattempts = 2\n"),
                                              QStringLiteral("/etc/ampwright/gateway.conf"), &error);
         QVERIFY2(file, qPrintable(error.text()));
         QCOMPARE(file->meters, "/etc/ampwright/meters.txt");
@@ -57,6 +61,10 @@ private slots:
         QCOMPARE(applyGatewaySetting(QStringLiteral("every"), QStringLiteral("2"), flags), std::nullopt);
         const GatewaySettings merged = mergeSettings(*file, flags);
         QCOMPARE(merged.everyS, 2);
+        QCOMPARE(applyGatewaySetting(QStringLiteral("attempts"), QStringLiteral("4"), flags), std::nullopt);
+        QCOMPARE(mergeSettings(*file, flags).attempts, 4);
+        QCOMPARE(merged.timeoutMs, 400);
+        QCOMPARE(merged.pauseMs, std::nullopt);
         QCOMPARE(checkGatewaySettings(merged), QString());
 
         const MqttSettings mqtt = gatewayMqttSettings(merged, {});

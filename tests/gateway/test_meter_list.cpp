@@ -31,6 +31,11 @@ void TestMeterList::lines_data()
     QTest::newRow("numbers and dates") << "tcp=a from=2 since=\"2024-03-02 06:07\"" << "line 1: choose records by number (from, to) or by date (since, until), not both";
     QTest::newRow("empty host") << "tcp=:502" << "line 1: a TCP meter needs a host, as HOST or HOST:PORT";
     QTest::newRow("nothing") << "# none\n" << "the meters file lists no meter";
+    QTest::newRow("line timing") << "tcp=a timeout=300 pause=40 attempts=5\ntcp=b"
+                                 << "a:502, unit 15 g1 0-0 t300 p40 a5 | b:502, unit 15 g1 0-0";
+    QTest::newRow("timeout too short") << "tcp=a timeout=10" << "line 1: timeout (ms) must be a whole number from 50 to 60000, not \"10\"";
+    QTest::newRow("pause too long") << "tcp=a pause=10001" << "line 1: pause (ms) must be a whole number from 0 to 10000, not \"10001\"";
+    QTest::newRow("no attempt") << "rtu=1 attempts=0" << "line 1: attempts must be a whole number from 1 to 5, not \"0\"";
 }
 
 void TestMeterList::lines()
@@ -46,7 +51,11 @@ void TestMeterList::lines()
         const QString span = r.since ? r.since->toString(u"yyyy-MM-dd HH:mm") + u'-'
                                            + r.until->toString(u"yyyy-MM-dd HH:mm")
                                      : QStringLiteral("%1-%2").arg(r.from.value_or(0)).arg(r.to.value_or(0));
-        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group).arg(span);
+        QString timing;
+        const links::MeterAddress &a = job.address;
+        if (a.answerWaitMs || a.gapMs || a.attempts)
+            timing = QStringLiteral(" t%1 p%2 a%3").arg(a.answerWaitMs.value_or(-1)).arg(a.gapMs.value_or(-1)).arg(a.attempts.value_or(-1));
+        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group).arg(span) + timing;
     }
     QCOMPARE(jobs ? got.join(QStringLiteral(" | ")) : error, expected);
 }

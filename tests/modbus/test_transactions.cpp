@@ -39,6 +39,8 @@ private slots:
     void goingOfflineMidWaitReturnsSilently();
     void dataArrivalKeepsTheLatestTotal();
     void interFrameGapFollowsTheLastAnswer();
+    void lineTimingSetsWaitGapAndAttempts_data();
+    void lineTimingSetsWaitGapAndAttempts();
     void tcpReadsWaitTheFixedPause_data();
     void tcpReadsWaitTheFixedPause();
     void answerIsTakenAsSoonAsItIsComplete_data();
@@ -80,6 +82,7 @@ void TestTransactions::answerInSecondAttempt()
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(2));
     QCOMPARE(rig.host.offlineCalls, 0);
+    QCOMPARE(result.lostAttempts.size(), std::size_t(1)); // the first one, for the metrics
     if (firstMessage.isEmpty())
         QVERIFY(rig.host.statusTexts.empty());
     else
@@ -150,6 +153,7 @@ void TestTransactions::threeFailuresTakeTheLinkOffline()
     QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(3));
     QCOMPARE(rig.host.offlineCalls, 1);
     QCOMPARE(result.failure, failure);
+    QCOMPARE(result.lostAttempts, (std::vector<Failure>{failure, failure}));
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rig.host.statusTexts.back(), kCommError);
     QVERIFY(result.data.empty());
@@ -242,6 +246,45 @@ void TestTransactions::interFrameGapFollowsTheLastAnswer()
     QCOMPARE(rig.serial.sentAt.size(), std::size_t(2));
     QVERIFY(rig.serial.sentAt[1] - answered > 12);
     QVERIFY(rig.serial.sentAt[1] - answered < 20);
+}
+
+void TestTransactions::lineTimingSetsWaitGapAndAttempts_data()
+{
+    QTest::addColumn<std::optional<int>>("waitMs");
+    QTest::addColumn<std::optional<int>>("gapMs");
+    QTest::addColumn<int>("attempts");
+    QTest::addColumn<int>("silentMs"); // an unanswered request with those attempts, its gap first
+    QTest::addColumn<int>("gapAfterAnswer");
+    QTest::newRow("defaults") << std::optional<int>() << std::optional<int>() << 3 << 3 * 1100 << 12;
+    QTest::newRow("a slow converter") << std::optional<int>(300) << std::optional<int>(150) << 2 << 150 + 2 * 300 << 150;
+    QTest::newRow("one attempt, gap never under 12 ms") << std::optional<int>(50) << std::optional<int>(0) << 1 << 50 << 12;
+}
+
+void TestTransactions::lineTimingSetsWaitGapAndAttempts()
+{
+    QFETCH(std::optional<int>, waitMs);
+    QFETCH(std::optional<int>, gapMs);
+    QFETCH(int, attempts);
+    QFETCH(int, silentMs);
+    QFETCH(int, gapAfterAnswer);
+    Rig rig;
+    rig.tx.setAnswerWaitMs(waitMs);
+    rig.tx.setGapMs(gapMs);
+    rig.serial.replies = {Reply{fake::rtuReadAnswer(1, 2), 5}, Reply{fake::rtuReadAnswer(1, 2), 5}};
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    const std::int64_t answered = rig.tx.LastRxTime;
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    QCOMPARE(rig.serial.sentAt.size(), std::size_t(2));
+    QVERIFY(rig.serial.sentAt[1] - answered > gapAfterAnswer);
+    QVERIFY(rig.serial.sentAt[1] - answered < gapAfterAnswer + 8);
+
+    const std::int64_t start = rig.clock.now;
+    const modbus::TransactionResult silent = rig.tx.ModbusReadRegisters(1, 3, 0, 2, true, {attempts, false});
+    QCOMPARE(silent.failure, Failure::NoAnswer);
+    QCOMPARE(rig.serial.sent.size(), std::size_t(2 + attempts));
+    QCOMPARE(rig.host.offlineCalls, 0);
+    const std::int64_t elapsed = rig.clock.now - start;
+    QVERIFY2(elapsed >= silentMs && elapsed <= silentMs + attempts * 40, qPrintable(QString::number(elapsed)));
 }
 
 void TestTransactions::tcpReadsWaitTheFixedPause_data()
