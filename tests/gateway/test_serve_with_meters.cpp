@@ -264,8 +264,7 @@ void TestServeWithMeters::archivesTheLoadProfiles()
 
 void TestServeWithMeters::lostAnswersAreAskedAgain()
 {
-    // States a second, from the first to the last that came in a window, of
-    // the clean TCP meter and the lossy ones, each on a line of its own.
+    // States a second over a window: the clean TCP meter's and the lossy lines'.
     MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/+/+"));
     QString error;
     QVERIFY2(watch.start(&error), qPrintable(error));
