@@ -1,4 +1,4 @@
-// (c) of bench_gateway: /metrics of the gateway's HTTP server, with the
+// (d) of bench_gateway: /metrics of the gateway's HTTP server, with the
 // series of 100 meters, asked for 300 times with no other connection and
 // then with 1 000 idle ones open (a third of them with half a request
 // sent): the latency's median and 99th percentile of both, and their ratio.
@@ -104,7 +104,7 @@ bool metricsLatency(int idleConnections, int requests, int meters)
     metrics.serveOn(server);
     QString error;
     if (!server.listen(QStringLiteral("127.0.0.1"), 0, &error)) {
-        std::printf("(c) HTTP server: %s\n", qPrintable(error));
+        std::printf("(d) HTTP server: %s\n", qPrintable(error));
         return false;
     }
     const std::size_t bytes = metrics.text().size();
@@ -122,10 +122,10 @@ bool metricsLatency(int idleConnections, int requests, int meters)
     for (int fd : idle)
         ::close(fd);
     if (!quiet.ok || !busy.ok || int(idle.size()) != idleConnections) {
-        std::printf("(c) /metrics: not every request was answered (%zu idle connections opened)\n", idle.size());
+        std::printf("(d) /metrics: not every request was answered (%zu idle connections opened)\n", idle.size());
         return false;
     }
-    std::printf("(c) /metrics of %d meters (%zu bytes), %d requests each: p50 %.2f ms, p99 %.2f ms with no other "
+    std::printf("(d) /metrics of %d meters (%zu bytes), %d requests each: p50 %.2f ms, p99 %.2f ms with no other "
                 "connection; p50 %.2f ms, p99 %.2f ms with %d idle connections open; p99 ratio %.2f (goal: p99 "
                 "under 50 ms)\n",
                 meters, bytes, requests, quiet.p50, quiet.p99, busy.p50, busy.p99, idleConnections,

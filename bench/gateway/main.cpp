@@ -6,7 +6,8 @@
 //  (b) 100 simulated meters over TCP polled every 10 s by `ampwright-cli
 //      serve`: its CPU share of one core and its resident memory after one
 //      minute and at the end (goal < 2 % and flat);
-//  (c) /metrics with 1 000 idle connections open against none: p50 and p99
+//  (c) lossy lines against a clean one (see lossyLines);
+//  (d) /metrics with 1 000 idle connections open against none: p50 and p99
 //      (goal: p99 under 50 ms), see http_latency.cpp.
 //
 //   bench_gateway [--line-seconds S] [--units U] [--minutes N] [--meters M] [--http-only]
@@ -27,8 +28,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -152,6 +155,60 @@ bool manyMeters(int count, double minutes)
     return cpu >= 0 && online == count;
 }
 
+bool lossyLines(double seconds)
+{
+    // A clean line, one losing 1 answer in 20, one losing 1 in 4: each a
+    // simulated TCP meter of its own, each line on a thread of its own as
+    // serve runs them.
+    const QStringList faults{{}, QStringLiteral("drop@every=20"), QStringLiteral("drop@every=4")};
+    struct Line {
+        testsupport::MeterSim sim;
+        QThread thread;
+        gateway::LinePoller *poller = nullptr;
+        long long states = 0;
+    };
+    Line lines[3];
+    for (int i = 0; i < 3; ++i) {
+        Line &line = lines[i];
+        QStringList args{"--unit", "1", "--noise", "1", "--seed", QString::number(i + 1)};
+        if (!faults[i].isEmpty())
+            args << "--fault" << faults[i];
+        if (!line.sim.start(args)) {
+            std::fprintf(stderr, "metersim did not start: %s\n", qPrintable(line.sim.errorString()));
+            return false;
+        }
+        links::MeterAddress a;
+        a.rtu = false;
+        a.host = line.sim.tcpAddress();
+        a.tcpPort = line.sim.tcpPort();
+        a.unit = 1;
+        a.tcpPauseMs = 0;
+        line.poller = new gateway::LinePoller(a, {{i, a}}, {2000, 0}, QString(), QString(), nullptr, false);
+        line.poller->moveToThread(&line.thread);
+        QObject::connect(&line.thread, &QThread::started, line.poller, &gateway::LinePoller::start);
+        QObject::connect(line.poller, &gateway::LinePoller::meterRead, qApp,
+                         [&line](int, const gateway::MeterState &) { ++line.states; }, Qt::QueuedConnection);
+    }
+    for (Line &line : lines)
+        line.thread.start();
+    pause(int(seconds * 1000));
+    for (Line &line : lines)
+        line.poller->stop();
+    // A stop ends the request under way: within one answer wait.
+    pause(modbus::Transactions::kAnswerWaitMs + 500);
+    for (Line &line : lines) {
+        line.thread.quit();
+        line.thread.wait();
+        delete line.poller;
+    }
+    const double clean = double(std::max(1LL, lines[0].states));
+    std::printf("(c) lossy lines every 2 s for %.0f s: states published on a line losing 1 answer in 20 / on a "
+                "clean line: %lld / %lld = %.3f (goal >= 0.95); losing 1 in 4: %lld / %lld = %.3f (goal > 0)\n",
+                seconds, lines[1].states, lines[0].states, double(lines[1].states) / clean, lines[2].states,
+                lines[0].states, double(lines[2].states) / clean);
+    return lines[0].states > 0;
+}
+
 double option(const QStringList &args, const char *name, double fallback)
 {
     const qsizetype at = args.indexOf(QLatin1String(name));
@@ -169,6 +226,9 @@ int main(int argc, char *argv[])
         return metricsLatency(1000, 300, 100) ? 0 : 1;
     bool ok = metricsLatency(1000, 300, 100);
     ok = sharedLine(option(args, "--line-seconds", 60), int(option(args, "--units", 4))) && ok;
+    std::fflush(stdout);
+    if (const double lossy = option(args, "--lossy-seconds", 120); lossy > 0)
+        ok = lossyLines(lossy) && ok;
     std::fflush(stdout);
     const double minutes = option(args, "--minutes", 10);
     if (minutes > 1)

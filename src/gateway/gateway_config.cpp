@@ -2,6 +2,7 @@
 
 #include "archive/archive_location.h"
 #include "gateway/discovery_config.h"
+#include "gateway/meter_list.h"
 #include "gateway/mqtt_credentials.h"
 #include "gateway/mqtt_topics.h"
 
@@ -137,6 +138,10 @@ const std::vector<Key> &keys()
                  return badValue(value, QStringLiteral("current or compat"));
              return setText(&GatewaySettings::haDiscovery, value, s);
          }},
+        {"timeout", number(&GatewaySettings::timeoutMs, kTimeoutMs.first, kTimeoutMs.second, "milliseconds")},
+        {"pause", number(&GatewaySettings::pauseMs, kPauseMs.first, kPauseMs.second, "milliseconds")},
+        {"attempts", number(&GatewaySettings::attempts, kAttempts.first, kAttempts.second, "attempts")},
+        {"tcp-pause-ms", number(&GatewaySettings::tcpPauseMs, 0, 10000, "milliseconds")},
         {"store",
          [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
              QString why;
@@ -273,6 +278,9 @@ GatewaySettings mergeSettings(const GatewaySettings &file, const GatewaySettings
     merged.store = text(file.store, flags.store);
     merged.clockSyncS = flags.clockSyncS ? flags.clockSyncS : file.clockSyncS;
     merged.haDiscovery = text(file.haDiscovery, flags.haDiscovery);
+    for (auto field : {&GatewaySettings::timeoutMs, &GatewaySettings::pauseMs, &GatewaySettings::attempts,
+                       &GatewaySettings::tcpPauseMs})
+        merged.*field = flags.*field ? flags.*field : file.*field;
     return merged;
 }
 

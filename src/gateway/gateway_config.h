@@ -32,6 +32,12 @@
 //   clock-sync        seconds a meter's clock may be off before the gateway sets
 //                     it (at most once a day); 0 or none: never (a meter's own
 //                     clock-sync in the meters file wins)
+//   timeout           ms each attempt waits for an answer, 50 to 60000 (1100)
+//   pause             ms between an answer and the next request, 0 to 10000
+//   attempts          attempts a request gets from a meter that answers, 1 to 5 (3)
+//   tcp-pause-ms      a fixed pause after each TCP request, 0 to 10000 (none)
+// The timing keys are defaults for every line; a line of the meters file
+// sets its own with the words timeout=, pause= and attempts=.
 namespace gateway {
 
 struct HostPort {
@@ -54,6 +60,7 @@ struct GatewaySettings {
     QString store;
     std::optional<int> clockSyncS;
     QString haDiscovery; // "current", "compat"; empty: current
+    std::optional<int> timeoutMs, pauseMs, attempts, tcpPauseMs;
 };
 
 // What is wrong with a setting: in which file (empty for the command

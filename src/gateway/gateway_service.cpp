@@ -43,11 +43,34 @@ void logLine(const QString &line)
     std::fflush(stderr);
 }
 
+// "timeout=300", "pause=default": a word of a line's timing.
+QString word(const char *key, const std::optional<int> &value)
+{
+    return QStringLiteral("%1=%2").arg(QLatin1String(key), value ? QString::number(*value) : QStringLiteral("default"));
+}
+
+QString timingWords(const links::MeterAddress &a)
+{
+    return word("timeout", a.answerWaitMs) + u' ' + word("pause", a.gapMs) + u' ' + word("attempts", a.attempts);
+}
+
+// The first timing word of a that differs from line's; empty when they agree.
+QString timingDisagrees(const links::MeterAddress &a, const links::MeterAddress &line)
+{
+    if (a.answerWaitMs != line.answerWaitMs)
+        return word("timeout", a.answerWaitMs);
+    if (a.gapMs != line.gapMs)
+        return word("pause", a.gapMs);
+    if (a.attempts != line.attempts)
+        return word("attempts", a.attempts);
+    return {};
+}
+
 // The meters grouped by the line they are on: one serial port, or one TCP
 // host and port (a Modbus TCP gateway with an RS-485 line behind it). Meters
-// of one serial port must agree on its rate and stop bits, and no two
-// meters of a line share a unit. Nothing, with the file, line and word in
-// error, when they do not.
+// of one serial port must agree on its rate and stop bits, meters of one
+// line on its timing, and no two meters of a line share a unit. Nothing,
+// with the file, line and word in error, when they do not.
 std::optional<std::vector<ServedLine>> groupByLine(const std::vector<MeterJob> &jobs, const QString &file,
                                                    QString *error)
 {
@@ -70,6 +93,13 @@ std::optional<std::vector<ServedLine>> groupByLine(const std::vector<MeterJob> &
                                     "stop-bits=%7 for the meter on line %8")
                          .arg(file).arg(jobs[i].line).arg(a.baud).arg(a.stopBits).arg(a.port)
                          .arg(line.address.baud).arg(line.address.stopBits).arg(fileLines[*at].front());
+            return std::nullopt;
+        }
+        if (const QString word = timingDisagrees(a, line.address); !word.isEmpty()) {
+            *error = QStringLiteral("%1: line %2: \"%3\": the meter on line %4 is on the same line with %5; "
+                                    "meters of one line need the same timeout, pause and attempts")
+                         .arg(file).arg(jobs[i].line).arg(word).arg(fileLines[*at].front())
+                         .arg(timingWords(line.address));
             return std::nullopt;
         }
         for (std::size_t k = 0; k < line.meters.size(); ++k)
@@ -100,15 +130,19 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
         return SetupError{QStringLiteral("cannot read the meters file %1: %2").arg(settings_.meters, metersFile.errorString())};
     QString error;
     MeterJob defaults;
+    // The timing of the settings is every line's, unless its meters give their own.
+    defaults.address.answerWaitMs = settings_.timeoutMs;
+    defaults.address.gapMs = settings_.pauseMs;
+    defaults.address.attempts = settings_.attempts;
     auto jobs = parseMeterList(QString::fromUtf8(metersFile.read(1 << 20)), defaults, &error);
     if (!jobs)
         return SetupError{QStringLiteral("%1: %2").arg(settings_.meters, error)};
     if (jobs->empty())
         return SetupError{QStringLiteral("%1: no meter in the file").arg(settings_.meters)};
     // Over TCP each answer is taken as soon as it is complete, as the tool's
-    // other commands take it.
+    // other commands take it, unless tcp-pause-ms asks for a fixed pause.
     for (MeterJob &job : *jobs)
-        job.address.tcpPauseMs = 0;
+        job.address.tcpPauseMs = settings_.tcpPauseMs.value_or(0);
     auto lines = groupByLine(*jobs, settings_.meters, &error);
     if (!lines)
         return SetupError{error};

@@ -95,19 +95,36 @@ void LinePoller::start()
         s->session = std::make_unique<session::MeterSession>(*line_, m.address.unit,
                                                              session::MeterSession::Pacing::OnDemand);
         s->session->setAddress(m.address);
-        // One attempt a poll; a silent meter must not take the line offline
-        // for the others on it.
-        s->session->meter().policy = {1, false};
+        // A request lost on a noisy line is tried again while the meter
+        // answers; a silent meter costs one attempt a request, and never
+        // takes the line offline for the others on it.
+        s->session->meter().policy = {m.address.attempts.value_or(modbus::Transactions::kAttempts), false};
+        s->session->meter().retryOnlyWhileAnswering = true;
         Served *raw = s.get();
         s->clockSync = ClockSync(m.clockSyncS);
         s->session->meter().onResult = [this, raw](const modbus::TransactionResult &result) {
+            // The meter's failed requests (its diagnostic count), lost
+            // attempts included.
+            for (const modbus::Failure lost : result.lostAttempts)
+                if (failureKind(lost))
+                    ++raw->failures;
             if (failureKind(result.failure))
                 ++raw->failures;
-            if (!metrics_ || raw->serial.isEmpty() || result.failure == modbus::Failure::Abandoned)
+            if (!metrics_ || raw->serial.isEmpty())
                 return;
-            metrics_->countRequest(raw->serial.trimmed());
+            // Every attempt is a request, every lost one a failure of its
+            // kind: a noisy line shows though its polls succeed.
+            const QString serial = raw->serial.trimmed();
+            for (const modbus::Failure lost : result.lostAttempts) {
+                metrics_->countRequest(serial);
+                if (const auto kind = failureKind(lost))
+                    metrics_->countFailure(serial, *kind);
+            }
+            if (result.failure == modbus::Failure::Abandoned)
+                return;
+            metrics_->countRequest(serial);
             if (const auto kind = failureKind(result.failure))
-                metrics_->countFailure(raw->serial.trimmed(), *kind);
+                metrics_->countFailure(serial, *kind);
         };
         // What becomes of the settings the gateway writes: an energy reset
         // is no drop to hold back; the clock's setting is logged.

@@ -104,6 +104,15 @@ bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, boo
     } else if (key == QLatin1String("stop-bits")) {
         n = parseNumber(value, 1, 2, QStringLiteral("the stop bits"), error);
         job.address.stopBits = n.value_or(0);
+    } else if (key == QLatin1String("timeout")) {
+        n = parseNumber(value, kTimeoutMs.first, kTimeoutMs.second, QStringLiteral("timeout (ms)"), error);
+        job.address.answerWaitMs = n;
+    } else if (key == QLatin1String("pause")) {
+        n = parseNumber(value, kPauseMs.first, kPauseMs.second, QStringLiteral("pause (ms)"), error);
+        job.address.gapMs = n;
+    } else if (key == QLatin1String("attempts")) {
+        n = parseNumber(value, kAttempts.first, kAttempts.second, QStringLiteral("attempts"), error);
+        job.address.attempts = n;
     } else if (key == QLatin1String("group")) {
         n = parseNumber(value, 1, 2, QStringLiteral("the group"), error);
         job.range.group = n.value_or(0);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The pieces of a meter and a range, as typed on the command line or in a
@@ -30,14 +31,23 @@ struct MeterJob {
     std::optional<int> clockSyncS; // clock-sync=SECONDS (serve: 0 never)
 };
 
+// The ranges of a line's timing words: milliseconds an attempt waits for
+// its answer, milliseconds between an answer and the next request, attempts
+// a request gets.
+inline constexpr std::pair<int, int> kTimeoutMs{50, 60000};
+inline constexpr std::pair<int, int> kPauseMs{0, 10000};
+inline constexpr std::pair<int, int> kAttempts{1, 5};
+
 // Applies one word of a meters file (key=value), or the command-line option
-// of the same name, to job: tcp, rtu, unit, baud, stop-bits, group, from,
-// to, since, until, clock-sync. placed is set when the word names the meter itself.
+// of the same name, to job: tcp, rtu, unit, baud, stop-bits, timeout, pause,
+// attempts, group, from, to, since, until, clock-sync. placed is set when the
+// word names the meter itself.
 bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, bool &placed,
                     QString *error);
 
 // A meters file: one meter per line, as key=value words,
 //   tcp=HOST[:PORT] | rtu=N   [unit=U] [baud=B] [stop-bits=S]
+//   [timeout=MS] [pause=MS] [attempts=N]
 //   [group=1|2] [from=N] [to=M] [since="YYYY-MM-DD HH:MM"] [until="..."]
 //   [clock-sync=SECONDS]
 // Blank lines and lines starting with "#" are skipped. What a line leaves

@@ -22,6 +22,13 @@ struct MeterAddress {
     // The pause after each TCP request (see Transactions::setTcpPauseMs):
     // nothing for the window's pauses.
     std::optional<int> tcpPauseMs;
+    // The line's timing, nothing for the defaults: how long each attempt
+    // waits for its answer (Transactions::setAnswerWaitMs), the quiet time
+    // between an answer and the next request (setGapMs), and the attempts
+    // a request gets on the gateway's line.
+    std::optional<int> answerWaitMs;
+    std::optional<int> gapMs;
+    std::optional<int> attempts;
 
     // "serial port 3 (/dev/ttyUSB2), unit 15" or "192.168.1.250:502, unit 15".
     QString describe() const;

@@ -147,11 +147,12 @@ TransactionResult Transactions::run(const Request &request, const TransactionPol
     // new connection; the transaction then ends instead of going on there.
     const std::uint64_t session = host_.linkSession();
     Failure lastFailure = Failure::NoAnswer;
+    std::vector<Failure> lost;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         // A transaction that ran to its end inside this one's waits cleared
         // the busy flag; this attempt sends again and owns the link once more.
         CommBusy = true;
-        waits_.WaitGapSince(LastRxTime, kGapMs);
+        waits_.WaitGapSince(LastRxTime, gapMs_);
         if (!linkReady(rtuMode, session)) {
             report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {}, "link gone before sending");
             return linkLost();
@@ -173,6 +174,7 @@ TransactionResult Transactions::run(const Request &request, const TransactionPol
         case Failure::None:
         case Failure::Exception:
             releaseLink();
+            result.lostAttempts = std::move(lost);
             return result;
         case Failure::LinkGone:
             report(TrafficEvent::Kind::Outcome, rtuMode, attempt, {}, "link gone while waiting");
@@ -185,6 +187,8 @@ TransactionResult Transactions::run(const Request &request, const TransactionPol
             continue;
         default:
             lastFailure = result.failure;
+            if (attempt < attempts)
+                lost.push_back(result.failure);
             break;
         }
 
@@ -204,7 +208,9 @@ TransactionResult Transactions::run(const Request &request, const TransactionPol
     releaseLink();
     if (offline)
         host_.takeLinkOffline();
-    return {lastFailure};
+    TransactionResult failed(lastFailure);
+    failed.lostAttempts = std::move(lost);
+    return failed;
 }
 
 TransactionResult Transactions::pollForAnswer(const Request &request, std::uint64_t session, int attempt)
@@ -214,7 +220,7 @@ TransactionResult Transactions::pollForAnswer(const Request &request, std::uint6
     // the answer is complete, so the answer is taken at once; a silent meter
     // gets kAnswerWaitMs. It also ends when the link goes, or when another
     // transaction ran to its end inside it and so took the link.
-    const std::int64_t deadline = waits_.nowMs() + kAnswerWaitMs;
+    const std::int64_t deadline = waits_.nowMs() + answerWaitMs_;
     const auto settled = [&] {
         return !CommBusy || !linkReady(rtuMode, session) || answerComplete(request);
     };

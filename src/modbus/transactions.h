@@ -4,6 +4,7 @@
 #include "modbus/link_io.h"
 #include "modbus/traffic.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -74,6 +75,10 @@ struct TransactionResult {
     std::uint8_t exceptionCode = 0; // the meter's exception code
     std::vector<std::uint8_t> data; // a read's data bytes, two per register
 
+    // What became of each attempt before the last one, which gave failure:
+    // the answers a transaction that ended well lost on its way.
+    std::vector<Failure> lostAttempts;
+
     bool ok() const { return failure == Failure::None; }
     // Failed in a way the caller must take for a failure; an abandoned
     // transaction leaves the caller's state as it was.
@@ -121,6 +126,11 @@ public:
     // fixed one for every request; 0 takes each answer as soon as it is
     // complete, for a meter or gateway that needs no pause.
     void setTcpPauseMs(std::optional<int> ms) { tcpPauseMs_ = ms; }
+    // How long each attempt waits for its answer (kAnswerWaitMs when not
+    // given), and the quiet time after an answer before the next request
+    // (never under kGapMs): a slow converter or TCP gateway needs more.
+    void setAnswerWaitMs(std::optional<int> ms) { answerWaitMs_ = ms ? std::max(1, *ms) : kAnswerWaitMs; }
+    void setGapMs(std::optional<int> ms) { gapMs_ = ms ? std::max(kGapMs, *ms) : kGapMs; }
 
     // Who watches the traffic (the traffic view, a log); nullptr for no one.
     void setTrafficObserver(TrafficObserver *observer) { observer_ = observer; }
@@ -166,6 +176,8 @@ private:
     Crc16 crc_;
     TrafficObserver *observer_ = nullptr;
     std::optional<int> tcpPauseMs_;
+    int answerWaitMs_ = kAnswerWaitMs;
+    int gapMs_ = kGapMs;
 };
 
 } // namespace modbus

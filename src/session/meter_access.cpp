@@ -9,19 +9,51 @@ bool MeterAccess::rtu() const { return link_.RtuMode; }
 bool MeterAccess::online() const { return link_.LinkOnline(); }
 std::uint64_t MeterAccess::connection() const { return link_.session(); }
 
+modbus::TransactionPolicy MeterAccess::policyNow() const
+{
+    modbus::TransactionPolicy now = policy;
+    if (retryOnlyWhileAnswering && !answering_)
+        now.attempts = 1;
+    return now;
+}
+
+modbus::TransactionResult MeterAccess::told(modbus::TransactionResult result)
+{
+    using modbus::Failure;
+    switch (result.failure) {
+    case Failure::None:
+    case Failure::Exception:
+        answering_ = true;
+        break;
+    case Failure::NoAnswer:
+    case Failure::BadAnswer:
+    case Failure::WrongUnit:
+        answering_ = false;
+        break;
+    case Failure::Abandoned:
+    case Failure::LinkGone:
+    case Failure::Refused:
+        // Says nothing of the meter.
+        break;
+    }
+    if (onResult)
+        onResult(result);
+    return result;
+}
+
 modbus::TransactionResult MeterAccess::read(std::uint8_t function, int start, int count)
 {
-    return told(tx_.ModbusReadRegisters(unit(), function, start, count, rtu(), policy));
+    return told(tx_.ModbusReadRegisters(unit(), function, start, count, rtu(), policyNow()));
 }
 
 modbus::TransactionResult MeterAccess::write(int start, std::span<const std::uint16_t> values)
 {
-    return told(tx_.ModbusWriteRegisters(unit(), start, int(values.size()), values, rtu(), policy));
+    return told(tx_.ModbusWriteRegisters(unit(), start, int(values.size()), values, rtu(), policyNow()));
 }
 
 modbus::TransactionResult MeterAccess::writeBytes(int start, std::span<const std::uint8_t> bytes)
 {
-    return told(tx_.ModbusWriteBytes(unit(), start, int(bytes.size()), bytes, rtu(), policy));
+    return told(tx_.ModbusWriteBytes(unit(), start, int(bytes.size()), bytes, rtu(), policyNow()));
 }
 
 } // namespace session

@@ -40,22 +40,26 @@ public:
     bool busy() const { return tx_.CommBusy; }
 
     modbus::TransactionPolicy policy;
+    // Attempts beyond the first only while the meter answers: its last
+    // transaction got an answer (an exception answer too). A meter that went
+    // silent then costs its line one attempt a request, however many the
+    // policy gives; its first answer brings the policy's attempts back. Off:
+    // every transaction gets the policy's attempts (the window, the tool).
+    bool retryOnlyWhileAnswering = false;
+    bool answering() const { return answering_; }
     // Told of every transaction's result (the gateway counts them per meter).
     std::function<void(const modbus::TransactionResult &)> onResult;
     links::LinkState &link() { return link_; }
     modbus::Transactions &transactions() { return tx_; }
 
 private:
-    modbus::TransactionResult told(modbus::TransactionResult result) const
-    {
-        if (onResult)
-            onResult(result);
-        return result;
-    }
+    modbus::TransactionPolicy policyNow() const;
+    modbus::TransactionResult told(modbus::TransactionResult result);
 
     links::LinkState &link_;
     modbus::Transactions &tx_;
     std::optional<int> unit_;
+    bool answering_ = false;
 };
 
 } // namespace session

@@ -11,6 +11,8 @@ bool MeterLine::open(const links::MeterAddress &address, QString *error)
 {
     address_ = address;
     transactions.transactions().setTcpPauseMs(address.tcpPauseMs);
+    transactions.transactions().setAnswerWaitMs(address.answerWaitMs);
+    transactions.transactions().setGapMs(address.gapMs);
     QString why;
     if (!links::openMeterLink(link, address, &why)) {
         if (!address.rtu) {

@@ -31,6 +31,7 @@ private slots:
         QTest::newRow("prefix with a wildcard") << "mqtt-prefix = home+assistant" << 1 << "home+assistant";
         QTest::newRow("clock-sync below 0") << "clock-sync = -1" << 1 << "-1";
         QTest::newRow("unknown discovery kind") << "ha-discovery = 2023" << 1 << "2023";
+        QTest::newRow("six attempts") << "attempts = 6" << 1 << "6";
         QTest::newRow("archive with a password") << "store = postgresql://u:pw@db/lp" << 1 << "postgresql://u:pw@db/lp";
     }
     void errorsNameFileLineAndWord()
@@ -51,7 +52,8 @@ private slots:
         ConfigError error;
         const auto file = parseGatewayConfig(QStringLiteral("meters = meters.txt      # beside this file\n"
                                                             "mqtt = [fd00::5]\nmqtt-ca = /etc/ca.pem\n"
-                                                            "  name=plant-3\nevery = 10\nclock-sync = 120\n"),
+                                                            "  name=plant-3\nevery = 10\nclock-sync = 120\n"
+                                                            "timeout = 400\nattempts = 2\n"),
                                              QStringLiteral("/etc/ampwright/gateway.conf"), &error);
         QVERIFY2(file, qPrintable(error.text()));
         QCOMPARE(file->meters, "/etc/ampwright/meters.txt");
@@ -60,6 +62,9 @@ private slots:
         const GatewaySettings merged = mergeSettings(*file, flags);
         QCOMPARE(merged.everyS, 2);
         QCOMPARE(merged.clockSyncS, 120);
+        QCOMPARE(applyGatewaySetting(QStringLiteral("attempts"), QStringLiteral("4"), flags), std::nullopt);
+        QCOMPARE(mergeSettings(*file, flags).attempts, 4);
+        QCOMPARE(merged.timeoutMs, 400);
         QCOMPARE(checkGatewaySettings(merged), QString());
 
         const MqttSettings mqtt = gatewayMqttSettings(merged, {});

@@ -34,6 +34,10 @@ void TestMeterList::lines_data()
     QTest::newRow("clock-sync too large") << "tcp=a clock-sync=86401"
                                           << "line 1: the seconds a clock may be off must be a whole number from 0 to 86400, not \"86401\"";
     QTest::newRow("nothing") << "# none\n" << "the meters file lists no meter";
+    QTest::newRow("line timing") << "tcp=a timeout=300 pause=40 attempts=5\ntcp=b"
+                                 << "a:502, unit 15 g1 0-0 t300 p40 a5 | b:502, unit 15 g1 0-0";
+    QTest::newRow("timeout too short") << "tcp=a timeout=10" << "line 1: timeout (ms) must be a whole number from 50 to 60000, not \"10\"";
+    QTest::newRow("no attempt") << "rtu=1 attempts=0" << "line 1: attempts must be a whole number from 1 to 5, not \"0\"";
 }
 
 void TestMeterList::lines()
@@ -49,7 +53,11 @@ void TestMeterList::lines()
         const QString span = r.since ? r.since->toString(u"yyyy-MM-dd HH:mm") + u'-'
                                            + r.until->toString(u"yyyy-MM-dd HH:mm")
                                      : QStringLiteral("%1-%2").arg(r.from.value_or(0)).arg(r.to.value_or(0));
-        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group).arg(span)
+        QString timing;
+        const links::MeterAddress &a = job.address;
+        if (a.answerWaitMs || a.gapMs || a.attempts)
+            timing = QStringLiteral(" t%1 p%2 a%3").arg(a.answerWaitMs.value_or(-1)).arg(a.gapMs.value_or(-1)).arg(a.attempts.value_or(-1));
+        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group).arg(span) + timing
                    + (job.clockSyncS ? QStringLiteral(" sync %1").arg(*job.clockSyncS) : QString());
     }
     QCOMPARE(jobs ? got.join(QStringLiteral(" | ")) : error, expected);

@@ -1,5 +1,6 @@
 // ampwright-cli serve against real parts: two simulated meters on one
-// pseudo-terminal line, one over Modbus TCP, a mosquitto broker and a
+// pseudo-terminal line, one over Modbus TCP, two over TCP lines that lose 1
+// answer in 20 and 1 in 4, a mosquitto broker and a
 // subscriber, /metrics checked by promtool, the load profiles in a SQLite
 // archive. One gateway runs through the test functions in order.
 #include "metersim_process.h"
@@ -78,6 +79,7 @@ private slots:
     void driftedClockIsSetOnce();
     void metricsPassPromtool();
     void archivesTheLoadProfiles();
+    void lostAnswersAreAskedAgain();
     void silencedMeterGoesOfflineAndBack();
     void brokerRestartGetsEverythingAgain();
     void sigtermPublishesOfflineAndEnds();
@@ -90,6 +92,8 @@ private:
     MqttBroker broker_;
     testsupport::MeterSim line_; // units 1 and 2 on one pseudo-terminal
     testsupport::MeterSim tcp_;  // unit 7 over TCP
+    testsupport::MeterSim lossy_[2]; // losing 1 answer in 20, 1 in 4
+    const QStringList lossyIds_{"AWLOSSYMETER0020", "AWLOSSYMETER0004"};
     QStringList serials_;        // unit 1, unit 2, the TCP meter
     QProcess gateway_;
     QString metricsPort_;
@@ -114,14 +118,19 @@ void TestServeWithMeters::initTestCase()
              qPrintable(line_.errorString()));
     QVERIFY2(tcp_.start({"--unit", "7", "--voltage", "240", "--serial", "AWTCPMETER000007"}),
              qPrintable(tcp_.errorString()));
+    for (int m = 0; m < 2; ++m)
+        QVERIFY2(lossy_[m].start({"--unit", "1", "--serial", lossyIds_[m], "--fault", m ? "drop@every=4" : "drop@every=20"}),
+                 qPrintable(lossy_[m].errorString()));
     serials_ = {line_.unitSerials().value(1), line_.unitSerials().value(2), QStringLiteral("AWTCPMETER000007")};
     QVERIFY2(!serials_[0].isEmpty() && !serials_[1].isEmpty(), "metersim named no unit serials");
 
     const QString meters = writeFile(QStringLiteral("meters.txt"),
                                      QStringLiteral("# two units on serial port 1, one over TCP\n"
                                                     "rtu=1 unit=1 baud=9600\nrtu=1 unit=2 baud=9600\n"
-                                                    "tcp=%1:%2 unit=7 clock-sync=60\n")
-                                         .arg(tcp_.tcpAddress()).arg(tcp_.tcpPort()));
+                                                    "tcp=%1:%2 unit=7 clock-sync=60\ntcp=%3:%4 unit=1\n"
+                                                    "tcp=%5:%6 unit=1 timeout=300 attempts=4\n")
+                                         .arg(tcp_.tcpAddress()).arg(tcp_.tcpPort()).arg(lossy_[0].tcpAddress())
+                                         .arg(lossy_[0].tcpPort()).arg(lossy_[1].tcpAddress()).arg(lossy_[1].tcpPort()));
     metricsPort_ = QString::number(20000 + QCoreApplication::applicationPid() % 20000);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("AMPWRIGHT_COM_DIR"), dir_.filePath(QStringLiteral("com")));
@@ -147,6 +156,8 @@ void TestServeWithMeters::badFilesStopNothingStarts_data()
     QTest::newRow("two rates on one port") << "rtu=1 unit=1 baud=9600\nrtu=1 unit=2 baud=19200\n" << ""
                                            << "meters.bad: line 2: \"baud=19200";
     QTest::newRow("one unit twice on a line") << "tcp=h:502 unit=3\ntcp=h:502 unit=3\n" << "" << "line 2: \"unit=3\"";
+    QTest::newRow("two timings on one line") << "tcp=h:502 unit=3 timeout=500\ntcp=h:502 unit=4\n" << ""
+                                             << "meters.bad: line 2: \"timeout=default\": the meter on line 1";
     QTest::newRow("bad config key") << "tcp=127.0.0.1\n" << "every = 10\nmqtt-port = 1\n" << "gateway.bad:2";
 }
 
@@ -322,7 +333,7 @@ void TestServeWithMeters::metricsPassPromtool()
 void TestServeWithMeters::archivesTheLoadProfiles()
 {
     // Both groups of every meter, new only, into the archive: 100 and 50
-    // records each (metersim's default profile).
+    // records each (metersim's default profile), over the lossy lines too.
     const auto archived = [&] {
         QProcess list;
         list.start(cli(), {"archive", "list", "--store", "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))});
@@ -330,13 +341,41 @@ void TestServeWithMeters::archivesTheLoadProfiles()
         return QString::fromLocal8Bit(list.readAllStandardOutput());
     };
     const auto complete = [&](const QString &listing) {
-        for (const QString &id : serials_)
+        for (const QString &id : serials_ + lossyIds_) // the lossy lines' too, before their polls are counted
             for (const char *records : {" 1 +100 ", " 2 +50 "})
                 if (!listing.contains(QRegularExpression(QRegularExpression::escape(id) + QStringLiteral(".*") + QLatin1String(records))))
                     return false;
         return true;
     };
     QTRY_VERIFY2_WITH_TIMEOUT(complete(archived()), qPrintable(archived()), kWaitMs);
+}
+
+void TestServeWithMeters::lostAnswersAreAskedAgain()
+{
+    // States a second over a window: the clean TCP meter's and the lossy lines'.
+    MqttSubscriber watch(broker_.port(), QStringLiteral("ampwright/+/+"));
+    QString error;
+    QVERIFY2(watch.start(&error), qPrintable(error));
+    const QStringList ids{serials_[2], lossyIds_[0], lossyIds_[1]};
+    int firstCount[3] = {-1, -1, -1}, lastCount[3] = {};
+    qint64 firstMs[3] = {}, lastMs[3] = {};
+    QElapsedTimer window;
+    window.start();
+    while (window.elapsed() < 30000) {
+        QTest::qWait(50);
+        for (int m = 0; m < 3; ++m)
+            if (const int n = countOf(watch.messages(), "ampwright/" + ids[m] + "/state"); n != lastCount[m]) {
+                if (firstCount[m] < 0)
+                    firstCount[m] = n, firstMs[m] = window.elapsed();
+                lastCount[m] = n, lastMs[m] = window.elapsed();
+            }
+    }
+    const auto rate = [&](int m) { return (lastCount[m] - firstCount[m]) * 1000.0 / double(std::max<qint64>(1, lastMs[m] - firstMs[m])); };
+    std::printf("states a second: clean %.3f, losing 1 in 20 %.3f, 1 in 4 %.3f\n", rate(0), rate(1), rate(2));
+    QVERIFY(lastCount[0] - firstCount[0] >= 10);
+    QVERIFY2(rate(1) >= 0.95 * rate(0), "the 1-in-20 line publishes under 95 % of the clean line's states");
+    QVERIFY(watch.messages().filter("ampwright/" + ids[1] + "/availability offline").isEmpty());
+    QVERIFY2(firstCount[2] > 0, "the 1-in-4 meter is not published");
 }
 
 void TestServeWithMeters::silencedMeterGoesOfflineAndBack()

@@ -39,6 +39,7 @@ private slots:
     void goingOfflineMidWaitReturnsSilently();
     void dataArrivalKeepsTheLatestTotal();
     void interFrameGapFollowsTheLastAnswer();
+    void lineTimingSetsWaitAndGap();
     void tcpReadsWaitTheFixedPause_data();
     void tcpReadsWaitTheFixedPause();
     void answerIsTakenAsSoonAsItIsComplete_data();
@@ -80,6 +81,7 @@ void TestTransactions::answerInSecondAttempt()
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(2));
     QCOMPARE(rig.host.offlineCalls, 0);
+    QCOMPARE(result.lostAttempts.size(), std::size_t(1)); // the first one, for the metrics
     if (firstMessage.isEmpty())
         QVERIFY(rig.host.statusTexts.empty());
     else
@@ -150,6 +152,7 @@ void TestTransactions::threeFailuresTakeTheLinkOffline()
     QCOMPARE(rtu ? rig.serial.sent.size() : rig.tcp.sent.size(), std::size_t(3));
     QCOMPARE(rig.host.offlineCalls, 1);
     QCOMPARE(result.failure, failure);
+    QCOMPARE(result.lostAttempts, (std::vector<Failure>{failure, failure}));
     QVERIFY(!rig.tx.CommBusy);
     QCOMPARE(rig.host.statusTexts.back(), kCommError);
     QVERIFY(result.data.empty());
@@ -242,6 +245,19 @@ void TestTransactions::interFrameGapFollowsTheLastAnswer()
     QCOMPARE(rig.serial.sentAt.size(), std::size_t(2));
     QVERIFY(rig.serial.sentAt[1] - answered > 12);
     QVERIFY(rig.serial.sentAt[1] - answered < 20);
+}
+
+void TestTransactions::lineTimingSetsWaitAndGap()
+{
+    Rig rig; // a slow converter: 150 ms after each answer, 300 ms for one
+    rig.tx.setAnswerWaitMs(300);
+    rig.tx.setGapMs(150);
+    rig.serial.replies = {Reply{fake::rtuReadAnswer(1, 2), 5}};
+    rig.tx.ModbusReadRegisters(1, 3, 0, 2, true);
+    const std::int64_t answered = rig.tx.LastRxTime;
+    QCOMPARE(rig.tx.ModbusReadRegisters(1, 3, 0, 2, true, {2, false}).failure, Failure::NoAnswer);
+    QVERIFY(rig.serial.sentAt.size() == 3 && rig.serial.sentAt[1] - answered > 150 && rig.serial.sentAt[1] - answered < 160);
+    QVERIFY(rig.clock.now - answered >= 150 + 2 * 300 && rig.clock.now - answered < 150 + 2 * 340);
 }
 
 void TestTransactions::tcpReadsWaitTheFixedPause_data()
