@@ -1,6 +1,7 @@
 #include "gateway/gateway_service.h"
 
 #include "archive/archive_location.h"
+#include "gateway/http_server.h"
 #include "gateway/meter_list.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/mqtt_client.h"
@@ -164,12 +165,14 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
             return SetupError{error};
     }
     if (settings_.metrics) {
-        metrics_ = MeterMetrics::listen(settings_.metrics->host, quint16(settings_.metrics->port.value_or(0)), &error);
-        if (!metrics_)
+        metrics_ = std::make_unique<MeterMetrics>();
+        http_ = std::make_unique<HttpServer>();
+        metrics_->serveOn(*http_);
+        if (!http_->listen(settings_.metrics->host, quint16(settings_.metrics->port.value_or(0)), &error))
             return SetupError{QStringLiteral("cannot serve metrics on %1:%2: %3")
                                   .arg(settings_.metrics->host).arg(*settings_.metrics->port).arg(error),
                               false};
-        logLine(QStringLiteral("metrics on http://%1:%2/metrics").arg(settings_.metrics->host).arg(metrics_->port()));
+        logLine(QStringLiteral("metrics on http://%1:%2/metrics").arg(settings_.metrics->host).arg(http_->port()));
     }
     return std::nullopt;
 }

@@ -12,6 +12,7 @@
 
 namespace gateway {
 
+class HttpServer;
 class MeterMetrics;
 
 // A line the gateway polls and the meters on it.
@@ -22,8 +23,8 @@ struct ServedLine {
 
 // The gateway: the meters of a meters file grouped by the line they are on
 // (one serial port, or one TCP host and port), a LinePoller on a thread of
-// its own for each line, the publisher on the broker, the metrics endpoint
-// and the archive, and the end: on SIGTERM or SIGINT every line ends the
+// its own for each line, the publisher on the broker, the HTTP server with
+// its metrics and the archive, and the end: on SIGTERM or SIGINT every line ends the
 // request or archive block under way, every meter and the gateway go
 // offline on the broker, then run() returns. Log lines go to standard error.
 class GatewayService {
@@ -55,6 +56,7 @@ private:
     bool claims_ = false;
     std::optional<MqttCredentials> credentials_;
     std::unique_ptr<MeterMetrics> metrics_;
+    std::unique_ptr<HttpServer> http_; // ends before the metrics it serves
 };
 
 } // namespace gateway

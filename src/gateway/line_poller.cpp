@@ -276,7 +276,13 @@ void LinePoller::poll(Served &meter)
         MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
                          reading, clockOffsetSeconds(reading), meter.failures};
         if (metrics_) {
-            metrics_->updateReading(serial.trimmed(), reading, state.displayBase);
+            // A total the guard held back keeps its counter as it was.
+            QuantitySet held;
+            for (int q = 0; q < meter::kQuantityCount; ++q)
+                held.set(std::size_t(q), s.reading().value(meter::Q(q)) && !reading.value(meter::Q(q)));
+            metrics_->updateReading(serial.trimmed(), reading, state.displayBase, held);
+            metrics_->setInfo(serial.trimmed(),
+                              {reading.firmwareText, lineLabel(lineAddress_), meter.meter.address.unit});
             metrics_->setCycleSeconds(serial.trimmed(), double(took.elapsed()) / 1000.0);
             metrics_->setClockOffset(serial.trimmed(), state.clockOffsetS ? std::optional(double(*state.clockOffsetS))
                                                                           : std::nullopt);

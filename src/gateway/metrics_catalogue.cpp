@@ -49,25 +49,32 @@ const EnergyKind kEnergyKinds[] = {
     {"kvah", "apparent_energy", "volt_ampere_seconds", "Apparent energy"},
 };
 
-// Quantities of their own: id, name, scale, help.
+// Quantities of their own: id, name, scale, help, type.
 struct Single {
     const char *id;
     const char *name;
     double scale;
     const char *help;
+    MetricType type = MetricType::Gauge;
 };
+
+constexpr double kKiloPerKiloWattHourToGramsPerJoule = 1000.0 / 3.6e6; // kg/kWh in g/J
 
 const Single kSingles[] = {
     {"frequency", "frequency_hertz", 1.0, "Frequency"},
     {"demand_time_left", "demand_time_left_seconds", 1.0, "Time left in the demand period"},
     {"demand_kw", "demand_active_power_watts", kKilo, "Active power demand"},
     {"demand_max_kw", "demand_max_active_power_watts", kKilo, "Maximum active power demand"},
-    {"pt_ratio", "pt_ratio", 1.0, "PT ratio, whole-number setting"},
-    {"ct_ratio", "ct_ratio", 1.0, "CT ratio, whole-number setting"},
-    {"pt_ratio_float", "pt_float_ratio", 1.0, "PT ratio, primary/secondary setting"},
-    {"ct_ratio_float", "ct_float_ratio", 1.0, "CT ratio, primary/secondary setting"},
-    {"co2_emission", "co2_emission_grams", kKilo, "CO2 emission of the energy delivered"},
-    {"co2_factor", "co2_factor_grams_per_watt_hour", 1.0, "CO2 emission factor"},
+    // The transformers' settings are multipliers (primary per secondary),
+    // without a unit and not fractions of 1.
+    {"pt_ratio", "pt_multiplier", 1.0, "PT ratio setting, primary per secondary voltage (register 0x1021)"},
+    {"ct_ratio", "ct_multiplier", 1.0, "CT ratio setting, primary per secondary current (register 0x1022)"},
+    {"pt_ratio_float", "pt_float_multiplier", 1.0, "PT ratio setting in float form, primary per secondary voltage"},
+    {"ct_ratio_float", "ct_float_multiplier", 1.0, "CT ratio setting in float form, primary per secondary current"},
+    {"co2_emission", "co2_emission_grams_total", kKilo, "CO2 emission of the energy delivered (grams)",
+     MetricType::Counter},
+    {"co2_factor", "co2_factor_grams_per_joule", kKiloPerKiloWattHourToGramsPerJoule,
+     "CO2 emission factor, grams per joule of energy delivered"},
 };
 
 std::string prefixed(const std::string &name)
@@ -125,7 +132,7 @@ QuantityMetric metricFor(const std::string &id)
 {
     for (const Single &s : kSingles) {
         if (id == s.id)
-            return {prefixed(s.name), s.help, MetricType::Gauge, s.scale, false, {}};
+            return {prefixed(s.name), s.help, s.type, s.scale, false, {}};
     }
     if (auto energy = energyMetric(id))
         return *energy;

@@ -15,7 +15,9 @@
 // _average_), so that summing a metric over its labels stays meaningful.
 // Energy counters are counters in the base unit of their power times
 // seconds: joules for kWh, var-seconds for kvarh, volt-ampere-seconds for
-// kVAh (1 kWh = 3.6e6 J).
+// kVAh (1 kWh = 3.6e6 J). CO2 emission is a counter in grams, the CO2
+// factor a gauge in grams per joule. The transformers' ratio settings are
+// multipliers (_multiplier, no unit): _ratio is kept for fractions of 1.
 namespace gateway {
 
 enum class MetricType { Gauge, Counter };

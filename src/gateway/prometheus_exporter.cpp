@@ -1,15 +1,16 @@
 #include "gateway/prometheus_exporter.h"
 
+#include "gateway/http_server.h"
 #include "gateway/metrics_catalogue.h"
 #include "meter/quantities.h"
 
-#include <QHostAddress>
+#include <QDateTime>
 
 #include <prometheus/counter.h>
-#include <prometheus/exposer.h>
 #include <prometheus/family.h>
 #include <prometheus/gauge.h>
 #include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
 
 #include <cmath>
 
@@ -39,6 +40,12 @@ const char *failureKindLabel(RequestFailure kind)
     return "";
 }
 
+QString lineLabel(const links::MeterAddress &line)
+{
+    return line.rtu ? QStringLiteral("rtu=%1").arg(line.port)
+                    : QStringLiteral("tcp=%1:%2").arg(line.host).arg(line.tcpPort);
+}
+
 MeterMetrics::MeterMetrics() : registry_(std::make_shared<prometheus::Registry>())
 {
     std::map<std::string, prometheus::Family<prometheus::Gauge> *> gauges;
@@ -61,6 +68,14 @@ MeterMetrics::MeterMetrics() : registry_(std::make_shared<prometheus::Registry>(
                .Name("ampwright_meter_up")
                .Help("1 while the meter answers, 0 once it stopped")
                .Register(*registry_);
+    info_ = &prometheus::BuildGauge()
+                 .Name("ampwright_meter_info")
+                 .Help("Always 1: the meter's firmware, the line it is on and its unit")
+                 .Register(*registry_);
+    lastPoll_ = &prometheus::BuildGauge()
+                     .Name("ampwright_meter_last_poll_timestamp_seconds")
+                     .Help("When the meter last answered a poll (seconds since 1970)")
+                     .Register(*registry_);
     cycleSeconds_ = &prometheus::BuildGauge()
                          .Name("ampwright_poll_cycle_duration_seconds")
                          .Help("How long the meter's last poll cycle took")
@@ -85,33 +100,22 @@ MeterMetrics::MeterMetrics() : registry_(std::make_shared<prometheus::Registry>(
 
 MeterMetrics::~MeterMetrics() = default;
 
-std::unique_ptr<MeterMetrics> MeterMetrics::listen(const QString &host, quint16 port, QString *error)
+void MeterMetrics::serveOn(HttpServer &server)
 {
-    const QHostAddress address(host);
-    if (address.isNull()) {
-        *error = QStringLiteral("'%1' is not an IP address to listen on").arg(host);
-        return nullptr;
+    server.route("/metrics", [this](const HttpRequest &) {
+        return HttpResponse{200, "text/plain; version=0.0.4; charset=utf-8", text()};
+    });
+}
+
+std::string MeterMetrics::text() const
+{
+    std::vector<prometheus::MetricFamily> families;
+    {
+        // One poll's series together: none half updated.
+        const std::lock_guard lock(mutex_);
+        families = registry_->Collect();
     }
-    const QString hostPart = address.protocol() == QAbstractSocket::IPv6Protocol
-        ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
-        : address.toString();
-    const std::string bind = (hostPart + QLatin1Char(':') + QString::number(port)).toStdString();
-    std::unique_ptr<MeterMetrics> metrics(new MeterMetrics());
-    try {
-        metrics->exposer_ = std::make_unique<prometheus::Exposer>(bind, 2);
-    } catch (const std::exception &e) {
-        *error = QStringLiteral("cannot serve metrics on %1: %2")
-                     .arg(QString::fromStdString(bind), QString::fromLocal8Bit(e.what()));
-        return nullptr;
-    }
-    const std::vector<int> ports = metrics->exposer_->GetListeningPorts();
-    if (ports.empty()) {
-        *error = QStringLiteral("metrics on %1: no port to listen on").arg(QString::fromStdString(bind));
-        return nullptr;
-    }
-    metrics->port_ = static_cast<quint16>(ports.front());
-    metrics->exposer_->RegisterCollectable(metrics->registry_);
-    return metrics;
+    return prometheus::TextSerializer().Serialize(families);
 }
 
 MeterMetrics::Meter &MeterMetrics::meter(const std::string &serial)
@@ -172,22 +176,63 @@ void MeterMetrics::publish(Meter &m, const std::string &serial, meter::Q q, std:
     m.counted[i] = scaled;
 }
 
-void MeterMetrics::updateReading(const QString &serial, const meter::Reading &reading, int displayBase)
+void MeterMetrics::updateReading(const QString &serial, const meter::Reading &reading, int displayBase,
+                                 const QuantitySet &held)
 {
     const std::string key = serial.toStdString();
     const std::lock_guard lock(mutex_);
     Meter &m = meter(key);
     for (int q = 0; q < meter::kQuantityCount; ++q) {
+        if (held.test(std::size_t(q)))
+            continue;
         const bool read = meter::readsQuantity(meter::Q(q), reading.firmwareNumber, displayBase);
         publish(m, key, meter::Q(q), read ? reading.value(meter::Q(q)) : std::nullopt);
     }
     m.up->Set(1);
+    if (!m.lastPoll)
+        m.lastPoll = &lastPoll_->Add(meterLabels(key));
+    m.lastPoll->Set(double(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
+}
+
+void MeterMetrics::resetCounter(const QString &serial, meter::Q q)
+{
+    const std::lock_guard lock(mutex_);
+    Meter &m = meter(serial.toStdString());
+    if (m.counters[std::size_t(q)])
+        withdraw(m, q);
+    m.counted[std::size_t(q)] = 0;
+}
+
+void MeterMetrics::setInfo(const QString &serial, const MeterInfo &info)
+{
+    const std::string key = serial.toStdString();
+    const std::lock_guard lock(mutex_);
+    Meter &m = meter(key);
+    if (m.info && m.infoLabels == info)
+        return;
+    if (m.info)
+        info_->Remove(m.info);
+    m.infoLabels = info;
+    m.info = &info_->Add(meterLabels(key, {{"firmware", info.firmware.trimmed().toStdString()},
+                                           {"line", info.line.toStdString()},
+                                           {"unit", std::to_string(info.unit)}}));
+    m.info->Set(1);
 }
 
 void MeterMetrics::setUp(const QString &serial, bool up)
 {
     const std::lock_guard lock(mutex_);
-    meter(serial.toStdString()).up->Set(up ? 1 : 0);
+    Meter &m = meter(serial.toStdString());
+    m.up->Set(up ? 1 : 0);
+    if (up)
+        return;
+    // What it said last is not current any more: its values leave until it
+    // answers again. Counters come back at the meter's count.
+    for (int q = 0; q < meter::kQuantityCount; ++q)
+        withdraw(m, meter::Q(q));
+    if (m.clockOffset)
+        clockOffset_->Remove(m.clockOffset);
+    m.clockOffset = nullptr;
 }
 
 void MeterMetrics::countRequest(const QString &serial)

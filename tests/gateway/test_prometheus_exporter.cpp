@@ -1,10 +1,13 @@
 // The Prometheus exporter, scraped over HTTP as Prometheus would: two meters
 // of different firmware with known readings, their counts, a meter gone
-// away and an energy reset; the text also goes through promtool.
+// away, an energy reset and totals held back; the text also goes through
+// promtool.
 
+#include "gateway/http_server.h"
 #include "gateway/prometheus_exporter.h"
 #include "metrics_scrape.h"
 
+#include <QDateTime>
 #include <QTest>
 
 using gateway::MeterMetrics;
@@ -28,42 +31,63 @@ private slots:
     void initTestCase();
     void series_data();
     void series();
+    void lastPollIsTheTimeOfThePoll();
     void promtoolAcceptsTheText();
 
 private:
-    std::unique_ptr<MeterMetrics> metrics_;
+    MeterMetrics metrics_;
+    std::unique_ptr<gateway::HttpServer> http_;
     QString text_;
+    double before_ = 0, after_ = 0; // seconds around the polls
 };
 
 void TestPrometheusExporter::initTestCase()
 {
     QString error;
-    metrics_ = MeterMetrics::listen(QStringLiteral("127.0.0.1"), 0, &error);
-    QVERIFY2(metrics_, qPrintable(error));
-    QVERIFY(metrics_->port() != 0);
-    QVERIFY(!MeterMetrics::listen(QStringLiteral("127.0.0.1"), metrics_->port(), &error)); // taken
-    QVERIFY2(error.contains(QString::number(metrics_->port())), qPrintable(error));
+    http_ = std::make_unique<gateway::HttpServer>();
+    metrics_.serveOn(*http_);
+    QVERIFY2(http_->listen(QStringLiteral("127.0.0.1"), 0, &error), qPrintable(error));
+    QVERIFY(http_->port() != 0);
+    gateway::HttpServer taken;
+    QVERIFY(!taken.listen(QStringLiteral("127.0.0.1"), http_->port(), &error));
+    QVERIFY2(error.contains(QLatin1String("in use")), qPrintable(error));
 
     // M1: firmware 3705 reads THD and CO2; M2: firmware 6000 reads neither.
     const std::initializer_list<meter::Sample> common = {
         {Q::VoltageLnA, 230.5}, {Q::CurrentAvg, 5.0},
         {Q::KwTotal, 3.45}, {Q::KvarC, -0.5}, {Q::PfA, 0.866}, {Q::Frequency, 50.0},
         {Q::KwhDelivered, 12345.5}, {Q::KvarhLagging, 2.0}, {Q(Q::PhaseEnergyB + 4), 1.5},
-        {Q::Thd, 2.0}, {Q(Q::Thd + 11), 8.5}, {Q::Co2Factor, 0.5}};
-    metrics_->updateReading("M1", readingOf(3705, common), 0);
+        {Q::Thd, 2.0}, {Q(Q::Thd + 11), 8.5}, {Q::Co2Factor, 0.5}, {Q::Co2Emission, 1.5},
+        {Q::PtRatio, 2.5}, {Q::CtRatioFloat, 200.0}};
+    before_ = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    metrics_.updateReading("M1", readingOf(3705, common), 0);
+    metrics_.setInfo("M1", {"3705 ", "rtu=1", 7});
     meter::Reading m2 = readingOf(6000, common);
-    metrics_->updateReading("M2", m2, 0);
+    metrics_.updateReading("M2", m2, 0);
     // The meter's energy was reset: its counter starts again.
     m2.store({{Q::KwhDelivered, 10.0}}, 1'700'000'001'000);
-    metrics_->updateReading("M2", m2, 0);
+    metrics_.updateReading("M2", m2, 0);
+    // M3 went offline: its values leave, its up, info and counts stay.
+    metrics_.updateReading("M3", readingOf(3705, common), 0);
+    metrics_.setInfo("M3", {"3705", "tcp=10.0.0.5:502", 1});
+    metrics_.setInfo("M3", {"3706", "tcp=10.0.0.5:502", 1}); // new firmware: one info series
+    metrics_.setUp("M3", false);
+    // M4's total and a voltage are held back for one poll, lower: they keep
+    // their series as they were; the frequency moves on.
+    meter::Reading m4 = readingOf(3705, common);
+    metrics_.updateReading("M4", m4, 0);
+    m4.store({{Q::KwhDelivered, 100.0}, {Q::VoltageLnA, 1.0}, {Q::Frequency, 49.5}}, 1'700'000'001'000);
+    gateway::QuantitySet held;
+    held.set(std::size_t(Q::KwhDelivered)).set(std::size_t(Q::VoltageLnA));
+    metrics_.updateReading("M4", m4, 0, held);
+    after_ = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     for (int i = 0; i < 3; ++i)
-        metrics_->countRequest("M1");
-    metrics_->countFailure("M1", gateway::RequestFailure::Crc);
-    metrics_->countFailure("M2", gateway::RequestFailure::Timeout);
-    metrics_->countArchivedRecords("M1", 96);
-    metrics_->setCycleSeconds("M1", 0.25);
-    metrics_->setUp("M2", false);
-    text_ = testsupport::scrapeMetrics(metrics_->port());
+        metrics_.countRequest("M1");
+    metrics_.countFailure("M1", gateway::RequestFailure::Crc);
+    metrics_.countFailure("M2", gateway::RequestFailure::Timeout);
+    metrics_.countArchivedRecords("M1", 96);
+    metrics_.setCycleSeconds("M1", 0.25);
+    text_ = testsupport::scrapeMetrics(http_->port());
     QVERIFY2(text_.contains(QLatin1String("ampwright_")), qPrintable(text_));
 }
 
@@ -89,9 +113,20 @@ void TestPrometheusExporter::series_data()
         {R"(ampwright_apparent_energy_volt_ampere_seconds_total{meter="M1",phase="b"})", "5400000"},
         {R"(ampwright_thd_ratio{channel="6",group="2",meter="M1"})", "0.085"},
         {R"(ampwright_thd_ratio{channel="1",group="1",meter="M2"})", ""}, // firmware 6000 reads no THD
-        {R"(ampwright_co2_factor_grams_per_watt_hour{meter="M1"})", "0.5"},
+        {R"(ampwright_co2_factor_grams_per_joule{meter="M1"})", "0.000138888889"}, // 0.5 kg/kWh
+        {R"(ampwright_co2_emission_grams_total{meter="M1"})", "1500"},
+        {R"(ampwright_pt_multiplier{meter="M1"})", "2.5"},
+        {R"(ampwright_ct_float_multiplier{meter="M1"})", "200"},
+        {R"(ampwright_meter_info{firmware="3705",line="rtu=1",meter="M1",unit="7"})", "1"},
+        {R"(ampwright_meter_info{firmware="3705",line="tcp=10.0.0.5:502",meter="M3",unit="1"})", ""},
+        {R"(ampwright_meter_info{firmware="3706",line="tcp=10.0.0.5:502",meter="M3",unit="1"})", "1"},
         {R"(ampwright_meter_up{meter="M1"})", "1"},
-        {R"(ampwright_meter_up{meter="M2"})", "0"}, // gone away, series kept
+        {R"(ampwright_meter_up{meter="M3"})", "0"}, // gone away, series kept
+        {R"(ampwright_voltage_ln_volts{meter="M3",phase="a"})", ""}, // its values withdrawn
+        {R"(ampwright_active_energy_delivered_three_phase_joules_total{meter="M3"})", ""},
+        {R"(ampwright_active_energy_delivered_three_phase_joules_total{meter="M4"})", "44443800000"}, // held
+        {R"(ampwright_voltage_ln_volts{meter="M4",phase="a"})", "230.5"},                              // held
+        {R"(ampwright_frequency_hertz{meter="M4"})", "49.5"},
         {R"(ampwright_requests_total{meter="M1"})", "4"},
         {R"(ampwright_request_failures_total{kind="crc",meter="M1"})", "1"},
         {R"(ampwright_request_failures_total{kind="timeout",meter="M1"})", "0"},
@@ -117,6 +152,14 @@ void TestPrometheusExporter::series()
     // The reading holds doubles of floats: compare as numbers, to 7 digits.
     QVERIFY2(qAbs(all.value(series).toDouble() - value.toDouble()) <= 1e-7 * qMax(1.0, qAbs(value.toDouble())),
              qPrintable(all.value(series)));
+}
+
+void TestPrometheusExporter::lastPollIsTheTimeOfThePoll()
+{
+    // Kept while the meter is offline.
+    const double at = testsupport::metricSamples(text_)
+                          .value(R"(ampwright_meter_last_poll_timestamp_seconds{meter="M3"})").toDouble();
+    QVERIFY2(at >= before_ - 0.001 && at <= after_ + 0.001, qPrintable(QString::number(at, 'f')));
 }
 
 void TestPrometheusExporter::promtoolAcceptsTheText()

@@ -316,6 +316,11 @@ void TestServeWithMeters::metricsPassPromtool()
             if (samples.value(QStringLiteral("ampwright_meter_up{meter=\"%1\"}").arg(id)) != QLatin1String("1")
                 || samples.value(QStringLiteral("ampwright_requests_total{meter=\"%1\"}").arg(id)).toDouble() <= 0)
                 return false;
+        // Which line and unit each meter is on.
+        const QStringList info = samples.keys().filter(QStringLiteral("ampwright_meter_info{"));
+        for (const QString &id : serials_)
+            if (info.filter(QStringLiteral("meter=\"%1\"").arg(id)).filter(QStringLiteral("unit=\"")).size() != 1)
+                return false;
         return true;
     };
     QTRY_VERIFY2_WITH_TIMEOUT(allUp(), qPrintable(text.left(3000)), kWaitMs);

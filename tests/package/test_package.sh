@@ -34,6 +34,7 @@ desktop-file-validate "$root/usr/share/applications/ampwright.desktop"
 grep -qx 'ExecStart=/usr/bin/ampwright-cli serve --config /etc/ampwright/gateway.conf' \
   "$root/lib/systemd/system/ampwright-gateway.service" || { echo "FAIL: the service does not run serve"; exit 1; }
 dpkg-deb -f "$deb" Depends | grep -q libmosquitto1 || { echo "FAIL: no dependency on libmosquitto"; exit 1; }
+dpkg-deb -f "$deb" Depends | grep -q libmicrohttpd12 || { echo "FAIL: no dependency on libmicrohttpd"; exit 1; }
 dpkg-deb -f "$deb" Depends | grep -q adduser || { echo "FAIL: no dependency on adduser"; exit 1; }
 lintian --fail-on error --suppress-tags initial-upload-closes-no-bugs "$deb"
 
