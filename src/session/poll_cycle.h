@@ -135,6 +135,22 @@ signals:
 private:
     void linkOnlineChanged(bool online);
     void pollPanel(bool panel0);
+    // The steps of a panel's cycle, in their order. A step that returns false
+    // found the cycle failed: it stops there.
+    bool readMainBlock();
+    bool readValidCounts();
+    bool readDemand();
+    bool readFrequency(bool panel0);
+    void readPhaseEnergy(bool panel0);
+    void readRatios(bool panel0);
+    // Panel 0 only: THD, the chosen harmonic channel (older firmware), the
+    // CO2 factor waiting to be written and the CO2 values.
+    bool pollPanel0Extras(bool olderFirmware);
+    void readThd();
+    void readChosenHarmonics();
+    bool writeCO2Factor();
+    bool readCO2();
+    bool readFloatRatios(bool panel0);
     void readFirmware();
     void applyLayout(const meter::PanelChoice &choice, bool rLayout);
     // One read: its data, or nothing when it failed (LastTransOK then false)
