@@ -111,7 +111,7 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
     }
 
     archiver.startDownload();
-    loadprofile::DownloadJob job(meter, {kBlockAttempts, false});
+    loadprofile::DownloadJob job(meter, {kBlockAttempts});
     LpResult result;
     QObject::connect(&job, &loadprofile::DownloadJob::started, [&] { result.path = job.file() ? job.file()->path() : QString(); });
     QObject::connect(&job, &loadprofile::DownloadJob::blockWritten,

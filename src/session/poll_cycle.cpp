@@ -163,10 +163,7 @@ void PollCycle::Timer1Sec_Timer()
             PollPanel1();
         else
             PollPanel0();
-        if (online())
-            emit loadProfileStepDue();
-        if (!LPReadByDate && PhasorRequested)
-            emit phasorWindowDue();
+        emit cycleEnded(online());
         // Only a cycle that asked for everything it reads tells which reads
         // it no longer asks for.
         if (ok() && online())
@@ -212,9 +209,10 @@ void PollCycle::takeValidCounts(std::span<const std::uint8_t> block)
     for (int g = 0; g < meter::kLPGroups; ++g) {
         const unsigned count = (*counts)[std::size_t(g)];
         auto &valid = reading_.lpGroups[std::size_t(g)].validRecords;
-        if (valid != count)
-            LPNewData[std::size_t(g)] = true;
+        const bool changed = valid != count;
         valid = count;
+        if (changed)
+            emit validCountChanged(g);
     }
     emit readingUpdated(meter::ValidCounts);
 }
