@@ -1,7 +1,8 @@
 // Downloads 2000 records of an 8-channel load-profile group from the
 // simulated meter over a pseudo-terminal with wire-time emulation at
-// 19200 baud, at the window's pace (the meter session's download job with
-// the window's policy, the poll cycle paused while it reads), and prints,
+// 19200 baud, at the window's pace (the block download on the meter session
+// read by the window's DownloadPace, the poll cycle paused while it reads),
+// and prints,
 // measured in the same run:
 //  - records per second, and as a ratio to the limit that the wire time of
 //    the bytes and the mandated gaps between frames set,
@@ -9,9 +10,11 @@
 //
 //   bench_lp_download [--records N]      (default 2000)
 
+#include "gui/loadprofile/download_pace.h"
 #include "links/plain_dispatcher.h"
+#include "loadprofile/block_download.h"
 #include "loadprofile/block_read.h"
-#include "loadprofile/download_job.h"
+#include "loadprofile/date_search_job.h"
 #include "lpdata/csv_file.h"
 #include "metersim_process.h"
 #include "modbus/transactions.h"
@@ -87,14 +90,16 @@ int main(int argc, char *argv[])
     });
     check.start(20);
     loop.exec();
-    loadprofile::DownloadJob job(meter, loadprofile::DownloadPolicy{});
+    loadprofile::BlockDownload job(meter, std::nullopt);
+    loadprofile::DateSearch search(meter);
+    loadprofile::DownloadPace pace(meter, job, search);
     bool ended = false;
-    QObject::connect(&job, &loadprofile::DownloadJob::ended, [&] { ended = true; });
+    QObject::connect(&job, &loadprofile::BlockDownload::ended, [&] { ended = true; });
 
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = testsupport::cpuSeconds();
-    if (const auto refused = job.start(0, 1, records, std::nullopt, {programDir.path(), QString()})) {
+    if (const auto refused = pace.start(0, 1, records, std::nullopt, {programDir.path(), QString()})) {
         std::fprintf(stderr, "the download did not start: %s\n", qPrintable(refused->detail));
         return 1;
     }

@@ -112,7 +112,7 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
     }
 
     archiver.startDownload();
-    DownloadJob job(meter, {kBlockAttempts, false});
+    DownloadJob job(meter, {kBlockAttempts});
     LpResult result;
     QObject::connect(&job, &DownloadJob::started, [&] { result.path = job.file() ? job.file()->path() : QString(); });
     QObject::connect(&job, &DownloadJob::blockWritten,

@@ -21,6 +21,11 @@ DownloadOrigin originOf(const meter::Reading &reading, int g)
     return origin;
 }
 
+long long validRecords(const meter::Reading &reading, int g)
+{
+    return reading.lpGroups[std::size_t(g)].validRecords.value_or(0);
+}
+
 OriginChange originChange(const DownloadOrigin &began, const DownloadOrigin &now)
 {
     // An empty serial is a meter not read yet, never the same meter.

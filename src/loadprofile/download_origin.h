@@ -28,6 +28,10 @@ struct DownloadOrigin {
 // channels for a count the group cannot have.
 DownloadOrigin originOf(const meter::Reading &reading, int g);
 
+// The valid-record count of group g (0 or 1) the reading shows; 0 while the
+// poll has not read it.
+long long validRecords(const meter::Reading &reading, int g);
+
 // The first thing that differs between the origin a download began with and
 // the meter read now, in this order: another meter, the channel count, the
 // channel codes, the interval. None for the same meter and group settings.

@@ -20,7 +20,7 @@ namespace session {
 // queue of settings to write to it. What it reads leaves as the poll cycle's
 // signals (poll()), what becomes of each request as requestFinished. The
 // window, the command-line tool and the gateway all drive one of these; the
-// download of load-profile records runs on it (loadprofile::DownloadJob).
+// download of load-profile records runs on it (loadprofile::BlockDownload).
 //
 // Use it on one thread: its transactions wait in nested event loops. Several
 // sessions may live on one thread, or each on a thread of its own.

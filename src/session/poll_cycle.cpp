@@ -163,10 +163,7 @@ void PollCycle::Timer1Sec_Timer()
             PollPanel1();
         else
             PollPanel0();
-        if (online())
-            emit loadProfileStepDue();
-        if (!LPReadByDate && PhasorRequested)
-            emit phasorWindowDue();
+        emit cycleEnded(online());
         // Only a cycle that asked for everything it reads tells which reads
         // it no longer asks for.
         if (ok() && online())
@@ -212,9 +209,10 @@ void PollCycle::takeValidCounts(std::span<const std::uint8_t> block)
     for (int g = 0; g < meter::kLPGroups; ++g) {
         const unsigned count = (*counts)[std::size_t(g)];
         auto &valid = reading_.lpGroups[std::size_t(g)].validRecords;
-        if (valid != count)
-            LPNewData[std::size_t(g)] = true;
+        const bool changed = valid != count;
         valid = count;
+        if (changed)
+            emit validCountChanged(g);
     }
     emit readingUpdated(meter::ValidCounts);
 }
@@ -246,142 +244,187 @@ void PollCycle::blankCO2()
 void PollCycle::pollPanel(bool panel0)
 {
     const bool olderFirmware = FirmwareNumber < meter::kFirstFirmwareWithoutHarmonics;
-    const auto stopAfterFailure = [&] {
+    LastTransOK = true;
+    // A failed read of the measurements stops the cycle; panel 0 then no
+    // longer shows CO2 values.
+    if (!readMainBlock() || (olderFirmware && !readValidCounts()) || !readDemand() || !readFrequency(panel0)) {
         if (panel0)
             blankCO2();
-    };
-    const auto sizeIs = [](const std::optional<std::vector<std::uint8_t>> &bytes, std::size_t size) {
-        return bytes && bytes->size() == size;
-    };
-
-    // The main block: four reads appended to one buffer. One the meter
-    // refuses leaves it undecoded; the cycle goes on after it.
-    LastTransOK = true;
-    std::vector<std::uint8_t> main;
-    const meter::Withdrawn mainFills = mainBlockFills();
-    for (const reg::Block &block : reg::kMainBlocks) {
-        const auto bytes = read(block, mainFills);
-        if (!ok())
-            return stopAfterFailure();
-        if (!bytes)
-            break;
-        main.insert(main.end(), bytes->begin(), bytes->end());
+        return;
     }
-    if (online() && main.size() == meter::kMainBlockBytes) {
-        const auto decoded = meter::mainBlockValues(main);
-        reading_.store(decoded->samples, QDateTime::currentMSecsSinceEpoch());
-        reading_.identity = decoded->identity;
-        const auto groups = meter::lpGroupStatus(main);
-        for (int g = 0; g < meter::kLPGroups; ++g) {
-            meter::LPGroupStatus &group = reading_.lpGroups[std::size_t(g)];
-            const auto valid = group.validRecords; // counted in a block of its own
-            group = (*groups)[std::size_t(g)];
-            group.validRecords = valid;
-        }
-        unsigned parts = meter::Measurements | meter::Identity | meter::LoadProfile;
-        if (DisplayItemsDirty) {
-            DisplayItemsDirty = false;
-            reading_.displayItems = meter::displayItemCodes(main);
-            parts |= meter::DisplayItems;
-        }
-        emit samplesRead(decoded->samples);
-        emit readingUpdated(parts);
-        emit mainBlockDecoded();
-    }
-
-    if (olderFirmware) {
-        const auto counts = read(reg::kValidCounts, kValidCountFills);
-        if (!ok())
-            return stopAfterFailure();
-        if (online() && counts)
-            takeValidCounts(*counts);
-    }
-
-    const auto demand = read(reg::kDemand, kDemandFills);
-    if (!ok())
-        return stopAfterFailure();
-    if (online() && sizeIs(demand, 10))
-        take(meter::demandValues(*demand), meter::Demand);
-
-    const auto frequency = read(reg::kFrequency, kFrequencyFills);
-    if (ok() && online() && frequency && (panel0 || frequency->size() == 4))
-        take(meter::frequencyValues(*frequency), meter::FrequencyPart);
-    if (!ok())
-        return stopAfterFailure();
-
-    const auto energy = read(reg::kPhaseEnergy, kPhaseEnergyFills);
-    if (ok() && online() && energy && (panel0 || energy->size() == 60))
-        take(meter::phaseEnergyValues(*energy), meter::PhaseEnergy);
+    readPhaseEnergy(panel0);
     emit recordListsDue();
     // Messages of earlier attempts go once the cycle got this far; the
     // message of a final failure stays.
     if (ok())
         emit statusCleared();
-    if (ok()) {
-        const auto ratios = read(reg::kRatios, kRatioFills);
-        if (ok() && online() && ratios && (panel0 || ratios->size() == 4))
-            take(meter::ratioValues(*ratios), meter::Ratios);
-    }
-
-    if (panel0) {
-        if (olderFirmware) {
-            if (ok()) {
-                const auto block = read(reg::kThd, kThdFills);
-                if (ok() && online() && block) {
-                    if (const auto thd = meter::thdValues(*block)) {
-                        reading_.thd = *thd;
-                        take(meter::thdSamples(*thd), meter::ThdPart);
-                    }
-                }
-            }
-            for (int k = 0; k < reg::kHarmonicChannels; ++k) {
-                if (!ok() || harmonicChannel_ != k)
-                    continue;
-                const auto block = read(reg::harmonicBlock(k), kHarmonicFills);
-                if (ok() && online() && block) {
-                    const bool stillChosen = harmonicChannel_ == k;
-                    if (const auto harmonics = meter::harmonicValues(*block)) {
-                        reading_.harmonics = *harmonics;
-                        reading_.harmonicChannel = k;
-                        emit readingUpdated(meter::Harmonics);
-                        // A channel switched while its block was on its way
-                        // is stored, not shown.
-                        if (stillChosen)
-                            emit harmonicsShown();
-                    }
-                }
-            }
-        }
-        if (!ok())
-            return blankCO2();
-        if (const auto co2 = requests_.takeCO2()) {
-            if (requests_.run(meter_, *co2).failed())
-                LastTransOK = false;
-            if (!ok())
-                return blankCO2();
-        }
-
-        if (meter::firmwareHasCO2(FirmwareNumber)) {
-            emit co2Settable(true);
-            const auto co2 = read(reg::kCO2, kCO2Fills);
-            if (!ok())
-                return;
-            if (online() && co2)
-                take(meter::co2Values(*co2), meter::CO2);
-        } else {
-            blankCO2();
-        }
-    } else if (!ok()) {
+    if (ok())
+        readRatios(panel0);
+    if (panel0 ? !pollPanel0Extras(olderFirmware) : !ok())
         return;
-    }
+    if (readFloatRatios(panel0))
+        serveRequests();
+}
 
+bool PollCycle::readMainBlock()
+{
+    // Four reads appended to one buffer. One the meter refuses leaves it
+    // undecoded; the cycle goes on after it.
+    std::vector<std::uint8_t> main;
+    const meter::Withdrawn mainFills = mainBlockFills();
+    for (const reg::Block &block : reg::kMainBlocks) {
+        const auto bytes = read(block, mainFills);
+        if (!ok())
+            return false;
+        if (!bytes)
+            break;
+        main.insert(main.end(), bytes->begin(), bytes->end());
+    }
+    if (!online() || main.size() != meter::kMainBlockBytes)
+        return true;
+    const auto decoded = meter::mainBlockValues(main);
+    reading_.store(decoded->samples, QDateTime::currentMSecsSinceEpoch());
+    reading_.identity = decoded->identity;
+    const auto groups = meter::lpGroupStatus(main);
+    for (int g = 0; g < meter::kLPGroups; ++g) {
+        meter::LPGroupStatus &group = reading_.lpGroups[std::size_t(g)];
+        const auto valid = group.validRecords; // counted in a block of its own
+        group = (*groups)[std::size_t(g)];
+        group.validRecords = valid;
+    }
+    unsigned parts = meter::Measurements | meter::Identity | meter::LoadProfile;
+    if (DisplayItemsDirty) {
+        DisplayItemsDirty = false;
+        reading_.displayItems = meter::displayItemCodes(main);
+        parts |= meter::DisplayItems;
+    }
+    emit samplesRead(decoded->samples);
+    emit readingUpdated(parts);
+    emit mainBlockDecoded();
+    return true;
+}
+
+bool PollCycle::readValidCounts()
+{
+    const auto counts = read(reg::kValidCounts, kValidCountFills);
+    if (!ok())
+        return false;
+    if (online() && counts)
+        takeValidCounts(*counts);
+    return true;
+}
+
+bool PollCycle::readDemand()
+{
+    const auto demand = read(reg::kDemand, kDemandFills);
+    if (!ok())
+        return false;
+    if (online() && demand && demand->size() == 10)
+        take(meter::demandValues(*demand), meter::Demand);
+    return true;
+}
+
+bool PollCycle::readFrequency(bool panel0)
+{
+    const auto frequency = read(reg::kFrequency, kFrequencyFills);
+    if (ok() && online() && frequency && (panel0 || frequency->size() == 4))
+        take(meter::frequencyValues(*frequency), meter::FrequencyPart);
+    return ok();
+}
+
+void PollCycle::readPhaseEnergy(bool panel0)
+{
+    const auto energy = read(reg::kPhaseEnergy, kPhaseEnergyFills);
+    if (ok() && online() && energy && (panel0 || energy->size() == 60))
+        take(meter::phaseEnergyValues(*energy), meter::PhaseEnergy);
+}
+
+void PollCycle::readRatios(bool panel0)
+{
+    const auto ratios = read(reg::kRatios, kRatioFills);
+    if (ok() && online() && ratios && (panel0 || ratios->size() == 4))
+        take(meter::ratioValues(*ratios), meter::Ratios);
+}
+
+bool PollCycle::pollPanel0Extras(bool olderFirmware)
+{
+    if (olderFirmware) {
+        if (ok())
+            readThd();
+        readChosenHarmonics();
+    }
+    if (!ok() || !writeCO2Factor()) {
+        blankCO2();
+        return false;
+    }
+    return readCO2();
+}
+
+void PollCycle::readThd()
+{
+    const auto block = read(reg::kThd, kThdFills);
+    if (!ok() || !online() || !block)
+        return;
+    if (const auto thd = meter::thdValues(*block)) {
+        reading_.thd = *thd;
+        take(meter::thdSamples(*thd), meter::ThdPart);
+    }
+}
+
+void PollCycle::readChosenHarmonics()
+{
+    for (int k = 0; k < reg::kHarmonicChannels; ++k) {
+        if (!ok() || harmonicChannel_ != k)
+            continue;
+        const auto block = read(reg::harmonicBlock(k), kHarmonicFills);
+        if (!ok() || !online() || !block)
+            continue;
+        const bool stillChosen = harmonicChannel_ == k;
+        if (const auto harmonics = meter::harmonicValues(*block)) {
+            reading_.harmonics = *harmonics;
+            reading_.harmonicChannel = k;
+            emit readingUpdated(meter::Harmonics);
+            // A channel switched while its block was on its way is stored,
+            // not shown.
+            if (stillChosen)
+                emit harmonicsShown();
+        }
+    }
+}
+
+bool PollCycle::writeCO2Factor()
+{
+    const auto co2 = requests_.takeCO2();
+    if (!co2)
+        return true;
+    if (requests_.run(meter_, *co2).failed())
+        LastTransOK = false;
+    return ok();
+}
+
+bool PollCycle::readCO2()
+{
+    if (!meter::firmwareHasCO2(FirmwareNumber)) {
+        blankCO2();
+        return true;
+    }
+    emit co2Settable(true);
+    const auto co2 = read(reg::kCO2, kCO2Fills);
+    if (!ok())
+        return false;
+    if (online() && co2)
+        take(meter::co2Values(*co2), meter::CO2);
+    return true;
+}
+
+bool PollCycle::readFloatRatios(bool panel0)
+{
     const auto floats = read(reg::kFloatRatios, kFloatRatioFills);
     if (!ok())
-        return;
+        return false;
     if (online() && floats && (panel0 || floats->size() == 8))
         take(meter::floatRatioValues(*floats), meter::Ratios);
-
-    serveRequests();
+    return true;
 }
 
 bool PollCycle::firmwareRefused() const

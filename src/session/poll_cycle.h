@@ -65,16 +65,6 @@ public:
     // Looked at before its block is read and again when it has come.
     void setHarmonicChannel(std::optional<int> channel) { harmonicChannel_ = channel; }
     std::optional<int> harmonicChannel() const { return harmonicChannel_; }
-    // The phasor button's request: the end of a cycle opens the window.
-    bool phasorRequested() const { return PhasorRequested; }
-    void setPhasorRequested(bool requested) { PhasorRequested = requested; }
-    // A date search is asked for: the end of a cycle runs it.
-    bool lpReadByDate() const { return LPReadByDate; }
-    void setLPReadByDate(bool requested) { LPReadByDate = requested; }
-    // The valid-record count of group 0 / 1 changed since its newest
-    // record's time was last read.
-    bool lpNewData(int group) const { return LPNewData[std::size_t(group)]; }
-    void clearLPNewData(int group) { LPNewData[std::size_t(group)] = false; }
     // The meter's firmware reads harmonic spectra (known once its firmware
     // has been read).
     bool readsHarmonics() const;
@@ -106,8 +96,6 @@ signals:
     void co2Blanked();
     // The CO2 factor can be set (the meter computes CO2), or not.
     void co2Settable(bool settable);
-    // The end of a cycle found the phasor window requested.
-    void phasorWindowDue();
     // The layout for the firmware just read: first the panel, then
     // (layoutApplied) the lists that follow it.
     void layoutChosen(const meter::PanelChoice &choice);
@@ -119,10 +107,14 @@ signals:
     void recordListsDue();
     // Messages of earlier attempts are over: the cycle got past its reads.
     void statusCleared();
-    // The end of a cycle that is still online: the load profile's steps
-    // (newest-record times, the date search of a download by date) run here,
-    // on the cycle's connection.
-    void loadProfileStepDue();
+    // The end of a cycle that read its panel. online: the link is still
+    // online on the connection the cycle began with, so that steps of other
+    // subsystems (the load profile's reads) can run on it now; lastTransOK()
+    // tells whether the cycle's reads went through.
+    void cycleEnded(bool online);
+    // The valid-record count of load-profile group 0 or 1 just read differs
+    // from the one the reading held (none counts as different).
+    void validCountChanged(int group);
     // New harmonic values of the chosen channel (reading().harmonics); only
     // when that channel is still the chosen one.
     void harmonicsShown();
@@ -135,6 +127,22 @@ signals:
 private:
     void linkOnlineChanged(bool online);
     void pollPanel(bool panel0);
+    // The steps of a panel's cycle, in their order. A step that returns false
+    // found the cycle failed: it stops there.
+    bool readMainBlock();
+    bool readValidCounts();
+    bool readDemand();
+    bool readFrequency(bool panel0);
+    void readPhaseEnergy(bool panel0);
+    void readRatios(bool panel0);
+    // Panel 0 only: THD, the chosen harmonic channel (older firmware), the
+    // CO2 factor waiting to be written and the CO2 values.
+    bool pollPanel0Extras(bool olderFirmware);
+    void readThd();
+    void readChosenHarmonics();
+    bool writeCO2Factor();
+    bool readCO2();
+    bool readFloatRatios(bool panel0);
     void readFirmware();
     void applyLayout(const meter::PanelChoice &choice, bool rLayout);
     // One read: its data, or nothing when it failed (LastTransOK then false)
@@ -166,9 +174,6 @@ private:
     int FirmwareNumber = 0;
     int DisplayBase = 0;
     bool DisplayItemsDirty = true;
-    bool PhasorRequested = false;
-    bool LPReadByDate = false;
-    std::array<bool, 2> LPNewData{};
     std::optional<int> harmonicChannel_;
     meter::Reading reading_;
     std::vector<RefusedRead> refused_;

@@ -9,7 +9,8 @@
 #include "gui/app/archive_link.h"
 #include "gui/lpviewer/load_profile_chart.h"
 #include "gui/lpviewer/load_profile_viewer.h"
-#include "loadprofile/download_job.h"
+#include "loadprofile/block_download.h"
+#include "loadprofile/date_search_job.h"
 #include "meter_session.h"
 #include "session/poll_cycle.h"
 
@@ -121,8 +122,8 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
 
     // The meter records five more.
     QVERIFY(session.meter->sendCommand(QStringLiteral("set input:0x1190=55")));
-    loadprofile::DownloadJob &download = session.window().download();
-    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().poll().lpNewData(0); },
+    loadprofile::BlockDownload &download = session.window().download();
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().dateSearch().lpNewData(0); },
                             kPatienceMs));
     session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
     QVERIFY2(waitFor(finished(55)), qPrintable(session.shown(QStringLiteral("Text6"))));
@@ -261,7 +262,7 @@ void TestLPArchiveWithMeter::windowNewOnlyAfterClockSetBack()
 
     QVERIFY(session.meter->sendCommand(QStringLiteral("lp-shift 1 -60")));
     QVERIFY(session.meter->sendCommand(QStringLiteral("add-records 1 8")));
-    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 58 && !session.window().poll().lpNewData(0); },
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 58 && !session.window().dateSearch().lpNewData(0); },
                             kPatienceMs));
     session.started->messages.shown.clear();
     session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();

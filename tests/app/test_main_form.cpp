@@ -230,7 +230,7 @@ void TestMainForm::startsOffline()
     app::MainForm &window = *started.window;
     QVERIFY(!window.link().LinkOnline());
     QVERIFY(!window.poll().running());
-    QVERIFY(!window.download().Timer_RS_Lpf.isActive());
+    QVERIFY(!window.downloadPace().Timer_RS_Lpf.isActive());
     QCOMPARE(ui::backColor(started.control<QWidget>(QStringLiteral("txt_Online_c"))),
              QColor(0xFF, 0xC0, 0xC0));
     QCOMPARE(ui::caption(started.control<QWidget>(QStringLiteral("txt_Online"))),
@@ -352,12 +352,12 @@ void TestMainForm::closingStopsTheTimers()
     app::MainForm &window = *started.window;
     window.show();
     window.poll().resume();
-    window.download().Timer_RS_Lpf.start();
+    window.downloadPace().Timer_RS_Lpf.start();
     QSignalSpy unloaded(&window, &app::MainForm::unloaded);
     QVERIFY(window.close());
     QCOMPARE(unloaded.size(), 1);
     QVERIFY(!window.poll().running());
-    QVERIFY(!window.download().Timer_RS_Lpf.isActive());
+    QVERIFY(!window.downloadPace().Timer_RS_Lpf.isActive());
 }
 
 void TestMainForm::wheelMovesThePageOneStep_data()

@@ -210,7 +210,7 @@ void TestOnlineState::goingOfflineMarksAnInterruptedDownload()
     QVERIFY(window.link().LinkOnline());
     clickOnLine(started);
     QCOMPARE(ui::backColor(start), normal);
-    emit window.download().interrupted();
+    emit window.downloadPace().interrupted();
     QCOMPARE(ui::backColor(start), QColor(0xFF, 0x80, 0x80));
 }
 

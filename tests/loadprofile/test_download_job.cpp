@@ -103,7 +103,7 @@ void TestDownloadJob::runs()
     address.tcpPauseMs = 0;
     QString error;
     QVERIFY2(meter.open(address, &error), qPrintable(error));
-    loadprofile::DownloadJob job(meter, {3, false});
+    loadprofile::DownloadJob job(meter, {3});
     int blocks = 0;
     QObject::connect(&job, &loadprofile::DownloadJob::progress, [&] {
         ++blocks;

@@ -1,9 +1,11 @@
 // The load-profile core: channel names, records and CSV rows, date serials,
-// the CSV file's name, folder and blocks, the search for a date's record.
+// the CSV file's name, folder and blocks, the search for a date's record,
+// where "new only" starts.
 #include "../modbus/fake_link.h"
 #include "links/link_state.h"
 #include "loadprofile/date_search.h"
 #include "loadprofile/download_origin.h"
+#include "loadprofile/new_only_start.h"
 #include "loadprofile/record_reads.h"
 #include "lpdata/channel_codes.h"
 #include "lpdata/csv_file.h"
@@ -25,6 +27,8 @@ Q_DECLARE_METATYPE(Outcome)
 using loadprofile::OriginChange;
 Q_DECLARE_METATYPE(OriginChange)
 Q_DECLARE_METATYPE(loadprofile::DownloadOrigin)
+using NewOnlyKind = loadprofile::NewOnlyStart::Kind;
+Q_DECLARE_METATYPE(NewOnlyKind)
 
 namespace {
 
@@ -439,6 +443,49 @@ private slots:
         QCOMPARE(loadprofile::changedValues(change, began, now), std::pair(before, after));
         // A download whose meter was never read continues nowhere.
         QCOMPARE(loadprofile::originChange({}, {}), OriginChange::OtherMeter);
+    }
+
+    void newOnlyStarts_data()
+    {
+        QTest::addColumn<long long>("valid");
+        QTest::addColumn<double>("meterNewest"); // 0: not read yet
+        QTest::addColumn<bool>("archived");
+        QTest::addColumn<QDateTime>("newest");   // the archive's newest stamp; invalid: none
+        QTest::addColumn<long long>("lastRecord"); // where its last download ended; 0: not known
+        QTest::addColumn<NewOnlyKind>("kind");
+        const QDateTime ten(QDate(2024, 3, 1), QTime(10, 0));
+        const double at10 = lpdata::dateSerial(2024, 3, 1, 10, 0, 0);
+        const double at1015 = lpdata::dateSerial(2024, 3, 1, 10, 15, 0);
+        QTest::newRow("nothing archived") << 40LL << at1015 << false << QDateTime() << 0LL << NewOnlyKind::All;
+        QTest::newRow("an archive without stamps") << 40LL << at1015 << true << QDateTime() << 0LL << NewOnlyKind::All;
+        QTest::newRow("nothing archived, no records") << 0LL << 0.0 << false << QDateTime() << 0LL
+                                                      << NewOnlyKind::NothingNew;
+        QTest::newRow("the group cleared") << 0LL << 0.0 << true << ten << 40LL << NewOnlyKind::NothingNew;
+        QTest::newRow("the meter's newest is archived") << 40LL << at10 << true << ten << 0LL << NewOnlyKind::NothingNew;
+        QTest::newRow("newer records") << 40LL << at1015 << true << ten << 0LL << NewOnlyKind::Search;
+        QTest::newRow("the meter's newest not read yet") << 40LL << 0.0 << true << ten << 0LL << NewOnlyKind::Search;
+        // A clock set back: the last record is read again first.
+        QTest::newRow("older stamps after the archive's last record")
+            << 44LL << at10 - 1.0 << true << ten << 40LL << NewOnlyKind::Search;
+    }
+    void newOnlyStarts()
+    {
+        QFETCH(long long, valid);
+        QFETCH(double, meterNewest);
+        QFETCH(bool, archived);
+        QFETCH(QDateTime, newest);
+        QFETCH(long long, lastRecord);
+        QFETCH(NewOnlyKind, kind);
+        const auto end = archived ? std::optional(lpdata::ArchivedEnd{newest, lastRecord, newest}) : std::nullopt;
+        const loadprofile::NewOnlyStart start = loadprofile::newOnlyStart(valid, meterNewest, end);
+        QCOMPARE(start.kind, kind);
+        // Nothing new says since when, once the archive holds a stamp.
+        QCOMPARE(start.newest.isEmpty(), kind != NewOnlyKind::NothingNew || !newest.isValid());
+        if (kind != NewOnlyKind::Search)
+            return;
+        QCOMPARE(start.begin, loadprofile::serialOf(newest) + loadprofile::kOneSecond);
+        QCOMPARE(start.lastRecord, lastRecord);
+        QCOMPARE(start.lastRecordStamp, newest);
     }
 };
 

@@ -4,9 +4,11 @@
 // meter. After each, the files hold exactly the rows of the request that
 // ran, and the next download behaves as the first one of a fresh program.
 #include "gui/loadprofile/date_range_panel.h"
+#include "gui/loadprofile/download_pace.h"
 #include "gui/loadprofile/download_panel.h"
 #include "gui/ui/caption.h"
-#include "loadprofile/download_job.h"
+#include "loadprofile/block_download.h"
+#include "loadprofile/date_search_job.h"
 #include "lp_meter_rows.h"
 #include "meter_session.h"
 #include "modbus/transactions.h"
@@ -144,7 +146,7 @@ void TestLPInterruptions::stopWhileMeterSilentLeavesNothingBehind()
     // Over TCP, whose pauses after each request leave room for the poll's
     // ticks inside a transaction's waits.
     goOnline({}, true);
-    loadprofile::DownloadJob &download = window().download();
+    loadprofile::BlockDownload &download = window().download();
     chooseRecords(1, 80);
     press("Command8");
     QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord() >= 8; }, kPatienceMs));
@@ -152,17 +154,17 @@ void TestLPInterruptions::stopWhileMeterSilentLeavesNothingBehind()
     // The stop lands while a transaction of the download waits for the
     // silent meter; the meter answers again right after it.
     long long writtenAtStop = -1;
-    whenReady(this, [&] { return window().transactions().CommBusy && download.LPBlockBusy(); }, [&] {
+    whenReady(this, [&] { return window().transactions().CommBusy && window().downloadPace().LPBlockBusy(); }, [&] {
         QTest::qWait(300);
         writtenAtStop = download.LPNextRecord();
         messages().answer = ui::MessageAnswer::Yes;
         press("cmdStopLPRead");
         QVERIFY(session_->meter->sendCommand(QStringLiteral("clear-faults")));
     });
-    QVERIFY(QTest::qWaitFor([&] { return writtenAtStop >= 0 && !download.LPBlockBusy(); }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return writtenAtStop >= 0 && !window().downloadPace().LPBlockBusy(); }, kPatienceMs));
     QVERIFY(window().link().LinkOnline());
     QVERIFY(!download.LPDownloading());
-    QVERIFY(!download.Timer_RS_Lpf.isActive());
+    QVERIFY(!window().downloadPace().Timer_RS_Lpf.isActive());
     // Nothing of the block that was on its way when stopped is written.
     QCOMPARE(lptest::csvRows(newestFile()), lptest::expectedRows(1, int(writtenAtStop)));
 
@@ -189,7 +191,7 @@ void TestLPInterruptions::startPressedDuringSearchStartsNothing()
     QVERIFY(!control<QWidget>("cmdReadLP2")->isEnabled());
     QVERIFY(!control<QWidget>("cmbLPReadGroupSel")->isEnabled());
     bool pressedWhileSearching = false;
-    whenReady(this, [&] { return window().download().searchRunning(); }, [&] {
+    whenReady(this, [&] { return window().dateSearch().searchRunning(); }, [&] {
         testsupport::saveScreenshot(&window(), QStringLiteral("lp_date_search_running"));
         press("Command8");
         press("cmdReadLP2");
@@ -216,9 +218,9 @@ void TestLPInterruptions::searchEndedEarly()
     chooseDates({"24", "3", "3", "6", "0"}, {"24", "3", "3", "9", "0"});
     press("cmdReadLP2");
     QVERIFY(shown("Text6").startsWith(QStringLiteral("Searching for the first record")));
-    loadprofile::DownloadJob &download = window().download();
+    loadprofile::BlockDownload &download = window().download();
     bool interrupted = false;
-    whenReady(this, [&] { return download.searchRunning(); }, [&] {
+    whenReady(this, [&] { return window().dateSearch().searchRunning(); }, [&] {
         interrupted = true;
         if (stop) {
             messages().answer = ui::MessageAnswer::Yes;
@@ -227,7 +229,7 @@ void TestLPInterruptions::searchEndedEarly()
             QVERIFY(session_->meter->sendCommand(QStringLiteral("drop@all")));
         }
     });
-    QVERIFY(QTest::qWaitFor([&] { return interrupted && !download.searchRunning(); }, kPatienceMs));
+    QVERIFY(QTest::qWaitFor([&] { return interrupted && !window().dateSearch().searchRunning(); }, kPatienceMs));
     const i18n::LanguageTexts &texts = window().language().texts();
     QCOMPARE(messages().count(texts.rightdown_LPSearchFailed), stop ? 0 : 1);
     if (!stop) {
@@ -237,10 +239,10 @@ void TestLPInterruptions::searchEndedEarly()
     }
     // Nothing pending: two more poll cycles start nothing by themselves.
     int cycles = 0;
-    connect(&window().poll(), &session::PollCycle::loadProfileStepDue, this, [&] { ++cycles; });
+    connect(&window().poll(), &session::PollCycle::cycleEnded, this, [&] { ++cycles; });
     QVERIFY(QTest::qWaitFor([&] { return cycles >= 2; }, kPatienceMs));
-    QVERIFY(!window().poll().lpReadByDate());
-    QVERIFY(!download.TimerEnLPRead.isActive());
+    QVERIFY(!window().dateSearch().lpReadByDate());
+    QVERIFY(!window().downloadPace().TimerEnLPRead.isActive());
     QVERIFY(!download.LPDownloading());
     QVERIFY(control<QWidget>("cmdStopLPRead")->isHidden());
     QVERIFY(control<QWidget>("cmdReadLP2")->isEnabled());
@@ -265,7 +267,7 @@ void TestLPInterruptions::continueOnReconnect()
     QFETCH(QStringList, meterAfter);
     QFETCH(QString, refusal);
     goOnline(kMeterA);
-    loadprofile::DownloadJob &download = window().download();
+    loadprofile::BlockDownload &download = window().download();
     chooseRecords(1, 40);
     press("Command8");
     QVERIFY(QTest::qWaitFor([&] { return download.LPNextRecord() >= 8; }, kPatienceMs));
@@ -305,7 +307,7 @@ void TestLPInterruptions::groupChosenDuringDownload()
 {
     QFETCH(bool, offline);
     goOnline();
-    loadprofile::DownloadJob &download = window().download();
+    loadprofile::BlockDownload &download = window().download();
     auto *groupList = control<QComboBox>("cmbLPReadGroupSel");
     chooseRecords(1, 40);
     press("Command8");
@@ -322,7 +324,7 @@ void TestLPInterruptions::groupChosenDuringDownload()
         QVERIFY(session_->goOnline([&] { return control<QComboBox>("Combo_LP_Stop_No")->count() == 50; }));
         messages().answer = ui::MessageAnswer::Yes;
         press("Command8");
-        QVERIFY(QTest::qWaitFor([&] { return download.Timer_RS_Lpf.isActive(); }, kPatienceMs));
+        QVERIFY(QTest::qWaitFor([&] { return window().downloadPace().Timer_RS_Lpf.isActive(); }, kPatienceMs));
         QCOMPARE(groupList->currentIndex(), 0); // the group being read is shown
     }
     QVERIFY2(waitFor(finished(40)), qPrintable(shown("Text6")));

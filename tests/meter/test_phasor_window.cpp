@@ -373,12 +373,12 @@ void TestPhasorWindow::phaseShowButtonsRaiseTheRequest()
     QFETCH(QString, button);
     StartedMainForm started;
     QVERIFY(started.loaded);
-    QVERIFY(!started.window->poll().phasorRequested());
+    QVERIFY(!started.window->phasor().phasorRequested());
     // Offline the buttons are disabled; the request is what the click sets.
     auto *show = started.control<QPushButton>(button);
     show->setEnabled(true);
     show->click();
-    QVERIFY(started.window->poll().phasorRequested());
+    QVERIFY(started.window->phasor().phasorRequested());
     // The request alone opens nothing: the poll cycle's end does.
     QVERIFY(!started.window->phasor().Timer1.isActive());
     QVERIFY(!started.window->phasor().form());
@@ -400,12 +400,11 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
     app::MainForm &window = *started.window;
     window.show();
     started.messages.shown.clear();
-    session::PollCycle &poll = window.poll();
     phasor::PhasorLauncher &launcher = window.phasor();
 
     launcher.cmdPhaseShow_Click();
-    QVERIFY(poll.phasorRequested());
-    emit poll.phasorWindowDue();
+    QVERIFY(launcher.phasorRequested());
+    launcher.windowDue();
     QVERIFY(launcher.Timer1.isActive());
     QCOMPARE(launcher.Timer1.interval(), 100);
     QTRY_VERIFY(launcher.form());
@@ -419,7 +418,7 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
     QVERIFY(form->Timer1s.isActive());
 
     // The poll cycle keeps asking while the window is open: no second window.
-    emit poll.phasorWindowDue();
+    launcher.windowDue();
     launcher.Timer1_Timer();
     QCOMPARE(launcher.form(), form.data());
     QCOMPARE(window.findChildren<phasor::PhaserForm *>().size(), 1);
@@ -430,7 +429,7 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
 
     // A cycle that ends just before the window is closed leaves Timer1
     // running; closing must stop it, or it would open the window again.
-    emit poll.phasorWindowDue();
+    launcher.windowDue();
     QVERIFY(launcher.Timer1.isActive());
     switch (closeBy) {
     case CloseBy::EndButton:
@@ -443,7 +442,7 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
         QTest::keyClick(form.data(), Qt::Key_Escape);
         break;
     }
-    QVERIFY(!poll.phasorRequested());
+    QVERIFY(!launcher.phasorRequested());
     QVERIFY(!launcher.Timer1.isActive());
     QVERIFY(!launcher.form());
     if (form) {
@@ -455,11 +454,11 @@ void TestPhasorWindow::launcherOpensOneModalWindow()
 
     // Asked again, it opens a fresh window.
     launcher.cmdPhaseShow_Click();
-    emit poll.phasorWindowDue();
+    launcher.windowDue();
     QTRY_VERIFY(launcher.form());
     QCOMPARE(window.findChildren<phasor::PhaserForm *>().size(), 1);
     launcher.form()->cmdPhaserEnd_Click();
-    QVERIFY(!poll.phasorRequested());
+    QVERIFY(!launcher.phasorRequested());
 }
 
 void TestPhasorWindow::captionsFollowTheLanguage_data()
@@ -572,7 +571,7 @@ void TestPhasorWindow::drawsTheMeterPolledOverTcp()
     QVERIFY(form->isVisible());
     QCOMPARE(resultText(*form, 0), lastVoltage);
     form->cmdPhaserEnd_Click();
-    QVERIFY(!window.poll().phasorRequested());
+    QVERIFY(!window.phasor().phasorRequested());
     QVERIFY(started.messages.shown.isEmpty());
 }
 

@@ -34,7 +34,7 @@ void TestSessionsWithMeter::twoSessionsEachReadTheirOwnMeter()
         address.tcpPauseMs = 0;
         QString error;
         QVERIFY2(session->open(address, &error), qPrintable(error));
-        connect(&session->poll(), &session::PollCycle::loadProfileStepDue, this, [count] { ++*count; });
+        connect(&session->poll(), &session::PollCycle::cycleEnded, this, [count] { ++*count; });
     }
     // Both poll on their own Timer1Sec, in this one thread.
     QVERIFY(QTest::qWaitFor([&] { return cycles[0] >= 5 && cycles[1] >= 5; }, 30000));

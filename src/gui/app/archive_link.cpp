@@ -1,11 +1,11 @@
 #include "gui/app/archive_link.h"
 
 #include "gui/loadprofile/date_range_panel.h"
+#include "gui/loadprofile/download_pace.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
 #include "i18n/language_texts.h"
-#include "loadprofile/download_job.h"
 #include "session/meter_session.h"
 
 #include <QComboBox>
@@ -15,19 +15,19 @@
 namespace app {
 
 ArchiveLink::ArchiveLink(const QString &archivePath, session::MeterSession &session,
-                         loadprofile::DownloadJob &download, loadprofile::DateRangePanel &dateRange,
+                         loadprofile::DownloadPace &pace, loadprofile::DateRangePanel &dateRange,
                          const i18n::LanguageTexts &texts, ui::Messages &messages, const ui::ControlMap &controls,
                          QObject *parent)
-    : QObject(parent), session_(session), download_(download), dateRange_(dateRange), texts_(texts),
-      messages_(messages), controls_(controls)
+    : QObject(parent), session_(session), pace_(pace), download_(pace.download()), dateRange_(dateRange),
+      texts_(texts), messages_(messages), controls_(controls)
 {
     setArchive(archivePath);
-    connect(&download_, &loadprofile::DownloadJob::started, this, [this] {
+    connect(&download_, &loadprofile::BlockDownload::started, this, [this] {
         failureTold_ = false;
         blocks_ = std::make_shared<archive::DownloadBlocks>();
     });
-    connect(&download_, &loadprofile::DownloadJob::blockWritten, this, &ArchiveLink::blockRead);
-    connect(&download_, &loadprofile::DownloadJob::ended, this, &ArchiveLink::downloadEnded);
+    connect(&download_, &loadprofile::BlockDownload::blockWritten, this, &ArchiveLink::blockRead);
+    connect(&download_, &loadprofile::BlockDownload::ended, this, &ArchiveLink::downloadEnded);
     ui::onClicked(controls_, "cmdLPNew", this, &ArchiveLink::cmdLPNew_Click);
 }
 
@@ -92,10 +92,7 @@ void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, long long
         });
 }
 
-bool ArchiveLink::downloadRequestRunning() const
-{
-    return download_.searchPending() || (download_.LPDownloading() && download_.Timer_RS_Lpf.isActive());
-}
+bool ArchiveLink::downloadRequestRunning() const { return pace_.requestRunning(); }
 
 void ArchiveLink::cmdLPNew_Click()
 {

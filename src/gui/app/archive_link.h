@@ -2,7 +2,7 @@
 
 #include "archive/archive_thread.h"
 #include "archive/download_archiver.h"
-#include "loadprofile/download_job.h"
+#include "loadprofile/block_download.h"
 #include "loadprofile/download_origin.h"
 #include "lpdata/records.h"
 
@@ -26,7 +26,8 @@ namespace i18n {
 struct LanguageTexts;
 }
 namespace loadprofile {
-class DownloadJob;
+class BlockDownload;
+class DownloadPace;
 }
 namespace session {
 class MeterSession;
@@ -45,7 +46,7 @@ class ArchiveLink : public QObject {
     Q_OBJECT
 public:
     // archivePath: the archive (a file or a database's address); empty for none.
-    ArchiveLink(const QString &archivePath, session::MeterSession &session, loadprofile::DownloadJob &download,
+    ArchiveLink(const QString &archivePath, session::MeterSession &session, loadprofile::DownloadPace &pace,
                 loadprofile::DateRangePanel &dateRange, const i18n::LanguageTexts &texts, ui::Messages &messages,
                 const ui::ControlMap &controls, QObject *parent = nullptr);
     ~ArchiveLink() override;
@@ -77,7 +78,8 @@ private:
     bool newAsked_ = false; // cmdLPNew waits for the archive's answer
     bool newOnlyRunning_ = false;
     session::MeterSession &session_;
-    loadprofile::DownloadJob &download_;
+    loadprofile::DownloadPace &pace_;
+    loadprofile::BlockDownload &download_;
     loadprofile::DateRangePanel &dateRange_;
     const i18n::LanguageTexts &texts_;
     ui::Messages &messages_;

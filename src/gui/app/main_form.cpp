@@ -17,6 +17,7 @@
 #include "gui/links/socket_events.h"
 #include "gui/links/traffic_window.h"
 #include "gui/loadprofile/date_range_panel.h"
+#include "gui/loadprofile/download_pace.h"
 #include "gui/loadprofile/download_panel.h"
 #include "gui/loadprofile/load_profile_panel.h"
 #include "gui/lpviewer/load_profile_viewer.h"
@@ -25,7 +26,8 @@
 #include "gui/trend/trend_window.h"
 #include "gui/ui/named_controls.h"
 #include "links/transaction_link.h"
-#include "loadprofile/download_job.h"
+#include "loadprofile/block_download.h"
+#include "loadprofile/date_search_job.h"
 #include "session/meter_session.h"
 
 #include <QAbstractButton>
@@ -78,9 +80,12 @@ MainForm::MainForm(ui::Messages &messages, const QString &programDir, QWidget *p
     statusBar()->addPermanentWidget(progress);
 
     // The meter the window shows: its session, polled on Timer1Sec, and its
-    // downloads at the window's pace.
+    // downloads and date searches at the window's pace. A block that fails is
+    // read again until the user stops the download.
     session_ = std::make_unique<session::MeterSession>(session::MeterSession::Pacing::Timed);
-    download_ = std::make_unique<loadprofile::DownloadJob>(*session_, loadprofile::DownloadPolicy{});
+    download_ = std::make_unique<loadprofile::BlockDownload>(*session_, std::nullopt);
+    dateSearch_ = std::make_unique<loadprofile::DateSearch>(*session_);
+    downloadPace_ = std::make_unique<loadprofile::DownloadPace>(*session_, *download_, *dateSearch_);
     links::LinkState &link = session_->link();
     auto *chartArea = controls_.require<QWidget>(QStringLiteral("harmonicChartArea"));
     harmonicChart_ = new meter::HarmonicChart(chartArea);
@@ -98,22 +103,22 @@ MainForm::MainForm(ui::Messages &messages, const QString &programDir, QWidget *p
                                                    [this] { return connection_->tcpConnecting(); });
     session::PollCycle &poll = session_->poll();
     phasor_ = std::make_unique<phasor::PhasorLauncher>(
-        [this]() -> const meter::Reading & { return session_->reading(); },
-        [this](bool requested) { session_->poll().setPhasorRequested(requested); }, link, messages_,
+        [this]() -> const meter::Reading & { return session_->reading(); }, link, messages_,
         [this] { return phaserCaptions(); }, this);
-    connect(&poll, &session::PollCycle::phasorWindowDue, phasor_.get(), &phasor::PhasorLauncher::windowDue);
     settings_ = std::make_unique<config::SettingPanel>(*session_, language_->texts(), messages_, controls_);
     displaySettings_ = std::make_unique<config::DisplaySettingPanel>(*session_, language_->texts(), controls_);
-    loadProfile_ = std::make_unique<loadprofile::LoadProfilePanel>(*session_, *download_, language_->texts(), controls_);
+    loadProfile_ =
+        std::make_unique<loadprofile::LoadProfilePanel>(*session_, *downloadPace_, language_->texts(), controls_);
     // The lists that follow the firmware take its entries after the
     // load-profile lists were built.
     views_->followLayout();
-    downloadPanel_ = std::make_unique<loadprofile::DownloadPanel>(*session_, *download_, language_->texts(), messages_,
-                                                     controls_, programDir_);
-    dateRange_ = std::make_unique<loadprofile::DateRangePanel>(*session_, *download_, *downloadPanel_, language_->texts(),
-                                                  messages_, controls_);
-    archive_ = std::make_unique<ArchiveLink>(archive::chosenArchive(), *session_, *download_, *dateRange_,
+    downloadPanel_ = std::make_unique<loadprofile::DownloadPanel>(*session_, *downloadPace_, language_->texts(),
+                                                                  messages_, controls_, programDir_);
+    dateRange_ = std::make_unique<loadprofile::DateRangePanel>(*session_, *downloadPace_, *downloadPanel_,
+                                                               language_->texts(), messages_, controls_);
+    archive_ = std::make_unique<ArchiveLink>(archive::chosenArchive(), *session_, *downloadPace_, *dateRange_,
                                              language_->texts(), messages_, controls_);
+    wireCycleEnd();
 
     // The load-profile viewer on the user's archive, built with the window so
     // that the language reaches its captions; it opens the archive when shown.
@@ -172,9 +177,24 @@ MainForm::~MainForm()
 void MainForm::stopTimers()
 {
     session_->poll().pause();
-    download_->Timer_RS_Lpf.stop();
-    download_->TimerEnLPRead.stop();
-    phasor_->Timer1.stop();
+    downloadPace_->stopTimers();
+    phasor_->stopTimer();
+}
+
+void MainForm::wireCycleEnd()
+{
+    connect(&session_->poll(), &session::PollCycle::cycleEnded, this, [this](bool online) {
+        // On the cycle's connection: the load profile's reads (the newest
+        // records' times, a date search), then a start that waited for the
+        // meter to be read.
+        if (online) {
+            downloadPace_->cycleEnded();
+            downloadPanel_->cycleEnded();
+        }
+        // The phasor window opens only while no date search is asked for.
+        if (!dateSearch_->lpReadByDate())
+            phasor_->windowDue();
+    });
 }
 
 modbus::Transactions &MainForm::transactions() { return session_->transactions(); }

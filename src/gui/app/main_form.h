@@ -58,7 +58,9 @@ namespace i18n {
 class LanguageController;
 }
 namespace loadprofile {
-class DownloadJob;
+class BlockDownload;
+class DateSearch;
+class DownloadPace;
 }
 namespace modbus {
 class Transactions;
@@ -102,7 +104,9 @@ public:
     const ui::ControlMap &controls() const { return controls_; }
     session::MeterSession &session() { return *session_; }
     links::LinkState &link();
-    loadprofile::DownloadJob &download() { return *download_; }
+    loadprofile::BlockDownload &download() { return *download_; }
+    loadprofile::DateSearch &dateSearch() { return *dateSearch_; }
+    loadprofile::DownloadPace &downloadPace() { return *downloadPace_; }
     ArchiveLink &archiveLink() { return *archive_; }
     session::PollCycle &poll();
     modbus::Transactions &transactions();
@@ -129,6 +133,8 @@ protected:
 
 private:
     void wirePageButtons();
+    // What runs at the end of each poll cycle.
+    void wireCycleEnd();
     // The one place that stops every timer of the window.
     void stopTimers();
     phasor::PhaserCaptions phaserCaptions() const;
@@ -141,7 +147,9 @@ private:
     ui::Messages &messages_;
     QString programDir_;
     std::unique_ptr<session::MeterSession> session_;
-    std::unique_ptr<loadprofile::DownloadJob> download_;
+    std::unique_ptr<loadprofile::BlockDownload> download_;
+    std::unique_ptr<loadprofile::DateSearch> dateSearch_;
+    std::unique_ptr<loadprofile::DownloadPace> downloadPace_;
     i18n::LanguageFiles files_;
     ui::ControlMap controls_{this};
     WindowTitles titles_;

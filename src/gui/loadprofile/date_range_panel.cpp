@@ -1,12 +1,13 @@
 #include "gui/loadprofile/date_range_panel.h"
 
+#include "gui/loadprofile/download_pace.h"
 #include "gui/loadprofile/download_panel.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/messages.h"
 #include "gui/ui/named_controls.h"
 #include "i18n/language_texts.h"
-#include "loadprofile/download_job.h"
+#include "loadprofile/date_search_job.h"
 #include "lpdata/date_serial.h"
 #include "session/meter_session.h"
 
@@ -36,11 +37,11 @@ QString dateTimeText(double serial)
 
 } // namespace
 
-DateRangePanel::DateRangePanel(session::MeterSession &session, loadprofile::DownloadJob &job,
-                               DownloadPanel &downloads, const i18n::LanguageTexts &texts, ui::Messages &messages,
+DateRangePanel::DateRangePanel(session::MeterSession &session, DownloadPace &pace, DownloadPanel &downloads,
+                               const i18n::LanguageTexts &texts, ui::Messages &messages,
                                const ui::ControlMap &controls, QObject *parent)
-    : QObject(parent), session_(session), job_(job), downloads_(downloads), texts_(texts), messages_(messages),
-      controls_(controls)
+    : QObject(parent), session_(session), pace_(pace), search_(pace.search()), downloads_(downloads), texts_(texts),
+      messages_(messages), controls_(controls)
 {
     for (int selector = 0; selector < 2; ++selector) {
         for (int field = 0; field < kFields; ++field) {
@@ -56,14 +57,14 @@ DateRangePanel::DateRangePanel(session::MeterSession &session, loadprofile::Down
     connect(controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1")),
             &QComboBox::activated, this, &DateRangePanel::cmbLPReadGroupSel1_Click);
     ui::onClicked(controls_, "cmdReadLP2", this, &DateRangePanel::cmdReadLP2_Click);
-    connect(&job_, &loadprofile::DownloadJob::newestTimeRead, this, [this](int g) {
+    connect(&search_, &DateSearch::newestTimeRead, this, [this](int g) {
         if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() == g)
             showNewestTime();
     });
-    connect(&job_, &loadprofile::DownloadJob::searchProgress, this, &DateRangePanel::showSearchProgress);
-    connect(&job_, &loadprofile::DownloadJob::rangeFound, this,
+    connect(&search_, &DateSearch::searchProgress, this, &DateRangePanel::showSearchProgress);
+    connect(&search_, &DateSearch::rangeFound, this,
             [this](int g, long long first, long long) { rangeFound(g, first); });
-    connect(&job_, &loadprofile::DownloadJob::searchFailed, this, [this](loadprofile::DownloadEnd::Reason reason) {
+    connect(&search_, &DateSearch::searchFailed, this, [this](loadprofile::DownloadEnd::Reason reason) {
         ui::setCaption(controls_.require<QWidget>(QStringLiteral("Text6")), QString());
         messages_.show(ui::MessageKind::Critical, texts_.strMsgBoxerr,
                        reason == loadprofile::DownloadEnd::Reason::NoAnswer ? texts_.rightdown_LPSearchFailed
@@ -122,7 +123,7 @@ void DateRangePanel::showNewestTime()
     if (g < 0 || g > 1)
         return;
     ui::setCaption(controls_.require<QWidget>(QStringLiteral("txtLPLastDataTime")),
-               validCount(g) != 0 ? dateTimeText(job_.LPLastDataTime(g))
+               validCount(g) != 0 ? dateTimeText(search_.LPLastDataTime(g))
                                   : QStringLiteral("no data"));
 }
 
@@ -138,7 +139,7 @@ void DateRangePanel::cmdReadLP2_Click()
 
 bool DateRangePanel::requestSearch(int group, double begin, double end)
 {
-    if (!job_.requestSearch(group, begin, end))
+    if (!pace_.requestSearch(group, begin, end))
         return false;
     downloads_.showRequestRunning(true);
     showSearchProgress(0);
@@ -147,8 +148,8 @@ bool DateRangePanel::requestSearch(int group, double begin, double end)
 
 void DateRangePanel::startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived)
 {
-    job_.startNewOnly(g, archived, downloads_.folders());
-    if (job_.searchPending()) {
+    pace_.startNewOnly(g, archived, downloads_.folders());
+    if (pace_.searchPending()) {
         downloads_.showRequestRunning(true);
         showSearchProgress(0);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loadprofile/download_job.h"
+#include "lpdata/archived_end.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -23,16 +23,18 @@ class MeterSession;
 
 namespace loadprofile {
 
+class DateSearch;
+class DownloadPace;
 class DownloadPanel;
 
 // Downloading by date range: the begin and end selectors, the time of each
 // group's newest record, and the date search's progress and outcome. The
-// search itself (at the end of a poll cycle) and the download it starts are
-// the session's DownloadJob's.
+// search itself (DateSearch, at the end of a poll cycle) and the download it
+// starts run at the window's pace (DownloadPace).
 class DateRangePanel : public QObject {
     Q_OBJECT
 public:
-    DateRangePanel(session::MeterSession &session, DownloadJob &job, DownloadPanel &downloads,
+    DateRangePanel(session::MeterSession &session, DownloadPace &pace, DownloadPanel &downloads,
                    const i18n::LanguageTexts &texts, ui::Messages &messages, const ui::ControlMap &controls,
                    QObject *parent = nullptr);
 
@@ -46,7 +48,7 @@ public:
     // records from begin to end (date serials); false while another search
     // or a download is on its way.
     bool requestSearch(int group, double begin, double end);
-    // The records of group g after the archive's last (DownloadJob::startNewOnly;
+    // The records of group g after the archive's last (DownloadPace::startNewOnly;
     // nothing: the archive holds none, so all of them).
     void startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived);
 
@@ -62,7 +64,8 @@ private:
     void rangeFound(int g, long long first);
 
     session::MeterSession &session_;
-    DownloadJob &job_;
+    DownloadPace &pace_;
+    DateSearch &search_;
     DownloadPanel &downloads_;
     const i18n::LanguageTexts &texts_;
     ui::Messages &messages_;

@@ -1,5 +1,6 @@
 #include "gui/loadprofile/download_panel.h"
 
+#include "gui/loadprofile/download_pace.h"
 #include "gui/ui/back_color.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
@@ -7,6 +8,7 @@
 #include "gui/ui/named_controls.h"
 #include "i18n/language_texts.h"
 #include "links/link_state.h"
+#include "loadprofile/date_search_job.h"
 #include "lpdata/records.h"
 #include "session/meter_session.h"
 
@@ -35,11 +37,11 @@ void showNumber(QComboBox *list, const QString &text)
 
 } // namespace
 
-DownloadPanel::DownloadPanel(session::MeterSession &session, loadprofile::DownloadJob &job,
-                             const i18n::LanguageTexts &texts, ui::Messages &messages, const ui::ControlMap &controls,
-                             QString programDir, QObject *parent)
-    : QObject(parent), session_(session), job_(job), texts_(texts), messages_(messages), controls_(controls),
-      programDir_(std::move(programDir))
+DownloadPanel::DownloadPanel(session::MeterSession &session, DownloadPace &pace, const i18n::LanguageTexts &texts,
+                             ui::Messages &messages, const ui::ControlMap &controls, QString programDir,
+                             QObject *parent)
+    : QObject(parent), session_(session), download_(pace.download()), pace_(pace), texts_(texts),
+      messages_(messages), controls_(controls), programDir_(std::move(programDir))
 {
     ui::onClicked(controls_, "Command8", this, &DownloadPanel::Command8_Click);
     ui::onClicked(controls_, "cmdStopLPRead", this, &DownloadPanel::cmdStopLPRead_Click);
@@ -54,22 +56,16 @@ DownloadPanel::DownloadPanel(session::MeterSession &session, loadprofile::Downlo
         if (valid && *valid != LPListedCount)
             status(QStringLiteral("Wait!! Setting 'Start no' & 'Stop no'"));
     });
-    connect(&poll, &session::PollCycle::loadProfileStepDue, this, [this] {
-        if (pressWaiting_ && meterKnown_) {
-            pressWaiting_ = false;
-            start(false);
-        }
-    });
-    connect(&job_, &loadprofile::DownloadJob::started, this, &DownloadPanel::started);
-    connect(&job_, &loadprofile::DownloadJob::ended, this, &DownloadPanel::ended);
-    connect(&job_, &loadprofile::DownloadJob::progress, this,
+    connect(&download_, &BlockDownload::started, this, &DownloadPanel::started);
+    connect(&download_, &BlockDownload::ended, this, &DownloadPanel::ended);
+    connect(&download_, &BlockDownload::progress, this,
             [this](long long next, long long done, long long asked, long long left) {
                 status(QStringLiteral("Current number of download interval : %1").arg(next));
                 showProgress(done, asked, left);
             });
-    connect(&job_, &loadprofile::DownloadJob::deferredStartDue, this, &DownloadPanel::start);
-    connect(&job_, &loadprofile::DownloadJob::startFoundDue, this, [this] { start(true); });
-    connect(&job_, &loadprofile::DownloadJob::searchEnded, this, [this] { showRequestRunning(false); });
+    connect(&pace_, &DownloadPace::deferredStartDue, this, &DownloadPanel::start);
+    connect(&pace_, &DownloadPace::startFoundDue, this, [this] { start(true); });
+    connect(&pace_.search(), &DateSearch::searchEnded, this, [this] { showRequestRunning(false); });
     connect(&session_.link(), &links::LinkState::linkOnlineChanged, this, &DownloadPanel::linkOnlineChanged);
     connect(list("Combo_LP_Start_No"), &QComboBox::activated, this, &DownloadPanel::Combo_LP_Start_No_Click);
     connect(list("Combo_LP_Stop_No"), &QComboBox::activated, this, &DownloadPanel::Combo_LP_Stop_No_Click);
@@ -204,11 +200,19 @@ void DownloadPanel::linkOnlineChanged(bool online)
     list("cmbLPReadGroupSel")->setEnabled(true);
 }
 
+void DownloadPanel::cycleEnded()
+{
+    if (pressWaiting_ && meterKnown_) {
+        pressWaiting_ = false;
+        start(false);
+    }
+}
+
 void DownloadPanel::Command8_Click()
 {
     // One request at a time: the date search owns the record lists until it
     // has started its download or ended.
-    if (job_.searchPending())
+    if (pace_.searchPending())
         return;
     start(false);
 }
@@ -225,15 +229,15 @@ void DownloadPanel::start(bool fromSearch)
         messages_.show(ui::MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_Box7);
         return;
     }
-    if (job_.LPBlockBusy()) {
-        job_.deferStart(fromSearch);
+    if (pace_.LPBlockBusy()) {
+        pace_.deferStart(fromSearch);
         return;
     }
     if (!session_.link().LinkOnline()) {
         status(QStringLiteral("Communication Failure"));
         return;
     }
-    if (job_.hasRecordsLeft()) {
+    if (download_.hasRecordsLeft()) {
         // After a reconnect the download is compared with the meter the
         // first poll reads; until then the press waits.
         if (!meterKnown_) {
@@ -245,43 +249,43 @@ void DownloadPanel::start(bool fromSearch)
             continueDownload();
             return;
         }
-        job_.abandon();
+        pace_.abandon();
     }
-    const auto refused = fromSearch ? job_.startFound(folders())
-                                    : job_.start(group(), *first, *last, std::nullopt, folders());
+    const auto refused = fromSearch ? pace_.startFound(folders())
+                                    : pace_.start(group(), *first, *last, std::nullopt, folders());
     if (refused)
         tellEnd(*refused);
 }
 
 void DownloadPanel::started()
 {
-    if (job_.file() && job_.file()->inFallbackFolder() && !fallbackTold_) {
+    if (download_.file() && download_.file()->inFallbackFolder() && !fallbackTold_) {
         fallbackTold_ = true;
         messages_.show(ui::MessageKind::Exclamation, texts_.strMsgBoxW,
-                       texts_.rightdown_LPFolderFallback + QLatin1Char('\n') + job_.file()->path());
+                       texts_.rightdown_LPFolderFallback + QLatin1Char('\n') + download_.file()->path());
     }
     ui::setCaption(controls_.require<QWidget>(QStringLiteral("Command8")), QStringLiteral("Reading"));
     status(QStringLiteral("LoadProfile Data start download"));
     showRunning();
-    showProgress(0, job_.LPLastRecord() - job_.LPNextRecord() + 1, -1);
+    showProgress(0, download_.LPLastRecord() - download_.LPNextRecord() + 1, -1);
 }
 
 void DownloadPanel::continueDownload()
 {
-    const loadprofile::DownloadOrigin &began = job_.origin();
-    const loadprofile::OriginChange change = job_.continueCheck();
+    const loadprofile::DownloadOrigin &began = download_.origin();
+    const loadprofile::OriginChange change = download_.continueCheck();
     if (change == loadprofile::OriginChange::None) {
         // The group list shows the group being read.
         showGroup(began.group);
-        job_.resume();
+        pace_.resume();
         showRunning();
         return;
     }
     // Another meter, or other group settings: their records never go into
     // this download's file. It ends with the rows it has.
-    const loadprofile::DownloadOrigin now = job_.originNow(began.group);
+    const loadprofile::DownloadOrigin now = download_.originNow(began.group);
     const loadprofile::DownloadOrigin was = began;
-    job_.stop();
+    pace_.stop();
     if (change == loadprofile::OriginChange::OtherMeter) {
         messages_.show(ui::MessageKind::Critical, texts_.strMsgBoxerr,
                        texts_.rightdown_LPOtherMeter.arg(was.serial.trimmed(), now.serial.trimmed()));
@@ -321,7 +325,7 @@ void DownloadPanel::tellEnd(const DownloadEnd &end)
         return;
     case Reason::FileError:
         messages_.show(ui::MessageKind::Critical, texts_.strMsgBoxerr,
-                       job_.file() ? texts_.rightdown_LPFileError + QLatin1Char('\n') + end.detail : end.detail);
+                       download_.file() ? texts_.rightdown_LPFileError + QLatin1Char('\n') + end.detail : end.detail);
         return;
     case Reason::NoChannels:
         messages_.show(ui::MessageKind::Critical, texts_.strMsgBoxerr, texts_.rightdown_LPChannelsInvalid);
@@ -338,18 +342,18 @@ void DownloadPanel::tellEnd(const DownloadEnd &end)
 void DownloadPanel::cmdStopLPRead_Click()
 {
     if (messages_.show(ui::MessageKind::YesNo, texts_.stopLPFread, texts_.rightdown_Box11) != ui::MessageAnswer::Yes) {
-        if (job_.LPDownloading()) {
-            job_.keepRunning();
+        if (download_.LPDownloading()) {
+            pace_.keepRunning();
             showRunning();
         }
         return;
     }
-    if (job_.LPDownloading()) {
-        job_.stop();
+    if (download_.LPDownloading()) {
+        pace_.stop();
         return;
     }
     // A date search: nothing has been written, nothing is left pending.
-    job_.endSearch();
+    pace_.endSearch();
     status(QString());
 }
 

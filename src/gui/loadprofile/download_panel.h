@@ -1,6 +1,7 @@
 #pragma once
 
-#include "loadprofile/download_job.h"
+#include "loadprofile/block_download.h"
+#include "lpdata/csv_file.h"
 
 #include <QObject>
 #include <QString>
@@ -21,9 +22,12 @@ class MeterSession;
 
 namespace loadprofile {
 
+class DownloadPace;
+
 // The window's side of load-profile downloads (the download itself is the
-// session's DownloadJob): the start and stop buttons, the record-number
+// BlockDownload on the session): the start and stop buttons, the record-number
 // lists, the status line, the progress bar, and the questions and messages.
+// The download and its date search run at the window's pace (DownloadPace).
 //
 // A download reads the meter and group it began with to its end, whatever
 // the group lists show later; it is continued after a reconnect only on the
@@ -34,7 +38,7 @@ class DownloadPanel : public QObject {
     Q_OBJECT
 public:
     // programDir: where the "LP Data" folder is made.
-    DownloadPanel(session::MeterSession &session, loadprofile::DownloadJob &job, const i18n::LanguageTexts &texts,
+    DownloadPanel(session::MeterSession &session, DownloadPace &pace, const i18n::LanguageTexts &texts,
                   ui::Messages &messages, const ui::ControlMap &controls, QString programDir, QObject *parent = nullptr);
 
     // The start button, pressed by the user.
@@ -47,6 +51,9 @@ public:
     // A typed record number, checked when its list loses the focus.
     void Combo_LP_Start_No_Validate();
     void Combo_LP_Stop_No_Validate();
+    // The end of a poll cycle that is still online: a start pressed before
+    // the meter was read after a reconnect is carried out once it has been.
+    void cycleEnded();
 
     // A download or a date search runs (true) or none does (false): the stop
     // button or the start buttons, the group lists fixed or free.
@@ -73,7 +80,8 @@ private:
     void ended(const loadprofile::DownloadEnd &end);
 
     session::MeterSession &session_;
-    loadprofile::DownloadJob &job_;
+    BlockDownload &download_;
+    DownloadPace &pace_;
     const i18n::LanguageTexts &texts_;
     ui::Messages &messages_;
     const ui::ControlMap &controls_;

@@ -2,13 +2,13 @@
 
 #include "meter/register_map.h"
 
+#include "gui/loadprofile/download_pace.h"
 #include "gui/ui/back_color.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/confirm_dialog.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/named_controls.h"
 #include "i18n/language_texts.h"
-#include "loadprofile/download_job.h"
 #include "loadprofile/group_requests.h"
 #include "lpdata/channel_codes.h"
 #include "session/meter_session.h"
@@ -46,7 +46,7 @@ const GroupLayout kGroups[2] = {
 
 } // namespace
 
-LoadProfilePanel::LoadProfilePanel(session::MeterSession &session, loadprofile::DownloadJob &job,
+LoadProfilePanel::LoadProfilePanel(session::MeterSession &session, DownloadPace &pace,
                                    const i18n::LanguageTexts &texts, const ui::ControlMap &controls, QObject *parent)
     : QObject(parent), session_(session), texts_(texts), controls_(controls)
 {
@@ -59,7 +59,7 @@ LoadProfilePanel::LoadProfilePanel(session::MeterSession &session, loadprofile::
 
     ui::setControlsEnabled(controls_, kMeterControls, session_.link().LinkOnline());
     connect(&session_.link(), &links::LinkState::linkOnlineChanged, this, &LoadProfilePanel::linkOnlineChanged);
-    connect(&job, &loadprofile::DownloadJob::interrupted, this, &LoadProfilePanel::markInterruptedDownload);
+    connect(&pace, &DownloadPace::interrupted, this, &LoadProfilePanel::markInterruptedDownload);
 }
 
 void LoadProfilePanel::linkOnlineChanged(bool online)

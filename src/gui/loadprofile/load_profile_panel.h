@@ -14,7 +14,7 @@ class MeterSession;
 
 namespace loadprofile {
 
-class DownloadJob;
+class DownloadPace;
 
 // The handlers of the load-profile pages. Their buttons talk to the meter,
 // so they work only while the link is online; the panel follows the link by
@@ -29,7 +29,7 @@ class LoadProfilePanel : public QObject {
     Q_OBJECT
 public:
     // The pages must be built (see load_profile_pages.h).
-    LoadProfilePanel(session::MeterSession &session, DownloadJob &job,
+    LoadProfilePanel(session::MeterSession &session, DownloadPace &pace,
                      const i18n::LanguageTexts &texts, const ui::ControlMap &controls, QObject *parent = nullptr);
 
     void cmdLPindexon_Click();

@@ -265,11 +265,9 @@ void PhaserForm::done(int result)
     emit closedByUser();
 }
 
-PhasorLauncher::PhasorLauncher(std::function<const meter::Reading &()> reading,
-                               std::function<void(bool)> setRequested, links::LinkState &link, ui::Messages &messages,
-                               std::function<PhaserCaptions()> captions, QWidget *window)
-    : reading_(std::move(reading)), setRequested_(std::move(setRequested)), messages_(messages),
-      captions_(std::move(captions)), window_(window)
+PhasorLauncher::PhasorLauncher(std::function<const meter::Reading &()> reading, links::LinkState &link,
+                               ui::Messages &messages, std::function<PhaserCaptions()> captions, QWidget *window)
+    : reading_(std::move(reading)), messages_(messages), captions_(std::move(captions)), window_(window)
 {
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(kOpenDelayMs);
@@ -284,7 +282,13 @@ PhasorLauncher::PhasorLauncher(std::function<const meter::Reading &()> reading,
     }
 }
 
-void PhasorLauncher::cmdPhaseShow_Click() { setRequested_(true); }
+void PhasorLauncher::cmdPhaseShow_Click() { PhasorRequested = true; }
+
+void PhasorLauncher::windowDue()
+{
+    if (PhasorRequested)
+        Timer1.start();
+}
 
 void PhasorLauncher::Timer1_Timer()
 {
@@ -306,7 +310,7 @@ void PhasorLauncher::Timer1_Timer()
 void PhasorLauncher::closed()
 {
     form_ = nullptr;
-    setRequested_(false);
+    PhasorRequested = false;
     Timer1.stop();
 }
 

@@ -79,25 +79,27 @@ private:
     std::unique_ptr<SiteAdapter> site_;
 };
 
-// The main window's part: the phasor button raises the request, the poll
-// cycle starts Timer1 at the end of a cycle, and Timer1 opens the window,
-// modal to the main window while the main window's timers keep running.
+// The main window's part: the phasor button raises the request
+// (PhasorRequested), the end of a poll cycle starts Timer1 while it is
+// raised, and Timer1 opens the window, modal to the main window while the
+// main window's timers keep running. Closing the window lowers the request.
 class PhasorLauncher : public QObject {
     Q_OBJECT
 public:
     static constexpr int kOpenDelayMs = 100;
 
     // The phasor buttons of the window are usable while the link is online.
-    // reading: what the meter's poll cycle read; setRequested: raises or
-    // lowers its phasor request, which makes the end of a cycle call windowDue.
-    PhasorLauncher(std::function<const meter::Reading &()> reading, std::function<void(bool)> setRequested,
-                   links::LinkState &link, ui::Messages &messages, std::function<PhaserCaptions()> captions,
-                   QWidget *window);
+    // reading: what the meter's poll cycle read.
+    PhasorLauncher(std::function<const meter::Reading &()> reading, links::LinkState &link, ui::Messages &messages,
+                   std::function<PhaserCaptions()> captions, QWidget *window);
 
     void cmdPhaseShow_Click();
-    // The end of a poll cycle found the window requested: Timer1 opens it.
-    void windowDue() { Timer1.start(); }
+    bool phasorRequested() const { return PhasorRequested; }
+    // The end of a poll cycle: while the window is requested, Timer1 opens it.
+    void windowDue();
     void Timer1_Timer();
+    // Stops Timer1 (the main window closes, or starts anew).
+    void stopTimer() { Timer1.stop(); }
 
     QTimer Timer1;
     // The open phasor window, if any.
@@ -107,11 +109,11 @@ private:
     void closed();
 
     std::function<const meter::Reading &()> reading_;
-    std::function<void(bool)> setRequested_;
     ui::Messages &messages_;
     std::function<PhaserCaptions()> captions_;
     QWidget *window_;
     PhaserForm *form_ = nullptr;
+    bool PhasorRequested = false;
 };
 
 } // namespace phasor
