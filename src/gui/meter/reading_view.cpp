@@ -3,7 +3,6 @@
 #include "meter/display_items.h"
 #include "gui/meter/reading_texts.h"
 #include "meter/value_format.h"
-#include "gui/ui/caption.h"
 #include "gui/ui/named_controls.h"
 
 namespace meter {
@@ -12,7 +11,7 @@ void ReadingView::apply(const meter::TextUpdates &updates)
 {
     for (const meter::TextUpdate &u : updates) {
         if (QWidget *w = controls_.find(u.control, u.index))
-            ui::setCaption(w, u.text);
+            batch_.set(w, u.text);
         else
             qWarning("No control named %s", qPrintable(ui::controlName(u.control, u.index)));
     }
