@@ -4,8 +4,10 @@
 #include "gui/meter/reading_view.h"
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
+#include "gui/ui/named_controls.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -22,6 +24,8 @@ private slots:
     void harmonicOptionIsReadBack();
     void textsGoInTogetherAndWhenShown_data();
     void textsGoInTogetherAndWhenShown();
+    void valueDisplaysLookAsTheStyleDrawsThem_data();
+    void valueDisplaysLookAsTheStyleDrawsThem();
 };
 
 void TestMeasurementPanel::everyDecodedControlExists_data()
@@ -138,6 +142,34 @@ void TestMeasurementPanel::textsGoInTogetherAndWhenShown()
         edit->setText(otherWriter);
     tabs.setCurrentIndex(1);
     QCOMPARE(changes, changesAfter);
+}
+
+void TestMeasurementPanel::valueDisplaysLookAsTheStyleDrawsThem_data()
+{
+    // In this order, so that a panel cached for the row before is not taken.
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("height");
+    QTest::newRow("enabled") << true << 24;
+    QTest::newRow("disabled") << false << 24;
+    QTest::newRow("taller") << true << 30;
+}
+
+void TestMeasurementPanel::valueDisplaysLookAsTheStyleDrawsThem()
+{
+    QFETCH(bool, enabled);
+    QFETCH(int, height);
+    QWidget window;
+    QLineEdit *cached = ui::makeValueDisplay(&window, QStringLiteral("cached"));
+    QLineEdit *plain = ui::makeValueDisplay(&window, QStringLiteral("plain"));
+    plain->setStyle(QApplication::style());
+    for (QLineEdit *edit : {cached, plain}) {
+        edit->setText(QStringLiteral("230.00000"));
+        edit->setEnabled(enabled);
+        edit->setFixedSize(120, height);
+    }
+    // The second time the panel comes from the cache.
+    for (int round = 0; round < 2; ++round)
+        QCOMPARE(cached->grab().toImage(), plain->grab().toImage());
 }
 
 QTEST_MAIN(TestMeasurementPanel)
