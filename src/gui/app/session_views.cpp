@@ -5,6 +5,7 @@
 #include "gui/ui/control_map.h"
 #include "gui/ui/named_controls.h"
 #include "i18n/language_texts.h"
+#include "links/link_state.h"
 #include "session/meter_session.h"
 
 #include <QAbstractButton>
@@ -16,9 +17,18 @@ SessionViews::SessionViews(session::MeterSession &session, QWidget *window, mete
     : QObject(parent), session_(session), controls_(window), reading_(window), layout_(window)
 {
     session::PollCycle &poll = session_.poll();
+    // The texts of a cycle's reads go into the window together at the end of
+    // its reads (or when the link goes), so that the window lays out and draws
+    // once a cycle, not once for every block read between two waits.
     connect(&poll, &session::PollCycle::tickStarted, this, [this, &texts] {
-        ui::setCaption(controls_.require<QWidget>(QStringLiteral("txt_Online")), texts.online_Status2);
+        reading_.endBatch();
+        QWidget *online = controls_.require<QWidget>(QStringLiteral("txt_Online"));
+        if (ui::caption(online) != texts.online_Status2)
+            ui::setCaption(online, texts.online_Status2);
+        reading_.beginBatch();
     });
+    connect(&poll, &session::PollCycle::cycleEnded, this, [this] { reading_.endBatch(); });
+    connect(&session_.link(), &links::LinkState::linkOnlineChanged, this, [this] { reading_.endBatch(); });
     // A setting the meter refused is told in the status line; one it did not
     // answer the transactions have told already, and it takes the link offline.
     connect(&session_, &session::MeterSession::requestFinished, this,
@@ -91,7 +101,12 @@ QString SessionViews::refusalText(const i18n::LanguageTexts &texts) const
 
 void SessionViews::status(const QString &text)
 {
-    ui::setCaption(controls_.require<QWidget>(QStringLiteral("Text6")), text);
+    QWidget *line = controls_.require<QWidget>(QStringLiteral("Text6"));
+    if (ui::caption(line) == text)
+        return;
+    // What the cycle read before the message shows before it.
+    reading_.flushBatch();
+    ui::setCaption(line, text);
 }
 
 } // namespace app

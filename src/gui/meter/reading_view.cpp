@@ -12,7 +12,7 @@ void ReadingView::apply(const meter::TextUpdates &updates)
 {
     for (const meter::TextUpdate &u : updates) {
         if (QWidget *w = controls_.find(u.control, u.index))
-            ui::setCaption(w, u.text);
+            batch_.set(w, u.text);
         else
             qWarning("No control named %s", qPrintable(ui::controlName(u.control, u.index)));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/meter/text_update.h"
+#include "gui/ui/caption_batch.h"
 #include "gui/ui/control_map.h"
 #include "meter/reading.h"
 
@@ -11,7 +12,9 @@ namespace meter {
 // The window's texts of what a meter's poll cycle read: measurement values,
 // identity, firmware, load-profile status, the display sequence and the
 // harmonic spectrum, at the controls that show them. The window's wiring
-// hands it the poll cycle's signals; it reads nothing back.
+// hands it the poll cycle's signals; it reads nothing back. Texts are set at
+// once, or, between beginBatch() and endBatch(), together at its end (see
+// ui::CaptionBatch, which also leaves hidden controls until they show).
 class ReadingView {
 public:
     explicit ReadingView(QWidget *root) : controls_(root) {}
@@ -30,8 +33,15 @@ public:
 
     void apply(const meter::TextUpdates &updates);
 
+    // The texts from now on are collected, and set together by endBatch();
+    // flushBatch() sets those collected so far.
+    void beginBatch() { batch_.begin(); }
+    void flushBatch() { batch_.flush(); }
+    void endBatch() { batch_.end(); }
+
 private:
     ui::ControlMap controls_;
+    ui::CaptionBatch batch_;
 };
 
 } // namespace meter

@@ -213,7 +213,7 @@ void PhaserForm::Timer1s_Timer()
     const ui::ControlMap controls(this);
     const auto show = [&controls](const char *name, const QString &text) {
         if (auto *edit = controls.get<QLineEdit>(QLatin1String(name)))
-            edit->setText(text);
+            ui::setCaption(edit, text);
     };
     const meter::MeterIdentity *identity = reading.identity ? &*reading.identity : nullptr;
     show("txtMeterSerial", identity ? identity->serial : QString());
@@ -222,7 +222,7 @@ void PhaserForm::Timer1s_Timer()
     for (int element = 0; element < 15; ++element) {
         const meter::Q q = tableQuantity(element);
         const std::optional<double> value = reading.value(q);
-        txtResult1_[std::size_t(element)]->setText(value ? meter::valueText(q, *value) : QString());
+        ui::setCaption(txtResult1_[std::size_t(element)], value ? meter::valueText(q, *value) : QString());
     }
     drawDiagram();
 }

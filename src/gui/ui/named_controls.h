@@ -6,6 +6,7 @@
 
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
+#include "gui/ui/value_display_style.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -85,6 +86,7 @@ inline QWidget *addTabPage(QTabWidget *tabs, const QString &caption)
 inline QLineEdit *makeValueDisplay(QWidget *parent, const QString &name, int minimumChars = 11)
 {
     auto *edit = makeNamed<QLineEdit>(parent, name);
+    edit->setStyle(valueDisplayStyle());
     edit->setReadOnly(true);
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     edit->setFocusPolicy(Qt::ClickFocus);
