@@ -64,108 +64,108 @@ const char *cString(const QByteArray &bytes) { return bytes.isEmpty() ? nullptr 
 
 } // namespace
 
-MqttClient::MqttClient(MqttSettings settings, QObject *parent) : QObject(parent), m_settings(std::move(settings))
+MqttClient::MqttClient(MqttSettings settings, QObject *parent) : QObject(parent), settings_(std::move(settings))
 {
     useLibrary();
-    m_tick.setInterval(1000);
-    connect(&m_tick, &QTimer::timeout, this, &MqttClient::tick);
-    m_retry.setSingleShot(true);
-    connect(&m_retry, &QTimer::timeout, this, &MqttClient::lookUp);
-    m_finishLimit.setSingleShot(true);
-    connect(&m_finishLimit, &QTimer::timeout, this, [this] { endFinishing(false); });
+    tick_.setInterval(1000);
+    connect(&tick_, &QTimer::timeout, this, &MqttClient::tick);
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, &MqttClient::lookUp);
+    finishLimit_.setSingleShot(true);
+    connect(&finishLimit_, &QTimer::timeout, this, [this] { endFinishing(false); });
 }
 
 MqttClient::~MqttClient()
 {
-    if (m_lookupId >= 0)
-        QHostInfo::abortHostLookup(m_lookupId);
+    if (lookupId_ >= 0)
+        QHostInfo::abortHostLookup(lookupId_);
     dropHandle();
 }
 
 QString MqttClient::where() const
 {
-    const bool v6 = m_settings.host.contains(QLatin1Char(':'));
-    return (v6 ? QLatin1Char('[') + m_settings.host + QLatin1Char(']') : m_settings.host) + QLatin1Char(':')
-           + QString::number(m_settings.port) + (m_settings.tls.enabled() ? QLatin1String(" (TLS)") : QLatin1String(""));
+    const bool v6 = settings_.host.contains(QLatin1Char(':'));
+    return (v6 ? QLatin1Char('[') + settings_.host + QLatin1Char(']') : settings_.host) + QLatin1Char(':')
+           + QString::number(settings_.port) + (settings_.tls.enabled() ? QLatin1String(" (TLS)") : QLatin1String(""));
 }
 
 void MqttClient::start()
 {
-    if (m_state != State::Idle)
+    if (state_ != State::Idle)
         return;
-    m_backoffMs = kFirstDelayMs;
-    m_nextAddress = 0;
+    backoffMs_ = kFirstDelayMs;
+    nextAddress_ = 0;
     log(QStringLiteral("connecting to %1").arg(where()));
     lookUp();
 }
 
 void MqttClient::lookUp()
 {
-    m_state = State::Resolving;
-    if (!QHostAddress(m_settings.host).isNull()) {
-        m_addresses = {m_settings.host};
-        connectTo(m_settings.host);
+    state_ = State::Resolving;
+    if (!QHostAddress(settings_.host).isNull()) {
+        addresses_ = {settings_.host};
+        connectTo(settings_.host);
         return;
     }
-    m_lookupId = QHostInfo::lookupHost(m_settings.host, this, &MqttClient::hostLookedUp);
+    lookupId_ = QHostInfo::lookupHost(settings_.host, this, &MqttClient::hostLookedUp);
 }
 
 void MqttClient::hostLookedUp(const QHostInfo &info)
 {
-    m_lookupId = -1;
-    if (m_state != State::Resolving)
+    lookupId_ = -1;
+    if (state_ != State::Resolving)
         return;
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
         attemptFailed(QStringLiteral("cannot look up the host: %1").arg(info.errorString()));
         return;
     }
-    m_addresses.clear();
+    addresses_.clear();
     for (const QHostAddress &address : info.addresses())
-        m_addresses << address.toString();
+        addresses_ << address.toString();
     // The library checks a broker's certificate against the name it is given.
-    connectTo(m_settings.tls.enabled() ? m_settings.host
-                                       : m_addresses[m_nextAddress % int(m_addresses.size())]);
+    connectTo(settings_.tls.enabled() ? settings_.host
+                                       : addresses_[nextAddress_ % int(addresses_.size())]);
 }
 
 void MqttClient::connectTo(const QString &address)
 {
-    const QByteArray id = m_settings.clientId.toUtf8();
-    m_handle = mosquitto_new(cString(id), true, this);
-    if (!m_handle) {
+    const QByteArray id = settings_.clientId.toUtf8();
+    handle_ = mosquitto_new(cString(id), true, this);
+    if (!handle_) {
         attemptFailed(QStringLiteral("the MQTT library could not make a client"));
         return;
     }
-    mosquitto_connect_callback_set(m_handle, &MqttClient::onConnect);
-    mosquitto_disconnect_callback_set(m_handle, &MqttClient::onDisconnect);
-    mosquitto_int_option(m_handle, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_int_option(m_handle, MOSQ_OPT_TCP_NODELAY, 1);
+    mosquitto_connect_callback_set(handle_, &MqttClient::onConnect);
+    mosquitto_disconnect_callback_set(handle_, &MqttClient::onDisconnect);
+    mosquitto_int_option(handle_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(handle_, MOSQ_OPT_TCP_NODELAY, 1);
     // No limit on QoS 1 messages awaiting their acknowledgement: the library
     // would otherwise hold back all but 20 of a burst (the discovery configs
     // after a reconnection), and a clean end drops what it still holds.
-    mosquitto_max_inflight_messages_set(m_handle, 0);
+    mosquitto_max_inflight_messages_set(handle_, 0);
 
     int rc = MOSQ_ERR_SUCCESS;
     QString failed;
-    const MqttWill &will = m_settings.will;
+    const MqttWill &will = settings_.will;
     if (!will.topic.isEmpty()) {
         const QByteArray topic = will.topic.toUtf8();
-        rc = mosquitto_will_set(m_handle, topic.constData(), int(will.payload.size()), will.payload.constData(), 1,
+        rc = mosquitto_will_set(handle_, topic.constData(), int(will.payload.size()), will.payload.constData(), 1,
                                 will.retained);
         failed = QStringLiteral("the last will");
     }
-    if (rc == MOSQ_ERR_SUCCESS && !m_settings.username.isEmpty()) {
-        const QByteArray user = m_settings.username.toUtf8(), password = m_settings.password.toUtf8();
-        rc = mosquitto_username_pw_set(m_handle, user.constData(), cString(password));
+    if (rc == MOSQ_ERR_SUCCESS && !settings_.username.isEmpty()) {
+        const QByteArray user = settings_.username.toUtf8(), password = settings_.password.toUtf8();
+        rc = mosquitto_username_pw_set(handle_, user.constData(), cString(password));
         failed = QStringLiteral("the user name");
     }
-    if (rc == MOSQ_ERR_SUCCESS && m_settings.tls.enabled()) {
-        const QByteArray ca = m_settings.tls.caFile.toLocal8Bit(), cert = m_settings.tls.certFile.toLocal8Bit(),
-                         key = m_settings.tls.keyFile.toLocal8Bit();
-        rc = mosquitto_tls_set(m_handle, ca.constData(), nullptr, cString(cert), cString(key), nullptr);
+    if (rc == MOSQ_ERR_SUCCESS && settings_.tls.enabled()) {
+        const QByteArray ca = settings_.tls.caFile.toLocal8Bit(), cert = settings_.tls.certFile.toLocal8Bit(),
+                         key = settings_.tls.keyFile.toLocal8Bit();
+        rc = mosquitto_tls_set(handle_, ca.constData(), nullptr, cString(cert), cString(key), nullptr);
         failed = QStringLiteral("the TLS files (CA %1%2)")
-                     .arg(m_settings.tls.caFile,
+                     .arg(settings_.tls.caFile,
                           cert.isEmpty() ? QString() : QStringLiteral(", certificate %1, key %2")
-                                                           .arg(m_settings.tls.certFile, m_settings.tls.keyFile));
+                                                           .arg(settings_.tls.certFile, settings_.tls.keyFile));
     }
     if (rc != MOSQ_ERR_SUCCESS) {
         dropHandle();
@@ -173,10 +173,10 @@ void MqttClient::connectTo(const QString &address)
         return;
     }
     const QByteArray host = address.toUtf8();
-    m_state = State::Connecting;
-    m_attemptAge.start();
-    m_tick.start();
-    rc = mosquitto_connect_async(m_handle, host.constData(), m_settings.port, m_settings.keepAliveS);
+    state_ = State::Connecting;
+    attemptAge_.start();
+    tick_.start();
+    rc = mosquitto_connect_async(handle_, host.constData(), settings_.port, settings_.keepAliveS);
     const int savedErrno = errno;
     afterLibraryCall(rc == MOSQ_ERR_CONN_PENDING ? MOSQ_ERR_SUCCESS : rc, savedErrno);
 }
@@ -184,25 +184,25 @@ void MqttClient::connectTo(const QString &address)
 void MqttClient::onConnect(mosquitto *, void *self, int rc)
 {
     auto *client = static_cast<MqttClient *>(self);
-    (rc == 0 ? client->m_accepted : client->m_refused) = true;
-    client->m_connackCode = rc;
+    (rc == 0 ? client->accepted_ : client->refused_) = true;
+    client->connackCode_ = rc;
 }
 
 void MqttClient::onDisconnect(mosquitto *, void *self, int rc)
 {
     auto *client = static_cast<MqttClient *>(self);
-    client->m_ended = true;
-    client->m_endCode = rc;
-    client->m_endErrno = errno;
+    client->ended_ = true;
+    client->endCode_ = rc;
+    client->endErrno_ = errno;
 }
 
 void MqttClient::afterLibraryCall(int rc, int savedErrno)
 {
-    const bool accepted = std::exchange(m_accepted, false), refused = std::exchange(m_refused, false),
-               ended = std::exchange(m_ended, false);
-    if (m_state == State::Finishing) {
+    const bool accepted = std::exchange(accepted_, false), refused = std::exchange(refused_, false),
+               ended = std::exchange(ended_, false);
+    if (state_ == State::Finishing) {
         if (ended || rc != MOSQ_ERR_SUCCESS)
-            endFinishing(ended && m_endCode == MOSQ_ERR_SUCCESS);
+            endFinishing(ended && endCode_ == MOSQ_ERR_SUCCESS);
         else
             followSocket();
         return;
@@ -210,21 +210,21 @@ void MqttClient::afterLibraryCall(int rc, int savedErrno)
     if (refused) {
         dropHandle();
         attemptFailed(QStringLiteral("the broker refused the connection: %1")
-                          .arg(clause(mosquitto_connack_string(m_connackCode))));
+                          .arg(clause(mosquitto_connack_string(connackCode_))));
         return;
     }
-    if (accepted && m_state == State::Connecting) {
-        m_state = State::Connected;
-        m_backoffMs = kFirstDelayMs;
-        m_nextAddress = 0;
+    if (accepted && state_ == State::Connecting) {
+        state_ = State::Connected;
+        backoffMs_ = kFirstDelayMs;
+        nextAddress_ = 0;
         log(QStringLiteral("connected to %1").arg(where()));
         emit connected();
-        if (m_state != State::Connected) // finished or lost in a slot
+        if (state_ != State::Connected) // finished or lost in a slot
             return;
     }
     if (ended || rc != MOSQ_ERR_SUCCESS) {
-        const QString reason = ended ? reasonText(m_endCode, m_endErrno) : reasonText(rc, savedErrno);
-        const bool wasConnected = m_state == State::Connected;
+        const QString reason = ended ? reasonText(endCode_, endErrno_) : reasonText(rc, savedErrno);
+        const bool wasConnected = state_ == State::Connected;
         dropHandle();
         if (wasConnected)
             connectionLost(reason);
@@ -237,7 +237,7 @@ void MqttClient::afterLibraryCall(int rc, int savedErrno)
 
 void MqttClient::attemptFailed(const QString &reason)
 {
-    ++m_nextAddress;
+    ++nextAddress_;
     retryLater(QStringLiteral("cannot connect to %1").arg(where()), reason);
 }
 
@@ -249,18 +249,18 @@ void MqttClient::connectionLost(const QString &reason)
 
 void MqttClient::retryLater(const QString &what, const QString &reason)
 {
-    m_state = State::Waiting;
-    log(QStringLiteral("%1: %2; next attempt in %3 s").arg(what, reason).arg(m_backoffMs / 1000));
-    m_retry.start(m_backoffMs);
-    m_backoffMs = std::min(m_backoffMs * 2, kLongestDelayMs);
+    state_ = State::Waiting;
+    log(QStringLiteral("%1: %2; next attempt in %3 s").arg(what, reason).arg(backoffMs_ / 1000));
+    retry_.start(backoffMs_);
+    backoffMs_ = std::min(backoffMs_ * 2, kLongestDelayMs);
 }
 
 bool MqttClient::publish(const QString &topic, const QByteArray &payload, int qos, bool retained)
 {
-    if (m_state != State::Connected || !m_handle || payload.size() > kLongestPayload)
+    if (state_ != State::Connected || !handle_ || payload.size() > kLongestPayload)
         return false;
     const QByteArray name = topic.toUtf8();
-    const int rc = mosquitto_publish(m_handle, nullptr, name.constData(), int(payload.size()), payload.constData(), qos,
+    const int rc = mosquitto_publish(handle_, nullptr, name.constData(), int(payload.size()), payload.constData(), qos,
                                      retained);
     // A send that failed shows as a loss at the socket's next event.
     followSocket();
@@ -269,34 +269,34 @@ bool MqttClient::publish(const QString &topic, const QByteArray &payload, int qo
 
 void MqttClient::finish(const QList<MqttMessage> &lastMessages, int timeoutMs)
 {
-    m_retry.stop();
-    if (m_lookupId >= 0) {
-        QHostInfo::abortHostLookup(m_lookupId);
-        m_lookupId = -1;
+    retry_.stop();
+    if (lookupId_ >= 0) {
+        QHostInfo::abortHostLookup(lookupId_);
+        lookupId_ = -1;
     }
-    if (m_state == State::Finishing)
+    if (state_ == State::Finishing)
         return;
-    if (m_state != State::Connected) {
+    if (state_ != State::Connected) {
         dropHandle();
-        m_state = State::Idle;
+        state_ = State::Idle;
         QMetaObject::invokeMethod(this, [this] { emit finished(false); }, Qt::QueuedConnection);
         return;
     }
     for (const MqttMessage &message : lastMessages)
         publish(message);
-    m_state = State::Finishing;
-    m_finishLimit.start(timeoutMs);
-    const int rc = mosquitto_disconnect(m_handle);
+    state_ = State::Finishing;
+    finishLimit_.start(timeoutMs);
+    const int rc = mosquitto_disconnect(handle_);
     afterLibraryCall(rc, errno);
 }
 
 void MqttClient::endFinishing(bool delivered)
 {
-    if (m_state != State::Finishing)
+    if (state_ != State::Finishing)
         return;
-    m_finishLimit.stop();
+    finishLimit_.stop();
     dropHandle();
-    m_state = State::Idle;
+    state_ = State::Idle;
     log(delivered ? QStringLiteral("disconnected from %1").arg(where())
                   : QStringLiteral("connection to %1 dropped before the last messages were sent").arg(where()));
     QMetaObject::invokeMethod(this, [this, delivered] { emit finished(delivered); }, Qt::QueuedConnection);
@@ -304,34 +304,34 @@ void MqttClient::endFinishing(bool delivered)
 
 void MqttClient::readReady()
 {
-    if (!m_handle)
+    if (!handle_)
         return;
-    m_writerResting = false;
-    int rc = mosquitto_loop_read(m_handle, 1);
+    writerResting_ = false;
+    int rc = mosquitto_loop_read(handle_, 1);
     // TLS may hold decrypted bytes of a record already taken from the socket,
     // which raise no further socket event.
-    for (int i = 0; i < kPendingReads && rc == MOSQ_ERR_SUCCESS && !m_ended; ++i) {
-        const auto *ssl = static_cast<const SSL *>(mosquitto_ssl_get(m_handle));
+    for (int i = 0; i < kPendingReads && rc == MOSQ_ERR_SUCCESS && !ended_; ++i) {
+        const auto *ssl = static_cast<const SSL *>(mosquitto_ssl_get(handle_));
         if (!ssl || SSL_pending(ssl) <= 0)
             break;
-        rc = mosquitto_loop_read(m_handle, 1);
+        rc = mosquitto_loop_read(handle_, 1);
     }
     afterLibraryCall(rc, errno);
 }
 
 void MqttClient::writeReady()
 {
-    if (!m_handle)
+    if (!handle_)
         return;
-    const int rc = mosquitto_loop_write(m_handle, 1);
+    const int rc = mosquitto_loop_write(handle_, 1);
     const int savedErrno = errno;
     // Handshaking, TLS may wait for the broker with the socket writable and
     // the CONNECT queued: the writer then rests, instead of waking at once.
-    if (rc == MOSQ_ERR_SUCCESS && m_state == State::Connecting && m_settings.tls.enabled()
-        && mosquitto_want_write(m_handle)) {
-        m_writerResting = true;
+    if (rc == MOSQ_ERR_SUCCESS && state_ == State::Connecting && settings_.tls.enabled()
+        && mosquitto_want_write(handle_)) {
+        writerResting_ = true;
         QTimer::singleShot(kWriterRestMs, this, [this] {
-            m_writerResting = false;
+            writerResting_ = false;
             followSocket();
         });
     }
@@ -340,53 +340,53 @@ void MqttClient::writeReady()
 
 void MqttClient::tick()
 {
-    if (m_state == State::Connecting && m_attemptAge.elapsed() > m_settings.connectTimeoutMs) {
+    if (state_ == State::Connecting && attemptAge_.elapsed() > settings_.connectTimeoutMs) {
         dropHandle();
-        attemptFailed(QStringLiteral("no answer within %1 s").arg(m_settings.connectTimeoutMs / 1000));
+        attemptFailed(QStringLiteral("no answer within %1 s").arg(settings_.connectTimeoutMs / 1000));
         return;
     }
-    if (m_handle && m_state != State::Connecting)
-        afterLibraryCall(mosquitto_loop_misc(m_handle), errno);
+    if (handle_ && state_ != State::Connecting)
+        afterLibraryCall(mosquitto_loop_misc(handle_), errno);
 }
 
 void MqttClient::dropNotifiers()
 {
-    for (QSocketNotifier *notifier : {m_reader, m_writer}) {
+    for (QSocketNotifier *notifier : {reader_, writer_}) {
         if (!notifier)
             continue;
         notifier->setEnabled(false);
         notifier->deleteLater(); // it may be the one whose signal runs now
     }
-    m_reader = m_writer = nullptr;
-    m_socket = -1;
+    reader_ = writer_ = nullptr;
+    socket_ = -1;
 }
 
 void MqttClient::dropHandle()
 {
-    m_tick.stop();
+    tick_.stop();
     dropNotifiers();
-    if (m_handle)
-        mosquitto_destroy(m_handle);
-    m_handle = nullptr;
-    m_accepted = m_refused = m_ended = false;
+    if (handle_)
+        mosquitto_destroy(handle_);
+    handle_ = nullptr;
+    accepted_ = refused_ = ended_ = false;
 }
 
 void MqttClient::followSocket()
 {
-    const int socket = m_handle ? mosquitto_socket(m_handle) : -1;
-    if (socket != m_socket) {
+    const int socket = handle_ ? mosquitto_socket(handle_) : -1;
+    if (socket != socket_) {
         dropNotifiers();
-        m_socket = socket;
+        socket_ = socket;
         if (socket >= 0) {
-            m_reader = new QSocketNotifier(socket, QSocketNotifier::Read, this);
-            connect(m_reader, &QSocketNotifier::activated, this, &MqttClient::readReady);
-            m_writer = new QSocketNotifier(socket, QSocketNotifier::Write, this);
-            connect(m_writer, &QSocketNotifier::activated, this, &MqttClient::writeReady);
-            m_writerResting = false;
+            reader_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+            connect(reader_, &QSocketNotifier::activated, this, &MqttClient::readReady);
+            writer_ = new QSocketNotifier(socket, QSocketNotifier::Write, this);
+            connect(writer_, &QSocketNotifier::activated, this, &MqttClient::writeReady);
+            writerResting_ = false;
         }
     }
-    if (m_writer)
-        m_writer->setEnabled(!m_writerResting && mosquitto_want_write(m_handle));
+    if (writer_)
+        writer_->setEnabled(!writerResting_ && mosquitto_want_write(handle_));
 }
 
 } // namespace gateway

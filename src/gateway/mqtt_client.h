@@ -58,11 +58,11 @@ public:
     // the last will. finish() first for a clean end.
     ~MqttClient() override;
 
-    const MqttSettings &settings() const { return m_settings; }
+    const MqttSettings &settings() const { return settings_; }
 
     // Begins connecting (again, after finish()); reconnects by itself until finish().
     void start();
-    bool isConnected() const { return m_state == State::Connected; }
+    bool isConnected() const { return state_ == State::Connected; }
 
     // Hands the message to the connection. False, and nothing sent, when not
     // connected, or for a topic or payload MQTT does not allow.
@@ -113,29 +113,29 @@ private:
     QString where() const;
     void log(const QString &line) { emit logLine(QStringLiteral("MQTT: ") + line); }
 
-    MqttSettings m_settings;
-    State m_state = State::Idle;
-    mosquitto *m_handle = nullptr;
-    int m_socket = -1;
-    QSocketNotifier *m_reader = nullptr;
-    QSocketNotifier *m_writer = nullptr;
+    MqttSettings settings_;
+    State state_ = State::Idle;
+    mosquitto *handle_ = nullptr;
+    int socket_ = -1;
+    QSocketNotifier *reader_ = nullptr;
+    QSocketNotifier *writer_ = nullptr;
     // During a TLS handshake the socket stays writable while the library
     // waits to read: the writer then rests until the next read.
-    bool m_writerResting = false;
-    QTimer m_tick;       // keep-alive and the connect time-out
-    QTimer m_retry;      // back-off between attempts
-    QTimer m_finishLimit;
-    QElapsedTimer m_attemptAge;
-    int m_lookupId = -1;
-    QStringList m_addresses;
-    int m_nextAddress = 0;
-    int m_backoffMs = 1000;
+    bool writerResting_ = false;
+    QTimer tick_;       // keep-alive and the connect time-out
+    QTimer retry_;      // back-off between attempts
+    QTimer finishLimit_;
+    QElapsedTimer attemptAge_;
+    int lookupId_ = -1;
+    QStringList addresses_;
+    int nextAddress_ = 0;
+    int backoffMs_ = 1000;
 
     // Noted by the callbacks.
-    bool m_accepted = false, m_refused = false, m_ended = false;
-    int m_connackCode = 0;
-    int m_endCode = 0;
-    int m_endErrno = 0;
+    bool accepted_ = false, refused_ = false, ended_ = false;
+    int connackCode_ = 0;
+    int endCode_ = 0;
+    int endErrno_ = 0;
 };
 
 } // namespace gateway
