@@ -307,9 +307,10 @@ void TestMetersimBehaviour::randomInputIsSurvived()
         ModbusPeer peer;
         CONNECT_PEER(peer, sim, transport);
         // The line may still hold a fragment of noise: the meter resynchronises
-        // on the first good frame, perhaps after one lost request.
+        // on the first good frame, perhaps after a lost request or two on a
+        // busy machine, where the noise takes longer to drain.
         auto values = peer.readHolding(0x1021, 2);
-        if (!values)
+        for (int retry = 0; retry < 2 && !values; ++retry)
             values = peer.readHolding(0x1021, 2);
         QCOMPARE(valuesOr(values), (QList<quint16>{10, 1}));
     }
