@@ -8,10 +8,12 @@
 //    same meter as often, and the ratio of ours to it.
 //
 //   bench_poll_cycle [--minutes N] [--noise] [--mbpoll] [--harmonics] [--chart] [--log] [--trend]
+//                    [--hidden]
 //   (default 5 minutes; --noise: the meter's values move at every read, as
 //   a real meter's do; --harmonics reads voltage a's spectrum each cycle,
 //   --chart also draws it, --log shows the communication log window while
-//   polling, --trend the trend window with its six default curves)
+//   polling, --trend the trend window with its six default curves; the
+//   panels are shown, as the program's window is, unless --hidden)
 
 #include "gui/app/session_views.h"
 #include "gui/config/setting_pages.h"
@@ -76,17 +78,26 @@ struct Panels {
         meter::buildBasicDataPanel(basic);
         layout->addWidget(basic);
         // The load-profile state the main block and block 5 carry, and the
-        // setting controls the firmware layout switches.
-        for (auto build : {loadprofile::buildLoadProfileRecordsPage, loadprofile::buildLoadProfileSettingPage,
-                           config::buildMeterSettingsPage, config::buildDisplaySettingsPage})
-            build(new QWidget(&root));
-        for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "SSTab1", "Command9(2)",
+        // setting controls the firmware layout switches, on the window's
+        // pages of SSTab1.
+        auto *pages = new QTabWidget(&root);
+        pages->setObjectName(QStringLiteral("SSTab1"));
+        for (auto build : {config::buildMeterSettingsPage, loadprofile::buildLoadProfileSettingPage,
+                           loadprofile::buildLoadProfileRecordsPage, config::buildDisplaySettingsPage}) {
+            auto *page = new QWidget(pages);
+            build(page);
+            pages->addTab(page, QString());
+        }
+        layout->addWidget(pages);
+        for (const char *name : {"Text5", "txtMeterSerial", "Text6", "txt_Online", "Command9(2)",
                                  "Command9(3)", "Command10(2)", "Command10(3)", "Command10(4)"}) {
             auto *edit = new QLineEdit(&root);
             edit->setObjectName(QString::fromLatin1(name));
             layout->addWidget(edit);
         }
+        // On the harmonic page in the window: not shown unless --chart.
         chart = new meter::HarmonicChart(&root);
+        chart->hide();
     }
 };
 
@@ -113,7 +124,7 @@ QStringList meterOptions(int baud, const QString &comDir, bool noise)
 }
 
 RunResult pollFor(int baud, double seconds, const QString &comDir, bool noise, bool harmonics, bool drawn,
-                  bool logged, bool trended)
+                  bool logged, bool trended, bool hidden)
 {
     RunResult result;
     testsupport::MeterSim sim;
@@ -138,6 +149,9 @@ RunResult pollFor(int baud, double seconds, const QString &comDir, bool noise, b
         panels.chart->setParent(nullptr);
         panels.chart->show();
     }
+    // Shown, the panels lay out and draw what changes, as the window does.
+    if (!hidden)
+        panels.root.show();
     // With --log the communication log is open, and so fed every frame.
     testsupport::RecordingMessages messages;
     std::unique_ptr<links::TrafficWindow> log;
@@ -245,6 +259,7 @@ int main(int argc, char *argv[])
     const bool drawn = args.contains(QStringLiteral("--chart"));
     const bool logged = args.contains(QStringLiteral("--log"));
     const bool trended = args.contains(QStringLiteral("--trend"));
+    const bool hidden = args.contains(QStringLiteral("--hidden"));
 
     QTemporaryDir comDir;
     qputenv("AMPWRIGHT_COM_DIR", comDir.path().toLocal8Bit());
@@ -253,7 +268,7 @@ int main(int argc, char *argv[])
     for (int baud : {9600, 19200}) {
         // The long run (memory over time) at the faster rate; a shorter one at 9600.
         const double seconds = baud == 19200 ? minutes * 60 : 40;
-        const RunResult r = pollFor(baud, seconds, comDir.path(), noise, harmonics || drawn, drawn, logged, trended);
+        const RunResult r = pollFor(baud, seconds, comDir.path(), noise, harmonics || drawn, drawn, logged, trended, hidden);
         if (r.failed) {
             std::printf("%5d baud: polling failed after %d cycles\n", baud, r.cycles);
             ok = false;

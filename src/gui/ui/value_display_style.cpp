@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
-#include <QPixmapCache>
+#include <QHash>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyleOptionFrame>
@@ -11,6 +11,22 @@
 namespace ui {
 
 namespace {
+
+// What the drawing of a panel depends on.
+struct PanelKey {
+    QSize size;
+    qreal ratio;
+    int state, lineWidth, features, direction;
+    qint64 palette;
+
+    bool operator==(const PanelKey &) const = default;
+};
+
+size_t qHash(const PanelKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.size.width(), k.size.height(), k.ratio, k.state, k.lineWidth, k.features,
+                      k.direction, k.palette);
+}
 
 class PanelCachingStyle final : public QProxyStyle {
 public:
@@ -25,29 +41,30 @@ public:
             return;
         }
         const qreal ratio = painter->device()->devicePixelRatio();
-        const QString key = QStringLiteral("ampwright-panel:%1x%2@%3:%4:%5:%6:%7:%8")
-                                .arg(option->rect.width())
-                                .arg(option->rect.height())
-                                .arg(ratio)
-                                .arg(int(option->state))
-                                .arg(option->palette.cacheKey())
-                                .arg(frame->lineWidth)
-                                .arg(int(frame->features))
-                                .arg(int(option->direction));
-        QPixmap panel;
-        if (!QPixmapCache::find(key, &panel)) {
-            panel = QPixmap(option->rect.size() * ratio);
-            panel.setDevicePixelRatio(ratio);
-            panel.fill(Qt::transparent);
+        const PanelKey key{option->rect.size(), ratio,           int(option->state),    frame->lineWidth,
+                           int(frame->features), int(option->direction), option->palette.cacheKey()};
+        auto panel = panels_.constFind(key);
+        if (panel == panels_.constEnd()) {
+            // A handful of sizes and states; a palette that changes would
+            // otherwise add panels without end.
+            if (panels_.size() >= kMostPanels)
+                panels_.clear();
+            QPixmap drawn(option->rect.size() * ratio);
+            drawn.setDevicePixelRatio(ratio);
+            drawn.fill(Qt::transparent);
             QStyleOptionFrame atOrigin = *frame;
             atOrigin.rect.moveTo(0, 0);
-            QPainter p(&panel);
+            QPainter p(&drawn);
             QProxyStyle::drawPrimitive(element, &atOrigin, &p, widget);
             p.end();
-            QPixmapCache::insert(key, panel);
+            panel = panels_.insert(key, drawn);
         }
-        painter->drawPixmap(option->rect.topLeft(), panel);
+        painter->drawPixmap(option->rect.topLeft(), *panel);
     }
+
+private:
+    static constexpr qsizetype kMostPanels = 64;
+    mutable QHash<PanelKey, QPixmap> panels_;
 };
 
 } // namespace
