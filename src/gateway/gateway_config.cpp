@@ -142,6 +142,15 @@ const std::vector<Key> &keys()
         {"pause", number(&GatewaySettings::pauseMs, kPauseMs.first, kPauseMs.second, "milliseconds")},
         {"attempts", number(&GatewaySettings::attempts, kAttempts.first, kAttempts.second, "attempts")},
         {"tcp-pause-ms", number(&GatewaySettings::tcpPauseMs, 0, 10000, "milliseconds")},
+        {"listen",
+         [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
+             QString why;
+             if (!value.isEmpty() && !parseServedFile(QStringLiteral("listen=") + value, MeterJob{}, &why))
+                 return problem(value, why.section(QStringLiteral(": "), 1, -1));
+             if (!value.isEmpty())
+                 s.listen << value;
+             return std::nullopt;
+         }},
         {"store",
          [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
              QString why;
@@ -230,7 +239,8 @@ std::optional<GatewaySettings> parseGatewayConfig(const QString &text, const QSt
         }
         const QString key = line.left(equals).trimmed();
         QString value = line.mid(equals + 1).trimmed();
-        if (const auto first = seenOn.constFind(key); first != seenOn.cend())
+        // A gateway shares as many lines as it likes.
+        if (const auto first = seenOn.constFind(key); first != seenOn.cend() && key != QLatin1String("listen"))
             return fail(number, problem(key, QStringLiteral("\"%1\" is given twice (first on line %2)").arg(key).arg(*first)));
         seenOn.insert(key, number);
         if (isPathKey(key) && !value.isEmpty())
@@ -278,6 +288,7 @@ GatewaySettings mergeSettings(const GatewaySettings &file, const GatewaySettings
     merged.store = text(file.store, flags.store);
     merged.clockSyncS = flags.clockSyncS ? flags.clockSyncS : file.clockSyncS;
     merged.haDiscovery = text(file.haDiscovery, flags.haDiscovery);
+    merged.listen = file.listen + flags.listen;
     for (auto field : {&GatewaySettings::timeoutMs, &GatewaySettings::pauseMs, &GatewaySettings::attempts,
                        &GatewaySettings::tcpPauseMs})
         merged.*field = flags.*field ? flags.*field : file.*field;

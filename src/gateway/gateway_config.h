@@ -36,6 +36,9 @@
 //   pause             ms between an answer and the next request, 0 to 10000
 //   attempts          attempts a request gets from a meter that answers, 1 to 5 (3)
 //   tcp-pause-ms      a fixed pause after each TCP request, 0 to 10000 (none)
+//   listen            HOST[:PORT] and a line's words, as a meters file's
+//                     listen= line: masters share that line (may be given
+//                     more than once)
 // The timing keys are defaults for every line; a line of the meters file
 // sets its own with the words timeout=, pause= and attempts=.
 namespace gateway {
@@ -61,6 +64,7 @@ struct GatewaySettings {
     std::optional<int> clockSyncS;
     QString haDiscovery; // "current", "compat"; empty: current
     std::optional<int> timeoutMs, pauseMs, attempts, tcpPauseMs;
+    QStringList listen; // listeners, each as the text after a meters file's "listen="
 };
 
 // What is wrong with a setting: in which file (empty for the command

@@ -2,6 +2,7 @@
 
 #include "archive/archive_location.h"
 #include "gateway/http_server.h"
+#include "gateway/listener_metrics.h"
 #include "gateway/meter_list.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/mqtt_client.h"
@@ -66,50 +67,68 @@ QString timingDisagrees(const links::MeterAddress &a, const links::MeterAddress 
     return {};
 }
 
-// The meters grouped by the line they are on: one serial port, or one TCP
-// host and port (a Modbus TCP gateway with an RS-485 line behind it). Meters
-// of one serial port must agree on its rate and stop bits, meters of one
-// line on its timing, and no two meters of a line share a unit. Nothing,
-// with the file, line and word in error, when they do not.
-std::optional<std::vector<ServedLine>> groupByLine(const std::vector<MeterJob> &jobs, const QString &file,
-                                                   QString *error)
+QString lineKey(const links::MeterAddress &a)
+{
+    return a.rtu ? QStringLiteral("rtu %1").arg(a.port) : QStringLiteral("tcp %1:%2").arg(a.host.toLower()).arg(a.tcpPort);
+}
+
+// The meters and listeners grouped by the line they are on: one serial
+// port, or one TCP host and port (a Modbus TCP gateway with an RS-485 line
+// behind it). Meters and listeners of one serial port must agree on its rate
+// and stop bits, of one line on its timing, and no two meters of a line share
+// a unit. Nothing, with the file, line and word in error, when they do not.
+std::optional<std::vector<ServedLine>> groupByLine(const ServedFile &served, const QString &file, QString *error)
 {
     QMap<QString, std::size_t> byKey;
     std::vector<ServedLine> lines;
-    std::vector<std::vector<int>> fileLines;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const links::MeterAddress &a = jobs[i].address;
-        const QString key = a.rtu ? QStringLiteral("rtu %1").arg(a.port)
-                                  : QStringLiteral("tcp %1:%2").arg(a.host.toLower()).arg(a.tcpPort);
-        auto at = byKey.find(key);
+    std::vector<int> firstFileLine;
+    std::vector<std::vector<int>> meterFileLines;
+    // The line of address, made at its first mention; nothing when address
+    // disagrees with it.
+    const auto lineOf = [&](const links::MeterAddress &a, int fileLine) -> ServedLine * {
+        auto at = byKey.find(lineKey(a));
         if (at == byKey.end()) {
-            at = byKey.insert(key, lines.size());
-            lines.push_back({a, {}});
-            fileLines.emplace_back();
+            at = byKey.insert(lineKey(a), lines.size());
+            lines.push_back({a, {}, {}});
+            firstFileLine.push_back(fileLine);
+            meterFileLines.emplace_back();
         }
         ServedLine &line = lines[*at];
         if (a.rtu && (a.baud != line.address.baud || a.stopBits != line.address.stopBits)) {
             *error = QStringLiteral("%1: line %2: \"baud=%3 stop-bits=%4\": serial port %5 runs at baud=%6 "
-                                    "stop-bits=%7 for the meter on line %8")
-                         .arg(file).arg(jobs[i].line).arg(a.baud).arg(a.stopBits).arg(a.port)
-                         .arg(line.address.baud).arg(line.address.stopBits).arg(fileLines[*at].front());
-            return std::nullopt;
+                                    "stop-bits=%7 for line %8")
+                         .arg(file).arg(fileLine).arg(a.baud).arg(a.stopBits).arg(a.port)
+                         .arg(line.address.baud).arg(line.address.stopBits).arg(firstFileLine[*at]);
+            return nullptr;
         }
         if (const QString word = timingDisagrees(a, line.address); !word.isEmpty()) {
-            *error = QStringLiteral("%1: line %2: \"%3\": the meter on line %4 is on the same line with %5; "
-                                    "meters of one line need the same timeout, pause and attempts")
-                         .arg(file).arg(jobs[i].line).arg(word).arg(fileLines[*at].front())
-                         .arg(timingWords(line.address));
-            return std::nullopt;
+            *error = QStringLiteral("%1: line %2: \"%3\": line %4 is on the same line with %5; "
+                                    "meters and listeners of one line need the same timeout, pause and attempts")
+                         .arg(file).arg(fileLine).arg(word).arg(firstFileLine[*at]).arg(timingWords(line.address));
+            return nullptr;
         }
-        for (std::size_t k = 0; k < line.meters.size(); ++k)
-            if (line.meters[k].address.unit == a.unit) {
+        return &line;
+    };
+    for (std::size_t i = 0; i < served.meters.size(); ++i) {
+        const MeterJob &job = served.meters[i];
+        ServedLine *line = lineOf(job.address, job.line);
+        if (!line)
+            return std::nullopt;
+        std::vector<int> &fileLines = meterFileLines[std::size_t(line - lines.data())];
+        for (std::size_t k = 0; k < line->meters.size(); ++k)
+            if (line->meters[k].address.unit == job.address.unit) {
                 *error = QStringLiteral("%1: line %2: \"unit=%3\": the meter on line %4 has that unit on the same line")
-                             .arg(file).arg(jobs[i].line).arg(a.unit).arg(fileLines[*at][k]);
+                             .arg(file).arg(job.line).arg(job.address.unit).arg(fileLines[k]);
                 return std::nullopt;
             }
-        line.meters.push_back({int(i), a, 0});
-        fileLines[*at].push_back(jobs[i].line);
+        line->meters.push_back({int(i), job.address, 0});
+        fileLines.push_back(job.line);
+    }
+    for (const ListenerSpec &listener : served.listeners) {
+        ServedLine *line = lineOf(listener.line, listener.fileLine);
+        if (!line)
+            return std::nullopt;
+        line->listeners.push_back(listener);
     }
     return lines;
 }
@@ -134,23 +153,30 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
     defaults.address.answerWaitMs = settings_.timeoutMs;
     defaults.address.gapMs = settings_.pauseMs;
     defaults.address.attempts = settings_.attempts;
-    auto jobs = parseMeterList(QString::fromUtf8(metersFile.read(1 << 20)), defaults, &error);
-    if (!jobs)
+    auto served = parseServedFile(QString::fromUtf8(metersFile.read(1 << 20)), defaults, &error);
+    if (!served)
         return SetupError{QStringLiteral("%1: %2").arg(settings_.meters, error)};
-    if (jobs->empty())
-        return SetupError{QStringLiteral("%1: no meter in the file").arg(settings_.meters)};
+    // Listeners of the settings come after the file's.
+    for (const QString &listen : settings_.listen) {
+        const auto more = parseServedFile(QStringLiteral("listen=") + listen, defaults, &error);
+        if (!more)
+            return SetupError{QStringLiteral("listen %1: %2").arg(listen, error.section(QStringLiteral(": "), 1, -1))};
+        served->listeners.insert(served->listeners.end(), more->listeners.begin(), more->listeners.end());
+    }
     // Over TCP each answer is taken as soon as it is complete, as the tool's
     // other commands take it, unless tcp-pause-ms asks for a fixed pause.
-    for (MeterJob &job : *jobs)
+    for (MeterJob &job : served->meters)
         job.address.tcpPauseMs = settings_.tcpPauseMs.value_or(0);
-    auto lines = groupByLine(*jobs, settings_.meters, &error);
+    for (ListenerSpec &listener : served->listeners)
+        listener.line.tcpPauseMs = settings_.tcpPauseMs.value_or(0);
+    auto lines = groupByLine(*served, settings_.meters, &error);
     if (!lines)
         return SetupError{error};
-    meterCount_ = jobs->size();
+    meterCount_ = served->meters.size();
     lines_ = std::move(*lines);
     for (ServedLine &line : lines_)
         for (LinePoller::Meter &m : line.meters)
-            m.clockSyncS = (*jobs)[std::size_t(m.index)].clockSyncS.value_or(settings_.clockSyncS.value_or(0));
+            m.clockSyncS = served->meters[std::size_t(m.index)].clockSyncS.value_or(settings_.clockSyncS.value_or(0));
 
     archivePath_ = settings_.store;
     if (!archivePath_.isEmpty()) {
@@ -168,6 +194,7 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
         metrics_ = std::make_unique<MeterMetrics>();
         http_ = std::make_unique<HttpServer>();
         metrics_->serveOn(*http_);
+        listenerMetrics_ = std::make_unique<ListenerMetrics>(metrics_->registry());
         if (!http_->listen(settings_.metrics->host, quint16(settings_.metrics->port.value_or(0)), &error))
             return SetupError{QStringLiteral("cannot serve metrics on %1:%2: %3")
                                   .arg(settings_.metrics->host).arg(*settings_.metrics->port).arg(error),
@@ -220,6 +247,7 @@ int GatewayService::run()
     std::vector<Running> running;
     int stoppedLines = 0;
     bool stopping = false;
+    int exitCode = 0;
     QTimer stopLimit;
     stopLimit.setSingleShot(true);
     const auto finish = [&] {
@@ -227,10 +255,10 @@ int GatewayService::run()
         // came): offline goes out, then the program ends.
         stopLimit.stop();
         if (!mqtt || !mqtt->isConnected()) {
-            QCoreApplication::exit(0);
+            QCoreApplication::exit(exitCode);
             return;
         }
-        QObject::connect(mqtt.get(), &MqttClient::finished, [](bool) { QCoreApplication::exit(0); });
+        QObject::connect(mqtt.get(), &MqttClient::finished, [&](bool) { QCoreApplication::exit(exitCode); });
         mqtt->finish(publisher.lastMessages(), 400);
     };
     const auto stopAll = [&] {
@@ -259,6 +287,7 @@ int GatewayService::run()
         r.thread = std::make_unique<QThread>();
         r.poller = new LinePoller(line.address, line.meters, times, archivePath_, claims_ ? name : QString(),
                                   metrics, logTraffic_);
+        r.poller->setListeners(line.listeners, listenerMetrics_.get());
         r.poller->moveToThread(r.thread.get());
         QObject::connect(r.thread.get(), &QThread::finished, r.poller, &QObject::deleteLater);
         QObject::connect(r.poller, &LinePoller::logLine, qApp, logLine, Qt::QueuedConnection);
@@ -267,6 +296,15 @@ int GatewayService::run()
                          Qt::QueuedConnection);
         QObject::connect(r.poller, &LinePoller::meterAvailable, qApp,
                          [&](int meter, bool online) { publisher.meterAvailable(meter, online); }, Qt::QueuedConnection);
+        // A listener that cannot listen ends the gateway: its masters would
+        // find nothing there.
+        QObject::connect(r.poller, &LinePoller::listenersReady, qApp, [&](const QString &error) {
+            if (error.isEmpty())
+                return;
+            logLine(error);
+            exitCode = 1;
+            stopAll();
+        }, Qt::QueuedConnection);
         const std::size_t at = running.size();
         QObject::connect(r.poller, &LinePoller::stopped, qApp, [&, at] {
             if (std::exchange(running[at].stopped, true))
@@ -277,9 +315,13 @@ int GatewayService::run()
         QObject::connect(r.thread.get(), &QThread::started, r.poller, &LinePoller::start);
         running.push_back(std::move(r));
     }
-    logLine(QStringLiteral("serving %1 meters on %2 lines%3%4%5")
+    std::size_t listeners = 0;
+    for (const ServedLine &line : lines_)
+        listeners += line.listeners.size();
+    logLine(QStringLiteral("serving %1 meters on %2 lines%3%4%5%6")
                 .arg(meterCount_)
                 .arg(lines_.size())
+                .arg(listeners ? QStringLiteral(", %1 shared with masters").arg(listeners) : QString())
                 .arg(settings.mqtt ? QStringLiteral(", MQTT broker %1").arg(settings.mqtt->host) : QString())
                 .arg(archivePath_.isEmpty() ? QString() : QStringLiteral(", archive %1").arg(archivePath_))
                 .arg(times.lpEveryMs > 0 ? QStringLiteral(", load profiles every %1 min").arg(times.lpEveryMs / 60000)

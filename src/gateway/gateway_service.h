@@ -13,12 +13,15 @@
 namespace gateway {
 
 class HttpServer;
+class ListenerMetrics;
 class MeterMetrics;
 
-// A line the gateway polls and the meters on it.
+// A line the gateway polls and the meters on it, and the listeners through
+// which masters share it.
 struct ServedLine {
     links::MeterAddress address;
     std::vector<LinePoller::Meter> meters;
+    std::vector<ListenerSpec> listeners;
 };
 
 // The gateway: the meters of a meters file grouped by the line they are on
@@ -56,6 +59,7 @@ private:
     bool claims_ = false;
     std::optional<MqttCredentials> credentials_;
     std::unique_ptr<MeterMetrics> metrics_;
+    std::unique_ptr<ListenerMetrics> listenerMetrics_;
     std::unique_ptr<HttpServer> http_; // ends before the metrics it serves
 };
 

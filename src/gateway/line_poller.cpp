@@ -4,7 +4,9 @@
 #include "archive/download_archiver.h"
 #include "config/setting_requests.h"
 #include "gateway/clock_watch.h"
+#include "gateway/modbus_listener.h"
 #include "gateway/prometheus_exporter.h"
+#include "gateway/shared_line.h"
 #include "gateway/total_guard.h"
 #include "links/stderr_traffic.h"
 #include "loadprofile/archived_download.h"
@@ -52,7 +54,6 @@ struct LinePoller::Served {
     Meter meter;
     int slot = 0; // in served_ and the schedule
     std::unique_ptr<session::MeterSession> session;
-    std::unique_ptr<links::StderrTraffic> traffic;
     QString serial;        // once read
     std::vector<session::RefusedRead> refused; // as last told
     bool told = false;     // its availability was told
@@ -74,6 +75,14 @@ LinePoller::LinePoller(links::MeterAddress line, std::vector<Meter> meters, Serv
     connect(&next_, &QTimer::timeout, this, &LinePoller::step);
 }
 
+void LinePoller::setListeners(std::vector<ListenerSpec> listeners, ListenerMetrics *metrics)
+{
+    listenerSpecs_ = std::move(listeners);
+    listenerMetrics_ = metrics;
+}
+
+std::vector<quint16> LinePoller::listenerPorts() const { return listenerPorts_; }
+
 LinePoller::~LinePoller()
 {
     // The sessions before the line they use.
@@ -88,6 +97,18 @@ void LinePoller::start()
     line_ = std::make_unique<session::MeterLine>();
     line_->transactions.transactions().setTcpPauseMs(lineAddress_.tcpPauseMs);
     clock_.start();
+    if (!listenerSpecs_.empty()) {
+        shared_ = std::make_unique<SharedLine>(*line_, lineAddress_.attempts.value_or(modbus::Transactions::kAttempts));
+        shared_->openLine = [this] { return openLine(); };
+        // A request that comes while the poller waits for its next meter is
+        // served at once; one that comes during a poll at its next request.
+        shared_->wake = [this] {
+            QMetaObject::invokeMethod(this, [this] {
+                if (!inStep_)
+                    step();
+            }, Qt::QueuedConnection);
+        };
+    }
     for (const Meter &m : meters_) {
         auto s = std::make_unique<Served>();
         s->meter = m;
@@ -100,6 +121,7 @@ void LinePoller::start()
         // takes the line offline for the others on it.
         s->session->meter().policy = {m.address.attempts.value_or(modbus::Transactions::kAttempts), false};
         s->session->meter().retryOnlyWhileAnswering = true;
+        s->session->meter().turns = shared_.get();
         Served *raw = s.get();
         s->clockSync = ClockSync(m.clockSyncS);
         s->session->meter().onResult = [this, raw](const modbus::TransactionResult &result) {
@@ -146,11 +168,24 @@ void LinePoller::start()
     line_->transactions.transactions().setTrafficObserver(observer_);
     if (log_) {
         // One log for the line's traffic, its lines led by where the line goes.
-        auto traffic = std::make_unique<links::StderrTraffic>(QStringLiteral("[%1] ").arg(lineAddress_.describeLine()));
-        line_->transactions.transactions().setTrafficObserver(traffic.get());
-        served_.front()->traffic = std::move(traffic);
+        traffic_ = std::make_unique<links::StderrTraffic>(QStringLiteral("[%1] ").arg(lineAddress_.describeLine()));
+        line_->transactions.transactions().setTrafficObserver(traffic_.get());
     }
     schedule_.emplace(int(served_.size()), times_.everyMs, clock_.elapsed());
+    QString listenError;
+    for (const ListenerSpec &spec : listenerSpecs_) {
+        auto *listener = new ModbusListener(spec, *shared_, listenerMetrics_, this);
+        connect(listener, &ModbusListener::logLine, this, &LinePoller::logLine);
+        QString error;
+        if (!listener->listen(&error)) {
+            listenError = QStringLiteral("cannot listen on %1: %2").arg(spec.name(), error);
+            break;
+        }
+        listenerPorts_.push_back(listener->port());
+        emit logLine(QStringLiteral("listener %1: masters share line %2 (writes=%3)")
+                         .arg(spec.name(), lineAddress_.describeLine(), writesWord(spec.writes)));
+    }
+    emit listenersReady(listenError);
     later(0);
 }
 
@@ -220,6 +255,8 @@ void LinePoller::step()
     if (inStep_)
         return;
     inStep_ = true;
+    // Masters waiting (or, when the line cannot be opened, told so at once).
+    serveMasters();
     if (!stopping_ && openLine()) {
         const qint64 now = clock_.elapsed();
         if (const auto m = schedule_->next(now)) {
@@ -227,9 +264,17 @@ void LinePoller::step()
             poll(meter);
             if (!stopping_ && meter.online && times_.lpEveryMs > 0 && !archivePath_.isEmpty() && clock_.elapsed() >= meter.lpDueMs) {
                 meter.lpDueMs = clock_.elapsed() + times_.lpEveryMs;
-                downloadNewRecords(meter);
+                if (const auto since = masterAtPointer(meter)) {
+                    // Its round comes once the master has been quiet long enough.
+                    meter.lpDueMs = clock_.elapsed() + kMasterPointerQuietMs - *since;
+                    emit logLine(QStringLiteral("meter %1: load profiles left for %2 s: a master moved its record pointer")
+                                     .arg(name(meter)).arg((kMasterPointerQuietMs - *since + 999) / 1000));
+                } else {
+                    downloadNewRecords(meter);
+                }
             }
         }
+        serveMasters();
     }
     inStep_ = false;
     if (stopping_) {
@@ -241,6 +286,22 @@ void LinePoller::step()
     if (!line_->link.LinkOnline())
         wait = std::max(wait, reopenAt_ - now);
     later(wait);
+}
+
+void LinePoller::serveMasters()
+{
+    if (shared_ && !stopping_)
+        shared_->serveWaiting();
+}
+
+std::optional<qint64> LinePoller::masterAtPointer(const Served &meter) const
+{
+    if (!shared_)
+        return std::nullopt;
+    const auto since = shared_->sincePointerMovedMs(meter.meter.address.unit);
+    if (since && *since < kMasterPointerQuietMs)
+        return since;
+    return std::nullopt;
 }
 
 void LinePoller::poll(Served &meter)
@@ -324,8 +385,9 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
     const auto download = [&](const loadprofile::LpProgress &progress) {
         return loadprofile::downloadOnSession(*meter.session, range, QString(), archiver, progress);
     };
-    // A stop lets the block under way reach the archive, then ends.
-    const auto keepGoing = [this] { return !stopping_.load(); };
+    // A stop lets the block under way reach the archive, then ends; so does a
+    // master that moves the meter's record pointer.
+    const auto keepGoing = [this, &meter] { return !stopping_.load() && !masterAtPointer(meter); };
     loadprofile::LpResult result;
     if (claimsWorker_.isEmpty()) {
         result = download([&](long long, long long) { return keepGoing(); });
@@ -351,7 +413,12 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
     }
     if (metrics_ && result.stored.added > 0)
         metrics_->countArchivedRecords(meter.serial.trimmed(), quint64(result.stored.added));
-    if (!result.archiveError.isEmpty())
+    if (masterAtPointer(meter)) {
+        meter.lpDueMs = clock_.elapsed() + kMasterPointerQuietMs;
+        emit logLine(QStringLiteral("meter %1: load profile %2: %3 archived; the rest is left for later: a master moved "
+                                    "its record pointer")
+                         .arg(name(meter)).arg(group).arg(archive::newRecordsText(result.stored)));
+    } else if (!result.archiveError.isEmpty())
         emit logLine(QStringLiteral("meter %1: load profile %2: %3 records read, the archive did not take them all: %4; "
                                     "the next round fetches them again")
                          .arg(name(meter)).arg(group).arg(result.records).arg(result.archiveError));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gateway/listener_spec.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/meter_schedule.h"
 #include "links/meter_address.h"
@@ -17,6 +18,9 @@
 namespace archive {
 class DownloadArchiver;
 }
+namespace links {
+class StderrTraffic;
+}
 namespace session {
 class MeterLine;
 class MeterSession;
@@ -24,7 +28,9 @@ class MeterSession;
 
 namespace gateway {
 
+class ListenerMetrics;
 class MeterMetrics;
+class SharedLine;
 
 // How the gateway serves its meters.
 struct ServeTimes {
@@ -51,11 +57,17 @@ public:
         links::MeterAddress address;
         int clockSyncS = 0; // how far its clock may be off before it is set; 0: never
     };
+    static constexpr qint64 kMasterPointerQuietMs = 30000;
+
     // The archive: empty for none. claimsWorker: with a PostgreSQL archive,
     // the gateway's name, under which each meter's round is claimed in the
     // fleet's table (empty: no claims).
     LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
                QString claimsWorker, MeterMetrics *metrics, bool log);
+    // Before start(): the line's listeners, and their metrics (nullptr: none).
+    void setListeners(std::vector<ListenerSpec> listeners, ListenerMetrics *metrics);
+    // After listenersReady: the port each listener listens on, in their order.
+    std::vector<quint16> listenerPorts() const;
     ~LinePoller() override;
 
     void start();
@@ -68,6 +80,8 @@ signals:
     void meterRead(int meter, const MeterState &state);
     void meterAvailable(int meter, bool online);
     void logLine(const QString &line);
+    // Once start() has opened the listeners: empty, or why one could not listen.
+    void listenersReady(const QString &error);
     void stopped();
 
 private:
@@ -79,6 +93,11 @@ private:
     void downloadNewRecords(Served &meter);
     void downloadGroup(Served &meter, int group, archive::DownloadArchiver &archiver);
     void tell(Served &meter, bool online, const QString &why);
+    // The masters' requests that wait, when the line is free for them.
+    void serveMasters();
+    // A master moved the meter's record pointer within kMasterPointerQuietMs:
+    // how long ago.
+    std::optional<qint64> masterAtPointer(const Served &meter) const;
     QString name(const Served &meter) const;
 
     links::MeterAddress lineAddress_;
@@ -90,7 +109,13 @@ private:
     bool log_;
     modbus::TrafficObserver *observer_ = nullptr;
 
+    std::vector<ListenerSpec> listenerSpecs_;
+    ListenerMetrics *listenerMetrics_ = nullptr;
+    std::vector<quint16> listenerPorts_;
+
+    std::unique_ptr<links::StderrTraffic> traffic_;
     std::unique_ptr<session::MeterLine> line_;
+    std::unique_ptr<SharedLine> shared_;
     std::vector<std::unique_ptr<Served>> served_;
     std::optional<MeterSchedule> schedule_;
     QElapsedTimer clock_;

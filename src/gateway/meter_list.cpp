@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace gateway {
 
 std::optional<int> parseNumber(const QString &text, int lowest, int highest, const QString &what,
@@ -133,46 +135,103 @@ bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, boo
     return n.has_value();
 }
 
-std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const MeterJob &defaults,
-                                                    QString *error)
+namespace {
+
+bool isLineWord(const QString &key)
 {
-    std::vector<MeterJob> jobs;
+    static const QStringList line = {QStringLiteral("rtu"),     QStringLiteral("tcp"),   QStringLiteral("baud"),
+                                     QStringLiteral("stop-bits"), QStringLiteral("timeout"), QStringLiteral("pause"),
+                                     QStringLiteral("attempts")};
+    return line.contains(key);
+}
+
+// One line of the file: a meter, or with listeners a listener's line.
+bool parseLine(const QString &line, const MeterJob &defaults, bool listeners, ServedFile &file, QString *why)
+{
+    MeterJob job = defaults;
+    ListenerSpec listener;
+    bool placed = false;
+    const QStringList all = words(line);
+    const bool listens = listeners && std::any_of(all.begin(), all.end(), [](const QString &w) {
+        return w.startsWith(QLatin1String("listen="));
+    });
+    for (const QString &word : all) {
+        const qsizetype equals = word.indexOf(QLatin1Char('='));
+        if (equals <= 0) {
+            *why = QStringLiteral("\"%1\" is not key=value").arg(word);
+            return false;
+        }
+        const QString key = word.left(equals);
+        const QString value = word.mid(equals + 1);
+        if (listens) {
+            if (const auto applied = applyListenerWord(key, value, listener, why)) {
+                if (!*applied)
+                    return false;
+                continue;
+            }
+            if (!isLineWord(key)) {
+                *why = QStringLiteral("\"%1\" is no word of a listener's line").arg(key);
+                return false;
+            }
+        }
+        if (!applyMeterWord(key, value, job, placed, why))
+            return false;
+    }
+    if (!placed) {
+        *why = listens ? QStringLiteral("no line to share: give rtu=N or tcp=HOST[:PORT]")
+                       : QStringLiteral("no meter: give tcp=HOST[:PORT] or rtu=N");
+        return false;
+    }
+    if (listens) {
+        listener.line = job.address;
+        file.listeners.push_back(listener);
+        return true;
+    }
+    if (!checkRange(job.range, why))
+        return false;
+    file.meters.push_back(job);
+    return true;
+}
+
+std::optional<ServedFile> parseLines(const QString &text, const MeterJob &defaults, bool listeners, QString *error)
+{
+    ServedFile file;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
-        MeterJob job = defaults;
-        job.line = int(i + 1);
-        bool placed = false;
+        const std::size_t meters = file.meters.size();
         QString why;
-        bool ok = true;
-        for (const QString &word : words(line)) {
-            const qsizetype equals = word.indexOf(QLatin1Char('='));
-            if (equals <= 0) {
-                why = QStringLiteral("\"%1\" is not key=value").arg(word);
-                ok = false;
-            } else {
-                ok = applyMeterWord(word.left(equals), word.mid(equals + 1), job, placed, &why);
-            }
-            if (!ok)
-                break;
-        }
-        if (ok && !placed) {
-            why = QStringLiteral("no meter: give tcp=HOST[:PORT] or rtu=N");
-            ok = false;
-        }
-        if (!ok || !checkRange(job.range, &why)) {
-            *error = QStringLiteral("line %1: %2").arg(job.line).arg(why);
+        if (!parseLine(line, defaults, listeners, file, &why)) {
+            *error = QStringLiteral("line %1: %2").arg(i + 1).arg(why);
             return std::nullopt;
         }
-        jobs.push_back(job);
+        if (file.meters.size() > meters)
+            file.meters.back().line = int(i + 1);
+        else
+            file.listeners.back().fileLine = int(i + 1);
     }
-    if (jobs.empty()) {
+    if (file.meters.empty() && file.listeners.empty()) {
         *error = QStringLiteral("the meters file lists no meter");
         return std::nullopt;
     }
-    return jobs;
+    return file;
+}
+
+} // namespace
+
+std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const MeterJob &defaults, QString *error)
+{
+    auto file = parseLines(text, defaults, false, error);
+    if (!file)
+        return std::nullopt;
+    return std::move(file->meters);
+}
+
+std::optional<ServedFile> parseServedFile(const QString &text, const MeterJob &defaults, QString *error)
+{
+    return parseLines(text, defaults, true, error);
 }
 
 } // namespace gateway

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gateway/listener_spec.h"
 #include "loadprofile/archived_download.h"
 
 #include <QString>
@@ -55,5 +56,15 @@ bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, boo
 // line does not fit.
 std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const MeterJob &defaults,
                                                     QString *error);
+
+// The gateway's meters file: the meters as above, and lines that share a
+// line with Modbus TCP masters (ListenerSpec), whose line words take
+// defaults' line settings where they leave them out. A file may list
+// listeners only.
+struct ServedFile {
+    std::vector<MeterJob> meters;
+    std::vector<ListenerSpec> listeners;
+};
+std::optional<ServedFile> parseServedFile(const QString &text, const MeterJob &defaults, QString *error);
 
 } // namespace gateway

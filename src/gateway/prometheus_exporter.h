@@ -68,6 +68,8 @@ public:
 
     // Serves the text as /metrics of server (before it listens).
     void serveOn(HttpServer &server);
+    // Where the series live: other series of the gateway join them there.
+    prometheus::Registry &registry() { return *registry_; }
     // The text exposition of every series, as /metrics gives it.
     std::string text() const;
 

@@ -26,6 +26,7 @@ bool pointAt(session::MeterAccess &meter, long long recordNumber)
 
 std::optional<double> readRecordTime(session::MeterAccess &meter, int group, long long recordNumber)
 {
+    const session::MeterAccess::RecordPointerHold hold(meter);
     if (!pointAt(meter, recordNumber))
         return std::nullopt;
     const modbus::TransactionResult read = meter.read(meter::registers::kInput, meter::registers::recordWindow(group), kTimeStampRegisters);
@@ -39,6 +40,7 @@ std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess 
                                                    long long next, long long last)
 {
     const int records = recordsInBlock(next, last);
+    const session::MeterAccess::RecordPointerHold hold(meter);
     if (records == 0 || !pointAt(meter, next + 1))
         return std::nullopt;
     const modbus::TransactionResult read =

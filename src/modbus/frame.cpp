@@ -72,6 +72,53 @@ bool FrameCodec::buildWriteRequest(std::uint8_t address, int start,
     return true;
 }
 
+bool FrameCodec::buildPduRequest(std::uint8_t address, std::span<const std::uint8_t> pdu, std::size_t answerLength,
+                                 bool rtu, std::uint16_t transaction)
+{
+    if (pdu.empty() || pdu.size() > 253 || answerLength < 2 || answerLength > 253)
+        return false;
+    TxFrame.clear();
+    if (!rtu) {
+        const std::size_t length = pdu.size() + 1;
+        TxFrame.insert(TxFrame.end(), {static_cast<std::uint8_t>(transaction >> 8),
+                                       static_cast<std::uint8_t>(transaction & 0xFF), 0, 0,
+                                       static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length & 0xFF)});
+    }
+    TxFrame.push_back(address);
+    TxFrame.insert(TxFrame.end(), pdu.begin(), pdu.end());
+    if (rtu)
+        appendCrc();
+    ExpectedLength = static_cast<std::int16_t>(rtu ? 1 + answerLength + 2 : kTcpHeaderLength + 1 + answerLength);
+    passedOn_ = true;
+    transaction_ = transaction;
+    return true;
+}
+
+std::vector<std::uint8_t> FrameCodec::answerPdu(std::span<const std::uint8_t> r, bool rtu) const
+{
+    const std::size_t first = rtu ? 1 : kTcpHeaderLength + 1;
+    const std::size_t end = static_cast<std::size_t>(ExpectedLength) - (rtu ? 2 : 0);
+    if (r.size() < end || end <= first)
+        return {};
+    return {r.begin() + static_cast<std::ptrdiff_t>(first), r.begin() + static_cast<std::ptrdiff_t>(end)};
+}
+
+bool FrameCodec::passedOnFits(std::span<const std::uint8_t> r, bool rtu) const
+{
+    if (!passedOn_)
+        return true;
+    const std::size_t at = rtu ? 0 : kTcpHeaderLength;
+    const std::size_t expected = static_cast<std::size_t>(ExpectedLength);
+    if (r.size() < expected || TxFrame.size() <= at + 1 || r[at] != TxFrame[at] || r[at + 1] != TxFrame[at + 1])
+        return false;
+    if (!rtu && (r[0] != TxFrame[0] || r[1] != TxFrame[1]))
+        return false;
+    // A read's byte count is the data that follows it.
+    const std::uint8_t function = TxFrame[at + 1];
+    const std::size_t data = expected - at - 3 - (rtu ? 2 : 0);
+    return (function != 3 && function != 4) || r[at + 2] == data;
+}
+
 AnswerCheck FrameCodec::checkRtuAnswer(std::span<const std::uint8_t> r, int slaveAddress)
 {
     const std::size_t expected = static_cast<std::size_t>(ExpectedLength);
@@ -84,7 +131,7 @@ AnswerCheck FrameCodec::checkRtuAnswer(std::span<const std::uint8_t> r, int slav
     crc_.compute(r.first(expected - 2));
     if (r[expected - 1] != crc_.CrcHi || r[expected - 2] != crc_.CrcLo)
         return AnswerCheck::CrcError;
-    return AnswerCheck::Valid;
+    return passedOnFits(r, true) ? AnswerCheck::Valid : AnswerCheck::HeaderError;
 }
 
 AnswerCheck FrameCodec::checkTcpAnswer(std::span<const std::uint8_t> r) const
@@ -95,7 +142,7 @@ AnswerCheck FrameCodec::checkTcpAnswer(std::span<const std::uint8_t> r) const
         return AnswerCheck::TooShort;
     const std::size_t length = static_cast<std::size_t>(r[4] << 8 | r[5]);
     const bool fits = r[2] == 0 && r[3] == 0 && length == expected - kTcpHeaderLength
-                      && TxFrame.size() > kFunction && r[kFunction] == TxFrame[kFunction];
+                      && TxFrame.size() > kFunction && r[kFunction] == TxFrame[kFunction] && passedOnFits(r, false);
     return fits ? AnswerCheck::Valid : AnswerCheck::HeaderError;
 }
 
@@ -117,6 +164,8 @@ std::optional<std::uint8_t> FrameCodec::exceptionCode(std::span<const std::uint8
     }
     if (r.size() < std::size_t(kTcpExceptionLength) || r[2] != 0 || r[3] != 0 || r[4] != 0 || r[5] != 3
         || r[7] != function)
+        return std::nullopt;
+    if (passedOn_ && (r[0] != TxFrame[0] || r[1] != TxFrame[1] || r[6] != TxFrame[6]))
         return std::nullopt;
     return r[8];
 }

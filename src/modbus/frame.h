@@ -39,8 +39,19 @@ public:
     // Function 16, value i to register start + i, each high byte first.
     bool buildWriteRequest(std::uint8_t address, int start, std::span<const std::uint16_t> values,
                            bool rtu);
+    // A master's request PDU passed on as it is (the gateway's line): its
+    // regular answer has an answerLength-byte PDU. Over TCP the frame carries
+    // transaction, which its answer must carry too. Its answers are checked
+    // beyond what the program's own requests need: the function, a read's
+    // byte count and, over TCP, the transaction and the unit.
+    bool buildPduRequest(std::uint8_t address, std::span<const std::uint8_t> pdu, std::size_t answerLength,
+                         bool rtu, std::uint16_t transaction = 0);
+    // The PDU of an answer that passed its check.
+    std::vector<std::uint8_t> answerPdu(std::span<const std::uint8_t> r, bool rtu) const;
+
     // RTU answer check over the first ExpectedLength bytes of r. Nothing beyond
-    // the address and the CRC is compared; trailing bytes are ignored.
+    // the address and the CRC is compared (but see buildPduRequest); trailing
+    // bytes are ignored.
     AnswerCheck checkRtuAnswer(std::span<const std::uint8_t> r, int slaveAddress);
     // TCP answer check over the first ExpectedLength bytes of r: the MBAP
     // header must carry protocol identifier 0 and the length of the expected
@@ -69,10 +80,15 @@ public:
 private:
     void appendField(std::uint16_t value);
     void appendCrc();
+    // A passed-on request's further checks of answer r (its frame offset by
+    // the header over TCP).
+    bool passedOnFits(std::span<const std::uint8_t> r, bool rtu) const;
 
     std::vector<std::uint8_t> TxFrame;
     std::int16_t ExpectedLength = 0;
     Crc16 &crc_;
+    bool passedOn_ = false;
+    std::uint16_t transaction_ = 0;
 };
 
 } // namespace modbus

@@ -71,6 +71,23 @@ TransactionResult Transactions::ModbusWriteBytes(int slaveAddress, int start, in
     return ModbusWriteRegisters(slaveAddress, start, count, values, rtuMode, policy);
 }
 
+TransactionResult Transactions::PassOnPdu(int unit, std::span<const std::uint8_t> pdu, std::size_t answerLength,
+                                          bool rtuMode, const TransactionPolicy &policy)
+{
+    if (!host_.linkOnline())
+        return {Failure::LinkGone};
+    CommBusy = true;
+    // 1 to 65535: the program's own requests carry 0.
+    lastTransaction_ = static_cast<std::uint16_t>(lastTransaction_ % 0xFFFF + 1);
+    FrameCodec frame(crc_);
+    if (unit < 0 || unit > 255
+        || !frame.buildPduRequest(static_cast<std::uint8_t>(unit), pdu, answerLength, rtuMode, lastTransaction_))
+        return refuse();
+    // Over TCP it gets a read's pause (a write's longer one is the window's
+    // own habit); a line whose pause is set takes that.
+    return run({frame, unit, 0, rtuMode, true}, policy);
+}
+
 void Transactions::report(TrafficEvent::Kind kind, bool rtuMode, int attempt,
                           std::span<const std::uint8_t> bytes, const char *note, bool error)
 {
@@ -141,7 +158,7 @@ bool Transactions::answerComplete(const Request &request)
 TransactionResult Transactions::run(const Request &request, const TransactionPolicy &policy)
 {
     const bool rtuMode = request.rtu;
-    const bool isRead = request.readCount > 0;
+    const bool isRead = request.readCount > 0 || request.passedOn;
     const int attempts = std::max(1, policy.attempts);
     // Going offline and online again while this transaction waits gives a
     // new connection; the transaction then ends instead of going on there.
@@ -243,7 +260,9 @@ TransactionResult Transactions::pollForAnswer(const Request &request, std::uint6
             if (outcome == AnswerCheck::Valid) {
                 report(TrafficEvent::Kind::Received, rtuMode, attempt, answer, "answer taken");
                 TransactionResult result;
-                if (request.readCount > 0) {
+                if (request.passedOn) {
+                    result.data = request.frame.answerPdu(answer, rtuMode);
+                } else if (request.readCount > 0) {
                     RxBuffer data;
                     FrameCodec::extractReadData(answer, request.readCount, rtuMode, data);
                     result.data.assign(data.bytes().begin(), data.bytes().end());

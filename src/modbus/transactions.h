@@ -118,6 +118,13 @@ public:
                                        std::span<const std::uint8_t> data, bool rtuMode,
                                        const TransactionPolicy &policy = {});
 
+    // A master's request PDU passed on to unit as it is (the gateway sharing
+    // its line); answerLength: the PDU of its regular answer. Over TCP the
+    // request carries a transaction number of the line's own, which the
+    // answer must carry back. A read's data holds the answer's PDU.
+    TransactionResult PassOnPdu(int unit, std::span<const std::uint8_t> pdu, std::size_t answerLength, bool rtuMode,
+                                const TransactionPolicy &policy);
+
     // Rebuilds the CRC tables and resets the CRC register.
     void CrcTableSetup();
 
@@ -150,6 +157,7 @@ private:
         int unit;
         int readCount; // registers of a read; 0 for a write
         bool rtu;
+        bool passedOn = false; // its data is the answer's PDU
     };
 
     TransactionResult run(const Request &request, const TransactionPolicy &policy);
@@ -178,6 +186,7 @@ private:
     std::optional<int> tcpPauseMs_;
     int answerWaitMs_ = kAnswerWaitMs;
     int gapMs_ = kGapMs;
+    std::uint16_t lastTransaction_ = 0;
 };
 
 } // namespace modbus

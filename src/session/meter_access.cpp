@@ -41,18 +41,39 @@ modbus::TransactionResult MeterAccess::told(modbus::TransactionResult result)
     return result;
 }
 
+MeterAccess::RecordPointerHold::RecordPointerHold(MeterAccess &meter) : turns_(meter.turns), unit_(meter.unit())
+{
+    if (turns_)
+        turns_->recordPointerHeld(unit_, true);
+}
+
+MeterAccess::RecordPointerHold::~RecordPointerHold()
+{
+    if (turns_)
+        turns_->recordPointerHeld(unit_, false);
+}
+
+void MeterAccess::giveTurn()
+{
+    if (turns)
+        turns->beforeTransaction(unit());
+}
+
 modbus::TransactionResult MeterAccess::read(std::uint8_t function, int start, int count)
 {
+    giveTurn();
     return told(tx_.ModbusReadRegisters(unit(), function, start, count, rtu(), policyNow()));
 }
 
 modbus::TransactionResult MeterAccess::write(int start, std::span<const std::uint16_t> values)
 {
+    giveTurn();
     return told(tx_.ModbusWriteRegisters(unit(), start, int(values.size()), values, rtu(), policyNow()));
 }
 
 modbus::TransactionResult MeterAccess::writeBytes(int start, std::span<const std::uint8_t> bytes)
 {
+    giveTurn();
     return told(tx_.ModbusWriteBytes(unit(), start, int(bytes.size()), bytes, rtu(), policyNow()));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/transactions.h"
+#include "session/line_turns.h"
 
 #include <cstdint>
 #include <functional>
@@ -49,12 +50,31 @@ public:
     bool answering() const { return answering_; }
     // Told of every transaction's result (the gateway counts them per meter).
     std::function<void(const modbus::TransactionResult &)> onResult;
+    // Others on the line, nullptr for none: they may have a turn before
+    // each of this meter's transactions.
+    LineTurns *turns = nullptr;
+    // While one lives, the meter's record pointer is this program's: the
+    // others' requests to this meter wait (the pointer's write and the reads
+    // at it stay together).
+    class RecordPointerHold {
+    public:
+        explicit RecordPointerHold(MeterAccess &meter);
+        ~RecordPointerHold();
+        RecordPointerHold(const RecordPointerHold &) = delete;
+        RecordPointerHold &operator=(const RecordPointerHold &) = delete;
+
+    private:
+        LineTurns *turns_;
+        int unit_;
+    };
+
     links::LinkState &link() { return link_; }
     modbus::Transactions &transactions() { return tx_; }
 
 private:
     modbus::TransactionPolicy policyNow() const;
     modbus::TransactionResult told(modbus::TransactionResult result);
+    void giveTurn();
 
     links::LinkState &link_;
     modbus::Transactions &tx_;

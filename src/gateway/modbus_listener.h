@@ -1,0 +1,73 @@
+#pragma once
+
+#include "gateway/listener_spec.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+namespace gateway {
+
+class ListenerMetrics;
+class SharedLine;
+
+// Modbus TCP masters on a line of the gateway: their requests checked here
+// and passed to the line (SharedLine) in arrival order, each answer sent back
+// with the master's own transaction and unit. Functions 3 and 4 pass; 6 and
+// 16 as the listener's writes allow (a refused write is logged with the
+// master's address); anything else gets exception 1. Unit 0 and units above
+// 247 get exception 0x0A.
+//
+// What a peer can do to it is bounded: a frame that is no Modbus TCP (a
+// wrong protocol identifier, a length over 260 bytes) closes the connection,
+// so does a request that is not whole kHalfRequestMs after its first byte;
+// a master has at most kWaitingPerMaster requests waiting (the rest stay
+// unread in its socket); the master one beyond maxMasters, or from an
+// address outside clients, is closed at once. The answer of a master that
+// left is dropped.
+//
+// Lives on its line's thread.
+class ModbusListener : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kHalfRequestMs = 3000;
+    static constexpr int kWaitingPerMaster = 4;
+
+    ModbusListener(ListenerSpec spec, SharedLine &line, ListenerMetrics *metrics, QObject *parent = nullptr);
+    ~ModbusListener() override;
+
+    bool listen(QString *error);
+    quint16 port() const;
+    const ListenerSpec &spec() const { return spec_; }
+
+signals:
+    void logLine(const QString &line);
+
+private:
+    struct Master;
+    void accept();
+    void readFrom(quint64 id);
+    void handle(quint64 id, Master &master, std::uint16_t transaction, std::uint8_t unit, std::vector<std::uint8_t> pdu);
+    void answer(quint64 id, std::uint16_t transaction, std::uint8_t unit, const std::vector<std::uint8_t> &pdu);
+    void close(quint64 id, const QString &why);
+    void left(quint64 id);
+    void tell(const QString &text);
+    void counted(bool passed, bool refused);
+
+    ListenerSpec spec_;
+    SharedLine &line_;
+    ListenerMetrics *metrics_;
+    QTcpServer *server_;
+    std::map<quint64, std::unique_ptr<Master>> masters_;
+    quint64 nextId_ = 1;
+};
+
+} // namespace gateway
