@@ -21,9 +21,10 @@ int serve(const QStringList &args)
 
     // Flags over the file's settings; every error names where it is.
     gateway::GatewaySettings flags;
+    // Each time an option is given (--listen may be given for several lines).
     for (const QString &key : gateway::gatewaySettingKeys())
-        if (p.isSet(key))
-            if (const auto wrong = gateway::applyGatewaySetting(key, p.value(key), flags))
+        for (const QString &value : p.values(key))
+            if (const auto wrong = gateway::applyGatewaySetting(key, value, flags))
                 return usage(wrong->text());
     gateway::GatewaySettings fromFile;
     if (p.isSet(QStringLiteral("config"))) {

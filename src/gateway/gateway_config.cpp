@@ -146,7 +146,7 @@ const std::vector<Key> &keys()
          [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
              QString why;
              if (!value.isEmpty() && !parseServedFile(QStringLiteral("listen=") + value, MeterJob{}, &why))
-                 return problem(value, why.section(QStringLiteral(": "), 1, -1));
+                 return problem(value, QStringLiteral("\"%1\": %2").arg(value, why.section(QStringLiteral(": "), 1, -1)));
              if (!value.isEmpty())
                  s.listen << value;
              return std::nullopt;

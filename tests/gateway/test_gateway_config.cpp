@@ -32,6 +32,8 @@ private slots:
         QTest::newRow("clock-sync below 0") << "clock-sync = -1" << 1 << "-1";
         QTest::newRow("unknown discovery kind") << "ha-discovery = 2023" << 1 << "2023";
         QTest::newRow("six attempts") << "attempts = 6" << 1 << "6";
+        QTest::newRow("listener without its line") << "meters = m.txt\nlisten = 0.0.0.0:502 writes=lp" << 2
+                                                   << "0.0.0.0:502 writes=lp";
         QTest::newRow("archive with a password") << "store = postgresql://u:pw@db/lp" << 1 << "postgresql://u:pw@db/lp";
     }
     void errorsNameFileLineAndWord()
@@ -53,7 +55,8 @@ private slots:
         const auto file = parseGatewayConfig(QStringLiteral("meters = meters.txt      # beside this file\n"
                                                             "mqtt = [fd00::5]\nmqtt-ca = /etc/ca.pem\n"
                                                             "  name=plant-3\nevery = 10\nclock-sync = 120\n"
-                                                            "timeout = 400\nattempts = 2\n"),
+                                                            "timeout = 400\nattempts = 2\n"
+                                                            "listen = 0.0.0.0 rtu=1 writes=lp\nlisten = 0.0.0.0:503 tcp=gw2\n"),
                                              QStringLiteral("/etc/ampwright/gateway.conf"), &error);
         QVERIFY2(file, qPrintable(error.text()));
         QCOMPARE(file->meters, "/etc/ampwright/meters.txt");
@@ -64,6 +67,10 @@ private slots:
         QCOMPARE(merged.clockSyncS, 120);
         QCOMPARE(applyGatewaySetting(QStringLiteral("attempts"), QStringLiteral("4"), flags), std::nullopt);
         QCOMPARE(mergeSettings(*file, flags).attempts, 4);
+        // Listeners add up: the file's lines, then the command line's.
+        QCOMPARE(applyGatewaySetting(QStringLiteral("listen"), QStringLiteral("127.0.0.1:1502 rtu=2"), flags), std::nullopt);
+        QCOMPARE(mergeSettings(*file, flags).listen,
+                 QStringList({"0.0.0.0 rtu=1 writes=lp", "0.0.0.0:503 tcp=gw2", "127.0.0.1:1502 rtu=2"}));
         QCOMPARE(merged.timeoutMs, 400);
         QCOMPARE(checkGatewaySettings(merged), QString());
 

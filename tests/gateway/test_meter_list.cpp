@@ -1,5 +1,6 @@
 // Meters files: what a line gives, what a line leaves to the defaults, and
 // the line number of a line that does not fit.
+#include "gateway/gateway_config.h"
 #include "gateway/meter_list.h"
 
 #include <QtTest>
@@ -9,6 +10,9 @@ class TestMeterList : public QObject {
 private slots:
     void lines_data();
     void lines();
+    void listeners_data();
+    void listeners();
+    void listenerClients();
 };
 
 void TestMeterList::lines_data()
@@ -61,6 +65,64 @@ void TestMeterList::lines()
                    + (job.clockSyncS ? QStringLiteral(" sync %1").arg(*job.clockSyncS) : QString());
     }
     QCOMPARE(jobs ? got.join(QStringLiteral(" | ")) : error, expected);
+}
+
+void TestMeterList::listeners_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // each listener's name, line, writes, clients, limit; or the error
+    QTest::newRow("default port, reads only") << "listen=0.0.0.0 rtu=2 baud=9600"
+                                              << "0.0.0.0:502 serial port 2 (/dev/ttyUSB1) 9600 refuse 0 16";
+    QTest::newRow("beside a meter, every word")
+        << "rtu=1 unit=3\nlisten=127.0.0.1:1502 rtu=1 writes=lp clients=10.0.0.0/8,192.168.1.7 masters=4 timeout=300"
+        << "127.0.0.1:1502 serial port 1 (/dev/ttyUSB0) 19200 lp 2 4 t300";
+    QTest::newRow("IPv6, a TCP line") << "listen=[::1]:1503 tcp=10.1.1.1:502 writes=allow"
+                                      << "[::1]:1503 10.1.1.1:502 allow 0 16";
+    QTest::newRow("no line") << "listen=0.0.0.0:502 writes=lp" << "line 1: no line to share: give rtu=N or tcp=HOST[:PORT]";
+    QTest::newRow("a meter's word") << "listen=0.0.0.0 rtu=1 unit=2" << "line 1: \"unit\" is no word of a listener's line";
+    QTest::newRow("writes") << "listen=0.0.0.0 rtu=1 writes=yes" << "line 1: writes must be allow, lp or refuse, not \"yes\"";
+    QTest::newRow("clients") << "listen=0.0.0.0 rtu=1 clients=10.0.0.0/33"
+                             << "line 1: clients: \"10.0.0.0/33\" is no address or ADDR/BITS";
+    QTest::newRow("masters") << "listen=0.0.0.0 rtu=1 masters=0" << "line 1: masters must be a whole number from 1 to 256, not \"0\"";
+    QTest::newRow("bad port") << "listen=0.0.0.0:70000 rtu=1" << "line 1: listen: " + [] {
+        QString why;
+        gateway::parseHostPort(QStringLiteral("0.0.0.0:70000"), false, &why);
+        return why;
+    }();
+}
+
+void TestMeterList::listeners()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    qunsetenv("AMPWRIGHT_COM_DIR");
+    QString error;
+    const auto served = gateway::parseServedFile(text, gateway::MeterJob(), &error);
+    QStringList got;
+    for (const gateway::ListenerSpec &l : served ? served->listeners : std::vector<gateway::ListenerSpec>{})
+        got << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                   .arg(l.name(), l.line.describeLine(), l.line.rtu ? QString::number(l.line.baud) : QString())
+                   .arg(gateway::writesWord(l.writes)).arg(l.clients.size()).arg(l.maxMasters)
+                   .simplified()
+                   + (l.line.answerWaitMs ? QStringLiteral(" t%1").arg(*l.line.answerWaitMs) : QString());
+    QCOMPARE(served ? got.join(QStringLiteral(" | ")) : error, expected);
+    // The tool's meters files have no listeners.
+    if (served && !served->listeners.empty())
+        QVERIFY(!gateway::parseMeterList(text, gateway::MeterJob(), &error));
+}
+
+void TestMeterList::listenerClients()
+{
+    gateway::ListenerSpec spec;
+    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("203.0.113.9")))); // no list: anyone
+    QString error;
+    QVERIFY(*gateway::applyListenerWord(QStringLiteral("clients"), QStringLiteral("192.168.1.0/24,2001:db8::1"), spec, &error));
+    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("192.168.1.200"))));
+    // An IPv4 master on a dual-stack listener.
+    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("::ffff:192.168.1.5"))));
+    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("2001:db8::1"))));
+    QVERIFY(!spec.mayConnect(QHostAddress(QStringLiteral("192.168.2.1"))));
+    QVERIFY(!spec.mayConnect(QHostAddress(QStringLiteral("2001:db8::2"))));
 }
 
 QTEST_GUILESS_MAIN(TestMeterList)

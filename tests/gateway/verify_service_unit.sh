@@ -13,6 +13,8 @@ name=$(basename "$unit")
 sed "s|/usr/bin/ampwright-cli|$cli|" "$unit" >"$dir/$name"
 grep -q "^ExecStart=$cli serve --config /etc/ampwright/gateway.conf$" "$dir/$name" \
   || { echo "FAIL: ExecStart is not 'ampwright-cli serve --config /etc/ampwright/gateway.conf'"; exit 1; }
+grep -q "^AmbientCapabilities=CAP_NET_BIND_SERVICE$" "$dir/$name" \
+  || { echo "FAIL: the unit does not let the gateway bind port 502 (AmbientCapabilities)"; exit 1; }
 # The manual page is the package's (tests/package checks it is there).
 out=$(systemd-analyze verify --man=no "$dir/$name" 2>&1) || { echo "$out"; echo "FAIL: systemd-analyze verify"; exit 1; }
 # verify passes some mistakes with a warning only: none may be about this unit.
