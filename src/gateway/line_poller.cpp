@@ -98,7 +98,8 @@ void LinePoller::start()
     line_->transactions.transactions().setTcpPauseMs(lineAddress_.tcpPauseMs);
     clock_.start();
     if (!listenerSpecs_.empty()) {
-        shared_ = std::make_unique<SharedLine>(*line_, lineAddress_.attempts.value_or(modbus::Transactions::kAttempts));
+        shared_ = std::make_unique<SharedLine>(*line_, lineAddress_.attempts.value_or(modbus::Transactions::kAttempts),
+                                               kMasterPointerQuietMs);
         shared_->openLine = [this] { return openLine(); };
         // A request that comes while the poller waits for its next meter is
         // served at once; one that comes during a poll at its next request.

@@ -8,7 +8,11 @@
 
 namespace gateway {
 
-SharedLine::SharedLine(session::MeterLine &line, int attempts) : line_(line), attempts_(attempts) { clock_.start(); }
+SharedLine::SharedLine(session::MeterLine &line, int attempts, qint64 pointerQuietMs)
+    : line_(line), attempts_(attempts), pointerQuietMs_(pointerQuietMs)
+{
+    clock_.start();
+}
 
 void SharedLine::enqueue(MasterRequest request)
 {
@@ -28,14 +32,19 @@ std::optional<qint64> SharedLine::sincePointerMovedMs(int unit) const
 
 void SharedLine::beforeTransaction(int) { serveOne(); }
 
-void SharedLine::recordPointerHeld(int unit, bool held)
+bool SharedLine::holdRecordPointer(int unit)
 {
-    if (held)
-        held_.insert(unit);
-    else
-        held_.erase(unit);
+    if (const auto since = sincePointerMovedMs(unit); since && *since < pointerQuietMs_)
+        return false;
+    held_.insert(unit);
+    return true;
+}
+
+void SharedLine::releaseRecordPointer(int unit)
+{
+    held_.erase(unit);
     // What waited for the pointer goes as soon as the line is free.
-    if (!held && waiting() && wake)
+    if (waiting() && wake)
         wake();
 }
 

@@ -43,14 +43,14 @@ struct MasterRequest {
 //
 // A meter's record pointer is shared state: while the gateway holds it (its
 // write and the reads at it), the masters' requests to that meter wait; the
-// gateway in turn asks how long ago a master last moved it before it reads
-// records.
+// gateway does not get it while a master moved it within pointerQuietMs
+// (that master reads records at it next).
 //
 // Lives on its line's thread; everything is called there.
 class SharedLine : public session::LineTurns {
 public:
     // attempts: what a passed-on request gets when its answers are lost.
-    SharedLine(session::MeterLine &line, int attempts);
+    SharedLine(session::MeterLine &line, int attempts, qint64 pointerQuietMs);
 
     // The line is opened again (the gateway's reopening, with its pause),
     // true when it is open. Set before the first request.
@@ -68,7 +68,8 @@ public:
 
     // session::LineTurns
     void beforeTransaction(int unit) override;
-    void recordPointerHeld(int unit, bool held) override;
+    bool holdRecordPointer(int unit) override;
+    void releaseRecordPointer(int unit) override;
 
 private:
     // Serves the oldest waiting request whose meter's pointer is free; false
@@ -78,6 +79,7 @@ private:
 
     session::MeterLine &line_;
     int attempts_;
+    qint64 pointerQuietMs_;
     QElapsedTimer clock_;
     std::deque<MasterRequest> queue_;
     std::set<int> held_;

@@ -27,7 +27,7 @@ bool pointAt(session::MeterAccess &meter, long long recordNumber)
 std::optional<double> readRecordTime(session::MeterAccess &meter, int group, long long recordNumber)
 {
     const session::MeterAccess::RecordPointerHold hold(meter);
-    if (!pointAt(meter, recordNumber))
+    if (!hold.granted() || !pointAt(meter, recordNumber))
         return std::nullopt;
     const modbus::TransactionResult read = meter.read(meter::registers::kInput, meter::registers::recordWindow(group), kTimeStampRegisters);
     const std::vector<std::uint8_t> &bytes = read.data;
@@ -41,7 +41,7 @@ std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess 
 {
     const int records = recordsInBlock(next, last);
     const session::MeterAccess::RecordPointerHold hold(meter);
-    if (records == 0 || !pointAt(meter, next + 1))
+    if (records == 0 || !hold.granted() || !pointAt(meter, next + 1))
         return std::nullopt;
     const modbus::TransactionResult read =
         meter.read(meter::registers::kInput, meter::registers::recordWindow(group), blockRegisters(channels, records));

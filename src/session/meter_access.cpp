@@ -43,14 +43,17 @@ modbus::TransactionResult MeterAccess::told(modbus::TransactionResult result)
 
 MeterAccess::RecordPointerHold::RecordPointerHold(MeterAccess &meter) : turns_(meter.turns), unit_(meter.unit())
 {
-    if (turns_)
-        turns_->recordPointerHeld(unit_, true);
+    if (!turns_)
+        return;
+    // The others' turn first: what waits for this meter goes before the pointer is taken.
+    turns_->beforeTransaction(unit_);
+    granted_ = turns_->holdRecordPointer(unit_);
 }
 
 MeterAccess::RecordPointerHold::~RecordPointerHold()
 {
-    if (turns_)
-        turns_->recordPointerHeld(unit_, false);
+    if (turns_ && granted_)
+        turns_->releaseRecordPointer(unit_);
 }
 
 void MeterAccess::giveTurn()

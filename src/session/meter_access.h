@@ -53,19 +53,22 @@ public:
     // Others on the line, nullptr for none: they may have a turn before
     // each of this meter's transactions.
     LineTurns *turns = nullptr;
-    // While one lives, the meter's record pointer is this program's: the
-    // others' requests to this meter wait (the pointer's write and the reads
-    // at it stay together).
+    // While one lives and is granted, the meter's record pointer is this
+    // program's: the others' requests to this meter wait (the pointer's
+    // write and the reads at it stay together). Not granted while another
+    // reads records at it: the pointer must not be moved then.
     class RecordPointerHold {
     public:
         explicit RecordPointerHold(MeterAccess &meter);
         ~RecordPointerHold();
         RecordPointerHold(const RecordPointerHold &) = delete;
         RecordPointerHold &operator=(const RecordPointerHold &) = delete;
+        bool granted() const { return granted_; }
 
     private:
         LineTurns *turns_;
         int unit_;
+        bool granted_ = true;
     };
 
     links::LinkState &link() { return link_; }
