@@ -43,6 +43,16 @@ Bytes rtuReadAnswer(std::uint8_t address, int count)
     return answer;
 }
 
+Bytes withCrc(Bytes frame)
+{
+    modbus::Crc16 crc;
+    crc.CrcTableSetup();
+    crc.compute(frame);
+    frame.push_back(crc.CrcLo);
+    frame.push_back(crc.CrcHi);
+    return frame;
+}
+
 } // namespace
 
 class TestCrcFrame : public QObject {
@@ -58,6 +68,8 @@ private slots:
     void rtuAnswerCheck();
     void tcpAnswerMustFitTheRequest_data();
     void tcpAnswerMustFitTheRequest();
+    void passedOnAnswers_data();
+    void passedOnAnswers();
     void extractionAppendsBlocks();
     void extractionRefusesShortAnswer();
 };
@@ -246,6 +258,48 @@ void TestCrcFrame::tcpAnswerMustFitTheRequest()
     QVERIFY(codec.buildReadRequest(1, 3, 0, 2, false));
     QCOMPARE(codec.expectedLength(), 13);
     QCOMPARE(int(codec.checkTcpAnswer(answer)), outcome);
+}
+
+// A master's request passed on is held to more than the program's own: the
+// function, a read's byte count, over TCP the transaction and the unit; the
+// PDU handed back is the answer's.
+void TestCrcFrame::passedOnAnswers_data()
+{
+    QTest::addColumn<bool>("rtu");
+    QTest::addColumn<Bytes>("answer");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QByteArray>("pdu"); // of a valid answer
+    QTest::newRow("rtu read") << true << rtuReadAnswer(7, 2) << int(AnswerCheck::Valid) << QByteArray("03 04 01 01 02 02");
+    QTest::newRow("rtu other function") << true << withCrc(hex("07 04 04 01 01 02 02")) << int(AnswerCheck::HeaderError) << QByteArray();
+    QTest::newRow("rtu byte count") << true << withCrc(hex("07 03 05 01 01 02 02")) << int(AnswerCheck::HeaderError) << QByteArray();
+    QTest::newRow("rtu other unit") << true << rtuReadAnswer(8, 2) << int(AnswerCheck::AddressError) << QByteArray();
+    QTest::newRow("tcp read") << false << hex("12 34 00 00 00 07 07 03 04 01 01 02 02") << int(AnswerCheck::Valid)
+                              << QByteArray("03 04 01 01 02 02");
+    QTest::newRow("tcp other transaction") << false << hex("12 35 00 00 00 07 07 03 04 01 01 02 02")
+                                           << int(AnswerCheck::HeaderError) << QByteArray();
+    QTest::newRow("tcp other unit") << false << hex("12 34 00 00 00 07 08 03 04 01 01 02 02") << int(AnswerCheck::HeaderError)
+                                    << QByteArray();
+}
+
+void TestCrcFrame::passedOnAnswers()
+{
+    QFETCH(bool, rtu);
+    QFETCH(Bytes, answer);
+    QFETCH(int, outcome);
+    QFETCH(QByteArray, pdu);
+    modbus::Crc16 crc;
+    FrameCodec codec(crc);
+    // Read two registers from 0x0010 of unit 7, as a master asked.
+    QVERIFY(codec.buildPduRequest(7, hex("03 00 10 00 02"), 6, rtu, 0x1234));
+    QCOMPARE(toHex(codec.txFrame()), rtu ? QByteArray("07 03 00 10 00 02 C5 A8") : QByteArray("12 34 00 00 00 06 07 03 00 10 00 02"));
+    QCOMPARE(int(rtu ? codec.checkRtuAnswer(answer, 7) : codec.checkTcpAnswer(answer)), outcome);
+    if (outcome == int(AnswerCheck::Valid))
+        QCOMPARE(toHex(codec.answerPdu(answer, rtu)), pdu);
+    // An exception answer counts only from the unit and transaction asked.
+    const Bytes exception = rtu ? withCrc(hex("07 83 02")) : hex("12 34 00 00 00 03 07 83 02");
+    QCOMPARE(codec.exceptionCode(exception, 7, rtu), std::optional<std::uint8_t>(2));
+    if (!rtu)
+        QCOMPARE(codec.exceptionCode(hex("00 00 00 00 00 03 07 83 02"), 7, rtu), std::nullopt);
 }
 
 void TestCrcFrame::extractionAppendsBlocks()
