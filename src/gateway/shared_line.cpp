@@ -30,13 +30,16 @@ void SharedLine::beforeTransaction(int) { serveOne(); }
 
 void SharedLine::recordPointerHeld(int unit, bool held)
 {
-    if (held)
+    if (held) {
         held_.insert(unit);
-    else
-        held_.erase(unit);
-    // What waited for the pointer goes as soon as the line is free.
-    if (!held && waiting() && wake)
-        wake();
+        return;
+    }
+    held_.erase(unit);
+    // What waited for the pointer has its turn now, while the line is free:
+    // the gateway's next block of records holds the pointer again before its
+    // first transaction, so a master waiting for that meter would otherwise
+    // wait out the whole round (and give up long before).
+    serveOne();
 }
 
 void SharedLine::serveWaiting()
