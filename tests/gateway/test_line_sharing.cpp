@@ -33,7 +33,7 @@ namespace {
 constexpr int kWaitMs = 30000;
 // Group 1 of each meter: its records, and the delay of each read of its
 // record window, so that the gateway's download and a master's overlap.
-constexpr int kGroup1Records = 60;
+constexpr int kGroup1Records = 90;
 constexpr int kGroup2Records = 12;
 constexpr int kWindowDelayMs = 250;
 
