@@ -14,12 +14,14 @@
 #include "mqtt_messages.h"
 #include "test_paths.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
 
