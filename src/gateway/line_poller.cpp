@@ -371,7 +371,10 @@ void LinePoller::downloadNewRecords(Served &meter)
     // The archive is opened for the round and closed after it, so that a
     // database that restarted, or a file moved meanwhile, is found afresh.
     archive::DownloadArchiver archiver(archivePath_);
-    for (int group = 1; group <= 2 && !stopping_ && line_->link.LinkOnline(); ++group)
+    // The pointer is shared by both groups: once a master moved it, group 2
+    // waits too (its search for the archive's newest record would move it
+    // between the master's write and its reads).
+    for (int group = 1; group <= 2 && !stopping_ && line_->link.LinkOnline() && !masterAtPointer(meter); ++group)
         if (meter.session->reading().lpGroups[std::size_t(group - 1)].validRecords > 0)
             downloadGroup(meter, group, archiver);
     if (const QString note = archiver.takeNote(); !note.isEmpty())

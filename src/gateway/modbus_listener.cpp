@@ -230,9 +230,9 @@ void ModbusListener::close(quint64 id, const QString &why)
     const auto found = masters_.find(id);
     if (found == masters_.end())
         return;
+    // Told once: forget() closes the socket without a "left" line.
     tell(QStringLiteral("master %1 closed: %2").arg(found->second->name, why));
-    found->second->socket->abort();
-    left(id); // when the abort did not tell it already
+    forget(id);
 }
 
 void ModbusListener::left(quint64 id)
@@ -240,12 +240,19 @@ void ModbusListener::left(quint64 id)
     const auto found = masters_.find(id);
     if (found == masters_.end())
         return;
+    tell(QStringLiteral("master %1 left").arg(found->second->name));
+    forget(id);
+}
+
+void ModbusListener::forget(quint64 id)
+{
+    const auto found = masters_.find(id);
     std::unique_ptr<Master> master = std::move(found->second);
     masters_.erase(found);
-    tell(QStringLiteral("master %1 left").arg(master->name));
     if (metrics_)
         metrics_->setMasters(spec_.name(), int(masters_.size()));
     master->socket->disconnect(this);
+    master->socket->abort();
     master->socket->deleteLater();
 }
 

@@ -59,6 +59,8 @@ private:
     void answer(quint64 id, std::uint16_t transaction, std::uint8_t unit, const std::vector<std::uint8_t> &pdu);
     void close(quint64 id, const QString &why);
     void left(quint64 id);
+    // Takes the master out, its socket closed; told by close() or left().
+    void forget(quint64 id);
     void tell(const QString &text);
     void counted(bool passed, bool refused);
 

@@ -43,9 +43,9 @@ bool SharedLine::holdRecordPointer(int unit)
 void SharedLine::releaseRecordPointer(int unit)
 {
     held_.erase(unit);
-    // What waited for the pointer goes as soon as the line is free.
-    if (waiting() && wake)
-        wake();
+    // What waited for the pointer has its turn now, while the line is free;
+    // the rest at the gateway's next transaction.
+    serveOne();
 }
 
 void SharedLine::serveWaiting()

@@ -6,6 +6,7 @@
 #include "metersim_process.h"
 #include "metrics_scrape.h"
 #include "mqtt_broker.h"
+#include "mqtt_messages.h"
 #include "test_paths.h"
 
 #include <QDir>
@@ -22,27 +23,11 @@
 namespace {
 
 constexpr int kWaitMs = 30000;
-QString cli() { return QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")); }
-
-// The newest payload of topic among "R TOPIC PAYLOAD" lines.
-QString newest(const QStringList &messages, const QString &topic, bool *retained = nullptr)
-{
-    for (qsizetype i = messages.size() - 1; i >= 0; --i)
-        if (messages[i].section(u' ', 1, 1) == topic) {
-            if (retained)
-                *retained = messages[i].startsWith(u'1');
-            return messages[i].section(u' ', 2);
-        }
-    return {};
-}
-
-int countOf(const QStringList &messages, const QString &topic)
-{
-    return int(std::count_if(messages.begin(), messages.end(),
-                             [&](const QString &m) { return m.section(u' ', 1, 1) == topic; }));
-}
-
-QJsonObject json(const QString &text) { return QJsonDocument::fromJson(text.toUtf8()).object(); }
+QString cli() { return testsupport::cliProgram(); }
+using testsupport::countOf;
+using testsupport::json;
+using testsupport::newest;
+using testsupport::statesOf;
 
 // Whether Home Assistant shows a sensor of this discovery config available:
 // with availability_mode "all", each of its topics' newest message is "online".
@@ -53,16 +38,6 @@ bool availableTo(const QJsonObject &config, const QStringList &messages)
            && std::all_of(topics.begin(), topics.end(), [&](const QJsonValue &e) {
                   return newest(messages, e.toObject().value(QStringLiteral("topic")).toString()) == QLatin1String("online");
               });
-}
-
-// The meter's states among "R TOPIC PAYLOAD" lines, oldest first.
-QList<QJsonObject> statesOf(const QStringList &messages, const QString &serial)
-{
-    QList<QJsonObject> states;
-    for (const QString &m : messages)
-        if (m.section(u' ', 1, 1) == QStringLiteral("ampwright/%1/state").arg(serial))
-            states << json(m.section(u' ', 2));
-    return states;
 }
 
 } // namespace
@@ -157,7 +132,7 @@ void TestServeWithMeters::badFilesStopNothingStarts_data()
                                            << "meters.bad: line 2: \"baud=19200";
     QTest::newRow("one unit twice on a line") << "tcp=h:502 unit=3\ntcp=h:502 unit=3\n" << "" << "line 2: \"unit=3\"";
     QTest::newRow("two timings on one line") << "tcp=h:502 unit=3 timeout=500\ntcp=h:502 unit=4\n" << ""
-                                             << "meters.bad: line 2: \"timeout=default\": the meter on line 1";
+                                             << "meters.bad: line 2: \"timeout=default\": line 1 is on the same line";
     QTest::newRow("bad config key") << "tcp=127.0.0.1\n" << "every = 10\nmqtt-port = 1\n" << "gateway.bad:2";
 }
 

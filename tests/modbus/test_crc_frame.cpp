@@ -1,5 +1,6 @@
 #include "modbus/crc.h"
 #include "modbus/frame.h"
+#include "modbus/mbap.h"
 
 #include <QTest>
 
@@ -72,6 +73,10 @@ private slots:
     void passedOnAnswers();
     void extractionAppendsBlocks();
     void extractionRefusesShortAnswer();
+    void mbapRequestsTakenFromAConnection_data();
+    void mbapRequestsTakenFromAConnection();
+    void requestPduChecked_data();
+    void requestPduChecked();
 };
 
 void TestCrcFrame::crcCheckValues_data()
@@ -325,6 +330,102 @@ void TestCrcFrame::extractionRefusesShortAnswer()
     const Bytes answer = rtuReadAnswer(1, 2);
     QVERIFY(!FrameCodec::extractReadData(std::span(answer).first(6), 2, true, rx));
     QVERIFY(rx.isEmptyState());
+}
+
+void TestCrcFrame::mbapRequestsTakenFromAConnection_data()
+{
+    // What a connection delivered; each request taken from its front in turn
+    // ("TRANSACTION UNIT PDU"), then what is left: "need more" or "bad".
+    QTest::addColumn<Bytes>("bytes");
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QString>("then");
+    QTest::newRow("nothing") << Bytes{} << QStringList{} << "need more";
+    QTest::newRow("part of the header") << hex("1234 0000 00") << QStringList{} << "need more";
+    QTest::newRow("header, part of the PDU") << hex("1234 0000 0006 11 03 10") << QStringList{} << "need more";
+    QTest::newRow("whole") << hex("1234 0000 0006 11 03 1000 0002") << QStringList{"1234 11 03 10 00 00 02"} << "need more";
+    QTest::newRow("whole, the next begun") << hex("1234 0000 0006 11 03 1000 0002 1235 00")
+                                           << QStringList{"1234 11 03 10 00 00 02"} << "need more";
+    QTest::newRow("two back to back") << hex("0001 0000 0006 01 03 1000 0001 0002 0000 0006 02 04 1000 0001")
+                                      << QStringList{"0001 01 03 10 00 00 01", "0002 02 04 10 00 00 01"} << "need more";
+    QTest::newRow("a function code alone") << hex("0001 0000 0002 01 07") << QStringList{"0001 01 07"} << "need more";
+    QTest::newRow("protocol identifier 1") << hex("0001 0001 0006 01 03 1000 0001") << QStringList{} << "bad";
+    QTest::newRow("protocol told by 6 bytes") << hex("0001 ffff 0006") << QStringList{} << "bad";
+    QTest::newRow("length 0") << hex("0001 0000 0000 01 03") << QStringList{} << "bad";
+    QTest::newRow("length 1") << hex("0001 0000 0001 01") << QStringList{} << "bad";
+    QTest::newRow("length 254: a frame of 260") << hex("0001 0000 00fe 01 10") << QStringList{} << "need more";
+    QTest::newRow("length 255") << hex("0001 0000 00ff 01 10") << QStringList{} << "bad";
+    QTest::newRow("length 65535") << hex("0001 0000 ffff 01 10") << QStringList{} << "bad";
+    QTest::newRow("good, then bad") << hex("0001 0000 0006 01 03 1000 0001 0002 0000 0000")
+                                    << QStringList{"0001 01 03 10 00 00 01"} << "bad";
+}
+
+void TestCrcFrame::mbapRequestsTakenFromAConnection()
+{
+    QFETCH(Bytes, bytes);
+    QFETCH(QStringList, requests);
+    QFETCH(QString, then);
+    QStringList taken;
+    std::span<const std::uint8_t> rest(bytes);
+    modbus::MbapTake take;
+    while ((take = modbus::takeMbapRequest(rest)).state == modbus::MbapTake::State::Request && taken.size() <= requests.size()) {
+        QVERIFY(take.consumed > 0 && take.consumed <= rest.size());
+        QCOMPARE(take.consumed, modbus::kMbapHeader + take.request.pdu.size());
+        taken << QStringLiteral("%1 %2 %3")
+                     .arg(take.request.transaction, 4, 16, QLatin1Char('0'))
+                     .arg(take.request.unit, 2, 16, QLatin1Char('0'))
+                     .arg(QString::fromLatin1(toHex(take.request.pdu).toLower()));
+        rest = rest.subspan(take.consumed);
+    }
+    QCOMPARE(taken, requests);
+    QCOMPARE(take.state == modbus::MbapTake::State::Bad ? QStringLiteral("bad") : QStringLiteral("need more"), then);
+    QCOMPARE(take.why.empty(), take.state != modbus::MbapTake::State::Bad);
+}
+
+void TestCrcFrame::requestPduChecked_data()
+{
+    QTest::addColumn<Bytes>("pdu");
+    QTest::addColumn<int>("exception"); // 0: a request to pass on
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("answerLength");
+    QTest::newRow("read holding, 125") << hex("03 1000 007d") << 0 << 0x1000 << 125 << 252;
+    QTest::newRow("read input, 1") << hex("04 0000 0001") << 0 << 0 << 1 << 4;
+    QTest::newRow("read the last register") << hex("04 ffff 0001") << 0 << 0xFFFF << 1 << 4;
+    QTest::newRow("write one") << hex("06 104d 0005") << 0 << 0x104D << 1 << 5;
+    QTest::newRow("write two") << hex("10 1040 0002 04 0001 0002") << 0 << 0x1040 << 2 << 5;
+    QTest::newRow("read 0") << hex("03 1000 0000") << 3 << 0 << 0 << 0;
+    QTest::newRow("read 126") << hex("04 1000 007e") << 3 << 0 << 0 << 0;
+    QTest::newRow("read past the last register") << hex("03 ffff 0002") << 3 << 0 << 0 << 0;
+    QTest::newRow("read a byte short") << hex("03 1000 00") << 3 << 0 << 0 << 0;
+    QTest::newRow("read a byte long") << hex("03 1000 0001 00") << 3 << 0 << 0 << 0;
+    QTest::newRow("write one, a byte short") << hex("06 104d 00") << 3 << 0 << 0 << 0;
+    QTest::newRow("write 0") << hex("10 1040 0000 00") << 3 << 0 << 0 << 0;
+    QTest::newRow("write 124") << hex("10 1000 007c f8") << 3 << 0 << 0 << 0;
+    QTest::newRow("byte count not twice the count") << hex("10 1040 0002 02 0001") << 3 << 0 << 0 << 0;
+    QTest::newRow("fewer bytes than the byte count") << hex("10 1040 0002 04 0001 00") << 3 << 0 << 0 << 0;
+    QTest::newRow("write past the last register") << hex("10 ffff 0002 04 0001 0002") << 3 << 0 << 0 << 0;
+    QTest::newRow("function 5") << hex("05 0000 ff00") << 1 << 0 << 0 << 0;
+    QTest::newRow("function 0x2b") << hex("2b 0e 01 00") << 1 << 0 << 0 << 0;
+    QTest::newRow("no function") << Bytes{} << 1 << 0 << 0 << 0;
+}
+
+void TestCrcFrame::requestPduChecked()
+{
+    QFETCH(Bytes, pdu);
+    QFETCH(int, exception);
+    QFETCH(int, start);
+    QFETCH(int, count);
+    QFETCH(int, answerLength);
+    const modbus::PduCheck check = modbus::checkRequestPdu(pdu);
+    QCOMPARE(check.ok, exception == 0);
+    QCOMPARE(int(check.exceptionCode), exception);
+    if (check.ok) {
+        QCOMPARE(check.shape.function, pdu.front());
+        QCOMPARE(check.shape.start, start);
+        QCOMPARE(check.shape.count, count);
+        QCOMPARE(int(check.shape.answerLength), answerLength);
+        QCOMPARE(check.shape.write(), pdu.front() == 6 || pdu.front() == 16);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCrcFrame)

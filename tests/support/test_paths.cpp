@@ -16,6 +16,7 @@ static QString fromEnv(const char *name)
 }
 
 QString binDir() { return fromEnv("AMPWRIGHT_BIN_DIR"); }
+QString cliProgram() { return QDir(binDir()).filePath(QStringLiteral("ampwright-cli")); }
 QString buildDir() { return fromEnv("AMPWRIGHT_BUILD_DIR"); }
 QString sourceDir() { return fromEnv("AMPWRIGHT_SOURCE_DIR"); }
 

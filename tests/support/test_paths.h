@@ -9,6 +9,8 @@ namespace testsupport {
 
 // Folder of the built program, its language files, metersim and the phasor library.
 QString binDir();
+// The command-line tool of the build.
+QString cliProgram();
 // Top of the build tree; screenshots and rendered images go here.
 QString buildDir();
 // Top of the source tree.
