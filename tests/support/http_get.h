@@ -22,8 +22,9 @@ struct HttpAnswer {
 };
 
 // requestLine: "GET /path" as it goes on the wire; extra: header lines, each
-// ended by CR LF.
-inline HttpAnswer httpRequest(quint16 port, const QByteArray &requestLine, const QByteArray &extra = {})
+// ended by CR LF; waitMs: the longest silence before the answer is whole.
+inline HttpAnswer httpRequest(quint16 port, const QByteArray &requestLine, const QByteArray &extra = {},
+                              int waitMs = 10000)
 {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
@@ -31,7 +32,7 @@ inline HttpAnswer httpRequest(quint16 port, const QByteArray &requestLine, const
         return {};
     socket.write(requestLine + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + extra + "\r\n");
     QByteArray response;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(waitMs))
         response += socket.readAll();
     response += socket.readAll();
     HttpAnswer answer;
