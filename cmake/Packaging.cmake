@@ -76,7 +76,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the executables link become dependencies here (the gateway's
-# prometheus-cpp core and libmicrohttpd too).
+# prometheus-cpp core, libmicrohttpd and libcrypt, which checks the HTTP
+# credentials, too).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The display plugins and the archive's SQLite driver are loaded at run
 # time, so no library names them. The gateway publishes through libmosquitto;

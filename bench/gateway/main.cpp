@@ -16,6 +16,7 @@
 #include "process_usage.h"
 #include "test_paths.h"
 #include "wire_count.h"
+#include "api_latency.h"
 #include "http_latency.h"
 
 #include "gateway/line_poller.h"
@@ -224,7 +225,10 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     if (args.contains(QLatin1String("--http-only")))
         return metricsLatency(1000, 300, 100) ? 0 : 1;
+    if (args.contains(QLatin1String("--api-only")))
+        return apiLatency(100) ? 0 : 1;
     bool ok = metricsLatency(1000, 300, 100);
+    ok = apiLatency(100) && ok;
     ok = sharedLine(option(args, "--line-seconds", 60), int(option(args, "--units", 4))) && ok;
     std::fflush(stdout);
     if (const double lossy = option(args, "--lossy-seconds", 120); lossy > 0)

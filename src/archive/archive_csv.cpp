@@ -49,36 +49,6 @@ std::optional<QByteArray> readWholeFile(const QString &path, QString *error)
     return bytes;
 }
 
-// The download's base name for the archive's serial: characters 9 to 16 of
-// a meter's serial, or a serial of up to 8 characters as it is.
-QString exportBaseName(const QString &meterSerial, const QDate &today, int groupNumber)
-{
-    const QString serialText = meterSerial.size() > kSerialPartLength
-                                   ? meterSerial
-                                   : QString(kSerialPartLength, u'0') + meterSerial;
-    return lpdata::csvBaseName(serialText, today, groupNumber);
-}
-
-// Consecutive records recorded with the same channels.
-struct Run {
-    std::vector<int> codes;
-    QStringList rows;
-};
-
-std::vector<Run> runsOfSameChannels(const std::vector<StoredRecord> &records, bool withFlags)
-{
-    std::vector<Run> runs;
-    for (const StoredRecord &stored : records) {
-        if (runs.empty() || runs.back().codes != *stored.codes)
-            runs.push_back({*stored.codes, {}});
-        QString row = lpdata::csvRow(stored.record);
-        if (withFlags)
-            row += u',' + qualityText(stored.quality);
-        runs.back().rows << row;
-    }
-    return runs;
-}
-
 // The group's interval as the file's stamps show it.
 int intervalOfFile(const std::vector<lpdata::Record> &records)
 {
@@ -160,9 +130,37 @@ std::optional<StoreResult> ArchiveStore::importCsv(const QString &filePath, std:
     return result;
 }
 
-std::optional<QStringList> ArchiveStore::exportCsv(const QString &meterSerial, int groupNumber,
-                                                   const TimeRange &range, const QString &outDir,
-                                                   QString *error, const QDateTime &now, bool withFlags) const
+QString exportBaseName(const QString &meterSerial, const QDate &today, int groupNumber)
+{
+    // Characters 9 to 16 of a meter's serial, or a serial of up to 8
+    // characters as it is.
+    const QString serialText = meterSerial.size() > kSerialPartLength
+                                   ? meterSerial
+                                   : QString(kSerialPartLength, u'0') + meterSerial;
+    return lpdata::csvBaseName(serialText, today, groupNumber);
+}
+
+QStringList exportRows(const ExportRun &run, bool withFlags)
+{
+    QStringList rows;
+    rows.reserve(qsizetype(run.records.size()));
+    for (std::size_t i = 0; i < run.records.size(); ++i) {
+        QString row = lpdata::csvRow(run.records[i]);
+        if (withFlags)
+            row += u',' + qualityText(run.quality[i]);
+        rows << row;
+    }
+    return rows;
+}
+
+QByteArray exportFileText(const ExportRun &run, const QDateTime &now, bool withFlags)
+{
+    return lpdata::csvHeader(now, run.codes, withFlags ? QString::fromLatin1(kFlagsColumn) : QString())
+           + lpdata::csvRowBytes(exportRows(run, withFlags));
+}
+
+std::optional<std::vector<ExportRun>> ArchiveStore::exportRuns(const QString &meterSerial, int groupNumber,
+                                                               const TimeRange &range, QString *error) const
 {
     const auto bounds = stampBounds(range);
     if (!bounds) {
@@ -176,14 +174,30 @@ std::optional<QStringList> ArchiveStore::exportCsv(const QString &meterSerial, i
         setError(error, fault.text());
         return std::nullopt;
     }
+    std::vector<ExportRun> runs;
+    for (StoredRecord &record : stored) {
+        if (runs.empty() || runs.back().codes != *record.codes)
+            runs.push_back({*record.codes, {}, {}});
+        runs.back().records.push_back(std::move(record.record));
+        runs.back().quality.push_back(record.quality);
+    }
+    return runs;
+}
 
+std::optional<QStringList> ArchiveStore::exportCsv(const QString &meterSerial, int groupNumber,
+                                                   const TimeRange &range, const QString &outDir,
+                                                   QString *error, const QDateTime &now, bool withFlags) const
+{
+    const auto runs = exportRuns(meterSerial, groupNumber, range, error);
+    if (!runs)
+        return std::nullopt;
     QStringList paths;
     const QString baseName = exportBaseName(meterSerial, now.date(), groupNumber);
     const QString lastColumn = withFlags ? QString::fromLatin1(kFlagsColumn) : QString();
-    for (const Run &run : runsOfSameChannels(stored, withFlags)) {
+    for (const ExportRun &run : *runs) {
         const auto file =
             lpdata::LoadProfileCsv::create({outDir, QString()}, baseName, now, run.codes, error, lastColumn);
-        if (!file || !file->appendRows(run.rows, error))
+        if (!file || !file->appendRows(exportRows(run, withFlags), error))
             return std::nullopt;
         paths << file->path();
     }

@@ -110,6 +110,23 @@ struct TimeRange {
     std::optional<QDateTime> until;
 };
 
+// A stretch of an export: consecutive records recorded with the same
+// channels, which go to one file.
+struct ExportRun {
+    std::vector<int> codes;
+    std::vector<lpdata::Record> records;
+    std::vector<RecordQuality> quality;
+};
+
+// The name of an export's file without ".csv": the download's
+// (lpdata::csvBaseName) for the archive's serial.
+QString exportBaseName(const QString &meterSerial, const QDate &today, int groupNumber);
+// A run's rows as an export writes them; withFlags adds each record's
+// qualityText as a last field.
+QStringList exportRows(const ExportRun &run, bool withFlags);
+// A run's whole file as exportCsv writes it, header lines included.
+QByteArray exportFileText(const ExportRun &run, const QDateTime &now, bool withFlags);
+
 class ArchiveStore {
 public:
     // archive.sqlite in the program's data folder of the user
@@ -205,6 +222,12 @@ public:
                                          QString *error,
                                          const QDateTime &now = QDateTime::currentDateTime(),
                                          bool withFlags = false) const;
+
+    // The stored records of the meter's group in the range as exportCsv
+    // writes them, in runs of the same channels; empty, with the reason in
+    // error, on a failure.
+    std::optional<std::vector<ExportRun>> exportRuns(const QString &meterSerial, int groupNumber,
+                                                     const TimeRange &range, QString *error) const;
 
     // Stores the records of a CSV file a download or an export wrote
     // (format: archive/lp_csv_parse.h), all or nothing, in one transaction,

@@ -129,6 +129,15 @@ const std::vector<Key> &keys()
         {"mqtt-cert", path(&GatewaySettings::mqttCert)},
         {"mqtt-key", path(&GatewaySettings::mqttKey)},
         {"metrics", hostPort(&GatewaySettings::metrics, true)},
+        {"http",
+         [](const QString &value, GatewaySettings &s) -> std::optional<ConfigError> {
+             // A port alone listens on this machine only.
+             static const QRegularExpression portOnly(QStringLiteral("^:?([0-9]{1,5})$"));
+             const QRegularExpressionMatch port = portOnly.match(value);
+             return hostPort(&GatewaySettings::http, true)(
+                 port.hasMatch() ? QStringLiteral("127.0.0.1:") + port.captured(1) : value, s);
+         }},
+        {"http-credentials", path(&GatewaySettings::httpCredentials)},
         {"every", number(&GatewaySettings::everyS, 1, 86400, "seconds")},
         {"lp-every", number(&GatewaySettings::lpEveryMin, 0, 1440, "minutes")},
         {"clock-sync", number(&GatewaySettings::clockSyncS, 0, 86400, "seconds")},
@@ -165,7 +174,8 @@ const std::vector<Key> &keys()
 bool isPathKey(const QString &key)
 {
     static const QStringList paths = {QStringLiteral("meters"), QStringLiteral("mqtt-credentials"),
-                                      QStringLiteral("mqtt-ca"), QStringLiteral("mqtt-cert"), QStringLiteral("mqtt-key")};
+                                      QStringLiteral("mqtt-ca"), QStringLiteral("mqtt-cert"), QStringLiteral("mqtt-key"),
+                                      QStringLiteral("http-credentials")};
     return paths.contains(key);
 }
 
@@ -283,6 +293,8 @@ GatewaySettings mergeSettings(const GatewaySettings &file, const GatewaySettings
     merged.mqttCert = text(file.mqttCert, flags.mqttCert);
     merged.mqttKey = text(file.mqttKey, flags.mqttKey);
     merged.metrics = flags.metrics ? flags.metrics : file.metrics;
+    merged.http = flags.http ? flags.http : file.http;
+    merged.httpCredentials = text(file.httpCredentials, flags.httpCredentials);
     merged.everyS = flags.everyS ? flags.everyS : file.everyS;
     merged.lpEveryMin = flags.lpEveryMin ? flags.lpEveryMin : file.lpEveryMin;
     merged.store = text(file.store, flags.store);
@@ -305,7 +317,18 @@ QString checkGatewaySettings(const GatewaySettings &s)
         return QStringLiteral("a client certificate is for TLS, which mqtt-ca turns on: give mqtt-ca too");
     if (!s.mqtt && (!s.mqttCa.isEmpty() || !s.mqttCredentials.isEmpty()))
         return QStringLiteral("mqtt-ca and mqtt-credentials are for a broker: give mqtt (--mqtt HOST[:PORT])");
+    if (s.http && s.metrics && !(*s.http == *s.metrics))
+        return QStringLiteral("http and metrics name the gateway's one HTTP server: \"%1:%2\" and \"%3:%4\" differ; "
+                              "give one of them, or the same address")
+            .arg(s.http->host).arg(s.http->port.value_or(0)).arg(s.metrics->host).arg(s.metrics->port.value_or(0));
+    if (!s.httpCredentials.isEmpty() && !httpAddress(s))
+        return QStringLiteral("http-credentials are for the HTTP server: give http (--http HOST:PORT)");
     return QString();
+}
+
+std::optional<HostPort> httpAddress(const GatewaySettings &settings)
+{
+    return settings.http ? settings.http : settings.metrics;
 }
 
 QString gatewayName(const GatewaySettings &settings)

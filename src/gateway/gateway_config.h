@@ -23,7 +23,12 @@
 //   mqtt-ca           the CA file that turns TLS on
 //   mqtt-cert         a client certificate, with mqtt-key
 //   mqtt-key          its key
-//   metrics           where to serve metrics, HOST:PORT
+//   metrics           where to serve metrics, HOST:PORT (the one HTTP server's
+//                     address, as http names it)
+//   http              the HTTP server of the gateway's page, its API and /metrics,
+//                     HOST:PORT or PORT (on 127.0.0.1)
+//   http-credentials  a file of one line USER:HASH (a crypt(3) hash, "$6$..."):
+//                     every request then needs them; not readable by all
 //   every             seconds between polls of a meter, 1 to 86400
 //   lp-every          minutes between load-profile downloads, 0 (never) to 1440
 //   store             the archive, sqlite:PATH or postgresql://USER@HOST[:PORT]/DB
@@ -58,6 +63,8 @@ struct GatewaySettings {
     QString mqttCredentials;
     QString mqttCa, mqttCert, mqttKey;
     std::optional<HostPort> metrics;
+    std::optional<HostPort> http;
+    QString httpCredentials;
     std::optional<int> everyS;
     std::optional<int> lpEveryMin;
     QString store;
@@ -98,8 +105,13 @@ GatewaySettings mergeSettings(const GatewaySettings &file, const GatewaySettings
 
 // What the settings lack or combine wrongly once merged (a meters file;
 // a client certificate and its key together; TLS and credentials only
-// with a broker); empty when nothing.
+// with a broker; http and metrics naming one address; http-credentials only
+// with a server); empty when nothing.
 QString checkGatewaySettings(const GatewaySettings &settings);
+
+// Where the one HTTP server listens: http, else metrics; nothing when neither
+// is given.
+std::optional<HostPort> httpAddress(const GatewaySettings &settings);
 
 // The gateway's name: the name setting, or the host name in a form its
 // topic takes ("gateway" when there is none).

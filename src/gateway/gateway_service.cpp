@@ -1,6 +1,9 @@
 #include "gateway/gateway_service.h"
 
 #include "archive/archive_location.h"
+#include "gateway/api_routes.h"
+#include "gateway/gateway_status.h"
+#include "gateway/http_credentials.h"
 #include "gateway/http_server.h"
 #include "gateway/listener_metrics.h"
 #include "gateway/meter_list.h"
@@ -179,27 +182,54 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
             m.clockSyncS = served->meters[std::size_t(m.index)].clockSyncS.value_or(settings_.clockSyncS.value_or(0));
 
     archivePath_ = settings_.store;
+    QString archiveShown;
     if (!archivePath_.isEmpty()) {
         const auto location = archive::parseArchiveLocation(archivePath_, &error);
         if (!location)
             return SetupError{QStringLiteral("store: ") + error};
         claims_ = location->kind == archive::ArchiveLocation::Kind::Postgres;
+        archiveShown = claims_ ? location->shown() : QStringLiteral("sqlite:") + location->shown();
     }
     if (settings_.mqtt) {
         credentials_ = loadMqttCredentials(settings_.mqttCredentials, QProcessEnvironment::systemEnvironment(), &error);
         if (!credentials_)
             return SetupError{error};
     }
-    if (settings_.metrics) {
+    status_ = std::make_unique<GatewayStatus>();
+    QString broker;
+    if (settings_.mqtt) {
+        const MqttSettings mqtt = gatewayMqttSettings(settings_, *credentials_);
+        broker = QString::fromLatin1(mqtt.host.contains(u':') ? "[%1]:%2" : "%1:%2").arg(mqtt.host).arg(mqtt.port);
+    }
+    status_->setGateway(gatewayName(settings_), QCoreApplication::applicationVersion(), broker, archiveShown);
+    for (const ServedLine &line : lines_) {
+        const int at = status_->addLine(line.address, line.listeners);
+        for (const LinePoller::Meter &m : line.meters)
+            status_->addMeter(m.index, at, m.address.unit);
+    }
+    if (const auto address = httpAddress(settings_)) {
+        std::shared_ptr<const HttpCredentials> users;
+        if (!settings_.httpCredentials.isEmpty()) {
+            auto loaded = HttpCredentials::load(settings_.httpCredentials, &error);
+            if (!loaded)
+                return SetupError{QStringLiteral("http-credentials: ") + error};
+            users = std::make_shared<const HttpCredentials>(*loaded);
+        }
         metrics_ = std::make_unique<MeterMetrics>();
         http_ = std::make_unique<HttpServer>();
+        if (users)
+            http_->requireAuthorization([users](std::string_view given) { return users->admits(given); }, "ampwright");
         metrics_->serveOn(*http_);
+        registerApiRoutes(*http_, *status_, archivePath_);
         listenerMetrics_ = std::make_unique<ListenerMetrics>(metrics_->registry());
-        if (!http_->listen(settings_.metrics->host, quint16(settings_.metrics->port.value_or(0)), &error))
-            return SetupError{QStringLiteral("cannot serve metrics on %1:%2: %3")
-                                  .arg(settings_.metrics->host).arg(*settings_.metrics->port).arg(error),
+        if (!http_->listen(address->host, quint16(address->port.value_or(0)), &error))
+            return SetupError{QStringLiteral("cannot serve HTTP on %1:%2: %3")
+                                  .arg(address->host).arg(address->port.value_or(0)).arg(error),
                               false};
-        logLine(QStringLiteral("metrics on http://%1:%2/metrics").arg(settings_.metrics->host).arg(http_->port()));
+        const QString url = QString::fromLatin1(address->host.contains(u':') ? "http://[%1]:%2" : "http://%1:%2")
+                                .arg(address->host).arg(http_->port());
+        logLine(QStringLiteral("metrics on %1/metrics, the API on %1/api/%2")
+                    .arg(url, users ? QStringLiteral(" (basic authentication)") : QString()));
     }
     return std::nullopt;
 }
@@ -233,7 +263,11 @@ int GatewayService::run()
     MeterPublisher publisher(mqtt.get(), discoveryPrefix(settings), name,
                              settings.haDiscovery == QLatin1String("compat"));
     if (mqtt) {
-        QObject::connect(mqtt.get(), &MqttClient::connected, [&] { publisher.connected(); });
+        QObject::connect(mqtt.get(), &MqttClient::connected, [&] {
+            status_->setBrokerConnected(true);
+            publisher.connected();
+        });
+        QObject::connect(mqtt.get(), &MqttClient::disconnected, [&] { status_->setBrokerConnected(false); });
         mqtt->start();
     }
 
@@ -288,6 +322,7 @@ int GatewayService::run()
         r.poller = new LinePoller(line.address, line.meters, times, archivePath_, claims_ ? name : QString(),
                                   metrics, logTraffic_);
         r.poller->setListeners(line.listeners, listenerMetrics_.get());
+        r.poller->setStatus(status_.get(), int(running.size()));
         r.poller->moveToThread(r.thread.get());
         QObject::connect(r.thread.get(), &QThread::finished, r.poller, &QObject::deleteLater);
         QObject::connect(r.poller, &LinePoller::logLine, qApp, logLine, Qt::QueuedConnection);

@@ -12,6 +12,7 @@
 
 namespace gateway {
 
+class GatewayStatus;
 class HttpServer;
 class ListenerMetrics;
 class MeterMetrics;
@@ -45,7 +46,8 @@ public:
     GatewayService &operator=(const GatewayService &) = delete;
 
     // Reads the meters file and the broker's credentials, checks the
-    // archive's location and opens the metrics endpoint.
+    // archive's location and opens the HTTP server (the metrics, the page's
+    // API) with its credentials.
     std::optional<SetupError> setUp();
     // Serves until a stop signal; the program's exit code. After setUp().
     int run();
@@ -60,7 +62,8 @@ private:
     std::optional<MqttCredentials> credentials_;
     std::unique_ptr<MeterMetrics> metrics_;
     std::unique_ptr<ListenerMetrics> listenerMetrics_;
-    std::unique_ptr<HttpServer> http_; // ends before the metrics it serves
+    std::unique_ptr<GatewayStatus> status_;
+    std::unique_ptr<HttpServer> http_; // ends before the metrics and the status it serves
 };
 
 } // namespace gateway

@@ -1,5 +1,7 @@
 #include "gateway/http_server.h"
 
+#include "gateway/http_target.h"
+
 #include <QHostAddress>
 
 #include <microhttpd.h>
@@ -53,6 +55,14 @@ struct HttpServer::StartLog {
 
 namespace {
 
+// What a header's value may hold: a handler's text never splits the answer.
+bool fitsHeader(const std::string &value)
+{
+    return std::none_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+}
+
+HttpResponse plain(unsigned status, std::string text) { return {status, "text/plain; charset=utf-8", std::move(text)}; }
+
 MHD_Result send(MHD_Connection *connection, HttpResponse response)
 {
     auto *body = new std::string(std::move(response.body));
@@ -66,6 +76,9 @@ MHD_Result send(MHD_Connection *connection, HttpResponse response)
     MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.c_str());
     if (response.status == MHD_HTTP_METHOD_NOT_ALLOWED)
         MHD_add_response_header(r, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+    for (const auto &[name, value] : response.headers)
+        if (fitsHeader(name) && fitsHeader(value))
+            MHD_add_response_header(r, name.c_str(), value.c_str());
     const MHD_Result queued = MHD_queue_response(connection, response.status, r);
     MHD_destroy_response(r);
     return queued;
@@ -96,18 +109,18 @@ struct HttpServer::Callbacks {
         return self->pending_.size() < self->limits_.maxConnections ? MHD_YES : MHD_NO;
     }
 
-    static MHD_Result request(void *cls, MHD_Connection *connection, const char *url, const char *method,
+    static MHD_Result request(void *cls, MHD_Connection *connection, const char *, const char *method,
                               const char *, const char *, std::size_t *uploadSize, void **requestState)
     {
         auto *self = static_cast<HttpServer *>(cls);
-        HttpRequest request{method ? method : "", url ? url : ""};
-        const bool known = request.method == MHD_HTTP_METHOD_GET || request.method == MHD_HTTP_METHOD_HEAD;
+        const std::string verb = method ? method : "";
+        const bool known = verb == MHD_HTTP_METHOD_GET || verb == MHD_HTTP_METHOD_HEAD;
         if (!*requestState) {
             // The headers are in. Another method is answered now, and the
             // connection closed rather than its body read.
             *requestState = self;
             if (!known)
-                return send(connection, {MHD_HTTP_METHOD_NOT_ALLOWED, "text/plain; charset=utf-8", "GET or HEAD only\n"});
+                return send(connection, plain(MHD_HTTP_METHOD_NOT_ALLOWED, "GET or HEAD only\n"));
             return MHD_YES;
         }
         if (*uploadSize != 0) {
@@ -117,13 +130,34 @@ struct HttpServer::Callbacks {
         }
         // The whole request has arrived: its answer is not bound by the time.
         self->setDeadline(connection, Clock::time_point::max());
-        return send(connection, self->answer(request));
+        std::optional<HttpResponse> now = self->answer(connection, verb);
+        return now ? send(connection, std::move(*now)) : MHD_YES;
+    }
+
+    static void *target(void *cls, const char *uri, MHD_Connection *connection)
+    {
+        // The target as sent: the library's own decoding would hide an
+        // encoded "/" or NUL from the checks.
+        auto *self = static_cast<HttpServer *>(cls);
+        const std::lock_guard lock(self->mutex_);
+        const auto found = self->pending_.find(connection);
+        if (found != self->pending_.end())
+            found->second.target = uri ? std::string(uri, ::strnlen(uri, kLongestTarget + 1)) : std::string();
+        return nullptr;
     }
 
     static void completed(void *cls, MHD_Connection *connection, void **, MHD_RequestTerminationCode)
     {
         // A kept-alive connection has the same time for its next request.
         auto *self = static_cast<HttpServer *>(cls);
+        {
+            const std::lock_guard lock(self->mutex_);
+            if (const auto found = self->pending_.find(connection); found != self->pending_.end()) {
+                found->second.target.clear();
+                found->second.atWorker = false;
+                found->second.ready.reset();
+            }
+        }
         self->setDeadline(connection, Clock::now() + std::chrono::seconds(self->limits_.requestSeconds));
     }
 
@@ -140,8 +174,9 @@ struct HttpServer::Callbacks {
         const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
         if (!info)
             return;
-        self->pending_[connection] = {info->connect_fd,
-                                      Clock::now() + std::chrono::seconds(self->limits_.requestSeconds)};
+        Pending &pending = self->pending_[connection];
+        pending.fd = info->connect_fd;
+        pending.deadline = Clock::now() + std::chrono::seconds(self->limits_.requestSeconds);
         if (self->watcherIdle_) {
             self->watcherIdle_ = false;
             self->wake_.notify_one();
@@ -153,6 +188,22 @@ HttpServer::HttpServer(HttpLimits limits) : limits_(limits) {}
 
 HttpServer::~HttpServer()
 {
+    // The worker ends its job under way; those waiting get 503. Every
+    // suspended connection is resumed before the library stops.
+    std::deque<Job> left;
+    {
+        const std::lock_guard lock(mutex_);
+        workerEnding_ = true;
+    }
+    workerWake_.notify_one();
+    if (worker_.joinable())
+        worker_.join();
+    {
+        const std::lock_guard lock(mutex_);
+        left.swap(jobs_);
+    }
+    for (Job &job : left)
+        finishJob(job.connection, plain(503, "the gateway is ending\n"));
     if (daemon_)
         MHD_stop_daemon(daemon_);
     {
@@ -166,17 +217,119 @@ HttpServer::~HttpServer()
 
 void HttpServer::route(const std::string &path, Handler handler) { routes_[path] = std::move(handler); }
 
-HttpResponse HttpServer::answer(const HttpRequest &request) const
+void HttpServer::routePrefix(const std::string &prefix, Handler handler) { prefixes_[prefix] = std::move(handler); }
+
+void HttpServer::requireAuthorization(Authorizer authorizer, std::string realm)
 {
-    const auto found = routes_.find(request.path);
-    if (found == routes_.end())
-        return {404, "text/plain; charset=utf-8", "not found\n"};
+    authorizer_ = std::move(authorizer);
+    realm_ = std::move(realm);
+}
+
+const HttpServer::Handler *HttpServer::find(HttpRequest &request) const
+{
+    if (const auto exact = routes_.find(request.path); exact != routes_.end())
+        return &exact->second;
+    const Handler *best = nullptr;
+    std::size_t bestLength = 0;
+    for (const auto &[prefix, route] : prefixes_)
+        if (request.path.size() > prefix.size() && request.path.starts_with(prefix) && prefix.size() >= bestLength) {
+            best = &route;
+            bestLength = prefix.size();
+        }
+    if (best)
+        request.rest = request.path.substr(bestLength);
+    return best;
+}
+
+namespace {
+
+template <typename Work>
+HttpResponse guarded(Work &&work)
+{
     try {
-        return found->second(request);
+        return work();
     } catch (const std::exception &) {
         // What went wrong inside is not the peer's business.
-        return {500, "text/plain; charset=utf-8", "internal error\n"};
+        return plain(500, "internal error\n");
     }
+}
+
+} // namespace
+
+std::optional<HttpResponse> HttpServer::answer(MHD_Connection *connection, const std::string &method)
+{
+    std::string raw;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = pending_.find(connection);
+        if (found == pending_.end())
+            return plain(500, "internal error\n");
+        Pending &pending = found->second;
+        if (pending.ready) // the worker's answer, after the connection was resumed
+            return std::move(*std::exchange(pending.ready, nullptr));
+        if (pending.atWorker)
+            return std::nullopt;
+        raw = pending.target;
+    }
+    HttpTarget target = parseTarget(raw);
+    if (target.status != 0)
+        return plain(target.status, target.why + "\n");
+    if (authorizer_) {
+        // Bounded by the connection's buffer; the authorizer bounds it further.
+        const char *given = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
+        if (!authorizer_(given ? std::string_view(given) : std::string_view())) {
+            HttpResponse refused = plain(401, "credentials needed\n");
+            refused.headers = {{MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Basic realm=\"" + realm_ + "\""},
+                               {MHD_HTTP_HEADER_CACHE_CONTROL, "no-store"}};
+            return refused;
+        }
+    }
+    HttpRequest request{method, std::move(target.path), std::move(target.query), {}};
+    const Handler *handler = find(request);
+    if (!handler)
+        return plain(404, "not found\n");
+    HttpResponse response = guarded([&] { return (*handler)(request); });
+    if (!response.onWorker)
+        return response;
+    {
+        const std::lock_guard lock(mutex_);
+        if (jobs_.size() >= limits_.waitingForWorker || workerEnding_) {
+            HttpResponse busy = plain(503, "busy: try again shortly\n");
+            busy.headers = {{MHD_HTTP_HEADER_RETRY_AFTER, "1"}};
+            return busy;
+        }
+        // Suspended before the worker may resume it.
+        MHD_suspend_connection(connection);
+        pending_[connection].atWorker = true;
+        jobs_.push_back({connection, std::move(response.onWorker)});
+    }
+    workerWake_.notify_one();
+    return std::nullopt;
+}
+
+void HttpServer::work()
+{
+    std::unique_lock lock(mutex_);
+    while (true) {
+        workerWake_.wait(lock, [this] { return workerEnding_ || !jobs_.empty(); });
+        if (workerEnding_)
+            return;
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        lock.unlock();
+        finishJob(job.connection, guarded(job.work));
+        lock.lock();
+    }
+}
+
+void HttpServer::finishJob(MHD_Connection *connection, HttpResponse response)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        // A suspended connection stays: the library neither closes nor times it out.
+        pending_[connection].ready = std::make_unique<HttpResponse>(std::move(response));
+    }
+    MHD_resume_connection(connection);
 }
 
 void HttpServer::setDeadline(MHD_Connection *connection, Clock::time_point deadline)
@@ -226,7 +379,7 @@ bool HttpServer::listen(const QString &host, quint16 port, QString *error)
         return false;
     }
     sockaddr_storage storage{};
-    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
+    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
         in6->sin6_family = AF_INET6;
@@ -255,6 +408,7 @@ bool HttpServer::listen(const QString &host, quint16 port, QString *error)
         MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::completed, this,
         MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::connection, this,
         MHD_OPTION_EXTERNAL_LOGGER, &Callbacks::log, &log,
+        MHD_OPTION_URI_LOG_CALLBACK, &Callbacks::target, this,
         MHD_OPTION_END);
     {
         const std::lock_guard lock(log.mutex);
@@ -267,6 +421,7 @@ bool HttpServer::listen(const QString &host, quint16 port, QString *error)
     const MHD_DaemonInfo *info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
     port_ = info ? info->port : port;
     watcher_ = std::thread([this] { watchDeadlines(); });
+    worker_ = std::thread([this] { work(); });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "archive/download_archiver.h"
 #include "config/setting_requests.h"
 #include "gateway/clock_watch.h"
+#include "gateway/gateway_status.h"
 #include "gateway/modbus_listener.h"
 #include "gateway/prometheus_exporter.h"
 #include "gateway/shared_line.h"
@@ -128,11 +129,17 @@ void LinePoller::start()
         s->session->meter().onResult = [this, raw](const modbus::TransactionResult &result) {
             // The meter's failed requests (its diagnostic count), lost
             // attempts included.
+            std::vector<RequestFailure> failed;
             for (const modbus::Failure lost : result.lostAttempts)
-                if (failureKind(lost))
-                    ++raw->failures;
-            if (failureKind(result.failure))
-                ++raw->failures;
+                if (const auto kind = failureKind(lost))
+                    failed.push_back(*kind);
+            if (const auto kind = failureKind(result.failure))
+                failed.push_back(*kind);
+            raw->failures += failed.size();
+            if (status_)
+                status_->countRequests(statusLine_,
+                                       int(result.lostAttempts.size()) + (result.failure == modbus::Failure::Abandoned ? 0 : 1),
+                                       failed);
             if (!metrics_ || raw->serial.isEmpty())
                 return;
             // Every attempt is a request, every lost one a failure of its
@@ -177,6 +184,11 @@ void LinePoller::start()
     for (const ListenerSpec &spec : listenerSpecs_) {
         auto *listener = new ModbusListener(spec, *shared_, listenerMetrics_, this);
         connect(listener, &ModbusListener::logLine, this, &LinePoller::logLine);
+        connect(listener, &ModbusListener::mastersChanged, this,
+                [this, at = int(listenerPorts_.size())](const QStringList &masters) {
+                    if (status_)
+                        status_->setMasters(statusLine_, at, masters);
+                });
         QString error;
         if (!listener->listen(&error)) {
             listenError = QStringLiteral("cannot listen on %1: %2").arg(spec.name(), error);
@@ -220,6 +232,8 @@ void LinePoller::tell(Served &meter, bool online, const QString &why)
     emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), online ? QStringLiteral("online") : QStringLiteral("offline: ") + why));
     if (metrics_ && !meter.serial.isEmpty())
         metrics_->setUp(meter.serial.trimmed(), online);
+    if (status_)
+        status_->meterAvailable(meter.meter.index, online);
     emit meterAvailable(meter.meter.index, online);
 }
 
@@ -232,11 +246,15 @@ bool LinePoller::openLine()
         return false;
     QString error;
     if (line_->open(lineAddress_, &error)) {
+        if (status_)
+            status_->setLineOpen(statusLine_, true);
         emit logLine(QStringLiteral("line %1: open").arg(lineAddress_.describeLine()));
         lineError_.clear();
         reopenDelayMs_ = 1000;
         return true;
     }
+    if (status_)
+        status_->setLineOpen(statusLine_, false);
     if (error != lineError_)
         emit logLine(QStringLiteral("line %1: %2; trying again").arg(lineAddress_.describeLine(), error));
     lineError_ = error;
@@ -256,6 +274,7 @@ void LinePoller::step()
     if (inStep_)
         return;
     inStep_ = true;
+    const auto stepStarted = std::chrono::steady_clock::now();
     // Masters waiting (or, when the line cannot be opened, told so at once).
     serveMasters();
     if (!stopping_ && openLine()) {
@@ -277,6 +296,8 @@ void LinePoller::step()
         }
         serveMasters();
     }
+    if (status_)
+        status_->addBusy(statusLine_, stepStarted, std::chrono::steady_clock::now());
     inStep_ = false;
     if (stopping_) {
         emit stopped();
@@ -337,11 +358,18 @@ void LinePoller::poll(Served &meter)
             emit logLine(QStringLiteral("meter %1: %2").arg(name(meter), event.text()));
         MeterState state{serial, reading.firmwareText, s.poll().firmwareNumber(), s.poll().displayBase(),
                          reading, clockOffsetSeconds(reading), meter.failures};
+        // The totals the guard held back.
+        QuantitySet held;
+        QStringList heldIds;
+        for (int q = 0; q < meter::kQuantityCount; ++q)
+            if (s.reading().value(meter::Q(q)) && !reading.value(meter::Q(q))) {
+                held.set(std::size_t(q));
+                heldIds << meter::quantity(meter::Q(q)).id;
+            }
+        if (status_)
+            status_->meterRead(meter.meter.index, state, double(took.elapsed()) / 1000.0, heldIds);
         if (metrics_) {
             // A total the guard held back keeps its counter as it was.
-            QuantitySet held;
-            for (int q = 0; q < meter::kQuantityCount; ++q)
-                held.set(std::size_t(q), s.reading().value(meter::Q(q)) && !reading.value(meter::Q(q)));
             metrics_->updateReading(serial.trimmed(), reading, state.displayBase, held);
             metrics_->setInfo(serial.trimmed(),
                               {reading.firmwareText, lineLabel(lineAddress_), meter.meter.address.unit});
@@ -402,6 +430,8 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
         archive::ArchiveStore *store = archiver.open(&error);
         const std::optional<double> now = store ? store->serverClock(&error) : std::nullopt;
         if (!now) {
+            if (status_)
+                status_->setArchiveError(error);
             emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group).arg(error));
             return;
         }
@@ -417,6 +447,12 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
     }
     if (metrics_ && result.stored.added > 0)
         metrics_->countArchivedRecords(meter.serial.trimmed(), quint64(result.stored.added));
+    if (status_) {
+        if (result.ok || result.stored.added > 0)
+            status_->lpRound(meter.meter.index, group, result.stored.added);
+        if (!result.archiveError.isEmpty() || result.ok)
+            status_->setArchiveError(result.archiveError);
+    }
     if (masterAtPointer(meter)) {
         meter.lpDueMs = clock_.elapsed() + kMasterPointerQuietMs;
         emit logLine(QStringLiteral("meter %1: load profile %2: %3 archived; the rest is left for later: a master moved "

@@ -28,6 +28,7 @@ class MeterSession;
 
 namespace gateway {
 
+class GatewayStatus;
 class ListenerMetrics;
 class MeterMetrics;
 class SharedLine;
@@ -72,6 +73,13 @@ public:
 
     void start();
     void stop();
+    // Before start(): the page's status to feed (nullptr: none), and the
+    // line's number in it.
+    void setStatus(GatewayStatus *status, int line)
+    {
+        status_ = status;
+        statusLine_ = line;
+    }
     // Before start(): an observer of the line's traffic (a benchmark's
     // count of bytes on the wire); --log's lines take its place.
     void setTrafficObserver(modbus::TrafficObserver *observer) { observer_ = observer; }
@@ -108,6 +116,8 @@ private:
     MeterMetrics *metrics_;
     bool log_;
     modbus::TrafficObserver *observer_ = nullptr;
+    GatewayStatus *status_ = nullptr;
+    int statusLine_ = 0;
 
     std::vector<ListenerSpec> listenerSpecs_;
     ListenerMetrics *listenerMetrics_ = nullptr;

@@ -9,10 +9,7 @@
 
 namespace gateway {
 
-namespace {
-
-// The same object as `read --format json`, and the gateway's diagnostics.
-QByteArray stateJson(const MeterState &state)
+QByteArray meterStateJson(const MeterState &state)
 {
     QJsonObject object = QJsonDocument::fromJson(
         meter::jsonLine(meter::liveValues(state.reading, {}), state.reading).toUtf8()).object();
@@ -21,8 +18,6 @@ QByteArray stateJson(const MeterState &state)
     object.insert(kRequestFailuresId, double(state.requestFailures));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
-
-} // namespace
 
 MeterPublisher::MeterPublisher(MqttClient *client, QString discoveryPrefix, QString gatewayName, bool compat)
     : client_(client), prefix_(std::move(discoveryPrefix)), name_(std::move(gatewayName)), compat_(compat)
@@ -63,7 +58,7 @@ void MeterPublisher::meterRead(int meter, const MeterState &state)
         m.told = false;
     }
     m.state = state;
-    m.stateJson = stateJson(state);
+    m.stateJson = meterStateJson(state);
     if (!known)
         publishDiscovery(state);
     if (!m.told || !m.online) {

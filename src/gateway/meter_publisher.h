@@ -26,6 +26,10 @@ struct MeterState {
     quint64 requestFailures = 0;
 };
 
+// The state as published: the same object as `read --format json`, and the
+// gateway's diagnostics (clock_offset_s, request_failures). Compact JSON.
+QByteArray meterStateJson(const MeterState &state);
+
 // The gateway's messages for its broker: for each meter its discovery
 // configs (retained, sent again when the meter's serial or firmware
 // changes), its state, and its availability (retained); the gateway's own

@@ -83,6 +83,14 @@ bool ModbusListener::listen(QString *error)
 
 quint16 ModbusListener::port() const { return server_->serverPort(); }
 
+QStringList ModbusListener::masters() const
+{
+    QStringList names;
+    for (const auto &[id, master] : masters_)
+        names << master->name;
+    return names;
+}
+
 void ModbusListener::tell(const QString &text) { emit logLine(QStringLiteral("listener %1: %2").arg(spec_.name(), text)); }
 
 void ModbusListener::accept()
@@ -117,6 +125,7 @@ void ModbusListener::accept()
         tell(QStringLiteral("master %1 connected (%2 of %3)").arg(name).arg(masters_.size()).arg(spec_.maxMasters));
         if (metrics_)
             metrics_->setMasters(spec_.name(), int(masters_.size()));
+        emit mastersChanged(masters());
         readFrom(id);
     }
 }
@@ -251,6 +260,7 @@ void ModbusListener::forget(quint64 id)
     masters_.erase(found);
     if (metrics_)
         metrics_->setMasters(spec_.name(), int(masters_.size()));
+    emit mastersChanged(masters());
     master->socket->disconnect(this);
     master->socket->abort();
     master->socket->deleteLater();

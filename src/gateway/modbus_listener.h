@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <map>
@@ -47,9 +48,13 @@ public:
     bool listen(QString *error);
     quint16 port() const;
     const ListenerSpec &spec() const { return spec_; }
+    // The masters connected now, "ADDRESS:PORT" each, in the order they came.
+    QStringList masters() const;
 
 signals:
     void logLine(const QString &line);
+    // A master came or left: those connected now.
+    void mastersChanged(const QStringList &masters);
 
 private:
     struct Master;

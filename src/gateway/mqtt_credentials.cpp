@@ -1,7 +1,7 @@
 #include "gateway/mqtt_credentials.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "gateway/secret_file.h"
+
 #include <QStringList>
 
 namespace gateway {
@@ -12,24 +12,10 @@ constexpr qint64 kLargestFile = 64 * 1024;
 
 bool readFile(const QString &path, MqttCredentials &credentials, QString *error)
 {
-    QFile file(path);
-    // Checked before reading: a secret that every user can read is no longer one.
-    if (QFileInfo::exists(path) && (file.permissions() & QFileDevice::ReadOther)) {
-        *error = QStringLiteral("%1: the credentials file is readable by every user of the machine; "
-                                "allow its owner and group only (chmod o-rwx %1)")
-                     .arg(path);
+    const auto bytes = readSecretFile(path, kLargestFile, error);
+    if (!bytes)
         return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: the credentials file cannot be read: %2").arg(path, file.errorString());
-        return false;
-    }
-    const QByteArray bytes = file.read(kLargestFile + 1);
-    if (bytes.size() > kLargestFile) {
-        *error = QStringLiteral("%1: larger than 64 KiB, not a credentials file").arg(path);
-        return false;
-    }
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    QStringList lines = QString::fromUtf8(*bytes).split(QLatin1Char('\n'));
     for (QString &line : lines)
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);

@@ -190,16 +190,27 @@ LoadProfileCsv::Folders LoadProfileCsv::defaultFolders(const QString &programDir
     return dataFolders(programDir, kFolderName);
 }
 
+QByteArray csvHeader(const QDateTime &now, std::span<const int> channelCodes, const QString &lastColumn)
+{
+    // Names are ASCII; the locale's date text is written as far as Latin-1 holds it.
+    const QString columns = csvColumnLine(channelCodes) + (lastColumn.isEmpty() ? QString() : u',' + lastColumn);
+    return (csvDateLine(now) + kLineEnd + columns + kLineEnd).toLatin1();
+}
+
+QByteArray csvRowBytes(const QStringList &rows)
+{
+    QByteArray bytes;
+    for (const QString &row : rows)
+        bytes += (row + kLineEnd).toLatin1();
+    return bytes;
+}
+
 std::optional<LoadProfileCsv> LoadProfileCsv::create(const Folders &folders, const QString &baseName,
                                                      const QDateTime &now,
                                                      std::span<const int> channelCodes,
                                                      QString *error, const QString &lastColumn)
 {
-    // Names are ASCII; the locale's date text is written as far as Latin-1 holds it.
-    const QString columns = csvColumnLine(channelCodes) + (lastColumn.isEmpty() ? QString() : u',' + lastColumn);
-    const QByteArray header = (csvDateLine(now) + kLineEnd + columns + kLineEnd).toLatin1();
-
-    const auto file = createDataFile(folders, baseName, header, error);
+    const auto file = createDataFile(folders, baseName, csvHeader(now, channelCodes, lastColumn), error);
     if (!file)
         return std::nullopt;
     return LoadProfileCsv(file->path, file->inFallback);
@@ -217,10 +228,7 @@ bool LoadProfileCsv::appendRows(const QStringList &rows, QString *error) const
         setError(error, fileError(QStringLiteral("Cannot open"), file));
         return false;
     }
-    QByteArray bytes;
-    for (const QString &row : rows)
-        bytes += (row + kLineEnd).toLatin1();
-    return writeAndClose(file, bytes, error);
+    return writeAndClose(file, csvRowBytes(rows), error);
 }
 
 } // namespace lpdata

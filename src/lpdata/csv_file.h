@@ -61,6 +61,12 @@ QString csvDateLine(const QDateTime &now);
 // Line 2: "Date,Time," + the names of the channel codes joined by ",".
 QString csvColumnLine(std::span<const int> channelCodes);
 
+// The two header lines as the file holds them (a column after the channels'
+// when lastColumn is not empty).
+QByteArray csvHeader(const QDateTime &now, std::span<const int> channelCodes, const QString &lastColumn = {});
+// Rows as the file holds them, each ended by CR LF.
+QByteArray csvRowBytes(const QStringList &rows);
+
 // The file of one download. It is closed between blocks, so the rows of
 // every completed block are on disk whatever happens later.
 class LoadProfileCsv {

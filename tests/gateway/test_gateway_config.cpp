@@ -81,6 +81,35 @@ private slots:
         QVERIFY(mqtt.will.retained && mqtt.will.payload == "offline");
     }
 
+    // The one HTTP server: http and metrics name the same address, a port
+    // alone listens on this machine only.
+    void httpServerAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address"); // HOST:PORT it listens on; empty: none
+        QTest::addColumn<QString>("wrong");   // a part of the settings' error
+        QTest::newRow("port alone") << "http = 8080" << "127.0.0.1:8080" << "";
+        QTest::newRow("host and port") << "http = 0.0.0.0:8080" << "0.0.0.0:8080" << "";
+        QTest::newRow("metrics alone") << "metrics = 127.0.0.1:9100" << "127.0.0.1:9100" << "";
+        QTest::newRow("both the same") << "http = 9100\nmetrics = 127.0.0.1:9100" << "127.0.0.1:9100" << "";
+        QTest::newRow("both differ") << "http = 8080\nmetrics = 127.0.0.1:9100" << "" << "http and metrics";
+        QTest::newRow("credentials without server") << "http-credentials = users" << "" << "http-credentials";
+    }
+    void httpServerAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, address);
+        QFETCH(QString, wrong);
+        ConfigError error;
+        const auto settings = parseGatewayConfig("meters = m.txt\n" + text, QStringLiteral("/etc/gw.conf"), &error);
+        QVERIFY2(settings, qPrintable(error.text()));
+        const QString problem = checkGatewaySettings(*settings);
+        QVERIFY2(wrong.isEmpty() ? problem.isEmpty() : problem.contains(wrong), qPrintable(problem));
+        const auto at = httpAddress(*settings);
+        if (!address.isEmpty())
+            QCOMPARE(at ? QStringLiteral("%1:%2").arg(at->host).arg(*at->port) : QString(), address);
+    }
+
     // The example the package installs as /etc/ampwright/gateway.conf.
     void packagedExampleReads()
     {

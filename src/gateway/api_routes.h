@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace gateway {
+
+class GatewayStatus;
+class HttpServer;
+
+// The gateway's read-only API on server, from status (which must outlive
+// the server's answers) and the archive at archivePath (empty: none). All
+// JSON (application/json; charset=utf-8, Cache-Control: no-store), times as
+// ISO 8601 UTC texts, what is not known as null; errors as {"error": ...}:
+//   GET /api/gateway           the gateway, its broker and archive
+//   GET /api/lines             each line: requests, failures, busy share,
+//                              listeners and their masters, its meters
+//   GET /api/meters            each meter: online, polls, load profiles
+//   GET /api/meters/SERIAL     the meter's last state as published on MQTT
+//   GET /api/meters/SERIAL/lp  its load profile from the archive (lp_query.h)
+void registerApiRoutes(HttpServer &server, const GatewayStatus &status, const QString &archivePath);
+
+} // namespace gateway
