@@ -39,9 +39,9 @@ void SharedLine::recordPointerHeld(int unit, bool held)
         wake();
 }
 
-void SharedLine::serveWaiting()
+void SharedLine::serveWaiting(const std::function<bool()> &gatewayDue)
 {
-    for (std::size_t now = queue_.size(); now > 0 && serveOne(); --now) {
+    for (std::size_t now = queue_.size(); now > 0 && !(gatewayDue && gatewayDue()) && serveOne(); --now) {
     }
 }
 
