@@ -2,8 +2,9 @@
 // 1 and 2 on one pseudo-terminal, `ampwright-cli serve` polls unit 1 there
 // and shares the line through two listeners (port 502 with every write,
 // port 503 with the record pointer alone), and the window goes online over
-// Ethernet(TCP) through them. It shows each unit's own values and downloads
-// load-profile records, while the gateway's polls of unit 1 go on.
+// Ethernet(TCP) through them. It shows each unit's own values, downloads
+// load-profile records and writes a setting where the listener allows it,
+// while the gateway's polls of unit 1 go on.
 #include "../loadprofile/lp_meter_rows.h"
 #include "gui/ui/caption.h"
 #include "main_form_starter.h"
@@ -49,6 +50,8 @@ private slots:
     void showsTheChosenUnitWhileTheGatewayPolls_data();
     void showsTheChosenUnitWhileTheGatewayPolls();
     void downloadsRecordsThroughThePointerOnlyListener();
+    void settingWritesPassAsTheListenerAllows_data();
+    void settingWritesPassAsTheListenerAllows();
 
 private:
     // The window online through the listener on port as unit; ready() holds.
@@ -224,6 +227,52 @@ void TestWindowThroughGateway::downloadsRecordsThroughThePointerOnlyListener()
              QStringLiteral("0"));
     QVERIFY(lastPollOfUnit1() > before);
     QVERIFY2(started->messages.shown.isEmpty(), qPrintable(firstMessage(*started)));
+}
+
+void TestWindowThroughGateway::settingWritesPassAsTheListenerAllows_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("allowed");
+    // The refused one first: the meter still has its CT ratio of 1.
+    QTest::newRow("record pointer alone: refused") << QStringLiteral("503") << false;
+    QTest::newRow("every write: written") << QStringLiteral("502") << true;
+}
+
+void TestWindowThroughGateway::settingWritesPassAsTheListenerAllows()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, allowed);
+    const QString serial = meter_.unitSerials().value(2);
+    auto started = openWindow(testsupport::binDir(), port, 2, [&](const StartedMainForm &s) {
+        return ui::caption(s.window->controls().find(QStringLiteral("txtMeterSerial"))) == serial;
+    });
+    QVERIFY2(started, qPrintable(log_.right(2000)));
+    auto *ratio = started->control<QComboBox>(QStringLiteral("Combo_CT_Ratio"));
+    if (ratio->isEditable())
+        ui::setCaption(ratio, QStringLiteral("200"));
+    else
+        ratio->setCurrentIndex(ratio->findText(QStringLiteral("200")));
+    started->control<QPushButton>(QStringLiteral("cmdCTRatio1Set"))->click();
+
+    if (allowed) {
+        QVERIFY(meter_.waitForSettingWrites(1, kPatienceMs));
+        QCOMPARE(testsupport::settingWrites(meter_.writes()), (QList<testsupport::MeterWrite>{{0x1022, {200}, 2}}));
+        // The window's poll through the gateway reads the new ratio back.
+        QTRY_COMPARE_WITH_TIMEOUT(ui::caption(started->window->controls().find(QStringLiteral("txt_CTRatio"))),
+                                  QStringLiteral("200.0"), kPatienceMs);
+    } else {
+        // Refused at the listener, said in the log with the master's address;
+        // nothing reached the meter.
+        QTRY_VERIFY_WITH_TIMEOUT(log_.contains(QLatin1String("write of register 0x1022 of unit 2 (function 16) "
+                                                             "refused: writes=lp")),
+                                 kPatienceMs);
+        QCOMPARE(metric(listenerSeries("ampwright_listener_requests_total", kPointerOnly, "refused")),
+                 QStringLiteral("1"));
+        QVERIFY(testsupport::settingWrites(meter_.writes()).isEmpty());
+        // An exception is an answer: the window's link stays up.
+        QTest::qWait(1500);
+    }
+    QVERIFY(started->window->link().LinkOnline());
 }
 
 QTEST_MAIN(TestWindowThroughGateway)
