@@ -8,9 +8,16 @@
 //      minute and at the end (goal < 2 % and flat);
 //  (c) lossy lines against a clean one (see lossyLines);
 //  (d) /metrics with 1 000 idle connections open against none: p50 and p99
-//      (goal: p99 under 50 ms), see http_latency.cpp.
+//      (goal: p99 under 50 ms), see http_latency.cpp;
+//  (e) a read through serve's Modbus TCP listener against the same read
+//      straight to the meter (goal: <= 1 ms more at the median);
+//  (f) serve's poll period on a shared 9600-baud line with a master reading
+//      another unit flat out, against the setting (goal <= 1.25);
+//  (g) 16 such masters: their latencies in turns of one request on the line,
+//      see line_sharing.cpp.
 //
 //   bench_gateway [--line-seconds S] [--units U] [--minutes N] [--meters M] [--http-only]
+//                 [--requests N] [--master-seconds S] [--sharing-only]
 #include "links/plain_dispatcher.h"
 #include "metersim_process.h"
 #include "process_usage.h"
@@ -18,6 +25,7 @@
 #include "wire_count.h"
 #include "api_latency.h"
 #include "http_latency.h"
+#include "line_sharing.h"
 
 #include "gateway/line_poller.h"
 #include "modbus/transactions.h"
@@ -227,8 +235,19 @@ int main(int argc, char *argv[])
         return metricsLatency(1000, 300, 100) ? 0 : 1;
     if (args.contains(QLatin1String("--api-only")))
         return apiLatency(100) ? 0 : 1;
+    const int requests = int(option(args, "--requests", 500));
+    const double masterSeconds = option(args, "--master-seconds", 60);
+    if (args.contains(QLatin1String("--sharing-only"))) {
+        bool ok = listenerCost(requests);
+        std::fflush(stdout);
+        return sharedLinePolls(masterSeconds) && ok ? 0 : 1;
+    }
     bool ok = metricsLatency(1000, 300, 100);
     ok = apiLatency(100) && ok;
+    ok = listenerCost(requests) && ok;
+    std::fflush(stdout);
+    ok = sharedLinePolls(masterSeconds) && ok;
+    std::fflush(stdout);
     ok = sharedLine(option(args, "--line-seconds", 60), int(option(args, "--units", 4))) && ok;
     std::fflush(stdout);
     if (const double lossy = option(args, "--lossy-seconds", 120); lossy > 0)

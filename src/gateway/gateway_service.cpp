@@ -85,36 +85,39 @@ std::optional<std::vector<ServedLine>> groupByLine(const ServedFile &served, con
     QMap<QString, std::size_t> byKey;
     std::vector<ServedLine> lines;
     std::vector<int> firstFileLine;
+    std::vector<QString> firstWhat; // "the meter" or "the listener" of firstFileLine
     std::vector<std::vector<int>> meterFileLines;
     // The line of address, made at its first mention; nothing when address
     // disagrees with it.
-    const auto lineOf = [&](const links::MeterAddress &a, int fileLine) -> ServedLine * {
+    const auto lineOf = [&](const links::MeterAddress &a, int fileLine, const QString &what) -> ServedLine * {
         auto at = byKey.find(lineKey(a));
         if (at == byKey.end()) {
             at = byKey.insert(lineKey(a), lines.size());
             lines.push_back({a, {}, {}});
             firstFileLine.push_back(fileLine);
+            firstWhat.push_back(what);
             meterFileLines.emplace_back();
         }
         ServedLine &line = lines[*at];
         if (a.rtu && (a.baud != line.address.baud || a.stopBits != line.address.stopBits)) {
             *error = QStringLiteral("%1: line %2: \"baud=%3 stop-bits=%4\": serial port %5 runs at baud=%6 "
-                                    "stop-bits=%7 for line %8")
+                                    "stop-bits=%7 for %8 on line %9")
                          .arg(file).arg(fileLine).arg(a.baud).arg(a.stopBits).arg(a.port)
-                         .arg(line.address.baud).arg(line.address.stopBits).arg(firstFileLine[*at]);
+                         .arg(line.address.baud).arg(line.address.stopBits).arg(firstWhat[*at]).arg(firstFileLine[*at]);
             return nullptr;
         }
         if (const QString word = timingDisagrees(a, line.address); !word.isEmpty()) {
-            *error = QStringLiteral("%1: line %2: \"%3\": line %4 is on the same line with %5; "
+            *error = QStringLiteral("%1: line %2: \"%3\": %4 on line %5 is on the same line with %6; "
                                     "meters and listeners of one line need the same timeout, pause and attempts")
-                         .arg(file).arg(fileLine).arg(word).arg(firstFileLine[*at]).arg(timingWords(line.address));
+                         .arg(file).arg(fileLine).arg(word, firstWhat[*at]).arg(firstFileLine[*at])
+                         .arg(timingWords(line.address));
             return nullptr;
         }
         return &line;
     };
     for (std::size_t i = 0; i < served.meters.size(); ++i) {
         const MeterJob &job = served.meters[i];
-        ServedLine *line = lineOf(job.address, job.line);
+        ServedLine *line = lineOf(job.address, job.line, QStringLiteral("the meter"));
         if (!line)
             return std::nullopt;
         std::vector<int> &fileLines = meterFileLines[std::size_t(line - lines.data())];
@@ -128,7 +131,7 @@ std::optional<std::vector<ServedLine>> groupByLine(const ServedFile &served, con
         fileLines.push_back(job.line);
     }
     for (const ListenerSpec &listener : served.listeners) {
-        ServedLine *line = lineOf(listener.line, listener.fileLine);
+        ServedLine *line = lineOf(listener.line, listener.fileLine, QStringLiteral("the listener"));
         if (!line)
             return std::nullopt;
         line->listeners.push_back(listener);

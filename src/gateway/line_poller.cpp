@@ -312,8 +312,14 @@ void LinePoller::step()
 
 void LinePoller::serveMasters()
 {
+    // Sixteen masters' requests take a second and more on a 9600-baud line:
+    // a poll that falls due meanwhile goes first, or it would wait for all of
+    // them, and for those that came in during them. A line that is not open
+    // polls nothing; its masters are told so at once.
     if (shared_ && !stopping_)
-        shared_->serveWaiting();
+        shared_->serveWaiting([this] {
+            return line_->link.LinkOnline() && schedule_->nextDueMs() <= clock_.elapsed();
+        });
 }
 
 std::optional<qint64> LinePoller::masterAtPointer(const Served &meter) const

@@ -48,9 +48,9 @@ void SharedLine::releaseRecordPointer(int unit)
     serveOne();
 }
 
-void SharedLine::serveWaiting()
+void SharedLine::serveWaiting(const std::function<bool()> &gatewayDue)
 {
-    for (std::size_t now = queue_.size(); now > 0 && serveOne(); --now) {
+    for (std::size_t now = queue_.size(); now > 0 && !(gatewayDue && gatewayDue()) && serveOne(); --now) {
     }
 }
 

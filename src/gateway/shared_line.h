@@ -39,7 +39,8 @@ struct MasterRequest {
 // under way and no longer. Before each of the gateway's own transactions the
 // oldest waiting master request has its turn (one, so that a busy master
 // slows the gateway's polls at most twofold); while the gateway has nothing
-// to do, every request waiting is served in arrival order.
+// to do, every request waiting is served in arrival order, until the
+// gateway has something due again.
 //
 // A meter's record pointer is shared state: while the gateway holds it (its
 // write and the reads at it), the masters' requests to that meter wait; the
@@ -61,8 +62,10 @@ public:
     void enqueue(MasterRequest request);
     bool waiting() const { return !queue_.empty(); }
     // Serves the requests waiting now (not those coming in meanwhile), in
-    // arrival order; each waits while its meter's pointer is held.
-    void serveWaiting();
+    // arrival order; each waits while its meter's pointer is held. Stops
+    // early once gatewayDue() holds: the gateway's own transactions are then
+    // due, and the masters go one before each of them.
+    void serveWaiting(const std::function<bool()> &gatewayDue = {});
     // How long since a master last moved unit's record pointer; nothing: never.
     std::optional<qint64> sincePointerMovedMs(int unit) const;
 

@@ -2,6 +2,8 @@
 
 #include "modbus/exception_codes.h"
 
+#include <algorithm>
+
 namespace modbus {
 
 namespace {
@@ -47,14 +49,15 @@ MbapTake takeMbapRequest(std::span<const std::uint8_t> bytes)
 std::vector<std::uint8_t> mbapFrame(std::uint16_t transaction, std::uint8_t unit, std::span<const std::uint8_t> pdu)
 {
     const std::size_t length = pdu.size() + 1;
-    std::vector<std::uint8_t> frame{static_cast<std::uint8_t>(transaction >> 8),
-                                    static_cast<std::uint8_t>(transaction & 0xFF),
-                                    0,
-                                    0,
-                                    static_cast<std::uint8_t>(length >> 8),
-                                    static_cast<std::uint8_t>(length & 0xFF),
-                                    unit};
-    frame.insert(frame.end(), pdu.begin(), pdu.end());
+    // Sized once and filled in place: GCC 12 at -O3 takes an insert behind a
+    // header of known size for a copy out of its bounds (-Warray-bounds).
+    std::vector<std::uint8_t> frame(kMbapHeader + pdu.size());
+    frame[0] = static_cast<std::uint8_t>(transaction >> 8);
+    frame[1] = static_cast<std::uint8_t>(transaction & 0xFF);
+    frame[4] = static_cast<std::uint8_t>(length >> 8);
+    frame[5] = static_cast<std::uint8_t>(length & 0xFF);
+    frame[6] = unit;
+    std::copy(pdu.begin(), pdu.end(), frame.begin() + kMbapHeader);
     return frame;
 }
 
@@ -96,7 +99,7 @@ PduCheck checkRequestPdu(std::span<const std::uint8_t> pdu)
             return check;
         s.start = field(pdu, 1);
         s.count = field(pdu, 3);
-        if (s.count < 1 || s.count > kMaxWriteCount || pdu[5] != 2 * s.count || pdu.size() != 6 + pdu[5])
+        if (s.count < 1 || s.count > kMaxWriteCount || pdu[5] != 2 * s.count || pdu.size() != 6u + pdu[5])
             return check;
         s.answerLength = 5;
         break;

@@ -10,11 +10,11 @@
 namespace testsupport {
 
 // GET /metrics with a plain socket; the body, or an empty text.
-inline QString scrapeMetrics(quint16 port)
+inline QString scrapeMetrics(quint16 port, const QString &host = QStringLiteral("127.0.0.1"))
 {
     QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    socket.write("GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+    socket.connectToHost(host, port);
+    socket.write("GET /metrics HTTP/1.0\r\nHost: " + host.toLatin1() + "\r\n\r\n");
     QByteArray response;
     while (socket.waitForReadyRead(3000)) // until the server closes
         response += socket.readAll();

@@ -132,7 +132,7 @@ void TestServeWithMeters::badFilesStopNothingStarts_data()
                                            << "meters.bad: line 2: \"baud=19200";
     QTest::newRow("one unit twice on a line") << "tcp=h:502 unit=3\ntcp=h:502 unit=3\n" << "" << "line 2: \"unit=3\"";
     QTest::newRow("two timings on one line") << "tcp=h:502 unit=3 timeout=500\ntcp=h:502 unit=4\n" << ""
-                                             << "meters.bad: line 2: \"timeout=default\": line 1 is on the same line";
+                                             << "meters.bad: line 2: \"timeout=default\": the meter on line 1";
     QTest::newRow("bad config key") << "tcp=127.0.0.1\n" << "every = 10\nmqtt-port = 1\n" << "gateway.bad:2";
 }
 
