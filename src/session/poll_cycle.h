@@ -112,9 +112,9 @@ signals:
     // subsystems (the load profile's reads) can run on it now; lastTransOK()
     // tells whether the cycle's reads went through.
     void cycleEnded(bool online);
-    // The valid-record count of load-profile group 0 or 1 just read differs
+    // The valid-record count of the load-profile group just read differs
     // from the one the reading held (none counts as different).
-    void validCountChanged(int group);
+    void validCountChanged(meter::LpGroup group);
     // New harmonic values of the chosen channel (reading().harmonics); only
     // when that channel is still the chosen one.
     void harmonicsShown();
