@@ -6,9 +6,8 @@
 
 #include "gateway/http_server.h"
 #include "gateway/prometheus_exporter.h"
+#include "loopback_socket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,20 +21,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int connectTo(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0)
-        return fd;
-    if (fd >= 0)
-        ::close(fd);
-    return -1;
-}
+using testsupport::connectTo;
 
 // One GET /metrics on a new connection, as a scraper without keep-alive
 // does: milliseconds to the whole answer; negative when it failed.

@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (meter.reading().lpGroups[0].validRecords || !meter.link().LinkOnline())
+        if (meter.reading().group(meter::LpGroup::first()).validRecords || !meter.link().LinkOnline())
             loop.quit();
     });
     check.start(20);
@@ -99,7 +99,7 @@ int main(int argc, char *argv[])
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = testsupport::cpuSeconds();
-    if (const auto refused = pace.start(0, 1, records, std::nullopt, {programDir.path(), QString()})) {
+    if (const auto refused = pace.start(meter::LpGroup::first(), 1, records, std::nullopt, {programDir.path(), QString()})) {
         std::fprintf(stderr, "the download did not start: %s\n", qPrintable(refused->detail));
         return 1;
     }

@@ -20,10 +20,10 @@
 #include "gui/links/traffic_window.h"
 #include "gui/loadprofile/load_profile_pages.h"
 #include "gui/meter/harmonic_chart.h"
-#include "gui/meter/measurement_panel.h"
 #include "gui/trend/trend_window.h"
 #include "i18n/language_texts.h"
 #include "links/plain_dispatcher.h"
+#include "measurement_pages.h"
 #include "metersim_process.h"
 #include "modbus/transactions.h"
 #include "process_usage.h"
@@ -66,17 +66,7 @@ struct Panels {
     meter::HarmonicChart *chart = nullptr;
     Panels()
     {
-        auto *layout = new QVBoxLayout(&root);
-        for (int panel = 0; panel < 2; ++panel) {
-            auto *tabs = new QTabWidget(&root);
-            tabs->setObjectName(QStringLiteral("SSTab2(%1)").arg(panel));
-            meter::buildMeasurementPanel(tabs, panel);
-            layout->addWidget(tabs);
-        }
-        auto *basic = new QTabWidget(&root);
-        basic->setObjectName(QStringLiteral("SSTab3"));
-        meter::buildBasicDataPanel(basic);
-        layout->addWidget(basic);
+        QVBoxLayout *layout = testsupport::addMeasurementPages(&root);
         // The load-profile state the main block and block 5 carry, and the
         // setting controls the firmware layout switches, on the window's
         // pages of SSTab1.

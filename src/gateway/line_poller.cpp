@@ -408,14 +408,17 @@ void LinePoller::downloadNewRecords(Served &meter)
     // The pointer is shared by both groups: once a master moved it, group 2
     // waits too (its search for the archive's newest record would move it
     // between the master's write and its reads).
-    for (int group = 1; group <= 2 && !stopping_ && line_->link.LinkOnline() && !masterAtPointer(meter); ++group)
-        if (meter.session->reading().lpGroups[std::size_t(group - 1)].validRecords > 0)
+    for (const meter::LpGroup group : meter::LpGroup::all()) {
+        if (stopping_ || !line_->link.LinkOnline() || masterAtPointer(meter))
+            break;
+        if (meter.session->reading().group(group).validRecords > 0)
             downloadGroup(meter, group, archiver);
+    }
     if (const QString note = archiver.takeNote(); !note.isEmpty())
         emit logLine(QStringLiteral("archive: ") + note);
 }
 
-void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiver &archiver)
+void LinePoller::downloadGroup(Served &meter, meter::LpGroup group, archive::DownloadArchiver &archiver)
 {
     loadprofile::LpRange range;
     range.group = group;
@@ -438,7 +441,7 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
         if (!now) {
             if (status_)
                 status_->setArchiveError(error);
-            emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group).arg(error));
+            emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group.number()).arg(error));
             return;
         }
         const loadprofile::ClaimedDownload round = loadprofile::claimedDownload(
@@ -446,7 +449,7 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
             *now - double(times_.lpEveryMs) / 2000.0, download, keepGoing);
         using Outcome = loadprofile::ClaimedDownload::Outcome;
         if (round.outcome == Outcome::NotClaimed)
-            emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group).arg(round.error));
+            emit logLine(QStringLiteral("meter %1: load profile %2 not claimed: %3").arg(name(meter)).arg(group.number()).arg(round.error));
         if (round.outcome != Outcome::Read && round.outcome != Outcome::TakenOver)
             return;
         result = round.result;
@@ -455,7 +458,7 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
         metrics_->countArchivedRecords(meter.serial.trimmed(), quint64(result.stored.added));
     if (status_) {
         if (result.ok || result.stored.added > 0)
-            status_->lpRound(meter.meter.index, group, result.stored.added);
+            status_->lpRound(meter.meter.index, group.number(), result.stored.added);
         if (!result.archiveError.isEmpty() || result.ok)
             status_->setArchiveError(result.archiveError);
     }
@@ -463,16 +466,16 @@ void LinePoller::downloadGroup(Served &meter, int group, archive::DownloadArchiv
         meter.lpDueMs = clock_.elapsed() + kMasterPointerQuietMs;
         emit logLine(QStringLiteral("meter %1: load profile %2: %3 archived; the rest is left for later: a master moved "
                                     "its record pointer")
-                         .arg(name(meter)).arg(group).arg(archive::newRecordsText(result.stored)));
+                         .arg(name(meter)).arg(group.number()).arg(archive::newRecordsText(result.stored)));
     } else if (!result.archiveError.isEmpty())
         emit logLine(QStringLiteral("meter %1: load profile %2: %3 records read, the archive did not take them all: %4; "
                                     "the next round fetches them again")
-                         .arg(name(meter)).arg(group).arg(result.records).arg(result.archiveError));
+                         .arg(name(meter)).arg(group.number()).arg(result.records).arg(result.archiveError));
     else if (!result.ok && !stopping_)
-        emit logLine(QStringLiteral("meter %1: load profile %2: %3").arg(name(meter)).arg(group).arg(result.error));
+        emit logLine(QStringLiteral("meter %1: load profile %2: %3").arg(name(meter)).arg(group.number()).arg(result.error));
     else if (result.stored.added > 0)
         emit logLine(QStringLiteral("meter %1: load profile %2: %3 archived")
-                         .arg(name(meter)).arg(group).arg(archive::newRecordsText(result.stored)));
+                         .arg(name(meter)).arg(group.number()).arg(archive::newRecordsText(result.stored)));
 }
 
 } // namespace gateway

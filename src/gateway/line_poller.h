@@ -4,6 +4,7 @@
 #include "gateway/meter_publisher.h"
 #include "gateway/meter_schedule.h"
 #include "links/meter_address.h"
+#include "meter/lp_group.h"
 #include "modbus/traffic.h"
 
 #include <QElapsedTimer>
@@ -99,7 +100,7 @@ private:
     bool openLine();
     void poll(Served &meter);
     void downloadNewRecords(Served &meter);
-    void downloadGroup(Served &meter, int group, archive::DownloadArchiver &archiver);
+    void downloadGroup(Served &meter, meter::LpGroup group, archive::DownloadArchiver &archiver);
     void tell(Served &meter, bool online, const QString &why);
     // The masters' requests that wait, when the line is free for them.
     void serveMasters();

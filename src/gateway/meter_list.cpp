@@ -116,8 +116,9 @@ bool applyMeterWord(const QString &key, const QString &value, MeterJob &job, boo
         n = parseNumber(value, kAttempts.first, kAttempts.second, QStringLiteral("attempts"), error);
         job.address.attempts = n;
     } else if (key == QLatin1String("group")) {
-        n = parseNumber(value, 1, 2, QStringLiteral("the group"), error);
-        job.range.group = n.value_or(0);
+        n = parseNumber(value, 1, meter::LpGroup::kCount, QStringLiteral("the group"), error);
+        if (n)
+            job.range.group = *meter::LpGroup::fromNumber(*n);
     } else if (key == QLatin1String("from") || key == QLatin1String("to")) {
         n = parseNumber(value, 1, 999999, QStringLiteral("a record number"), error);
         (key == QLatin1String("from") ? job.range.from : job.range.to) = n.value_or(0);

@@ -67,8 +67,8 @@ const Single kSingles[] = {
     {"demand_max_kw", "demand_max_active_power_watts", kKilo, "Maximum active power demand"},
     // The transformers' settings are multipliers (primary per secondary),
     // without a unit and not fractions of 1.
-    {"pt_ratio", "pt_multiplier", 1.0, "PT ratio setting, primary per secondary voltage (register 0x1021)"},
-    {"ct_ratio", "ct_multiplier", 1.0, "CT ratio setting, primary per secondary current (register 0x1022)"},
+    {"pt_ratio", "pt_multiplier", 1.0, "PT ratio setting, primary per secondary voltage"},
+    {"ct_ratio", "ct_multiplier", 1.0, "CT ratio setting, primary per secondary current"},
     {"pt_ratio_float", "pt_float_multiplier", 1.0, "PT ratio setting in float form, primary per secondary voltage"},
     {"ct_ratio_float", "ct_float_multiplier", 1.0, "CT ratio setting in float form, primary per secondary current"},
     {"co2_emission", "co2_emission_grams_total", kKilo, "CO2 emission of the energy delivered (grams)",

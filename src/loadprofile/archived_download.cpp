@@ -35,8 +35,9 @@ DownloadRange jobRange(const LpRange &range, const std::optional<lpdata::Archive
 }
 
 // What the tool says of a download that did not end well.
-QString endText(const DownloadEnd &end, const session::MeterSession &meter, int group, bool started)
+QString endText(const DownloadEnd &end, const session::MeterSession &meter, meter::LpGroup g, bool started)
 {
+    const int group = g.number();
     using Reason = DownloadEnd::Reason;
     switch (end.reason) {
     case Reason::Done:
@@ -80,8 +81,6 @@ LpResult failed(QString error)
 LpResult downloadLoadProfile(const links::MeterAddress &address, const LpRange &range, const QString &outDir,
                              const QString &archivePath, const LpProgress &progress, modbus::TrafficObserver *log)
 {
-    if (range.group < 1 || range.group > 2)
-        return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
     session::MeterSession meter(session::MeterSession::Pacing::OnDemand);
     meter.transactions().setTrafficObserver(log);
     QString error;
@@ -96,9 +95,6 @@ LpResult downloadLoadProfile(const links::MeterAddress &address, const LpRange &
 LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, const QString &outDir,
                            archive::DownloadArchiver &archiver, const LpProgress &progress)
 {
-    const int g = range.group - 1;
-    if (g < 0 || g > 1)
-        return failed(QStringLiteral("group %1 does not exist (1 or 2)").arg(range.group));
     QString error;
     std::optional<lpdata::ArchivedEnd> archived;
     if (range.newOnly) {
@@ -106,7 +102,7 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
         if (!meter.reading().identity && !meter.pollOnce(&error))
             return failed(error);
         const QString serial = meter.reading().identity ? meter.reading().identity->serial : QString();
-        archived = archiver.archivedEnd(serial, range.group, &error);
+        archived = archiver.archivedEnd(serial, range.group.number(), &error);
         if (!archived)
             return failed(error);
     }
@@ -119,14 +115,14 @@ LpResult downloadOnSession(session::MeterSession &meter, const LpRange &range, c
                      [&](const DownloadOrigin &origin, long long firstRecord,
                          const std::vector<lpdata::Record> &records) {
                          if (const auto failure = archiver.storeBlock(
-                                 {origin.serial, origin.group + 1, origin.codes, origin.interval, firstRecord, records}))
+                                 {origin.serial, origin.group.number(), origin.codes, origin.interval, firstRecord, records}))
                              result.archiveError = *failure;
                      });
     QObject::connect(&job, &DownloadJob::progress, [&](long long, long long done, long long asked, long long) {
         if (progress && !progress(done, asked))
             job.stop();
     });
-    const DownloadEnd end = job.run(g, jobRange(range, archived), {outDir, QString()});
+    const DownloadEnd end = job.run(range.group, jobRange(range, archived), {outDir, QString()});
     result.records = end.records;
     result.firstRecord = end.firstRecord;
     result.nothingNew = end.reason == DownloadEnd::Reason::NothingNew;

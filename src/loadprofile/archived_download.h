@@ -2,6 +2,7 @@
 
 #include "archive/archive_store.h"
 #include "links/meter_address.h"
+#include "meter/lp_group.h"
 #include "modbus/traffic.h"
 
 #include <QDateTime>
@@ -22,7 +23,7 @@ namespace loadprofile {
 // Which records of which group a download asks for: record numbers, or the
 // records stamped from since (to until, or to the newest).
 struct LpRange {
-    int group = 1; // 1 or 2
+    meter::LpGroup group;
     std::optional<long long> from, to;
     std::optional<QDateTime> since, until;
     // The records after the last one the archive holds of the meter's

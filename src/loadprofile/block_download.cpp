@@ -14,7 +14,7 @@ BlockDownload::BlockDownload(session::MeterSession &session, std::optional<int> 
 {
 }
 
-DownloadOrigin BlockDownload::originNow(int g) const { return originOf(session_.reading(), g); }
+DownloadOrigin BlockDownload::originNow(meter::LpGroup g) const { return originOf(session_.reading(), g); }
 
 OriginChange BlockDownload::continueCheck() const { return originChange(origin_, originNow(origin_.group)); }
 
@@ -35,7 +35,7 @@ void BlockDownload::clearCounts()
     written_ = 0;
 }
 
-std::optional<DownloadEnd> BlockDownload::start(int g, long long first, long long last,
+std::optional<DownloadEnd> BlockDownload::start(meter::LpGroup g, long long first, long long last,
                                                 std::optional<std::pair<double, double>> dates,
                                                 const lpdata::DataFolders &folders)
 {
@@ -45,7 +45,7 @@ std::optional<DownloadEnd> BlockDownload::start(int g, long long first, long lon
     QString error;
     file_.reset();
     if (!folders.preferred.isEmpty())
-        file_ = lpdata::LoadProfileCsv::create(folders, lpdata::csvBaseName(origin.serial, QDate::currentDate(), g + 1),
+        file_ = lpdata::LoadProfileCsv::create(folders, lpdata::csvBaseName(origin.serial, QDate::currentDate(), g.number()),
                                                QDateTime::currentDateTime(), origin.codes, &error);
     if (!file_ && !folders.preferred.isEmpty()) {
         DownloadEnd end = endOf(DownloadEnd::Reason::FileError);

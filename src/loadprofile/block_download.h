@@ -69,7 +69,7 @@ public:
     // (no file when folders name none: the blocks only go to blockWritten);
     // dates filters them (a download by date). Nothing when it has started;
     // else why not (NoChannels, FileError).
-    std::optional<DownloadEnd> start(int g, long long first, long long last,
+    std::optional<DownloadEnd> start(meter::LpGroup g, long long first, long long last,
                                      std::optional<std::pair<double, double>> dates, const lpdata::DataFolders &folders);
     // Reads the next block: its rows written and handed on, or the download
     // ended. A block that must be read again is read at the next call.
@@ -82,7 +82,7 @@ public:
     // A download cut off with records left: whether the meter read now is
     // the same meter with the same group settings.
     OriginChange continueCheck() const;
-    DownloadOrigin originNow(int g) const;
+    DownloadOrigin originNow(meter::LpGroup g) const;
 
     // A download with records left is running or cut off.
     bool hasRecordsLeft() const { return downloading_ && LPLastRecord_ > LPNextRecord_; }

@@ -20,9 +20,9 @@ QString claimResult(const LpResult &result)
 
 } // namespace
 
-QString claimKey(const links::MeterAddress &address, int group)
+QString claimKey(const links::MeterAddress &address, meter::LpGroup group)
 {
-    return QStringLiteral("%1, group %2").arg(address.describe()).arg(group);
+    return QStringLiteral("%1, group %2").arg(address.describe()).arg(group.number());
 }
 
 ClaimedDownload claimedDownload(archive::ArchiveStore &store, const QString &key, const FleetClaim &fleet,

@@ -23,7 +23,7 @@ struct FleetClaim {
 };
 
 // The key a meter's group is claimed by: its address, unit and group.
-QString claimKey(const links::MeterAddress &address, int group);
+QString claimKey(const links::MeterAddress &address, meter::LpGroup group);
 
 struct ClaimedDownload {
     enum class Outcome {

@@ -14,10 +14,10 @@ namespace loadprofile {
 DateSearch::DateSearch(session::MeterSession &session, QObject *parent) : QObject(parent), session_(session)
 {
     connect(&session_.poll(), &session::PollCycle::validCountChanged, this,
-            [this](int g) { LPNewData[std::size_t(g)] = true; });
+            [this](meter::LpGroup g) { LPNewData[g.index()] = true; });
 }
 
-long long DateSearch::validCount(int g) const { return validRecords(session_.reading(), g); }
+long long DateSearch::validCount(meter::LpGroup g) const { return validRecords(session_.reading(), g); }
 
 DateSearch::Found DateSearch::found() const
 {
@@ -25,7 +25,7 @@ DateSearch::Found DateSearch::found() const
             search_.byNumber ? std::nullopt : std::optional(std::pair(search_.begin, search_.end))};
 }
 
-void DateSearch::request(int g, double begin, double end, long long lastRecord, const QDateTime &lastRecordStamp)
+void DateSearch::request(meter::LpGroup g, double begin, double end, long long lastRecord, const QDateTime &lastRecordStamp)
 {
     search_ = {g, begin, end, 0, lastRecord, lastRecordStamp, false};
     LPReadByDate = true;
@@ -43,23 +43,23 @@ void DateSearch::drop()
     ++generation_;
 }
 
-bool DateSearch::RefreshLPLastTime(int g)
+bool DateSearch::RefreshLPLastTime(meter::LpGroup g)
 {
     const auto newest = readRecordTime(session_.meter(), g, validCount(g));
     if (newest)
-        LPLastDataTime_[std::size_t(g)] = *newest;
+        LPLastDataTime_[g.index()] = *newest;
     return newest.has_value();
 }
 
 void DateSearch::readNewestTimes()
 {
-    for (int g = 0; g < 2; ++g) {
-        if (!LPNewData[std::size_t(g)] || validCount(g) == 0 || !session_.poll().lastTransOK())
+    for (const meter::LpGroup g : meter::LpGroup::all()) {
+        if (!LPNewData[g.index()] || validCount(g) == 0 || !session_.poll().lastTransOK())
             continue;
         // A failed read leaves the time as it was, to be read again.
         if (!RefreshLPLastTime(g))
             continue;
-        LPNewData[std::size_t(g)] = false;
+        LPNewData[g.index()] = false;
         emit newestTimeRead(g);
     }
 }
@@ -72,9 +72,7 @@ void DateSearch::searchStep()
 
 void DateSearch::LPFindStartByDate()
 {
-    const int g = search_.group;
-    if (g < 0 || g > 1)
-        return;
+    const meter::LpGroup g = search_.group;
     if (search_.lastRecord > 0) {
         // New only: where the archive's last download ended, if the meter
         // holds that record still.
@@ -96,21 +94,21 @@ void DateSearch::LPFindStartByDate()
         }
         if (!holds)
             return; // read again at the next cycle
-        if (LPLastDataTime_[std::size_t(g)] != 0 && LPLastDataTime_[std::size_t(g)] < search_.begin) {
+        if (LPLastDataTime_[g.index()] != 0 && LPLastDataTime_[g.index()] < search_.begin) {
             LPReadByDate = false;
             emit searchEnded();
             emit nothingNew();
             return;
         }
     }
-    const int perDay = recordsPerDay(meter::lpIntervalText(session_.reading().lpGroups[0].intervalCode));
+    const int perDay = recordsPerDay(meter::lpIntervalText(session_.reading().group(meter::LpGroup::first()).intervalCode));
     // The probes wait for the meter with the window alive: a stop, or the
     // link going offline, ends the search at its next probe.
     const std::uint64_t generation = generation_;
     int probes = 0;
     searchRunning_ = true;
     const StartRecordSearch found = findStartRecord(
-        search_.begin, validCount(g), LPLastDataTime_[std::size_t(g)], perDay,
+        search_.begin, validCount(g), LPLastDataTime_[g.index()], perDay,
         [&](long long record) -> std::optional<double> {
             if (generation_ != generation || !LPReadByDate)
                 return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "loadprofile/block_download.h"
+#include "meter/lp_group.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -31,7 +32,7 @@ public:
     // up to end (date serials). New only: lastRecord (0: none) is the record
     // where the archive's last download ended, stamped lastRecordStamp; the
     // search reads it first.
-    void request(int g, double begin, double end, long long lastRecord = 0, const QDateTime &lastRecordStamp = {});
+    void request(meter::LpGroup g, double begin, double end, long long lastRecord = 0, const QDateTime &lastRecordStamp = {});
     // Ends a search that has not started its download (searchEnded).
     void end();
     // The search asked for is dropped without a word: a download ended meanwhile.
@@ -51,23 +52,23 @@ public:
     // What the last search found: the group, its first record, and the date
     // range that filters the download (none: every record from there).
     struct Found {
-        int group = 0;
+        meter::LpGroup group;
         long long first = 0;
         std::optional<std::pair<double, double>> dates;
     };
     Found found() const;
-    // The time stamp of the newest record of group 0 / 1 (a date serial; 0
+    // The time stamp of the newest record of group g (a date serial; 0
     // until read).
-    double LPLastDataTime(int g) const { return LPLastDataTime_[std::size_t(g)]; }
-    // The valid-record count of group 0 / 1 changed since its newest
-    // record's time was last read.
-    bool lpNewData(int g) const { return LPNewData[std::size_t(g)]; }
+    double LPLastDataTime(meter::LpGroup g) const { return LPLastDataTime_[g.index()]; }
+    // The valid-record count of group g changed since its newest record's
+    // time was last read.
+    bool lpNewData(meter::LpGroup g) const { return LPNewData[g.index()]; }
 
 signals:
     // Probes made so far.
     void searchProgress(int probes);
     // Found the first record of group g (the download of first..last may start).
-    void rangeFound(int g, long long first, long long last);
+    void rangeFound(meter::LpGroup g, long long first, long long last);
     // Ended without one: DatesUnreadable, or NoAnswer for a failed read.
     void searchFailed(loadprofile::DownloadEnd::Reason reason);
     // A search ended before its download (stopped, failed, the link gone,
@@ -76,17 +77,17 @@ signals:
     // New only: the meter holds nothing after the archive's last record.
     void nothingNew();
     // The newest record of group g was read (LPLastDataTime).
-    void newestTimeRead(int g);
+    void newestTimeRead(meter::LpGroup g);
 
 private:
     void LPFindStartByDate();
-    bool RefreshLPLastTime(int g);
-    long long validCount(int g) const;
+    bool RefreshLPLastTime(meter::LpGroup g);
+    long long validCount(meter::LpGroup g) const;
 
     session::MeterSession &session_;
     bool LPReadByDate = false;
     struct Search {
-        int group = 0;
+        meter::LpGroup group;
         double begin = 0;
         double end = 0;
         long long found = 0;
@@ -102,8 +103,8 @@ private:
     // Changes at every end of a search: a probe that returns after its search
     // was ended compares it and ends the search it belonged to.
     std::uint64_t generation_ = 0;
-    std::array<bool, 2> LPNewData{};
-    std::array<double, 2> LPLastDataTime_{};
+    std::array<bool, meter::LpGroup::kCount> LPNewData{};
+    std::array<double, meter::LpGroup::kCount> LPLastDataTime_{};
 };
 
 } // namespace loadprofile

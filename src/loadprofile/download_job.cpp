@@ -13,11 +13,11 @@ DownloadJob::DownloadJob(session::MeterSession &session, DownloadPolicy policy, 
 {
 }
 
-long long DownloadJob::validCount(int g) const { return validRecords(session_.reading(), g); }
+long long DownloadJob::validCount(meter::LpGroup g) const { return validRecords(session_.reading(), g); }
 
-std::optional<long long> DownloadJob::searchNow(int g, double begin, double newest, DownloadEnd::Reason *failure)
+std::optional<long long> DownloadJob::searchNow(meter::LpGroup g, double begin, double newest, DownloadEnd::Reason *failure)
 {
-    const int perDay = recordsPerDay(meter::lpIntervalText(session_.reading().lpGroups[0].intervalCode));
+    const int perDay = recordsPerDay(meter::lpIntervalText(session_.reading().group(meter::LpGroup::first()).intervalCode));
     const StartRecordSearch found =
         findStartRecord(begin, validCount(g), newest, perDay,
                         [&](long long record) { return readRecordTime(session_.meter(), g, record); });
@@ -28,7 +28,7 @@ std::optional<long long> DownloadJob::searchNow(int g, double begin, double newe
     return std::nullopt;
 }
 
-DownloadEnd DownloadJob::run(int g, const DownloadRange &range, const lpdata::DataFolders &folders)
+DownloadEnd DownloadJob::run(meter::LpGroup g, const DownloadRange &range, const lpdata::DataFolders &folders)
 {
     using Reason = DownloadEnd::Reason;
     const auto ending = [this](Reason reason) {
@@ -40,10 +40,10 @@ DownloadEnd DownloadJob::run(int g, const DownloadRange &range, const lpdata::Da
     // The group's status as the poll cycle reads it: a first cycle after
     // connecting may not have read the valid counts yet; a second one has.
     QString error;
-    for (int cycle = 0; cycle < 2 && !session_.reading().lpGroups[std::size_t(g)].validRecords; ++cycle)
+    for (int cycle = 0; cycle < 2 && !session_.reading().group(g).validRecords; ++cycle)
         if (!session_.pollOnce(&error))
             return ending(Reason::NoAnswer);
-    if (!session_.reading().lpGroups[std::size_t(g)].validRecords)
+    if (!session_.reading().group(g).validRecords)
         return ending(Reason::NoStatus);
     if (originNow(g).channels == 0)
         return ending(Reason::NoChannels);

@@ -51,18 +51,18 @@ class DownloadJob : public BlockDownload {
 public:
     DownloadJob(session::MeterSession &session, DownloadPolicy policy, QObject *parent = nullptr);
 
-    // The records of range of group g (0 or 1) into a new file in folders,
+    // The records of range of group g into a new file in folders,
     // named after the meter's serial, today and the group (no file when
     // folders name none: the blocks only go to blockWritten, as for the
     // gateway's archive). Polls the meter first when its group status is not
     // known yet.
-    DownloadEnd run(int g, const DownloadRange &range, const lpdata::DataFolders &folders);
+    DownloadEnd run(meter::LpGroup g, const DownloadRange &range, const lpdata::DataFolders &folders);
 
 private:
     // The first record at or after begin among the group's records, whose
     // newest is stamped newest.
-    std::optional<long long> searchNow(int g, double begin, double newest, DownloadEnd::Reason *failure);
-    long long validCount(int g) const;
+    std::optional<long long> searchNow(meter::LpGroup g, double begin, double newest, DownloadEnd::Reason *failure);
+    long long validCount(meter::LpGroup g) const;
 
     session::MeterSession &session_;
 };

@@ -8,22 +8,22 @@
 
 namespace loadprofile {
 
-DownloadOrigin originOf(const meter::Reading &reading, int g)
+DownloadOrigin originOf(const meter::Reading &reading, meter::LpGroup g)
 {
-    const meter::LPGroupStatus &status = reading.lpGroups[std::size_t(g)];
+    const meter::LPGroupStatus &status = reading.group(g);
     DownloadOrigin origin;
     origin.serial = reading.identity ? reading.identity->serial : QString();
     origin.group = g;
-    if (status.channels >= 1 && int(status.channels) <= meter::kLPMaxChannels[g])
+    if (status.channels >= 1 && int(status.channels) <= meter::lpMaxChannels(g))
         origin.channels = int(status.channels);
     origin.codes.assign(status.codes.begin(), status.codes.begin() + origin.channels);
     origin.interval = meter::lpIntervalText(status.intervalCode);
     return origin;
 }
 
-long long validRecords(const meter::Reading &reading, int g)
+long long validRecords(const meter::Reading &reading, meter::LpGroup g)
 {
-    return reading.lpGroups[std::size_t(g)].validRecords.value_or(0);
+    return reading.group(g).validRecords.value_or(0);
 }
 
 OriginChange originChange(const DownloadOrigin &began, const DownloadOrigin &now)

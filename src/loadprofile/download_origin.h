@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter/lp_group.h"
+
 #include <QString>
 
 #include <vector>
@@ -16,7 +18,7 @@ namespace loadprofile {
 
 struct DownloadOrigin {
     QString serial;         // the meter's serial number as it shows it
-    int group = 0;          // 0 or 1
+    meter::LpGroup group;
     int channels = 0;       // channel count of the group
     std::vector<int> codes; // the group's channel codes, in column order
     QString interval;       // the group's recording interval as shown
@@ -24,13 +26,13 @@ struct DownloadOrigin {
     bool operator==(const DownloadOrigin &) const = default;
 };
 
-// What the reading shows of the meter and of group g (0 or 1) now; no
-// channels for a count the group cannot have.
-DownloadOrigin originOf(const meter::Reading &reading, int g);
+// What the reading shows of the meter and of group g now; no channels for a
+// count the group cannot have.
+DownloadOrigin originOf(const meter::Reading &reading, meter::LpGroup g);
 
-// The valid-record count of group g (0 or 1) the reading shows; 0 while the
-// poll has not read it.
-long long validRecords(const meter::Reading &reading, int g);
+// The valid-record count of group g the reading shows; 0 while the poll has
+// not read it.
+long long validRecords(const meter::Reading &reading, meter::LpGroup g);
 
 // The first thing that differs between the origin a download began with and
 // the meter read now, in this order: another meter, the channel count, the

@@ -18,16 +18,18 @@ session::MeterRequest single(session::RequestKind kind, int start, std::vector<s
 
 } // namespace
 
-session::MeterRequest groupSettingRequest(int group, std::vector<std::uint16_t> values)
+session::MeterRequest groupSettingRequest(meter::LpGroup group, std::vector<std::uint16_t> values)
 {
-    return single(group == 0 ? session::RequestKind::GroupSetting1 : session::RequestKind::GroupSetting2,
-                  reg::kGroupSetting[group == 0 ? 0 : 1], std::move(values));
+    const bool first = group == meter::LpGroup::first();
+    return single(first ? session::RequestKind::GroupSetting1 : session::RequestKind::GroupSetting2,
+                  reg::groupSetting(group), std::move(values));
 }
 
-session::MeterRequest clearGroupRequest(int group)
+session::MeterRequest clearGroupRequest(meter::LpGroup group)
 {
-    return single(group == 0 ? session::RequestKind::ClearGroup1 : session::RequestKind::ClearGroup2,
-                  reg::kGroupClear[group == 0 ? 0 : 1], {reg::kClearRecordsCommand});
+    const bool first = group == meter::LpGroup::first();
+    return single(first ? session::RequestKind::ClearGroup1 : session::RequestKind::ClearGroup2,
+                  reg::groupClear(group), {reg::kClearRecordsCommand});
 }
 
 } // namespace loadprofile

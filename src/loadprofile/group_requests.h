@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/lp_group.h"
 #include "session/meter_request.h"
 
 #include <cstdint>
@@ -9,9 +10,9 @@
 // requests a meter session writes.
 namespace loadprofile {
 
-// Group 0 or 1: its channel count, interval code and channel codes, in the
-// order of its registers.
-session::MeterRequest groupSettingRequest(int group, std::vector<std::uint16_t> values);
-session::MeterRequest clearGroupRequest(int group);
+// The group's channel count, interval code and channel codes, in the order
+// of its registers.
+session::MeterRequest groupSettingRequest(meter::LpGroup group, std::vector<std::uint16_t> values);
+session::MeterRequest clearGroupRequest(meter::LpGroup group);
 
 } // namespace loadprofile

@@ -40,7 +40,7 @@ NewOnlyStart newOnlyStart(long long validCount, double meterNewest, const std::o
     return start;
 }
 
-std::optional<bool> stillHolds(session::MeterAccess &meter, int g, long long record, long long validCount,
+std::optional<bool> stillHolds(session::MeterAccess &meter, meter::LpGroup g, long long record, long long validCount,
                                const QDateTime &stamp)
 {
     if (record < 1 || record > validCount)

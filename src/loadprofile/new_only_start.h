@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lpdata/archived_end.h"
+#include "meter/lp_group.h"
 
 #include <QDateTime>
 #include <QString>
@@ -48,7 +49,7 @@ NewOnlyStart newOnlyStart(long long validCount, double meterNewest, const std::o
 // still carries the stamp the archive holds of it (to the minute, as the
 // meter's stamps are read); false for a number the group does not hold;
 // nothing when the read failed.
-std::optional<bool> stillHolds(session::MeterAccess &meter, int g, long long record, long long validCount,
+std::optional<bool> stillHolds(session::MeterAccess &meter, meter::LpGroup g, long long record, long long validCount,
                                const QDateTime &stamp);
 
 } // namespace loadprofile

@@ -24,7 +24,7 @@ bool pointAt(session::MeterAccess &meter, long long recordNumber)
 
 } // namespace
 
-std::optional<double> readRecordTime(session::MeterAccess &meter, int group, long long recordNumber)
+std::optional<double> readRecordTime(session::MeterAccess &meter, meter::LpGroup group, long long recordNumber)
 {
     const session::MeterAccess::RecordPointerHold hold(meter);
     if (!hold.granted() || !pointAt(meter, recordNumber))
@@ -36,7 +36,7 @@ std::optional<double> readRecordTime(session::MeterAccess &meter, int group, lon
     return lpdata::dateSerial(bytes[0] + 2000, bytes[1], bytes[2], bytes[3], bytes[4], 0);
 }
 
-std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
+std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess &meter, meter::LpGroup group, int channels,
                                                    long long next, long long last)
 {
     const int records = recordsInBlock(next, last);
@@ -50,7 +50,7 @@ std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess 
     return lpdata::decodeRecords(read.data, channels, records);
 }
 
-CheckedBlock readCheckedBlock(session::MeterAccess &meter, int group, int channels, long long next,
+CheckedBlock readCheckedBlock(session::MeterAccess &meter, meter::LpGroup group, int channels, long long next,
                               long long last)
 {
     const auto firstBad = [](const std::vector<lpdata::Record> &records) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lpdata/records.h"
+#include "meter/lp_group.h"
 
 #include <QStringList>
 
@@ -17,16 +18,16 @@ class MeterAccess;
 // date search and the command-line tool read through these.
 namespace loadprofile {
 
-// The time stamp of a record (numbered from 1) of group 0 or 1, as a date
+// The time stamp of a record (numbered from 1) of the group, as a date
 // serial; 0 when its bytes form no date. Nothing when the read failed (a
 // transaction failed, the link went offline, the answer was cut short): a
 // failed read is never taken for a time.
-std::optional<double> readRecordTime(session::MeterAccess &meter, int group, long long recordNumber);
+std::optional<double> readRecordTime(session::MeterAccess &meter, meter::LpGroup group, long long recordNumber);
 
 // The records next to last (zero-based, inclusive), at most one block of
 // four. Empty when a transaction failed, the link went offline, or the answer
 // does not hold them all: the block is then to be asked for again.
-std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess &meter, int group, int channels,
+std::optional<std::vector<lpdata::Record>> readRecordBlock(session::MeterAccess &meter, meter::LpGroup group, int channels,
                                                    long long next, long long last);
 
 // A block whose records all carry a real date and time. A block holding a
@@ -38,7 +39,7 @@ struct CheckedBlock {
     std::optional<std::vector<lpdata::Record>> records; // nothing: not read, ask again
     std::optional<long long> badRecord;
 };
-CheckedBlock readCheckedBlock(session::MeterAccess &meter, int group, int channels, long long next,
+CheckedBlock readCheckedBlock(session::MeterAccess &meter, meter::LpGroup group, int channels, long long next,
                               long long last);
 
 // The CSV rows of a block; with a date range [begin, end] (date serials)

@@ -12,11 +12,6 @@ namespace {
 
 namespace reg = registers;
 
-// Where each group's settings lie in the main block: channel count,
-// interval, then the channel codes.
-constexpr std::size_t kGroupOffset[kLPGroups] = {reg::mainBlockOffset(reg::kGroupSetting[0]),
-                                                 reg::mainBlockOffset(reg::kGroupSetting[1])};
-
 constexpr std::array<int, 12> kCapacity[kLPGroups] = {
     {39000, 27600, 21600, 17400, 15000, 12600, 11400, 10200, 9000, 8400, 7800, 7200},
     {26000, 18400, 14400, 11600, 10000, 8400, 7600, 6800, 0, 0, 0, 0},
@@ -29,11 +24,11 @@ QString lpIntervalText(unsigned value)
     return value == reg::kIntervalThirtySeconds ? QStringLiteral("30 sec") : QString::number(value);
 }
 
-std::optional<int> lpCapacity(int group, int channels)
+std::optional<int> lpCapacity(LpGroup group, int channels)
 {
-    if (group < 0 || group >= kLPGroups || channels < 1 || channels > kLPMaxChannels[group])
+    if (channels < 1 || channels > lpMaxChannels(group))
         return std::nullopt;
-    return kCapacity[group][std::size_t(channels - 1)];
+    return kCapacity[group.index()][std::size_t(channels - 1)];
 }
 
 std::optional<std::array<LPGroupStatus, kLPGroups>> lpGroupStatus(std::span<const std::uint8_t> mainBlock)
@@ -41,12 +36,14 @@ std::optional<std::array<LPGroupStatus, kLPGroups>> lpGroupStatus(std::span<cons
     if (mainBlock.size() != kMainBlockBytes)
         return std::nullopt;
     std::array<LPGroupStatus, kLPGroups> groups{};
-    for (int g = 0; g < kLPGroups; ++g) {
-        const std::size_t at = kGroupOffset[g];
-        LPGroupStatus &group = groups[std::size_t(g)];
+    for (const LpGroup g : LpGroup::all()) {
+        // The group's settings lie in the main block as the registers do:
+        // channel count, interval, then the channel codes.
+        const std::size_t at = reg::mainBlockOffset(reg::groupSetting(g));
+        LPGroupStatus &group = groups[g.index()];
         group.channels = u16At(mainBlock, at);
         group.intervalCode = u16At(mainBlock, at + 2);
-        for (int i = 0; i < kLPMaxChannels[g]; ++i)
+        for (int i = 0; i < lpMaxChannels(g); ++i)
             group.codes[std::size_t(i)] = u16At(mainBlock, at + 4 + 2 * std::size_t(i));
         group.capacity = lpCapacity(g, int(group.channels));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/lp_group.h"
 #include "meter/reading.h"
 
 #include <QString>
@@ -12,8 +13,9 @@
 // The state of the meter's two load-profile groups as the poll cycle reads it.
 namespace meter {
 
-inline constexpr int kLPGroups = 2;
-inline constexpr int kLPMaxChannels[kLPGroups] = {12, 8};
+inline constexpr int kLPGroups = LpGroup::kCount;
+// The most channels each group records.
+constexpr int lpMaxChannels(LpGroup g) { return g == LpGroup::first() ? 12 : 8; }
 
 // Channel counts, intervals, channel codes and the record capacity of both
 // groups from the 520-byte main block (a capacity only for a channel count
@@ -23,9 +25,9 @@ std::optional<std::array<LPGroupStatus, kLPGroups>> lpGroupStatus(std::span<cons
 
 // The text of a group's interval register.
 QString lpIntervalText(unsigned value);
-// How many records group 0 or 1 holds with that many channels; empty for a
+// How many records the group holds with that many channels; empty for a
 // count the group cannot have.
-std::optional<int> lpCapacity(int group, int channels);
+std::optional<int> lpCapacity(LpGroup group, int channels);
 
 // The valid-record counts of both groups from block 5 (8 bytes); empty for a
 // block of another length.

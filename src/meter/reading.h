@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/lp_group.h"
 #include "meter/quantities.h"
 
 #include <QDateTime>
@@ -93,7 +94,7 @@ struct Reading {
     std::optional<MeterIdentity> identity;
     QString firmwareText;
     int firmwareNumber = 0;
-    std::array<LPGroupStatus, 2> lpGroups{};
+    std::array<LPGroupStatus, LpGroup::kCount> lpGroups{};
     // The whole THD block (8 values a group, of which 6 are shown) and the
     // spectrum of the chosen harmonic channel.
     std::array<double, 24> thd{};
@@ -103,6 +104,8 @@ struct Reading {
     std::optional<std::array<unsigned, 50>> displayItems;
 
     std::optional<double> value(Q q) const { return values[std::size_t(q)]; }
+    const LPGroupStatus &group(LpGroup g) const { return lpGroups[g.index()]; }
+    LPGroupStatus &group(LpGroup g) { return lpGroups[g.index()]; }
     // Stores a block's samples, received at receivedAtMs.
     void store(const Samples &samples, qint64 receivedAtMs);
     // Forgets the values of these quantities (a block the meter no longer gives).

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter/lp_group.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -68,17 +70,17 @@ inline constexpr std::uint16_t kClearEnergyCommand = 0x0055;
 // -- The load profile --------------------------------------------------------
 
 // Each group's settings: the channel count, then the interval, then the
-// channel codes (group 0 is the user's group 1).
-inline constexpr int kGroupSetting[2] = {0x1034, 0x1043};
+// channel codes.
+constexpr int groupSetting(LpGroup g) { return g == LpGroup::first() ? 0x1034 : 0x1043; }
 // Each group's clear register, and the value that clears its records.
-inline constexpr int kGroupClear[2] = {0x1033, 0x1042};
+constexpr int groupClear(LpGroup g) { return g == LpGroup::first() ? 0x1033 : 0x1042; }
 inline constexpr std::uint16_t kClearRecordsCommand = 51;
 // The interval register's value for 30 seconds (other values are minutes).
 inline constexpr std::uint16_t kIntervalThirtySeconds = 230;
 
 // The record pointer: the number of the first record the windows show.
 inline constexpr int kRecordPointer = 0x104D;
-// The first register of a group's record window (group 0 or 1).
-constexpr int recordWindow(int group) { return 0x2000 + 0x100 * group; }
+// The first register of a group's record window.
+constexpr int recordWindow(LpGroup g) { return g == LpGroup::first() ? 0x2000 : 0x2100; }
 
 } // namespace meter::registers

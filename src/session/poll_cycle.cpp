@@ -206,9 +206,9 @@ void PollCycle::takeValidCounts(std::span<const std::uint8_t> block)
     const auto counts = meter::lpValidCounts(block);
     if (!counts)
         return;
-    for (int g = 0; g < meter::kLPGroups; ++g) {
-        const unsigned count = (*counts)[std::size_t(g)];
-        auto &valid = reading_.lpGroups[std::size_t(g)].validRecords;
+    for (const meter::LpGroup g : meter::LpGroup::all()) {
+        const unsigned count = (*counts)[g.index()];
+        auto &valid = reading_.group(g).validRecords;
         const bool changed = valid != count;
         valid = count;
         if (changed)
@@ -286,10 +286,10 @@ bool PollCycle::readMainBlock()
     reading_.store(decoded->samples, QDateTime::currentMSecsSinceEpoch());
     reading_.identity = decoded->identity;
     const auto groups = meter::lpGroupStatus(main);
-    for (int g = 0; g < meter::kLPGroups; ++g) {
-        meter::LPGroupStatus &group = reading_.lpGroups[std::size_t(g)];
+    for (const meter::LpGroup g : meter::LpGroup::all()) {
+        meter::LPGroupStatus &group = reading_.group(g);
         const auto valid = group.validRecords; // counted in a block of its own
-        group = (*groups)[std::size_t(g)];
+        group = (*groups)[g.index()];
         group.validRecords = valid;
     }
     unsigned parts = meter::Measurements | meter::Identity | meter::LoadProfile;

@@ -51,16 +51,12 @@ public:
     void pause() { Timer1Sec.stop(); }
     void resume() { Timer1Sec.start(); }
 
-    // The next tick reads the firmware first (and chooses the panel).
-    void requestFirmwareRead() { FirmwareReadPending = true; }
     bool firmwareReadPending() const { return FirmwareReadPending; }
     // The meter refuses the firmware read: the cycles go on as without it.
     bool firmwareRefused() const;
     int firmwareNumber() const { return FirmwareNumber; }
     // 0 for measurement panel 0, 100 for panel 1.
     int displayBase() const { return DisplayBase; }
-    // The display items are read again at the next cycle.
-    void markDisplayItemsDirty() { DisplayItemsDirty = true; }
     // The harmonic channel to read (0..5: Va, Vb, Vc, Ia, Ib, Ic), or none.
     // Looked at before its block is read and again when it has come.
     void setHarmonicChannel(std::optional<int> channel) { harmonicChannel_ = channel; }
@@ -112,9 +108,9 @@ signals:
     // subsystems (the load profile's reads) can run on it now; lastTransOK()
     // tells whether the cycle's reads went through.
     void cycleEnded(bool online);
-    // The valid-record count of load-profile group 0 or 1 just read differs
+    // The valid-record count of the load-profile group just read differs
     // from the one the reading held (none counts as different).
-    void validCountChanged(int group);
+    void validCountChanged(meter::LpGroup group);
     // New harmonic values of the chosen channel (reading().harmonics); only
     // when that channel is still the chosen one.
     void harmonicsShown();

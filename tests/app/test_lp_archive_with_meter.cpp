@@ -123,7 +123,7 @@ void TestLPArchiveWithMeter::newRecordsOnlyAndExport()
     // The meter records five more.
     QVERIFY(session.meter->sendCommand(QStringLiteral("set input:0x1190=55")));
     loadprofile::BlockDownload &download = session.window().download();
-    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().dateSearch().lpNewData(0); },
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 55 && !session.window().dateSearch().lpNewData(meter::LpGroup::first()); },
                             kPatienceMs));
     session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();
     QVERIFY2(waitFor(finished(55)), qPrintable(session.shown(QStringLiteral("Text6"))));
@@ -262,7 +262,7 @@ void TestLPArchiveWithMeter::windowNewOnlyAfterClockSetBack()
 
     QVERIFY(session.meter->sendCommand(QStringLiteral("lp-shift 1 -60")));
     QVERIFY(session.meter->sendCommand(QStringLiteral("add-records 1 8")));
-    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 58 && !session.window().dateSearch().lpNewData(0); },
+    QVERIFY(QTest::qWaitFor([&] { return list("Combo_LP_Stop_No")->count() == 58 && !session.window().dateSearch().lpNewData(meter::LpGroup::first()); },
                             kPatienceMs));
     session.started->messages.shown.clear();
     session.started->control<QPushButton>(QStringLiteral("cmdLPNew"))->click();

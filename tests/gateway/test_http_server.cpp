@@ -3,29 +3,21 @@
 // completes (or drips in), garbage, and more connections than its limit.
 
 #include "gateway/http_server.h"
+#include "loopback_socket.h"
 #include "metrics_scrape.h"
 
 #include <QTest>
 
-#include <arpa/inet.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <unistd.h>
 
 using gateway::HttpLimits;
 using gateway::HttpServer;
+using testsupport::connectTo;
 using testsupport::scrapeMetrics; // the body, empty without an answer
 
 namespace {
-
-int connectTo(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return ::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0 ? fd : (::close(fd), -1);
-}
 
 bool sendText(int fd, const QByteArray &text)
 {

@@ -61,7 +61,7 @@ void TestMeterList::lines()
         const links::MeterAddress &a = job.address;
         if (a.answerWaitMs || a.gapMs || a.attempts)
             timing = QStringLiteral(" t%1 p%2 a%3").arg(a.answerWaitMs.value_or(-1)).arg(a.gapMs.value_or(-1)).arg(a.attempts.value_or(-1));
-        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group).arg(span) + timing
+        got << QStringLiteral("%1 g%2 %3").arg(job.address.describe()).arg(r.group.number()).arg(span) + timing
                    + (job.clockSyncS ? QStringLiteral(" sync %1").arg(*job.clockSyncS) : QString());
     }
     QCOMPARE(jobs ? got.join(QStringLiteral(" | ")) : error, expected);

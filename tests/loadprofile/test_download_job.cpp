@@ -113,7 +113,7 @@ void TestDownloadJob::runs()
             sim.sendCommand(lateCommand);
     });
     QTemporaryDir out;
-    const DownloadEnd end = job.run(0, range, {out.path(), QString()});
+    const DownloadEnd end = job.run(meter::LpGroup::first(), range, {out.path(), QString()});
 
     QCOMPARE(end.reason, reason);
     const QStringList files = QDir(out.path()).entryList(QDir::Files);

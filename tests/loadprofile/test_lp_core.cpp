@@ -73,7 +73,7 @@ struct StampedMeter {
     {
         session::MeterAccess meter(link, rig.tx);
         return loadprofile::findStartRecord(begin, 1000, lpdata::dateSerial(2024, 3, 11, 9, 45, 0), 1,
-                                            [&](long long r) { return loadprofile::readRecordTime(meter, 0, r); });
+                                            [&](long long r) { return loadprofile::readRecordTime(meter, meter::LpGroup::first(), r); });
     }
 };
 
@@ -417,12 +417,12 @@ private slots:
         QTest::addColumn<OriginChange>("change");
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        const loadprofile::DownloadOrigin began{"METERAAA11111111", 0, 3, {1, 2, 3}, "15"};
+        const loadprofile::DownloadOrigin began{"METERAAA11111111", meter::LpGroup::first(), 3, {1, 2, 3}, "15"};
         auto with = [&](auto change) { auto o = began; change(o); return o; };
         QTest::newRow("same") << began << OriginChange::None << "" << "";
         QTest::newRow("other meter") << with([](auto &o) { o.serial = "METERBBB22222222"; })
                                      << OriginChange::OtherMeter << "" << "";
-        QTest::newRow("other group") << with([](auto &o) { o.group = 1; }) << OriginChange::OtherMeter << "" << "";
+        QTest::newRow("other group") << with([](auto &o) { o.group = meter::LpGroup::second(); }) << OriginChange::OtherMeter << "" << "";
         QTest::newRow("serial not read") << with([](auto &o) { o.serial.clear(); }) << OriginChange::OtherMeter
                                          << "" << "";
         QTest::newRow("channels") << with([](auto &o) { o.channels = 2; o.codes = {1, 2}; })
@@ -438,7 +438,7 @@ private slots:
         QFETCH(OriginChange, change);
         QFETCH(QString, before);
         QFETCH(QString, after);
-        const loadprofile::DownloadOrigin began{"METERAAA11111111", 0, 3, {1, 2, 3}, "15"};
+        const loadprofile::DownloadOrigin began{"METERAAA11111111", meter::LpGroup::first(), 3, {1, 2, 3}, "15"};
         QCOMPARE(loadprofile::originChange(began, now), change);
         QCOMPARE(loadprofile::changedValues(change, began, now), std::pair(before, after));
         // A download whose meter was never read continues nowhere.

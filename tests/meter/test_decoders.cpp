@@ -86,6 +86,8 @@ private slots:
     void panelChoice();
     void loadProfileStatus_data();
     void loadProfileStatus();
+    void lpGroupNumbering_data();
+    void lpGroupNumbering();
 };
 
 void TestDecoders::formatting_data()
@@ -491,6 +493,36 @@ void TestDecoders::loadProfileStatus()
     QCOMPARE(find(updates, "Text_Max_int_num", 0), capacity1);
     QCOMPARE(find(updates, "Text_Max_int_num", 1), capacity2);
     QVERIFY(meter::DecodeLPStatus(std::span(block).first(519)).empty());
+}
+
+// The user's numbers 1 and 2 and the indexes 0 and 1 name the same groups,
+// and nothing else names a group.
+void TestDecoders::lpGroupNumbering_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("index"); // -1: no group
+    QTest::newRow("0") << 0 << -1;
+    QTest::newRow("1") << 1 << 0;
+    QTest::newRow("2") << 2 << 1;
+    QTest::newRow("3") << 3 << -1;
+    QTest::newRow("-1") << -1 << -1;
+}
+
+void TestDecoders::lpGroupNumbering()
+{
+    QFETCH(int, number);
+    QFETCH(int, index);
+    const std::optional<meter::LpGroup> group = meter::LpGroup::fromNumber(number);
+    QCOMPARE(group.has_value(), index >= 0);
+    QVERIFY(meter::LpGroup::fromRow(number - 1) == group);
+    if (!group)
+        return;
+    QCOMPARE(group->number(), number);
+    QCOMPARE(int(group->index()), index);
+    QVERIFY(meter::LpGroup::atIndex(group->index()) == *group);
+    meter::Reading reading;
+    reading.lpGroups[std::size_t(index)].channels = 7;
+    QCOMPARE(reading.group(*group).channels, 7u);
 }
 
 QTEST_GUILESS_MAIN(TestDecoders)

@@ -4,6 +4,7 @@
 #include "gui/ui/caption.h"
 #include "gui/ui/control_map.h"
 #include "gui/ui/named_controls.h"
+#include "measurement_pages.h"
 #include "meter/measurement_decoders.h"
 
 #include <QAbstractButton>
@@ -12,7 +13,6 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
-#include <QVBoxLayout>
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -39,16 +39,7 @@ void TestMeasurementPanel::everyDecodedControlExists()
 {
     QFETCH(int, base);
     QWidget root;
-    auto *layout = new QVBoxLayout(&root);
-    for (int panel = 0; panel < 2; ++panel) {
-        auto *tabs = new QTabWidget(&root);
-        tabs->setObjectName(QStringLiteral("SSTab2(%1)").arg(panel));
-        meter::buildMeasurementPanel(tabs, panel);
-        layout->addWidget(tabs);
-    }
-    auto *basic = new QTabWidget(&root);
-    meter::buildBasicDataPanel(basic);
-    layout->addWidget(basic);
+    testsupport::addMeasurementPages(&root);
 
     meter::ReadingView view(&root);
     const ui::ControlMap controls(&root);

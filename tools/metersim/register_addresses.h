@@ -3,6 +3,11 @@
 #include <QtGlobal>
 
 // Register numbers of the meter (zero-based wire addresses).
+//
+// The simulator keeps its own list on purpose: it is the meter's side of the
+// line, and the tests check the program's register map against it. It must
+// never include the program's map (src/meter/register_map.h), or a wrong
+// address there would be served back by the simulator and pass unseen.
 namespace metersim::reg {
 
 // Holding registers.

@@ -80,7 +80,7 @@ void ArchiveLink::blockRead(const loadprofile::DownloadOrigin &origin, long long
         blocks_ = std::make_shared<archive::DownloadBlocks>();
     ++pendingJobs_;
     archive_->runToEnd<QString>(
-        [block = archive::DownloadedBlock{origin.serial, origin.group + 1, origin.codes, origin.interval, firstRecord,
+        [block = archive::DownloadedBlock{origin.serial, origin.group.number(), origin.codes, origin.interval, firstRecord,
                                           records},
          blocks = blocks_](archive::ArchiveStore *store, const QString &openError) {
             return blocks->store(store, openError, block).tell.value_or(QString());
@@ -99,7 +99,9 @@ void ArchiveLink::cmdLPNew_Click()
     const meter::Reading &reading = session_.reading();
     if (!session_.link().LinkOnline() || !reading.identity || downloadRequestRunning() || newAsked_ || !archive_)
         return;
-    const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel"))->currentIndex() == 1 ? 1 : 0;
+    // The first group while the list shows none.
+    const meter::LpGroup g = meter::LpGroup::fromRow(controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel"))->currentIndex())
+                                 .value_or(meter::LpGroup::first());
     const QString serial = reading.identity->serial;
     newAsked_ = true;
     ++pendingJobs_;
@@ -108,7 +110,7 @@ void ArchiveLink::cmdLPNew_Click()
     archive_->run<Newest>(
         [serial, g](archive::ArchiveStore &store) {
             QString error;
-            const auto archived = store.archivedEnd(serial, g + 1, &error);
+            const auto archived = store.archivedEnd(serial, g.number(), &error);
             return Newest{archived, error};
         },
         [this, serial, g](Newest answer) {
@@ -118,7 +120,7 @@ void ArchiveLink::cmdLPNew_Click()
         });
 }
 
-void ArchiveLink::downloadNewerThan(int g, const QString &serial, const std::optional<lpdata::ArchivedEnd> &archived,
+void ArchiveLink::downloadNewerThan(meter::LpGroup g, const QString &serial, const std::optional<lpdata::ArchivedEnd> &archived,
                                     const QString &error)
 {
     if (!archived) {

@@ -4,6 +4,7 @@
 #include "archive/download_archiver.h"
 #include "loadprofile/block_download.h"
 #include "loadprofile/download_origin.h"
+#include "meter/lp_group.h"
 #include "lpdata/records.h"
 
 #include <QDateTime>
@@ -66,7 +67,7 @@ private:
     void downloadEnded(const loadprofile::DownloadEnd &end);
     void tellFailure(const QString &error);
     // The rest of cmdLPNew once the archive's newest record of the group is known.
-    void downloadNewerThan(int group, const QString &serial, const std::optional<lpdata::ArchivedEnd> &archived,
+    void downloadNewerThan(meter::LpGroup group, const QString &serial, const std::optional<lpdata::ArchivedEnd> &archived,
                            const QString &error);
     bool downloadRequestRunning() const;
 

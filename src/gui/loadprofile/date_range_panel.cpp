@@ -57,13 +57,13 @@ DateRangePanel::DateRangePanel(session::MeterSession &session, DownloadPace &pac
     connect(controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1")),
             &QComboBox::activated, this, &DateRangePanel::cmbLPReadGroupSel1_Click);
     ui::onClicked(controls_, "cmdReadLP2", this, &DateRangePanel::cmdReadLP2_Click);
-    connect(&search_, &DateSearch::newestTimeRead, this, [this](int g) {
-        if (controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex() == g)
+    connect(&search_, &DateSearch::newestTimeRead, this, [this](meter::LpGroup g) {
+        if (chosenGroup() == g)
             showNewestTime();
     });
     connect(&search_, &DateSearch::searchProgress, this, &DateRangePanel::showSearchProgress);
     connect(&search_, &DateSearch::rangeFound, this,
-            [this](int g, long long first, long long) { rangeFound(g, first); });
+            [this](meter::LpGroup g, long long first, long long) { rangeFound(g, first); });
     connect(&search_, &DateSearch::searchFailed, this, [this](loadprofile::DownloadEnd::Reason reason) {
         ui::setCaption(controls_.require<QWidget>(QStringLiteral("Text6")), QString());
         messages_.show(ui::MessageKind::Critical, texts_.strMsgBoxerr,
@@ -112,19 +112,24 @@ void DateRangePanel::dateFieldChosen(int selector, int field)
     }
 }
 
-long long DateRangePanel::validCount(int group) const
+long long DateRangePanel::validCount(meter::LpGroup group) const
 {
-    return session_.reading().lpGroups[std::size_t(group)].validRecords.value_or(0);
+    return session_.reading().group(group).validRecords.value_or(0);
+}
+
+std::optional<meter::LpGroup> DateRangePanel::chosenGroup() const
+{
+    return meter::LpGroup::fromRow(controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex());
 }
 
 void DateRangePanel::showNewestTime()
 {
-    const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex();
-    if (g < 0 || g > 1)
+    const std::optional<meter::LpGroup> g = chosenGroup();
+    if (!g)
         return;
     ui::setCaption(controls_.require<QWidget>(QStringLiteral("txtLPLastDataTime")),
-               validCount(g) != 0 ? dateTimeText(search_.LPLastDataTime(g))
-                                  : QStringLiteral("no data"));
+               validCount(*g) != 0 ? dateTimeText(search_.LPLastDataTime(*g))
+                                   : QStringLiteral("no data"));
 }
 
 void DateRangePanel::cmbLPReadGroupSel1_Click() { showNewestTime(); }
@@ -132,12 +137,11 @@ void DateRangePanel::cmbLPReadGroupSel1_Click() { showNewestTime(); }
 void DateRangePanel::cmdReadLP2_Click()
 {
     // Without a group there is nothing to search in.
-    const int g = controls_.require<QComboBox>(QStringLiteral("cmbLPReadGroupSel1"))->currentIndex();
-    if (g >= 0)
-        requestSearch(g, LPRangeDate[0], LPRangeDate[1]);
+    if (const std::optional<meter::LpGroup> g = chosenGroup())
+        requestSearch(*g, LPRangeDate[0], LPRangeDate[1]);
 }
 
-bool DateRangePanel::requestSearch(int group, double begin, double end)
+bool DateRangePanel::requestSearch(meter::LpGroup group, double begin, double end)
 {
     if (!pace_.requestSearch(group, begin, end))
         return false;
@@ -146,7 +150,7 @@ bool DateRangePanel::requestSearch(int group, double begin, double end)
     return true;
 }
 
-void DateRangePanel::startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived)
+void DateRangePanel::startNewOnly(meter::LpGroup g, const std::optional<lpdata::ArchivedEnd> &archived)
 {
     pace_.startNewOnly(g, archived, downloads_.folders());
     if (pace_.searchPending()) {
@@ -161,7 +165,7 @@ void DateRangePanel::showSearchProgress(int probes)
                texts_.rightdown_LPSearching.arg(probes));
 }
 
-void DateRangePanel::rangeFound(int g, long long first)
+void DateRangePanel::rangeFound(meter::LpGroup g, long long first)
 {
     // The lists show the range the download is about to read.
     downloads_.showGroup(g);

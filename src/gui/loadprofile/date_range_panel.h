@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lpdata/archived_end.h"
+#include "meter/lp_group.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -44,13 +45,13 @@ public:
     void dateFieldChosen(int selector, int field);
     void cmbLPReadGroupSel1_Click();
     void cmdReadLP2_Click();
-    // Asks for a search of group (0 or 1) from begin, and a download of the
+    // Asks for a search of the group from begin, and a download of the
     // records from begin to end (date serials); false while another search
     // or a download is on its way.
-    bool requestSearch(int group, double begin, double end);
+    bool requestSearch(meter::LpGroup group, double begin, double end);
     // The records of group g after the archive's last (DownloadPace::startNewOnly;
     // nothing: the archive holds none, so all of them).
-    void startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived);
+    void startNewOnly(meter::LpGroup g, const std::optional<lpdata::ArchivedEnd> &archived);
 
     // Begin and end of the chosen date range, as date serials.
     std::array<double, 2> LPRangeDate{};
@@ -60,8 +61,10 @@ private:
     void recompute(int selector, int field);
     double selectorValue(int selector) const;
     void showNewestTime();
-    long long validCount(int group) const;
-    void rangeFound(int g, long long first);
+    long long validCount(meter::LpGroup group) const;
+    // The group the date search's group list shows; nothing while it shows none.
+    std::optional<meter::LpGroup> chosenGroup() const;
+    void rangeFound(meter::LpGroup g, long long first);
 
     session::MeterSession &session_;
     DownloadPace &pace_;

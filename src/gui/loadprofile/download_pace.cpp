@@ -29,7 +29,7 @@ DownloadPace::DownloadPace(session::MeterSession &session, BlockDownload &downlo
             [this] { download_.endUnstarted(download_.endOf(DownloadEnd::Reason::NothingNew)); });
 }
 
-long long DownloadPace::validCount(int g) const { return validRecords(session_.reading(), g); }
+long long DownloadPace::validCount(meter::LpGroup g) const { return validRecords(session_.reading(), g); }
 
 void DownloadPace::linkOnlineChanged(bool online)
 {
@@ -46,7 +46,7 @@ void DownloadPace::linkOnlineChanged(bool online)
         emit interrupted();
 }
 
-std::optional<DownloadEnd> DownloadPace::start(int g, long long first, long long last,
+std::optional<DownloadEnd> DownloadPace::start(meter::LpGroup g, long long first, long long last,
                                                std::optional<std::pair<double, double>> dates,
                                                const lpdata::DataFolders &folders)
 {
@@ -63,7 +63,7 @@ std::optional<DownloadEnd> DownloadPace::startFound(const lpdata::DataFolders &f
     return start(found.group, found.first, validCount(found.group), found.dates, folders);
 }
 
-void DownloadPace::startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived,
+void DownloadPace::startNewOnly(meter::LpGroup g, const std::optional<lpdata::ArchivedEnd> &archived,
                                 const lpdata::DataFolders &folders)
 {
     const long long valid = validCount(g);
@@ -93,7 +93,7 @@ bool DownloadPace::requestRunning() const
     return searchPending() || (download_.LPDownloading() && Timer_RS_Lpf.isActive());
 }
 
-bool DownloadPace::requestSearch(int g, double begin, double end)
+bool DownloadPace::requestSearch(meter::LpGroup g, double begin, double end)
 {
     // One request at a time.
     if (requestRunning())

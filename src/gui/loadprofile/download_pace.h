@@ -41,7 +41,7 @@ public:
 
     // Starts reading records first..last (from 1) of group g at this pace
     // (BlockDownload::start). Nothing when it has started; else why not.
-    std::optional<DownloadEnd> start(int g, long long first, long long last,
+    std::optional<DownloadEnd> start(meter::LpGroup g, long long first, long long last,
                                      std::optional<std::pair<double, double>> dates, const lpdata::DataFolders &folders);
     // The download by date the search found (rangeFound) into folders.
     std::optional<DownloadEnd> startFound(const lpdata::DataFolders &folders);
@@ -49,10 +49,10 @@ public:
     // them when it holds none; else a date search that reads first whether
     // the meter still holds the archive's last record (NewOnlyStart). What
     // finds nothing new ends the download (ended: NothingNew).
-    void startNewOnly(int g, const std::optional<lpdata::ArchivedEnd> &archived, const lpdata::DataFolders &folders);
+    void startNewOnly(meter::LpGroup g, const std::optional<lpdata::ArchivedEnd> &archived, const lpdata::DataFolders &folders);
     // Asks for a date search of group g from begin, and a download of its
     // records up to end (date serials); false while another request runs.
-    bool requestSearch(int g, double begin, double end);
+    bool requestSearch(meter::LpGroup g, double begin, double end);
     // Ends a date search that has not started its download.
     void endSearch();
     // A search is asked for, running, or has found its range and waits to
@@ -98,7 +98,7 @@ private:
     void linkOnlineChanged(bool online);
     void readingEnded();
     void resumePoll();
-    long long validCount(int g) const;
+    long long validCount(meter::LpGroup g) const;
 
     session::MeterSession &session_;
     BlockDownload &download_;

@@ -52,7 +52,7 @@ DownloadPanel::DownloadPanel(session::MeterSession &session, DownloadPace &pace,
         // Lists that do not match the meter's record count wait for the
         // refresh later in the cycle. A count this connection has not read
         // yet (the first cycle after going online) is no reason to wait.
-        const auto &valid = session_.reading().lpGroups[std::size_t(group())].validRecords;
+        const auto &valid = session_.reading().group(group()).validRecords;
         if (valid && *valid != LPListedCount)
             status(QStringLiteral("Wait!! Setting 'Start no' & 'Stop no'"));
     });
@@ -85,11 +85,15 @@ QComboBox *DownloadPanel::list(const char *name) const
     return controls_.require<QComboBox>(QLatin1String(name));
 }
 
-int DownloadPanel::group() const { return list("cmbLPReadGroupSel")->currentIndex() == 1 ? 1 : 0; }
-
-long long DownloadPanel::validCount(int g) const
+// The first group while the list shows none.
+meter::LpGroup DownloadPanel::group() const
 {
-    return session_.reading().lpGroups[std::size_t(g)].validRecords.value_or(0);
+    return meter::LpGroup::fromRow(list("cmbLPReadGroupSel")->currentIndex()).value_or(meter::LpGroup::first());
+}
+
+long long DownloadPanel::validCount(meter::LpGroup g) const
+{
+    return session_.reading().group(g).validRecords.value_or(0);
 }
 
 void DownloadPanel::status(const QString &text)
@@ -102,11 +106,12 @@ lpdata::DataFolders DownloadPanel::folders() const
     return lpdata::LoadProfileCsv::defaultFolders(programDir_);
 }
 
-void DownloadPanel::showGroup(int g)
+void DownloadPanel::showGroup(meter::LpGroup g)
 {
-    if (list("cmbLPReadGroupSel")->currentIndex() == g)
+    const int row = int(g.index());
+    if (list("cmbLPReadGroupSel")->currentIndex() == row)
         return;
-    list("cmbLPReadGroupSel")->setCurrentIndex(g);
+    list("cmbLPReadGroupSel")->setCurrentIndex(row);
     LPListedCount = 0;
     refreshRecordLists();
 }
@@ -296,7 +301,7 @@ void DownloadPanel::continueDownload()
                                                                           : texts_.rightdown_LPSET2;
     const auto [before, after] = loadprofile::changedValues(change, was, now);
     messages_.show(ui::MessageKind::Critical, texts_.strMsgBoxerr,
-                   texts_.rightdown_LPGroupChanged.arg(QString::number(was.group + 1), setting, before, after));
+                   texts_.rightdown_LPGroupChanged.arg(QString::number(was.group.number()), setting, before, after));
 }
 
 void DownloadPanel::ended(const DownloadEnd &end)

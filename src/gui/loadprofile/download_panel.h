@@ -1,6 +1,7 @@
 #pragma once
 
 #include "loadprofile/block_download.h"
+#include "meter/lp_group.h"
 #include "lpdata/csv_file.h"
 
 #include <QObject>
@@ -59,7 +60,7 @@ public:
     // button or the start buttons, the group lists fixed or free.
     void showRequestRunning(bool running);
     // The group lists show group g, and the record lists its records.
-    void showGroup(int g);
+    void showGroup(meter::LpGroup g);
     // The folders the download files go to.
     lpdata::DataFolders folders() const;
     // Says what became of a download (or why it did not start).
@@ -71,9 +72,9 @@ private:
     void showRunning();
     void showProgress(long long done, long long asked, long long secondsLeft);
     void status(const QString &text);
-    int group() const;
+    meter::LpGroup group() const;
     QComboBox *list(const char *name) const;
-    long long validCount(int group) const;
+    long long validCount(meter::LpGroup group) const;
     void validateTyped(const char *name);
     void linkOnlineChanged(bool online);
     void started();

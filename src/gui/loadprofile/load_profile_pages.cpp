@@ -1,6 +1,7 @@
 #include "gui/loadprofile/load_profile_pages.h"
 
 #include "gui/ui/named_controls.h"
+#include "meter/lp_status.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace loadprofile {
 
 namespace {
@@ -20,9 +23,9 @@ constexpr int kDateFields = 5; // year, month, day, hour, minute
 
 constexpr const char *kSection = "rightdownini";
 
-QGroupBox *groupFrame(QWidget *parent, int group)
+QGroupBox *groupFrame(QWidget *parent, meter::LpGroup group)
 {
-    auto *frame = ui::makeKeyed<QGroupBox>(parent, "Group %1", kSection, "rightdown_Group", group);
+    auto *frame = ui::makeKeyed<QGroupBox>(parent, "Group %1", kSection, "rightdown_Group", group.number());
     new QVBoxLayout(frame);
     return frame;
 }
@@ -50,9 +53,10 @@ struct GroupButton {
 void addGroupButtons(QWidget *page, GroupButton first, GroupButton second)
 {
     auto *layout = new QHBoxLayout(page);
-    int group = 1;
-    for (const GroupButton &button : {first, second}) {
-        QGroupBox *frame = groupFrame(page, group++);
+    const GroupButton buttons[meter::LpGroup::kCount] = {first, second};
+    for (const meter::LpGroup group : meter::LpGroup::all()) {
+        const GroupButton &button = buttons[group.index()];
+        QGroupBox *frame = groupFrame(page, group);
         QPushButton *command = ui::makeCommandButton(frame, button.name, button.caption);
         if (button.key)
             ui::setCaptionKey(command, kSection, button.key);
@@ -62,6 +66,21 @@ void addGroupButtons(QWidget *page, GroupButton first, GroupButton second)
     layout->addStretch();
 }
 
+// The frames addGroupButtons made on page, each with its group.
+struct GroupFrame {
+    meter::LpGroup group;
+    QGroupBox *frame;
+};
+std::vector<GroupFrame> groupFrames(QWidget *page)
+{
+    const QList<QGroupBox *> frames = page->findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly);
+    std::vector<GroupFrame> out;
+    for (const meter::LpGroup group : meter::LpGroup::all())
+        if (qsizetype(group.index()) < frames.size())
+            out.push_back({group, frames[qsizetype(group.index())]});
+    return out;
+}
+
 } // namespace
 
 void buildLoadProfileRecordsPage(QWidget *page)
@@ -69,9 +88,11 @@ void buildLoadProfileRecordsPage(QWidget *page)
     addGroupButtons(page, {"Comm_Clr_G1_Data", "Clear Group1 Data", "rightdown_ClrGroup1"},
                     {"Comm_Clr_G2_Data", "Clear Group2 Data", "rightdown_ClrGroup2"});
     // Above each clear button, what the meter reports of its group.
-    const QList<QGroupBox *> frames = page->findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly);
-    for (int g = 0; g < int(frames.size()) && g < 2; ++g) {
-        QGroupBox *frame = frames[g];
+    for (const GroupFrame &each : groupFrames(page)) {
+        const meter::LpGroup group = each.group;
+        QGroupBox *frame = each.frame;
+        // The group's controls are indexed as the reading's groups are.
+        const int g = int(group.index());
         auto *grid = new QGridLayout;
         // Captions named as the language tables name them: one per group for
         // channels and interval, one for the valid and maximum records (the
@@ -83,11 +104,11 @@ void buildLoadProfileRecordsPage(QWidget *page)
         const auto named = [frame](const QString &name, const char *english) {
             return ui::makeNamedLabel(frame, name, QLatin1String(english));
         };
-        field(0, named(QStringLiteral("lblDataCounter%1").arg(g + 1), "Channels"),
+        field(0, named(QStringLiteral("lblDataCounter%1").arg(group.number()), "Channels"),
               ui::controlName("Text_LP_Data_Counter", g));
-        field(1, named(QStringLiteral("lblInterval%1").arg(g + 1), "Interval (min)"),
+        field(1, named(QStringLiteral("lblInterval%1").arg(group.number()), "Interval (min)"),
               ui::controlName("txtLPInterval", g));
-        if (g == 0) {
+        if (group == meter::LpGroup::first()) {
             field(2, named(QStringLiteral("lblValidIntervals"), "Valid Records"),
                   ui::controlName("txtLPValidIntervalNum", g));
             field(3, named(QStringLiteral("lblMaxIntervals"), "Max Records"),
@@ -101,8 +122,8 @@ void buildLoadProfileRecordsPage(QWidget *page)
         grid->addWidget(ui::makeKeyed(frame, "Channel codes", kSection, "rightdown_ChannelCodes"), 4,
                         0, 1, 2);
         auto *codes = new QGridLayout;
-        const char *codeName = g == 0 ? "Text_LP_G1_Data" : "Text_LP_G2_Data";
-        for (int i = 0; i < (g == 0 ? 12 : 8); ++i)
+        const char *codeName = group == meter::LpGroup::first() ? "Text_LP_G1_Data" : "Text_LP_G2_Data";
+        for (int i = 0; i < meter::lpMaxChannels(group); ++i)
             codes->addWidget(ui::makeValueDisplay(frame, ui::controlName(codeName, i), 4), i / 4, i % 4);
         grid->addLayout(codes, 5, 0, 1, 2);
         static_cast<QVBoxLayout *>(frame->layout())->insertLayout(0, grid);
@@ -171,17 +192,16 @@ void buildLoadProfileSettingPage(QWidget *page)
     addGroupButtons(page, {"cmdLoadProfileG1Set", "Group1 Setting", nullptr},
                     {"cmdLoadProfileG2Set", "Group2 Setting", nullptr});
     // Above each set button: channel count, interval, and a code per channel.
-    const QList<QGroupBox *> frames = page->findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly);
-    for (int g = 0; g < int(frames.size()) && g < 2; ++g) {
-        QGroupBox *frame = frames[g];
-        const char *name = g == 0 ? "Combo_G1_Setting" : "Combo_G2_Setting";
+    for (const GroupFrame &each : groupFrames(page)) {
+        const meter::LpGroup group = each.group;
+        QGroupBox *frame = each.frame;
+        const char *name = group == meter::LpGroup::first() ? "Combo_G1_Setting" : "Combo_G2_Setting";
         auto *grid = new QGridLayout;
         grid->addWidget(ui::makeKeyed(frame, "Channels", kSection, "rightdown_LPSET1"), 0, 0);
         grid->addWidget(ui::makeNamedList(frame, ui::controlName(name, 0), 3), 0, 1);
         grid->addWidget(ui::makeKeyed(frame, "Interval (min)", kSection, "rightdown_LPSET2"), 0, 2);
         grid->addWidget(ui::makeNamedList(frame, ui::controlName(name, 1), 5), 0, 3);
-        const int channels = g == 0 ? 12 : 8;
-        for (int c = 0; c < channels; ++c) {
+        for (int c = 0; c < meter::lpMaxChannels(group); ++c) {
             const int row = 1 + c / 2;
             const int column = 2 * (c % 2);
             grid->addWidget(ui::makeKeyed(frame, "Ch %1", kSection, "rightdown_Channel", c + 1), row,

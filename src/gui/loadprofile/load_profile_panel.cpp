@@ -37,7 +37,7 @@ struct GroupLayout {
     QString defaultChannels;
     std::array<int, 12> defaultPositions; // of each channel's code in the offered list
 };
-const GroupLayout kGroups[2] = {
+const GroupLayout kGroups[meter::LpGroup::kCount] = {
     {"Combo_G1_Setting", 12, "Clear Group1 Data\uFF1F", QStringLiteral("8"),
      {0, 1, 2, 3, 4, 6, 8, 10, 5, 7, 9, 11}},
     {"Combo_G2_Setting", 8, "Clear Group2 Data\uFF1F", QStringLiteral("4"),
@@ -134,16 +134,15 @@ bool LoadProfilePanel::confirmed(const QString &question)
         ->ask(question, texts_.Set_Time_OK, texts_.Set_Time_NO);
 }
 
-void LoadProfilePanel::askAndRaiseGroupSetting(int group)
+void LoadProfilePanel::askAndRaiseGroupSetting(meter::LpGroup group)
 {
-    const QString wanted =
-        controls_.require<QComboBox>(QLatin1String(kGroups[group].settings), 0)->currentText();
-    const QString current = QString::number(session_.reading().lpGroups[std::size_t(group)].channels);
+    const GroupLayout &layout = kGroups[group.index()];
+    const QString wanted = controls_.require<QComboBox>(QLatin1String(layout.settings), 0)->currentText();
+    const QString current = QString::number(session_.reading().group(group).channels);
     // A new channel count makes the meter restart the group's records.
     if (wanted != current && !confirmed(texts_.LPF_war))
         return;
 
-    const GroupLayout &layout = kGroups[group];
     std::vector<std::uint16_t> values;
     for (int element = 0; element < 2 + layout.maxChannels; ++element) {
         const QString text =
@@ -162,9 +161,9 @@ void LoadProfilePanel::askAndRaiseGroupSetting(int group)
     session_.request(loadprofile::groupSettingRequest(group, std::move(values)));
 }
 
-void LoadProfilePanel::askAndRaiseClear(int group)
+void LoadProfilePanel::askAndRaiseClear(meter::LpGroup group)
 {
-    if (confirmed(QString::fromUtf8(kGroups[group].clearQuestion)))
+    if (confirmed(QString::fromUtf8(kGroups[group.index()].clearQuestion)))
         session_.request(loadprofile::clearGroupRequest(group));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter/lp_group.h"
+
 #include <QObject>
 
 namespace ui {
@@ -33,10 +35,10 @@ public:
                      const i18n::LanguageTexts &texts, const ui::ControlMap &controls, QObject *parent = nullptr);
 
     void cmdLPindexon_Click();
-    void cmdLoadProfileG1Set_Click() { askAndRaiseGroupSetting(0); }
-    void cmdLoadProfileG2Set_Click() { askAndRaiseGroupSetting(1); }
-    void Comm_Clr_G1_Data_Click() { askAndRaiseClear(0); }
-    void Comm_Clr_G2_Data_Click() { askAndRaiseClear(1); }
+    void cmdLoadProfileG1Set_Click() { askAndRaiseGroupSetting(meter::LpGroup::first()); }
+    void cmdLoadProfileG2Set_Click() { askAndRaiseGroupSetting(meter::LpGroup::second()); }
+    void Comm_Clr_G1_Data_Click() { askAndRaiseClear(meter::LpGroup::first()); }
+    void Comm_Clr_G2_Data_Click() { askAndRaiseClear(meter::LpGroup::second()); }
 
     // Fills the group, channel-count, interval and channel lists, and the
     // code listing; includeAll offers the THD codes as well.
@@ -46,8 +48,8 @@ private:
     void linkOnlineChanged(bool online);
     void markInterruptedDownload();
     void layoutApplied(bool rLayout);
-    void askAndRaiseGroupSetting(int group);
-    void askAndRaiseClear(int group);
+    void askAndRaiseGroupSetting(meter::LpGroup group);
+    void askAndRaiseClear(meter::LpGroup group);
     bool confirmed(const QString &question);
 
     session::MeterSession &session_;

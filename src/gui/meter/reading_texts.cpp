@@ -84,17 +84,18 @@ TextUpdates withdrawnTexts(const Withdrawn &withdrawn, int displayBase)
             blank(control, -1);
     if (withdrawn.parts & LoadProfile) {
         static const char *const codeControls[kLPGroups] = {"Text_LP_G1_Data", "Text_LP_G2_Data"};
-        for (int g = 0; g < kLPGroups; ++g) {
-            blank("Text_LP_Data_Counter", g);
-            blank("txtLPInterval", g);
-            for (int i = 0; i < kLPMaxChannels[g]; ++i)
-                blank(codeControls[g], i);
-            blank("Text_Max_int_num", g);
+        for (const LpGroup g : LpGroup::all()) {
+            const int at = int(g.index());
+            blank("Text_LP_Data_Counter", at);
+            blank("txtLPInterval", at);
+            for (int i = 0; i < lpMaxChannels(g); ++i)
+                blank(codeControls[g.index()], i);
+            blank("Text_Max_int_num", at);
         }
     }
     if (withdrawn.parts & ValidCounts)
-        for (int g = 0; g < kLPGroups; ++g)
-            blank("txtLPValidIntervalNum", g);
+        for (const LpGroup g : LpGroup::all())
+            blank("txtLPValidIntervalNum", int(g.index()));
     if (withdrawn.parts & DisplayItems)
         blank("txt_Display_Item", -1);
     if (withdrawn.parts & Harmonics)
@@ -132,18 +133,19 @@ TextUpdates harmonicTexts(const std::array<double, 32> &harmonics)
     return out;
 }
 
-TextUpdates lpStatusTexts(const std::array<LPGroupStatus, 2> &groups)
+TextUpdates lpStatusTexts(const std::array<LPGroupStatus, kLPGroups> &groups)
 {
     static const char *const codeControls[kLPGroups] = {"Text_LP_G1_Data", "Text_LP_G2_Data"};
     TextUpdates out;
-    for (int g = 0; g < kLPGroups; ++g) {
-        const LPGroupStatus &group = groups[std::size_t(g)];
-        out.push_back({QStringLiteral("Text_LP_Data_Counter"), g, QString::number(group.channels)});
-        out.push_back({QStringLiteral("txtLPInterval"), g, lpIntervalText(group.intervalCode)});
-        for (int i = 0; i < kLPMaxChannels[g]; ++i)
-            out.push_back({QLatin1String(codeControls[g]), i, QString::number(group.codes[std::size_t(i)])});
+    for (const LpGroup g : LpGroup::all()) {
+        const LPGroupStatus &group = groups[g.index()];
+        const int at = int(g.index());
+        out.push_back({QStringLiteral("Text_LP_Data_Counter"), at, QString::number(group.channels)});
+        out.push_back({QStringLiteral("txtLPInterval"), at, lpIntervalText(group.intervalCode)});
+        for (int i = 0; i < lpMaxChannels(g); ++i)
+            out.push_back({QLatin1String(codeControls[g.index()]), i, QString::number(group.codes[std::size_t(i)])});
         if (group.capacity)
-            out.push_back({QStringLiteral("Text_Max_int_num"), g, QString::number(*group.capacity)});
+            out.push_back({QStringLiteral("Text_Max_int_num"), at, QString::number(*group.capacity)});
     }
     return out;
 }

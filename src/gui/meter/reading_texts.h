@@ -30,7 +30,7 @@ TextUpdates phaseEnergyTexts(const Samples &phases, int displayBase,
 TextUpdates harmonicTexts(const std::array<double, 32> &harmonics);
 // Channel counts, intervals ("30 sec" for 230), channel codes and record
 // capacities of both groups.
-TextUpdates lpStatusTexts(const std::array<LPGroupStatus, 2> &groups);
+TextUpdates lpStatusTexts(const std::array<LPGroupStatus, LpGroup::kCount> &groups);
 
 // The window's texts of each block; indexes start at displayBase.
 TextUpdates DecodeMainBlock(std::span<const std::uint8_t> block, int displayBase);

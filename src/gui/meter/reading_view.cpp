@@ -32,9 +32,9 @@ void ReadingView::showParts(const meter::Reading &reading, unsigned parts, int d
     if (parts & meter::LoadProfile)
         apply(meter::lpStatusTexts(reading.lpGroups));
     if (parts & meter::ValidCounts) {
-        for (int g = 0; g < 2; ++g)
-            if (const auto valid = reading.lpGroups[std::size_t(g)].validRecords)
-                apply({{QStringLiteral("txtLPValidIntervalNum"), g, QString::number(*valid)}});
+        for (const meter::LpGroup g : meter::LpGroup::all())
+            if (const auto valid = reading.group(g).validRecords)
+                apply({{QStringLiteral("txtLPValidIntervalNum"), int(g.index()), QString::number(*valid)}});
     }
     if (parts & meter::PhaseEnergy) {
         // Beside the phases, the totals of the main block once more.
