@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -20,7 +21,8 @@ using namespace gyroscribe;
 constexpr double kSide = 420 * TwipsPerPixel;
 // A label's box: two characters of the window's font.
 const QSizeF kLabelSize(330, 240);
-const QSizeF kMarkSize(420, 240);
+// An angle mark's box: its digits.
+QSizeF markSize(const char *digits) { return {110.0 * double(std::strlen(digits)) + 40.0, 240.0}; }
 
 struct Vector {
     const char *name;
@@ -49,9 +51,11 @@ QString number(double value) { return QString::number(value, 'f', 1); }
 
 QString text(QPointF topLeft, QSizeF size, const QString &caption, const char *colour)
 {
-    // The label's box centred on its text.
-    return QStringLiteral("<text x=\"%1\" y=\"%2\" fill=\"%3\" text-anchor=\"middle\" dominant-baseline=\"central\">%4</text>\n")
-        .arg(number(topLeft.x() + size.width() / 2), number(topLeft.y() + size.height() / 2), QLatin1String(colour),
+    // On the surface's colour, as the control paints its labels, centred in their box.
+    return QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"#fff\"/>"
+                          "<text x=\"%5\" y=\"%6\" fill=\"%7\" text-anchor=\"middle\" dominant-baseline=\"central\">%8</text>\n")
+        .arg(number(topLeft.x()), number(topLeft.y()), number(size.width()), number(size.height()),
+             number(topLeft.x() + size.width() / 2), number(topLeft.y() + size.height() / 2), QLatin1String(colour),
              caption);
 }
 
@@ -71,13 +75,14 @@ QByteArray phasorSvg(const meter::Reading &reading)
     svg += QStringLiteral("<circle class=\"reference\" cx=\"0\" cy=\"0\" r=\"%1\" fill=\"none\" stroke=\"#c8c8c8\" "
                           "stroke-width=\"15\"/>\n")
                .arg(background.plotRadius);
-    const std::array<QPointF, 4> marks =
-        degreeMarkPositions(axis, {kMarkSize, kMarkSize, kMarkSize, kMarkSize}, QSizeF(kSide, kSide));
-    std::vector<QRectF> taken;
     const char *markTexts[4] = {"0", "90", "180", "270"};
-    for (int i = 0; i < 4; ++i) {
-        svg += text(marks[std::size_t(i)], kMarkSize, QLatin1String(markTexts[i]), "#000");
-        taken.emplace_back(marks[std::size_t(i)], kMarkSize);
+    const std::array<QSizeF, 4> markSizes{markSize(markTexts[0]), markSize(markTexts[1]), markSize(markTexts[2]),
+                                          markSize(markTexts[3])};
+    const std::array<QPointF, 4> marks = degreeMarkPositions(axis, markSizes, QSizeF(kSide, kSide));
+    std::vector<QRectF> taken;
+    for (std::size_t i = 0; i < 4; ++i) {
+        svg += text(marks[i], markSizes[i], QLatin1String(markTexts[i]), "#000");
+        taken.emplace_back(marks[i], markSizes[i]);
     }
 
     try {

@@ -43,9 +43,9 @@ async function showState() {
 
 let phasorRound = 0;
 keepFresh(async () => {
-  await showState();
   showValues(await fetchJson(`/api/meters/${path}/view?lang=${lang}`));
   document.getElementById('phasor-svg').src = `/meters/${path}/phasor.svg?round=${++phasorRound}`;
+  await showState();
 }, document.getElementById('values-note'));
 
 // Load profile ------------------------------------------------------------
