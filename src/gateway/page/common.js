@@ -28,15 +28,22 @@ function localTime(iso) {
   return isNaN(time) ? String(iso) : time.toLocaleString();
 }
 
-// Seconds as "3 s", "4 min 10 s", "2 h 5 min", "3 d 4 h".
+// Seconds as "3 s", "4 min 10 s", "15 min", "2 h 5 min", "3 d 4 h": the two largest units, a zero second one left out.
 function duration(seconds) {
   if (seconds === null || seconds === undefined || !isFinite(seconds)) return '–';
   const s = Math.round(Math.abs(seconds));
   const sign = seconds < 0 ? '−' : '';
-  if (s < 60) return `${sign}${s} s`;
-  if (s < 3600) return `${sign}${Math.floor(s / 60)} min ${s % 60} s`;
-  if (s < 86400) return `${sign}${Math.floor(s / 3600)} h ${Math.floor((s % 3600) / 60)} min`;
-  return `${sign}${Math.floor(s / 86400)} d ${Math.floor((s % 86400) / 3600)} h`;
+  const units = [[86400, 'd'], [3600, 'h'], [60, 'min'], [1, 's']];
+  const found = units.findIndex(([size]) => s >= size);
+  const at = found < 0 ? units.length - 1 : found;
+  const [size, name] = units[at];
+  let text = `${sign}${Math.floor(s / size)} ${name}`;
+  if (at < units.length - 1) {
+    const [smaller, smallerName] = units[at + 1];
+    const rest = Math.floor((s % size) / smaller);
+    if (rest) text += ` ${rest} ${smallerName}`;
+  }
+  return text;
 }
 
 // A meter's or a line's state, in colour and in words.

@@ -110,7 +110,7 @@ function chartOf(box, summary) {
       interaction: { mode: 'nearest', axis: 'x', intersect: false },
       scales: {
         x: { type: 'linear', min: Date.parse(`${summary.period.start}Z`), max: Date.parse(`${summary.period.end}Z`),
-          ticks: { maxTicksLimit: day ? 13 : 8, callback: (ms) => axisText(ms, day) },
+          ticks: { stepSize: (day ? 3 : 24) * 3600000, callback: (ms) => axisText(ms, day) },
           title: { display: true, text: 'meter time' } },
       },
       plugins: { tooltip: { callbacks: { title: (items) => axisText(items[0].parsed.x, false) } } },
