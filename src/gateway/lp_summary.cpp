@@ -84,8 +84,11 @@ std::optional<QJsonObject> lpSummary(const archive::ArchiveStore &store, const Q
     const auto codes = store.channelCodes(serial, group, error);
     if (!codes)
         return std::nullopt;
-    // As the viewer opens a meter: the period of its newest record.
-    const archive::ViewPeriod period = archive::periodHolding(kind, held->last, held->first, held->last);
+    // The day of the newest record, as the viewer opens a meter; the week
+    // is the seven days up to that day's end.
+    archive::ViewPeriod period = archive::periodHolding(archive::PeriodKind::Day, held->last);
+    if (kind == archive::PeriodKind::Week)
+        period = {kind, period.end.addDays(-7), period.end};
     std::vector<archive::RecordQuality> quality;
     const auto records = store.records(serial, group, *codes, period.range(), error, &quality);
     if (!records)

@@ -13,8 +13,8 @@ class ArchiveStore;
 
 namespace gateway {
 
-// A meter group's load profile over the day or the week (Monday to Sunday)
-// that holds its newest archived record, as the archive's viewer shows it:
+// A meter group's load profile over the day that holds its newest archived
+// record, or the seven days up to that day's end, as the archive's viewer shows it:
 // each channel's line (thinned for a chart, with its breaks at missing
 // intervals) and its statistics, and the period's coverage. Times are the
 // meter's own stamps, "yyyy-MM-ddTHH:mm:ss" without a zone; a point's x is
