@@ -1,8 +1,8 @@
 #include "gateway/page_routes.h"
 
 #include "archive/archive_store.h"
+#include "gateway/api_json.h"
 #include "gateway/gateway_status.h"
-#include "gateway/http_server.h"
 #include "gateway/lp_summary.h"
 #include "gateway/meter_view.h"
 #include "gateway/page_files.h"
@@ -17,14 +17,9 @@ namespace gateway {
 
 namespace {
 
-constexpr const char *kJson = "application/json; charset=utf-8";
-
 HttpResponse notFound() { return {404, "text/plain; charset=utf-8", "not found\n"}; }
 
-HttpResponse json(const QJsonObject &object)
-{
-    return {200, kJson, QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString()};
-}
+HttpResponse json(const QJsonObject &object) { return jsonResponse(QJsonDocument(object).toJson(QJsonDocument::Compact)); }
 
 HttpResponse file(const PageFiles &files, const std::string &name)
 {
@@ -34,33 +29,13 @@ HttpResponse file(const PageFiles &files, const std::string &name)
     return {200, found->contentType, found->bytes.toStdString()};
 }
 
-std::string queryValue(const HttpRequest &request, const char *key)
+QString queryValue(const HttpRequest &request, const char *key)
 {
     const auto found = request.query.find(key);
-    return found == request.query.end() ? std::string() : found->second;
+    return found == request.query.end() ? QString() : QString::fromStdString(found->second);
 }
 
-// A meter's serial as a path segment: printable ASCII, no slash, not too long.
-std::optional<QString> serialOf(const std::string &segment)
-{
-    if (segment.empty() || segment.size() > 64)
-        return std::nullopt;
-    for (const char c : segment)
-        if (c <= ' ' || c > '~' || c == '/')
-            return std::nullopt;
-    return QString::fromLatin1(segment);
-}
-
-// "<serial>" and what follows its slash ("" for none).
-std::pair<std::string, std::string> splitSerial(const std::string &rest)
-{
-    const auto slash = rest.find('/');
-    if (slash == std::string::npos)
-        return {rest, std::string()};
-    return {rest.substr(0, slash), rest.substr(slash + 1)};
-}
-
-// The archive as the server's thread reads it: opened there at the first
+// The archive as the server's worker reads it: opened there at the first
 // request that needs it, and kept.
 class PageArchive {
 public:
@@ -82,65 +57,64 @@ private:
     std::optional<archive::ArchiveStore> store_;
 };
 
-HttpResponse summary(PageArchive &archive, const QString &serial, const HttpRequest &request)
+HttpResponse summary(const std::shared_ptr<PageArchive> &archive, const HttpRequest &request, const QString &serial)
 {
-    const std::string group = queryValue(request, "group");
-    const auto period = summaryPeriod(QString::fromStdString(queryValue(request, "period")));
-    if ((group != "1" && group != "2" && !group.empty()) || !period)
-        return {400, "text/plain; charset=utf-8", "group=1|2&period=day|week\n"};
-    QString error;
-    const archive::ArchiveStore *store = archive.store(&error);
-    std::optional<QJsonObject> found;
-    if (store)
-        found = lpSummary(*store, serial, group == "2" ? 2 : 1, *period, &error);
-    if (!found)
-        return {503, "text/plain; charset=utf-8", "archive: " + error.toStdString() + "\n"};
-    return json(*found);
+    const QString group = queryValue(request, "group");
+    if (!group.isEmpty() && group != QLatin1String("1") && group != QLatin1String("2"))
+        return jsonError(400, QStringLiteral("group is 1 or 2"), QStringLiteral("group"));
+    const auto period = summaryPeriod(queryValue(request, "period"));
+    if (!period)
+        return jsonError(400, QStringLiteral("period is day or week"), QStringLiteral("period"));
+    HttpResponse later;
+    later.onWorker = [archive, serial, group = group == QLatin1String("2") ? 2 : 1, kind = *period] {
+        QString error;
+        const archive::ArchiveStore *store = archive->store(&error);
+        std::optional<QJsonObject> found;
+        if (store)
+            found = lpSummary(*store, serial, group, kind, &error);
+        return found ? json(*found) : jsonError(503, QStringLiteral("archive: ") + error);
+    };
+    return later;
 }
 
 } // namespace
 
-void registerPageRoutes(HttpServer &server, const GatewayStatus &status, const PageSources &sources)
+MeterResources registerPageRoutes(HttpServer &server, const GatewayStatus &status, const PageSources &sources)
 {
     const auto files = std::make_shared<const PageFiles>(PageFiles::load(sources.chartLibrary));
     const auto languages = std::make_shared<const PageLanguages>(PageLanguages::load(sources.languageFolder));
     const auto archive = std::make_shared<PageArchive>(sources.archive);
 
     server.route("/", [files](const HttpRequest &) { return file(*files, "index.html"); });
-    server.routePrefix("/static/", [files](const HttpRequest &, const std::string &rest) {
-        // Only the names the page was built with, and chart.js.
-        return file(*files, rest);
-    });
-    server.routePrefix("/meters/", [files, &status](const HttpRequest &, const std::string &rest) {
-        const auto [segment, what] = splitSerial(rest);
-        const auto serial = serialOf(segment);
-        if (!serial)
+    // Only the names the page was built with, and chart.js.
+    server.routePrefix("/static/", [files](const HttpRequest &request) { return file(*files, request.rest); });
+    server.routePrefix("/meters/", [files, &status](const HttpRequest &request) {
+        const auto slash = request.rest.find('/');
+        const QString serial = QString::fromStdString(request.rest.substr(0, slash));
+        if (!status.knows(serial))
             return notFound();
-        if (what.empty())
+        if (slash == std::string::npos)
             return file(*files, "meter.html");
-        if (what != "phasor.svg")
+        if (request.rest.substr(slash) != "/phasor.svg")
             return notFound();
-        const auto state = status.lastState(*serial);
+        const auto state = status.lastState(serial);
         if (!state)
             return notFound();
         return HttpResponse{200, "image/svg+xml", phasorSvg(state->reading).toStdString()};
     });
-    server.routePrefix("/api/meters/", [languages, archive, &status](const HttpRequest &request, const std::string &rest) {
-        const auto [segment, what] = splitSerial(rest);
-        const auto serial = serialOf(segment);
-        if (!serial)
-            return notFound();
-        if (what == "view") {
-            const auto state = status.lastState(*serial);
-            if (!state)
-                return notFound();
-            const QString lang = QString::fromStdString(queryValue(request, "lang"));
-            return json(meterView(*state, languages->file(lang), lang));
-        }
-        if (what == "lp/summary")
-            return summary(*archive, *serial, request);
-        return notFound();
-    });
+
+    MeterResources resources;
+    resources[QStringLiteral("view")] = [languages, &status](const HttpRequest &request, const QString &serial) {
+        const auto state = status.lastState(serial);
+        if (!state)
+            return jsonError(404, QStringLiteral("no reading of meter %1 yet").arg(serial));
+        const QString lang = queryValue(request, "lang");
+        return json(meterView(*state, languages->file(lang), lang));
+    };
+    resources[QStringLiteral("lp/summary")] = [archive](const HttpRequest &request, const QString &serial) {
+        return summary(archive, request, serial);
+    };
+    return resources;
 }
 
 } // namespace gateway

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "gateway/api_routes.h"
+
 #include <QString>
 
 namespace gateway {
 
 class GatewayStatus;
-class HttpServer;
 
 // Where the page finds what it shows beside the status.
 struct PageSources {
@@ -19,10 +20,12 @@ struct PageSources {
 //   /meters/<serial>           a meter: live values, phasor, load profile
 //   /meters/<serial>/phasor.svg
 //   /static/<file>             the page's style and scripts, chart.js
-//   /api/meters/<serial>/view?lang=en|zh|ja
-//   /api/meters/<serial>/lp/summary?group=1|2&period=day|week
+// and the meter resources it adds to the API (registerApiRoutes' more):
+//   /api/meters/<serial>/view?lang=en|zh|ja          (meter_view.h)
+//   /api/meters/<serial>/lp/summary?group=1|2&period=day|week  (lp_summary.h,
+//                                                     on the server's worker)
 // The pages fetch the gateway's JSON API for the rest. status must outlive
 // the server.
-void registerPageRoutes(HttpServer &server, const GatewayStatus &status, const PageSources &sources);
+MeterResources registerPageRoutes(HttpServer &server, const GatewayStatus &status, const PageSources &sources);
 
 } // namespace gateway

@@ -1,9 +1,10 @@
+#include "gateway/api_routes.h"
 #include "gateway/gateway_status.h"
 #include "gateway/http_server.h"
 #include "gateway/meter_view.h"
 #include "gateway/page_routes.h"
 #include "gateway/phasor_svg.h"
-#include "metrics_scrape.h"
+#include "http_get.h"
 #include "test_paths.h"
 
 #include <QJsonArray>
@@ -119,15 +120,18 @@ void TestPageViews::routesServeOnlyThePage_data()
     QTest::newRow("overview") << QByteArray("/") << 200 << QByteArray("/static/gateway.js");
     QTest::newRow("a meter's page") << QByteArray("/meters/AW1") << 200 << QByteArray("/static/meter.js");
     QTest::newRow("style") << QByteArray("/static/page.css") << 200 << QByteArray("tabular-nums");
-    QTest::newRow("out of the folder") << QByteArray("/static/../CMakeLists.txt") << 404 << QByteArray();
-    QTest::newRow("encoded dots") << QByteArray("/static/%2e%2e/%2e%2e/etc/passwd") << 404 << QByteArray();
+    // Dot segments are refused before any route.
+    QTest::newRow("out of the folder") << QByteArray("/static/../CMakeLists.txt") << 400 << QByteArray();
+    QTest::newRow("encoded dots") << QByteArray("/static/%2e%2e/%2e%2e/etc/passwd") << 400 << QByteArray();
+    QTest::newRow("a folder of the page") << QByteArray("/static/page/index.html") << 404 << QByteArray();
     QTest::newRow("a system file") << QByteArray("/static//etc/passwd") << 404 << QByteArray();
     QTest::newRow("a resource's folder") << QByteArray("/static/") << 404 << QByteArray();
     QTest::newRow("phasor") << QByteArray("/meters/AW1/phasor.svg") << 200 << QByteArray("<svg");
     QTest::newRow("phasor of no meter") << QByteArray("/meters/AW2/phasor.svg") << 404 << QByteArray();
     QTest::newRow("view, markup in the language") << QByteArray("/api/meters/AW1/view?lang=%3Cscript%3E") << 200
                                                   << QByteArray("\"lang\":\"en\"");
-    QTest::newRow("view of no meter") << QByteArray("/api/meters/%00/view") << 404 << QByteArray();
+    QTest::newRow("view of no meter") << QByteArray("/api/meters/AW2/view") << 404 << QByteArray();
+    QTest::newRow("page of no meter") << QByteArray("/meters/AW2") << 404 << QByteArray();
     QTest::newRow("summary, bad period") << QByteArray("/api/meters/AW1/lp/summary?period=year") << 400 << QByteArray();
     QTest::newRow("summary, no archive") << QByteArray("/api/meters/AW1/lp/summary?period=day") << 503 << QByteArray();
 }
@@ -140,14 +144,16 @@ void TestPageViews::routesServeOnlyThePage()
     static gateway::GatewayStatus meters;
     static gateway::HttpServer server;
     if (!server.port()) {
+        meters.addMeter(0, meters.addLine(links::MeterAddress{}, {}), 1);
         gateway::MeterState state;
         state.serial = QStringLiteral("AW1");
-        meters.setState(state);
-        gateway::registerPageRoutes(server, meters, {testsupport::binDir(), QString(), QString()});
+        meters.meterRead(0, state, 0.1, {});
+        gateway::registerApiRoutes(server, meters, QString(),
+                                   gateway::registerPageRoutes(server, meters, {testsupport::binDir(), QString(), QString()}));
         QString error;
         QVERIFY2(server.listen(QStringLiteral("127.0.0.1"), 0, &error), qPrintable(error));
     }
-    const testsupport::HttpAnswer answer = testsupport::httpGet(server.port(), target);
+    const testsupport::HttpAnswer answer = testsupport::httpRequest(server.port(), "GET " + target);
     QCOMPARE(answer.status, status);
     QVERIFY2(answer.body.contains(holds), answer.body.left(300).constData());
 }

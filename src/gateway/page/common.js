@@ -46,6 +46,11 @@ function duration(seconds) {
   return text;
 }
 
+// A short time to the hundredth of a second: "0.31 s"; longer ones as duration() gives them.
+function shortDuration(seconds) {
+  return seconds !== null && seconds !== undefined && Math.abs(seconds) < 10 ? `${seconds.toFixed(2)} s` : duration(seconds);
+}
+
 // A meter's or a line's state, in colour and in words.
 function stateBadge(kind, words) {
   return el('span', { class: `state ${kind}` }, words);

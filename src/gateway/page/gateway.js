@@ -52,7 +52,7 @@ function showMeters(meters) {
       el('a', { href: `/meters/${encodeURIComponent(m.serial)}` }, m.serial),
       m.line, num(m.unit), state,
       num(m.last_poll ? `${duration(m.last_poll_age_s)} ago` : 'never'),
-      num(duration(m.poll_s)),
+      num(shortDuration(m.poll_s)),
       num(m.clock_offset_s === null || m.clock_offset_s === undefined ? '–' : duration(m.clock_offset_s)),
       lp,
       m.held && m.held.length ? m.held.join(', ') : '–',
