@@ -194,7 +194,7 @@ void TestPageInBrowser::screenshots()
     const struct {
         QString path, name;
         int height[2]; // at 1280 and 400 px wide
-    } pages[] = {{"/", "gateway_page", {900, 1300}}, {"/meters/" + serials_[0], "gateway_meter_page", {2700, 4900}}};
+    } pages[] = {{"/", "gateway_page", {900, 1300}}, {"/meters/" + serials_[0], "gateway_meter_page", {3000, 5000}}};
     for (const auto &page : pages)
         for (const int width : {1280, 400}) {
             const QString file = shots.filePath(QStringLiteral("screenshots/%1_%2.png").arg(page.name).arg(width));
