@@ -172,7 +172,8 @@ void TestPageInBrowser::screenshots()
 {
     const QDir shots(testsupport::buildDir());
     shots.mkpath(QStringLiteral("screenshots"));
-    // Tall enough for the whole page: a phone's stacks its tables.
+    // Tall enough for the whole page. chromium's window is never narrower than 500 px: the 400 px
+    // picture is the left of a 500 px page, whose tables stack as a phone's do (below 600 px).
     const struct { QString path, name; int height[2]; /* at 1280 and 400 px wide */ } pages[] = {{"/", "gateway_page", {900, 1300}}, {"/meters/" + serials_[0], "gateway_meter_page", {3000, 5000}}};
     for (const auto &page : pages)
         for (const int width : {1280, 400}) {

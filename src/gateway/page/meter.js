@@ -113,7 +113,10 @@ function chartOf(box, summary) {
           ticks: { stepSize: (day ? 3 : 24) * 3600000, callback: (ms) => axisText(ms, day) },
           title: { display: true, text: 'meter time' } },
       },
-      plugins: { tooltip: { callbacks: { title: (items) => axisText(items[0].parsed.x, false) } } },
+      plugins: {
+        legend: { labels: { boxWidth: 12, font: { size: 11 } } },
+        tooltip: { callbacks: { title: (items) => axisText(items[0].parsed.x, false) } },
+      },
     },
   });
 }
