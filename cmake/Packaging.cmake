@@ -82,7 +82,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The display plugins and the archive's SQLite driver are loaded at run
 # time, so no library names them. The gateway publishes through libmosquitto;
 # postinst makes its system user with adduser.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, libmosquitto1, adduser")
+# libjs-chart.js: the gateway's page draws its load-profile charts with it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, libmosquitto1, adduser, libjs-chart.js")
 # A shared PostgreSQL archive needs the server driver; a lone PC does not.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

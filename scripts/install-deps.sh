@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql postgresql
   mbpoll libmodbus-dev
-  prometheus-cpp-dev prometheus libmicrohttpd-dev libcrypt-dev
+  prometheus-cpp-dev prometheus libmicrohttpd-dev libcrypt-dev libjs-chart.js chromium
   libmosquitto-dev libssl-dev mosquitto mosquitto-clients systemd
   xvfb xauth fonts-wqy-microhei
   dpkg-dev lintian desktop-file-utils iproute2 qt6-qpa-plugins

@@ -90,16 +90,22 @@ QJsonArray metersJson(const std::vector<GatewayStatus::Meter> &meters)
 
 } // namespace
 
-void registerApiRoutes(HttpServer &server, const GatewayStatus &status, const QString &archivePath)
+void registerApiRoutes(HttpServer &server, const GatewayStatus &status, const QString &archivePath,
+                       MeterResources more)
 {
     server.route("/api/gateway", [&status](const HttpRequest &) { return jsonResponse(compact(gatewayJson(status.gateway()))); });
     server.route("/api/lines", [&status](const HttpRequest &) { return jsonResponse(compact(linesJson(status.lines()))); });
     server.route("/api/meters", [&status](const HttpRequest &) { return jsonResponse(compact(metersJson(status.meters()))); });
-    server.routePrefix("/api/meters/", [&status, archivePath](const HttpRequest &request) -> HttpResponse {
-        // SERIAL or SERIAL/lp
+    server.routePrefix("/api/meters/", [&status, archivePath, more = std::move(more)](const HttpRequest &request) -> HttpResponse {
+        // SERIAL or SERIAL/lp, or one of the more
         const QString rest = QString::fromStdString(request.rest);
         const QStringList parts = rest.split(u'/');
         const QString serial = parts.front();
+        if (const auto other = more.find(rest.mid(serial.size() + 1)); parts.size() > 1 && other != more.end()) {
+            if (!status.knows(serial))
+                return jsonError(404, QStringLiteral("no meter %1").arg(serial.left(64)));
+            return other->second(request, serial);
+        }
         if (parts.size() > 2 || (parts.size() == 2 && parts[1] != QLatin1String("lp")))
             return jsonError(404, QStringLiteral("no such resource"));
         if (!status.knows(serial))

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "gateway/http_server.h"
+
 #include <QString>
+
+#include <map>
 
 namespace gateway {
 
@@ -17,6 +21,12 @@ class HttpServer;
 //   GET /api/meters            each meter: online, polls, load profiles
 //   GET /api/meters/SERIAL     the meter's last state as published on MQTT
 //   GET /api/meters/SERIAL/lp  its load profile from the archive (lp_query.h)
-void registerApiRoutes(HttpServer &server, const GatewayStatus &status, const QString &archivePath);
+//   GET /api/meters/SERIAL/... more of a meter's resources (the page's), by
+//                              what follows the serial ("view", "lp/summary"),
+//                              for a served meter; their handlers get the serial
+using MeterResource = std::function<HttpResponse(const HttpRequest &, const QString &serial)>;
+using MeterResources = std::map<QString, MeterResource>;
+void registerApiRoutes(HttpServer &server, const GatewayStatus &status, const QString &archivePath,
+                       MeterResources more = {});
 
 } // namespace gateway

@@ -9,6 +9,8 @@
 #include "gateway/meter_list.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/mqtt_client.h"
+#include "gateway/page_files.h"
+#include "gateway/page_routes.h"
 #include "gateway/prometheus_exporter.h"
 
 #include <QCoreApplication>
@@ -223,7 +225,10 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
         if (users)
             http_->requireAuthorization([users](std::string_view given) { return users->admits(given); }, "ampwright");
         metrics_->serveOn(*http_);
-        registerApiRoutes(*http_, *status_, archivePath_);
+        registerApiRoutes(*http_, *status_, archivePath_,
+                          registerPageRoutes(*http_, *status_,
+                                             {QCoreApplication::applicationDirPath(), archivePath_,
+                                              QString::fromLatin1(kSystemChartLibrary)}));
         listenerMetrics_ = std::make_unique<ListenerMetrics>(metrics_->registry());
         if (!http_->listen(address->host, quint16(address->port.value_or(0)), &error))
             return SetupError{QStringLiteral("cannot serve HTTP on %1:%2: %3")

@@ -22,4 +22,30 @@ QString quantityCaption(meter::Q quantity, const i18n::IniFile &language)
     return join.arg(kind, part);
 }
 
+const char *groupCaptionKey(meter::QuantityGroup group)
+{
+    using G = meter::QuantityGroup;
+    switch (group) {
+    case G::Voltage: return "trend_GroupVoltage";
+    case G::Current: return "trend_GroupCurrent";
+    case G::Power: return "trend_GroupPower";
+    case G::PowerFactor: return "trend_GroupPF";
+    case G::Angle: return "trend_GroupAngle";
+    case G::Frequency: return "trend_GroupFrequency";
+    case G::Energy: return "trend_GroupEnergy";
+    case G::Demand: return "trend_GroupDemand";
+    case G::Ratio:
+    case G::CO2:
+        break; // settings, not measurements: no group caption
+    case G::Thd: return "trend_GroupThd";
+    }
+    return nullptr;
+}
+
+QString groupCaption(meter::QuantityGroup group, const i18n::IniFile &language)
+{
+    const char *key = groupCaptionKey(group);
+    return key ? language.text(QStringLiteral("trendini"), QLatin1String(key)) : QString();
+}
+
 } // namespace trend

@@ -16,4 +16,10 @@ namespace trend {
 // the kind's caption alone for one of a kind ("Frequency (Hz)").
 QString quantityCaption(meter::Q quantity, const i18n::IniFile &language);
 
+// The key (section trendini) of a group's caption, as the window groups its
+// values: "trend_GroupVoltage"; nothing for the settings' groups (ratios, CO2).
+const char *groupCaptionKey(meter::QuantityGroup group);
+// A group's caption in a language.
+QString groupCaption(meter::QuantityGroup group, const i18n::IniFile &language);
+
 } // namespace trend
