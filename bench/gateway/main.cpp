@@ -14,10 +14,12 @@
 //  (f) serve's poll period on a shared 9600-baud line with a master reading
 //      another unit flat out, against the setting (goal <= 1.25);
 //  (g) 16 such masters: their latencies in turns of one request on the line,
-//      see line_sharing.cpp.
+//      see line_sharing.cpp;
+//  (i) the page's load in headless chromium with 100 meters, see page_load.cpp.
 //
 //   bench_gateway [--line-seconds S] [--units U] [--minutes N] [--meters M] [--http-only]
 //                 [--requests N] [--master-seconds S] [--sharing-only]
+//                 [--page-only]
 #include "links/plain_dispatcher.h"
 #include "metersim_process.h"
 #include "process_usage.h"
@@ -26,6 +28,8 @@
 #include "api_latency.h"
 #include "http_latency.h"
 #include "line_sharing.h"
+#include "page_load.h"
+#include "tcp_meters.h"
 
 #include "gateway/line_poller.h"
 #include "modbus/transactions.h"
@@ -112,24 +116,14 @@ bool manyMeters(int count, double minutes)
 {
     std::vector<std::unique_ptr<testsupport::MeterSim>> sims;
     QTemporaryDir dir;
-    QFile list(dir.filePath(QStringLiteral("meters.txt")));
-    if (!list.open(QIODevice::WriteOnly))
+    const QString list = dir.filePath(QStringLiteral("meters.txt"));
+    if (!startTcpMeters(count, list, &sims))
         return false;
-    for (int m = 0; m < count; ++m) {
-        auto sim = std::make_unique<testsupport::MeterSim>();
-        if (!sim->start({"--noise", "1", "--seed", QString::number(m + 1)})) {
-            std::fprintf(stderr, "metersim %d did not start: %s\n", m, qPrintable(sim->errorString()));
-            return false;
-        }
-        list.write(QStringLiteral("tcp=%1:%2\n").arg(sim->tcpAddress()).arg(sim->tcpPort()).toUtf8());
-        sims.push_back(std::move(sim));
-    }
-    list.close();
     QProcess serve;
     serve.setStandardOutputFile(QProcess::nullDevice());
     serve.setStandardErrorFile(dir.filePath(QStringLiteral("serve.log")));
     serve.start(QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")),
-                {"serve", "--meters", list.fileName(), "--every", "10", "--lp-every", "0"});
+                {"serve", "--meters", list, "--every", "10", "--lp-every", "0"});
     if (!serve.waitForStarted())
         return false;
     // The first minute connects and reads every meter's firmware; measure after it.
@@ -235,6 +229,8 @@ int main(int argc, char *argv[])
         return metricsLatency(1000, 300, 100) ? 0 : 1;
     if (args.contains(QLatin1String("--api-only")))
         return apiLatency(100) ? 0 : 1;
+    if (args.contains(QLatin1String("--page-only")))
+        return pageLoad(int(option(args, "--meters", 100))) ? 0 : 1;
     const int requests = int(option(args, "--requests", 500));
     const double masterSeconds = option(args, "--master-seconds", 60);
     if (args.contains(QLatin1String("--sharing-only"))) {
@@ -252,6 +248,8 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
     if (const double lossy = option(args, "--lossy-seconds", 120); lossy > 0)
         ok = lossyLines(lossy) && ok;
+    std::fflush(stdout);
+    ok = pageLoad(int(option(args, "--meters", 100))) && ok;
     std::fflush(stdout);
     const double minutes = option(args, "--minutes", 10);
     if (minutes > 1)

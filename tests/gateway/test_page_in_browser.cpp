@@ -1,16 +1,14 @@
 // The gateway's page in Debian's chromium, headless, against serve polling
 // two simulated meters on one pseudo-terminal line into a SQLite archive.
 #include "metersim_process.h"
+#include "headless_chromium.h"
 #include "http_get.h"
 #include "svg_vectors.h"
 #include "test_paths.h"
 
 #include <QDir>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -72,9 +70,7 @@ private:
 
 QStringList TestPageInBrowser::headless()
 {
-    // A profile of the run's own: other tests run chromium at the same time.
-    return {"--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run", "--hide-scrollbars",
-            "--user-data-dir=" + dir_.filePath(QString::number(++runs_))};
+    return testsupport::headlessChromium(dir_.filePath(QString::number(++runs_)));
 }
 
 QString TestPageInBrowser::browse(const QString &path, const QStringList &more)
@@ -192,18 +188,7 @@ void TestPageInBrowser::silencedMeterGoesOfflineOnTheOpenPage()
     QProcess browser;
     browser.start(chromium_, headless() << QStringLiteral("--remote-debugging-port=%1").arg(debugging) << url("/"));
     QNetworkAccessManager network;
-    const auto title = [&] {
-        // The browser's own list of what it shows.
-        QNetworkReply *reply = network.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/json/list").arg(debugging))));
-        if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 5000))
-            return QString();
-        const QJsonArray targets = QJsonDocument::fromJson(reply->readAll()).array();
-        reply->deleteLater();
-        for (const QJsonValue &target : targets)
-            if (target[u"type"] == QLatin1String("page"))
-                return target[u"title"].toString();
-        return QString();
-    };
+    const auto title = [&] { return testsupport::shownPage(network, debugging).title; };
     QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("page-test"), kWaitMs);
     QVERIFY(line_.sendCommand(QStringLiteral("unit=2 drop@all")));
     QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("1 offline · page-test"), kWaitMs);
