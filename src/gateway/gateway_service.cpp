@@ -132,7 +132,7 @@ std::optional<std::vector<ServedLine>> groupByLine(const ServedFile &served, con
         line->meters.push_back({int(i), job.address, 0});
         fileLines.push_back(job.line);
     }
-    for (const ListenerSpec &listener : served.listeners) {
+    for (const ListenerSettings &listener : served.listeners) {
         ServedLine *line = lineOf(listener.line, listener.fileLine, QStringLiteral("the listener"));
         if (!line)
             return std::nullopt;
@@ -175,7 +175,7 @@ std::optional<GatewayService::SetupError> GatewayService::setUp()
     // other commands take it, unless tcp-pause-ms asks for a fixed pause.
     for (MeterJob &job : served->meters)
         job.address.tcpPauseMs = settings_.tcpPauseMs.value_or(0);
-    for (ListenerSpec &listener : served->listeners)
+    for (ListenerSettings &listener : served->listeners)
         listener.line.tcpPauseMs = settings_.tcpPauseMs.value_or(0);
     auto lines = groupByLine(*served, settings_.meters, &error);
     if (!lines)

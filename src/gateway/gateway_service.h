@@ -22,7 +22,7 @@ class MeterMetrics;
 struct ServedLine {
     links::MeterAddress address;
     std::vector<LinePoller::Meter> meters;
-    std::vector<ListenerSpec> listeners;
+    std::vector<ListenerSettings> listeners;
 };
 
 // The gateway: the meters of a meters file grouped by the line they are on

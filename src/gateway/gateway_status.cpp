@@ -22,14 +22,14 @@ void GatewayStatus::setGateway(const QString &name, const QString &version, cons
     gateway_.archive = archive;
 }
 
-int GatewayStatus::addLine(const links::MeterAddress &line, const std::vector<ListenerSpec> &listeners)
+int GatewayStatus::addLine(const links::MeterAddress &line, const std::vector<ListenerSettings> &listeners)
 {
     const std::lock_guard lock(mutex_);
     LineEntry entry;
     entry.line.line = lineLabel(line);
     entry.line.where = line.describeLine();
-    for (const ListenerSpec &spec : listeners)
-        entry.line.listeners.push_back({spec.name(), writesWord(spec.writes), {}});
+    for (const ListenerSettings &settings : listeners)
+        entry.line.listeners.push_back({settings.name(), writesWord(settings.writes), {}});
     lines_.push_back(std::move(entry));
     return int(lines_.size()) - 1;
 }

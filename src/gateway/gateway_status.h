@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/listener_spec.h"
+#include "gateway/listener_settings.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/prometheus_exporter.h"
 #include "links/meter_address.h"
@@ -76,7 +76,7 @@ public:
     // Set up by the service, before the pollers start.
     void setGateway(const QString &name, const QString &version, const QString &broker, const QString &archive);
     // The line's number.
-    int addLine(const links::MeterAddress &line, const std::vector<ListenerSpec> &listeners);
+    int addLine(const links::MeterAddress &line, const std::vector<ListenerSettings> &listeners);
     void addMeter(int meter, int line, int unit);
 
     // The main thread's.

@@ -76,9 +76,9 @@ LinePoller::LinePoller(links::MeterAddress line, std::vector<Meter> meters, Serv
     connect(&next_, &QTimer::timeout, this, &LinePoller::step);
 }
 
-void LinePoller::setListeners(std::vector<ListenerSpec> listeners, ListenerMetrics *metrics)
+void LinePoller::setListeners(std::vector<ListenerSettings> listeners, ListenerMetrics *metrics)
 {
-    listenerSpecs_ = std::move(listeners);
+    listenerSettings_ = std::move(listeners);
     listenerMetrics_ = metrics;
 }
 
@@ -98,7 +98,7 @@ void LinePoller::start()
     line_ = std::make_unique<session::MeterLine>();
     line_->transactions.transactions().setTcpPauseMs(lineAddress_.tcpPauseMs);
     clock_.start();
-    if (!listenerSpecs_.empty()) {
+    if (!listenerSettings_.empty()) {
         shared_ = std::make_unique<SharedLine>(*line_, lineAddress_.attempts.value_or(modbus::Transactions::kAttempts),
                                                kMasterPointerQuietMs);
         shared_->openLine = [this] { return openLine(); };
@@ -181,8 +181,8 @@ void LinePoller::start()
     }
     schedule_.emplace(int(served_.size()), times_.everyMs, clock_.elapsed());
     QString listenError;
-    for (const ListenerSpec &spec : listenerSpecs_) {
-        auto *listener = new ModbusListener(spec, *shared_, listenerMetrics_, this);
+    for (const ListenerSettings &settings : listenerSettings_) {
+        auto *listener = new ModbusListener(settings, *shared_, listenerMetrics_, this);
         connect(listener, &ModbusListener::logLine, this, &LinePoller::logLine);
         connect(listener, &ModbusListener::mastersChanged, this,
                 [this, at = int(listenerPorts_.size())](const QStringList &masters) {
@@ -191,12 +191,12 @@ void LinePoller::start()
                 });
         QString error;
         if (!listener->listen(&error)) {
-            listenError = QStringLiteral("cannot listen on %1: %2").arg(spec.name(), error);
+            listenError = QStringLiteral("cannot listen on %1: %2").arg(settings.name(), error);
             break;
         }
         listenerPorts_.push_back(listener->port());
         emit logLine(QStringLiteral("listener %1: masters share line %2 (writes=%3)")
-                         .arg(spec.name(), lineAddress_.describeLine(), writesWord(spec.writes)));
+                         .arg(settings.name(), lineAddress_.describeLine(), writesWord(settings.writes)));
     }
     emit listenersReady(listenError);
     later(0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/listener_spec.h"
+#include "gateway/listener_settings.h"
 #include "gateway/meter_publisher.h"
 #include "gateway/meter_schedule.h"
 #include "links/meter_address.h"
@@ -67,7 +67,7 @@ public:
     LinePoller(links::MeterAddress line, std::vector<Meter> meters, ServeTimes times, QString archivePath,
                QString claimsWorker, MeterMetrics *metrics, bool log);
     // Before start(): the line's listeners, and their metrics (nullptr: none).
-    void setListeners(std::vector<ListenerSpec> listeners, ListenerMetrics *metrics);
+    void setListeners(std::vector<ListenerSettings> listeners, ListenerMetrics *metrics);
     // After listenersReady: the port each listener listens on, in their order.
     std::vector<quint16> listenerPorts() const;
     ~LinePoller() override;
@@ -120,7 +120,7 @@ private:
     GatewayStatus *status_ = nullptr;
     int statusLine_ = 0;
 
-    std::vector<ListenerSpec> listenerSpecs_;
+    std::vector<ListenerSettings> listenerSettings_;
     ListenerMetrics *listenerMetrics_ = nullptr;
     std::vector<quint16> listenerPorts_;
 

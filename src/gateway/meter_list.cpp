@@ -150,7 +150,7 @@ bool isLineWord(const QString &key)
 bool parseLine(const QString &line, const MeterJob &defaults, bool listeners, ServedFile &file, QString *why)
 {
     MeterJob job = defaults;
-    ListenerSpec listener;
+    ListenerSettings listener;
     bool placed = false;
     const QStringList all = words(line);
     const bool listens = listeners && std::any_of(all.begin(), all.end(), [](const QString &w) {

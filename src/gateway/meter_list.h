@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/listener_spec.h"
+#include "gateway/listener_settings.h"
 #include "loadprofile/archived_download.h"
 
 #include <QString>
@@ -58,12 +58,12 @@ std::optional<std::vector<MeterJob>> parseMeterList(const QString &text, const M
                                                     QString *error);
 
 // The gateway's meters file: the meters as above, and lines that share a
-// line with Modbus TCP masters (ListenerSpec), whose line words take
+// line with Modbus TCP masters (ListenerSettings), whose line words take
 // defaults' line settings where they leave them out. A file may list
 // listeners only.
 struct ServedFile {
     std::vector<MeterJob> meters;
-    std::vector<ListenerSpec> listeners;
+    std::vector<ListenerSettings> listeners;
 };
 std::optional<ServedFile> parseServedFile(const QString &text, const MeterJob &defaults, QString *error);
 

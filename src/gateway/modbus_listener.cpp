@@ -50,10 +50,10 @@ struct ModbusListener::Master {
     }
 };
 
-ModbusListener::ModbusListener(ListenerSpec spec, SharedLine &line, ListenerMetrics *metrics, QObject *parent)
-    : QObject(parent), spec_(std::move(spec)), line_(line), metrics_(metrics), server_(new QTcpServer(this))
+ModbusListener::ModbusListener(ListenerSettings settings, SharedLine &line, ListenerMetrics *metrics, QObject *parent)
+    : QObject(parent), settings_(std::move(settings)), line_(line), metrics_(metrics), server_(new QTcpServer(this))
 {
-    server_->setMaxPendingConnections(spec_.maxMasters + 8);
+    server_->setMaxPendingConnections(settings_.maxMasters + 8);
     connect(server_, &QTcpServer::newConnection, this, &ModbusListener::accept);
 }
 
@@ -65,19 +65,19 @@ ModbusListener::~ModbusListener()
 
 bool ModbusListener::listen(QString *error)
 {
-    const QHostAddress address(spec_.host);
+    const QHostAddress address(settings_.host);
     bool listening = false;
     if (!address.isNull())
-        listening = server_->listen(address, quint16(spec_.port));
+        listening = server_->listen(address, quint16(settings_.port));
     else
-        *error = QStringLiteral("\"%1\" is no IP address to listen on").arg(spec_.host);
+        *error = QStringLiteral("\"%1\" is no IP address to listen on").arg(settings_.host);
     if (!listening && !address.isNull()) {
         *error = server_->errorString();
-        if (spec_.port < 1024 && server_->serverError() == QAbstractSocket::SocketAccessError)
+        if (settings_.port < 1024 && server_->serverError() == QAbstractSocket::SocketAccessError)
             *error += QStringLiteral(" (a port below 1024 needs the capability CAP_NET_BIND_SERVICE)");
     }
     if (listening && metrics_)
-        metrics_->setMasters(spec_.name(), 0);
+        metrics_->setMasters(settings_.name(), 0);
     return listening;
 }
 
@@ -91,17 +91,17 @@ QStringList ModbusListener::masters() const
     return names;
 }
 
-void ModbusListener::tell(const QString &text) { emit logLine(QStringLiteral("listener %1: %2").arg(spec_.name(), text)); }
+void ModbusListener::tell(const QString &text) { emit logLine(QStringLiteral("listener %1: %2").arg(settings_.name(), text)); }
 
 void ModbusListener::accept()
 {
     while (QTcpSocket *socket = server_->nextPendingConnection()) {
         const QString name = peerName(*socket);
         QString refused;
-        if (!spec_.mayConnect(socket->peerAddress()))
+        if (!settings_.mayConnect(socket->peerAddress()))
             refused = QStringLiteral("master %1 refused: not among the listener's clients").arg(name);
-        else if (int(masters_.size()) >= spec_.maxMasters)
-            refused = QStringLiteral("master %1 refused: %2 masters are connected already").arg(name).arg(spec_.maxMasters);
+        else if (int(masters_.size()) >= settings_.maxMasters)
+            refused = QStringLiteral("master %1 refused: %2 masters are connected already").arg(name).arg(settings_.maxMasters);
         if (!refused.isEmpty()) {
             tell(refused);
             socket->abort();
@@ -122,9 +122,9 @@ void ModbusListener::accept()
         connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
         connect(socket, &QTcpSocket::disconnected, this, [this, id] { left(id); });
         masters_.emplace(id, std::move(master));
-        tell(QStringLiteral("master %1 connected (%2 of %3)").arg(name).arg(masters_.size()).arg(spec_.maxMasters));
+        tell(QStringLiteral("master %1 connected (%2 of %3)").arg(name).arg(masters_.size()).arg(settings_.maxMasters));
         if (metrics_)
-            metrics_->setMasters(spec_.name(), int(masters_.size()));
+            metrics_->setMasters(settings_.name(), int(masters_.size()));
         emit mastersChanged(masters());
         readFrom(id);
     }
@@ -170,7 +170,7 @@ void ModbusListener::readFrom(quint64 id)
 void ModbusListener::counted(bool passed, bool refused)
 {
     if (metrics_)
-        metrics_->count(spec_.name(), passed    ? ListenerMetrics::Outcome::Passed
+        metrics_->count(settings_.name(), passed    ? ListenerMetrics::Outcome::Passed
                                       : refused ? ListenerMetrics::Outcome::Refused
                                                 : ListenerMetrics::Outcome::Failed);
 }
@@ -194,11 +194,11 @@ void ModbusListener::handle(quint64 id, Master &master, std::uint16_t transactio
     const modbus::PduShape &shape = check.shape;
     if (shape.write()) {
         const bool pointerOnly = shape.start == meter::registers::kRecordPointer && shape.count == 1;
-        const bool allowed = spec_.writes == MasterWrites::Allowed
-                             || (spec_.writes == MasterWrites::RecordPointer && pointerOnly);
+        const bool allowed = settings_.writes == MasterWrites::Allowed
+                             || (settings_.writes == MasterWrites::RecordPointer && pointerOnly);
         if (!allowed) {
             tell(QStringLiteral("master %1: write of %2 of unit %3 (function %4) refused: writes=%5")
-                     .arg(master.name, registersText(shape)).arg(unit).arg(function).arg(writesWord(spec_.writes)));
+                     .arg(master.name, registersText(shape)).arg(unit).arg(function).arg(writesWord(settings_.writes)));
             refuse(modbus::exception::kIllegalFunction);
             return;
         }
@@ -217,7 +217,7 @@ void ModbusListener::handle(quint64 id, Master &master, std::uint16_t transactio
             return;
         self->counted(answered, false);
         if (self->metrics_)
-            self->metrics_->observeWait(self->spec_.name(), waitedS);
+            self->metrics_->observeWait(self->settings_.name(), waitedS);
     };
     line_.enqueue(std::move(request));
 }
@@ -259,7 +259,7 @@ void ModbusListener::forget(quint64 id)
     std::unique_ptr<Master> master = std::move(found->second);
     masters_.erase(found);
     if (metrics_)
-        metrics_->setMasters(spec_.name(), int(masters_.size()));
+        metrics_->setMasters(settings_.name(), int(masters_.size()));
     emit mastersChanged(masters());
     master->socket->disconnect(this);
     master->socket->abort();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/listener_spec.h"
+#include "gateway/listener_settings.h"
 
 #include <QObject>
 #include <QString>
@@ -42,12 +42,12 @@ public:
     static constexpr int kHalfRequestMs = 3000;
     static constexpr int kWaitingPerMaster = 4;
 
-    ModbusListener(ListenerSpec spec, SharedLine &line, ListenerMetrics *metrics, QObject *parent = nullptr);
+    ModbusListener(ListenerSettings settings, SharedLine &line, ListenerMetrics *metrics, QObject *parent = nullptr);
     ~ModbusListener() override;
 
     bool listen(QString *error);
     quint16 port() const;
-    const ListenerSpec &spec() const { return spec_; }
+    const ListenerSettings &settings() const { return settings_; }
     // The masters connected now, "ADDRESS:PORT" each, in the order they came.
     QStringList masters() const;
 
@@ -69,7 +69,7 @@ private:
     void tell(const QString &text);
     void counted(bool passed, bool refused);
 
-    ListenerSpec spec_;
+    ListenerSettings settings_;
     SharedLine &line_;
     ListenerMetrics *metrics_;
     QTcpServer *server_;

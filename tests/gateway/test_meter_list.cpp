@@ -99,7 +99,7 @@ void TestMeterList::listeners()
     QString error;
     const auto served = gateway::parseServedFile(text, gateway::MeterJob(), &error);
     QStringList got;
-    for (const gateway::ListenerSpec &l : served ? served->listeners : std::vector<gateway::ListenerSpec>{})
+    for (const gateway::ListenerSettings &l : served ? served->listeners : std::vector<gateway::ListenerSettings>{})
         got << QStringLiteral("%1 %2 %3 %4 %5 %6")
                    .arg(l.name(), l.line.describeLine(), l.line.rtu ? QString::number(l.line.baud) : QString())
                    .arg(gateway::writesWord(l.writes)).arg(l.clients.size()).arg(l.maxMasters)
@@ -113,16 +113,16 @@ void TestMeterList::listeners()
 
 void TestMeterList::listenerClients()
 {
-    gateway::ListenerSpec spec;
-    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("203.0.113.9")))); // no list: anyone
+    gateway::ListenerSettings settings;
+    QVERIFY(settings.mayConnect(QHostAddress(QStringLiteral("203.0.113.9")))); // no list: anyone
     QString error;
-    QVERIFY(*gateway::applyListenerWord(QStringLiteral("clients"), QStringLiteral("192.168.1.0/24,2001:db8::1"), spec, &error));
-    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("192.168.1.200"))));
+    QVERIFY(*gateway::applyListenerWord(QStringLiteral("clients"), QStringLiteral("192.168.1.0/24,2001:db8::1"), settings, &error));
+    QVERIFY(settings.mayConnect(QHostAddress(QStringLiteral("192.168.1.200"))));
     // An IPv4 master on a dual-stack listener.
-    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("::ffff:192.168.1.5"))));
-    QVERIFY(spec.mayConnect(QHostAddress(QStringLiteral("2001:db8::1"))));
-    QVERIFY(!spec.mayConnect(QHostAddress(QStringLiteral("192.168.2.1"))));
-    QVERIFY(!spec.mayConnect(QHostAddress(QStringLiteral("2001:db8::2"))));
+    QVERIFY(settings.mayConnect(QHostAddress(QStringLiteral("::ffff:192.168.1.5"))));
+    QVERIFY(settings.mayConnect(QHostAddress(QStringLiteral("2001:db8::1"))));
+    QVERIFY(!settings.mayConnect(QHostAddress(QStringLiteral("192.168.2.1"))));
+    QVERIFY(!settings.mayConnect(QHostAddress(QStringLiteral("2001:db8::2"))));
 }
 
 QTEST_GUILESS_MAIN(TestMeterList)

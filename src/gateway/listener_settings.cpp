@@ -1,17 +1,17 @@
-#include "gateway/listener_spec.h"
+#include "gateway/listener_settings.h"
 
 #include "gateway/gateway_config.h"
 #include "gateway/meter_list.h"
 
 namespace gateway {
 
-QString ListenerSpec::name() const
+QString ListenerSettings::name() const
 {
     return host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2").arg(host).arg(port)
                                            : QStringLiteral("%1:%2").arg(host).arg(port);
 }
 
-bool ListenerSpec::mayConnect(const QHostAddress &peer) const
+bool ListenerSettings::mayConnect(const QHostAddress &peer) const
 {
     if (clients.empty())
         return true;
@@ -35,7 +35,7 @@ QString writesWord(MasterWrites writes)
     return QStringLiteral("refuse");
 }
 
-std::optional<bool> applyListenerWord(const QString &key, const QString &value, ListenerSpec &spec, QString *error)
+std::optional<bool> applyListenerWord(const QString &key, const QString &value, ListenerSettings &settings, QString *error)
 {
     if (key == QLatin1String("listen")) {
         QString why;
@@ -44,21 +44,21 @@ std::optional<bool> applyListenerWord(const QString &key, const QString &value, 
             *error = QStringLiteral("listen: %1").arg(why);
             return false;
         }
-        spec.host = at->host;
-        spec.port = at->port.value_or(502);
+        settings.host = at->host;
+        settings.port = at->port.value_or(502);
         return true;
     }
     if (key == QLatin1String("writes")) {
         for (const MasterWrites w : {MasterWrites::Refused, MasterWrites::RecordPointer, MasterWrites::Allowed})
             if (value == writesWord(w)) {
-                spec.writes = w;
+                settings.writes = w;
                 return true;
             }
         *error = QStringLiteral("writes must be allow, lp or refuse, not \"%1\"").arg(value);
         return false;
     }
     if (key == QLatin1String("clients")) {
-        spec.clients.clear();
+        settings.clients.clear();
         for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const auto subnet = QHostAddress::parseSubnet(part.contains(QLatin1Char('/'))
                                                               ? part
@@ -67,9 +67,9 @@ std::optional<bool> applyListenerWord(const QString &key, const QString &value, 
                 *error = QStringLiteral("clients: \"%1\" is no address or ADDR/BITS").arg(part);
                 return false;
             }
-            spec.clients.push_back(subnet);
+            settings.clients.push_back(subnet);
         }
-        if (spec.clients.empty()) {
+        if (settings.clients.empty()) {
             *error = QStringLiteral("clients needs at least one address");
             return false;
         }
@@ -77,7 +77,7 @@ std::optional<bool> applyListenerWord(const QString &key, const QString &value, 
     }
     if (key == QLatin1String("masters")) {
         const auto n = parseNumber(value, kMasters.first, kMasters.second, QStringLiteral("masters"), error);
-        spec.maxMasters = n.value_or(0);
+        settings.maxMasters = n.value_or(0);
         return n.has_value();
     }
     return std::nullopt;

@@ -22,7 +22,7 @@ enum class MasterWrites {
 //   listen=HOST[:PORT] rtu=N|tcp=HOST[:PORT] [baud=B] [stop-bits=S]
 //   [timeout=MS] [pause=MS] [attempts=N]
 //   [writes=allow|lp] [clients=ADDR[/BITS],...] [masters=N]
-struct ListenerSpec {
+struct ListenerSettings {
     int fileLine = 0;
     QString host;      // the address to listen on
     int port = 502;
@@ -42,7 +42,7 @@ inline constexpr std::pair<int, int> kMasters{1, 256};
 // Applies one word of a listener's line: listen, writes, clients, masters.
 // False, with error, when the word does not fit; nothing when it is no
 // listener word.
-std::optional<bool> applyListenerWord(const QString &key, const QString &value, ListenerSpec &spec, QString *error);
+std::optional<bool> applyListenerWord(const QString &key, const QString &value, ListenerSettings &settings, QString *error);
 
 // "allow", "lp" or "refuse" as the meters file writes it.
 QString writesWord(MasterWrites writes);
