@@ -12,6 +12,7 @@
 #include "metrics_scrape.h"
 #include "mqtt_broker.h"
 #include "mqtt_messages.h"
+#include "serve_process.h"
 #include "test_paths.h"
 
 #include <QDateTime>
@@ -216,10 +217,7 @@ private:
 
 QString TestLineSharing::writeFile(const QString &name, const QString &text)
 {
-    QFile file(dir_.filePath(name));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(text.toUtf8());
-    return file.fileName();
+    return testsupport::writeTextFile(QDir(dir_.path()), name, text);
 }
 
 void TestLineSharing::initTestCase()
@@ -246,19 +244,12 @@ void TestLineSharing::initTestCase()
                                          .arg(readsPort_).arg(lpPort_));
     const QString config = writeFile(QStringLiteral("gateway.conf"),
                                      QStringLiteral("listen = 127.0.0.1:%1 rtu=1 writes=allow\n").arg(allowPort_));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("AMPWRIGHT_COM_DIR"), dir_.filePath(QStringLiteral("com")));
-    gateway_.setProcessEnvironment(environment);
-    connect(&gateway_, &QProcess::readyReadStandardError, this, [this] {
-        const QByteArray bytes = gateway_.readAllStandardError();
-        std::fputs(bytes.constData(), stderr);
-        log_ += QString::fromLocal8Bit(bytes);
-    });
-    gateway_.start(testsupport::cliProgram(),
-                   {"serve", "--meters", meters, "--config", config, "--mqtt",
-                    QStringLiteral("127.0.0.1:%1").arg(broker_.port()), "--metrics",
-                    QStringLiteral("127.0.0.1:%1").arg(metricsPort_), "--every", "2", "--name", "share", "--store",
-                    "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))});
+    testsupport::startServe(gateway_, dir_.filePath(QStringLiteral("com")),
+                            {"serve", "--meters", meters, "--config", config, "--mqtt",
+                             QStringLiteral("127.0.0.1:%1").arg(broker_.port()), "--metrics",
+                             QStringLiteral("127.0.0.1:%1").arg(metricsPort_), "--every", "2", "--name", "share",
+                             "--store", "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))},
+                            log_);
     QVERIFY(gateway_.waitForStarted());
     for (const quint16 port : {readsPort_, lpPort_, allowPort_})
         QTRY_VERIFY2_WITH_TIMEOUT(log_.contains(QStringLiteral("listener 127.0.0.1:%1: masters share line").arg(port)),

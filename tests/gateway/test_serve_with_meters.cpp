@@ -7,6 +7,7 @@
 #include "metrics_scrape.h"
 #include "mqtt_broker.h"
 #include "mqtt_messages.h"
+#include "serve_process.h"
 #include "test_paths.h"
 
 #include <QDir>
@@ -77,10 +78,7 @@ private:
 
 QString TestServeWithMeters::writeFile(const QString &name, const QString &text)
 {
-    QFile file(dir_.filePath(name));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(text.toUtf8());
-    return file.fileName();
+    return testsupport::writeTextFile(QDir(dir_.path()), name, text);
 }
 
 void TestServeWithMeters::initTestCase()
@@ -107,18 +105,12 @@ void TestServeWithMeters::initTestCase()
                                          .arg(tcp_.tcpAddress()).arg(tcp_.tcpPort()).arg(lossy_[0].tcpAddress())
                                          .arg(lossy_[0].tcpPort()).arg(lossy_[1].tcpAddress()).arg(lossy_[1].tcpPort()));
     metricsPort_ = QString::number(20000 + QCoreApplication::applicationPid() % 20000);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("AMPWRIGHT_COM_DIR"), dir_.filePath(QStringLiteral("com")));
-    gateway_.setProcessEnvironment(environment);
     // Its log is kept, and shown as it comes.
-    connect(&gateway_, &QProcess::readyReadStandardError, this, [this] {
-        const QByteArray bytes = gateway_.readAllStandardError();
-        std::fputs(bytes.constData(), stderr);
-        log_ += QString::fromLocal8Bit(bytes);
-    });
-    gateway_.start(cli(), {"serve", "--meters", meters, "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker_.port()),
-                           "--metrics", "127.0.0.1:" + metricsPort_, "--every", "2", "--name", "test",
-                           "--store", "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))});
+    testsupport::startServe(gateway_, dir_.filePath(QStringLiteral("com")),
+                            {"serve", "--meters", meters, "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker_.port()),
+                             "--metrics", "127.0.0.1:" + metricsPort_, "--every", "2", "--name", "test", "--store",
+                             "sqlite:" + dir_.filePath(QStringLiteral("archive.sqlite"))},
+                            log_);
     QVERIFY(gateway_.waitForStarted());
 }
 

@@ -10,6 +10,7 @@
 #include "main_form_starter.h"
 #include "metersim_process.h"
 #include "metrics_scrape.h"
+#include "serve_process.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -37,8 +38,6 @@ QString firstMessage(const StartedMainForm &started)
 {
     return started.messages.shown.isEmpty() ? QString() : started.messages.shown.first().text;
 }
-
-QString cli() { return QDir(testsupport::binDir()).filePath(QStringLiteral("ampwright-cli")); }
 
 } // namespace
 
@@ -90,25 +89,15 @@ void TestWindowThroughGateway::initTestCase()
              qPrintable(meter_.errorString()));
     QVERIFY(!meter_.unitSerials().value(1).isEmpty() && !meter_.unitSerials().value(2).isEmpty());
 
-    QFile meters(dir_.filePath(QStringLiteral("meters.txt")));
-    QVERIFY(meters.open(QIODevice::WriteOnly));
-    meters.write(QStringLiteral("rtu=1 unit=1\n"
-                                "listen=%1 rtu=1 writes=allow\n"
-                                "listen=%2 rtu=1 writes=lp\n")
-                     .arg(kAllWrites, kPointerOnly)
-                     .toUtf8());
-    meters.close();
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("AMPWRIGHT_COM_DIR"), dir_.filePath(QStringLiteral("com")));
-    gateway_.setProcessEnvironment(environment);
-    connect(&gateway_, &QProcess::readyReadStandardError, this, [this] {
-        const QByteArray bytes = gateway_.readAllStandardError();
-        std::fputs(bytes.constData(), stderr);
-        log_ += QString::fromLocal8Bit(bytes);
-    });
-    gateway_.start(cli(), {"serve", "--meters", meters.fileName(), "--every", "1", "--lp-every", "0", "--metrics",
-                           QStringLiteral("%1:%2").arg(kGatewayAddress).arg(kMetricsPort)});
+    const QString meters = testsupport::writeTextFile(QDir(dir_.path()), QStringLiteral("meters.txt"),
+                                                      QStringLiteral("rtu=1 unit=1\n"
+                                                                     "listen=%1 rtu=1 writes=allow\n"
+                                                                     "listen=%2 rtu=1 writes=lp\n")
+                                                          .arg(kAllWrites, kPointerOnly));
+    testsupport::startServe(gateway_, dir_.filePath(QStringLiteral("com")),
+                            {"serve", "--meters", meters, "--every", "1", "--lp-every", "0", "--metrics",
+                             QStringLiteral("%1:%2").arg(kGatewayAddress).arg(kMetricsPort)},
+                            log_);
     QVERIFY(gateway_.waitForStarted());
     // Both listeners open and unit 1 polled before any master comes.
     QTRY_VERIFY_WITH_TIMEOUT(log_.count(QLatin1String(": masters share line")) == 2, kPatienceMs);
