@@ -196,30 +196,31 @@ private:
     modbus::Transactions *&tx_;
 };
 
+// frame with its RTU CRC after it.
+inline Bytes withCrc(Bytes frame)
+{
+    modbus::Crc16 crc;
+    crc.CrcTableSetup();
+    crc.compute(frame);
+    frame.push_back(crc.CrcLo);
+    frame.push_back(crc.CrcHi);
+    return frame;
+}
+
 // A correct RTU read answer with data bytes 1, 2, 3, ... from `address`.
 inline Bytes rtuReadAnswer(std::uint8_t address, int registers, std::uint8_t function = 3)
 {
     Bytes a{address, function, std::uint8_t(2 * registers)};
     for (int i = 0; i < 2 * registers; ++i)
         a.push_back(std::uint8_t(i + 1));
-    modbus::Crc16 crc;
-    crc.CrcTableSetup();
-    crc.compute(a);
-    a.push_back(crc.CrcLo);
-    a.push_back(crc.CrcHi);
-    return a;
+    return withCrc(std::move(a));
 }
 
 inline Bytes rtuWriteAnswer(std::uint8_t address, int start, int count)
 {
     Bytes a{address, 16, std::uint8_t(start >> 8), std::uint8_t(start), std::uint8_t(count >> 8),
             std::uint8_t(count)};
-    modbus::Crc16 crc;
-    crc.CrcTableSetup();
-    crc.compute(a);
-    a.push_back(crc.CrcLo);
-    a.push_back(crc.CrcHi);
-    return a;
+    return withCrc(std::move(a));
 }
 
 inline Bytes tcpReadAnswer(std::uint8_t unit, int registers)

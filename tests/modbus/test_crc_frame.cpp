@@ -1,5 +1,7 @@
 #include "modbus/crc.h"
 #include "modbus/frame.h"
+
+#include "fake_link.h"
 #include "modbus/mbap.h"
 
 #include <QTest>
@@ -7,6 +9,7 @@
 #include <vector>
 
 using modbus::AnswerCheck;
+using fake::withCrc;
 using modbus::FrameCodec;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -36,22 +39,7 @@ Bytes rtuReadAnswer(std::uint8_t address, int count)
         answer.push_back(static_cast<std::uint8_t>(i));
         answer.push_back(static_cast<std::uint8_t>(i));
     }
-    modbus::Crc16 crc;
-    crc.CrcTableSetup();
-    crc.compute(answer);
-    answer.push_back(crc.CrcLo);
-    answer.push_back(crc.CrcHi);
-    return answer;
-}
-
-Bytes withCrc(Bytes frame)
-{
-    modbus::Crc16 crc;
-    crc.CrcTableSetup();
-    crc.compute(frame);
-    frame.push_back(crc.CrcLo);
-    frame.push_back(crc.CrcHi);
-    return frame;
+    return withCrc(std::move(answer));
 }
 
 } // namespace
